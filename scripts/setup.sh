@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages vok needs (only those missing) and builds it into build/.
+# Sourced by run.sh and test.sh, so both always work from a fresh clone.
+set -euo pipefail
+
+VOK_PACKAGES=(
+    cmake g++ make pkg-config
+    qt6-base-dev
+    libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev libgsf-1-dev
+    libfmt-dev libgtest-dev
+    python3 python3-openpyxl python3-xlrd
+)
+
+vok_missing_packages() {
+    local missing=()
+    for p in "${VOK_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    echo "${missing[@]:-}"
+}
+
+vok_install_packages() {
+    local missing
+    missing=$(vok_missing_packages)
+    [ -z "$missing" ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: $missing" >&2
+    $sudo apt-get update -qq
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >&2
+}
+
+vok_build() {
+    local root
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$root/build" -j "$(nproc)" >&2
+}

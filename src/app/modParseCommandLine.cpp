@@ -1,0 +1,255 @@
+#include "app/modParseCommandLine.h"
+
+#include "app/modUtilityFile.h"
+#include "app/modUtilityFileSystemObject.h"
+#include "app/modUtilityString.h"
+#include "engine/TextEncoding.h"
+
+#include <filesystem>
+
+namespace vok {
+
+int32_t CountFields(std::string_view text, char delimiter) {
+    int32_t count = 1;
+    for (const char c : text) {
+        if (c == delimiter) ++count;
+    }
+    return count;
+}
+
+std::string GetField(int32_t n, std::string_view text, char delimiter, std::string& letter) {
+    // 1. One blank appended, so that the last field ends like the others.
+    std::string padded(text);
+    padded.push_back(' ');
+    size_t fieldStart = 0;
+    int32_t field = 1;
+    // 2. A field ends at each delimiter and at the last position.
+    for (size_t pos = 0; pos < padded.size(); ++pos) {
+        const bool last = pos + 1 == padded.size();
+        if (padded[pos] != delimiter && !last) continue;
+        std::string argument;
+        // 3. The letter is the field's first character; the argument the trimmed rest.
+        if (pos > fieldStart) {
+            letter = std::string(Trim(std::string_view(padded).substr(fieldStart, 1)));
+            if (pos > fieldStart + 1) {
+                argument = std::string(
+                    Trim(std::string_view(padded).substr(fieldStart + 1, pos - fieldStart - 1)));
+            }
+        }
+        // 4. Stop at field n.
+        if (field == n) return argument;
+        ++field;
+        fieldStart = pos + 1;
+    }
+    return {};
+}
+
+namespace {
+
+// /I, /L, /O, /R: a path with a backslash is full; a bare name lies in the program folder.
+std::string ResolveSwitchPath(const std::string& argument, const std::string& programFolder) {
+    if (argument.find('\\') != std::string::npos) return StripQuotes(argument);
+    return JoinPath(programFolder, argument);
+}
+
+void CreateLogFolder(const std::string& logFile) {
+    const std::string folder = GetParentFolderName(logFile);
+    if (!folder.empty() && !FolderExistsFso(folder)) MakeFolderPath(folder);
+}
+
+} // namespace
+
+bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
+                      const std::string& programFolder, bool& helpRequested) {
+    // 1. An empty text starts the desktop program.
+    if (text.empty()) return false;
+    // 3-4. Fields between slashes; none means the job runs with the options as they are.
+    const int32_t n = CountFields(text, '/');
+    if (n < 2) return true;
+    std::string letter;
+    // 5. Field 1, the text before the first slash, is never looked at.
+    for (int32_t i = 2; i <= n; ++i) {
+        const std::string argument = GetField(i, text, '/', letter);
+        const std::string upper = AsciiUpper(letter);
+        if (upper == "C") options.bClearOutputFileBeforeProcessing = false;
+        else if (upper == "E") options.bShowExcel = true;
+        else if (upper == "G") options.bSaveInOriginalFolder = true;
+        else if (upper == "I") options.sInputFile = ResolveSwitchPath(argument, programFolder);
+        else if (upper == "L") {
+            options.sLogFile = ResolveSwitchPath(argument, programFolder);
+            CreateLogFolder(options.sLogFile);
+        } else if (upper == "O") options.sOutputFile = ResolveSwitchPath(argument, programFolder);
+        else if (upper == "R") {
+            options.bUseRecipe = true;
+            options.sRecipeFile = ResolveSwitchPath(argument, programFolder);
+        } else if (upper == "S") options.bDoSubfolders = true;
+        else if (upper == "T") {
+            int32_t size;
+            if (ParseWholeNumber(argument, size)) options.lTabSize = size;
+        } else if (upper == "V") options.bVerbose = true;
+        else if (upper == "W") options.sSheetTarget = StripQuotes(argument);
+        else if (upper == "?") helpRequested = true;
+    }
+    return true;
+}
+
+namespace {
+
+std::string ResolveLinuxPath(const std::string& path, const std::string& currentFolder) {
+    if (path.empty()) return path;
+    const std::filesystem::path p = NativePath(path);
+    if (p.is_absolute()) return p.string();
+    return (std::filesystem::path(currentFolder) / p).lexically_normal().string();
+}
+
+CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOptions& options,
+                           const std::string& currentFolder) {
+    CommandLine result;
+    result.action = CommandLineAction::RunJob;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool hasValue = false;
+        // "--name=value" carries its value; "-x value" and "--name value" take the next argument.
+        if (name.rfind("--", 0) == 0) {
+            const size_t eq = name.find('=');
+            if (eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+                hasValue = true;
+            }
+        }
+        auto takeValue = [&]() -> bool {
+            if (hasValue) return true;
+            if (i + 1 >= args.size()) {
+                result.action = CommandLineAction::Error;
+                result.error = "The option " + name + " needs a value.";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        if (name == "-i" || name == "--input") {
+            if (!takeValue()) return result;
+            options.sInputFile = ResolveLinuxPath(value, currentFolder);
+        } else if (name == "-o" || name == "--output") {
+            if (!takeValue()) return result;
+            options.sOutputFile = ResolveLinuxPath(value, currentFolder);
+        } else if (name == "-r" || name == "--recipe") {
+            if (!takeValue()) return result;
+            options.bUseRecipe = true;
+            options.sRecipeFile = ResolveLinuxPath(value, currentFolder);
+        } else if (name == "-l" || name == "--log") {
+            if (!takeValue()) return result;
+            options.sLogFile = ResolveLinuxPath(value, currentFolder);
+            CreateLogFolder(options.sLogFile);
+        } else if (name == "-t" || name == "--tab-size") {
+            if (!takeValue()) return result;
+            int32_t size;
+            if (!ParseWholeNumber(value, size)) {
+                result.action = CommandLineAction::Error;
+                result.error = "The tab size must be a whole number: " + value;
+                return result;
+            }
+            options.lTabSize = size;
+        } else if (name == "-w" || name == "--sheet") {
+            if (!takeValue()) return result;
+            options.sSheetTarget = value;
+        } else if (hasValue) {
+            result.action = CommandLineAction::Error;
+            result.error = "The option " + name + " takes no value.";
+            return result;
+        } else if (name == "-s" || name == "--subfolders") {
+            options.bDoSubfolders = true;
+        } else if (name == "-g" || name == "--original-folder") {
+            options.bSaveInOriginalFolder = true;
+        } else if (name == "-c" || name == "--no-clear") {
+            options.bClearOutputFileBeforeProcessing = false;
+        } else if (name == "-e" || name == "--show") {
+            options.bShowExcel = true;
+        } else if (name == "-v" || name == "--verbose") {
+            options.bVerbose = true;
+        } else if (name == "-h" || name == "--help") {
+            result.action = CommandLineAction::ShowHelp;
+            return result;
+        } else if (name == "--version") {
+            result.action = CommandLineAction::ShowVersion;
+            return result;
+        } else {
+            result.action = CommandLineAction::Error;
+            result.error = "Unknown option: " + args[i];
+            return result;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionOptions& options,
+                            const std::string& programFolder,
+                            const std::string& currentFolder) {
+    CommandLine result;
+    if (args.empty()) return result;
+    if (!args.front().empty() && args.front().front() == '-') {
+        return ReadLinuxStyle(args, options, currentFolder);
+    }
+    std::string text;
+    for (const std::string& arg : args) {
+        if (!text.empty()) text.push_back(' ');
+        text.append(arg);
+    }
+    result.action = ParseCommandLine(text, options, programFolder, result.helpRequested)
+                        ? CommandLineAction::RunJob
+                        : CommandLineAction::Interactive;
+    return result;
+}
+
+std::string UsageText() {
+    return R"(vok - converts printed-style text reports into CSV files and workbooks.
+
+Usage (switch syntax):
+  vok /I input /O output [/R recipe] [/S] [/G] [/C] [/E] [/T size] [/W sheet] [/L log] [/V] [/?]
+
+  /I path   input file, or a folder and pattern such as \data\in\*.txt
+  /O path   output file; with a pattern input a folder pattern with "*",
+            such as \data\out\*.csv. ".csv" writes CSV, ".xls"/".xlsx" a workbook
+  /R path   convert with this recipe file (without /R the tables are marked
+            in the input file with ">>" and "<<" lines)
+  /S        with a pattern input, also search the sub-folders
+  /G        with a pattern input, write each output beside its input
+  /C        do not clear the workbook's first sheet before writing
+  /E        show the spreadsheet while it works (kept for compatibility)
+  /T size   tab stop size for reading the input (default 8)
+  /W sheet  target sheet by name or number
+  /L path   write every message and each converted file to this log file
+  /V        print the progress texts
+  /?        show this text, then run the job
+
+  In this syntax a path uses "\" between folders ("/" starts a switch). A name
+  without "\" names a file in the program folder.
+
+Usage (Linux style, when the first argument starts with "-"):
+  vok -i input -o output [-r recipe] [options]
+
+  -i, --input PATH        input file or folder pattern
+  -o, --output PATH       output file or folder pattern
+  -r, --recipe PATH       recipe file
+  -s, --subfolders        also search the sub-folders
+  -g, --original-folder   write each output beside its input
+  -c, --no-clear          do not clear the first sheet before writing
+  -e, --show              show the spreadsheet while it works
+  -t, --tab-size N        tab stop size (default 8)
+  -w, --sheet TEXT        target sheet by name or number
+  -l, --log PATH          log file
+  -v, --verbose           print the progress texts
+  -h, --help              show this text
+      --version           show the version
+
+  Relative paths resolve against the current folder.
+
+The exit status is 0 when the job reported no problem, 1 otherwise.
+)";
+}
+
+} // namespace vok

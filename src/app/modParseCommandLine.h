@@ -1,0 +1,50 @@
+// The command line: the designed switch syntax (/I path /O path /R recipe ...)
+// and the Linux-style syntax (-i/--input ...), both filling the same options.
+#pragma once
+
+#include "app/clsConversionOptions.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vok {
+
+// One more than the number of delimiters in the text ("" gives 1).
+int32_t CountFields(std::string_view text, char delimiter);
+
+// The argument of 1-based field n; sets the letter at the end of a non-empty
+// field and leaves it as it was for an empty one.
+std::string GetField(int32_t n, std::string_view text, char delimiter, std::string& letter);
+
+// Parses the designed switch syntax. Returns false for an empty text. Paths
+// without a backslash name files in the program folder. `helpRequested` is set
+// by "/?"; parsing goes on after it.
+bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
+                      const std::string& programFolder, bool& helpRequested);
+
+enum class CommandLineAction {
+    Interactive, // no arguments: the desktop program
+    RunJob,      // run one job with the options
+    ShowHelp,    // --help: print the usage text and end
+    ShowVersion, // --version
+    Error,       // a Linux-style command line that cannot be read
+};
+
+struct CommandLine {
+    CommandLineAction action = CommandLineAction::Interactive;
+    bool helpRequested = false; // "/?": the usage text, then the job still runs
+    std::string error;
+};
+
+// Reads the program's arguments: none, the switch syntax (joined with single
+// blanks) or, when the first argument starts with "-", the Linux style.
+CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionOptions& options,
+                            const std::string& programFolder,
+                            const std::string& currentFolder);
+
+// The usage text covering both syntaxes.
+std::string UsageText();
+
+} // namespace vok

@@ -1,0 +1,27 @@
+// Small text helpers shared by the command line, settings and lists.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vok {
+
+// The text without any double-quote character.
+std::string StripQuotes(std::string_view text);
+
+// The characters before the first NUL; the last character of the text is
+// never included, as the function serves NUL-padded buffers.
+std::string TrimAtNull(std::string_view text);
+
+// Blanks are space characters only; tabs are never trimmed.
+std::string_view TrimLeft(std::string_view text);
+std::string_view TrimRight(std::string_view text);
+std::string_view Trim(std::string_view text);
+
+// A whole number as the design's conversions read it: blanks around it
+// allowed, a decimal fraction rounded to the nearest whole number (halves to
+// even). False for anything else, and for numbers outside 32 bits.
+bool ParseWholeNumber(std::string_view text, int32_t& value);
+
+} // namespace vok

@@ -1,0 +1,62 @@
+// The program's own numeric test and its number texts.
+//
+// A field is numeric when its whole text, blanks aside, reads as one number:
+// digits with "." as decimal separator and "," as thousands separators, a plus
+// or minus sign before or after the digits, a value in parentheses read as
+// negative, the currency symbol "$", an exponent. Sums use fixed-point
+// currency: a 64-bit integer scaled by 10,000.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vok {
+
+// Fixed-point currency: value * 10,000, range +-922,337,203,685,477.5807.
+using Currency = int64_t;
+inline constexpr int64_t kCurrencyScale = 10'000;
+
+// How the number was typed, so that a workbook can show it the same way.
+struct NumberShape {
+    bool thousands = false;   // "," grouping was used
+    int32_t decimals = 0;     // digits after the decimal point
+    bool parentheses = false; // (12.00)
+    bool currency = false;    // $
+    bool exponent = false;    // 1.5E+3
+    bool negative = false;
+    int32_t leadingZeros = 0; // zeros before the first other digit of the whole part
+    int32_t significantDigits = 0;
+    bool wholeNumber = false; // no decimal point and no exponent
+};
+
+struct ParsedNumber {
+    double value = 0;
+    NumberShape shape;
+};
+
+// The numeric test. Fills `number` when the text is numeric.
+bool IsNumeric(std::string_view text, ParsedNumber* number = nullptr);
+
+// The currency value of a numeric text (rounded to four decimals, halves away
+// from zero). False when the text is not numeric or lies outside the range.
+bool ToCurrency(std::string_view text, Currency& value);
+
+// Adds with a range check; false on overflow.
+bool AddCurrency(Currency a, Currency b, Currency& sum);
+
+// A plain decimal number: leading minus, "." only when needed, no thousands
+// separators, no trailing zeros (1234.5, 1200, -12).
+std::string CurrencyToPlainText(Currency value);
+// The same for a double, with up to 15 significant digits.
+std::string DoubleToPlainText(double value);
+
+// "#,##0" (decimals 0) or "#,##0.00" (decimals 2): halves rounded away from
+// zero, "," between thousands, a minus before negative values.
+std::string FormatCurrency(Currency value, int32_t decimals);
+
+// The text written for a sum by the recipe's number format: "NearestDollar"
+// gives "#,##0", "NearestCent" "#,##0.00", anything else the plain number.
+std::string FormatByWriteDataFormat(Currency value, std::string_view writeDataFormat);
+
+} // namespace vok

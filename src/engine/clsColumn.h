@@ -1,0 +1,45 @@
+// One field of a table: the character positions it is cut from, the sheet
+// column it goes to and the operator that combines the periods.
+#pragma once
+
+#include "engine/TextReader.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vok {
+
+class ProgramState;
+class ProfileFile;
+
+class clsColumn {
+public:
+    int32_t ReadColumnStart = 1; // 1-based, inclusive
+    int32_t ReadColumnEnd = 1;   // inclusive
+    std::string WriteColumn = "A";
+    std::string PeriodOperator;
+
+    // Reads section "Table n Col c" from the open file's current position.
+    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t table_number,
+                                  int32_t col_number);
+    void WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const;
+
+    // The field's value from the line processor into `value` (a reused buffer).
+    void GetValue(ProgramState& state, std::string& value);
+    // Writes the value to sheet 1 at the row; false when the run must end.
+    bool Process(ProgramState& state, int32_t write_row);
+    // The value quoted for a CSV line, appended to `line`.
+    void AppendCsvValue(ProgramState& state, std::string& line);
+    std::string GetCsvValue(ProgramState& state);
+
+    // Normalises PeriodOperator (trimmed, upper case) and maps it to the
+    // line processor's operator code.
+    int32_t OperatorCode(ProgramState& state);
+
+    void PropertyPrint() const {}
+
+private:
+    std::string value_; // reused for every cell
+};
+
+} // namespace vok

@@ -1,0 +1,47 @@
+// A consolidation: after a table is written to sheet 1, its departments'
+// accounts are merged by name into one row per account on sheet 2, amounts of
+// accounts that occur in several departments added up.
+#pragma once
+
+#include "engine/clsDepartment.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vok {
+
+class ProgramState;
+class ProfileFile;
+
+class clsCon {
+public:
+    int32_t WriteConTopRow = 0;
+    int32_t WriteConBottomRow = 0;
+    int32_t Table = 0;
+    int32_t ReadAccountsColumn = 1;
+    int32_t TotalDepartments = 1;
+    std::vector<clsDepartment> DepartmentsCollection;
+    std::vector<std::string> AccNames;
+    std::vector<int32_t> AccReadRowNumbers;
+    std::vector<int32_t> DupAccReadRowNumbers;
+    std::vector<int32_t> DupAccWriteRowNumbers;
+
+    void ReadFromFile(ProgramState& state, const std::string& file_name, int32_t con_number);
+    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t con_number);
+    void WriteToFile(ProfileFile& file, int32_t con_number) const;
+
+    // Runs the consolidation on the open workbook.
+    void Process(ProgramState& state);
+
+    void PropertyPrint() const {}
+
+private:
+    void MergeAccounts(ProgramState& state);
+    bool CopyAccountRows(ProgramState& state);
+    bool CopyRow(ProgramState& state, int32_t read_row, int32_t write_row, bool add);
+    bool CopyCell(ProgramState& state, int32_t read_row, int32_t write_row, int32_t column,
+                  bool add);
+};
+
+} // namespace vok

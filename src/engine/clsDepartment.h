@@ -1,0 +1,41 @@
+// One department of a consolidation: the key texts that bound its accounts in
+// the table's account column, and the account names found there.
+#pragma once
+
+#include "engine/TextReader.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vok {
+
+class ProgramState;
+class ProfileFile;
+
+class clsDepartment {
+public:
+    std::vector<std::string> AccountsNames;
+    std::vector<int32_t> AccReadRowNumbers;
+    std::string ReadStartLine;
+    int32_t ReadStartLineOffset = 0;
+    std::string ReadEndLine;
+    int32_t ReadEndLineOffset = 0;
+
+    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t con_number,
+                                  int32_t dept_number);
+    void WriteToFile(ProfileFile& file, int32_t con_number, int32_t dept) const;
+
+    // Fills the account names and their sheet-1 rows from the workbook.
+    void ReadAccountNames(ProgramState& state, int32_t table_start_row, int32_t table_end_row,
+                          const std::string& accounts_column);
+
+    void Process() {}
+    void PropertyPrint() const {}
+
+private:
+    int32_t FindKeyRow(ProgramState& state, int32_t sheet, const std::string& letters,
+                       int32_t first_row, int32_t last_row, const std::string& key) const;
+};
+
+} // namespace vok

@@ -1,0 +1,39 @@
+// A table section: where one table lies in the report (a key text near its top
+// and one near its bottom, each with a line offset) and its columns.
+#pragma once
+
+#include "engine/clsColumn.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vok {
+
+class ProgramState;
+class ProfileFile;
+class CsvWriter;
+
+class clsTable {
+public:
+    int32_t WriteTableTopRow = 0;
+    int32_t WriteTableBottomRow = 0;
+    std::string ReadStartLine;
+    int32_t ReadStartLineOffset = 0;
+    std::string ReadEndLine;
+    int32_t ReadEndLineOffset = 0;
+    int32_t TotalColumns = 0;
+    std::vector<clsColumn> ColumnsCollection;
+
+    void ReadFromFile(ProgramState& state, const std::string& file_name, int32_t table_number);
+    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t table_number);
+    void WriteToFile(ProfileFile& file, int32_t table_number) const;
+
+    // Runs the table into the open CSV output, or into the workbook when
+    // `csv` is null.
+    void Process(ProgramState& state, CsvWriter* csv);
+
+    void PropertyPrint() const {}
+};
+
+} // namespace vok

@@ -1,0 +1,47 @@
+// The template analyser. A template says, character position by character
+// position, where the fields of a row lie: a blank separates, "-" is a field
+// position, "+" opening a field marks it summed, "=" marks a stretch whose
+// layout is derived from the table's own text ("R" in it: right-justified).
+//
+// Use per table: ReadFromFile loads the table's rows between its key lines,
+// VariableToFixedTemplate resolves the "=" stretches, analyze_template cuts a
+// template into field start and end positions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vok {
+
+class Messages;
+
+class clsTableParser {
+public:
+    static constexpr int32_t kMaxRows = 9999;
+
+    explicit clsTableParser(Messages& messages) : messages_(messages) { Reset(); }
+
+    bool OptionNoSpaceColumns = true;
+    int64_t MarkerTopLoc = 0;
+    int64_t MarkerBotLoc = 0;
+    int64_t DataTopLoc = 0;
+    int64_t DataBotLoc = 0;
+    int32_t TableWidth = 0;
+    std::vector<std::string> TextRows; // the table's rows, normalised, all TableWidth long
+
+    void ReadFromFile(const std::string& fileName, std::string_view topMarker, int32_t topOffset,
+                      std::string_view botMarker, int32_t botOffset, int32_t tabSize);
+
+    std::string VariableToFixedTemplate(std::string_view templ);
+
+    bool analyze_template(std::string_view templ, std::vector<int32_t>& colStart,
+                          std::vector<int32_t>& colEnd, std::vector<std::string>& colOp);
+
+private:
+    void Reset();
+    Messages& messages_;
+};
+
+} // namespace vok

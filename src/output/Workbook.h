@@ -1,0 +1,71 @@
+// The workbook connection: what the spreadsheet application offered the
+// conversion, met by an embedded engine. A name ending in ".xls" (any case) is
+// an Excel 97-2003 workbook, every other name an Office Open XML workbook.
+//
+// Sheets, rows and columns are 1-based. Assigning a cell is typed input: text
+// that passes the program's numeric test becomes a number shown like the
+// typed text; other text is stored as it stands. Reading a cell gives its
+// value as text.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vok {
+
+enum class CellWrite {
+    Written,
+    BeyondLastRow,    // past the format's last row
+    BeyondLastColumn, // past the format's last column
+    NoSuchSheet,
+};
+
+struct CellRange {
+    int32_t firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0; // all 0: empty
+    bool Empty() const { return lastRow == 0; }
+};
+
+class Workbook {
+public:
+    virtual ~Workbook() = default;
+
+    virtual int32_t SheetCount() const = 0;
+    virtual int32_t MaxRows() const = 0;
+    virtual int32_t MaxColumns() const = 0;
+
+    virtual std::string SheetName(int32_t sheet) const = 0;
+    // False, with the reason, when the format forbids the name; the old name stays.
+    virtual bool SetSheetName(int32_t sheet, std::string_view name, std::string& error) = 0;
+
+    virtual CellWrite SetCellValue(int32_t sheet, int32_t row, int32_t column,
+                                   std::string_view text) = 0;
+    virtual std::string CellText(int32_t sheet, int32_t row, int32_t column) const = 0;
+
+    // The workbook's default font.
+    virtual void SetStandardFont(std::string_view name) = 0;
+
+    virtual CellRange UsedRange(int32_t sheet) const = 0;
+    // Removes contents and formats of the cells in the range.
+    virtual void ClearRange(int32_t sheet, const CellRange& range) = 0;
+
+    // Writes the workbook to its file (temporary file and rename). False, with
+    // the reason, when that failed; the earlier file is then intact.
+    virtual bool Save(std::string& error) = 0;
+};
+
+struct WorkbookOpenResult {
+    std::unique_ptr<Workbook> workbook; // empty when the file could not be opened
+    std::string error;                  // why, naming the file
+};
+
+// Opens the workbook file, or creates a new one of three sheets "Sheet1",
+// "Sheet2", "Sheet3" (saved at once) when the file is missing or empty. A file
+// that exists but is no workbook vok can read and keep is left untouched.
+WorkbookOpenResult OpenWorkbookFile(const std::string& fileName);
+
+// True when the workbook is open in a spreadsheet program: a lock file beside it.
+bool WorkbookIsLocked(const std::string& fileName);
+
+} // namespace vok

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, then runs every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+source "$root/scripts/setup.sh"
+vok_install_packages
+vok_build
+cd "$root/build"
+ctest --output-on-failure -j "$(nproc)"
