@@ -27,7 +27,9 @@ CommandLineMessages::CommandLineMessages() {
     std::signal(SIGINT, OnInterrupt);
 }
 
-CommandLineMessages::~CommandLineMessages() { std::signal(SIGINT, SIG_DFL); }
+CommandLineMessages::~CommandLineMessages() {
+    std::signal(SIGINT, SIG_DFL);
+}
 
 void CommandLineMessages::SetLogFile(const std::string& path) {
     if (path.empty()) return;

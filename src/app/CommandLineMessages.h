@@ -26,6 +26,7 @@ public:
     bool AskYesNo(std::string_view text, MessageIcon icon, std::string_view caption) override;
     bool ProcessEvents() override;
     void FileConverted(std::string_view input, std::string_view output) override;
+    bool ShowsProgress() const override { return verbose_; }
 
 protected:
     void StatusChanged(StatusTarget target, std::string_view text) override;

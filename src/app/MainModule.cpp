@@ -72,8 +72,7 @@ void ReadSettings(ProgramState& state) {
     int32_t tabSize = 8;
     if (ParseWholeNumber(config.Get("General", "lTabSize", "8"), tabSize)) s.lTabSize = tabSize;
     s.UseRecipeFile =
-        AsciiUpper(Trim(GetIniValue(state.gConfigFile, "General", "UseRecipeFile", "NO"))) ==
-        "YES";
+        AsciiUpper(Trim(GetIniValue(state.gConfigFile, "General", "UseRecipeFile", "NO"))) == "YES";
 }
 
 namespace {

@@ -44,6 +44,9 @@ public:
     // One line per converted file, for the command line's log.
     virtual void FileConverted(std::string_view /*input*/, std::string_view /*output*/) {}
 
+    // True when progress texts are shown at all; callers skip formatting them otherwise.
+    virtual bool ShowsProgress() const { return false; }
+
     void SetStatus(StatusTarget target, std::string_view text);
     const std::string& Status(StatusTarget target) const;
 

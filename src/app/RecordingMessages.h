@@ -43,7 +43,8 @@ public:
 
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
-        for (const Entry& e : shown) texts.push_back(e.text);
+        for (const Entry& e : shown)
+            texts.push_back(e.text);
         return texts;
     }
 

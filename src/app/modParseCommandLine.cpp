@@ -71,24 +71,33 @@ bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
     for (int32_t i = 2; i <= n; ++i) {
         const std::string argument = GetField(i, text, '/', letter);
         const std::string upper = AsciiUpper(letter);
-        if (upper == "C") options.bClearOutputFileBeforeProcessing = false;
-        else if (upper == "E") options.bShowExcel = true;
-        else if (upper == "G") options.bSaveInOriginalFolder = true;
-        else if (upper == "I") options.sInputFile = ResolveSwitchPath(argument, programFolder);
+        if (upper == "C")
+            options.bClearOutputFileBeforeProcessing = false;
+        else if (upper == "E")
+            options.bShowExcel = true;
+        else if (upper == "G")
+            options.bSaveInOriginalFolder = true;
+        else if (upper == "I")
+            options.sInputFile = ResolveSwitchPath(argument, programFolder);
         else if (upper == "L") {
             options.sLogFile = ResolveSwitchPath(argument, programFolder);
             CreateLogFolder(options.sLogFile);
-        } else if (upper == "O") options.sOutputFile = ResolveSwitchPath(argument, programFolder);
+        } else if (upper == "O")
+            options.sOutputFile = ResolveSwitchPath(argument, programFolder);
         else if (upper == "R") {
             options.bUseRecipe = true;
             options.sRecipeFile = ResolveSwitchPath(argument, programFolder);
-        } else if (upper == "S") options.bDoSubfolders = true;
+        } else if (upper == "S")
+            options.bDoSubfolders = true;
         else if (upper == "T") {
             int32_t size;
             if (ParseWholeNumber(argument, size)) options.lTabSize = size;
-        } else if (upper == "V") options.bVerbose = true;
-        else if (upper == "W") options.sSheetTarget = StripQuotes(argument);
-        else if (upper == "?") helpRequested = true;
+        } else if (upper == "V")
+            options.bVerbose = true;
+        else if (upper == "W")
+            options.sSheetTarget = StripQuotes(argument);
+        else if (upper == "?")
+            helpRequested = true;
     }
     return true;
 }
@@ -100,6 +109,15 @@ std::string ResolveLinuxPath(const std::string& path, const std::string& current
     const std::filesystem::path p = NativePath(path);
     if (p.is_absolute()) return p.string();
     return (std::filesystem::path(currentFolder) / p).lexically_normal().string();
+}
+
+// The Linux-style options that take no value.
+bool IsLinuxFlag(std::string_view name) {
+    for (const std::string_view flag : {"--subfolders", "--original-folder", "--no-clear", "--show",
+                                        "--verbose", "--help", "--version"}) {
+        if (name == flag) return true;
+    }
+    return false;
 }
 
 CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOptions& options,
@@ -155,9 +173,13 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
         } else if (name == "-w" || name == "--sheet") {
             if (!takeValue()) return result;
             options.sSheetTarget = value;
-        } else if (hasValue) {
+        } else if (hasValue && IsLinuxFlag(name)) {
             result.action = CommandLineAction::Error;
             result.error = "The option " + name + " takes no value.";
+            return result;
+        } else if (hasValue) {
+            result.action = CommandLineAction::Error;
+            result.error = "Unknown option: " + args[i];
             return result;
         } else if (name == "-s" || name == "--subfolders") {
             options.bDoSubfolders = true;
@@ -187,8 +209,7 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
 } // namespace
 
 CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionOptions& options,
-                            const std::string& programFolder,
-                            const std::string& currentFolder) {
+                            const std::string& programFolder, const std::string& currentFolder) {
     CommandLine result;
     if (args.empty()) return result;
     if (!args.front().empty() && args.front().front() == '-') {

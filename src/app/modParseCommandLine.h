@@ -41,8 +41,7 @@ struct CommandLine {
 // Reads the program's arguments: none, the switch syntax (joined with single
 // blanks) or, when the first argument starts with "-", the Linux style.
 CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionOptions& options,
-                            const std::string& programFolder,
-                            const std::string& currentFolder);
+                            const std::string& programFolder, const std::string& currentFolder);
 
 // The usage text covering both syntaxes.
 std::string UsageText();

@@ -28,6 +28,8 @@ bool IsRegularFile(std::string_view path);
 // Joins a folder and a name with one separator between them.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
-inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+inline bool IsPathSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 } // namespace vok

@@ -31,14 +31,17 @@ std::string_view TrimRight(std::string_view text) {
     return pos == std::string_view::npos ? std::string_view{} : text.substr(0, pos + 1);
 }
 
-std::string_view Trim(std::string_view text) { return TrimRight(TrimLeft(text)); }
+std::string_view Trim(std::string_view text) {
+    return TrimRight(TrimLeft(text));
+}
 
 bool ParseWholeNumber(std::string_view text, int32_t& value) {
     const std::string_view t = Trim(text);
     if (t.empty()) return false;
     std::string_view digits = t;
     if (digits.front() == '+') digits.remove_prefix(1);
-    if (digits.empty()) return false;
+    // One sign at most: from_chars would take the "-" of "+-5" as well.
+    if (digits.empty() || (digits.size() < t.size() && digits.front() == '-')) return false;
     double number = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number,
                                            std::chars_format::fixed);

@@ -7,10 +7,17 @@ namespace vok {
 CsvWriter::CsvWriter(const std::string& fileName, TextEncoding encoding)
     : fileName_(fileName), encoding_(encoding) {
     file_.reset(std::fopen(NativePath(fileName).c_str(), "wb"));
-    if (file_) std::setvbuf(file_.get(), nullptr, _IOFBF, 1 << 16);
+    // A file that cannot be created is a failure even when no line follows,
+    // so that Close never reports an output that does not exist as written.
+    if (file_)
+        std::setvbuf(file_.get(), nullptr, _IOFBF, 1 << 16);
+    else
+        failed_ = true;
 }
 
-CsvWriter::~CsvWriter() { Close(); }
+CsvWriter::~CsvWriter() {
+    Close();
+}
 
 void CsvWriter::WriteLine(std::string_view line) {
     if (!file_) {

@@ -19,6 +19,8 @@ public:
     ~CsvWriter();
 
     bool IsOpen() const { return file_ != nullptr; }
+    // The encoding of the report the lines come from.
+    void SetEncoding(TextEncoding encoding) { encoding_ = encoding; }
     bool Failed() const { return failed_; }
     const std::string& FileName() const { return fileName_; }
 

@@ -25,7 +25,9 @@ struct NumberShape {
     bool currency = false;    // $
     bool exponent = false;    // 1.5E+3
     bool negative = false;
+    int32_t wholeDigits = 0;  // digits before the decimal point
     int32_t leadingZeros = 0; // zeros before the first other digit of the whole part
+    // Digits from the first non-zero digit to the last digit written.
     int32_t significantDigits = 0;
     bool wholeNumber = false; // no decimal point and no exponent
 };
@@ -35,11 +37,19 @@ struct ParsedNumber {
     NumberShape shape;
 };
 
-// The numeric test. Fills `number` when the text is numeric.
+// The numeric test. Fills `number` when the text is numeric. A number beyond
+// the range of a double ("1E400") is not numeric.
 bool IsNumeric(std::string_view text, ParsedNumber* number = nullptr);
 
-// The currency value of a numeric text (rounded to four decimals, halves away
-// from zero). False when the text is not numeric or lies outside the range.
+enum class CurrencyParse { Ok, NotNumeric, OutOfRange };
+
+// The numeric test and the currency value in one pass: the number rounded to
+// four decimals (halves away from zero), computed from the digits, not through
+// a double. OutOfRange for a numeric text beyond the currency range.
+CurrencyParse ParseCurrency(std::string_view text, Currency& value);
+
+// The currency value of a numeric text; false when the text is not numeric or
+// lies outside the range.
 bool ToCurrency(std::string_view text, Currency& value);
 
 // Adds with a range check; false on overflow.
@@ -48,15 +58,26 @@ bool AddCurrency(Currency a, Currency b, Currency& sum);
 // A plain decimal number: leading minus, "." only when needed, no thousands
 // separators, no trailing zeros (1234.5, 1200, -12).
 std::string CurrencyToPlainText(Currency value);
-// The same for a double, with up to 15 significant digits.
+// The same for a double, with up to 15 significant digits and never an
+// exponent; "" for infinities and NaN.
 std::string DoubleToPlainText(double value);
 
-// "#,##0" (decimals 0) or "#,##0.00" (decimals 2): halves rounded away from
-// zero, "," between thousands, a minus before negative values.
+// "#,##0" (decimals 0) or "#,##0.00" (decimals 2); any decimals from 0 to 4
+// work: halves rounded away from zero, "," between thousands, a minus before
+// negative values (also where they round to zero, as spreadsheets show them).
 std::string FormatCurrency(Currency value, int32_t decimals);
+// The same for a double, rounded from its 15 significant digits.
+std::string FormatDouble(double value, int32_t decimals);
 
 // The text written for a sum by the recipe's number format: "NearestDollar"
 // gives "#,##0", "NearestCent" "#,##0.00", anything else the plain number.
 std::string FormatByWriteDataFormat(Currency value, std::string_view writeDataFormat);
+std::string FormatDoubleByWriteDataFormat(double value, std::string_view writeDataFormat);
+
+// The same into a buffer the caller reuses, for per-cell work.
+void FormatByWriteDataFormatInto(std::string& out, Currency value,
+                                 std::string_view writeDataFormat);
+void FormatDoubleByWriteDataFormatInto(std::string& out, double value,
+                                       std::string_view writeDataFormat);
 
 } // namespace vok

@@ -8,8 +8,7 @@
 
 namespace vok {
 
-int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColumn,
-                      int32_t width) {
+int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColumn, int32_t width) {
     // 1. Lines read in this call.
     int64_t count = 0;
     std::string_view line;
@@ -44,8 +43,8 @@ int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColum
     return 0;
 }
 
-int64_t file_find_key_line(const std::string& fileName, const KeyTexts& keys,
-                           int32_t startColumn, int32_t width) {
+int64_t file_find_key_line(const std::string& fileName, const KeyTexts& keys, int32_t startColumn,
+                           int32_t width) {
     if (!FileExists(fileName)) return 0;
     TextReader file(fileName);
     return find_key_line(file, keys, startColumn, width);
@@ -55,15 +54,17 @@ int64_t file_count_key_lines(const std::string& fileName, const KeyTexts& keys) 
     if (!FileExists(fileName)) return 0;
     TextReader file(fileName);
     int64_t found = 0;
-    while (find_key_line(file, keys) != 0) ++found;
+    while (find_key_line(file, keys) != 0)
+        ++found;
     return found;
 }
 
 void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize) {
     out.clear();
-    // 1. An empty line, or no tab size: nothing (callers pass a size above 0).
-    if (line.empty() || tabSize <= 0) return;
-    if (line.find('\t') == std::string_view::npos) {
+    // 1. An empty line stays empty. A tab size of 0 or below leaves the tabs as
+    // they are: emptying the line would silently lose the report's text.
+    if (line.empty()) return;
+    if (tabSize <= 0 || line.find('\t') == std::string_view::npos) {
         out.assign(line);
         return;
     }
@@ -79,7 +80,8 @@ void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize) {
             continue;
         }
         int64_t next = stop + tabSize;
-        while (next <= length) next += tabSize;
+        while (next <= length)
+            next += tabSize;
         const int64_t blanks = next - length - 1;
         if (blanks > 0) {
             out.append(static_cast<size_t>(blanks), ' ');
@@ -105,17 +107,24 @@ bool file_has_tabs(const std::string& fileName) {
 }
 
 void string_append_repeat(std::string& target, std::string_view piece, int64_t count) {
-    for (int64_t i = 0; i < count; ++i) target.append(piece);
+    for (int64_t i = 0; i < count; ++i)
+        target.append(piece);
 }
 
-TextReader file_open_for_input(const std::string& fileName) { return TextReader(fileName); }
+TextReader file_open_for_input(const std::string& fileName) {
+    return TextReader(fileName);
+}
 
-std::string file_read_line(TextReader& file) { return std::string(file.ReadLine()); }
+std::string file_read_line(TextReader& file) {
+    return std::string(file.ReadLine());
+}
 
-void file_close(TextReader& file) { file.Close(); }
+void file_close(TextReader& file) {
+    file.Close();
+}
 
-int64_t file_read(Messages& messages, std::vector<std::string>& lines,
-                  const std::string& fileName, int64_t startLine, int64_t count) {
+int64_t file_read(Messages& messages, std::vector<std::string>& lines, const std::string& fileName,
+                  int64_t startLine, int64_t count) {
     if (startLine < 1) {
         messages.Show(" invalid start_line in utilities.file_read!", MessageIcon::Critical);
         return 0;
@@ -133,8 +142,8 @@ int64_t file_read(Messages& messages, std::vector<std::string>& lines,
     return stored;
 }
 
-bool file_write(const std::string& fileName, const std::vector<std::string>& lines,
-                int64_t count, bool append) {
+bool file_write(const std::string& fileName, const std::vector<std::string>& lines, int64_t count,
+                bool append) {
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };

@@ -40,6 +40,7 @@ int64_t file_find_key_line(const std::string& fileName, const KeyTexts& keys,
 int64_t file_count_key_lines(const std::string& fileName, const KeyTexts& keys);
 
 // Tab stops lie at positions 1 + k * tabSize; see the algorithm in the .cpp.
+// A tab size of 0 or below leaves the line as it is.
 std::string expand_tabs(std::string_view line, int32_t tabSize);
 
 // The same into a buffer the caller reuses; a line without tabs is copied.
@@ -57,12 +58,12 @@ void file_close(TextReader& file);
 // Stores `count` lines from 1-based `startLine` into lines[0 .. count-1],
 // growing the vector when needed. Elements of lines past the end of the file
 // keep their content. Returns the number of lines stored.
-int64_t file_read(Messages& messages, std::vector<std::string>& lines,
-                  const std::string& fileName, int64_t startLine, int64_t count);
+int64_t file_read(Messages& messages, std::vector<std::string>& lines, const std::string& fileName,
+                  int64_t startLine, int64_t count);
 
 // Writes lines[0 .. count-1], each ended by CR LF, replacing the file or
 // appending to it. False when the file cannot be written.
-bool file_write(const std::string& fileName, const std::vector<std::string>& lines,
-                int64_t count, bool append);
+bool file_write(const std::string& fileName, const std::vector<std::string>& lines, int64_t count,
+                bool append);
 
 } // namespace vok

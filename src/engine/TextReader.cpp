@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vok {
@@ -14,16 +16,16 @@ namespace {
 constexpr size_t kBufferSize = 1 << 20;
 
 // Reads the whole file once to learn whether it is UTF-8.
-bool FileIsUtf8(int fd, std::vector<char>& buffer) {
+bool FileIsUtf8(int fd, char* buffer, size_t capacity) {
     Utf8Validator validator;
     for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t got = ::read(fd, buffer, capacity);
         if (got < 0) {
             if (errno == EINTR) continue;
             return false;
         }
         if (got == 0) break;
-        if (!validator.Feed(buffer.data(), static_cast<size_t>(got))) return false;
+        if (!validator.Feed(buffer, static_cast<size_t>(got))) return false;
     }
     return validator.Finish();
 }
@@ -41,8 +43,13 @@ TextReader::TextReader(const std::string& path) {
         return;
     }
     fd_ = fd;
-    buffer_.resize(kBufferSize);
-    encoding_ = FileIsUtf8(fd_, buffer_) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    // Small files (settings, recipes) get a buffer of their own size.
+    struct stat info {};
+    const size_t size = ::fstat(fd_, &info) == 0 ? static_cast<size_t>(info.st_size) : kBufferSize;
+    capacity_ = std::clamp<size_t>(size + 1, 4096, kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    encoding_ = FileIsUtf8(fd_, buffer_.get(), capacity_) ? TextEncoding::Utf8
+                                                          : TextEncoding::Windows1252;
     Rewind();
 }
 
@@ -57,6 +64,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
     other.fd_ = -1;
     encoding_ = other.encoding_;
     buffer_ = std::move(other.buffer_);
+    capacity_ = other.capacity_;
     begin_ = other.begin_;
     end_ = other.end_;
     eof_ = other.eof_;
@@ -85,13 +93,19 @@ void TextReader::Rewind() {
 bool TextReader::Fill() {
     if (eof_ || fd_ < 0) return false;
     if (begin_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2); // a very long line
+    if (end_ == capacity_) {
+        // A line longer than the buffer: double it.
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+        std::memcpy(bigger.get(), buffer_.get(), end_);
+        buffer_ = std::move(bigger);
+        capacity_ *= 2;
+    }
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
         if (got < 0) {
             if (errno == EINTR) continue;
             readFailed_ = true;
@@ -106,7 +120,7 @@ bool TextReader::Fill() {
         break;
     }
     if (atStart_ && end_ - begin_ >= 3) {
-        if (std::memcmp(buffer_.data() + begin_, "\xEF\xBB\xBF", 3) == 0) begin_ += 3;
+        if (std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) begin_ += 3;
         atStart_ = false;
     } else if (atStart_ && eof_) {
         atStart_ = false;
@@ -128,7 +142,7 @@ bool TextReader::AtEnd() {
 bool TextReader::NextRawLine(std::string_view& raw) {
     if (AtEnd()) return false;
     for (;;) {
-        const char* start = buffer_.data() + begin_;
+        const char* start = buffer_.get() + begin_;
         const size_t avail = end_ - begin_;
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', avail));
         const size_t limit = lf ? static_cast<size_t>(lf - start) : avail;

@@ -58,7 +58,8 @@ private:
 
     int fd_ = -1;
     TextEncoding encoding_ = TextEncoding::Utf8;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_; // not zeroed: every byte used was read first
+    size_t capacity_ = 0;
     size_t begin_ = 0; // first unread byte in the buffer
     size_t end_ = 0;   // one past the last valid byte
     bool eof_ = false; // the file has no more bytes beyond the buffer

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vok {
 
@@ -24,8 +25,8 @@ public:
                                   int32_t col_number);
     void WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const;
 
-    // The field's value from the line processor into `value` (a reused buffer).
-    void GetValue(ProgramState& state, std::string& value);
+    // The field's value from the line processor, valid until the next cell.
+    std::string_view GetValue(ProgramState& state);
     // Writes the value to sheet 1 at the row; false when the run must end.
     bool Process(ProgramState& state, int32_t write_row);
     // The value quoted for a CSV line, appended to `line`.
@@ -36,10 +37,18 @@ public:
     // line processor's operator code.
     int32_t OperatorCode(ProgramState& state);
 
+    // Forgets what the previous table pass learnt about this column (its
+    // column number and operator code, worked out once per pass).
+    void StartPass();
+
     void PropertyPrint() const {}
 
 private:
-    std::string value_; // reused for every cell
+    std::string value_;  // reused for every cell
+    int32_t column_ = 0; // WriteColumn as a number, once known
+    bool operatorKnown_ = false;
+    bool operatorReported_ = false;
+    int32_t operatorCode_ = 0;
 };
 
 } // namespace vok

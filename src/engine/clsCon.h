@@ -42,6 +42,10 @@ private:
     bool CopyRow(ProgramState& state, int32_t read_row, int32_t write_row, bool add);
     bool CopyCell(ProgramState& state, int32_t read_row, int32_t write_row, int32_t column,
                   bool add);
+
+    // Sheet column numbers of the consolidated table's columns, worked out
+    // once per pass instead of once per cell.
+    std::vector<int32_t> copyColumns_;
 };
 
 } // namespace vok

@@ -22,7 +22,8 @@ public:
     std::string ReadEndLine;
     int32_t ReadEndLineOffset = 0;
 
-    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t con_number,
+    // False (after the message) when a key text is missing.
+    bool ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t con_number,
                                   int32_t dept_number);
     void WriteToFile(ProfileFile& file, int32_t con_number, int32_t dept) const;
 

@@ -34,6 +34,9 @@ public:
     void Process(ProgramState& state, CsvWriter* csv);
 
     void PropertyPrint() const {}
+
+private:
+    int32_t number_ = 0; // the section's number, for messages
 };
 
 } // namespace vok

@@ -16,6 +16,7 @@
 namespace vok {
 
 class Messages;
+class TextReader;
 
 class clsTableParser {
 public:
@@ -40,7 +41,26 @@ public:
                           std::vector<int32_t>& colEnd, std::vector<std::string>& colOp);
 
 private:
+    // One stretch of positions of equal blankness, as NextRun finds it.
+    struct Run {
+        int32_t last = 0;   // 1-based last position of the run
+        bool blank = false; // a run of blank columns that stops before text
+    };
+
     void Reset();
+    void LoadRows(const std::string& fileName, std::string_view topMarker, int32_t topOffset,
+                  std::string_view botMarker, int32_t botOffset, int32_t tabSize);
+    void FindMarkerLines(TextReader& file, std::string_view topMarker, std::string_view botMarker);
+    bool AnalyzeTemplate(std::u32string_view templ, std::vector<int32_t>& colStart,
+                         std::vector<int32_t>& colEnd, std::vector<std::string>& colOp);
+
+    // blank[p - 1] tells whether position p is blank in every row of TextRows.
+    std::vector<char> BlankColumns() const;
+    static bool IsBlankColumn(const std::vector<char>& blank, int32_t position);
+    std::string BuildTemplate(const std::vector<char>& blank, int32_t width) const;
+    static Run NextRun(const std::vector<char>& blank, int32_t start, int32_t width);
+    void MakePiece(std::string& out, int32_t length, bool blankRun) const;
+
     Messages& messages_;
 };
 

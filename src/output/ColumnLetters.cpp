@@ -1,6 +1,7 @@
 #include "output/ColumnLetters.h"
 
 #include "app/Messages.h"
+#include "engine/TextEncoding.h"
 
 namespace vok {
 
@@ -15,12 +16,15 @@ std::string NumToAlpha2(Messages& messages, int32_t n) {
 }
 
 int32_t AlphaToNum2(Messages& messages, std::string_view letters) {
-    if (letters.empty() || letters.size() >= 3) {
+    // Lengths count characters: "é" is one (wrong) letter, not two bytes.
+    const size_t length = CharCount(letters);
+    if (length == 0 || length >= 3) {
         messages.Show("unexpected letter code in xl.AlphaToNum2!", MessageIcon::Critical);
         return 0;
     }
-    if (letters.size() == 1) return AlphaToNum(messages, letters);
-    return 26 * AlphaToNum(messages, letters.substr(0, 1)) + AlphaToNum(messages, letters.substr(1, 1));
+    if (length == 1) return AlphaToNum(messages, letters);
+    return 26 * AlphaToNum(messages, CharSubstr(letters, 0, 1)) +
+           AlphaToNum(messages, CharSubstr(letters, 1, 1));
 }
 
 std::string NumToAlpha(Messages& messages, int32_t n) {

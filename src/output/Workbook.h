@@ -20,6 +20,7 @@ enum class CellWrite {
     BeyondLastRow,    // past the format's last row
     BeyondLastColumn, // past the format's last column
     NoSuchSheet,
+    TextTooLong, // more characters than a cell can hold (32,767)
 };
 
 struct CellRange {

@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace vok {
@@ -40,7 +43,13 @@ ProfileFile::ProfileFile(std::string fileName) : fileName_(std::move(fileName)) 
     if (reader.IsOpen()) {
         encoding_ = reader.Encoding();
         std::string_view line;
-        while (reader.ReadLine(line)) lines_.emplace_back(line);
+        while (reader.ReadLine(line))
+            lines_.emplace_back(line);
+        loadFailed_ = reader.ReadFailed();
+    } else {
+        // Missing is fine (writing creates it); present but unreadable is not.
+        std::error_code ec;
+        loadFailed_ = std::filesystem::exists(NativePath(fileName_), ec) || ec;
     }
     Index();
 }
@@ -49,10 +58,12 @@ void ProfileFile::Index() {
     sections_.clear();
     sectionOrder_.clear();
     std::string current;
+    bool inSection = false; // "[]" names a section too, so "current" may be empty
     for (size_t i = 0; i < lines_.size(); ++i) {
         std::string_view name;
         if (!SectionHeaderName(lines_[i], name)) continue;
-        if (!current.empty()) sections_[current].end = i;
+        if (inSection) sections_[current].end = i;
+        inSection = true;
         current = AsciiUpper(name);
         // The first of two equal sections is the one the functions use.
         if (sections_.count(current)) {
@@ -61,7 +72,7 @@ void ProfileFile::Index() {
         sections_[current] = Section{i, lines_.size()};
         sectionOrder_.push_back(current);
     }
-    if (!current.empty()) sections_[current].end = lines_.size();
+    if (inSection) sections_[current].end = lines_.size();
 }
 
 const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
@@ -113,12 +124,19 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     const Section s = *found;
     const size_t existing = FindKeyLine(s, key);
     if (existing != std::string::npos) {
-        lines_[existing] = std::move(keyLine);
+        // Only the value changes: the key keeps its spelling, since the
+        // sectioned-file readers look keys up case-sensitively.
+        std::string_view name;
+        KeyName(lines_[existing], name);
+        std::string replaced(name);
+        replaced.append("=").append(value);
+        lines_[existing] = std::move(replaced);
         return;
     }
     // A new key goes after the section's last non-blank line.
     size_t at = s.end;
-    while (at > s.header + 1 && Trim(lines_[at - 1]).empty()) --at;
+    while (at > s.header + 1 && Trim(lines_[at - 1]).empty())
+        --at;
     lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(at), std::move(keyLine));
     for (auto& [name, other] : sections_) {
         if (other.header >= at && other.header != s.header) ++other.header;
@@ -128,9 +146,11 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
 
 bool ProfileFile::Commit() {
     if (!dirty_) return true;
+    if (loadFailed_) return false;
     std::string bytes;
     size_t total = 0;
-    for (const std::string& line : lines_) total += line.size() + 2;
+    for (const std::string& line : lines_)
+        total += line.size() + 2;
     bytes.reserve(total);
     // A file that came in Windows-1252 stays Windows-1252 while it can.
     bool keep1252 = encoding_ == TextEncoding::Windows1252;
@@ -147,7 +167,8 @@ bool ProfileFile::Commit() {
         if (keep1252) bytes = std::move(encoded);
     }
     if (!keep1252) {
-        for (const std::string& line : lines_) bytes.append(line).append("\r\n");
+        for (const std::string& line : lines_)
+            bytes.append(line).append("\r\n");
     }
     if (!ReplaceFileContents(fileName_, bytes)) return false;
     dirty_ = false;
@@ -160,6 +181,9 @@ bool ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
     temp += ".vok-tmp-" + std::to_string(::getpid());
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
+    // The new file keeps the permissions of the one it replaces.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
     const char* p = bytes.data();
     size_t left = bytes.size();
     bool ok = true;

@@ -35,7 +35,8 @@ public:
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the file (temporary file and rename); false when that failed, and
-    // the earlier file is then left as it was.
+    // the earlier file is then left as it was. A file that exists but could not
+    // be read is never replaced: the copy in memory would lack its content.
     bool Commit();
 
     bool Dirty() const { return dirty_; }
@@ -51,10 +52,11 @@ private:
 
     std::string fileName_;
     std::vector<std::string> lines_;
-    std::vector<std::string> sectionOrder_;                 // upper-cased names, file order
-    std::unordered_map<std::string, Section> sections_;     // by upper-cased name
+    std::vector<std::string> sectionOrder_;             // upper-cased names, file order
+    std::unordered_map<std::string, Section> sections_; // by upper-cased name
     TextEncoding encoding_ = TextEncoding::Utf8;
     bool dirty_ = false;
+    bool loadFailed_ = false; // the file exists but could not be read whole
 };
 
 // One key written at once: load, write, commit. False when the file could not be written.

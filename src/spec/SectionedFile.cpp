@@ -63,21 +63,19 @@ std::string ReadIniValue(TextReader& file, std::string_view section, std::string
 }
 
 std::string GetIniValueEx(const std::string& fileName, std::string_view section,
-                          std::string_view key, std::string_view defaultValue,
-                          int32_t trimMode) {
+                          std::string_view key, std::string_view defaultValue, int32_t trimMode) {
     TextReader file(fileName);
     if (!file.IsOpen()) return {};
     return ReadIniValue(file, section, key, defaultValue, trimMode);
 }
 
-std::string GetIniValue(const std::string& fileName, std::string_view section,
-                        std::string_view key, std::string_view defaultValue) {
+std::string GetIniValue(const std::string& fileName, std::string_view section, std::string_view key,
+                        std::string_view defaultValue) {
     return GetIniValueEx(fileName, section, key, defaultValue, kTrimBoth);
 }
 
-bool FileHeaderIsInvalid(Messages& messages, const std::string& fileName,
-                         std::string_view product, std::string_view fileType,
-                         std::string_view fileFormat) {
+bool FileHeaderIsInvalid(Messages& messages, const std::string& fileName, std::string_view product,
+                         std::string_view fileType, std::string_view fileFormat) {
     const struct {
         std::string_view key;
         std::string_view expected;
@@ -92,6 +90,16 @@ bool FileHeaderIsInvalid(Messages& messages, const std::string& fileName,
             return true;
         }
     }
+    return false;
+}
+
+bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view section,
+                    std::string_view key, int32_t& result) {
+    if (ParseWholeNumber(value, result)) return true;
+    std::string text = "Error in ";
+    text.append(section).append(" : ").append(key).append(" is not a whole number: ");
+    text.append(value);
+    messages.Show(text, MessageIcon::Critical);
     return false;
 }
 
@@ -129,7 +137,8 @@ bool WriteLineToFile(const std::string& fileName, std::string_view text, bool ap
 
 void RepeatString(std::string& output, std::string_view piece, int64_t count) {
     output.clear();
-    for (int64_t i = 0; i < count; ++i) output.append(piece);
+    for (int64_t i = 0; i < count; ++i)
+        output.append(piece);
 }
 
 std::string ReverseString(std::string_view text) {

@@ -27,17 +27,21 @@ std::string ReadIniValue(TextReader& file, std::string_view section, std::string
                          std::string_view defaultValue, int32_t trimMode = kTrimBoth);
 
 // Whole-file lookups: "" (not the default) when the file cannot be opened.
-std::string GetIniValue(const std::string& fileName, std::string_view section,
-                        std::string_view key, std::string_view defaultValue);
+std::string GetIniValue(const std::string& fileName, std::string_view section, std::string_view key,
+                        std::string_view defaultValue);
 std::string GetIniValueEx(const std::string& fileName, std::string_view section,
-                          std::string_view key, std::string_view defaultValue,
-                          int32_t trimMode);
+                          std::string_view key, std::string_view defaultValue, int32_t trimMode);
 
 // True (after showing the message of the first mismatch) when the [Header]
 // does not carry the expected product, file type and file format.
-bool FileHeaderIsInvalid(Messages& messages, const std::string& fileName,
-                         std::string_view product, std::string_view fileType,
-                         std::string_view fileFormat);
+bool FileHeaderIsInvalid(Messages& messages, const std::string& fileName, std::string_view product,
+                         std::string_view fileType, std::string_view fileFormat);
+
+// Converts a whole-number value read from a recipe or export specification.
+// A value that is no number shows "Error in <section> : <key> is not a whole
+// number: <value>" and gives false, so a bad file never ends in a crash.
+bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view section,
+                    std::string_view key, int32_t& result);
 
 int64_t CountFileLines(const std::string& fileName);
 std::string ReadFileAsText(const std::string& fileName);
@@ -46,7 +50,9 @@ bool WriteLineToFile(const std::string& fileName, std::string_view text, bool ap
 void RepeatString(std::string& output, std::string_view piece, int64_t count);
 std::string ReverseString(std::string_view text);
 
-template <typename T> void ClearCollection(std::vector<T>& collection) { collection.clear(); }
+template <typename T> void ClearCollection(std::vector<T>& collection) {
+    collection.clear();
+}
 
 // Replaces the 1-based item at `index`; an index outside the collection shows
 // "Invalid Index in CollectionItemSet!" and changes nothing.

@@ -40,7 +40,8 @@ std::string ReadFile(const std::string& path) {
 
 std::string CrLf(std::initializer_list<std::string_view> lines) {
     std::string out;
-    for (const auto line : lines) out.append(line).append("\r\n");
+    for (const auto line : lines)
+        out.append(line).append("\r\n");
     return out;
 }
 

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The bundled example job: converts the example reports and says where the
+# output is. run.sh calls it when it is given no arguments.
+set -uo pipefail
+examples=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$examples")
+vok="$root/build/vok"
+out="$root/build/examples-output"
+mkdir -p "$out"
+# The program folder of the example runs (config.ini, working files).
+export VOK_HOME="$out/home"
+
+status=0
+convert() {
+    local what=$1; shift
+    echo "== $what"
+    if "$vok" "$@"; then :; else status=1; fi
+}
+
+convert "Trial balance with a recipe, to CSV" \
+    -i "$examples/trial-balance.txt" -r "$examples/trial-balance.rcp" -o "$out/trial-balance.csv"
+convert "Marked-up trial balance, to CSV" \
+    -i "$examples/trial-balance-marked.txt" -o "$out/trial-balance-marked.csv"
+convert "General ledger with a derived layout, to CSV" \
+    -i "$examples/general-ledger.txt" -r "$examples/general-ledger.rcp" -o "$out/general-ledger.csv"
+convert "Vendor list with tab characters, to CSV" \
+    -i "$examples/vendor-balances-tabs.txt" -r "$examples/vendor-balances-tabs.rcp" \
+    -o "$out/vendor-balances.csv"
+
+echo
+echo "The output is in $out:"
+ls -1 "$out" | grep -v '^home$' | sed 's/^/  /'
+exit $status

@@ -1,0 +1,171 @@
+#include "engine/clsColumn.h"
+
+#include "app/ProgramState.h"
+#include "app/modUtilityString.h"
+#include "output/ColumnLetters.h"
+#include "output/WorkbookConnection.h"
+#include "spec/ProfileFile.h"
+#include "spec/SectionedFile.h"
+
+#include <cstring>
+
+namespace vok {
+
+void clsColumn::ReadFromFileSequentially(ProgramState& state, TextReader& file,
+                                         int32_t table_number, int32_t col_number) {
+    Messages& messages = state.messages;
+    const std::string section =
+        "Table " + std::to_string(table_number) + " Col " + std::to_string(col_number);
+    int32_t number = 0;
+    // 1. The start position; a missing key reads as -999999.
+    if (!ReadIntegerKey(messages, ReadIniValue(file, section, "ReadColumnStart", kMissing), section,
+                        "ReadColumnStart", number))
+        return;
+    if (number < 1) {
+        messages.Show("Invalid Read Column start position!", MessageIcon::Critical);
+        return;
+    }
+    ReadColumnStart = number;
+    // 2. The end position.
+    if (!ReadIntegerKey(messages, ReadIniValue(file, "", "ReadColumnEnd", kMissing), section,
+                        "ReadColumnEnd", number))
+        return;
+    if (number < 1) {
+        messages.Show("Invalid Read Column end position!", MessageIcon::Critical);
+        return;
+    }
+    ReadColumnEnd = number;
+    // 3. Column letters, compared by character codes: "AB" passes, "ZA" does not.
+    const std::string letters(Trim(ReadIniValue(file, "", "WriteColumn", kMissing)));
+    const std::string upper = AsciiUpper(letters);
+    if (letters == kMissing || upper < "A" || upper > "Z") {
+        messages.Show("Error in " + section + " : Write Column must be (A-Z)!",
+                      MessageIcon::Critical);
+        return;
+    }
+    WriteColumn = letters;
+    // 4. The period operator.
+    const std::string op(Trim(ReadIniValue(file, "", "PeriodOperator", "")));
+    const std::string opUpper = AsciiUpper(op);
+    if (!op.empty() && opUpper != "SUM" && opUpper != "DUPLICATE") {
+        messages.Show("Invalid Multi-file operator!", MessageIcon::Critical);
+        return;
+    }
+    PeriodOperator = op;
+}
+
+void clsColumn::WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const {
+    const std::string section =
+        "Table " + std::to_string(table_number) + " Col " + std::to_string(col);
+    file.Write(section, "ReadColumnStart", std::to_string(ReadColumnStart));
+    file.Write(section, "ReadColumnEnd", std::to_string(ReadColumnEnd));
+    file.Write(section, "WriteColumn", WriteColumn);
+    file.Write(section, "PeriodOperator", PeriodOperator);
+}
+
+int32_t clsColumn::OperatorCode(ProgramState& state) {
+    // The operator is normalised once; later cells reuse the code.
+    if (operatorKnown_) return operatorCode_;
+    PeriodOperator = AsciiUpper(Trim(PeriodOperator));
+    operatorKnown_ = true;
+    if (PeriodOperator == "SUM")
+        operatorCode_ = clsLineProcessor::kSum;
+    else if (PeriodOperator == "FIRST")
+        operatorCode_ = clsLineProcessor::kFirstPeriod;
+    else if (PeriodOperator.empty() || PeriodOperator == "LAST" || PeriodOperator == "AVG")
+        operatorCode_ = clsLineProcessor::kLastPeriod;
+    else {
+        // Said once per table pass, not once per cell of the column.
+        operatorCode_ = clsLineProcessor::kLastPeriod;
+        if (!operatorReported_) {
+            state.messages.Show("Unrecognized operator: " + PeriodOperator +
+                                    " in clsColumn.OperatorCode!",
+                                MessageIcon::Critical);
+            operatorReported_ = true;
+        }
+    }
+    return operatorCode_;
+}
+
+void clsColumn::StartPass() {
+    column_ = 0;
+    operatorKnown_ = false;
+    operatorReported_ = false;
+}
+
+std::string_view clsColumn::GetValue(ProgramState& state) {
+    // 1-2. The field through the line processor.
+    const std::string_view value = state.LineProcessor.FieldValue(
+        state, OperatorCode(state), ReadColumnStart, ReadColumnEnd, value_);
+    // 3. A leading "=" would be taken for a formula; it is written all the same.
+    const size_t first = value.find_first_not_of(' ');
+    if (first != std::string_view::npos && value[first] == '=') {
+        state.messages.Beep();
+        state.messages.Show(
+            "Error: Source Data field begin with Equal Sign! This may not be accepted by Excel!",
+            MessageIcon::Critical);
+    }
+    return value;
+}
+
+namespace {
+
+// True when the text holds a comma or a double quote: eight bytes at a time,
+// as this runs for every cell of a CSV output.
+bool NeedsQuoting(std::string_view text, bool& hasQuote) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    auto hasByte = [&](uint64_t word, unsigned char c) {
+        const uint64_t x = word ^ (kOnes * c);
+        return ((x - kOnes) & ~x & kHigh) != 0;
+    };
+    bool comma = false;
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        comma |= hasByte(word, ',');
+        hasQuote |= hasByte(word, '"');
+    }
+    for (; i < text.size(); ++i) {
+        comma |= text[i] == ',';
+        hasQuote |= text[i] == '"';
+    }
+    return comma || hasQuote;
+}
+
+} // namespace
+
+bool clsColumn::Process(ProgramState& state, int32_t write_row) {
+    const std::string_view value = GetValue(state);
+    // 4. The value as typed input into sheet 1.
+    if (column_ == 0) column_ = AlphaToNum2(state.messages, WriteColumn);
+    return WriteCell(state, 1, write_row, column_, value);
+}
+
+void clsColumn::AppendCsvValue(ProgramState& state, std::string& line) {
+    const std::string_view value = GetValue(state);
+    // 5. Quoted when the value holds a comma or a quote; quotes doubled.
+    bool quote = false;
+    if (!NeedsQuoting(value, quote)) {
+        line.append(value);
+        return;
+    }
+    line.push_back('"');
+    if (!quote) {
+        line.append(value);
+    } else {
+        for (const char c : value) {
+            if (c == '"') line.push_back('"');
+            line.push_back(c);
+        }
+    }
+    line.push_back('"');
+}
+
+std::string clsColumn::GetCsvValue(ProgramState& state) {
+    std::string line;
+    AppendCsvValue(state, line);
+    return line;
+}
+
+} // namespace vok

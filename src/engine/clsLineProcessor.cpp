@@ -1,0 +1,229 @@
+#include "engine/clsLineProcessor.h"
+
+#include "app/ProgramState.h"
+#include "app/modUtilityFile.h"
+#include "engine/NumericText.h"
+#include "engine/TextAccess.h"
+#include "engine/TextEncoding.h"
+#include "spec/SectionedFile.h"
+
+#include <algorithm>
+
+namespace vok {
+
+namespace {
+
+const std::string kNoRow;
+
+constexpr std::string_view kSumOutOfRange =
+    "Error: The sum of a field is outside the currency range in ProcessField!";
+
+} // namespace
+
+const std::string& clsLineProcessor::Row(int32_t period) const {
+    if (period < 1 || period > kPeriods) return kNoRow;
+    return RowCollection[static_cast<size_t>(period - 1)];
+}
+
+void clsLineProcessor::SetRow(ProgramState& state, int32_t period, std::string_view line) {
+    if (CollectionItemSet(state.messages, RowCollection, period, std::string(line)))
+        rowIsAscii_[static_cast<size_t>(period - 1)] = IsAscii(line);
+}
+
+void clsLineProcessor::ClearRows() {
+    RowCollection.assign(kPeriods, std::string());
+    rowIsAscii_.fill(true);
+}
+
+void clsLineProcessor::ReadRowPeriod1Only(ProgramState& /*state*/, TextReader& file,
+                                          int32_t tabSize) {
+    // 1. No open file: slot 1 keeps its content.
+    if (!file.IsOpen()) return;
+    // 2. The next line (a view, valid until the next read).
+    const std::string_view line = file.ReadLine();
+    // 3 to 5. A blank at the end, tabs expanded, into slot 1.
+    StoreRow(0, line, tabSize, true);
+}
+
+void clsLineProcessor::StoreRow(size_t index, std::string_view line, int32_t tabSize,
+                                bool blankAtEnd) {
+    std::string& slot = RowCollection[index];
+    if (tabSize > 0) {
+        ExpandTabsInto(slot, line, tabSize);
+    } else {
+        slot.assign(line);
+    }
+    // Appending after the expansion gives the same text as before it, without
+    // a copy of the line: the blank is no tab.
+    if (blankAtEnd && !line.empty() && line.back() != ' ') slot.push_back(' ');
+    // Known once here, so that cutting the slot's fields needs no scan.
+    rowIsAscii_[index] = IsAscii(slot);
+}
+
+void clsLineProcessor::ReadRow(ProgramState& state, int64_t row, int32_t tabSize) {
+    // 1.
+    if (row < 1) {
+        state.messages.Show(" invalid Row number in clsLineProcessor.ReadRow!",
+                            MessageIcon::Critical);
+        return;
+    }
+    // 2.
+    ClearRows();
+    // 3. Periods outside 1 to 12 have no slot: one message for all of them.
+    const clsRecipe& recipe = state.gRecipe;
+    const int32_t first = std::max(recipe.InputFileFirst, 1);
+    const int32_t last = std::min(recipe.InputFileLast, kPeriods);
+    if (recipe.InputFileFirst <= recipe.InputFileLast &&
+        (recipe.InputFileFirst < 1 || recipe.InputFileLast > kPeriods))
+        state.messages.Show("Invalid Index in CollectionItemSet!", MessageIcon::Critical);
+    for (int32_t period = first; period <= last; ++period) {
+        const size_t index = static_cast<size_t>(period - 1);
+        const std::string& name =
+            index < recipe.InputFileName.size() ? recipe.InputFileName[index] : kNoRow;
+        if (!FileExists(name)) {
+            state.messages.Show("Text File: " + name + " does not exist in ReadRow!",
+                                MessageIcon::Exclamation);
+            continue;
+        }
+        StoreRow(index, get_text_line(state, name, row), tabSize, false);
+    }
+}
+
+std::string_view clsLineProcessor::get_text_line(ProgramState& state, const std::string& fileName,
+                                                 int64_t line) {
+    if (line < 1) {
+        state.messages.Show(" invalid line number in clsLineProcessor.get_text_line!",
+                            MessageIcon::Critical);
+        return {};
+    }
+    // The full 64-bit line number: reports have far more than 32,767 lines.
+    if (file_read(state.messages, readLines_, fileName, line, 1) < 1) return {};
+    return readLines_[0];
+}
+
+std::string_view clsLineProcessor::FieldValue(ProgramState& state, int32_t code,
+                                              int32_t fieldStart, int32_t fieldEnd,
+                                              std::string& scratch) {
+    // 1. 64-bit, so that no pair of positions overflows.
+    const int64_t width = int64_t{fieldEnd} - fieldStart + 1;
+    if (width < 1) return {};
+    // 2 and 3.
+    const clsRecipe& recipe = state.gRecipe;
+    std::string_view field;
+    switch (code) {
+    case kLastPeriod:
+        CutField(state, recipe.InputFileLast, fieldStart, width, field);
+        return field;
+    case kFirstPeriod:
+        CutField(state, recipe.InputFileFirst, fieldStart, width, field);
+        return field;
+    case kSum:
+    case kAverage:
+        scratch.clear();
+        SumFields(state, code, fieldStart, width, scratch);
+        return scratch;
+    default:
+        state.messages.Show("Invalid operator in ProcessField!", MessageIcon::None);
+        return {};
+    }
+}
+
+void clsLineProcessor::ProcessField(ProgramState& state, int32_t code, int32_t fieldStart,
+                                    int32_t fieldEnd, std::string& result) {
+    const std::string_view value = FieldValue(state, code, fieldStart, fieldEnd, result);
+    if (value.data() != result.data()) result.assign(value);
+}
+
+std::string clsLineProcessor::ProcessField(ProgramState& state, int32_t code, int32_t fieldStart,
+                                           int32_t fieldEnd) {
+    std::string result;
+    ProcessField(state, code, fieldStart, fieldEnd, result);
+    return result;
+}
+
+bool clsLineProcessor::CutField(ProgramState& state, int32_t period, int64_t start, int64_t width,
+                                std::string_view& field) {
+    field = {};
+    if (period < 1 || period > kPeriods) {
+        ReportOnce(state, "Error: Period " + std::to_string(period) +
+                              " is outside 1 to 12 in ProcessField!");
+        return false;
+    }
+    const size_t index = static_cast<size_t>(period - 1);
+    const std::string_view line = RowCollection[index];
+    // Positions before 1 hold nothing: the field begins at position 1.
+    if (start < 1) {
+        width -= 1 - start;
+        start = 1;
+        if (width < 1) return true;
+    }
+    const size_t offset = static_cast<size_t>(start - 1);
+    const size_t count = static_cast<size_t>(width);
+    if (!rowIsAscii_[index])
+        field = CharSubstr(line, offset, count);
+    else if (offset < line.size())
+        field = line.substr(offset, count);
+    return true;
+}
+
+void clsLineProcessor::SumFields(ProgramState& state, int32_t code, int64_t start, int64_t width,
+                                 std::string& result) {
+    const clsRecipe& recipe = state.gRecipe;
+    if (recipe.InputFileFirst > recipe.InputFileLast) {
+        ReportOnce(state, "Error: The first period " + std::to_string(recipe.InputFileFirst) +
+                              " lies after the last period " +
+                              std::to_string(recipe.InputFileLast) + " in ProcessField!");
+        return;
+    }
+    // 1.
+    Currency sum = 0;
+    int32_t count = 0;
+    bool allNumeric = true;
+    bool outOfRange = false;
+    std::string_view text;
+    // 2. The slots do not change during the call, so the text can stay a view.
+    for (int32_t period = recipe.InputFileFirst; period <= recipe.InputFileLast; ++period) {
+        std::string_view field;
+        if (!CutField(state, period, start, width, field)) return;
+        Currency value = 0;
+        switch (ParseCurrency(field, value)) {
+        case CurrencyParse::Ok:
+            ++count;
+            if (!AddCurrency(sum, value, sum)) outOfRange = true;
+            break;
+        case CurrencyParse::OutOfRange:
+            ++count;
+            outOfRange = true;
+            break;
+        case CurrencyParse::NotNumeric:
+            allNumeric = false;
+            text = field;
+            break;
+        }
+    }
+    // 3. A field that is no number: its text, unformatted.
+    if (!allNumeric) {
+        result.assign(text);
+        return;
+    }
+    // A sum the currency cannot hold is never written as some other number.
+    if (outOfRange) {
+        ReportOnce(state, std::string(kSumOutOfRange));
+        return;
+    }
+    // 4 and 5.
+    if (code == kSum) {
+        FormatByWriteDataFormatInto(result, sum, recipe.WriteDataFormat);
+    } else if (count > 0) {
+        const double average = static_cast<double>(sum) / kCurrencyScale / count;
+        FormatDoubleByWriteDataFormatInto(result, average, recipe.WriteDataFormat);
+    }
+}
+
+void clsLineProcessor::ReportOnce(ProgramState& state, const std::string& text) {
+    if (std::find(reported_.begin(), reported_.end(), text) != reported_.end()) return;
+    reported_.push_back(text);
+    state.messages.Show(text, MessageIcon::Critical);
+}
+
+} // namespace vok

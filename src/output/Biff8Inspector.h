@@ -1,0 +1,87 @@
+// Reads the record stream of an existing .xls workbook for what the cell
+// reader does not report: everything vok could not keep on rewriting the file
+// (formulas, charts, drawings, macros, a password, ...), the default font, and
+// the number format and exact value of every numeric cell.
+#pragma once
+
+#include "output/Biff8Writer.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vok {
+
+// What a workbook holds that rewriting it from its cell values would lose.
+enum XlsLoss : uint32_t {
+    kLossFormulas = 1u << 0,
+    kLossDefinedNames = 1u << 1,
+    kLossCharts = 1u << 2,
+    kLossDrawings = 1u << 3,
+    kLossComments = 1u << 4,
+    kLossMacros = 1u << 5,
+    kLossPassword = 1u << 6,
+    kLossLogicalValues = 1u << 7,
+    kLossHyperlinks = 1u << 8,
+    kLossPivotTables = 1u << 9,
+    kLossDataValidation = 1u << 10,
+    kLossConditionalFormats = 1u << 11,
+    kLossEmbeddedObjects = 1u << 12,
+    kLossUnreadableCells = 1u << 13,
+    kLossLongTexts = 1u << 14, // shared strings the cell reader cannot take apart
+};
+
+// A numeric cell as stored: 0-based row and column, its XF.
+struct Biff8NumberCell {
+    uint32_t row;
+    uint16_t column;
+    uint16_t xf;
+    double value;
+};
+
+struct Biff8Contents {
+    std::string damage; // not empty: the stream is no readable BIFF8 workbook (why)
+    uint32_t losses = 0;
+    bool hasFont = false;
+    XlsFont font;                                      // font 0, the default font
+    std::vector<std::string> xfFormatCodes;            // per XF; "" is General
+    std::vector<std::vector<Biff8NumberCell>> numbers; // per sheet, by row, then column
+};
+
+class Biff8Inspector {
+public:
+    static Biff8Contents Inspect(std::string_view stream);
+
+    // Adds what the other top-level entries of the container reveal (macro
+    // projects, embedded objects).
+    static void InspectContainerEntries(const std::vector<std::string>& names,
+                                        Biff8Contents& contents);
+
+    // "formulas", "formulas and charts", "formulas, charts and macros".
+    static std::string DescribeLosses(uint32_t losses);
+
+private:
+    explicit Biff8Inspector(std::string_view stream) : stream_(stream) {}
+    void Run();
+    bool Reading() const { return result_.damage.empty() && !stopped_; }
+    // Reads a substream, and those nested in it, from its BOF to its EOF;
+    // `sheet` is its index, -1 for the globals.
+    void ScanSubstream(size_t position, int32_t sheet);
+    bool OnBof(std::string_view data, int32_t sheet, bool outermost);
+    void OnGlobalsRecord(uint16_t id, std::string_view data);
+    void OnSheetRecord(size_t sheet, uint16_t id, std::string_view data);
+    void ResolveFormats();
+    void CheckSharedStrings();
+
+    std::string_view stream_;
+    Biff8Contents result_;
+    std::vector<uint32_t> sheetOffsets_; // BOF position of each BOUNDSHEET8
+    bool stopped_ = false;               // at FILEPASS: what follows is encrypted
+    std::vector<std::pair<uint16_t, std::string>> formats_; // FORMAT records
+    std::vector<uint16_t> xfFormatIds_;
+    std::vector<std::string_view> sst_; // the SST record and its CONTINUE records
+    bool inSst_ = false;
+};
+
+} // namespace vok

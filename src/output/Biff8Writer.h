@@ -1,0 +1,62 @@
+// Builds the Workbook stream of an .xls file (BIFF8) from the sheets in memory.
+//
+// Globals: BOF, CODEPAGE (UTF-16), WINDOW1, the fonts (font 0 is the
+// workbook's default font), FORMAT records for the workbook's own number
+// formats, the 16 built-in XFs and one cell XF per number format, STYLE, one
+// BOUNDSHEET8 per sheet, SST with EXTSST, EOF. Each sheet: BOF, DIMENSIONS
+// (exactly the cells written), the cells as LABELSST, RK (when exact) or
+// NUMBER, WINDOW2 (the first sheet selected and shown), EOF.
+#pragma once
+
+#include "output/Biff8SharedStrings.h"
+#include "output/BiffRecordBuffer.h"
+#include "output/SheetData.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vok {
+
+struct XlsFont {
+    std::string name = "Arial";
+    uint16_t height = 200; // twips: 10 points
+};
+
+class Biff8Writer {
+public:
+    // The most XF records a workbook may hold; number formats beyond what
+    // fits are written as General.
+    static constexpr size_t kMaxXfRecords = 4050;
+    static constexpr uint16_t kDefaultCellXf = 15;
+
+    Biff8Writer(const std::vector<SheetData>& sheets, const FormatTable& formats,
+                const XlsFont& font);
+
+    // The whole Workbook stream.
+    std::string Build();
+
+private:
+    void CollectCells();
+    void AssignFormatIds();
+    void WriteGlobals();
+    void WriteFonts();
+    void WriteFormats();
+    void WriteXfs();
+    void WriteSheet(size_t sheet);
+    uint16_t CellXf(uint16_t format) const;
+
+    const std::vector<SheetData>& sheets_;
+    const FormatTable& formats_;
+    const XlsFont& font_;
+
+    BiffRecordBuffer out_;
+    Biff8SharedStrings strings_;
+    std::vector<std::vector<uint32_t>> stringIndexes_; // per sheet, text cells in order
+    std::vector<CellRange> extents_;                   // per sheet, the cells written
+    std::vector<size_t> sheetPositionFields_;          // lbPlyPos of each BOUNDSHEET8
+    std::vector<uint16_t> formatIds_;                  // per FormatTable index
+    size_t formatXfs_ = 0; // FormatTable indexes 1..formatXfs_ have their own XF
+};
+
+} // namespace vok

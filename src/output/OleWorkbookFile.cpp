@@ -1,0 +1,140 @@
+#include "output/OleWorkbookFile.h"
+
+#include "engine/TextEncoding.h"
+#include "output/FileReplacement.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <gsf/gsf.h>
+#include <memory>
+#include <unistd.h>
+
+namespace vok {
+
+namespace {
+
+struct GObjectUnref {
+    void operator()(void* object) const {
+        if (object) g_object_unref(object);
+    }
+};
+template <typename T> using GsfPtr = std::unique_ptr<T, GObjectUnref>;
+
+// Takes the message out of a GError (and frees it); `fallback` when there is none.
+std::string TakeMessage(GError*& error, std::string_view fallback) {
+    std::string message(fallback);
+    if (error) {
+        if (error->message && *error->message) message = error->message;
+        g_error_free(error);
+        error = nullptr;
+    }
+    return message;
+}
+
+// Writes the bytes into the (empty) temporary file.
+bool WriteWhole(const std::string& path, std::string_view bytes, std::string& reason) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    bool ok = fd >= 0;
+    while (ok && !bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    if (!ok) reason = std::strerror(errno);
+    if (fd >= 0 && ::close(fd) != 0 && ok) {
+        reason = std::strerror(errno);
+        ok = false;
+    }
+    return ok;
+}
+
+bool ReadStream(GsfInput* input, std::string& bytes) {
+    const gsf_off_t size = gsf_input_size(input);
+    if (size < 0) return false;
+    bytes.resize(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const size_t chunk = std::min<size_t>(bytes.size() - done, 1 << 20);
+        if (!gsf_input_read(input, chunk, reinterpret_cast<guint8*>(bytes.data() + done))) {
+            return false;
+        }
+        done += chunk;
+    }
+    return true;
+}
+
+} // namespace
+
+bool OleWorkbookFile::Read(const std::string& path, OleWorkbookContents& contents,
+                           std::string& reason) {
+    gsf_init();
+    contents = {};
+    GError* error = nullptr;
+    GsfPtr<GsfInput> input(gsf_input_stdio_new(path.c_str(), &error));
+    if (!input) {
+        reason = TakeMessage(error, "it cannot be opened");
+        return false;
+    }
+    GsfPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &error));
+    if (!ole) {
+        TakeMessage(error, "");
+        reason = "it is not an Excel 97-2003 workbook";
+        return false;
+    }
+    // Entry names compare without regard to case in this container format.
+    const int count = gsf_infile_num_children(ole.get());
+    for (int i = 0; i < count; ++i) {
+        const char* name = gsf_infile_name_by_index(ole.get(), i);
+        const std::string_view entry = name ? name : "";
+        if (EqualsNoCase(entry, "Workbook") && !contents.hasWorkbookStream) {
+            GsfPtr<GsfInput> stream(gsf_infile_child_by_index(ole.get(), i));
+            if (!stream || !ReadStream(stream.get(), contents.workbook)) {
+                reason = "its workbook stream cannot be read";
+                return false;
+            }
+            contents.hasWorkbookStream = true;
+        } else {
+            if (EqualsNoCase(entry, "Book")) contents.hasOldBookStream = true;
+            contents.others.emplace_back(entry);
+        }
+    }
+    return true;
+}
+
+bool OleWorkbookFile::Write(const std::string& path, std::string_view workbook,
+                            std::string& reason) {
+    gsf_init();
+    // 1. The container in memory, so that nothing touches the disk until it is
+    //    complete.
+    GsfPtr<GsfOutput> sink(gsf_output_memory_new());
+    GsfPtr<GsfOutfile> ole(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
+    if (!ole) {
+        reason = "cannot build the file in memory";
+        return false;
+    }
+    GsfPtr<GsfOutput> stream(gsf_outfile_new_child(ole.get(), "Workbook", FALSE));
+    bool ok = stream && gsf_output_write(stream.get(), workbook.size(),
+                                         reinterpret_cast<const guint8*>(workbook.data()));
+    if (stream) ok = gsf_output_close(stream.get()) && ok;
+    stream.reset();
+    ok = gsf_output_close(GSF_OUTPUT(ole.get())) && ok;
+    const gsf_off_t size = gsf_output_size(sink.get());
+    const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
+    if (!ok || !bytes || size <= 0) {
+        reason = "cannot build the file in memory";
+        return false;
+    }
+    // 2. Onto the disk in one replacement; the temporary file goes away
+    //    unless the replacement is committed.
+    FileReplacement replacement(path);
+    return replacement.Create(reason) &&
+           WriteWhole(
+               replacement.TempPath(),
+               std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)),
+               reason) &&
+           replacement.Commit(reason);
+}
+
+} // namespace vok

@@ -1,0 +1,180 @@
+#include "output/XlsWorkbook.h"
+
+#include "app/modUtilityFile.h"
+#include "output/Biff8Inspector.h"
+#include "output/OleWorkbookFile.h"
+#include "output/Utf16Text.h"
+#include "output/XlsReader.h"
+
+#include <exception>
+#include <filesystem>
+#include <fmt/format.h>
+#include <new>
+
+namespace vok {
+
+namespace {
+
+constexpr size_t kMaxFontNameLength = 31;
+constexpr SheetLimits kXlsLimits{XlsWorkbook::kMaxRows, XlsWorkbook::kMaxColumns};
+
+std::vector<SheetData> NewSheets() {
+    std::vector<SheetData> sheets;
+    for (const char* name : {"Sheet1", "Sheet2", "Sheet3"})
+        sheets.emplace_back(name);
+    return sheets;
+}
+
+std::string CannotOpen(const std::string& fileName, std::string_view reason) {
+    return fmt::format("Cannot open the workbook {}: {}. The file was left unchanged.", fileName,
+                       reason);
+}
+
+// The sheets, formats and font of an existing workbook; an error naming the
+// file when it cannot be read or cannot be rewritten without loss.
+WorkbookOpenResult OpenExisting(const std::string& fileName, const std::string& path) {
+    WorkbookOpenResult result;
+    std::string reason;
+    // 1. The container and its record stream.
+    OleWorkbookContents ole;
+    if (!OleWorkbookFile::Read(path, ole, reason)) {
+        result.error = CannotOpen(fileName, reason);
+        return result;
+    }
+    if (!ole.hasWorkbookStream) {
+        result.error =
+            CannotOpen(fileName, ole.hasOldBookStream ? "it is an Excel 5.0/95 workbook, which vok "
+                                                        "cannot rewrite"
+                                                      : "it is not an Excel 97-2003 workbook");
+        return result;
+    }
+    // 2. What rewriting it would lose.
+    Biff8Contents contents = Biff8Inspector::Inspect(ole.workbook);
+    ole.workbook = std::string();
+    if (!contents.damage.empty()) {
+        result.error = CannotOpen(fileName, contents.damage);
+        return result;
+    }
+    Biff8Inspector::InspectContainerEntries(ole.others, contents);
+    if (contents.losses != 0) {
+        result.error = fmt::format("The workbook {} holds {}, which vok cannot keep; the file "
+                                   "was left unchanged.",
+                                   fileName, Biff8Inspector::DescribeLosses(contents.losses));
+        return result;
+    }
+    // 3. The sheets and their values.
+    std::vector<SheetData> sheets;
+    FormatTable formats;
+    if (!XlsReader::Read(path, contents, sheets, formats, reason)) {
+        result.error = CannotOpen(fileName, reason);
+        return result;
+    }
+    result.workbook = std::make_unique<XlsWorkbook>(
+        fileName, std::move(sheets), std::move(formats),
+        contents.hasFont && !contents.font.name.empty() && contents.font.height > 0 ? contents.font
+                                                                                    : XlsFont{});
+    return result;
+}
+
+} // namespace
+
+XlsWorkbook::XlsWorkbook(std::string fileName)
+    : XlsWorkbook(std::move(fileName), NewSheets(), FormatTable(), XlsFont{}) {}
+
+XlsWorkbook::XlsWorkbook(std::string fileName, std::vector<SheetData> sheets, FormatTable formats,
+                         XlsFont font)
+    : fileName_(std::move(fileName)), sheets_(std::move(sheets)), formats_(std::move(formats)),
+      font_(std::move(font)) {}
+
+std::string XlsWorkbook::SheetName(int32_t sheet) const {
+    return ValidSheet(sheet) ? sheets_[sheet - 1].Name() : std::string();
+}
+
+std::string XlsWorkbook::SheetNameProblem(int32_t sheet, std::string_view name) const {
+    std::string problem = vok::SheetNameProblem(name, sheets_, static_cast<size_t>(sheet - 1));
+    // The file counts UTF-16 units: a character beyond U+FFFF takes two.
+    if (problem.empty() && Utf16Length(name) > kMaxSheetNameLength) {
+        problem = fmt::format("The sheet name \"{}\" is longer than the 31 characters a sheet "
+                              "name holds.",
+                              name);
+    }
+    return problem;
+}
+
+bool XlsWorkbook::SetSheetName(int32_t sheet, std::string_view name, std::string& error) {
+    if (!ValidSheet(sheet)) {
+        error = fmt::format("The workbook {} has no sheet {}.", fileName_, sheet);
+        return false;
+    }
+    error = SheetNameProblem(sheet, name);
+    if (!error.empty()) return false;
+    sheets_[sheet - 1].SetName(std::string(name));
+    return true;
+}
+
+CellWrite XlsWorkbook::SetCellValue(int32_t sheet, int32_t row, int32_t column,
+                                    std::string_view text) {
+    if (!ValidSheet(sheet)) return CellWrite::NoSuchSheet;
+    // The file counts UTF-16 units, so a text within the character limit can
+    // still be too long for it.
+    if (text.size() > kMaxTextLength && Utf16Length(text) > kMaxTextLength) {
+        return CellWrite::TextTooLong;
+    }
+    return AssignTypedInput(sheets_[sheet - 1], formats_, typed_, kXlsLimits, row, column, text);
+}
+
+std::string XlsWorkbook::CellText(int32_t sheet, int32_t row, int32_t column) const {
+    return ValidSheet(sheet) ? CellValueText(sheets_[sheet - 1].Get(row, column)) : std::string();
+}
+
+void XlsWorkbook::SetStandardFont(std::string_view name) {
+    // A font name the format cannot hold keeps the current font.
+    if (name.empty() || Utf16Length(name) > kMaxFontNameLength) return;
+    font_.name = std::string(name);
+}
+
+CellRange XlsWorkbook::UsedRange(int32_t sheet) const {
+    return ValidSheet(sheet) ? sheets_[sheet - 1].UsedRange() : CellRange{};
+}
+
+void XlsWorkbook::ClearRange(int32_t sheet, const CellRange& range) {
+    if (ValidSheet(sheet)) sheets_[sheet - 1].ClearRange(range);
+}
+
+bool XlsWorkbook::Save(std::string& error) {
+    std::string reason;
+    try {
+        const std::string stream = Biff8Writer(sheets_, formats_, font_).Build();
+        if (OleWorkbookFile::Write(NativePath(fileName_).string(), stream, reason)) return true;
+    } catch (const std::bad_alloc&) {
+        reason = "there is not enough memory";
+    } catch (const std::exception& e) {
+        reason = e.what();
+    }
+    error = fmt::format("Cannot save the workbook {}: {}. Any earlier file of that name is "
+                        "unchanged.",
+                        fileName_, reason);
+    return false;
+}
+
+WorkbookOpenResult OpenXlsWorkbook(const std::string& fileName) {
+    const std::string path = NativePath(fileName).string();
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        return {nullptr, CannotOpen(fileName, ec.message())};
+    }
+    const bool exists = std::filesystem::exists(status);
+    if (exists && !std::filesystem::is_regular_file(status)) {
+        return {nullptr, CannotOpen(fileName, "it is not a file")};
+    }
+    if (exists && std::filesystem::file_size(path, ec) != 0) return OpenExisting(fileName, path);
+
+    // A missing or empty file becomes a new workbook, saved at once.
+    auto workbook = std::make_unique<XlsWorkbook>(fileName);
+    std::string error;
+    if (!workbook->Save(error)) return {nullptr, error};
+    return {std::move(workbook), {}};
+}
+
+} // namespace vok

@@ -1,0 +1,66 @@
+// An Excel 97-2003 workbook (.xls: BIFF8 in an OLE2 container) held in memory.
+//
+// Opening reads every sheet, its name and its cell values; a workbook that
+// holds what vok cannot keep on rewriting it (formulas, charts, pictures,
+// macros, a password, ...) is refused and left untouched, and so is a file
+// that is no workbook. Saving rewrites the whole file through a temporary file.
+#pragma once
+
+#include "output/Biff8Writer.h"
+#include "output/SheetData.h"
+#include "output/TypedInput.h"
+#include "output/Workbook.h"
+
+#include <string>
+#include <vector>
+
+namespace vok {
+
+class XlsWorkbook : public Workbook {
+public:
+    static constexpr int32_t kMaxRows = 65536;
+    static constexpr int32_t kMaxColumns = 256;
+    static constexpr size_t kMaxTextLength = 32767; // UTF-16 code units
+    static constexpr size_t kMaxSheetNameLength = 31;
+
+    // A new workbook of the sheets "Sheet1", "Sheet2", "Sheet3", not yet saved.
+    explicit XlsWorkbook(std::string fileName);
+    XlsWorkbook(std::string fileName, std::vector<SheetData> sheets, FormatTable formats,
+                XlsFont font);
+
+    int32_t SheetCount() const override { return static_cast<int32_t>(sheets_.size()); }
+    int32_t MaxRows() const override { return kMaxRows; }
+    int32_t MaxColumns() const override { return kMaxColumns; }
+
+    std::string SheetName(int32_t sheet) const override;
+    bool SetSheetName(int32_t sheet, std::string_view name, std::string& error) override;
+
+    CellWrite SetCellValue(int32_t sheet, int32_t row, int32_t column,
+                           std::string_view text) override;
+    std::string CellText(int32_t sheet, int32_t row, int32_t column) const override;
+
+    void SetStandardFont(std::string_view name) override;
+    const XlsFont& StandardFont() const { return font_; }
+
+    CellRange UsedRange(int32_t sheet) const override;
+    void ClearRange(int32_t sheet, const CellRange& range) override;
+
+    bool Save(std::string& error) override;
+
+private:
+    // Why the format forbids the name for `sheet` (1-based); "" when it is allowed.
+    std::string SheetNameProblem(int32_t sheet, std::string_view name) const;
+    bool ValidSheet(int32_t sheet) const { return sheet >= 1 && sheet <= SheetCount(); }
+
+    std::string fileName_;
+    std::vector<SheetData> sheets_;
+    FormatTable formats_;
+    XlsFont font_;
+    TypedValue typed_; // reused for every assignment
+};
+
+// Opens the .xls file, or creates and saves a new workbook when it is missing
+// or empty. A file that cannot be read or kept is reported and left untouched.
+WorkbookOpenResult OpenXlsWorkbook(const std::string& fileName);
+
+} // namespace vok

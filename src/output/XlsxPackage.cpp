@@ -1,0 +1,364 @@
+#include "output/XlsxPackage.h"
+
+#include "engine/TextEncoding.h"
+#include "output/FileReplacement.h"
+#include "output/OpcParts.h"
+#include "output/SheetData.h"
+#include "output/XlsxSharedStrings.h"
+#include "output/XlsxSheetPatcher.h"
+#include "output/XlsxSheetReader.h"
+#include "output/XlsxSheetRenamer.h"
+#include "output/XlsxStyles.h"
+#include "output/XlsxWorkbookPart.h"
+#include "output/XmlText.h"
+#include "output/ZipPackage.h"
+
+#include <algorithm>
+#include <fmt/format.h>
+#include <map>
+#include <set>
+
+namespace vok {
+
+namespace {
+
+constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
+
+bool Failed(std::string& error, std::string_view part, const std::string& why) {
+    error = fmt::format("its part {} is damaged ({})", part, why);
+    return false;
+}
+
+} // namespace
+
+XlsxPackage::XlsxPackage(OnlyOpen) {}
+
+XlsxPackage::~XlsxPackage() = default;
+
+bool XlsxPackage::ReadStructure(std::string& error) {
+    // 1. An Office Open XML package names its content types.
+    if (!zip_->Has(kContentTypesPart)) {
+        error = "it is no Office Open XML package";
+        return false;
+    }
+    // 2. The package's relationships lead to the workbook and its properties.
+    std::string xml, why;
+    std::vector<OpcRelationship> relationships;
+    std::string packageRels = RelationshipsPartOf("");
+    if (!zip_->Read(packageRels, xml, error)) return false;
+    if (!ParseRelationships(xml, "", relationships, why)) return Failed(error, packageRels, why);
+    workbookPart_.clear();
+    appPart_.clear();
+    for (const OpcRelationship& r : relationships) {
+        if (r.external) continue;
+        if (r.Is("officeDocument") && workbookPart_.empty()) workbookPart_ = r.target;
+        if (r.Is("extended-properties") && zip_->Has(r.target))
+            appPart_ = zip_->StoredName(r.target);
+    }
+    if (workbookPart_.empty() || !zip_->Has(workbookPart_)) {
+        error = "it holds no workbook";
+        return false;
+    }
+    workbookPart_ = zip_->StoredName(workbookPart_);
+
+    // 3. The workbook's relationships lead to its sheets and shared parts.
+    workbookRelsPart_ = RelationshipsPartOf(workbookPart_);
+    std::map<std::string, OpcRelationship> byId;
+    stylesPart_.clear();
+    sharedStringsPart_.clear();
+    calcChainPart_.clear();
+    if (zip_->Has(workbookRelsPart_)) {
+        workbookRelsPart_ = zip_->StoredName(workbookRelsPart_);
+        if (!zip_->Read(workbookRelsPart_, xml, error)) return false;
+        if (!ParseRelationships(xml, workbookPart_, relationships, why)) {
+            return Failed(error, workbookRelsPart_, why);
+        }
+        for (const OpcRelationship& r : relationships) {
+            if (r.external) continue;
+            byId[r.id] = r;
+            if (!zip_->Has(r.target)) continue;
+            if (r.Is("styles"))
+                stylesPart_ = zip_->StoredName(r.target);
+            else if (r.Is("sharedStrings"))
+                sharedStringsPart_ = zip_->StoredName(r.target);
+            else if (r.Is("calcChain"))
+                calcChainPart_ = zip_->StoredName(r.target);
+        }
+    }
+
+    // 4. The sheets in tab order.
+    XlsxWorkbookPart workbook;
+    if (!zip_->Read(workbookPart_, xml, error)) return false;
+    if (!workbook.Parse(xml, why)) return Failed(error, workbookPart_, why);
+    std::vector<CellRange> extents(workbook.sheets.size());
+    for (size_t i = 0; i < sheets_.size() && i < extents.size(); ++i)
+        extents[i] = sheets_[i].extent;
+    sheets_.clear();
+    for (size_t i = 0; i < workbook.sheets.size(); ++i) {
+        const XlsxSheetEntry& entry = workbook.sheets[i];
+        auto r = byId.find(entry.relationshipId);
+        if (r == byId.end() || !zip_->Has(r->second.target)) {
+            error = fmt::format("its sheet \"{}\" has no part", entry.name);
+            return false;
+        }
+        Sheet& sheet = sheets_.emplace_back();
+        sheet.part = zip_->StoredName(r->second.target);
+        sheet.savedName = entry.name;
+        sheet.worksheet = r->second.Is("worksheet");
+        sheet.extent = extents[i];
+    }
+    return true;
+}
+
+std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::string& path,
+                                               std::vector<SheetData>& sheets, std::string& error) {
+    auto package = std::make_unique<XlsxPackage>(OnlyOpen());
+    package->zip_ = ZipPackage::Open(path, error);
+    if (!package->zip_ || !package->ReadStructure(error)) return nullptr;
+
+    // The shared strings, then every worksheet's values.
+    XlsxSharedStrings strings;
+    std::string xml, why;
+    if (!package->sharedStringsPart_.empty()) {
+        if (!package->zip_->Read(package->sharedStringsPart_, xml, error)) return nullptr;
+        if (!strings.Parse(xml, why)) {
+            Failed(error, package->sharedStringsPart_, why);
+            return nullptr;
+        }
+    }
+    sheets.clear();
+    sheets.reserve(package->sheets_.size());
+    for (Sheet& sheet : package->sheets_) {
+        SheetData& data = sheets.emplace_back(sheet.savedName);
+        if (!sheet.worksheet) continue;
+        if (!package->zip_->Read(sheet.part, xml, error)) return nullptr;
+        XlsxSheetSummary summary;
+        if (!XlsxSheetReader::ReadValues(xml, strings, data, summary, why)) {
+            Failed(error, sheet.part, why);
+            return nullptr;
+        }
+        sheet.extent = summary.extent;
+        package->hasFormulas_ |= summary.hasFormulas;
+        data.MarkUnchanged();
+    }
+    return package;
+}
+
+bool XlsxPackage::PatchWorkbookPart(const std::vector<SheetData>& sheets, bool recalculate,
+                                    std::string& xml, std::string& error) const {
+    std::string why;
+    XlsxWorkbookPart workbook;
+    if (!workbook.Parse(xml, why)) return Failed(error, workbookPart_, why);
+    std::vector<XmlEdit> edits;
+    for (size_t i = 0; i < workbook.sheets.size() && i < sheets.size(); ++i) {
+        const XlsxSheetEntry& entry = workbook.sheets[i];
+        if (entry.name == sheets[i].Name()) continue;
+        std::string_view tag(xml.data() + entry.begin, entry.end - entry.begin);
+        edits.push_back({entry.begin, entry.end, WithAttribute(tag, "name", sheets[i].Name())});
+    }
+    // Cached results of formulas may depend on the cells vok changed.
+    if (recalculate && !workbook.fullCalcOnLoad) {
+        if (workbook.hasCalcPr) {
+            std::string_view tag(xml.data() + workbook.calcPrBegin,
+                                 workbook.calcPrEnd - workbook.calcPrBegin);
+            edits.push_back({workbook.calcPrBegin, workbook.calcPrEnd,
+                             WithAttribute(tag, "fullCalcOnLoad", "1")});
+        } else {
+            edits.push_back({workbook.calcPrInsertAt, workbook.calcPrInsertAt,
+                             "<" + workbook.prefix + "calcPr fullCalcOnLoad=\"1\"/>"});
+        }
+    }
+    xml = ApplyEdits(xml, std::move(edits));
+    return true;
+}
+
+bool XlsxPackage::RenameInFormulas(const std::vector<SheetData>& sheets,
+                                   std::map<std::string, std::string>& replaced,
+                                   std::string& error) const {
+    XlsxSheetRenamer renamer(Renames(sheets));
+    std::string xml, renamedXml, why;
+    for (const std::string& part : zip_->Names()) {
+        // Formulas live in the workbook's own XML parts; shared strings,
+        // styles and the theme hold none.
+        bool candidate = part.size() > 7 && EqualsNoCase(part.substr(0, 3), "xl/") &&
+                         EqualsNoCase(part.substr(part.size() - 4), ".xml") &&
+                         part != sharedStringsPart_ && part != stylesPart_ &&
+                         part != calcChainPart_;
+        if (!candidate) continue;
+        auto done = replaced.find(part);
+        if (done == replaced.end() && !zip_->Read(part, xml, error)) return false;
+        const std::string& content = done == replaced.end() ? xml : done->second;
+        if (renamer.RenameInPart(content, renamedXml, why)) {
+            replaced[part] = std::move(renamedXml);
+        } else if (!why.empty()) {
+            return Failed(error, part, why);
+        }
+    }
+    return true;
+}
+
+std::vector<std::pair<std::string, std::string>>
+XlsxPackage::Renames(const std::vector<SheetData>& sheets) const {
+    std::vector<std::pair<std::string, std::string>> renames;
+    for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
+        if (sheets[i].Name() != sheets_[i].savedName) {
+            renames.emplace_back(sheets_[i].savedName, sheets[i].Name());
+        }
+    }
+    return renames;
+}
+
+bool XlsxPackage::PatchTitles(const std::vector<SheetData>& sheets, std::string& xml,
+                              std::string& error) const {
+    std::string why;
+    std::vector<XlsxTitle> titles;
+    if (!ParseTitlesOfParts(xml, titles, why)) return Failed(error, appPart_, why);
+    // Each sheet's title is the first unused one that carries its saved name.
+    std::vector<std::pair<size_t, std::string>> renames; // title index, new name
+    std::vector<bool> used(titles.size(), false);
+    for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
+        for (size_t t = 0; t < titles.size(); ++t) {
+            if (used[t] || titles[t].text != sheets_[i].savedName) continue;
+            used[t] = true;
+            if (sheets[i].Name() != sheets_[i].savedName) renames.emplace_back(t, sheets[i].Name());
+            break;
+        }
+    }
+    // The other titles name ranges ("Sales!Print_Area") that follow their sheet.
+    XlsxSheetRenamer renamer(Renames(sheets));
+    std::string renamedTitle;
+    for (size_t t = 0; t < titles.size(); ++t) {
+        if (!used[t] && renamer.RenameInFormula(titles[t].text, renamedTitle)) {
+            renames.emplace_back(t, renamedTitle);
+        }
+    }
+    std::vector<XmlEdit> edits;
+    for (const auto& [t, name] : renames) {
+        XmlEdit& edit =
+            edits.emplace_back(XmlEdit{titles[t].contentBegin, titles[t].contentEnd, {}});
+        AppendXmlText(edit.text, name);
+    }
+    xml = ApplyEdits(xml, std::move(edits));
+    return true;
+}
+
+bool XlsxPackage::DropCalcChain(std::string& relationships, std::string& contentTypes,
+                                std::string& error) const {
+    std::string why;
+    std::vector<OpcRelationship> rels;
+    if (!ParseRelationships(relationships, workbookPart_, rels, why)) {
+        return Failed(error, workbookRelsPart_, why);
+    }
+    std::vector<XmlEdit> drop;
+    for (const OpcRelationship& r : rels) {
+        if (!r.external && EqualsNoCase(r.target, calcChainPart_)) {
+            drop.push_back({r.begin, r.end, {}});
+        }
+    }
+    relationships = ApplyEdits(relationships, std::move(drop));
+
+    std::vector<OpcOverride> overrides;
+    if (!ParseContentTypeOverrides(contentTypes, overrides, why)) {
+        return Failed(error, kContentTypesPart, why);
+    }
+    drop = {};
+    for (const OpcOverride& o : overrides) {
+        if (EqualsNoCase(o.partName, calcChainPart_)) drop.push_back({o.begin, o.end, {}});
+    }
+    contentTypes = ApplyEdits(contentTypes, std::move(drop));
+    return true;
+}
+
+bool XlsxPackage::Save(const std::string& path, std::vector<SheetData>& sheets,
+                       const FormatTable& formats, const std::string& standardFont,
+                       std::string& error) {
+    if (stale_ || !zip_) {
+        error = "the workbook could not be read back after its last save";
+        return false;
+    }
+    std::map<std::string, std::string> replaced;
+    std::set<std::string> removed;
+    std::string xml, why;
+
+    // 1. The styles, for the default font and the formats of typed numbers.
+    XlsxStyles styles;
+    bool haveStyles = !stylesPart_.empty();
+    if (haveStyles) {
+        if (!zip_->Read(stylesPart_, xml, error)) return false;
+        if (!styles.Parse(std::move(xml), why)) return Failed(error, stylesPart_, why);
+        if (!standardFont.empty()) styles.SetDefaultFontName(standardFont);
+    }
+
+    // 2. Every worksheet with edits gets its cells rewritten.
+    bool cellsChanged = false, formulaRemoved = false;
+    std::vector<CellRange> extents(sheets_.size());
+    for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
+        extents[i] = sheets_[i].extent;
+        if (!sheets_[i].worksheet || !sheets[i].Changed()) continue;
+        if (!zip_->Read(sheets_[i].part, xml, error)) return false;
+        XlsxSheetPatch patch;
+        XlsxSheetPatcher patcher(sheets[i], formats, haveStyles ? &styles : nullptr);
+        if (!patcher.Patch(xml, patch, why)) return Failed(error, sheets_[i].part, why);
+        replaced[sheets_[i].part] = std::move(patch.xml);
+        extents[i] = patch.extent;
+        formulaRemoved |= patch.formulaRemoved;
+        cellsChanged = true;
+    }
+    if (haveStyles && styles.Changed()) replaced[stylesPart_] = styles.Patched();
+
+    // 3. Renamed sheets, and a recalculation when formulas may see new values.
+    bool renamed = false;
+    for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
+        renamed |= sheets[i].Name() != sheets_[i].savedName;
+    }
+    if (renamed || (cellsChanged && hasFormulas_)) {
+        if (!zip_->Read(workbookPart_, xml, error)) return false;
+        std::string patched = xml;
+        if (!PatchWorkbookPart(sheets, cellsChanged && hasFormulas_, patched, error)) return false;
+        if (patched != xml) replaced[workbookPart_] = std::move(patched);
+    }
+    if (renamed && !RenameInFormulas(sheets, replaced, error)) return false;
+    if (renamed && !appPart_.empty()) {
+        if (!zip_->Read(appPart_, xml, error)) return false;
+        std::string patched = xml;
+        if (!PatchTitles(sheets, patched, error)) return false;
+        if (patched != xml) replaced[appPart_] = std::move(patched);
+    }
+
+    // 4. A formula that left makes the calculation chain wrong: drop the chain.
+    bool dropChain = formulaRemoved && !calcChainPart_.empty();
+    if (dropChain) {
+        std::string rels, types;
+        if (!zip_->Read(workbookRelsPart_, rels, error) ||
+            !zip_->Read(std::string(kContentTypesPart), types, error) ||
+            !DropCalcChain(rels, types, error)) {
+            return false;
+        }
+        removed.insert(calcChainPart_);
+        replaced[workbookRelsPart_] = std::move(rels);
+        replaced[zip_->StoredName(kContentTypesPart)] = std::move(types);
+    }
+
+    // 5. Write the new package beside the file and put it in the file's place.
+    if (!replaced.empty() || !removed.empty()) {
+        FileReplacement replacement(path);
+        if (!replacement.Create(error) ||
+            !zip_->WriteCopy(replacement.TempPath(), replaced, removed, error) ||
+            !replacement.Commit(error)) {
+            return false;
+        }
+        // 6. Later saves build on the file as it now is.
+        std::string reopenError;
+        zip_ = ZipPackage::Open(path, reopenError);
+        if (!zip_ || !ReadStructure(reopenError)) stale_ = true;
+    }
+    for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
+        sheets_[i].extent = extents[i];
+        sheets_[i].savedName = sheets[i].Name();
+        sheets[i].MarkUnchanged();
+    }
+    if (dropChain) calcChainPart_.clear();
+    return true;
+}
+
+} // namespace vok

@@ -1,0 +1,72 @@
+// An existing .xlsx workbook on disk: reading its sheets into the sheet model,
+// and saving the model's edits by rewriting only the parts that changed while
+// every other part of the package is copied byte for byte.
+#pragma once
+
+#include "output/Workbook.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vok {
+
+class FormatTable;
+class SheetData;
+class ZipPackage;
+
+class XlsxPackage {
+    struct OnlyOpen { // lets Open, and nothing else, make one
+        explicit OnlyOpen() = default;
+    };
+
+public:
+    explicit XlsxPackage(OnlyOpen);
+    ~XlsxPackage();
+
+    // Reads the package at `path` into `sheets` (one per sheet, in tab order).
+    // Null, with the reason, when it is no workbook vok can read.
+    static std::unique_ptr<XlsxPackage> Open(const std::string& path,
+                                             std::vector<SheetData>& sheets, std::string& error);
+
+    // False for chart sheets and other sheets that hold no cells.
+    bool IsWorksheet(size_t sheet) const { return sheets_[sheet].worksheet; }
+    // Every cell element of the sheet in the file, with or without a value.
+    const CellRange& FileExtent(size_t sheet) const { return sheets_[sheet].extent; }
+
+    // Writes the edits to `path` (temporary file and rename). `standardFont`
+    // ("" for no change) becomes the font of the default style.
+    bool Save(const std::string& path, std::vector<SheetData>& sheets, const FormatTable& formats,
+              const std::string& standardFont, std::string& error);
+
+private:
+    struct Sheet {
+        std::string part; // its zip entry
+        std::string savedName;
+        bool worksheet = false;
+        CellRange extent;
+    };
+
+    bool ReadStructure(std::string& error);
+    bool PatchWorkbookPart(const std::vector<SheetData>& sheets, bool recalculate, std::string& xml,
+                           std::string& error) const;
+    std::vector<std::pair<std::string, std::string>>
+    Renames(const std::vector<SheetData>& sheets) const;
+    bool RenameInFormulas(const std::vector<SheetData>& sheets,
+                          std::map<std::string, std::string>& replaced, std::string& error) const;
+    bool PatchTitles(const std::vector<SheetData>& sheets, std::string& xml,
+                     std::string& error) const;
+    bool DropCalcChain(std::string& relationships, std::string& contentTypes,
+                       std::string& error) const;
+
+    std::unique_ptr<ZipPackage> zip_;
+    std::string workbookPart_, workbookRelsPart_, appPart_;
+    std::string stylesPart_, sharedStringsPart_, calcChainPart_;
+    std::vector<Sheet> sheets_;
+    bool hasFormulas_ = false;
+    bool stale_ = false; // a save replaced the file but it could not be read back
+};
+
+} // namespace vok

@@ -1,0 +1,288 @@
+#include "output/XlsxSheetPatcher.h"
+
+#include "output/SheetData.h"
+#include "output/XlsxSheetReader.h"
+#include "output/XlsxStyles.h"
+#include "output/XmlText.h"
+
+#include <climits>
+
+namespace vok {
+
+namespace {
+
+// Room for ' ref="A1:XFD1048576"', the widest range.
+constexpr size_t kDimensionSlotWidth = 20;
+
+void AppendRange(std::string& out, const CellRange& range) {
+    if (range.Empty()) {
+        out += "A1";
+        return;
+    }
+    AppendCellReference(out, range.firstRow, range.firstColumn);
+    if (range.lastRow != range.firstRow || range.lastColumn != range.firstColumn) {
+        out += ':';
+        AppendCellReference(out, range.lastRow, range.lastColumn);
+    }
+}
+
+} // namespace
+
+void XlsxSheetPatcher::Note(int32_t row, int32_t column) {
+    CellRange& e = result_->extent;
+    if (e.Empty()) {
+        e = {row, column, row, column};
+        return;
+    }
+    e.firstColumn = std::min(e.firstColumn, column);
+    e.lastColumn = std::max(e.lastColumn, column);
+    e.firstRow = std::min(e.firstRow, row);
+    e.lastRow = std::max(e.lastRow, row);
+}
+
+bool XlsxSheetPatcher::Orphaned(const XlsxCellSpan& cell) const {
+    return cell.sharedGroup >= 0 && !cell.sharedMaster && orphanedGroups_.count(cell.sharedGroup);
+}
+
+bool XlsxSheetPatcher::Patch(std::string_view original, XlsxSheetPatch& result,
+                             std::string& error) {
+    // 1. Where the rows and cells lie.
+    XlsxSheetLayout layout;
+    if (!XlsxSheetReader::ReadLayout(original, layout, error)) return false;
+    original_ = original;
+    prefix_ = layout.prefix;
+    const std::string& p = prefix_;
+    tags_ = {"<" + p + "row r=\"",
+             "</" + p + "row>",
+             "<" + p + "c r=\"",
+             "><" + p + "v>",
+             "</" + p + "v></" + p + "c>",
+             " t=\"inlineStr\"><" + p + "is><" + p + "t",
+             "</" + p + "t></" + p + "is></" + p + "c>"};
+    result_ = &result;
+    result = XlsxSheetPatch();
+    out_.clear();
+
+    // 2. A shared formula whose defining cell goes loses its text: the cells
+    // that share it keep their last values instead.
+    orphanedGroups_.clear();
+    for (const XlsxRowSpan& row : layout.rows) {
+        for (size_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
+            const XlsxCellSpan& cell = layout.cells[i];
+            if (cell.sharedMaster && (sheet_.Touched(row.row, cell.column) ||
+                                      sheet_.InClearedRange(row.row, cell.column))) {
+                orphanedGroups_.insert(cell.sharedGroup);
+            }
+        }
+    }
+
+    // 3. Everything before the rows. The dimension gets a slot of fixed width,
+    // filled once the rows are known; a big sheet is built in one buffer.
+    bool selfClosing = layout.sheetDataEndBegin == layout.sheetDataEnd; // <sheetData/>
+    size_t headEnd = selfClosing ? layout.sheetDataBegin : layout.sheetDataStartEnd;
+    out_.clear();
+    out_.reserve(original.size() + static_cast<size_t>(sheet_.CellCount()) * 48 + 256);
+    size_t slot = std::string::npos, copied = 0;
+    if (layout.hasDimension) {
+        out_.append(original.substr(0, layout.dimensionBegin));
+        out_ += "<" + prefix_ + "dimension";
+        slot = out_.size();
+        out_.append(kDimensionSlotWidth, ' ');
+        out_ += "/>";
+        copied = layout.dimensionEnd;
+    }
+    out_.append(original.substr(copied, headEnd - copied));
+    size_t openedAt = out_.size();
+    if (selfClosing) out_ += "<" + prefix_ + "sheetData>";
+    size_t rowsStart = out_.size();
+
+    // 4. Walk the file's rows and the rows holding edits together, in order.
+    size_t next = 0;
+    int32_t touchedRow = sheet_.NextTouchedRow(1);
+    while (next < layout.rows.size() || touchedRow != 0) {
+        int32_t fileRow = next < layout.rows.size() ? layout.rows[next].row : INT_MAX;
+        int32_t editRow = touchedRow != 0 ? touchedRow : INT_MAX;
+        int32_t row = std::min(fileRow, editRow);
+        const XlsxRowSpan* inFile = fileRow == row ? &layout.rows[next] : nullptr;
+        if (inFile && editRow != row && !RowNeedsRewrite(layout, *inFile)) {
+            CopyRow(layout, *inFile);
+        } else {
+            MergeRow(layout, row, inFile);
+        }
+        if (inFile) ++next;
+        if (editRow == row) touchedRow = sheet_.NextTouchedRow(row + 1);
+    }
+
+    // 5. Everything after the rows, and the dimension's range in its slot.
+    if (selfClosing) {
+        if (out_.size() == rowsStart) { // still no rows: keep <sheetData/>
+            out_.resize(openedAt);
+            out_.append(original.substr(layout.sheetDataBegin,
+                                        layout.sheetDataEnd - layout.sheetDataBegin));
+        } else {
+            out_ += "</" + prefix_ + "sheetData>";
+        }
+        out_.append(original.substr(layout.sheetDataEnd));
+    } else {
+        out_.append(original.substr(layout.sheetDataEndBegin));
+    }
+    if (slot != std::string::npos) {
+        std::string ref = " ref=\"";
+        AppendRange(ref, result.extent);
+        ref += '"';
+        out_.replace(slot, ref.size(), ref);
+    }
+    result.xml = std::move(out_);
+    out_ = std::string();
+    return true;
+}
+
+int32_t XlsxSheetPatcher::FormatStyle(int32_t baseStyle, uint16_t format) {
+    // Most cells build on the default style: look those up by index.
+    if (baseStyle == 0) {
+        if (format >= plainStyles_.size()) plainStyles_.resize(format + 1, -1);
+        int32_t& style = plainStyles_[format];
+        if (style < 0) style = styles_->XfFor(0, formats_.Code(format));
+        return style;
+    }
+    auto [it, added] = otherStyles_.try_emplace({baseStyle, format}, 0);
+    if (added) it->second = styles_->XfFor(baseStyle, formats_.Code(format));
+    return it->second;
+}
+
+bool XlsxSheetPatcher::RowNeedsRewrite(const XlsxSheetLayout& layout,
+                                       const XlsxRowSpan& row) const {
+    for (size_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
+        const XlsxCellSpan& cell = layout.cells[i];
+        if (Orphaned(cell) || sheet_.InClearedRange(row.row, cell.column)) return true;
+    }
+    return false;
+}
+
+void XlsxSheetPatcher::CopyRow(const XlsxSheetLayout& layout, const XlsxRowSpan& row) {
+    std::string_view text = original_.substr(row.begin, row.end - row.begin);
+    if (row.hasReference) {
+        out_.append(text);
+    } else {
+        // Rows around it may come and go: give it its number.
+        size_t nameEnd = TagNameEnd(text);
+        out_.append(text.substr(0, nameEnd));
+        out_ += " r=\"";
+        AppendDecimal(out_, row.row);
+        out_ += '"';
+        out_.append(text.substr(nameEnd));
+    }
+    if (row.cellCount > 0) {
+        Note(row.row, layout.cells[row.firstCell].column);
+        Note(row.row, layout.cells[row.firstCell + row.cellCount - 1].column);
+    }
+}
+
+void XlsxSheetPatcher::MergeRow(const XlsxSheetLayout& layout, int32_t row,
+                                const XlsxRowSpan* original) {
+    // 1. The row's start tag: the file's one without its (now stale) spans hint.
+    size_t mark = out_.size();
+    if (original) {
+        std::string tag = WithoutAttribute(
+            original_.substr(original->begin, original->startTagEnd - original->begin), "spans");
+        if (!original->hasReference) tag = WithAttribute(tag, "r", std::to_string(row));
+        if (original->selfClosing) tag.erase(tag.size() - 2, 1); // "/>" -> ">"
+        out_ += tag;
+    } else {
+        out_ += tags_.rowOpen;
+        AppendDecimal(out_, row);
+        out_ += "\">";
+    }
+    size_t cellsStart = out_.size();
+
+    // 2. Merge the file's cells with the touched ones by column.
+    touched_.clear();
+    sheet_.ForEachTouchedInRow(
+        row, [&](int32_t column, const CellValue& v) { touched_.emplace_back(column, v); });
+    size_t first = original ? original->firstCell : 0;
+    size_t count = original ? original->cellCount : 0;
+    size_t ci = 0, ti = 0;
+    while (ci < count || ti < touched_.size()) {
+        int32_t fileColumn = ci < count ? layout.cells[first + ci].column : INT_MAX;
+        int32_t editColumn = ti < touched_.size() ? touched_[ti].first : INT_MAX;
+        if (editColumn < fileColumn) {
+            EmitNew(row, editColumn, touched_[ti++].second, -1);
+            continue;
+        }
+        const XlsxCellSpan& cell = layout.cells[first + ci++];
+        bool cleared = sheet_.InClearedRange(row, cell.column);
+        if (editColumn == fileColumn) {
+            // A replaced cell keeps its look unless its range was cleared.
+            result_->formulaRemoved |= cell.HasFormula();
+            EmitNew(row, editColumn, touched_[ti++].second, cleared ? -1 : cell.style);
+        } else if (cleared) {
+            result_->formulaRemoved |= cell.HasFormula();
+        } else {
+            EmitOriginal(cell, row);
+        }
+    }
+
+    // 3. A row vok added that ended up without cells is left out.
+    if (!original && out_.size() == cellsStart) {
+        out_.resize(mark);
+        return;
+    }
+    out_ += tags_.rowClose;
+}
+
+void XlsxSheetPatcher::EmitOriginal(const XlsxCellSpan& cell, int32_t row) {
+    std::string_view text = original_.substr(cell.begin, cell.end - cell.begin);
+    size_t nameEnd = TagNameEnd(text);
+    out_.append(text.substr(0, nameEnd));
+    if (!cell.hasReference) {
+        out_ += " r=\"";
+        AppendCellReference(out_, row, cell.column);
+        out_ += '"';
+    }
+    if (Orphaned(cell)) {
+        result_->formulaRemoved = true;
+        out_.append(text.substr(nameEnd, cell.formulaBegin - nameEnd));
+        out_.append(text.substr(cell.formulaEnd));
+    } else {
+        out_.append(text.substr(nameEnd));
+    }
+    Note(row, cell.column);
+}
+
+void XlsxSheetPatcher::EmitNew(int32_t row, int32_t column, const CellValue& value,
+                               int32_t keptStyle) {
+    int32_t style = keptStyle < 0 ? 0 : keptStyle;
+    if (value.type == CellValue::Type::Empty) {
+        if (style == 0) return; // nothing left of the cell
+    } else if (value.type == CellValue::Type::Number && value.format != 0 && styles_) {
+        style = FormatStyle(style, value.format);
+    }
+    out_ += tags_.cellOpen;
+    AppendCellReference(out_, row, column);
+    out_ += '"';
+    if (style > 0) {
+        out_ += " s=\"";
+        AppendDecimal(out_, style);
+        out_ += '"';
+    }
+    switch (value.type) {
+    case CellValue::Type::Empty:
+        out_ += "/>";
+        break;
+    case CellValue::Type::Number:
+        out_ += tags_.valueOpen;
+        AppendXmlNumber(out_, value.number);
+        out_ += tags_.valueClose;
+        break;
+    case CellValue::Type::Text:
+        out_ += tags_.inlineOpen;
+        if (NeedsSpacePreserve(value.text)) out_ += " xml:space=\"preserve\"";
+        out_ += '>';
+        AppendXmlText(out_, value.text);
+        out_ += tags_.inlineClose;
+        break;
+    }
+    Note(row, column);
+}
+
+} // namespace vok

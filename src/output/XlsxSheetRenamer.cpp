@@ -1,0 +1,273 @@
+#include "output/XlsxSheetRenamer.h"
+
+#include "engine/TextEncoding.h"
+#include "output/XmlScanner.h"
+#include "output/XmlText.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vok {
+
+namespace {
+
+bool IsNameChar(char c) {
+    auto u = static_cast<unsigned char>(c);
+    return std::isalnum(u) || c == '_' || c == '.' || c == '\\' || u >= 0x80;
+}
+
+// Whether a name must be quoted in a reference: anything but letters, digits,
+// "_" and ".", a leading digit, or a name that reads as a cell reference.
+bool NeedsQuotes(std::string_view name) {
+    if (name.empty() || std::isdigit(static_cast<unsigned char>(name.front()))) return true;
+    for (char c : name) {
+        auto u = static_cast<unsigned char>(c);
+        if (!(std::isalnum(u) || c == '_' || c == '.')) return true;
+    }
+    size_t letters = 0;
+    while (letters < name.size() && std::isalpha(static_cast<unsigned char>(name[letters]))) {
+        ++letters;
+    }
+    bool allDigitsAfter =
+        letters < name.size() && std::all_of(name.begin() + letters, name.end(), [](char c) {
+            return std::isdigit(static_cast<unsigned char>(c));
+        });
+    if (letters >= 1 && letters <= 3 && allDigitsAfter) return true; // A1, XFD10
+    if ((name.front() == 'R' || name.front() == 'r' || name.front() == 'C' ||
+         name.front() == 'c') &&
+        std::all_of(name.begin() + 1, name.end(), [](char c) {
+            return std::isdigit(static_cast<unsigned char>(c)) || c == 'C' || c == 'c';
+        })) {
+        return true; // R1C1 style
+    }
+    return false;
+}
+
+// Plain XML escaping for formula text (formulas carry no "_xHHHH_" escapes of their own).
+void AppendEscaped(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
+// Finds the elements and attributes that hold formulas.
+class FormulaPartHandler : public XmlScanner::Handler {
+public:
+    FormulaPartHandler(const XlsxSheetRenamer& renamer, std::string_view xml)
+        : renamer_(renamer), xml_(xml) {}
+    std::vector<XmlEdit> edits;
+
+    void StartElement(const XmlTag& tag) override {
+        if (tag.local == "f" || tag.local == "formula" || tag.local == "formula1" ||
+            tag.local == "formula2" || tag.local == "definedName" ||
+            tag.local == "calculatedColumnFormula") {
+            capturing_ = true;
+            contentBegin_ = tag.end;
+            text_.clear();
+        } else if (tag.local == "hyperlink") {
+            const char* location = tag.Attribute("location");
+            if (location && renamer_.RenameInFormula(location, renamed_)) EditTag(tag, "location");
+        } else if (tag.local == "worksheetSource") {
+            const char* sheet = tag.Attribute("sheet");
+            const std::string* renamed = sheet ? renamer_.NewNameFor(sheet) : nullptr;
+            if (renamed) {
+                renamed_ = *renamed;
+                EditTag(tag, "sheet");
+            }
+        }
+    }
+    void EndElement(const XmlTag& tag) override {
+        if (!capturing_) return;
+        capturing_ = false;
+        if (tag.begin == tag.end) return; // <f/>
+        if (!renamer_.RenameInFormula(text_, renamed_)) return;
+        std::string escaped;
+        AppendEscaped(escaped, renamed_);
+        edits.push_back({contentBegin_, tag.begin, std::move(escaped)});
+    }
+    void Characters(std::string_view text) override {
+        if (capturing_) text_.append(text);
+    }
+
+private:
+    void EditTag(const XmlTag& tag, std::string_view attribute) {
+        std::string_view raw = xml_.substr(tag.begin, tag.end - tag.begin);
+        edits.push_back({tag.begin, tag.end, WithAttribute(raw, attribute, renamed_)});
+    }
+
+    const XlsxSheetRenamer& renamer_;
+    std::string_view xml_;
+    bool capturing_ = false;
+    size_t contentBegin_ = 0;
+    std::string text_, renamed_;
+};
+
+} // namespace
+
+const std::string* XlsxSheetRenamer::NewNameFor(std::string_view oldName) const {
+    for (const auto& [from, to] : renames_) {
+        if (EqualsNoCase(from, oldName)) return &to;
+    }
+    return nullptr;
+}
+
+void XlsxSheetRenamer::AppendReference(std::string& out, std::string_view sheets) const {
+    // "First:Last" names a range of sheets; each end is renamed on its own.
+    size_t colon = sheets.find(':');
+    std::string names[2];
+    std::string_view parts[2] = {sheets.substr(0, colon), colon == std::string_view::npos
+                                                              ? std::string_view()
+                                                              : sheets.substr(colon + 1)};
+    bool quote = false;
+    for (int i = 0; i < (colon == std::string_view::npos ? 1 : 2); ++i) {
+        const std::string* renamed = NewNameFor(parts[i]);
+        names[i] = renamed ? *renamed : std::string(parts[i]);
+        quote |= NeedsQuotes(names[i]);
+    }
+    std::string joined = colon == std::string_view::npos ? names[0] : names[0] + ":" + names[1];
+    if (!quote) {
+        out += joined;
+        return;
+    }
+    out += '\'';
+    for (char c : joined) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    out += '\'';
+}
+
+bool XlsxSheetRenamer::RenameInFormula(std::string_view f, std::string& out) const {
+    out.clear();
+    bool changed = false;
+    size_t i = 0;
+    while (i < f.size()) {
+        char c = f[i];
+        if (c == '"') { // a string literal, "" inside
+            size_t end = i + 1;
+            while (end < f.size() &&
+                   !(f[end] == '"' && (end + 1 >= f.size() || f[end + 1] != '"'))) {
+                end += f[end] == '"' ? 2 : 1;
+            }
+            end = std::min(end + 1, f.size());
+            out.append(f.substr(i, end - i));
+            i = end;
+        } else if (c == '[') { // external book or structured reference: left alone
+            size_t end = i;
+            int depth = 0;
+            for (; end < f.size(); ++end) {
+                if (f[end] == '\'' && end + 1 < f.size()) {
+                    ++end;
+                    continue;
+                }
+                if (f[end] == '[') ++depth;
+                if (f[end] == ']' && --depth == 0) break;
+            }
+            end = std::min(end + 1, f.size());
+            out.append(f.substr(i, end - i));
+            i = end;
+            // An external book's sheet name follows; it is not one of ours.
+            while (i < f.size() && (IsNameChar(f[i]) || f[i] == ':'))
+                out += f[i++];
+        } else if (c == '\'') { // a quoted sheet name, '' inside
+            std::string name;
+            size_t end = i + 1;
+            for (; end < f.size(); ++end) {
+                if (f[end] == '\'') {
+                    if (end + 1 < f.size() && f[end + 1] == '\'') {
+                        name += '\'';
+                        ++end;
+                        continue;
+                    }
+                    break;
+                }
+                name += f[end];
+            }
+            size_t after = std::min(end + 1, f.size());
+            // A name holding "[" is another workbook's sheet.
+            bool reference = after < f.size() && f[after] == '!' && !name.empty() &&
+                             name.find('[') == std::string::npos;
+            std::string_view first(name.data(), std::min(name.find(':'), name.size()));
+            std::string_view last = name.find(':') == std::string::npos
+                                        ? first
+                                        : std::string_view(name).substr(name.find(':') + 1);
+            if (reference && (NewNameFor(first) || NewNameFor(last))) {
+                AppendReference(out, name);
+                changed = true;
+            } else {
+                out.append(f.substr(i, after - i));
+            }
+            i = after;
+        } else if (IsNameChar(c) && (i == 0 || !IsNameChar(f[i - 1]))) {
+            size_t end = i;
+            while (end < f.size() && (IsNameChar(f[end]) || f[end] == ':'))
+                ++end;
+            std::string_view run = f.substr(i, end - i);
+            bool reference = end < f.size() && f[end] == '!';
+            size_t colon = run.find(':');
+            std::string_view first = run.substr(0, colon);
+            std::string_view last = colon == std::string_view::npos ? first : run.substr(colon + 1);
+            if (reference && (NewNameFor(first) || NewNameFor(last))) {
+                AppendReference(out, run);
+                changed = true;
+            } else {
+                out.append(run);
+            }
+            i = end;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return changed;
+}
+
+bool XlsxSheetRenamer::MayMention(std::string_view xml) const {
+    // A cheap look before parsing the part: the longest run of letters and
+    // digits of each old name reads the same however the part escapes it.
+    for (const auto& [from, to] : renames_) {
+        std::string_view key, run;
+        for (size_t i = 0; i <= from.size(); ++i) {
+            bool plain = i < from.size() && (std::isalnum(static_cast<unsigned char>(from[i])) ||
+                                             static_cast<unsigned char>(from[i]) >= 0x80);
+            if (plain) {
+                run = std::string_view(from).substr(i - run.size(), run.size() + 1);
+                continue;
+            }
+            if (run.size() > key.size()) key = run;
+            run = {};
+        }
+        if (key.empty()) return true;
+        auto it = std::search(xml.begin(), xml.end(), key.begin(), key.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) ==
+                   std::tolower(static_cast<unsigned char>(b));
+        });
+        if (it != xml.end()) return true;
+    }
+    return false;
+}
+
+bool XlsxSheetRenamer::RenameInPart(std::string_view xml, std::string& out,
+                                    std::string& error) const {
+    error.clear();
+    if (!MayMention(xml)) return false;
+    FormulaPartHandler handler(*this, xml);
+    if (!XmlScanner::Scan(xml, handler, error)) return false;
+    if (handler.edits.empty()) return false;
+    out = ApplyEdits(xml, std::move(handler.edits));
+    return true;
+}
+
+} // namespace vok

@@ -1,0 +1,67 @@
+// An Office Open XML workbook (.xlsx). A new one is created through
+// libxlsxwriter and saved at once; from then on, as for any existing one, the
+// file is read through libzip and expat and saved by rewriting only the parts
+// vok changed, so that everything else in it (other sheets, formulas, styles,
+// charts, defined names) stays as it was.
+#pragma once
+
+#include "output/SheetData.h"
+#include "output/TypedInput.h"
+#include "output/Workbook.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vok {
+
+class XlsxPackage;
+
+class XlsxWorkbook final : public Workbook {
+    struct OnlyOpen { // lets Open, and nothing else, make one
+        explicit OnlyOpen() = default;
+    };
+
+public:
+    static constexpr int32_t kMaxRows = 1'048'576;
+    static constexpr int32_t kMaxColumns = 16'384;
+
+    XlsxWorkbook(OnlyOpen, std::string fileName);
+    ~XlsxWorkbook() override;
+
+    // Opens the file, or creates a new workbook of three sheets and saves it
+    // at once when the file is missing or empty.
+    static WorkbookOpenResult Open(const std::string& fileName);
+
+    int32_t SheetCount() const override { return static_cast<int32_t>(sheets_.size()); }
+    int32_t MaxRows() const override { return kMaxRows; }
+    int32_t MaxColumns() const override { return kMaxColumns; }
+
+    std::string SheetName(int32_t sheet) const override;
+    bool SetSheetName(int32_t sheet, std::string_view name, std::string& error) override;
+
+    CellWrite SetCellValue(int32_t sheet, int32_t row, int32_t column,
+                           std::string_view text) override;
+    std::string CellText(int32_t sheet, int32_t row, int32_t column) const override;
+
+    void SetStandardFont(std::string_view name) override;
+
+    CellRange UsedRange(int32_t sheet) const override;
+    void ClearRange(int32_t sheet, const CellRange& range) override;
+
+    bool Save(std::string& error) override;
+
+private:
+    bool ValidSheet(int32_t sheet) const { return sheet >= 1 && sheet <= SheetCount(); }
+
+    std::string fileName_;
+    std::vector<SheetData> sheets_;
+    FormatTable formats_;
+    TypedValue typed_; // reused for every assignment
+    std::string standardFont_;
+    std::unique_ptr<XlsxPackage> package_;
+};
+
+WorkbookOpenResult OpenXlsxWorkbook(const std::string& fileName);
+
+} // namespace vok

@@ -1,0 +1,164 @@
+#include "output/ZipPackage.h"
+
+#include "engine/TextEncoding.h"
+
+#include <fmt/format.h>
+#include <zip.h>
+
+namespace vok {
+
+namespace {
+
+// No part of a workbook vok can hold in memory comes near this; a larger one
+// is a damaged or hostile archive.
+constexpr zip_uint64_t kMaxPartSize = zip_uint64_t{2} << 30;
+
+// Large parts are compressed at the fastest level: writing a big table must
+// not wait on the compressor.
+constexpr size_t kFastCompressionFrom = 4 << 20;
+
+struct ZipFileCloser {
+    void operator()(zip_file_t* f) const { zip_fclose(f); }
+};
+
+std::string ArchiveError(zip_t* archive) {
+    return zip_strerror(archive);
+}
+
+} // namespace
+
+void ZipPackage::ArchiveCloser::operator()(zip_t* archive) const {
+    zip_discard(archive);
+}
+
+std::unique_ptr<ZipPackage> ZipPackage::Open(const std::string& path, std::string& error) {
+    int code = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    if (!archive) {
+        zip_error_t ze;
+        zip_error_init_with_code(&ze, code);
+        error = code == ZIP_ER_NOZIP ? "it is no Office Open XML workbook (not a zip package)"
+                                     : zip_error_strerror(&ze);
+        zip_error_fini(&ze);
+        return nullptr;
+    }
+    auto package = std::make_unique<ZipPackage>(Archive(archive));
+    zip_int64_t count = zip_get_num_entries(archive, 0);
+    package->names_.reserve(static_cast<size_t>(std::max<zip_int64_t>(count, 0)));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        package->names_.emplace_back(name ? name : "");
+    }
+    return package;
+}
+
+long ZipPackage::Index(std::string_view name) const {
+    for (size_t i = 0; i < names_.size(); ++i) {
+        if (names_[i] == name) return static_cast<long>(i);
+    }
+    for (size_t i = 0; i < names_.size(); ++i) {
+        if (EqualsNoCase(names_[i], name)) return static_cast<long>(i);
+    }
+    return -1;
+}
+
+std::string ZipPackage::StoredName(std::string_view name) const {
+    long index = Index(name);
+    return index < 0 ? std::string() : names_[static_cast<size_t>(index)];
+}
+
+bool ZipPackage::Read(std::string_view name, std::string& content, std::string& error) const {
+    content.clear();
+    long index = Index(name);
+    if (index < 0) {
+        error = fmt::format("its part {} is missing", name);
+        return false;
+    }
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive_.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE)) {
+        error = fmt::format("its part {} cannot be read: {}", name, ArchiveError(archive_.get()));
+        return false;
+    }
+    if (st.size > kMaxPartSize) {
+        error = fmt::format("its part {} is too large", name);
+        return false;
+    }
+    std::unique_ptr<zip_file_t, ZipFileCloser> file(
+        zip_fopen_index(archive_.get(), static_cast<zip_uint64_t>(index), 0));
+    if (!file) {
+        error = fmt::format("its part {} cannot be read: {}", name, ArchiveError(archive_.get()));
+        return false;
+    }
+    content.resize(static_cast<size_t>(st.size));
+    zip_uint64_t done = 0;
+    while (done < st.size) {
+        zip_int64_t n = zip_fread(file.get(), content.data() + done, st.size - done);
+        if (n <= 0) {
+            error = fmt::format("its part {} is damaged: {}", name, zip_file_strerror(file.get()));
+            content.clear();
+            return false;
+        }
+        done += static_cast<zip_uint64_t>(n);
+    }
+    return true;
+}
+
+bool ZipPackage::WriteCopy(const std::string& path,
+                           const std::map<std::string, std::string>& replaced,
+                           const std::set<std::string>& removed, std::string& error) const {
+    int code = 0;
+    zip_t* out = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!out) {
+        zip_error_t ze;
+        zip_error_init_with_code(&ze, code);
+        error = zip_error_strerror(&ze);
+        zip_error_fini(&ze);
+        return false;
+    }
+    auto fail = [&](std::string_view what) {
+        error = fmt::format("{}: {}", what, ArchiveError(out));
+        zip_discard(out);
+        return false;
+    };
+    auto addNew = [&](const std::string& name, const std::string& content) {
+        zip_source_t* source = zip_source_buffer(out, content.data(), content.size(), 0);
+        if (!source) return false;
+        zip_int64_t index = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
+            zip_source_free(source);
+            return false;
+        }
+        zip_uint32_t level = content.size() >= kFastCompressionFrom ? 1 : 6;
+        return zip_set_file_compression(out, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                                        level) == 0;
+    };
+
+    std::set<std::string> added;
+    for (size_t i = 0; i < names_.size(); ++i) {
+        const std::string& name = names_[i];
+        if (removed.count(name)) continue;
+        auto replacement = replaced.find(name);
+        if (replacement != replaced.end()) {
+            if (!addNew(name, replacement->second)) return fail("cannot store " + name);
+            added.insert(name);
+            continue;
+        }
+        // Copy the part's compressed bytes as they are: nothing is recompressed
+        // and the content stays byte for byte.
+        zip_source_t* source = zip_source_zip(out, archive_.get(), i, ZIP_FL_COMPRESSED, 0, -1);
+        if (!source) return fail("cannot copy " + name);
+        if (zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_RAW) < 0) {
+            zip_source_free(source);
+            return fail("cannot copy " + name);
+        }
+    }
+    for (const auto& [name, content] : replaced) {
+        if (!added.count(name) && !addNew(name, content)) return fail("cannot store " + name);
+    }
+    if (zip_close(out) != 0) return fail("cannot write the package");
+    return true;
+}
+
+} // namespace vok

@@ -1,0 +1,51 @@
+// A zip package (the container of an .xlsx workbook) read through libzip, and
+// the writing of a copy in which some parts are replaced, added or removed
+// while every other part is copied as it was, still compressed.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct zip;
+
+namespace vok {
+
+class ZipPackage {
+    struct ArchiveCloser {
+        void operator()(struct zip* archive) const;
+    };
+    using Archive = std::unique_ptr<struct zip, ArchiveCloser>;
+
+public:
+    explicit ZipPackage(Archive archive) : archive_(std::move(archive)) {}
+    ZipPackage(const ZipPackage&) = delete;
+    ZipPackage& operator=(const ZipPackage&) = delete;
+
+    // Null, with the reason, when the file is no zip archive.
+    static std::unique_ptr<ZipPackage> Open(const std::string& path, std::string& error);
+
+    // Part names are matched exactly first, then ignoring ASCII case.
+    bool Has(std::string_view name) const { return Index(name) >= 0; }
+    // The stored name of a part ("" when missing).
+    std::string StoredName(std::string_view name) const;
+    bool Read(std::string_view name, std::string& content, std::string& error) const;
+    const std::vector<std::string>& Names() const { return names_; }
+
+    // Writes a package at `path` holding the parts of this one in their order,
+    // with `replaced` parts given new content (parts not yet present are added
+    // at the end) and `removed` parts left out.
+    bool WriteCopy(const std::string& path, const std::map<std::string, std::string>& replaced,
+                   const std::set<std::string>& removed, std::string& error) const;
+
+private:
+    long Index(std::string_view name) const;
+
+    Archive archive_;
+    std::vector<std::string> names_; // by entry index
+};
+
+} // namespace vok

@@ -1,0 +1,77 @@
+// config.ini: the default file and how the form's settings are read from it.
+#include "app/MainModule.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace vok {
+namespace {
+
+using test::CrLf;
+using test::ReadFile;
+using test::StateFixture;
+using test::WriteFile;
+
+const std::string kDefaultConfig =
+    "[Header]\r\nProduct=VOK_B\r\nFileType=CONFIG\r\nFileFormat=1.0\r\n\r\n[General]\r\n"
+    "DefaultInputFile=\r\nDefaultOutputFile=\r\nUseRecipeFile=\r\nDefaultRecipeFile=\r\n\r\n";
+
+TEST(MainModuleTest, DefaultConfigFileReplacesAnyFile) {
+    StateFixture f;
+    WriteFile(f.state.gConfigFile, "old content that is longer than the default file......"
+                                   "....................................................."
+                                   ".....................................................");
+    CreateDefaultConfigFile(f.state.gConfigFile);
+    EXPECT_EQ(ReadFile(f.state.gConfigFile), kDefaultConfig);
+}
+
+TEST(MainModuleTest, DefaultSettingsWhenKeysAreMissing) {
+    StateFixture f;
+    CreateDefaultConfigFile(f.state.gConfigFile);
+    f.state.Settings.lTabSize = 3;
+    f.state.Settings.bShowExcel = false;
+    ReadSettings(f.state);
+    const FormSettings& s = f.state.Settings;
+    EXPECT_FALSE(s.bWarnedAboutTabsInFile);
+    EXPECT_TRUE(s.bShowExcel);
+    EXPECT_TRUE(s.bClearOutputFileBeforeProcessing);
+    EXPECT_EQ(s.sSheetTarget, "1");
+    EXPECT_EQ(s.lTabSize, 8);
+    // "UseRecipeFile=" is empty, so the reader's default "NO" applies.
+    EXPECT_FALSE(s.UseRecipeFile);
+    EXPECT_TRUE(f.messages.shown.empty());
+}
+
+TEST(MainModuleTest, BooleansAreFalseOnlyForFalse) {
+    StateFixture f;
+    WriteFile(f.state.gConfigFile, CrLf({"[general]", "bWarnedAboutTabsInFile=", "BSHOWEXCEL=false",
+                                         "bClearOutputFileBeforeProcessing=no", "sSheetTarget=Data",
+                                         "lTabSize=4", "UseRecipeFile= yes "}));
+    ReadSettings(f.state);
+    const FormSettings& s = f.state.Settings;
+    // Any value other than "FALSE" is true, the empty one included.
+    EXPECT_TRUE(s.bWarnedAboutTabsInFile);
+    EXPECT_FALSE(s.bShowExcel);
+    EXPECT_TRUE(s.bClearOutputFileBeforeProcessing);
+    EXPECT_EQ(s.sSheetTarget, "Data");
+    EXPECT_EQ(s.lTabSize, 4);
+    // UseRecipeFile goes through the case-sensitive sectioned reader: "[general]" is
+    // not "[General]", so it stays at its default.
+    EXPECT_FALSE(s.UseRecipeFile);
+
+    WriteFile(f.state.gConfigFile, CrLf({"[General]", "UseRecipeFile= yes ", "lTabSize=four"}));
+    ReadSettings(f.state);
+    EXPECT_TRUE(f.state.Settings.UseRecipeFile);
+    EXPECT_EQ(f.state.Settings.lTabSize, 4); // a bad number keeps the value it had
+}
+
+TEST(MainModuleTest, MissingConfigIsReported) {
+    StateFixture f;
+    ReadSettings(f.state);
+    EXPECT_EQ(f.messages.Texts(),
+              std::vector<std::string>{f.state.gConfigFile + " can not be found!"});
+}
+
+} // namespace
+} // namespace vok
