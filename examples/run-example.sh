@@ -23,6 +23,12 @@ convert "Marked-up trial balance, to CSV" \
     -i "$examples/trial-balance-marked.txt" -o "$out/trial-balance-marked.csv"
 convert "General ledger with a derived layout, to CSV" \
     -i "$examples/general-ledger.txt" -r "$examples/general-ledger.rcp" -o "$out/general-ledger.csv"
+convert "Trial balance with a recipe, to .xlsx and .xls workbooks" \
+    -i "$examples/trial-balance.txt" -r "$examples/trial-balance.rcp" -o "$out/trial-balance.xlsx"
+"$vok" -i "$examples/trial-balance.txt" -r "$examples/trial-balance.rcp" -o "$out/trial-balance.xls" || status=1
+convert "General ledger with a title and a consolidation by department, to a workbook" \
+    -i "$examples/general-ledger.txt" -r "$examples/general-ledger-by-department.t2x" \
+    -o "$out/general-ledger-by-department.xlsx"
 convert "Vendor list with tab characters, to CSV" \
     -i "$examples/vendor-balances-tabs.txt" -r "$examples/vendor-balances-tabs.rcp" \
     -o "$out/vendor-balances.csv"
