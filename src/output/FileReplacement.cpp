@@ -51,6 +51,11 @@ FileReplacement::~FileReplacement() {
 }
 
 bool FileReplacement::Create(std::string& error) {
+    // A file its owner made read-only is not replaced behind their back.
+    if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
+        error = fmt::format("the file {} is read-only ({})", target_, SystemError());
+        return false;
+    }
     std::string name = std::filesystem::path(target_).filename().string();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = folder_ + "/.~" + name + "." + UniqueSuffix() + ".tmp";

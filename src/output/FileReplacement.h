@@ -18,7 +18,7 @@ public:
     FileReplacement& operator=(const FileReplacement&) = delete;
 
     // Creates the empty temporary file; false, with the reason, when the
-    // target's folder does not take one.
+    // target is read-only or its folder does not take a new file.
     bool Create(std::string& error);
     const std::string& TempPath() const { return temp_; }
 

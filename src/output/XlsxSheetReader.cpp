@@ -6,7 +6,6 @@
 #include "output/XmlText.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <fmt/format.h>
 
 namespace vok {

@@ -192,14 +192,17 @@ class XlsxWorkbookTest(unittest.TestCase):
             with open(self.path, "rb") as f:
                 self.assertEqual(f.read(), content)
 
-    def test_saving_into_a_read_only_folder_fails_cleanly(self):
+    def saving_fails_cleanly(self, folder_mode, file_mode):
+        """Saves into a folder and over a file with the given permissions, as
+        an ordinary user, expecting a clean failure that leaves the file."""
         folder = os.path.join(self.dir.name, "locked")
         os.mkdir(folder)
         path = os.path.join(folder, "out.xlsx")
         self.assertEqual(vok(path, "set", 1, 1, 1, "first", "save")[0], 0)
         with open(path, "rb") as f:
             saved = f.read()
-        os.chmod(folder, 0o555)
+        os.chmod(path, file_mode)
+        os.chmod(folder, folder_mode)
         try:
             user = None
             if os.geteuid() == 0:
@@ -217,6 +220,12 @@ class XlsxWorkbookTest(unittest.TestCase):
             self.assertEqual(os.listdir(folder), ["out.xlsx"])
         finally:
             os.chmod(folder, 0o755)
+
+    def test_saving_into_a_read_only_folder_fails_cleanly(self):
+        self.saving_fails_cleanly(0o555, 0o666)
+
+    def test_a_read_only_workbook_is_not_replaced(self):
+        self.saving_fails_cleanly(0o777, 0o444)
 
 
 if __name__ == "__main__":
