@@ -37,7 +37,11 @@ private:
     std::string fileName_;
     TextEncoding encoding_;
     std::unique_ptr<std::FILE, Closer> file_;
+    void Flush();
+
+    static constexpr size_t kBlock = 1 << 16;
     std::string encoded_;
+    std::string pending_; // lines not yet written
     bool failed_ = false;
 };
 

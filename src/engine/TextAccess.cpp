@@ -3,8 +3,12 @@
 #include "app/Messages.h"
 #include "app/modUtilityFile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace vok {
 
@@ -98,12 +102,23 @@ std::string expand_tabs(std::string_view line, int32_t tabSize) {
 }
 
 bool file_has_tabs(const std::string& fileName) {
-    TextReader file = file_open_for_input(fileName);
-    std::string_view line;
-    while (file.ReadLine(line)) {
-        if (line.find('\t') != std::string_view::npos) return true;
+    // A tab byte is a tab character in either encoding and never ends a line,
+    // so the bytes are searched as they are, without reading lines.
+    const int fd = ::open(NativePath(fileName).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::vector<char> block(1 << 16);
+    bool found = false;
+    for (;;) {
+        const ssize_t got = ::read(fd, block.data(), block.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        if (std::memchr(block.data(), '\t', static_cast<size_t>(got))) {
+            found = true;
+            break;
+        }
     }
-    return false;
+    ::close(fd);
+    return found;
 }
 
 void string_append_repeat(std::string& target, std::string_view piece, int64_t count) {

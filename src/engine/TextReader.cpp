@@ -2,9 +2,9 @@
 
 #include "app/modUtilityFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,14 +48,18 @@ TextReader::TextReader(const std::string& path) {
     const size_t size = ::fstat(fd_, &info) == 0 ? static_cast<size_t>(info.st_size) : kBufferSize;
     capacity_ = std::clamp<size_t>(size + 1, 4096, kBufferSize);
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
-    encoding_ = FileIsUtf8(fd_, buffer_.get(), capacity_) ? TextEncoding::Utf8
-                                                          : TextEncoding::Windows1252;
+    encoding_ =
+        FileIsUtf8(fd_, buffer_.get(), capacity_) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
     Rewind();
 }
 
-TextReader::~TextReader() { Close(); }
+TextReader::~TextReader() {
+    Close();
+}
 
-TextReader::TextReader(TextReader&& other) noexcept { *this = std::move(other); }
+TextReader::TextReader(TextReader&& other) noexcept {
+    *this = std::move(other);
+}
 
 TextReader& TextReader::operator=(TextReader&& other) noexcept {
     if (this == &other) return *this;
@@ -198,7 +202,8 @@ std::string_view TextReader::ReadLine() {
 int64_t TextReader::SkipLines(int64_t count) {
     int64_t skipped = 0;
     std::string_view raw;
-    while (skipped < count && NextRawLine(raw)) ++skipped;
+    while (skipped < count && NextRawLine(raw))
+        ++skipped;
     return skipped;
 }
 

@@ -63,9 +63,8 @@ void clsColumn::WriteToFile(ProfileFile& file, int32_t table_number, int32_t col
     file.Write(section, "PeriodOperator", PeriodOperator);
 }
 
-int32_t clsColumn::OperatorCode(ProgramState& state) {
-    // The operator is normalised once; later cells reuse the code.
-    if (operatorKnown_) return operatorCode_;
+int32_t clsColumn::NormaliseOperator(ProgramState& state) {
+    // The operator is normalised once per pass; later cells reuse the code.
     PeriodOperator = AsciiUpper(Trim(PeriodOperator));
     operatorKnown_ = true;
     if (PeriodOperator == "SUM")
@@ -126,9 +125,12 @@ bool NeedsQuoting(std::string_view text, bool& hasQuote) {
         comma |= hasByte(word, ',');
         hasQuote |= hasByte(word, '"');
     }
-    for (; i < text.size(); ++i) {
-        comma |= text[i] == ',';
-        hasQuote |= text[i] == '"';
+    if (i < text.size()) {
+        // The tail padded with zero bytes, which match neither character.
+        uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, text.size() - i);
+        comma |= hasByte(word, ',');
+        hasQuote |= hasByte(word, '"');
     }
     return comma || hasQuote;
 }

@@ -35,7 +35,9 @@ public:
 
     // Normalises PeriodOperator (trimmed, upper case) and maps it to the
     // line processor's operator code.
-    int32_t OperatorCode(ProgramState& state);
+    int32_t OperatorCode(ProgramState& state) {
+        return operatorKnown_ ? operatorCode_ : NormaliseOperator(state);
+    }
 
     // Forgets what the previous table pass learnt about this column (its
     // column number and operator code, worked out once per pass).
@@ -44,6 +46,8 @@ public:
     void PropertyPrint() const {}
 
 private:
+    int32_t NormaliseOperator(ProgramState& state);
+
     std::string value_;  // reused for every cell
     int32_t column_ = 0; // WriteColumn as a number, once known
     bool operatorKnown_ = false;

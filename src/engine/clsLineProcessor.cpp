@@ -101,9 +101,8 @@ std::string_view clsLineProcessor::get_text_line(ProgramState& state, const std:
     return readLines_[0];
 }
 
-std::string_view clsLineProcessor::FieldValue(ProgramState& state, int32_t code,
-                                              int32_t fieldStart, int32_t fieldEnd,
-                                              std::string& scratch) {
+std::string_view clsLineProcessor::FieldValue(ProgramState& state, int32_t code, int32_t fieldStart,
+                                              int32_t fieldEnd, std::string& scratch) {
     // 1. 64-bit, so that no pair of positions overflows.
     const int64_t width = int64_t{fieldEnd} - fieldStart + 1;
     if (width < 1) return {};
