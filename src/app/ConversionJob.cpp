@@ -182,31 +182,22 @@ void ConversionJob::ConvertOneFile() {
     // Two jobs sharing the program folder take turns with its working files.
     const ProgramFolderLock lock(state_.ProgramFile("vok.lock"));
 
-    std::string recipeFile;
-    if (options.bUseRecipe) {
-        // 3. The recipe method.
-        if (!FileExists(state_.gRecipeFile)) {
-            messages.Show("Recipe file " + state_.gRecipeFile + " does not exist!",
-                          MessageIcon::Exclamation);
-            return;
-        }
-        if (!FileExists(state_.gInputFile)) {
-            messages.Show("Input file: " + state_.gInputFile + " does not exist!",
-                          MessageIcon::Exclamation);
-            return;
-        }
-        if (!state_.Settings.bWarnedAboutTabsInFile && file_has_tabs(state_.gInputFile))
-            WarnAboutTabsInFile();
-        recipeFile = state_.gRecipeFile;
-    } else {
-        // 4. The mark-up method: a recipe from the marks in the input file.
-        if (!FileExists(state_.gInputFile)) {
-            messages.Show("Input file: " + state_.gInputFile + " does not exist!",
-                          MessageIcon::Exclamation);
-            return;
-        }
-        if (!state_.Settings.bWarnedAboutTabsInFile && file_has_tabs(state_.gInputFile))
-            WarnAboutTabsInFile();
+    // 3.1-3.3 and 4.1-4.2: the recipe (in the recipe method), the input, the tab notice.
+    if (options.bUseRecipe && !FileExists(state_.gRecipeFile)) {
+        messages.Show("Recipe file " + state_.gRecipeFile + " does not exist!",
+                      MessageIcon::Exclamation);
+        return;
+    }
+    if (!FileExists(state_.gInputFile)) {
+        messages.Show("Input file: " + state_.gInputFile + " does not exist!",
+                      MessageIcon::Exclamation);
+        return;
+    }
+    if (!state_.Settings.bWarnedAboutTabsInFile && file_has_tabs(state_.gInputFile))
+        WarnAboutTabsInFile();
+    std::string recipeFile = state_.gRecipeFile;
+    if (!options.bUseRecipe) {
+        // 4.3-4.4. The mark-up method: a recipe from the marks in the input file.
         recipeFile = state_.ProgramFile("_AutoRecipe.rcp");
         std::error_code ec;
         std::filesystem::remove(NativePath(recipeFile), ec);
