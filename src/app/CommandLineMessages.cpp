@@ -76,7 +76,9 @@ void CommandLineMessages::StatusChanged(StatusTarget target, std::string_view te
         if (now - lastProgressTick_ < 250 && text != "Conversion Complete") return;
         lastProgressTick_ = now;
     }
-    fmt::print(stderr, "{}\n", text);
+    // The panel's own label tells what the bare number is.
+    if (target == StatusTarget::ElapsedTime) fmt::print(stderr, "Total Time (Sec): {}\n", text);
+    else fmt::print(stderr, "{}\n", text);
 }
 
 } // namespace vok

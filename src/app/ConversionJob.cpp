@@ -21,7 +21,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fmt/format.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <system_error>
+
+extern char** environ;
 
 namespace vok {
 
@@ -278,6 +282,24 @@ void ConversionJob::WarnAboutTabsInFile() {
     state_.messages.Show("NOTE: The text in the Input File contains tab characters.\n"
                          "To specify the tab stop, change the options.",
                          MessageIcon::Information, {}, MessageKind::Notice);
+}
+
+bool ConversionJob::LaunchFile(const std::string& sFile) {
+    if (!FileExists(sFile) && !FolderExists(sFile)) {
+        state_.messages.Show("File/Folder does not exist:\r\n\r\n" + sFile,
+                             MessageIcon::Information, "Error");
+        return false;
+    }
+    // The desktop's opener shows a file in its program and a folder in the file manager.
+    const std::string path = NativePath(sFile).string();
+    const char* argv[] = {"xdg-open", path.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+        0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void ConversionJob::ConversionJobPause() {

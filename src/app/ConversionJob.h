@@ -30,6 +30,10 @@ public:
     void RunRecipe(bool filetype_csv);
 
     void WarnAboutTabsInFile();
+
+    // Opens a file with its associated program, or a folder in the file
+    // manager; a missing path is said. False when nothing was opened.
+    bool LaunchFile(const std::string& sFile);
     void ConversionJobPause();
 
     // "*.txt" and "*.*" select files by extension; nothing else selects any.

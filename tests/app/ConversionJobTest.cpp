@@ -68,5 +68,16 @@ TEST(ConversionJob, TabNoticeIsShownOnceAndIsNoFailure) {
     EXPECT_TRUE(f.state.Settings.bWarnedAboutTabsInFile);
 }
 
+TEST(ConversionJob, LaunchingAMissingPathSaysSo) {
+    StateFixture f;
+    ConversionJob job(f.state);
+    EXPECT_FALSE(job.LaunchFile(f.dir.File("gone.csv")));
+    ASSERT_EQ(f.messages.shown.size(), 1u);
+    EXPECT_EQ(f.messages.shown[0].text,
+              "File/Folder does not exist:\r\n\r\n" + f.dir.File("gone.csv"));
+    EXPECT_EQ(f.messages.shown[0].caption, "Error");
+    EXPECT_EQ(f.messages.shown[0].icon, MessageIcon::Information);
+}
+
 } // namespace
 } // namespace vok::test
