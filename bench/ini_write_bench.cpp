@@ -1,5 +1,5 @@
 // Writing an export specification's keys through the private-profile writer:
-// 10,000 keys in 2,000 sections of 5 keys, as the specification writers do,
+// 10,000 keys in 2,000 sections of 5 keys, as the export spec writer does,
 // committed once, committed every 100 keys, and (for a sample) one commit per
 // key; then a sample read back with the whole-file lookup. Run by hand.
 #include "spec/ProfileFile.h"
