@@ -55,6 +55,8 @@ bool CommandLineMessages::AskYesNo(std::string_view text, MessageIcon, std::stri
     // Only the stop question is asked here, and only after Ctrl+C.
     fmt::print(stderr, "{} Yes\n", text);
     Log(text);
+    // A stopped job wrote only part of its output: that is no success.
+    NoteShown(MessageKind::Failure);
     return true;
 }
 
