@@ -46,7 +46,9 @@ void clsExportSpecs::setWritePointer(Messages& messages, int32_t sheet, int32_t 
 
 void clsExportSpecs::ReadFromFile(ProgramState& state, const std::string& file_name) {
     // 1. A file of another kind leaves everything as it was.
-    if (FileHeaderIsInvalid(state.messages, file_name, "VOK", "EXPORT SPEC", "1.1")) return;
+    if (FileHeaderIsInvalid(state.messages, file_name, FileHeader_Product, FileHeader_FileType,
+                            FileHeader_FileFormat))
+        return;
     // 2. The name.
     Name = GetIniValue(file_name, "General", "Name", "");
     // 3. Section counts; column sections hold "Col" and are not tables.
@@ -89,9 +91,9 @@ void clsExportSpecs::BuildSectionSequence(const std::string& file_name) {
 bool clsExportSpecs::WriteToFile(ProgramState& state, const std::string& file_name) const {
     ProfileFile file(file_name);
     // 1. Header and name.
-    file.Write("Header", "Product", "VOK");
-    file.Write("Header", "FileType", "EXPORT SPEC");
-    file.Write("Header", "FileFormat", "1.1");
+    file.Write("Header", "Product", FileHeader_Product);
+    file.Write("Header", "FileType", FileHeader_FileType);
+    file.Write("Header", "FileFormat", FileHeader_FileFormat);
     file.Write("General", "Name", Name);
     // 2. The sections in run order, numbered within their kind.
     size_t t = 0, k = 0, c = 0;
@@ -151,9 +153,9 @@ void clsExportSpecs::FileConvertShortToLong(ProgramState& state, const std::stri
         messages.Show("short format recipe file does not exist!", MessageIcon::None);
     // 2. Header and name.
     ProfileFile longFile(long_file);
-    longFile.Write("Header", "Product", "VOK");
-    longFile.Write("Header", "FileType", "EXPORT SPEC");
-    longFile.Write("Header", "FileFormat", "1.1");
+    longFile.Write("Header", "Product", FileHeader_Product);
+    longFile.Write("Header", "FileType", FileHeader_FileType);
+    longFile.Write("Header", "FileFormat", FileHeader_FileFormat);
     longFile.Write("General", "Name", "");
     // 3. Tables: section headers without "Col".
     const int64_t tables = file_count_key_lines(short_file, {"[Table ", {}, {}, "Col"});

@@ -37,22 +37,6 @@ std::vector<std::string> SplitTabs(const std::string& line) {
     return fields;
 }
 
-const char* WriteName(CellWrite result) {
-    switch (result) {
-    case CellWrite::Written:
-        return "Written";
-    case CellWrite::BeyondLastRow:
-        return "BeyondLastRow";
-    case CellWrite::BeyondLastColumn:
-        return "BeyondLastColumn";
-    case CellWrite::NoSuchSheet:
-        return "NoSuchSheet";
-    case CellWrite::TextTooLong:
-        return "TextTooLong";
-    }
-    return "?";
-}
-
 int Run(const std::string& file) {
     WorkbookOpenResult opened = OpenXlsWorkbook(file);
     if (!opened.workbook) {
@@ -68,7 +52,7 @@ int Run(const std::string& file) {
         if (command == "set" && f.size() >= 4) {
             const CellWrite result =
                 book.SetCellValue(number(1), number(2), number(3), f.size() > 4 ? f[4] : "");
-            if (result != CellWrite::Written) std::cout << WriteName(result) << "\n";
+            if (result != CellWrite::Written) std::cout << CellWriteName(result) << "\n";
         } else if (command == "get") {
             std::cout << book.CellText(number(1), number(2), number(3)) << "\n";
         } else if (command == "name" && f.size() >= 3) {

@@ -24,22 +24,6 @@ using namespace vok;
 
 namespace {
 
-const char* Refusal(CellWrite result) {
-    switch (result) {
-    case CellWrite::Written:
-        return "";
-    case CellWrite::BeyondLastRow:
-        return "BeyondLastRow";
-    case CellWrite::BeyondLastColumn:
-        return "BeyondLastColumn";
-    case CellWrite::NoSuchSheet:
-        return "NoSuchSheet";
-    case CellWrite::TextTooLong:
-        return "TextTooLong";
-    }
-    return "?";
-}
-
 void FillTable(Workbook& book, int32_t sheet, int32_t rows, int32_t columns) {
     std::string text;
     for (int32_t r = 1; r <= rows; ++r) {
@@ -79,7 +63,7 @@ int main(int argc, char** argv) {
         auto number = [&](size_t k) { return static_cast<int32_t>(std::stol(arg(k))); };
         if (command == "set") {
             CellWrite result = book.SetCellValue(number(1), number(2), number(3), arg(4));
-            if (result != CellWrite::Written) std::cout << Refusal(result) << "\n";
+            if (result != CellWrite::Written) std::cout << CellWriteName(result) << "\n";
             i += 5;
         } else if (command == "get") {
             std::cout << book.CellText(number(1), number(2), number(3)) << "\n";
