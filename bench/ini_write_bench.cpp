@@ -2,8 +2,8 @@
 // 10,000 keys in 2,000 sections of 5 keys, as the export spec writer does,
 // committed once, committed every 100 keys, and (for a sample) one commit per
 // key; then a sample read back with the whole-file lookup. Run by hand.
-#include "spec/ProfileFile.h"
-#include "spec/SectionedFile.h"
+#include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "app/CommandLineMessages.h"
 
-#include "app/Clock.h"
-#include "app/modUtilityFile.h"
+#include "base/Clock.h"
+#include "base/modUtilityFile.h"
 
 #include <csignal>
 #include <ctime>

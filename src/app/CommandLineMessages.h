@@ -5,7 +5,7 @@
 // the progress texts go to standard error too.
 #pragma once
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 
 #include <cstdio>
 #include <memory>

@@ -7,15 +7,15 @@
 //     specification, read it back and run it (RunRecipe).
 #include "app/ConversionJob.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "app/ProgramFolderLock.h"
-#include "app/modUtilityFile.h"
-#include "app/modUtilityFileSystemObject.h"
-#include "app/modUtilityString.h"
-#include "engine/CsvWriter.h"
-#include "engine/TextAccess.h"
+#include "base/modUtilityFile.h"
+#include "base/modUtilityFileSystemObject.h"
+#include "base/modUtilityString.h"
+#include "output/CsvWriter.h"
+#include "base/TextAccess.h"
 #include "output/WorkbookConnection.h"
-#include "spec/SectionedFile.h"
+#include "recipe/SectionedFile.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,14 +1,14 @@
 #include "app/MainModule.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "app/CommandLineMessages.h"
 #include "app/ConversionJob.h"
 #include "app/modParseCommandLine.h"
-#include "app/modUtilityFile.h"
-#include "app/modUtilityFileSystemObject.h"
-#include "app/modUtilityString.h"
-#include "spec/ProfileFile.h"
-#include "spec/SectionedFile.h"
+#include "base/modUtilityFile.h"
+#include "base/modUtilityFileSystemObject.h"
+#include "base/modUtilityString.h"
+#include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 
 #include <cstdio>
 #include <cstdlib>

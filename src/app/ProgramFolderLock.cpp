@@ -1,6 +1,6 @@
 #include "app/ProgramFolderLock.h"
 
-#include "app/modUtilityFile.h"
+#include "base/modUtilityFile.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "app/ProgramState.h"
 
-#include "app/modUtilityFile.h"
+#include "base/modUtilityFile.h"
 
 namespace vok {
 

@@ -3,11 +3,11 @@
 // process.
 #pragma once
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "app/clsConversionOptions.h"
 #include "engine/clsLineProcessor.h"
 #include "output/Workbook.h"
-#include "spec/clsRecipe.h"
+#include "recipe/clsRecipe.h"
 
 #include <cstdint>
 #include <memory>

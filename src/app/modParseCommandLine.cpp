@@ -1,9 +1,9 @@
 #include "app/modParseCommandLine.h"
 
-#include "app/modUtilityFile.h"
-#include "app/modUtilityFileSystemObject.h"
-#include "app/modUtilityString.h"
-#include "engine/TextEncoding.h"
+#include "base/modUtilityFile.h"
+#include "base/modUtilityFileSystemObject.h"
+#include "base/modUtilityString.h"
+#include "base/TextEncoding.h"
 
 #include <filesystem>
 

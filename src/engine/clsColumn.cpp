@@ -1,11 +1,11 @@
 #include "engine/clsColumn.h"
 
 #include "app/ProgramState.h"
-#include "app/modUtilityString.h"
-#include "output/ColumnLetters.h"
+#include "base/modUtilityString.h"
+#include "base/ColumnLetters.h"
 #include "output/WorkbookConnection.h"
-#include "spec/ProfileFile.h"
-#include "spec/SectionedFile.h"
+#include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 
 #include <cstring>
 

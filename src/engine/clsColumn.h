@@ -2,7 +2,7 @@
 // column it goes to and the operator that combines the periods.
 #pragma once
 
-#include "engine/TextReader.h"
+#include "base/TextReader.h"
 
 #include <cstdint>
 #include <string>

@@ -6,13 +6,13 @@
 #include "engine/clsCon.h"
 
 #include "app/ProgramState.h"
-#include "app/modUtilityString.h"
-#include "engine/NumericText.h"
-#include "engine/TextEncoding.h"
-#include "output/ColumnLetters.h"
+#include "base/modUtilityString.h"
+#include "base/NumericText.h"
+#include "base/TextEncoding.h"
+#include "base/ColumnLetters.h"
 #include "output/WorkbookConnection.h"
-#include "spec/ProfileFile.h"
-#include "spec/SectionedFile.h"
+#include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -5,10 +5,10 @@
 #include "engine/clsDepartment.h"
 
 #include "app/ProgramState.h"
-#include "output/ColumnLetters.h"
+#include "base/ColumnLetters.h"
 #include "output/WorkbookConnection.h"
-#include "spec/ProfileFile.h"
-#include "spec/SectionedFile.h"
+#include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // the table's account column, and the account names found there.
 #pragma once
 
-#include "engine/TextReader.h"
+#include "base/TextReader.h"
 
 #include <cstdint>
 #include <string>

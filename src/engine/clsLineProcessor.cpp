@@ -1,11 +1,11 @@
 #include "engine/clsLineProcessor.h"
 
 #include "app/ProgramState.h"
-#include "app/modUtilityFile.h"
-#include "engine/NumericText.h"
-#include "engine/TextAccess.h"
-#include "engine/TextEncoding.h"
-#include "spec/SectionedFile.h"
+#include "base/modUtilityFile.h"
+#include "base/NumericText.h"
+#include "base/TextAccess.h"
+#include "base/TextEncoding.h"
+#include "recipe/SectionedFile.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // positions, combined over the periods by an operator, numbers formatted.
 #pragma once
 
-#include "engine/TextReader.h"
+#include "base/TextReader.h"
 
 #include <array>
 #include <cstdint>

@@ -8,13 +8,13 @@
 //   11-12. close the file and move the write pointer below the rows written.
 #include "engine/clsTable.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "app/ProgramState.h"
-#include "engine/CsvWriter.h"
-#include "engine/TextAccess.h"
-#include "output/ColumnLetters.h"
-#include "spec/ProfileFile.h"
-#include "spec/SectionedFile.h"
+#include "output/CsvWriter.h"
+#include "base/TextAccess.h"
+#include "base/ColumnLetters.h"
+#include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 
 #include <fmt/format.h>
 

@@ -1,8 +1,8 @@
 #include "layout/clsTableParser.h"
 
-#include "app/Messages.h"
-#include "engine/TextAccess.h"
-#include "engine/TextEncoding.h"
+#include "base/Messages.h"
+#include "base/TextAccess.h"
+#include "base/TextEncoding.h"
 
 #include <algorithm>
 #include <limits>

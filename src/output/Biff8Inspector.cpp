@@ -1,6 +1,6 @@
 #include "output/Biff8Inspector.h"
 
-#include "engine/TextEncoding.h"
+#include "base/TextEncoding.h"
 #include "output/Biff8NumberFormats.h"
 #include "output/Biff8Records.h"
 #include "output/RkNumber.h"

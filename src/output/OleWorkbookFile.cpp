@@ -1,7 +1,7 @@
 #include "output/OleWorkbookFile.h"
 
-#include "engine/TextEncoding.h"
-#include "output/FileReplacement.h"
+#include "base/TextEncoding.h"
+#include "base/AtomicFile.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "output/SheetData.h"
 
-#include "engine/NumericText.h"
-#include "engine/TextEncoding.h"
+#include "base/NumericText.h"
+#include "base/TextEncoding.h"
 #include "output/TypedInput.h"
 
 #include <algorithm>

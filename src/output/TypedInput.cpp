@@ -1,6 +1,6 @@
 #include "output/TypedInput.h"
 
-#include "engine/NumericText.h"
+#include "base/NumericText.h"
 
 namespace vok {
 

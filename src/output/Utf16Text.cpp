@@ -1,6 +1,6 @@
 #include "output/Utf16Text.h"
 
-#include "engine/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "output/Workbook.h"
 
-#include "engine/TextEncoding.h"
+#include "base/TextEncoding.h"
 #include "output/XlsWorkbook.h"
 #include "output/XlsxWorkbook.h"
 

@@ -1,6 +1,6 @@
 #include "output/XlsWorkbook.h"
 
-#include "app/modUtilityFile.h"
+#include "base/modUtilityFile.h"
 #include "output/Biff8Inspector.h"
 #include "output/OleWorkbookFile.h"
 #include "output/Utf16Text.h"

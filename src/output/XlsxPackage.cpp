@@ -1,7 +1,7 @@
 #include "output/XlsxPackage.h"
 
-#include "engine/TextEncoding.h"
-#include "output/FileReplacement.h"
+#include "base/TextEncoding.h"
+#include "base/AtomicFile.h"
 #include "output/OpcParts.h"
 #include "output/SheetData.h"
 #include "output/XlsxSharedStrings.h"

@@ -1,6 +1,6 @@
 #include "output/XlsxSheetRenamer.h"
 
-#include "engine/TextEncoding.h"
+#include "base/TextEncoding.h"
 #include "output/XmlScanner.h"
 #include "output/XmlText.h"
 

@@ -1,6 +1,6 @@
 #include "output/XlsxWorkbook.h"
 
-#include "output/FileReplacement.h"
+#include "base/AtomicFile.h"
 #include "output/XlsxNewWorkbookWriter.h"
 #include "output/XlsxPackage.h"
 

@@ -1,6 +1,6 @@
 #include "output/XmlText.h"
 
-#include "engine/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "output/ZipPackage.h"
 
-#include "engine/TextEncoding.h"
+#include "base/TextEncoding.h"
 
 #include <fmt/format.h>
 #include <zip.h>

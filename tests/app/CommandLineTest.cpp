@@ -1,6 +1,6 @@
 // The command line in both syntaxes: the designed switches and the Linux style.
 #include "app/modParseCommandLine.h"
-#include "app/modUtilityFile.h"
+#include "base/modUtilityFile.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>

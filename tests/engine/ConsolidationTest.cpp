@@ -1,5 +1,5 @@
 #include "engine/clsCon.h"
-#include "spec/ProfileFile.h"
+#include "recipe/ProfileFile.h"
 #include "support/FakeWorkbook.h"
 #include "support/TestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "engine/CsvWriter.h"
-#include "spec/ProfileFile.h"
+#include "output/CsvWriter.h"
+#include "recipe/ProfileFile.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

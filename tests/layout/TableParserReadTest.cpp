@@ -1,6 +1,6 @@
 // Loading a table's rows from a report and deriving its layout the way the
 // recipe expansion does.
-#include "engine/TextEncoding.h"
+#include "base/TextEncoding.h"
 #include "layout/clsTableParser.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // Cutting templates into fields, and resolving variable pieces against rows,
 // checked against a plain column-by-column rendering of the same rules.
-#include "engine/TextEncoding.h"
+#include "base/TextEncoding.h"
 #include "layout/clsTableParser.h"
 #include "support/TestSupport.h"
 

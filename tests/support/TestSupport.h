@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/ProgramState.h"
-#include "app/RecordingMessages.h"
+#include "support/RecordingMessages.h"
 
 #include <filesystem>
 #include <string>

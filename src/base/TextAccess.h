@@ -1,0 +1,69 @@
+// Line-oriented access to text files: opening and reading line by line,
+// reading a run of lines by number, writing lines, tab expansion, the tab
+// test and the key-line search that locates tables and sections.
+#pragma once
+
+#include "base/TextReader.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vok {
+
+class Messages;
+
+// Result encoding of the key-line search: a match of the key text gives the
+// number of lines read (1 to 10,000,000), a match of the alternative key text
+// that number negated, a match of the end key text that number plus
+// 10,000,000; 0 means no line matched before the end of the file.
+inline constexpr int64_t kEndKeyOffset = 10'000'000;
+
+struct KeyTexts {
+    std::string_view key;
+    std::string_view alternative;
+    std::string_view endKey;
+    std::string_view exclusion;
+};
+
+// The key-line search on an open file, from its current position. With a width
+// above 0 only `width` characters from 1-based `startColumn` are searched.
+int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColumn = 0,
+                      int32_t width = 0);
+
+// The same search on a named file from its first line; 0 for a missing file.
+int64_t file_find_key_line(const std::string& fileName, const KeyTexts& keys,
+                           int32_t startColumn = 0, int32_t width = 0);
+
+// Number of lines that hold any of the keys and not the exclusion text.
+int64_t file_count_key_lines(const std::string& fileName, const KeyTexts& keys);
+
+// Tab stops lie at positions 1 + k * tabSize; see the algorithm in the .cpp.
+// A tab size of 0 or below leaves the line as it is.
+std::string expand_tabs(std::string_view line, int32_t tabSize);
+
+// The same into a buffer the caller reuses; a line without tabs is copied.
+void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize);
+
+bool file_has_tabs(const std::string& fileName);
+
+void string_append_repeat(std::string& target, std::string_view piece, int64_t count);
+
+// An open file, or a closed reader (an empty source) when it cannot be opened.
+TextReader file_open_for_input(const std::string& fileName);
+std::string file_read_line(TextReader& file);
+void file_close(TextReader& file);
+
+// Stores `count` lines from 1-based `startLine` into lines[0 .. count-1],
+// growing the vector when needed. Elements of lines past the end of the file
+// keep their content. Returns the number of lines stored.
+int64_t file_read(Messages& messages, std::vector<std::string>& lines, const std::string& fileName,
+                  int64_t startLine, int64_t count);
+
+// Writes lines[0 .. count-1], each ended by CR LF, replacing the file or
+// appending to it. False when the file cannot be written.
+bool file_write(const std::string& fileName, const std::vector<std::string>& lines, int64_t count,
+                bool append);
+
+} // namespace vok

@@ -1,0 +1,210 @@
+#include "base/TextReader.h"
+
+#include "base/modUtilityFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vok {
+
+namespace {
+
+constexpr size_t kBufferSize = 1 << 20;
+
+// Reads the whole file once to learn whether it is UTF-8.
+bool FileIsUtf8(int fd, char* buffer, size_t capacity) {
+    Utf8Validator validator;
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, capacity);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) break;
+        if (!validator.Feed(buffer, static_cast<size_t>(got))) return false;
+    }
+    return validator.Finish();
+}
+
+} // namespace
+
+TextReader::TextReader(const std::string& path) {
+    if (path.empty()) return;
+    const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    // Folders open on Linux but are no text source.
+    char probe;
+    if (::read(fd, &probe, 0) < 0 || !IsRegularFile(path)) {
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+    // Small files (settings, recipes) get a buffer of their own size.
+    struct stat info {};
+    const size_t size = ::fstat(fd_, &info) == 0 ? static_cast<size_t>(info.st_size) : kBufferSize;
+    capacity_ = std::clamp<size_t>(size + 1, 4096, kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    encoding_ =
+        FileIsUtf8(fd_, buffer_.get(), capacity_) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    Rewind();
+}
+
+TextReader::~TextReader() {
+    Close();
+}
+
+TextReader::TextReader(TextReader&& other) noexcept {
+    *this = std::move(other);
+}
+
+TextReader& TextReader::operator=(TextReader&& other) noexcept {
+    if (this == &other) return *this;
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+    encoding_ = other.encoding_;
+    buffer_ = std::move(other.buffer_);
+    capacity_ = other.capacity_;
+    begin_ = other.begin_;
+    end_ = other.end_;
+    eof_ = other.eof_;
+    atStart_ = other.atStart_;
+    readFailed_ = other.readFailed_;
+    linesRead_ = other.linesRead_;
+    scratch_ = std::move(other.scratch_);
+    return *this;
+}
+
+void TextReader::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+void TextReader::Rewind() {
+    if (fd_ < 0) return;
+    if (::lseek(fd_, 0, SEEK_SET) < 0) readFailed_ = true;
+    begin_ = end_ = 0;
+    eof_ = false;
+    atStart_ = true;
+    linesRead_ = 0;
+}
+
+// Moves the unread bytes to the front and reads more behind them.
+bool TextReader::Fill() {
+    if (eof_ || fd_ < 0) return false;
+    if (begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == capacity_) {
+        // A line longer than the buffer: double it.
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+        std::memcpy(bigger.get(), buffer_.get(), end_);
+        buffer_ = std::move(bigger);
+        capacity_ *= 2;
+    }
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            readFailed_ = true;
+            eof_ = true;
+            return false;
+        }
+        if (got == 0) {
+            eof_ = true;
+            return false;
+        }
+        end_ += static_cast<size_t>(got);
+        break;
+    }
+    if (atStart_ && end_ - begin_ >= 3) {
+        if (std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) begin_ += 3;
+        atStart_ = false;
+    } else if (atStart_ && eof_) {
+        atStart_ = false;
+    }
+    return true;
+}
+
+bool TextReader::AtEnd() {
+    if (fd_ < 0) return true;
+    while (begin_ == end_ || (atStart_ && !eof_)) {
+        if (!Fill()) {
+            atStart_ = false;
+            break;
+        }
+    }
+    return begin_ == end_;
+}
+
+bool TextReader::NextRawLine(std::string_view& raw) {
+    if (AtEnd()) return false;
+    for (;;) {
+        const char* start = buffer_.get() + begin_;
+        const size_t avail = end_ - begin_;
+        const char* lf = static_cast<const char*>(std::memchr(start, '\n', avail));
+        const size_t limit = lf ? static_cast<size_t>(lf - start) : avail;
+        const char* cr = static_cast<const char*>(std::memchr(start, '\r', limit));
+        if (cr) {
+            const size_t len = static_cast<size_t>(cr - start);
+            if (len + 1 < avail || eof_) {
+                // CR LF counts as one terminator; a lone CR ends the line by itself.
+                const bool crlf = len + 1 < avail && start[len + 1] == '\n';
+                raw = std::string_view(start, len);
+                begin_ += len + (crlf ? 2 : 1);
+                ++linesRead_;
+                return true;
+            }
+            // The CR is the last byte held: its LF may follow in the next block.
+        } else if (lf) {
+            raw = std::string_view(start, limit);
+            begin_ += limit + 1;
+            ++linesRead_;
+            return true;
+        } else if (eof_) {
+            raw = std::string_view(start, avail);
+            begin_ = end_;
+            ++linesRead_;
+            return true;
+        }
+        if (!Fill() && !eof_) return false;
+    }
+}
+
+bool TextReader::ReadLine(std::string_view& line) {
+    std::string_view raw;
+    if (!NextRawLine(raw)) {
+        line = {};
+        return false;
+    }
+    if (encoding_ == TextEncoding::Windows1252 && !IsAscii(raw)) {
+        scratch_.clear();
+        AppendWindows1252AsUtf8(scratch_, raw);
+        line = scratch_;
+    } else {
+        line = raw;
+    }
+    return true;
+}
+
+std::string_view TextReader::ReadLine() {
+    std::string_view line;
+    ReadLine(line);
+    return line;
+}
+
+int64_t TextReader::SkipLines(int64_t count) {
+    int64_t skipped = 0;
+    std::string_view raw;
+    while (skipped < count && NextRawLine(raw))
+        ++skipped;
+    return skipped;
+}
+
+} // namespace vok

@@ -1,0 +1,72 @@
+// An open text file read line by line: what the design calls a file number.
+//
+// A line ends at CR LF, at a lone CR and at a lone LF; the terminator is not
+// part of the line, and a last line without one still counts. A UTF-8
+// byte-order mark is not part of the first line. Lines come out as UTF-8
+// (Windows-1252 files are decoded). A reader that could not open its file is
+// an empty source, like file number 0.
+#pragma once
+
+#include "base/TextEncoding.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vok {
+
+class TextReader {
+public:
+    TextReader() = default;
+    explicit TextReader(const std::string& path);
+    ~TextReader();
+    TextReader(TextReader&& other) noexcept;
+    TextReader& operator=(TextReader&& other) noexcept;
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    TextEncoding Encoding() const { return encoding_; }
+
+    // True when no further line can be read (and for a reader that is not open).
+    bool AtEnd();
+
+    // The next line, valid until the next call; empty at the end of the file.
+    std::string_view ReadLine();
+    // The same, telling whether a line was there at all.
+    bool ReadLine(std::string_view& line);
+
+    // Skips lines without decoding them; returns how many were skipped.
+    int64_t SkipLines(int64_t count);
+
+    // Back to the first line; the encoding found at opening is kept.
+    void Rewind();
+
+    // Number of lines read (or skipped) since opening or the last rewind.
+    int64_t LinesRead() const { return linesRead_; }
+
+    // True when a read failed after opening (the file shrank, a device error).
+    bool ReadFailed() const { return readFailed_; }
+
+    void Close();
+
+private:
+    bool Fill();
+    bool NextRawLine(std::string_view& raw);
+
+    int fd_ = -1;
+    TextEncoding encoding_ = TextEncoding::Utf8;
+    std::unique_ptr<char[]> buffer_; // not zeroed: every byte used was read first
+    size_t capacity_ = 0;
+    size_t begin_ = 0; // first unread byte in the buffer
+    size_t end_ = 0;   // one past the last valid byte
+    bool eof_ = false; // the file has no more bytes beyond the buffer
+    bool atStart_ = true;
+    bool readFailed_ = false;
+    int64_t linesRead_ = 0;
+    std::string scratch_; // lines that span a buffer refill, and decoded lines
+};
+
+} // namespace vok

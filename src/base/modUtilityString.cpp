@@ -1,0 +1,56 @@
+#include "base/modUtilityString.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+namespace vok {
+
+std::string StripQuotes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c != '"') out.push_back(c);
+    }
+    return out;
+}
+
+std::string TrimAtNull(std::string_view text) {
+    if (text.empty()) return {};
+    const std::string_view body = text.substr(0, text.size() - 1);
+    return std::string(body.substr(0, body.find('\0')));
+}
+
+std::string_view TrimLeft(std::string_view text) {
+    const size_t pos = text.find_first_not_of(' ');
+    return pos == std::string_view::npos ? std::string_view{} : text.substr(pos);
+}
+
+std::string_view TrimRight(std::string_view text) {
+    const size_t pos = text.find_last_not_of(' ');
+    return pos == std::string_view::npos ? std::string_view{} : text.substr(0, pos + 1);
+}
+
+std::string_view Trim(std::string_view text) {
+    return TrimRight(TrimLeft(text));
+}
+
+bool ParseWholeNumber(std::string_view text, int32_t& value) {
+    const std::string_view t = Trim(text);
+    if (t.empty()) return false;
+    std::string_view digits = t;
+    if (digits.front() == '+') digits.remove_prefix(1);
+    // One sign at most: from_chars would take the "-" of "+-5" as well.
+    if (digits.empty() || (digits.size() < t.size() && digits.front() == '-')) return false;
+    double number = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number,
+                                           std::chars_format::fixed);
+    if (ec != std::errc() || end != digits.data() + digits.size()) return false;
+    if (!std::isfinite(number)) return false;
+    const double rounded = std::nearbyint(number); // the default rounding is to even
+    if (rounded < INT32_MIN || rounded > INT32_MAX) return false;
+    value = static_cast<int32_t>(rounded);
+    return true;
+}
+
+} // namespace vok

@@ -1,0 +1,32 @@
+// A title: a few fixed lines of text written into one column of a sheet,
+// above or between tables. Titles are written to workbooks only.
+#pragma once
+
+#include "base/TextReader.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vok {
+
+class ProgramState;
+class ProfileFile;
+
+class clsTitle {
+public:
+    int32_t WriteSheet = 1;
+    std::string WriteColumn = "A";
+    std::vector<std::string> TextLines;
+
+    void ReadFromFile(ProgramState& state, const std::string& file_name, int32_t title_number);
+    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t title_number);
+    void WriteToFile(ProfileFile& file, int32_t title_number) const;
+
+    // Writes the lines into the workbook and moves the sheet's write pointer.
+    void Process(ProgramState& state);
+
+    void PropertyPrint() const {}
+};
+
+} // namespace vok

@@ -1,0 +1,219 @@
+#include "recipe/ProfileFile.h"
+
+#include "base/modUtilityFile.h"
+#include "base/modUtilityString.h"
+#include "base/TextReader.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace vok {
+
+namespace {
+
+// A profile section header: "[" name "]" as the first thing on the line.
+bool SectionHeaderName(std::string_view line, std::string_view& name) {
+    const std::string_view t = TrimLeft(line);
+    if (t.empty() || t.front() != '[') return false;
+    const size_t close = t.find(']');
+    if (close == std::string_view::npos) return false;
+    name = Trim(t.substr(1, close - 1));
+    return true;
+}
+
+// The key name of a "key=value" line, trimmed; false for other lines.
+bool KeyName(std::string_view line, std::string_view& key) {
+    const std::string_view t = TrimLeft(line);
+    if (t.empty() || t.front() == ';' || t.front() == '[') return false;
+    const size_t eq = t.find('=');
+    if (eq == std::string_view::npos) return false;
+    key = Trim(t.substr(0, eq));
+    return true;
+}
+
+} // namespace
+
+ProfileFile::ProfileFile(std::string fileName) : fileName_(std::move(fileName)) {
+    TextReader reader(fileName_);
+    if (reader.IsOpen()) {
+        encoding_ = reader.Encoding();
+        std::string_view line;
+        while (reader.ReadLine(line))
+            lines_.emplace_back(line);
+        loadFailed_ = reader.ReadFailed();
+    } else {
+        // Missing is fine (writing creates it); present but unreadable is not.
+        std::error_code ec;
+        loadFailed_ = std::filesystem::exists(NativePath(fileName_), ec) || ec;
+    }
+    Index();
+}
+
+void ProfileFile::Index() {
+    sections_.clear();
+    sectionOrder_.clear();
+    std::string current;
+    bool inSection = false; // "[]" names a section too, so "current" may be empty
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view name;
+        if (!SectionHeaderName(lines_[i], name)) continue;
+        if (inSection) sections_[current].end = i;
+        inSection = true;
+        current = AsciiUpper(name);
+        // The first of two equal sections is the one the functions use.
+        if (sections_.count(current)) {
+            current = "\x01" + std::to_string(i); // a later duplicate: kept, never found
+        }
+        sections_[current] = Section{i, lines_.size()};
+        sectionOrder_.push_back(current);
+    }
+    if (inSection) sections_[current].end = lines_.size();
+}
+
+const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
+    const auto it = sections_.find(AsciiUpper(Trim(name)));
+    return it == sections_.end() ? nullptr : &it->second;
+}
+
+size_t ProfileFile::FindKeyLine(const Section& section, std::string_view key) const {
+    const std::string_view wanted = Trim(key);
+    for (size_t i = section.header + 1; i < section.end; ++i) {
+        std::string_view name;
+        if (KeyName(lines_[i], name) && EqualsNoCase(name, wanted)) return i;
+    }
+    return std::string::npos;
+}
+
+std::string ProfileFile::Get(std::string_view section, std::string_view key,
+                             std::string_view defaultValue) const {
+    const Section* s = FindSection(section);
+    if (!s) return std::string(defaultValue);
+    const size_t line = FindKeyLine(*s, key);
+    if (line == std::string::npos) return std::string(defaultValue);
+    const std::string& text = lines_[line];
+    std::string_view value = Trim(std::string_view(text).substr(text.find('=') + 1));
+    if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
+                              (value.front() == '\'' && value.back() == '\''))) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return std::string(value);
+}
+
+void ProfileFile::Write(std::string_view section, std::string_view key, std::string_view value) {
+    std::string keyLine;
+    keyLine.reserve(key.size() + value.size() + 1);
+    keyLine.append(Trim(key)).append("=").append(value);
+    dirty_ = true;
+
+    const Section* found = FindSection(section);
+    if (!found) {
+        // A new section goes at the end of the file, its key right after it.
+        const std::string upper = AsciiUpper(Trim(section));
+        const size_t header = lines_.size();
+        lines_.push_back("[" + std::string(Trim(section)) + "]");
+        lines_.push_back(std::move(keyLine));
+        sections_[upper] = Section{header, lines_.size()};
+        sectionOrder_.push_back(upper);
+        return;
+    }
+    const Section s = *found;
+    const size_t existing = FindKeyLine(s, key);
+    if (existing != std::string::npos) {
+        // Only the value changes: the key keeps its spelling, since the
+        // sectioned-file readers look keys up case-sensitively.
+        std::string_view name;
+        KeyName(lines_[existing], name);
+        std::string replaced(name);
+        replaced.append("=").append(value);
+        lines_[existing] = std::move(replaced);
+        return;
+    }
+    // A new key goes after the section's last non-blank line.
+    size_t at = s.end;
+    while (at > s.header + 1 && Trim(lines_[at - 1]).empty())
+        --at;
+    lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(at), std::move(keyLine));
+    for (auto& [name, other] : sections_) {
+        if (other.header >= at && other.header != s.header) ++other.header;
+        if (other.end >= at) ++other.end;
+    }
+}
+
+bool ProfileFile::Commit() {
+    if (!dirty_) return true;
+    if (loadFailed_) return false;
+    std::string bytes;
+    size_t total = 0;
+    for (const std::string& line : lines_)
+        total += line.size() + 2;
+    bytes.reserve(total);
+    // A file that came in Windows-1252 stays Windows-1252 while it can.
+    bool keep1252 = encoding_ == TextEncoding::Windows1252;
+    if (keep1252) {
+        std::string encoded;
+        encoded.reserve(total);
+        for (const std::string& line : lines_) {
+            if (!AppendUtf8AsWindows1252(encoded, line)) {
+                keep1252 = false;
+                break;
+            }
+            encoded.append("\r\n");
+        }
+        if (keep1252) bytes = std::move(encoded);
+    }
+    if (!keep1252) {
+        for (const std::string& line : lines_)
+            bytes.append(line).append("\r\n");
+    }
+    if (!ReplaceFileContents(fileName_, bytes)) return false;
+    dirty_ = false;
+    return true;
+}
+
+bool ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
+    const std::filesystem::path target = NativePath(fileName);
+    std::filesystem::path temp = target;
+    temp += ".vok-tmp-" + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    // The new file keeps the permissions of the one it replaces.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    bool ok = true;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) ok = false;
+    if (!ok) std::remove(temp.c_str());
+    return ok;
+}
+
+bool WriteIniValue(const std::string& fileName, std::string_view section, std::string_view key,
+                   std::string_view value) {
+    ProfileFile file(fileName);
+    file.Write(section, key, value);
+    return file.Commit();
+}
+
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const std::string& fileName) {
+    return ProfileFile(fileName).Get(section, key, defaultValue);
+}
+
+} // namespace vok

@@ -1,0 +1,74 @@
+// The private-profile functions: settings files read and written the way the
+// operating system's profile functions do it. Section and key names match
+// without regard to letter case, a missing key gives the default, writing
+// creates the file, the section or the key and replaces a value in place, and
+// lines end in CR LF.
+//
+// A ProfileFile holds one file in memory. Every write goes to the memory copy;
+// Commit writes the whole file to a temporary file beside it and renames that
+// over the file, so a failure never leaves half a file. A run of writes to one
+// file (an export specification has thousands of keys) commits once.
+#pragma once
+
+#include "base/TextEncoding.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vok {
+
+class ProfileFile {
+public:
+    // Loads the file when it exists; a missing file starts empty.
+    explicit ProfileFile(std::string fileName);
+
+    const std::string& FileName() const { return fileName_; }
+
+    // The value of the key (trimmed, surrounding quotes removed), or the default.
+    std::string Get(std::string_view section, std::string_view key,
+                    std::string_view defaultValue) const;
+
+    // Creates or replaces the key's line "key=value" in the section.
+    void Write(std::string_view section, std::string_view key, std::string_view value);
+
+    // Writes the file (temporary file and rename); false when that failed, and
+    // the earlier file is then left as it was. A file that exists but could not
+    // be read is never replaced: the copy in memory would lack its content.
+    bool Commit();
+
+    bool Dirty() const { return dirty_; }
+
+private:
+    struct Section {
+        size_t header; // line index of the section's header line
+        size_t end;    // one past its last line
+    };
+    void Index();
+    const Section* FindSection(std::string_view name) const;
+    size_t FindKeyLine(const Section& section, std::string_view key) const;
+
+    std::string fileName_;
+    std::vector<std::string> lines_;
+    std::vector<std::string> sectionOrder_;             // upper-cased names, file order
+    std::unordered_map<std::string, Section> sections_; // by upper-cased name
+    TextEncoding encoding_ = TextEncoding::Utf8;
+    bool dirty_ = false;
+    bool loadFailed_ = false; // the file exists but could not be read whole
+};
+
+// One key written at once: load, write, commit. False when the file could not be written.
+bool WriteIniValue(const std::string& fileName, std::string_view section, std::string_view key,
+                   std::string_view value);
+
+// One key read with the profile functions' rules.
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const std::string& fileName);
+
+// Replaces a file atomically with the given bytes: a temporary file in the same
+// folder, flushed, then renamed over the target.
+bool ReplaceFileContents(const std::string& fileName, std::string_view bytes);
+
+} // namespace vok

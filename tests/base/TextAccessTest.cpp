@@ -1,0 +1,217 @@
+// The key-line search, tab expansion and the line-file helpers.
+#include "base/TextAccess.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace vok {
+namespace {
+
+using test::CrLf;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+class KeyLineTest : public ::testing::Test {
+protected:
+    std::string Make(std::initializer_list<std::string_view> lines) {
+        const std::string path = dir.File("report" + std::to_string(++files) + ".txt");
+        WriteFile(path, CrLf(lines));
+        return path;
+    }
+    TempDir dir;
+    int files = 0;
+};
+
+TEST_F(KeyLineTest, ResultTellsWhichKeyMatchedAndWhere) {
+    const std::string path = Make({"nothing here", "the END line", "an ALT line", "the KEY"});
+    const KeyTexts all{"KEY", "ALT", "END", ""};
+    // The end key comes first: count plus 10,000,000.
+    EXPECT_EQ(file_find_key_line(path, all), kEndKeyOffset + 2);
+    EXPECT_EQ(file_find_key_line(path, {"KEY", "ALT", "", ""}), -3);
+    EXPECT_EQ(file_find_key_line(path, {"KEY", "", "", ""}), 4);
+    EXPECT_EQ(file_find_key_line(path, {"ABSENT", "", "", ""}), 0);
+    EXPECT_EQ(file_find_key_line(dir.File("missing.txt"), all), 0);
+}
+
+TEST_F(KeyLineTest, KeyWinsOverAlternativeOverEndKeyOnOneLine) {
+    const std::string path = Make({"x", "END ALT KEY", "END ALT"});
+    EXPECT_EQ(file_find_key_line(path, {"KEY", "ALT", "END", ""}), 2);
+    TextReader file(path);
+    file.ReadLine();
+    file.ReadLine();
+    EXPECT_EQ(find_key_line(file, {"KEY", "ALT", "END", ""}), -1);
+}
+
+TEST_F(KeyLineTest, MatchingIsCaseSensitiveSubstringWithBlanksCounting) {
+    const std::string path = Make({"Grand total", "[Table1]", "  [Table 2]", "Grand Total"});
+    EXPECT_EQ(file_find_key_line(path, {"Total", "", "", ""}), 4);
+    EXPECT_EQ(file_find_key_line(path, {"[Table ", "", "", ""}), 3);
+    EXPECT_EQ(file_find_key_line(path, {"GRAND", "", "", ""}), 0);
+}
+
+TEST_F(KeyLineTest, EmptyKeyMatchesTheFirstNonEmptyLine) {
+    EXPECT_EQ(file_find_key_line(Make({"", "", "x", "y"}), {}), 3);
+    EXPECT_EQ(file_find_key_line(Make({"", "", ""}), {}), 0);
+    // An empty alternative or end key takes no part: the empty key text wins.
+    EXPECT_EQ(file_find_key_line(Make({"", "a"}), {"", "", "", ""}), 2);
+}
+
+TEST_F(KeyLineTest, ExclusionSkipsTheLineAndTheSearchGoesOn) {
+    // The designed section-order search over an export specification.
+    const std::string path = Make({"[Header]", "Product=VOK", "[Table 1]", "[Table 1 Col 1]",
+                                   "[Title 1]", "[Table 2 Col 1]", "[Table 2]", "[Consolidate 1]"});
+    const KeyTexts order{"[Title ", "[Table ", "[Consolidate ", "Col"};
+    TextReader file(path);
+    EXPECT_EQ(find_key_line(file, order), -3);
+    EXPECT_EQ(find_key_line(file, order), 2);                 // line 5, 2 lines on
+    EXPECT_EQ(find_key_line(file, order), -2);                // line 6 skipped
+    EXPECT_EQ(find_key_line(file, order), kEndKeyOffset + 1); // line 8
+    EXPECT_EQ(find_key_line(file, order), 0);
+    EXPECT_EQ(file_count_key_lines(path, {"[Table ", "", "", "Col"}), 2);
+    EXPECT_EQ(file_count_key_lines(path, {"[Title ", "[Table ", "[Consolidate ", "Col"}), 4);
+    EXPECT_EQ(file_count_key_lines(dir.File("missing.txt"), order), 0);
+
+    // An excluded key line is passed over even when it also holds the alternative.
+    const std::string both = Make({"KEY ALT Col", "ALT"});
+    EXPECT_EQ(file_find_key_line(both, {"KEY", "ALT", "", "Col"}), -2);
+}
+
+TEST_F(KeyLineTest, ColumnWindowLimitsTheSearchedText) {
+    const std::string path = Make({" [Table 1]", "xx", "[Table 2]"});
+    // The window starts at column 1 and holds 7 characters.
+    EXPECT_EQ(file_find_key_line(path, {"[Table ", "", "", ""}, 1, 7), 3);
+    EXPECT_EQ(file_find_key_line(path, {"[Table ", "", "", ""}, 2, 7), 1);
+    // A window that ends early cuts the key off.
+    EXPECT_EQ(file_find_key_line(path, {"[Table 2", "", "", ""}, 1, 7), 0);
+    // A line shorter than the start column gives an empty text, which holds nothing.
+    EXPECT_EQ(file_find_key_line(Make({"ab", "abcd"}), {"", "", "", ""}, 4, 3), 2);
+    // A width of 0 searches the whole line.
+    EXPECT_EQ(file_find_key_line(path, {"2]", "", "", ""}, 5, 0), 3);
+}
+
+TEST_F(KeyLineTest, SearchContinuesFromTheCurrentPosition) {
+    const std::string path = Make({"head", ">>1", "template", "row", "row", "<<1", ">>2", "<<2"});
+    TextReader file(path);
+    EXPECT_EQ(find_key_line(file, {">>", "", "", ""}, 1, 2), 2);
+    EXPECT_EQ(find_key_line(file, {"<<", "", "", ""}, 1, 2), 4);
+    EXPECT_EQ(find_key_line(file, {">>", "", "", ""}, 1, 2), 1);
+    // It never looks back.
+    EXPECT_EQ(find_key_line(file, {"head", "", "", ""}), 0);
+    TextReader closed;
+    EXPECT_EQ(find_key_line(closed, {}), 0);
+}
+
+TEST(ExpandTabsTest, DesignedExamplesWithTabSizeEight) {
+    EXPECT_EQ(expand_tabs("ab\tc", 8), "ab      c");
+    EXPECT_EQ(expand_tabs("abcdefgh\ti", 8), "abcdefghi");
+    EXPECT_EQ(expand_tabs("\t\tx", 8), std::string(16, ' ') + "x");
+    EXPECT_EQ(expand_tabs("\tabcdefgh\ti", 8), "        abcdefghi");
+    EXPECT_EQ(expand_tabs("a\tb", 4), "a   b");
+}
+
+TEST(ExpandTabsTest, CountsCharactersNotBytes) {
+    // "é" and "€" are one character each: the next character still lands on column 9.
+    const std::string out = expand_tabs("é€\tx", 8);
+    EXPECT_EQ(out, "é€      x");
+    EXPECT_EQ(CharCount(out), 9u);
+    EXPECT_EQ(expand_tabs("aé\tb\tc", 4), "aé  b   c");
+}
+
+TEST(ExpandTabsTest, EdgeCases) {
+    EXPECT_EQ(expand_tabs("", 8), "");
+    EXPECT_EQ(expand_tabs("no tabs", 8), "no tabs");
+    // No tab size: the tabs stay, the text is not lost.
+    EXPECT_EQ(expand_tabs("a\tb", 0), "a\tb");
+    EXPECT_EQ(expand_tabs("a\tb", -3), "a\tb");
+    // The buffer form reuses its output.
+    std::string buffer = "old content";
+    ExpandTabsInto(buffer, "\tz", 2);
+    EXPECT_EQ(buffer, "  z");
+}
+
+TEST(TextAccessTest, FileHasTabs) {
+    TempDir dir;
+    WriteFile(dir.File("t.txt"), "a\r\nb\tc\r\n");
+    WriteFile(dir.File("n.txt"), "a\r\nb c\r\n");
+    EXPECT_TRUE(file_has_tabs(dir.File("t.txt")));
+    EXPECT_FALSE(file_has_tabs(dir.File("n.txt")));
+    EXPECT_FALSE(file_has_tabs(dir.File("missing.txt")));
+}
+
+TEST(TextAccessTest, StringAppendRepeat) {
+    std::string s = "x";
+    string_append_repeat(s, "ab", 3);
+    EXPECT_EQ(s, "xababab");
+    string_append_repeat(s, "ab", 0);
+    string_append_repeat(s, "ab", -2);
+    EXPECT_EQ(s, "xababab");
+}
+
+TEST(TextAccessTest, OpenReadCloseByFileNumber) {
+    TempDir dir;
+    WriteFile(dir.File("a.txt"), "one\r\ntwo");
+    TextReader file = file_open_for_input(dir.File("a.txt"));
+    EXPECT_EQ(file_read_line(file), "one");
+    EXPECT_EQ(file_read_line(file), "two");
+    EXPECT_EQ(file_read_line(file), "");
+    file_close(file);
+    EXPECT_FALSE(file.IsOpen());
+    file_close(file); // closing twice does nothing
+
+    TextReader missing = file_open_for_input(dir.File("missing.txt"));
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_EQ(file_read_line(missing), "");
+    TextReader folder = file_open_for_input(dir.Path().string());
+    EXPECT_FALSE(folder.IsOpen());
+}
+
+TEST(TextAccessTest, FileReadByLineNumber) {
+    TempDir dir;
+    RecordingMessages messages;
+    const std::string path = dir.File("a.txt");
+    WriteFile(path, CrLf({"l1", "l2", "l3", "l4"}));
+    std::vector<std::string> lines;
+    EXPECT_EQ(file_read(messages, lines, path, 2, 2), 2);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "l2");
+    EXPECT_EQ(lines[1], "l3");
+
+    // Past the end: the elements not read keep their content.
+    lines = {"keep0", "keep1"};
+    EXPECT_EQ(file_read(messages, lines, path, 4, 2), 1);
+    EXPECT_EQ(lines[0], "l4");
+    EXPECT_EQ(lines[1], "keep1");
+    WriteFile(dir.File("two.txt"), CrLf({"a", "b"}));
+    lines = {"keep"};
+    EXPECT_EQ(file_read(messages, lines, dir.File("two.txt"), 3, 1), 0);
+    EXPECT_EQ(lines[0], "keep");
+    EXPECT_TRUE(messages.shown.empty());
+
+    // A start line below 1 is reported and changes nothing.
+    EXPECT_EQ(file_read(messages, lines, path, 0, 1), 0);
+    EXPECT_EQ(lines[0], "keep");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, " invalid start_line in utilities.file_read!");
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+}
+
+TEST(TextAccessTest, FileWriteReplacesOrAppendsWithCrLf) {
+    TempDir dir;
+    const std::string path = dir.File("out.txt");
+    const std::vector<std::string> lines{"a", "", "c", "not written"};
+    EXPECT_TRUE(file_write(path, lines, 3, false));
+    EXPECT_EQ(ReadFile(path), "a\r\n\r\nc\r\n");
+    EXPECT_TRUE(file_write(path, lines, 1, true));
+    EXPECT_EQ(ReadFile(path), "a\r\n\r\nc\r\na\r\n");
+    EXPECT_TRUE(file_write(path, lines, 1, false));
+    EXPECT_EQ(ReadFile(path), "a\r\n");
+    // A count beyond the array writes what is there.
+    EXPECT_TRUE(file_write(path, {"x"}, 5, false));
+    EXPECT_EQ(ReadFile(path), "x\r\n");
+    EXPECT_FALSE(file_write(dir.File("no/such/folder/out.txt"), lines, 1, false));
+}
+
+} // namespace
+} // namespace vok

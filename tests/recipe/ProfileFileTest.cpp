@@ -1,0 +1,164 @@
+// The private-profile writer and reader: in-place updates, case-insensitive
+// names, where new keys and sections go, CR LF, and that a failed write never
+// costs the file it was meant to replace.
+#include "recipe/ProfileFile.h"
+
+#include "recipe/SectionedFile.h"
+#include "support/TestSupport.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vok {
+namespace {
+
+using test::CrLf;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// Runs the check in a child process without root's rights (the tests may run as
+// root, who writes into read-only folders and reads unreadable files). The
+// check's result is the child's exit status.
+bool RunUnprivileged(const std::function<bool()>& check) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+class ProfileFileTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string path = dir.File("config.ini");
+};
+
+TEST_F(ProfileFileTest, UpdatesInPlaceMatchingNamesWithoutCase) {
+    WriteFile(path, CrLf({"; settings", "[Header]", "Product=VOK_B", "", "[General]", "lTabSize=8",
+                          "sSheetTarget=1", "", "[frmMainMDI]", "Left=150"}));
+    EXPECT_TRUE(WriteIniValue(path, "general", "LTABSIZE", "4"));
+    // Only the value changes; the key keeps its spelling for the case-sensitive readers.
+    EXPECT_EQ(ReadFile(path),
+              CrLf({"; settings", "[Header]", "Product=VOK_B", "", "[General]", "lTabSize=4",
+                    "sSheetTarget=1", "", "[frmMainMDI]", "Left=150"}));
+    EXPECT_EQ(GetIniValue(path, "General", "lTabSize", kMissing), "4");
+    EXPECT_EQ(GetPrivateProfileString("GENERAL", "ltabsize", "8", path), "4");
+}
+
+TEST_F(ProfileFileTest, NewKeyEndsItsSectionAndNewSectionEndsTheFile) {
+    WriteFile(path, CrLf({"[Header]", "Product=VOK", "", "[General]", "Name=x", "", ""}));
+    ProfileFile file(path);
+    file.Write("Header", "FileType", "RECIPE");
+    file.Write("General", "Width", "");
+    file.Write("Table 1", "ReadStartLine", "   Total");
+    file.Write("Header", "FileFormat", "1.1");
+    file.Write("Table 1", "Parsing", "  ---  ");
+    ASSERT_TRUE(file.Commit());
+    EXPECT_EQ(ReadFile(path), CrLf({"[Header]", "Product=VOK", "FileType=RECIPE", "FileFormat=1.1",
+                                    "", "[General]", "Name=x", "Width=", "", "", "[Table 1]",
+                                    "ReadStartLine=   Total", "Parsing=  ---  "}));
+    // The empty value reads as missing; the leading blanks were written unchanged.
+    EXPECT_EQ(GetIniValue(path, "General", "Width", "d"), "d");
+    EXPECT_EQ(GetIniValueEx(path, "Table 1", "Parsing", kMissing, 2), "  ---");
+}
+
+TEST_F(ProfileFileTest, CreatesAMissingFileAndCommitsARunOnce) {
+    ProfileFile file(path);
+    EXPECT_EQ(file.Get("Header", "Product", "none"), "none");
+    file.Write("Header", "Product", "VOK");
+    file.Write("Header", "FileType", "EXPORT SPEC");
+    file.Write("Table 1", "Name", "Sales");
+    // Nothing reaches the disk before the commit.
+    EXPECT_TRUE(file.Dirty());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(file.Get("table 1", "NAME", "none"), "Sales");
+    ASSERT_TRUE(file.Commit());
+    EXPECT_FALSE(file.Dirty());
+    EXPECT_EQ(ReadFile(path), "[Header]\r\nProduct=VOK\r\nFileType=EXPORT SPEC\r\n"
+                              "[Table 1]\r\nName=Sales\r\n");
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_TRUE(WriteIniValue(dir.File("new.ini"), "S", "K", "V"));
+    EXPECT_EQ(ReadFile(dir.File("new.ini")), "[S]\r\nK=V\r\n");
+}
+
+TEST_F(ProfileFileTest, ReadsTheWayTheProfileFunctionsDo) {
+    WriteFile(path, "[General]\nA = \"quoted value\" \n;B=comment\nC='x'\r\n[general]\nA=second\n"
+                    "[]\nD=in empty section\n[Last]\nE=e\n");
+    ProfileFile file(path);
+    EXPECT_EQ(file.Get("General", "A", "d"), "quoted value");
+    EXPECT_EQ(file.Get("General", "B", "d"), "d");
+    EXPECT_EQ(file.Get("General", "C", "d"), "x");
+    EXPECT_EQ(file.Get("", "D", "d"), "in empty section");
+    EXPECT_EQ(file.Get("", "E", "d"), "d");
+    EXPECT_EQ(file.Get("Last", "E", "d"), "e");
+    // A write to a section that appears twice goes to the first one; an empty
+    // section's bounds do not swallow the sections after it.
+    file.Write("GENERAL", "F", "f");
+    file.Write("", "E", "new");
+    ASSERT_TRUE(file.Commit());
+    EXPECT_EQ(ReadFile(path),
+              CrLf({"[General]", "A = \"quoted value\" ", ";B=comment", "C='x'", "F=f", "[general]",
+                    "A=second", "[]", "D=in empty section", "E=new", "[Last]", "E=e"}));
+}
+
+TEST_F(ProfileFileTest, KeepsAWindows1252FileInItsEncodingAndItsPermissions) {
+    WriteFile(path, "[General]\r\nName=Caf\xE9\r\n");
+    ::chmod(path.c_str(), 0600);
+    EXPECT_EQ(GetPrivateProfileString("General", "Name", "", path), "Café");
+    EXPECT_TRUE(WriteIniValue(path, "General", "Town", "Zürich"));
+    EXPECT_EQ(ReadFile(path), "[General]\r\nName=Caf\xE9\r\nTown=Z\xFCrich\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    // A value Windows-1252 cannot hold turns the file into UTF-8 rather than lose it.
+    EXPECT_TRUE(WriteIniValue(path, "General", "Arrow", "→"));
+    EXPECT_EQ(ReadFile(path), "[General]\r\nName=Café\r\nTown=Zürich\r\nArrow=→\r\n");
+}
+
+TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileAndReportsFalse) {
+    const std::string old = CrLf({"[General]", "Name=old"});
+    const std::filesystem::path folder = dir.Path() / "locked";
+    std::filesystem::create_directory(folder);
+    const std::string locked = (folder / "a.ini").string();
+    WriteFile(locked, old);
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod(folder.c_str(), 0555);
+    EXPECT_TRUE(RunUnprivileged([&] {
+        ProfileFile file(locked);
+        file.Write("General", "Name", "new");
+        return !file.Commit() && !WriteIniValue(locked, "General", "Other", "x");
+    }));
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(ReadFile(locked), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
+    // Once the folder can be written again, the same write goes through.
+    ProfileFile file(locked);
+    file.Write("General", "Name", "new");
+    EXPECT_TRUE(file.Commit());
+    EXPECT_EQ(GetIniValue(locked, "General", "Name", ""), "new");
+}
+
+TEST_F(ProfileFileTest, UnreadableFileIsNeverReplaced) {
+    const std::string old = CrLf({"[General]", "Name=old", "Keep=all of this"});
+    WriteFile(path, old);
+    ::chmod(dir.Path().c_str(), 0777); // the folder itself would allow the rename
+    ::chmod(path.c_str(), 0);
+    EXPECT_TRUE(RunUnprivileged([&] { return !WriteIniValue(path, "General", "Name", "new"); }));
+    ::chmod(path.c_str(), 0644);
+    EXPECT_EQ(ReadFile(path), old);
+}
+
+} // namespace
+} // namespace vok
