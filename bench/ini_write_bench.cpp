@@ -34,14 +34,15 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 // after every `every` keys (0: once at the end). Returns false when a commit failed.
 bool WriteAll(const std::string& file, int sections, int every) {
     vok::ProfileFile profile(file);
+    std::string error;
     int written = 0;
     for (int s = 0; s < sections; ++s) {
         for (int k = 0; k < kKeysPerSection; ++k) {
             profile.Write(Section(s), kKeys[k], Value(s, k));
-            if (every > 0 && ++written % every == 0 && !profile.Commit()) return false;
+            if (every > 0 && ++written % every == 0 && !profile.Commit(error)) return false;
         }
     }
-    return profile.Commit();
+    return profile.Commit(error);
 }
 
 } // namespace

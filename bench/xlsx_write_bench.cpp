@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
 
     using Clock = std::chrono::steady_clock;
     auto start = Clock::now();
-    WorkbookOpenResult opened = OpenWorkbookFile(file);
+    WorkbookOpenResult opened = OpenWorkbookFile(file, OutputType::Xlsx);
     if (!opened.workbook) {
         std::fprintf(stderr, "%s\n", opened.error.c_str());
         return 1;

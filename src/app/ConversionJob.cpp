@@ -4,157 +4,239 @@
 //     the elapsed time;
 //   ConvertOneFile: choose CSV or workbook output, check recipe and input,
 //     turn the recipe (or the marks in the input) into the export
-//     specification, read it back and run it (RunRecipe).
+//     specification, read it back and run it (RunRecipe), and report the
+//     file's outcome.
 #include "app/ConversionJob.h"
 
-#include "base/Clock.h"
 #include "app/ProgramFolderLock.h"
-#include "base/modUtilityFile.h"
-#include "base/modUtilityFileSystemObject.h"
-#include "base/modUtilityString.h"
-#include "output/CsvWriter.h"
+#include "base/Clock.h"
 #include "base/TextAccess.h"
+#include "base/TextEncoding.h"
+#include "base/modUtilityFile.h"
+#include "base/modUtilityString.h"
+#include "engine/JobState.h"
+#include "output/CsvWriter.h"
 #include "output/WorkbookConnection.h"
 #include "recipe/SectionedFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
+#include <algorithm>
 #include <fmt/format.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <system_error>
-
-extern char** environ;
 
 namespace vok {
 
 namespace {
 
 // A folder path ending in exactly one separator (a root keeps its own).
-std::string WithTrailingSeparator(std::string folder) {
-    if (folder.empty() || !IsPathSeparator(folder.back())) folder.push_back('/');
-    return folder;
+std::string WithTrailingSeparator(const std::filesystem::path& folder) {
+    std::string text = folder.native();
+    if (text.empty() || text.back() != '/') text.push_back('/');
+    return text;
 }
 
-bool ContainsNoCase(std::string_view text, std::string_view part) {
-    return AsciiUpper(text).find(AsciiUpper(part)) != std::string::npos;
+FileOutcome Skipped(std::string reason) {
+    return {FileOutcome::Kind::Skipped, std::move(reason)};
+}
+
+FileOutcome Failed(std::string reason) {
+    return {FileOutcome::Kind::Failed, std::move(reason)};
 }
 
 } // namespace
 
-int32_t ConversionJob::BeginProcessing() {
-    Messages& messages = state_.messages;
-    clsConversionOptions& options = state_.gConversionOptions;
-    int32_t result = 0;
-    // 2-4. A fresh list, the start time, the toolbar.
-    std::vector<std::string> clnFiles;
-    state_.lTotalTimeStart = TickCount();
+class ConversionJob::FileMessages : public JobObserver {
+public:
+    explicit FileMessages(JobObserver& target) : target_(target) {}
 
-    if (options.sInputFile.find('*') != std::string::npos) {
-        // 5. A pattern job.
+    // Forgets the problems of the previous file.
+    void StartFile() { firstProblem_.clear(); }
+    const std::string& FirstProblem() const { return firstProblem_; }
+
+    void FileStarted(int64_t index, int64_t count, const std::filesystem::path& input) override {
+        target_.FileStarted(index, count, input);
+    }
+    void RowsDone(int64_t done, int64_t total) override { target_.RowsDone(done, total); }
+    void StatusChanged(StatusTarget target, std::string_view text) override {
+        target_.StatusChanged(target, text);
+    }
+    void FileFinished(const std::filesystem::path& input, const std::filesystem::path& output,
+                      const FileOutcome& outcome) override {
+        target_.FileFinished(input, output, outcome);
+    }
+    void Beep() override { target_.Beep(); }
+
+protected:
+    void DisplayMessage(std::string_view text, MessageIcon icon, std::string_view caption,
+                        MessageKind kind) override {
+        if (kind == MessageKind::Failure && firstProblem_.empty()) firstProblem_.assign(text);
+        target_.Show(text, icon, caption, kind);
+    }
+    bool DisplayQuestion(std::string_view text, MessageIcon icon,
+                         std::string_view caption) override {
+        return target_.AskYesNo(text, icon, caption);
+    }
+
+private:
+    JobObserver& target_;
+    std::string firstProblem_;
+};
+
+ConversionJob::ConversionJob(const ProgramSettings& settings, clsConversionOptions options,
+                             JobObserver& observer)
+    : settings_(settings), options_(std::move(options)), observer_(observer),
+      fileMessages_(std::make_unique<FileMessages>(observer)),
+      state_(std::make_unique<JobState>(*fileMessages_, stop_)),
+      warnedAboutTabs_(settings.Settings.bWarnedAboutTabsInFile) {}
+
+ConversionJob::~ConversionJob() = default;
+
+JobResult ConversionJob::BeginProcessing() {
+    Messages& messages = *fileMessages_;
+    JobState& state = *state_;
+    result_ = {};
+    // A fresh list and the start time.
+    std::vector<std::filesystem::path> clnFiles;
+    state.lTotalTimeStart = TickCount();
+
+    const std::string input = options_.sInputFile.native();
+    const std::string output = options_.sOutputFile.native();
+    if (input.find('*') != std::string::npos) {
+        // A pattern job.
         std::string sErr;
-        if (!BuildOriginalFileList(options.sInputFile, options.bDoSubfolders, clnFiles, sErr)) {
+        if (!BuildOriginalFileList(options_.sInputFile, options_.bDoSubfolders, clnFiles, sErr)) {
             // The reason is worth showing too: it names the missing folder.
             messages.Show("Unable to create file list" + (sErr.empty() ? "" : "\r\n" + sErr),
                           MessageIcon::None, kProgramTitle);
-        } else if (options.sOutputFile.find('*') == std::string::npos) {
-            result = -2;
+        } else if (output.find('*') == std::string::npos) {
+            result_.code = -2;
             messages.Show("You must specify a proper output file which includes the wild "
                           "card\r\n\r\nFor example: C:\\Output\\*.CSV",
                           MessageIcon::Information, "Invalid Target Folder");
         } else {
-            // 5.3. Computed once: output prefix, input base, output extension.
-            const std::string prefix = options.sOutputFile.substr(0, options.sOutputFile.find('*'));
+            // Computed once: output prefix, input base, output extension.
+            const std::string prefix = output.substr(0, output.find('*'));
             const std::string inputBase =
-                WithTrailingSeparator(GetParentFolderName(options.sInputFile));
-            const std::string extension = GetExtensionName(options.sOutputFile);
-            // 5.4. Each file in turn.
-            for (size_t i = 0; i < clnFiles.size(); ++i) {
-                state_.DoEvents();
-                if (state_.StopRequested) break;
-                options.sInputFile = clnFiles[i];
+                WithTrailingSeparator(GetParentFolderName(options_.sInputFile));
+            const std::string extension = GetExtensionName(options_.sOutputFile);
+            const auto count = static_cast<int64_t>(clnFiles.size());
+            // Each file in turn.
+            for (int64_t i = 0; i < count; ++i) {
+                state.DoEvents();
+                if (state.StopRequested) break;
+                options_.sInputFile = clnFiles[static_cast<size_t>(i)];
                 const std::string folder =
-                    WithTrailingSeparator(GetParentFolderName(options.sInputFile));
-                const std::string base = GetBaseName(options.sInputFile);
-                if (options.bSaveInOriginalFolder) {
-                    options.sOutputFile = folder + base + "." + extension;
+                    WithTrailingSeparator(GetParentFolderName(options_.sInputFile));
+                const std::string base = GetBaseName(options_.sInputFile);
+                if (options_.bSaveInOriginalFolder) {
+                    options_.sOutputFile = folder + base + "." + extension;
                 } else {
                     const std::string relative =
                         folder.size() > inputBase.size() ? folder.substr(inputBase.size()) : "";
-                    const std::string outputFolder = prefix + relative;
+                    const std::filesystem::path outputFolder = prefix + relative;
                     if (!outputFolder.empty() && !FolderExistsFso(outputFolder))
                         MakeFolderPath(outputFolder);
-                    options.sOutputFile = outputFolder + base + "." + extension;
+                    options_.sOutputFile = outputFolder.native() + base + "." + extension;
                 }
-                messages.SetStatus(StatusTarget::CurrentFile,
-                                   fmt::format("{}   [{} of {} files]", options.sInputFile, i + 1,
-                                               clnFiles.size()));
-                ConvertOneFile();
+                ConvertOneFile(i + 1, count);
             }
         }
     } else {
-        // 6. A single file.
-        messages.SetStatus(StatusTarget::CurrentFile, options.sInputFile + "   [1 of 1 files]");
-        ConvertOneFile();
-        result = options.lErr;
+        // A single file.
+        ConvertOneFile(1, 1);
+        result_.code = options_.lErr;
     }
-    // 7-9. Always the end texts, whatever happened.
-    messages.SetStatus(StatusTarget::Progress, "Conversion Complete");
-    messages.SetStatus(StatusTarget::ElapsedTime,
-                       FormatElapsedSeconds(TickCount() - state_.lTotalTimeStart));
-    state_.StopRequested = false;
-    state_.Interrupted = false;
-    return result;
+    // Always the end texts, whatever happened.
+    state.SetStatus(StatusTarget::Progress, "Conversion Complete");
+    state.SetStatus(StatusTarget::ElapsedTime,
+                    FormatElapsedSeconds(TickCount() - state.lTotalTimeStart));
+    result_.stopped = state.Interrupted || state.StopRequested || result_.stopped;
+    state.StopRequested = false;
+    state.Interrupted = false;
+    result_.failuresShown = fileMessages_->FailuresShown();
+    result_.bWarnedAboutTabsInFile = warnedAboutTabs_;
+    return result_;
 }
 
-bool ConversionJob::BuildOriginalFileList(const std::string& sInput, bool bDoSubfolders,
-                                          std::vector<std::string>& clnFiles, std::string& sErr) {
-    const size_t star = sInput.find('*');
+bool ConversionJob::BuildOriginalFileList(const std::filesystem::path& sInput, bool bDoSubfolders,
+                                          std::vector<std::filesystem::path>& clnFiles,
+                                          std::string& sErr) {
+    const std::string& text = sInput.native();
+    const size_t star = text.find('*');
     if (star != std::string::npos) {
-        // 2. The folder before the first "*", the pattern from it.
-        const std::string folder = sInput.substr(0, star);
-        const std::string pattern = sInput.substr(star);
+        // The folder before the first "*", the pattern from it.
+        const std::filesystem::path folder = text.substr(0, star);
+        const std::string pattern = text.substr(star);
+        visited_.clear();
+        listRoot_ = std::filesystem::weakly_canonical(folder.empty() ? "." : folder);
+        if (listRoot_.filename().empty()) listRoot_ = listRoot_.parent_path();
         if (AddMatchingFiles(folder, pattern, clnFiles, bDoSubfolders) == -1) {
-            sErr = "Folder: " + folder + " does not exist";
+            sErr = "Folder: " + folder.string() + " does not exist";
             return false;
         }
         return true;
     }
-    // 3. A single file.
+    // A single file.
     if (FileExists(sInput)) {
         clnFiles.push_back(sInput);
         return true;
     }
-    sErr = "File: " + sInput + " does not exist";
+    sErr = "File: " + sInput.string() + " does not exist";
     return false;
 }
 
-int32_t ConversionJob::AddMatchingFiles(std::string folder, const std::string& pattern,
-                                        std::vector<std::string>& clnFiles, bool bDoSubfolders) {
-    Messages& messages = state_.messages;
-    // 1-2.
-    if (!FolderExists(folder)) return -1;
-    folder = WithTrailingSeparator(folder);
-    // 4. What is being listed.
-    messages.SetStatus(StatusTarget::Progress, "Creating files to do list: " + folder);
-    messages.SetStatus(StatusTarget::ElapsedTime,
-                       FormatElapsedSeconds(TickCount() - state_.lTotalTimeStart));
-    state_.DoEvents();
+bool ConversionJob::LeadsBackIntoTheTree(const std::filesystem::path& link) const {
+    std::error_code ec;
+    const std::filesystem::path target = std::filesystem::canonical(link, ec);
+    if (ec) return true; // a broken link leads nowhere worth listing
+    // Inside the tree, or above it: either way its folders are listed already.
+    const auto [rootEnd, targetEnd] =
+        std::mismatch(listRoot_.begin(), listRoot_.end(), target.begin(), target.end());
+    return rootEnd == listRoot_.end() || targetEnd == target.end();
+}
+
+bool ConversionJob::FirstVisit(const std::filesystem::path& folder) {
+    FolderIdentity identity;
+    if (!IdentifyFolder(folder, identity)) return true;
+    return visited_.insert(identity).second;
+}
+
+int32_t ConversionJob::AddMatchingFiles(const std::filesystem::path& folderPath,
+                                        const std::string& pattern,
+                                        std::vector<std::filesystem::path>& clnFiles,
+                                        bool bDoSubfolders) {
+    JobState& state = *state_;
+    if (!FolderExists(folderPath)) return -1;
+    const std::string folder = WithTrailingSeparator(folderPath);
+    // Each real folder once, however it is reached.
+    if (!FirstVisit(folder)) return 0;
+    // What is being listed.
+    state.SetStatus(StatusTarget::Progress, "Creating files to do list: " + folder);
+    state.SetStatus(StatusTarget::ElapsedTime,
+                    FormatElapsedSeconds(TickCount() - state.lTotalTimeStart));
+    state.DoEvents();
     FolderListing listing;
-    if (!ListFolder(folder, listing)) return 0;
-    // 5. The folder's own files first.
+    std::string error;
+    if (!ListFolder(folder, listing, error)) {
+        // Reports in a folder that cannot be read would be left out without a word.
+        state.messages.Show("Cannot list the folder " + folder + ": " + error +
+                                ". Its reports are not converted.",
+                            MessageIcon::Critical);
+        return 0;
+    }
+    // The folder's own files first.
     for (const std::string& name : listing.files) {
-        state_.DoEvents();
-        if (state_.StopRequested) return -2;
-        const std::string path = folder + name;
+        state.DoEvents();
+        if (state.StopRequested) return -2;
+        const std::filesystem::path path = folder + name;
         if (PatternMatchesExtension(pattern, GetExtensionName(path))) clnFiles.push_back(path);
     }
-    // 6. Then the sub-folders, depth first.
+    // Then the sub-folders, depth first.
     if (bDoSubfolders) {
-        for (const std::string& name : listing.subFolders) {
-            if (state_.StopRequested) return -2;
-            AddMatchingFiles(folder + name, pattern, clnFiles, bDoSubfolders);
+        for (const FolderListing::SubFolder& sub : listing.subFolders) {
+            if (state.StopRequested) return -2;
+            const std::filesystem::path path = folder + sub.name;
+            if (sub.isLink && LeadsBackIntoTheTree(path)) continue;
+            AddMatchingFiles(path, pattern, clnFiles, bDoSubfolders);
         }
     }
     return 0;
@@ -165,145 +247,168 @@ bool ConversionJob::PatternMatchesExtension(std::string_view pattern, std::strin
     return EqualsNoCase(pattern, "*." + AsciiUpper(extension));
 }
 
-void ConversionJob::ConvertOneFile() {
-    Messages& messages = state_.messages;
-    const clsConversionOptions& options = state_.gConversionOptions;
-    // 1. The current paths and tab size.
-    state_.gInputFile = options.sInputFile;
-    state_.gRecipeFile = options.sRecipeFile;
-    state_.gOutputFile = options.sOutputFile;
-    state_.gTabSize = options.lTabSize;
-    // 2. The output type; ".CSV" is tested first.
-    bool csv;
-    if (ContainsNoCase(state_.gOutputFile, ".CSV"))
-        csv = true;
-    else if (ContainsNoCase(state_.gOutputFile, ".XLS"))
-        csv = false;
-    else {
-        messages.Show("Output File must be of type XLS or CSV", MessageIcon::Exclamation);
-        return;
-    }
-    // Two jobs sharing the program folder take turns with its working files.
-    const ProgramFolderLock lock(state_.ProgramFile("vok.lock"));
+void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    fileMessages_->StartFile();
+    fileMessages_->FileStarted(index, count, options_.sInputFile);
+    state.SetStatus(
+        StatusTarget::CurrentFile,
+        fmt::format("{}   [{} of {} files]", options_.sInputFile.string(), index, count));
+    // The current paths and tab size.
+    state.gInputFile = options_.sInputFile;
+    state.gRecipeFile = options_.sRecipeFile;
+    state.gOutputFile = options_.sOutputFile;
+    state.gTabSize = options_.lTabSize;
 
-    // 3.1-3.3 and 4.1-4.2: the recipe (in the recipe method), the input, the tab notice.
-    if (options.bUseRecipe && !FileExists(state_.gRecipeFile)) {
-        messages.Show("Recipe file " + state_.gRecipeFile + " does not exist!",
-                      MessageIcon::Exclamation);
-        return;
+    FileOutcome outcome;
+    // The output type, from the output's file name.
+    if (const std::optional<OutputType> type = OutputTypeOf(state.gOutputFile)) {
+        state.outputType = *type;
+        outcome =
+            ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile : settings_.AutoRecipeFile);
+    } else {
+        messages.Show("Output File must be of type XLS or CSV", MessageIcon::Exclamation);
+        outcome = Skipped("Output File must be of type XLS or CSV");
+        outcome.outputTypeKnown = false;
     }
-    if (!FileExists(state_.gInputFile)) {
-        messages.Show("Input file: " + state_.gInputFile + " does not exist!",
-                      MessageIcon::Exclamation);
-        return;
+    // A file that was written may still have met problems on the way.
+    if (outcome.kind == FileOutcome::Kind::Converted && !fileMessages_->FirstProblem().empty())
+        outcome = Failed(fileMessages_->FirstProblem());
+    if (outcome.kind == FileOutcome::Kind::Converted && state.StopRequested)
+        outcome = Failed("the job was stopped; the output holds the rows written until then");
+    switch (outcome.kind) {
+    case FileOutcome::Kind::Converted:
+        ++result_.converted;
+        break;
+    case FileOutcome::Kind::Skipped:
+        ++result_.skipped;
+        break;
+    case FileOutcome::Kind::Failed:
+        ++result_.failed;
+        break;
     }
-    if (!state_.Settings.bWarnedAboutTabsInFile && file_has_tabs(state_.gInputFile))
-        WarnAboutTabsInFile();
-    std::string recipeFile = state_.gRecipeFile;
-    if (!options.bUseRecipe) {
-        // 4.3-4.4. The mark-up method: a recipe from the marks in the input file.
-        recipeFile = state_.ProgramFile("_AutoRecipe.rcp");
-        std::error_code ec;
-        std::filesystem::remove(NativePath(recipeFile), ec);
-        state_.gRecipe.ExportSpecs.FileCreateShort(state_, state_.gInputFile, recipeFile);
-    }
-    PrepareExportSpecs(recipeFile);
-    RunRecipe(csv);
-    messages.FileConverted(state_.gInputFile, state_.gOutputFile);
+    fileMessages_->FileFinished(state.gInputFile, state.gOutputFile, outcome);
 }
 
-void ConversionJob::PrepareExportSpecs(const std::string& recipeFile) {
-    clsRecipe& recipe = state_.gRecipe;
+FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipeFile) {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    // Two jobs sharing the program folder take turns with its working files.
+    const ProgramFolderLock lock(settings_.LockFile);
+
+    // The recipe (in the recipe method), the input, the tab notice.
+    if (options_.bUseRecipe && !FileExists(state.gRecipeFile)) {
+        const std::string text = "Recipe file " + state.gRecipeFile.string() + " does not exist!";
+        messages.Show(text, MessageIcon::Exclamation);
+        return Skipped(text);
+    }
+    if (!FileExists(state.gInputFile)) {
+        const std::string text = "Input file: " + state.gInputFile.string() + " does not exist!";
+        messages.Show(text, MessageIcon::Exclamation);
+        return Skipped(text);
+    }
+    if (!warnedAboutTabs_ && file_has_tabs(state.gInputFile)) WarnAboutTabsInFile();
+    if (!options_.bUseRecipe) {
+        // The mark-up method: a recipe from the marks in the input file.
+        std::error_code ec;
+        std::filesystem::remove(recipeFile, ec);
+        FileCreateShort(*fileMessages_, state.gInputFile, recipeFile);
+    }
+    PrepareExportSpecs(recipeFile);
+    return RunRecipe();
+}
+
+void ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile) {
+    JobState& state = *state_;
+    clsRecipe& recipe = state.gRecipe;
     // A long-format file given as the recipe runs as it stands: no expansion,
     // nothing deleted or rewritten.
     if (AsciiUpper(Trim(GetIniValue(recipeFile, "Header", "FileType", ""))) == "EXPORT SPEC") {
         recipe.ResetRecipe();
-        recipe.InputFileName[0] = state_.gInputFile;
+        recipe.InputFileName[0] = state.gInputFile;
         recipe.ExportSpecFileName = recipeFile;
     } else {
-        // 3.4. The recipe expanded into the working export specification.
-        recipe.LoadFromFileShort(state_, recipeFile);
+        // The recipe expanded into the working export specification.
+        recipe.LoadFromFileShort(*fileMessages_, state.Caption(), recipeFile, state.gInputFile,
+                                 settings_.ExportSpecsFile, state.gTabSize);
     }
-    // 3.5. Read back; the run goes on with what the object holds otherwise.
+    // Read back; the run goes on with what the object holds otherwise.
     if (FileExists(recipe.ExportSpecFileName))
-        recipe.ExportSpecs.ReadFromFile(state_, recipe.ExportSpecFileName);
+        state.ExportSpecs.ReadFromFile(state, recipe.ExportSpecFileName);
     else
-        state_.messages.Show("Cannot find Export Specs file: " + recipe.ExportSpecFileName,
-                             MessageIcon::None);
+        state.messages.Show("Cannot find Export Specs file: " + recipe.ExportSpecFileName.string(),
+                            MessageIcon::None);
 }
 
-void ConversionJob::RunRecipe(bool filetype_csv) {
-    Messages& messages = state_.messages;
-    clsExportSpecs& specs = state_.gRecipe.ExportSpecs;
-    // 1. A workbook open in a spreadsheet program is left alone.
-    if (!filetype_csv && IsExcelRunning(state_)) {
-        messages.Show(" Microsoft Excel is already open. Please close it then retry",
-                      MessageIcon::Information);
-        return;
+FileOutcome ConversionJob::RunRecipe() {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    clsExportSpecs& specs = state.ExportSpecs;
+    // A workbook open in a spreadsheet program is left alone.
+    if (IsWorkbook(state.outputType) && IsExcelRunning(state.gOutputFile)) {
+        const std::string text = " Microsoft Excel is already open. Please close it then retry";
+        messages.Show(text, MessageIcon::Information);
+        return Skipped(std::string(Trim(text)));
     }
-    // 2. The caption comes back at the end.
-    const std::string caption = messages.Status(StatusTarget::Caption);
-    if (filetype_csv) {
-        // 3. CSV output: created, or emptied when it exists.
-        messages.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
-        CsvWriter csv(state_.gOutputFile, TextEncoding::Utf8);
-        if (!csv.IsOpen()) {
-            messages.Show(fmt::format("Cannot create the CSV file {}: {}", state_.gOutputFile,
-                                      std::strerror(errno)),
-                          MessageIcon::Critical);
+    // The caption comes back at the end.
+    const std::string caption = state.Caption();
+    FileOutcome outcome;
+    if (state.outputType == OutputType::Csv) {
+        // CSV output, replacing any earlier file when the run ends.
+        state.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
+        CsvWriter csv(state.gOutputFile);
+        std::string error;
+        if (!csv.Open(error)) {
+            const std::string text =
+                "Cannot create the CSV file " + state.gOutputFile.string() + ": " + error;
+            messages.Show(text, MessageIcon::Critical);
+            outcome = Failed(text);
         } else {
-            specs.Process(state_, &csv);
-            if (!csv.Close())
-                messages.Show("Cannot write the CSV file " + state_.gOutputFile +
-                                  " completely; it is incomplete.",
-                              MessageIcon::Critical);
+            specs.Process(state, &csv);
+            if (!csv.Close(error)) {
+                const std::string text =
+                    "Cannot write the CSV file " + state.gOutputFile.string() + ": " + error;
+                messages.Show(text, MessageIcon::Critical);
+                outcome = Failed(text);
+            }
         }
     } else {
-        // 4. Workbook output.
-        messages.SetStatus(StatusTarget::Caption,
-                           "Writing data to Microsoft Excel. Please wait...");
-        if (OpenExcelWorkbook(state_, state_.gOutputFile)) {
-            // 4.3. Clearing empties the used range of the first sheet itself.
-            if (state_.gConversionOptions.bClearOutputFileBeforeProcessing)
-                state_.xlApp->ClearRange(1, state_.xlApp->UsedRange(1));
-            specs.Process(state_, nullptr);
-            // 4.5. What was written is saved, also after a failure.
-            SaveExcelWorkbook(state_, state_.gOutputFile);
-            CloseExcel(state_);
+        // Workbook output.
+        state.SetStatus(StatusTarget::Caption, "Writing data to Microsoft Excel. Please wait...");
+        if (!OpenExcelWorkbook(messages, state.gOutputFile, state.outputType, state.xlApp)) {
+            outcome = Skipped(fileMessages_->FirstProblem());
+        } else {
+            // Clearing empties the used range of the first sheet itself.
+            if (options_.bClearOutputFileBeforeProcessing)
+                state.xlApp->ClearRange(1, state.xlApp->UsedRange(1));
+            specs.Process(state, nullptr);
+            // What was written is saved, also after a failure.
+            if (!SaveExcelWorkbook(messages, state.gOutputFile, *state.xlApp))
+                outcome = Failed(fileMessages_->FirstProblem());
+            CloseExcel(state.xlApp);
         }
     }
-    // 5.
-    messages.SetStatus(StatusTarget::Caption, caption);
+    state.SetStatus(StatusTarget::Caption, caption);
+    return outcome;
 }
 
 void ConversionJob::WarnAboutTabsInFile() {
-    if (state_.Settings.bWarnedAboutTabsInFile) return;
-    state_.Settings.bWarnedAboutTabsInFile = true;
-    state_.messages.Show("NOTE: The text in the Input File contains tab characters.\n"
-                         "To specify the tab stop, change the options.",
-                         MessageIcon::Information, {}, MessageKind::Notice);
+    if (warnedAboutTabs_) return;
+    warnedAboutTabs_ = true;
+    state_->messages.Show("NOTE: The text in the Input File contains tab characters.\n"
+                          "To specify the tab stop, change the options.",
+                          MessageIcon::Information, {}, MessageKind::Notice);
 }
 
-bool ConversionJob::LaunchFile(const std::string& sFile) {
+bool ConversionJob::LaunchFile(Messages& messages, const std::filesystem::path& sFile,
+                               const std::function<bool(const std::filesystem::path&)>& open) {
     if (!FileExists(sFile) && !FolderExists(sFile)) {
-        state_.messages.Show("File/Folder does not exist:\r\n\r\n" + sFile,
-                             MessageIcon::Information, "Error");
+        messages.Show("File/Folder does not exist:\r\n\r\n" + sFile.string(),
+                      MessageIcon::Information, "Error");
         return false;
     }
-    // The desktop's opener shows a file in its program and a folder in the file manager.
-    const std::string path = NativePath(sFile).string();
-    const char* argv[] = {"xdg-open", path.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
-        0)
-        return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void ConversionJob::ConversionJobPause() {
-    if (state_.gExportRunning) state_.StopRequested = true;
+    return open(sFile);
 }
 
 } // namespace vok

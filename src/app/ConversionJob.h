@@ -2,51 +2,100 @@
 // which input files belong to the job (one file, or every file of a folder
 // pattern, optionally with sub-folders), names each output, chooses CSV or
 // workbook output per file, prepares the export specification from a recipe
-// or from the marks in the input file, runs it and keeps the user informed.
-// The desktop's Convert button and the command line run the same code.
+// or from the marks in the input file, runs it and reports to its observer.
+// The desktop's Convert button and the command line run the same code; the
+// desktop runs it on a worker thread.
 #pragma once
 
-#include "app/ProgramState.h"
+#include "app/ProgramSettings.h"
+#include "app/clsConversionOptions.h"
+#include "base/JobObserver.h"
+#include "base/StopRequest.h"
+#include "base/modUtilityFileSystemObject.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace vok {
 
+class JobState;
+
+// What a job did, for the exit status and the status bar.
+struct JobResult {
+    int32_t code = 0; // 0, or -2 when a pattern job has an output without "*"
+    int64_t converted = 0;
+    int64_t skipped = 0;
+    int64_t failed = 0;
+    bool stopped = false;
+    int64_t failuresShown = 0;           // messages other than notices
+    bool bWarnedAboutTabsInFile = false; // the tab notice has been shown, now or before
+
+    // Nothing went wrong: every file converted, no problem said, not stopped.
+    bool Succeeded() const { return failuresShown == 0 && skipped == 0 && failed == 0 && !stopped; }
+};
+
 class ConversionJob {
 public:
-    explicit ConversionJob(ProgramState& state) : state_(state) {}
+    // The observer must outlive the job; the settings are read, never written.
+    ConversionJob(const ProgramSettings& settings, clsConversionOptions options,
+                  JobObserver& observer);
+    ~ConversionJob();
 
-    // Runs one job with the options as they stand: 0, -2 when a pattern job
-    // has an output without "*", or the options' lErr after a single file.
-    int32_t BeginProcessing();
+    // Runs the job with the options as they stand.
+    JobResult BeginProcessing();
+
+    // Asks a running export to stop (the Pause button); safe from any thread.
+    void ConversionJobPause() { stop_.RequestPause(); }
+    // Stops the job at the next row, file or section (Ctrl+C, closing the
+    // window); safe from any thread.
+    void RequestStop() { stop_.RequestStop(); }
 
     // The input files of a pattern or of a single file; false with the reason in sErr.
-    bool BuildOriginalFileList(const std::string& sInput, bool bDoSubfolders,
-                               std::vector<std::string>& clnFiles, std::string& sErr);
-
-    // Writes the output file from the loaded export specification.
-    void RunRecipe(bool filetype_csv);
-
-    void WarnAboutTabsInFile();
-
-    // Opens a file with its associated program, or a folder in the file
-    // manager; a missing path is said. False when nothing was opened.
-    bool LaunchFile(const std::string& sFile);
-    void ConversionJobPause();
+    bool BuildOriginalFileList(const std::filesystem::path& sInput, bool bDoSubfolders,
+                               std::vector<std::filesystem::path>& clnFiles, std::string& sErr);
 
     // "*.txt" and "*.*" select files by extension; nothing else selects any.
     static bool PatternMatchesExtension(std::string_view pattern, std::string_view extension);
 
-private:
-    void ConvertOneFile();
-    // 0 done, -1 the folder does not exist, -2 stopped.
-    int32_t AddMatchingFiles(std::string folder, const std::string& pattern,
-                             std::vector<std::string>& clnFiles, bool bDoSubfolders);
-    void PrepareExportSpecs(const std::string& recipeFile);
+    // Opens a file with its program, or a folder in the file manager, through
+    // `open`; a missing path is said. False when nothing was opened.
+    static bool LaunchFile(Messages& messages, const std::filesystem::path& sFile,
+                           const std::function<bool(const std::filesystem::path&)>& open);
 
-    ProgramState& state_;
+private:
+    void ConvertOneFile(int64_t index, int64_t count);
+    FileOutcome ConvertWithRecipe(const std::filesystem::path& recipeFile);
+    void PrepareExportSpecs(const std::filesystem::path& recipeFile);
+    FileOutcome RunRecipe();
+    void WarnAboutTabsInFile();
+    // 0 done, -1 the folder does not exist, -2 stopped.
+    int32_t AddMatchingFiles(const std::filesystem::path& folder, const std::string& pattern,
+                             std::vector<std::filesystem::path>& clnFiles, bool bDoSubfolders);
+    // A folder link whose target lies in the tree being listed, or above it.
+    bool LeadsBackIntoTheTree(const std::filesystem::path& link) const;
+    // True the first time this job lists the folder.
+    bool FirstVisit(const std::filesystem::path& folder);
+
+    // Passes everything on to the job's observer and keeps the first problem
+    // said while a file is converted: the reason its outcome gives.
+    class FileMessages;
+
+    const ProgramSettings& settings_;
+    clsConversionOptions options_;
+    JobObserver& observer_;
+    std::unique_ptr<FileMessages> fileMessages_;
+    StopRequest stop_;
+    std::unique_ptr<JobState> state_;
+    bool warnedAboutTabs_;
+    JobResult result_;
+    // Folders listed by this job, so that links never lead round in a circle.
+    std::set<FolderIdentity> visited_;
+    std::filesystem::path listRoot_;
 };
 
 } // namespace vok

@@ -1,17 +1,15 @@
 #include "app/MainModule.h"
 
-#include "base/Clock.h"
-#include "app/CommandLineMessages.h"
+#include "app/CommandLineObserver.h"
 #include "app/ConversionJob.h"
+#include "app/InterruptWatcher.h"
+#include "app/ProgramSettings.h"
 #include "app/modParseCommandLine.h"
+#include "base/AtomicFile.h"
+#include "base/Clock.h"
 #include "base/modUtilityFile.h"
-#include "base/modUtilityFileSystemObject.h"
-#include "base/modUtilityString.h"
-#include "recipe/ProfileFile.h"
-#include "recipe/SectionedFile.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fmt/format.h>
@@ -23,24 +21,16 @@
 
 namespace vok {
 
-std::string ProgramFolderPath() {
-    if (const char* home = std::getenv("VOK_HOME"); home && *home) {
-        if (!FolderExists(home)) MakeFolderPath(home);
-        return home;
-    }
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::filesystem::current_path(ec).string();
-    return exe.parent_path().string();
+void WriteErrorLogHeader(const std::filesystem::path& errorLogFile) {
+    // A failure here is silent: start-up goes on without a log. The log is
+    // remade at every start, so it is not worth waiting for the disk.
+    std::string error;
+    ReplaceFileContents(errorLogFile,
+                        "VOK Wizard Error Log [" + FormatDateTime(std::time(nullptr)) + "]\r\n",
+                        error, AtomicFile::Durability::Scratch);
 }
 
-void WriteErrorLogHeader(const std::string& errorLogFile) {
-    // A failure here is silent: start-up goes on without a log.
-    WriteLineToFile(errorLogFile,
-                    "VOK Wizard Error Log [" + FormatDateTime(std::time(nullptr)) + "]", false);
-}
-
-void CreateDefaultConfigFile(const std::string& configFile) {
+void CreateDefaultConfigFile(const std::filesystem::path& configFile) {
     static constexpr std::string_view kDefault = "[Header]\r\n"
                                                  "Product=VOK_B\r\n"
                                                  "FileType=CONFIG\r\n"
@@ -52,48 +42,25 @@ void CreateDefaultConfigFile(const std::string& configFile) {
                                                  "UseRecipeFile=\r\n"
                                                  "DefaultRecipeFile=\r\n"
                                                  "\r\n";
-    ReplaceFileContents(configFile, kDefault);
-}
-
-void ReadSettings(ProgramState& state) {
-    if (!FileExists(state.gConfigFile)) {
-        state.messages.Show(state.gConfigFile + " can not be found!", MessageIcon::Critical);
-        return;
-    }
-    const ProfileFile config(state.gConfigFile);
-    auto flag = [&](std::string_view key, std::string_view defaultValue) {
-        return AsciiUpper(config.Get("General", key, defaultValue)) != "FALSE";
-    };
-    FormSettings& s = state.Settings;
-    s.bWarnedAboutTabsInFile = flag("bWarnedAboutTabsInFile", "FALSE");
-    s.bShowExcel = flag("bShowExcel", "TRUE");
-    s.bClearOutputFileBeforeProcessing = flag("bClearOutputFileBeforeProcessing", "TRUE");
-    s.sSheetTarget = config.Get("General", "sSheetTarget", "1");
-    int32_t tabSize = 8;
-    if (ParseWholeNumber(config.Get("General", "lTabSize", "8"), tabSize)) s.lTabSize = tabSize;
-    s.UseRecipeFile =
-        AsciiUpper(Trim(GetIniValue(state.gConfigFile, "General", "UseRecipeFile", "NO"))) == "YES";
+    std::string error;
+    ReplaceFileContents(configFile, kDefault, error);
 }
 
 namespace {
 
 int RunCommandLine(const std::vector<std::string>& args) {
-    CommandLineMessages messages;
-    ProgramState state(messages, ProgramFolderPath());
+    ProgramSettings program(ProgramFolderPath());
 
-    // 2. The error log is reset before anything else can fail.
-    WriteErrorLogHeader(state.gErrorLogFile);
-    // 3. Defaults of the run.
-    state.gCommandLineMode = false;
-    state.gTabSize = 8;
-    // 5. config.ini exists before any setting is read.
-    if (!FileExists(state.gConfigFile)) CreateDefaultConfigFile(state.gConfigFile);
+    // The error log is reset before anything else can fail.
+    WriteErrorLogHeader(program.gErrorLogFile);
+    // config.ini exists before any setting is read.
+    if (!FileExists(program.gConfigFile)) CreateDefaultConfigFile(program.gConfigFile);
 
-    // 6. The command line.
+    // The command line.
     std::error_code ec;
-    const std::string currentFolder = std::filesystem::current_path(ec).string();
+    clsConversionOptions options;
     const CommandLine commandLine =
-        ReadCommandLine(args, state.gConversionOptions, state.ProgramFolder, currentFolder);
+        ReadCommandLine(args, options, program.ProgramFolder, std::filesystem::current_path(ec));
     switch (commandLine.action) {
     case CommandLineAction::Error:
         fmt::print(stderr, "vok: {}\nTry 'vok --help'.\n", commandLine.error);
@@ -114,15 +81,15 @@ int RunCommandLine(const std::vector<std::string>& args) {
     // "/?" shows the how-to-use text, then the job runs as parsed.
     if (commandLine.helpRequested) fmt::print("{}", UsageText());
 
-    // 7. Command-line mode: the form's settings are read, nothing is written back.
-    state.gCommandLineMode = true;
-    const clsConversionOptions& options = state.gConversionOptions;
-    messages.SetLogFile(options.sLogFile);
-    messages.SetVerbose(options.bVerbose);
-    ReadSettings(state);
-    ConversionJob job(state);
-    job.BeginProcessing();
-    return messages.FailureShown() ? 1 : 0;
+    // Command-line mode: the form's settings are read, nothing is written back.
+    CommandLineObserver observer;
+    observer.SetLogFile(options.sLogFile);
+    observer.SetVerbose(options.bVerbose);
+    program.ReadSettings(observer);
+    ConversionJob job(program, options, observer);
+    const InterruptWatcher watcher([&job] { job.RequestStop(); });
+    const JobResult result = job.BeginProcessing();
+    return result.Succeeded() && observer.FailuresShown() == 0 ? 0 : 1;
 }
 
 } // namespace

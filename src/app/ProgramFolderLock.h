@@ -3,13 +3,14 @@
 // overwrite each other's working files. A second process waits for it.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace vok {
 
 class ProgramFolderLock {
 public:
-    explicit ProgramFolderLock(const std::string& lockFile);
+    explicit ProgramFolderLock(const std::filesystem::path& lockFile);
     ~ProgramFolderLock();
     ProgramFolderLock(const ProgramFolderLock&) = delete;
     ProgramFolderLock& operator=(const ProgramFolderLock&) = delete;

@@ -1,21 +1,24 @@
 // The options of one conversion job. The command line fills them once in
-// command-line mode; the conversion form refreshes them before each job.
+// command-line mode; the conversion form fills them before each job. Paths are
+// typed where they enter (the command line, the form's path boxes); the job
+// never re-reads them as text.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace vok {
 
 class clsConversionOptions {
 public:
-    std::string sInputFile;  // a file, or a folder and pattern containing "*"
-    std::string sOutputFile; // a file, or with a pattern input a folder pattern with "*"
-    std::string sRecipeFile;
+    std::filesystem::path sInputFile;  // a file, or a folder and pattern containing "*"
+    std::filesystem::path sOutputFile; // a file, or with a pattern input a folder pattern with "*"
+    std::filesystem::path sRecipeFile;
     bool bUseRecipe = false; // false converts with the mark-up in the input file
     bool bDoSubfolders = false;
     bool bSaveInOriginalFolder = false;
-    std::string sLogFile;
+    std::filesystem::path sLogFile;
     bool bVerbose = false;
     bool bShowExcel = false;
     bool bClearOutputFileBeforeProcessing = true;

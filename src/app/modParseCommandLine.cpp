@@ -1,9 +1,9 @@
 #include "app/modParseCommandLine.h"
 
+#include "base/TextEncoding.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityFileSystemObject.h"
 #include "base/modUtilityString.h"
-#include "base/TextEncoding.h"
 
 #include <filesystem>
 
@@ -46,21 +46,24 @@ std::string GetField(int32_t n, std::string_view text, char delimiter, std::stri
 
 namespace {
 
-// /I, /L, /O, /R: a path with a backslash is full; a bare name lies in the program folder.
-std::string ResolveSwitchPath(const std::string& argument, const std::string& programFolder) {
-    if (argument.find('\\') != std::string::npos) return StripQuotes(argument);
-    return JoinPath(programFolder, argument);
+// /I, /L, /O, /R: a path with a backslash is full, and every backslash in it
+// separates folders; a bare name lies in the program folder.
+std::filesystem::path ResolveSwitchPath(const std::string& argument,
+                                        const std::filesystem::path& programFolder) {
+    if (argument.find('\\') != std::string::npos)
+        return PathFromSwitchSyntax(StripQuotes(argument));
+    return programFolder / argument;
 }
 
-void CreateLogFolder(const std::string& logFile) {
-    const std::string folder = GetParentFolderName(logFile);
+void CreateLogFolder(const std::filesystem::path& logFile) {
+    const std::filesystem::path folder = GetParentFolderName(logFile);
     if (!folder.empty() && !FolderExistsFso(folder)) MakeFolderPath(folder);
 }
 
 } // namespace
 
 bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
-                      const std::string& programFolder, bool& helpRequested) {
+                      const std::filesystem::path& programFolder, bool& helpRequested) {
     // 1. An empty text starts the desktop program.
     if (text.empty()) return false;
     // 3-4. Fields between slashes; none means the job runs with the options as they are.
@@ -104,11 +107,14 @@ bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
 
 namespace {
 
-std::string ResolveLinuxPath(const std::string& path, const std::string& currentFolder) {
-    if (path.empty()) return path;
-    const std::filesystem::path p = NativePath(path);
-    if (p.is_absolute()) return p.string();
-    return (std::filesystem::path(currentFolder) / p).lexically_normal().string();
+// A path as a Linux program takes it: a backslash is an ordinary character of
+// a file name, and a relative path starts in the current folder.
+std::filesystem::path ResolveLinuxPath(const std::string& text,
+                                       const std::filesystem::path& currentFolder) {
+    if (text.empty()) return {};
+    const std::filesystem::path p(text);
+    if (p.is_absolute()) return p;
+    return (currentFolder / p).lexically_normal();
 }
 
 // The Linux-style options that take no value.
@@ -121,7 +127,7 @@ bool IsLinuxFlag(std::string_view name) {
 }
 
 CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOptions& options,
-                           const std::string& currentFolder) {
+                           const std::filesystem::path& currentFolder) {
     CommandLine result;
     result.action = CommandLineAction::RunJob;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -209,7 +215,8 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
 } // namespace
 
 CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionOptions& options,
-                            const std::string& programFolder, const std::string& currentFolder) {
+                            const std::filesystem::path& programFolder,
+                            const std::filesystem::path& currentFolder) {
     CommandLine result;
     if (args.empty()) return result;
     if (!args.front().empty() && args.front().front() == '-') {

@@ -5,6 +5,7 @@
 #include "app/clsConversionOptions.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,7 @@ std::string GetField(int32_t n, std::string_view text, char delimiter, std::stri
 // without a backslash name files in the program folder. `helpRequested` is set
 // by "/?"; parsing goes on after it.
 bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
-                      const std::string& programFolder, bool& helpRequested);
+                      const std::filesystem::path& programFolder, bool& helpRequested);
 
 enum class CommandLineAction {
     Interactive, // no arguments: the desktop program
@@ -41,7 +42,8 @@ struct CommandLine {
 // Reads the program's arguments: none, the switch syntax (joined with single
 // blanks) or, when the first argument starts with "-", the Linux style.
 CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionOptions& options,
-                            const std::string& programFolder, const std::string& currentFolder);
+                            const std::filesystem::path& programFolder,
+                            const std::filesystem::path& currentFolder);
 
 // The usage text covering both syntaxes.
 std::string UsageText();

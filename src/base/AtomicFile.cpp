@@ -1,10 +1,8 @@
 #include "base/AtomicFile.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <fmt/format.h>
 #include <random>
 #include <sys/stat.h>
@@ -14,18 +12,13 @@ namespace vok {
 
 namespace {
 
-std::string SystemError() {
-    return std::strerror(errno);
-}
-
-// Flushes a file or folder to disk; folders that refuse fsync are fine.
-bool SyncPath(const std::string& path, bool folder) {
-    int fd = ::open(path.c_str(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-    if (fd < 0) return folder;
-    int rc = ::fsync(fd);
-    if (rc != 0 && folder && (errno == EINVAL || errno == EBADF)) rc = 0;
+// Flushes a folder to disk, so that a rename in it survives a crash; folders
+// that refuse fsync are fine.
+void SyncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
     ::close(fd);
-    return rc == 0;
 }
 
 // A name nobody else picks: the process and a random number.
@@ -36,58 +29,122 @@ std::string UniqueSuffix() {
 
 } // namespace
 
-FileReplacement::FileReplacement(const std::string& target) : target_(target) {
+std::string SystemErrorText(std::string_view what, const std::filesystem::path& path, int error) {
+    return fmt::format("{} {} ({})", what, path.string(), std::strerror(error));
+}
+
+AtomicFile::AtomicFile(const std::filesystem::path& target, Durability durability)
+    : target_(target), durability_(durability) {
     std::error_code ec;
     if (std::filesystem::is_symlink(target_, ec)) {
-        std::filesystem::path real = std::filesystem::canonical(target_, ec);
-        if (!ec) target_ = real.string();
+        const std::filesystem::path real = std::filesystem::weakly_canonical(target_, ec);
+        if (!ec) target_ = real;
     }
-    std::filesystem::path folder = std::filesystem::path(target_).parent_path();
-    folder_ = folder.empty() ? "." : folder.string();
+    folder_ = target_.parent_path();
+    if (folder_.empty()) folder_ = ".";
 }
 
-FileReplacement::~FileReplacement() {
-    if (!temp_.empty() && !committed_) ::unlink(temp_.c_str());
+AtomicFile::~AtomicFile() {
+    Discard();
 }
 
-bool FileReplacement::Create(std::string& error) {
+void AtomicFile::Discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty() && !committed_) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+bool AtomicFile::Create(std::string& error) {
     // A file its owner made read-only is not replaced behind their back.
     if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
-        error = fmt::format("the file {} is read-only ({})", target_, SystemError());
+        error = SystemErrorText("Cannot replace the read-only file", target_, errno);
         return false;
     }
-    std::string name = std::filesystem::path(target_).filename().string();
+    const std::string name = target_.filename().string();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = folder_ + "/.~" + name + "." + UniqueSuffix() + ".tmp";
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const std::filesystem::path candidate =
+            folder_ / (".~" + name + "." + UniqueSuffix() + ".tmp");
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            ::close(fd);
+            fd_ = fd;
             temp_ = candidate;
             return true;
         }
         if (errno != EEXIST) break;
     }
-    error = fmt::format("cannot create a file in the folder {} ({})", folder_, SystemError());
+    error = SystemErrorText("Cannot create a file in the folder", folder_, errno);
     return false;
 }
 
-bool FileReplacement::Commit(std::string& error) {
-    // 1. Keep the permissions of the file being replaced.
-    struct stat st;
-    if (::stat(target_.c_str(), &st) == 0) ::chmod(temp_.c_str(), st.st_mode & 07777);
-    // 2. The new content must be on disk before the name points at it.
-    if (!SyncPath(temp_, false)) {
-        error = fmt::format("cannot write {} ({})", temp_, SystemError());
+bool AtomicFile::Write(std::string_view bytes, std::string& error) {
+    if (fd_ < 0) {
+        error = "Cannot write " + temp_.string() + ": the file is not open";
         return false;
     }
-    // 3. Replace, then make the rename itself durable.
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = SystemErrorText("Cannot write", target_, errno);
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+bool AtomicFile::CloseTemp(std::string& error) {
+    int fd = fd_;
+    fd_ = -1;
+    // Libraries that wrote by name left our descriptor untouched: reopen to flush their bytes.
+    if (fd < 0 && durability_ == Durability::Synced)
+        fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;
+    // The new content must be on disk before the name points at it.
+    if (durability_ == Durability::Synced && ::fsync(fd) != 0) {
+        error = SystemErrorText("Cannot write", target_, errno);
+        ::close(fd);
+        return false;
+    }
+    // A delayed write error (a full disk on a network folder) shows at close.
+    if (::close(fd) != 0) {
+        error = SystemErrorText("Cannot write", target_, errno);
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::Commit(std::string& error) {
+    if (temp_.empty()) {
+        error = "Cannot write " + target_.string() + ": no temporary file was created";
+        return false;
+    }
+    // Keep the permissions of the file being replaced.
+    struct stat st {};
+    if (::stat(target_.c_str(), &st) == 0) ::chmod(temp_.c_str(), st.st_mode & 07777);
+    if (!CloseTemp(error)) {
+        Discard();
+        return false;
+    }
     if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        error = fmt::format("cannot replace {} ({})", target_, SystemError());
+        error = SystemErrorText("Cannot replace", target_, errno);
+        Discard();
         return false;
     }
     committed_ = true;
-    SyncPath(folder_, true);
+    if (durability_ == Durability::Synced) SyncFolder(folder_);
     return true;
+}
+
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
+                         std::string& error, AtomicFile::Durability durability) {
+    AtomicFile file(target, durability);
+    return file.Create(error) && file.Write(bytes, error) && file.Commit(error);
 }
 
 } // namespace vok

@@ -1,36 +1,70 @@
 // Replacing a file safely: the new content goes to a temporary file beside
-// the target, is flushed to disk and then renamed over the target, so the
-// target is always either the old file or the complete new one.
+// the target and is renamed over the target at the end, so the target is
+// always either the old file or the complete new one. Every file the program
+// writes goes through here: settings, working files, CSV output, workbooks,
+// recipes.
+//
+// A symbolic link is followed: the file it points to is replaced and the link
+// stays. The new file keeps the permissions of the one it replaces. A target
+// its owner made read-only is refused.
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace vok {
 
-class FileReplacement {
+class AtomicFile {
 public:
-    // `target` names the file to replace (or to create). A symbolic link is
-    // followed, so the file it points to is replaced, not the link.
-    explicit FileReplacement(const std::string& target);
+    enum class Durability {
+        Synced,  // flushed to disk before the rename, and the rename itself
+        Scratch, // renamed without waiting for the disk: files the program remakes at will
+    };
+
+    explicit AtomicFile(const std::filesystem::path& target,
+                        Durability durability = Durability::Synced);
     // Removes the temporary file unless Commit succeeded.
-    ~FileReplacement();
-    FileReplacement(const FileReplacement&) = delete;
-    FileReplacement& operator=(const FileReplacement&) = delete;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the empty temporary file; false, with the reason, when the
-    // target is read-only or its folder does not take a new file.
+    // Creates the empty temporary file and keeps it open for Write; false,
+    // with the reason, when the target is read-only or its folder takes no
+    // new file. Libraries that write by name use TempPath instead.
     bool Create(std::string& error);
-    const std::string& TempPath() const { return temp_; }
+    const std::filesystem::path& TempPath() const { return temp_; }
+    // The file that is replaced (a link's target).
+    const std::filesystem::path& Target() const { return target_; }
 
-    // Gives the written temporary file the target's permissions, flushes it,
-    // renames it over the target and flushes the folder.
+    // Appends bytes to the temporary file; false, with the reason, when the
+    // disk refused them.
+    bool Write(std::string_view bytes, std::string& error);
+
+    // Renames the written temporary file over the target; false, with the
+    // reason, when anything failed (the target is then as it was).
     bool Commit(std::string& error);
 
+    // Drops the temporary file; the target stays as it was.
+    void Discard();
+
 private:
-    std::string target_;
-    std::string folder_;
-    std::string temp_;
+    bool CloseTemp(std::string& error);
+
+    std::filesystem::path target_;
+    std::filesystem::path folder_;
+    std::filesystem::path temp_;
+    Durability durability_;
+    int fd_ = -1;
     bool committed_ = false;
 };
+
+// The whole content at once; false, with the reason, when it could not be written.
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
+                         std::string& error,
+                         AtomicFile::Durability durability = AtomicFile::Durability::Synced);
+
+// An error text with the system's reason ("No space left on device").
+std::string SystemErrorText(std::string_view what, const std::filesystem::path& path, int error);
 
 } // namespace vok

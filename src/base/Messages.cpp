@@ -2,15 +2,14 @@
 
 namespace vok {
 
-void Messages::SetStatus(StatusTarget target, std::string_view text) {
-    std::string& slot = status_[static_cast<int>(target)];
-    if (slot == text) return;
-    slot.assign(text);
-    StatusChanged(target, text);
+void Messages::Show(std::string_view text, MessageIcon icon, std::string_view caption,
+                    MessageKind kind) {
+    if (kind == MessageKind::Failure) failures_.fetch_add(1, std::memory_order_relaxed);
+    DisplayMessage(text, icon, caption, kind);
 }
 
-const std::string& Messages::Status(StatusTarget target) const {
-    return status_[static_cast<int>(target)];
+bool Messages::AskYesNo(std::string_view text, MessageIcon icon, std::string_view caption) {
+    return DisplayQuestion(text, icon, caption);
 }
 
 } // namespace vok

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
@@ -47,14 +48,14 @@ int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColum
     return 0;
 }
 
-int64_t file_find_key_line(const std::string& fileName, const KeyTexts& keys, int32_t startColumn,
-                           int32_t width) {
+int64_t file_find_key_line(const std::filesystem::path& fileName, const KeyTexts& keys,
+                           int32_t startColumn, int32_t width) {
     if (!FileExists(fileName)) return 0;
     TextReader file(fileName);
     return find_key_line(file, keys, startColumn, width);
 }
 
-int64_t file_count_key_lines(const std::string& fileName, const KeyTexts& keys) {
+int64_t file_count_key_lines(const std::filesystem::path& fileName, const KeyTexts& keys) {
     if (!FileExists(fileName)) return 0;
     TextReader file(fileName);
     int64_t found = 0;
@@ -101,10 +102,10 @@ std::string expand_tabs(std::string_view line, int32_t tabSize) {
     return out;
 }
 
-bool file_has_tabs(const std::string& fileName) {
+bool file_has_tabs(const std::filesystem::path& fileName) {
     // A tab byte is a tab character in either encoding and never ends a line,
     // so the bytes are searched as they are, without reading lines.
-    const int fd = ::open(NativePath(fileName).c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     std::vector<char> block(1 << 16);
     bool found = false;
@@ -126,7 +127,7 @@ void string_append_repeat(std::string& target, std::string_view piece, int64_t c
         target.append(piece);
 }
 
-TextReader file_open_for_input(const std::string& fileName) {
+TextReader file_open_for_input(const std::filesystem::path& fileName) {
     return TextReader(fileName);
 }
 
@@ -138,8 +139,8 @@ void file_close(TextReader& file) {
     file.Close();
 }
 
-int64_t file_read(Messages& messages, std::vector<std::string>& lines, const std::string& fileName,
-                  int64_t startLine, int64_t count) {
+int64_t file_read(Messages& messages, std::vector<std::string>& lines,
+                  const std::filesystem::path& fileName, int64_t startLine, int64_t count) {
     if (startLine < 1) {
         messages.Show(" invalid start_line in utilities.file_read!", MessageIcon::Critical);
         return 0;
@@ -157,13 +158,12 @@ int64_t file_read(Messages& messages, std::vector<std::string>& lines, const std
     return stored;
 }
 
-bool file_write(const std::string& fileName, const std::vector<std::string>& lines, int64_t count,
-                bool append) {
+bool file_write(const std::filesystem::path& fileName, const std::vector<std::string>& lines,
+                int64_t count, bool append) {
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
-    std::unique_ptr<std::FILE, Closer> out(
-        std::fopen(NativePath(fileName).c_str(), append ? "ab" : "wb"));
+    std::unique_ptr<std::FILE, Closer> out(std::fopen(fileName.c_str(), append ? "ab" : "wb"));
     if (!out) return false;
     const int64_t n = std::min<int64_t>(count, static_cast<int64_t>(lines.size()));
     for (int64_t i = 0; i < n; ++i) {

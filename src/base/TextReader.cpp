@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,20 +33,20 @@ bool FileIsUtf8(int fd, char* buffer, size_t capacity) {
 
 } // namespace
 
-TextReader::TextReader(const std::string& path) {
+TextReader::TextReader(const std::filesystem::path& path) {
     if (path.empty()) return;
-    const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     // Folders open on Linux but are no text source.
     char probe;
-    if (::read(fd, &probe, 0) < 0 || !IsRegularFile(path)) {
+    struct stat info {};
+    if (::read(fd, &probe, 0) < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return;
     }
     fd_ = fd;
     // Small files (settings, recipes) get a buffer of their own size.
-    struct stat info {};
-    const size_t size = ::fstat(fd_, &info) == 0 ? static_cast<size_t>(info.st_size) : kBufferSize;
+    const auto size = static_cast<size_t>(info.st_size);
     capacity_ = std::clamp<size_t>(size + 1, 4096, kBufferSize);
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
     encoding_ =

@@ -10,6 +10,7 @@
 #include "base/TextEncoding.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,7 +21,7 @@ namespace vok {
 class TextReader {
 public:
     TextReader() = default;
-    explicit TextReader(const std::string& path);
+    explicit TextReader(const std::filesystem::path& path);
     ~TextReader();
     TextReader(TextReader&& other) noexcept;
     TextReader& operator=(TextReader&& other) noexcept;

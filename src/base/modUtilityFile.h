@@ -1,35 +1,30 @@
 // File and folder tests and the folder part of a path.
 //
-// Paths are kept as the user wrote them; a backslash means the platform's
-// separator and becomes "/" only where the file system sees the path.
+// Paths arrive typed: the command line and the desktop's path boxes turn what
+// the user typed into a std::filesystem::path once, where it enters the
+// program. Nothing here or below converts separators.
 #pragma once
 
 #include <filesystem>
-#include <string>
 #include <string_view>
 
 namespace vok {
 
-// The path the file system understands: every "\" turned into "/".
-std::filesystem::path NativePath(std::string_view path);
+// The path a text in the switch syntax means: every "\" is a separator.
+std::filesystem::path PathFromSwitchSyntax(std::string_view text);
 
-// True for an existing file (hidden ones included); false for "", folders,
-// wild-card patterns and anything that cannot be examined.
-bool FileExists(std::string_view path);
+// True for an existing file (hidden ones included); false for an empty path,
+// folders, wild-card patterns and anything that cannot be examined. Blanks
+// around the name are not part of it.
+bool FileExists(const std::filesystem::path& path);
 
 // True for an existing folder.
-bool FolderExists(std::string_view folder);
+bool FolderExists(const std::filesystem::path& folder);
 
-// Everything up to and including the last separator; "" when there is none.
-std::string FolderOfPath(std::string_view path);
+// Everything up to and including the last separator; empty when there is none.
+std::filesystem::path FolderOfPath(const std::filesystem::path& path);
 
-bool IsRegularFile(std::string_view path);
-
-// Joins a folder and a name with one separator between them.
-std::string JoinPath(std::string_view folder, std::string_view name);
-
-inline bool IsPathSeparator(char c) {
-    return c == '\\' || c == '/';
-}
+// True when the path holds a wild card ("*" or "?").
+bool HasWildCard(const std::filesystem::path& path);
 
 } // namespace vok

@@ -1,9 +1,9 @@
 #include "engine/clsColumn.h"
 
-#include "app/ProgramState.h"
-#include "base/modUtilityString.h"
 #include "base/ColumnLetters.h"
-#include "output/WorkbookConnection.h"
+#include "base/modUtilityString.h"
+#include "engine/JobState.h"
+#include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
@@ -11,8 +11,8 @@
 
 namespace vok {
 
-void clsColumn::ReadFromFileSequentially(ProgramState& state, TextReader& file,
-                                         int32_t table_number, int32_t col_number) {
+void clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
+                                         int32_t col_number) {
     Messages& messages = state.messages;
     const std::string section =
         "Table " + std::to_string(table_number) + " Col " + std::to_string(col_number);
@@ -55,15 +55,11 @@ void clsColumn::ReadFromFileSequentially(ProgramState& state, TextReader& file,
 }
 
 void clsColumn::WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const {
-    const std::string section =
-        "Table " + std::to_string(table_number) + " Col " + std::to_string(col);
-    file.Write(section, "ReadColumnStart", std::to_string(ReadColumnStart));
-    file.Write(section, "ReadColumnEnd", std::to_string(ReadColumnEnd));
-    file.Write(section, "WriteColumn", WriteColumn);
-    file.Write(section, "PeriodOperator", PeriodOperator);
+    WriteColumnSection(file, table_number, col,
+                       {ReadColumnStart, ReadColumnEnd, WriteColumn, PeriodOperator});
 }
 
-int32_t clsColumn::NormaliseOperator(ProgramState& state) {
+int32_t clsColumn::NormaliseOperator(JobState& state) {
     // The operator is normalised once per pass; later cells reuse the code.
     PeriodOperator = AsciiUpper(Trim(PeriodOperator));
     operatorKnown_ = true;
@@ -92,7 +88,7 @@ void clsColumn::StartPass() {
     operatorReported_ = false;
 }
 
-std::string_view clsColumn::GetValue(ProgramState& state) {
+std::string_view clsColumn::GetValue(JobState& state) {
     // 1-2. The field through the line processor.
     const std::string_view value = state.LineProcessor.FieldValue(
         state, OperatorCode(state), ReadColumnStart, ReadColumnEnd, value_);
@@ -137,14 +133,14 @@ bool NeedsQuoting(std::string_view text, bool& hasQuote) {
 
 } // namespace
 
-bool clsColumn::Process(ProgramState& state, int32_t write_row) {
+bool clsColumn::Process(JobState& state, int32_t write_row) {
     const std::string_view value = GetValue(state);
     // 4. The value as typed input into sheet 1.
     if (column_ == 0) column_ = AlphaToNum2(state.messages, WriteColumn);
     return WriteCell(state, 1, write_row, column_, value);
 }
 
-void clsColumn::AppendCsvValue(ProgramState& state, std::string& line) {
+void clsColumn::AppendCsvValue(JobState& state, std::string& line) {
     const std::string_view value = GetValue(state);
     // 5. Quoted when the value holds a comma or a quote; quotes doubled.
     bool quote = false;
@@ -164,7 +160,7 @@ void clsColumn::AppendCsvValue(ProgramState& state, std::string& line) {
     line.push_back('"');
 }
 
-std::string clsColumn::GetCsvValue(ProgramState& state) {
+std::string clsColumn::GetCsvValue(JobState& state) {
     std::string line;
     AppendCsvValue(state, line);
     return line;

@@ -10,7 +10,7 @@
 
 namespace vok {
 
-class ProgramState;
+class JobState;
 class ProfileFile;
 
 class clsColumn {
@@ -21,21 +21,21 @@ public:
     std::string PeriodOperator;
 
     // Reads section "Table n Col c" from the open file's current position.
-    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t table_number,
+    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
                                   int32_t col_number);
     void WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const;
 
     // The field's value from the line processor, valid until the next cell.
-    std::string_view GetValue(ProgramState& state);
+    std::string_view GetValue(JobState& state);
     // Writes the value to sheet 1 at the row; false when the run must end.
-    bool Process(ProgramState& state, int32_t write_row);
+    bool Process(JobState& state, int32_t write_row);
     // The value quoted for a CSV line, appended to `line`.
-    void AppendCsvValue(ProgramState& state, std::string& line);
-    std::string GetCsvValue(ProgramState& state);
+    void AppendCsvValue(JobState& state, std::string& line);
+    std::string GetCsvValue(JobState& state);
 
     // Normalises PeriodOperator (trimmed, upper case) and maps it to the
     // line processor's operator code.
-    int32_t OperatorCode(ProgramState& state) {
+    int32_t OperatorCode(JobState& state) {
         return operatorKnown_ ? operatorCode_ : NormaliseOperator(state);
     }
 
@@ -46,7 +46,7 @@ public:
     void PropertyPrint() const {}
 
 private:
-    int32_t NormaliseOperator(ProgramState& state);
+    int32_t NormaliseOperator(JobState& state);
 
     std::string value_;  // reused for every cell
     int32_t column_ = 0; // WriteColumn as a number, once known

@@ -5,16 +5,16 @@
 // its write pointer down, adding the amounts of repeated accounts.
 #include "engine/clsCon.h"
 
-#include "app/ProgramState.h"
-#include "base/modUtilityString.h"
+#include "base/ColumnLetters.h"
 #include "base/NumericText.h"
 #include "base/TextEncoding.h"
-#include "base/ColumnLetters.h"
-#include "output/WorkbookConnection.h"
+#include "base/modUtilityString.h"
+#include "engine/JobState.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <unordered_map>
 
 namespace vok {
@@ -55,18 +55,19 @@ std::string NameKey(std::string_view name) {
 
 } // namespace
 
-void clsCon::ReadFromFile(ProgramState& state, const std::string& file_name, int32_t con_number) {
+void clsCon::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
+                          int32_t con_number) {
     TextReader file(file_name);
     if (!file.IsOpen()) {
-        state.messages.Show("Cannot open " + file_name + " to read " + SectionName(con_number) +
-                                "!",
+        state.messages.Show("Cannot open " + file_name.string() + " to read " +
+                                SectionName(con_number) + "!",
                             MessageIcon::Critical);
         return;
     }
     ReadFromFileSequentially(state, file, con_number);
 }
 
-void clsCon::ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t con_number) {
+void clsCon::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number) {
     Messages& messages = state.messages;
     const std::string section = SectionName(con_number);
 
@@ -81,7 +82,7 @@ void clsCon::ReadFromFileSequentially(ProgramState& state, TextReader& file, int
         return;
     }
     // 2. The table's own section must have been read before.
-    const auto tables = static_cast<int64_t>(state.gRecipe.ExportSpecs.TablesCollection.size());
+    const auto tables = static_cast<int64_t>(state.ExportSpecs.TablesCollection.size());
     if (table > tables) {
         messages.Show("Error in " + section + " : Table number " + std::to_string(table) +
                           " does not exist!",
@@ -128,10 +129,10 @@ void clsCon::WriteToFile(ProfileFile& file, int32_t con_number) const {
     }
 }
 
-void clsCon::Process(ProgramState& state) {
+void clsCon::Process(JobState& state) {
     // Consolidations read and write workbooks only; a CSV run has none open.
     if (!state.xlApp) return;
-    clsExportSpecs& specs = state.gRecipe.ExportSpecs;
+    clsExportSpecs& specs = state.ExportSpecs;
     Messages& messages = state.messages;
 
     // 1. A section whose read failed has said so already.
@@ -188,7 +189,7 @@ void clsCon::Process(ProgramState& state) {
     specs.setWritePointer(messages, 2, top + count);
 }
 
-void clsCon::MergeAccounts(ProgramState& state) {
+void clsCon::MergeAccounts(JobState& state) {
     // 1.
     if (DepartmentsCollection.empty()) {
         state.messages.Show("No Departments to consolidate in clsCon!", MessageIcon::Critical);
@@ -233,7 +234,7 @@ void clsCon::MergeAccounts(ProgramState& state) {
     }
 }
 
-bool clsCon::CopyAccountRows(ProgramState& state) {
+bool clsCon::CopyAccountRows(JobState& state) {
     // 1. One row per distinct account, copied from its first occurrence.
     for (size_t i = 0; i < AccNames.size(); ++i) {
         if (!CopyRow(state, AccReadRowNumbers[i], WriteConTopRow + static_cast<int32_t>(i), false))
@@ -246,14 +247,14 @@ bool clsCon::CopyAccountRows(ProgramState& state) {
     return true;
 }
 
-bool clsCon::CopyRow(ProgramState& state, int32_t read_row, int32_t write_row, bool add) {
+bool clsCon::CopyRow(JobState& state, int32_t read_row, int32_t write_row, bool add) {
     for (const int32_t column : copyColumns_) {
         if (!CopyCell(state, read_row, write_row, column, add)) return false;
     }
     return true;
 }
 
-bool clsCon::CopyCell(ProgramState& state, int32_t read_row, int32_t write_row, int32_t column,
+bool clsCon::CopyCell(JobState& state, int32_t read_row, int32_t write_row, int32_t column,
                       bool add) {
     Messages& messages = state.messages;
     // 1-2. Text, and every first occurrence, is copied as it stands. The

@@ -6,12 +6,13 @@
 #include "engine/clsDepartment.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace vok {
 
-class ProgramState;
+class JobState;
 class ProfileFile;
 
 class clsCon {
@@ -27,21 +28,20 @@ public:
     std::vector<int32_t> DupAccReadRowNumbers;
     std::vector<int32_t> DupAccWriteRowNumbers;
 
-    void ReadFromFile(ProgramState& state, const std::string& file_name, int32_t con_number);
-    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t con_number);
+    void ReadFromFile(JobState& state, const std::filesystem::path& file_name, int32_t con_number);
+    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number);
     void WriteToFile(ProfileFile& file, int32_t con_number) const;
 
     // Runs the consolidation on the open workbook.
-    void Process(ProgramState& state);
+    void Process(JobState& state);
 
     void PropertyPrint() const {}
 
 private:
-    void MergeAccounts(ProgramState& state);
-    bool CopyAccountRows(ProgramState& state);
-    bool CopyRow(ProgramState& state, int32_t read_row, int32_t write_row, bool add);
-    bool CopyCell(ProgramState& state, int32_t read_row, int32_t write_row, int32_t column,
-                  bool add);
+    void MergeAccounts(JobState& state);
+    bool CopyAccountRows(JobState& state);
+    bool CopyRow(JobState& state, int32_t read_row, int32_t write_row, bool add);
+    bool CopyCell(JobState& state, int32_t read_row, int32_t write_row, int32_t column, bool add);
 
     // Sheet column numbers of the consolidated table's columns, worked out
     // once per pass instead of once per cell.

@@ -4,9 +4,8 @@
 // table's account column between the two key rows, offsets added.
 #include "engine/clsDepartment.h"
 
-#include "app/ProgramState.h"
 #include "base/ColumnLetters.h"
-#include "output/WorkbookConnection.h"
+#include "engine/JobState.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
@@ -22,8 +21,8 @@ std::string SectionName(int32_t con_number, int32_t dept_number) {
 
 } // namespace
 
-bool clsDepartment::ReadFromFileSequentially(ProgramState& state, TextReader& file,
-                                             int32_t con_number, int32_t dept_number) {
+bool clsDepartment::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number,
+                                             int32_t dept_number) {
     Messages& messages = state.messages;
     const std::string section = SectionName(con_number, dept_number);
 
@@ -59,7 +58,7 @@ void clsDepartment::WriteToFile(ProfileFile& file, int32_t con_number, int32_t d
     file.Write(section, "ReadEndLineOffset", std::to_string(ReadEndLineOffset));
 }
 
-void clsDepartment::ReadAccountNames(ProgramState& state, int32_t table_start_row,
+void clsDepartment::ReadAccountNames(JobState& state, int32_t table_start_row,
                                      int32_t table_end_row, const std::string& accounts_column) {
     Messages& messages = state.messages;
     // 1.
@@ -110,7 +109,7 @@ void clsDepartment::ReadAccountNames(ProgramState& state, int32_t table_start_ro
     }
 }
 
-int32_t clsDepartment::FindKeyRow(ProgramState& state, int32_t sheet, const std::string& letters,
+int32_t clsDepartment::FindKeyRow(JobState& state, int32_t sheet, const std::string& letters,
                                   int32_t first_row, int32_t last_row,
                                   const std::string& key) const {
     const int32_t column = AlphaToNum2(state.messages, letters);

@@ -10,7 +10,7 @@
 
 namespace vok {
 
-class ProgramState;
+class JobState;
 class ProfileFile;
 
 class clsDepartment {
@@ -23,19 +23,19 @@ public:
     int32_t ReadEndLineOffset = 0;
 
     // False (after the message) when a key text is missing.
-    bool ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t con_number,
+    bool ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number,
                                   int32_t dept_number);
     void WriteToFile(ProfileFile& file, int32_t con_number, int32_t dept) const;
 
     // Fills the account names and their sheet-1 rows from the workbook.
-    void ReadAccountNames(ProgramState& state, int32_t table_start_row, int32_t table_end_row,
+    void ReadAccountNames(JobState& state, int32_t table_start_row, int32_t table_end_row,
                           const std::string& accounts_column);
 
     void Process() {}
     void PropertyPrint() const {}
 
 private:
-    int32_t FindKeyRow(ProgramState& state, int32_t sheet, const std::string& letters,
+    int32_t FindKeyRow(JobState& state, int32_t sheet, const std::string& letters,
                        int32_t first_row, int32_t last_row, const std::string& key) const;
 };
 

@@ -1,13 +1,14 @@
 #include "engine/clsLineProcessor.h"
 
-#include "app/ProgramState.h"
-#include "base/modUtilityFile.h"
 #include "base/NumericText.h"
 #include "base/TextAccess.h"
 #include "base/TextEncoding.h"
+#include "base/modUtilityFile.h"
+#include "engine/JobState.h"
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace vok {
 
@@ -25,7 +26,7 @@ const std::string& clsLineProcessor::Row(int32_t period) const {
     return RowCollection[static_cast<size_t>(period - 1)];
 }
 
-void clsLineProcessor::SetRow(ProgramState& state, int32_t period, std::string_view line) {
+void clsLineProcessor::SetRow(JobState& state, int32_t period, std::string_view line) {
     if (CollectionItemSet(state.messages, RowCollection, period, std::string(line)))
         rowIsAscii_[static_cast<size_t>(period - 1)] = IsAscii(line);
 }
@@ -35,8 +36,7 @@ void clsLineProcessor::ClearRows() {
     rowIsAscii_.fill(true);
 }
 
-void clsLineProcessor::ReadRowPeriod1Only(ProgramState& /*state*/, TextReader& file,
-                                          int32_t tabSize) {
+void clsLineProcessor::ReadRowPeriod1Only(JobState& /*state*/, TextReader& file, int32_t tabSize) {
     // 1. No open file: slot 1 keeps its content.
     if (!file.IsOpen()) return;
     // 2. The next line (a view, valid until the next read).
@@ -60,7 +60,7 @@ void clsLineProcessor::StoreRow(size_t index, std::string_view line, int32_t tab
     rowIsAscii_[index] = IsAscii(slot);
 }
 
-void clsLineProcessor::ReadRow(ProgramState& state, int64_t row, int32_t tabSize) {
+void clsLineProcessor::ReadRow(JobState& state, int64_t row, int32_t tabSize) {
     // 1.
     if (row < 1) {
         state.messages.Show(" invalid Row number in clsLineProcessor.ReadRow!",
@@ -78,10 +78,11 @@ void clsLineProcessor::ReadRow(ProgramState& state, int64_t row, int32_t tabSize
         state.messages.Show("Invalid Index in CollectionItemSet!", MessageIcon::Critical);
     for (int32_t period = first; period <= last; ++period) {
         const size_t index = static_cast<size_t>(period - 1);
-        const std::string& name =
-            index < recipe.InputFileName.size() ? recipe.InputFileName[index] : kNoRow;
+        const std::filesystem::path name = index < recipe.InputFileName.size()
+                                               ? recipe.InputFileName[index]
+                                               : std::filesystem::path();
         if (!FileExists(name)) {
-            state.messages.Show("Text File: " + name + " does not exist in ReadRow!",
+            state.messages.Show("Text File: " + name.string() + " does not exist in ReadRow!",
                                 MessageIcon::Exclamation);
             continue;
         }
@@ -89,7 +90,8 @@ void clsLineProcessor::ReadRow(ProgramState& state, int64_t row, int32_t tabSize
     }
 }
 
-std::string_view clsLineProcessor::get_text_line(ProgramState& state, const std::string& fileName,
+std::string_view clsLineProcessor::get_text_line(JobState& state,
+                                                 const std::filesystem::path& fileName,
                                                  int64_t line) {
     if (line < 1) {
         state.messages.Show(" invalid line number in clsLineProcessor.get_text_line!",
@@ -101,7 +103,7 @@ std::string_view clsLineProcessor::get_text_line(ProgramState& state, const std:
     return readLines_[0];
 }
 
-std::string_view clsLineProcessor::FieldValue(ProgramState& state, int32_t code, int32_t fieldStart,
+std::string_view clsLineProcessor::FieldValue(JobState& state, int32_t code, int32_t fieldStart,
                                               int32_t fieldEnd, std::string& scratch) {
     // 1. 64-bit, so that no pair of positions overflows.
     const int64_t width = int64_t{fieldEnd} - fieldStart + 1;
@@ -127,20 +129,20 @@ std::string_view clsLineProcessor::FieldValue(ProgramState& state, int32_t code,
     }
 }
 
-void clsLineProcessor::ProcessField(ProgramState& state, int32_t code, int32_t fieldStart,
+void clsLineProcessor::ProcessField(JobState& state, int32_t code, int32_t fieldStart,
                                     int32_t fieldEnd, std::string& result) {
     const std::string_view value = FieldValue(state, code, fieldStart, fieldEnd, result);
     if (value.data() != result.data()) result.assign(value);
 }
 
-std::string clsLineProcessor::ProcessField(ProgramState& state, int32_t code, int32_t fieldStart,
+std::string clsLineProcessor::ProcessField(JobState& state, int32_t code, int32_t fieldStart,
                                            int32_t fieldEnd) {
     std::string result;
     ProcessField(state, code, fieldStart, fieldEnd, result);
     return result;
 }
 
-bool clsLineProcessor::CutField(ProgramState& state, int32_t period, int64_t start, int64_t width,
+bool clsLineProcessor::CutField(JobState& state, int32_t period, int64_t start, int64_t width,
                                 std::string_view& field) {
     field = {};
     if (period < 1 || period > kPeriods) {
@@ -165,7 +167,7 @@ bool clsLineProcessor::CutField(ProgramState& state, int32_t period, int64_t sta
     return true;
 }
 
-void clsLineProcessor::SumFields(ProgramState& state, int32_t code, int64_t start, int64_t width,
+void clsLineProcessor::SumFields(JobState& state, int32_t code, int64_t start, int64_t width,
                                  std::string& result) {
     const clsRecipe& recipe = state.gRecipe;
     if (recipe.InputFileFirst > recipe.InputFileLast) {
@@ -219,7 +221,7 @@ void clsLineProcessor::SumFields(ProgramState& state, int32_t code, int64_t star
     }
 }
 
-void clsLineProcessor::ReportOnce(ProgramState& state, const std::string& text) {
+void clsLineProcessor::ReportOnce(JobState& state, const std::string& text) {
     if (std::find(reported_.begin(), reported_.end(), text) != reported_.end()) return;
     reported_.push_back(text);
     state.messages.Show(text, MessageIcon::Critical);

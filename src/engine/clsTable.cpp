@@ -9,25 +9,26 @@
 #include "engine/clsTable.h"
 
 #include "base/Clock.h"
-#include "app/ProgramState.h"
-#include "output/CsvWriter.h"
-#include "base/TextAccess.h"
 #include "base/ColumnLetters.h"
+#include "base/TextAccess.h"
+#include "engine/JobState.h"
+#include "output/CsvWriter.h"
+#include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
+#include <filesystem>
 #include <fmt/format.h>
 
 namespace vok {
 
-void clsTable::ReadFromFile(ProgramState& state, const std::string& file_name,
+void clsTable::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                             int32_t table_number) {
     TextReader file(file_name);
     ReadFromFileSequentially(state, file, table_number);
 }
 
-void clsTable::ReadFromFileSequentially(ProgramState& state, TextReader& file,
-                                        int32_t table_number) {
+void clsTable::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number) {
     Messages& messages = state.messages;
     number_ = table_number;
     const std::string section = "Table " + std::to_string(table_number);
@@ -72,11 +73,9 @@ void clsTable::ReadFromFileSequentially(ProgramState& state, TextReader& file,
 
 void clsTable::WriteToFile(ProfileFile& file, int32_t table_number) const {
     const std::string section = "Table " + std::to_string(table_number);
-    file.Write(section, "ReadStartLine", ReadStartLine);
-    file.Write(section, "ReadStartLineOffset", std::to_string(ReadStartLineOffset));
-    file.Write(section, "ReadEndLine", ReadEndLine);
-    file.Write(section, "ReadEndLineOffset", std::to_string(ReadEndLineOffset));
-    file.Write(section, "TotalColumns", std::to_string(TotalColumns));
+    WriteTableSection(
+        file, table_number,
+        {ReadStartLine, ReadStartLineOffset, ReadEndLine, ReadEndLineOffset, TotalColumns});
     for (int32_t c = 1; c <= TotalColumns && c <= static_cast<int32_t>(ColumnsCollection.size());
          ++c) {
         ColumnsCollection[static_cast<size_t>(c - 1)].WriteToFile(file, table_number, c);
@@ -85,9 +84,9 @@ void clsTable::WriteToFile(ProfileFile& file, int32_t table_number) const {
 
 namespace {
 
-// The input file of a 1-based period, or "" (after a message) outside 1 to 12.
-std::string PeriodFile(ProgramState& state, int32_t period) {
-    const std::vector<std::string>& names = state.gRecipe.InputFileName;
+// The input file of a 1-based period, or none (after a message) outside 1 to 12.
+std::filesystem::path PeriodFile(JobState& state, int32_t period) {
+    const std::vector<std::filesystem::path>& names = state.gRecipe.InputFileName;
     if (period < 1 || period > static_cast<int32_t>(names.size())) {
         state.messages.Show(fmt::format("Invalid input period {} in the recipe: periods run from "
                                         "1 to 12.",
@@ -100,11 +99,11 @@ std::string PeriodFile(ProgramState& state, int32_t period) {
 
 } // namespace
 
-void clsTable::Process(ProgramState& state, CsvWriter* csv) {
+void clsTable::Process(JobState& state, CsvWriter* csv) {
     Messages& messages = state.messages;
-    clsExportSpecs& specs = state.gRecipe.ExportSpecs;
+    clsExportSpecs& specs = state.ExportSpecs;
     // 1. The key lines are searched in the first period's file.
-    const std::string keyFile = PeriodFile(state, state.gRecipe.InputFileFirst);
+    const std::filesystem::path keyFile = PeriodFile(state, state.gRecipe.InputFileFirst);
     TextReader input(keyFile);
     // 2-3. The start key text, searched from line 1.
     const int64_t startFound = find_key_line(input, KeyTexts{ReadStartLine, {}, {}, {}});
@@ -143,18 +142,17 @@ void clsTable::Process(ProgramState& state, CsvWriter* csv) {
             messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
                                       "report {} ({} lines). The table ends at the report's last "
                                       "line.",
-                                      number_, last, keyFile, lineCount),
+                                      number_, last, keyFile.string(), lineCount),
                           MessageIcon::Warning);
             last = lineCount;
         }
     }
 
-    // 8. The table's first row and the caption the progress text starts from.
+    // 8. The table's first row.
     const int32_t top = specs.getWritePointer(messages, 1);
-    const std::string caption = messages.Status(StatusTarget::Caption);
 
     // 9. The rows are read from item 1 of the input list.
-    const std::string rowFile = PeriodFile(state, 1);
+    const std::filesystem::path rowFile = PeriodFile(state, 1);
     if (rowFile != keyFile) input = TextReader(rowFile);
     input.Rewind();
     const int64_t skipped = input.SkipLines(first - 1);
@@ -163,8 +161,6 @@ void clsTable::Process(ProgramState& state, CsvWriter* csv) {
     for (clsColumn& column : ColumnsCollection)
         column.StartPass();
     state.LineProcessor.BeginPass();
-    const bool showProgress = messages.ShowsProgress();
-    int64_t lastProgress = 0;
     std::string line;
     int64_t done = 0;
     const int64_t total = last - first + 1;
@@ -175,13 +171,9 @@ void clsTable::Process(ProgramState& state, CsvWriter* csv) {
     // 10. One output row per line from F to L.
     for (int64_t k = first; k <= last && skipped == first - 1; ++k) {
         const int64_t r = k - first;
-        // 10.1-10.2. Window events, and the progress text a few times a second.
+        // 10.1-10.2. Window events, and the rows done for the progress text.
         state.DoEvents();
-        if (showProgress && (r == 0 || TickCount() - lastProgress >= 200)) {
-            lastProgress = TickCount();
-            messages.SetStatus(StatusTarget::Progress,
-                               fmt::format("{} row {} of {}", caption, r + 1, total));
-        }
+        state.observer.RowsDone(r, total);
         // 10.3. A stop request asks first; Yes leaves the flag set for the run driver.
         if (state.StopRequested) {
             if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question)) {

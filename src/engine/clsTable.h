@@ -5,12 +5,13 @@
 #include "engine/clsColumn.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace vok {
 
-class ProgramState;
+class JobState;
 class ProfileFile;
 class CsvWriter;
 
@@ -25,13 +26,14 @@ public:
     int32_t TotalColumns = 0;
     std::vector<clsColumn> ColumnsCollection;
 
-    void ReadFromFile(ProgramState& state, const std::string& file_name, int32_t table_number);
-    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t table_number);
+    void ReadFromFile(JobState& state, const std::filesystem::path& file_name,
+                      int32_t table_number);
+    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number);
     void WriteToFile(ProfileFile& file, int32_t table_number) const;
 
     // Runs the table into the open CSV output, or into the workbook when
     // `csv` is null.
-    void Process(ProgramState& state, CsvWriter* csv);
+    void Process(JobState& state, CsvWriter* csv);
 
     void PropertyPrint() const {}
 

@@ -4,13 +4,13 @@
 // sheet's write pointer down; blank lines keep their rows.
 #include "engine/clsTitle.h"
 
-#include "app/ProgramState.h"
-#include "base/TextEncoding.h"
 #include "base/ColumnLetters.h"
-#include "output/WorkbookConnection.h"
+#include "base/TextEncoding.h"
+#include "engine/JobState.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
+#include <filesystem>
 #include <string_view>
 
 namespace vok {
@@ -38,20 +38,19 @@ bool IsValidWriteColumn(std::string_view value) {
 
 } // namespace
 
-void clsTitle::ReadFromFile(ProgramState& state, const std::string& file_name,
+void clsTitle::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                             int32_t title_number) {
     TextReader file(file_name);
     if (!file.IsOpen()) {
-        state.messages.Show("Cannot open " + file_name + " to read " + SectionName(title_number) +
-                                "!",
+        state.messages.Show("Cannot open " + file_name.string() + " to read " +
+                                SectionName(title_number) + "!",
                             MessageIcon::Critical);
         return;
     }
     ReadFromFileSequentially(state, file, title_number);
 }
 
-void clsTitle::ReadFromFileSequentially(ProgramState& state, TextReader& file,
-                                        int32_t title_number) {
+void clsTitle::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t title_number) {
     Messages& messages = state.messages;
     const std::string section = SectionName(title_number);
 
@@ -111,10 +110,10 @@ void clsTitle::WriteToFile(ProfileFile& file, int32_t title_number) const {
     }
 }
 
-void clsTitle::Process(ProgramState& state) {
+void clsTitle::Process(JobState& state) {
     // Titles go to workbooks only; a CSV run has none open.
     if (!state.xlApp) return;
-    clsExportSpecs& specs = state.gRecipe.ExportSpecs;
+    clsExportSpecs& specs = state.ExportSpecs;
     Messages& messages = state.messages;
 
     // 1. The next free row of the title's sheet. Only sheets 1 and 2 have one;

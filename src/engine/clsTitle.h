@@ -5,12 +5,13 @@
 #include "base/TextReader.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace vok {
 
-class ProgramState;
+class JobState;
 class ProfileFile;
 
 class clsTitle {
@@ -19,12 +20,13 @@ public:
     std::string WriteColumn = "A";
     std::vector<std::string> TextLines;
 
-    void ReadFromFile(ProgramState& state, const std::string& file_name, int32_t title_number);
-    void ReadFromFileSequentially(ProgramState& state, TextReader& file, int32_t title_number);
+    void ReadFromFile(JobState& state, const std::filesystem::path& file_name,
+                      int32_t title_number);
+    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t title_number);
     void WriteToFile(ProfileFile& file, int32_t title_number) const;
 
     // Writes the lines into the workbook and moves the sheet's write pointer.
-    void Process(ProgramState& state);
+    void Process(JobState& state);
 
     void PropertyPrint() const {}
 };

@@ -5,6 +5,7 @@
 #include "base/TextEncoding.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <stdexcept>
 
@@ -28,7 +29,7 @@ void clsTableParser::Reset() {
     TextRows.clear();
 }
 
-void clsTableParser::ReadFromFile(const std::string& fileName, std::string_view topMarker,
+void clsTableParser::ReadFromFile(const std::filesystem::path& fileName, std::string_view topMarker,
                                   int32_t topOffset, std::string_view botMarker, int32_t botOffset,
                                   int32_t tabSize) {
     try {
@@ -41,7 +42,7 @@ void clsTableParser::ReadFromFile(const std::string& fileName, std::string_view 
     }
 }
 
-void clsTableParser::LoadRows(const std::string& fileName, std::string_view topMarker,
+void clsTableParser::LoadRows(const std::filesystem::path& fileName, std::string_view topMarker,
                               int32_t topOffset, std::string_view botMarker, int32_t botOffset,
                               int32_t tabSize) {
     // 1.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,8 +33,9 @@ public:
     int32_t TableWidth = 0;
     std::vector<std::string> TextRows; // the table's rows, normalised, all TableWidth long
 
-    void ReadFromFile(const std::string& fileName, std::string_view topMarker, int32_t topOffset,
-                      std::string_view botMarker, int32_t botOffset, int32_t tabSize);
+    void ReadFromFile(const std::filesystem::path& fileName, std::string_view topMarker,
+                      int32_t topOffset, std::string_view botMarker, int32_t botOffset,
+                      int32_t tabSize);
 
     std::string VariableToFixedTemplate(std::string_view templ);
 
@@ -48,8 +50,9 @@ private:
     };
 
     void Reset();
-    void LoadRows(const std::string& fileName, std::string_view topMarker, int32_t topOffset,
-                  std::string_view botMarker, int32_t botOffset, int32_t tabSize);
+    void LoadRows(const std::filesystem::path& fileName, std::string_view topMarker,
+                  int32_t topOffset, std::string_view botMarker, int32_t botOffset,
+                  int32_t tabSize);
     void FindMarkerLines(TextReader& file, std::string_view topMarker, std::string_view botMarker);
     bool AnalyzeTemplate(std::u32string_view templ, std::vector<int32_t>& colStart,
                          std::vector<int32_t>& colEnd, std::vector<std::string>& colOp);

@@ -1,32 +1,18 @@
 #include "output/CsvWriter.h"
 
-#include "base/modUtilityFile.h"
-
 namespace vok {
 
-CsvWriter::CsvWriter(const std::string& fileName, TextEncoding encoding)
-    : fileName_(fileName), encoding_(encoding) {
-    file_.reset(std::fopen(NativePath(fileName).c_str(), "wb"));
-    // A file that cannot be created is a failure even when no line follows,
-    // so that Close never reports an output that does not exist as written.
-    // Lines are gathered in a buffer of our own and written in large blocks.
-    if (file_) {
-        std::setvbuf(file_.get(), nullptr, _IONBF, 0);
-        pending_.reserve(kBlock + 4096);
-    } else {
-        failed_ = true;
-    }
-}
+CsvWriter::CsvWriter(const std::filesystem::path& fileName, TextEncoding encoding)
+    : fileName_(fileName), encoding_(encoding), file_(fileName) {}
 
-CsvWriter::~CsvWriter() {
-    Close();
+bool CsvWriter::Open(std::string& error) {
+    open_ = file_.Create(error);
+    if (open_) pending_.reserve(kBlock + 4096);
+    return open_;
 }
 
 void CsvWriter::WriteLine(std::string_view line) {
-    if (!file_) {
-        failed_ = true;
-        return;
-    }
+    if (!open_ || Failed()) return;
     std::string_view bytes = line;
     if (encoding_ == TextEncoding::Windows1252 && !IsAscii(line)) {
         encoded_.clear();
@@ -38,17 +24,30 @@ void CsvWriter::WriteLine(std::string_view line) {
 }
 
 void CsvWriter::Flush() {
-    if (!file_ || pending_.empty()) return;
-    if (std::fwrite(pending_.data(), 1, pending_.size(), file_.get()) != pending_.size())
-        failed_ = true;
+    if (pending_.empty() || Failed()) return;
+    file_.Write(pending_, error_);
     pending_.clear();
 }
 
-bool CsvWriter::Close() {
-    if (!file_) return !failed_;
+bool CsvWriter::Close(std::string& error) {
+    if (!open_) {
+        error = "the file " + fileName_.string() + " was never opened";
+        return false;
+    }
+    open_ = false;
     Flush();
-    if (std::fclose(file_.release()) != 0) failed_ = true;
-    return !failed_;
+    if (Failed()) {
+        error = error_;
+        file_.Discard();
+        return false;
+    }
+    return file_.Commit(error);
+}
+
+void CsvWriter::Discard() {
+    open_ = false;
+    pending_.clear();
+    file_.Discard();
 }
 
 } // namespace vok

@@ -1,12 +1,13 @@
 // The CSV output file of one run. Lines are written in the input's encoding,
-// so the output keeps the report's bytes; writes are buffered, and a write
-// that fails is remembered so the run can report it.
+// so the output keeps the report's bytes. They go to a temporary file beside
+// the target in large blocks; Close renames it over the target, so a run that
+// fails halfway leaves the earlier file as it was.
 #pragma once
 
+#include "base/AtomicFile.h"
 #include "base/TextEncoding.h"
 
-#include <cstdio>
-#include <memory>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -14,35 +15,41 @@ namespace vok {
 
 class CsvWriter {
 public:
-    // Creates the file, or empties it when it exists.
-    CsvWriter(const std::string& fileName, TextEncoding encoding);
-    ~CsvWriter();
+    explicit CsvWriter(const std::filesystem::path& fileName,
+                       TextEncoding encoding = TextEncoding::Utf8);
 
-    bool IsOpen() const { return file_ != nullptr; }
+    // Creates the temporary file; false, with the reason, when it cannot be made.
+    bool Open(std::string& error);
+    bool IsOpen() const { return open_; }
     // The encoding of the report the lines come from.
     void SetEncoding(TextEncoding encoding) { encoding_ = encoding; }
-    bool Failed() const { return failed_; }
-    const std::string& FileName() const { return fileName_; }
+    // True once a write failed; Close then reports why.
+    bool Failed() const { return !error_.empty(); }
+    const std::filesystem::path& FileName() const { return fileName_; }
 
     // Writes one line (given in UTF-8) followed by CR LF.
     void WriteLine(std::string_view line);
 
-    // Flushes and closes; false when anything could not be written.
-    bool Close();
+    // Writes what is pending and puts the file in place of the target; false,
+    // with the reason, when anything could not be written (the target is then
+    // as it was).
+    bool Close(std::string& error);
+
+    // Drops everything written; the target stays as it was.
+    void Discard();
 
 private:
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::string fileName_;
-    TextEncoding encoding_;
-    std::unique_ptr<std::FILE, Closer> file_;
     void Flush();
+
+    std::filesystem::path fileName_;
+    TextEncoding encoding_;
+    AtomicFile file_;
+    bool open_ = false;
+    std::string error_; // the first write failure
 
     static constexpr size_t kBlock = 1 << 16;
     std::string encoded_;
     std::string pending_; // lines not yet written
-    bool failed_ = false;
 };
 
 } // namespace vok

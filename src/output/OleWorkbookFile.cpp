@@ -1,11 +1,12 @@
 #include "output/OleWorkbookFile.h"
 
-#include "base/TextEncoding.h"
 #include "base/AtomicFile.h"
+#include "base/TextEncoding.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <gsf/gsf.h>
 #include <memory>
 #include <unistd.h>
@@ -32,24 +33,6 @@ std::string TakeMessage(GError*& error, std::string_view fallback) {
     return message;
 }
 
-// Writes the bytes into the (empty) temporary file.
-bool WriteWhole(const std::string& path, std::string_view bytes, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    bool ok = fd >= 0;
-    while (ok && !bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    if (!ok) reason = std::strerror(errno);
-    if (fd >= 0 && ::close(fd) != 0 && ok) {
-        reason = std::strerror(errno);
-        ok = false;
-    }
-    return ok;
-}
-
 bool ReadStream(GsfInput* input, std::string& bytes) {
     const gsf_off_t size = gsf_input_size(input);
     if (size < 0) return false;
@@ -67,7 +50,7 @@ bool ReadStream(GsfInput* input, std::string& bytes) {
 
 } // namespace
 
-bool OleWorkbookFile::Read(const std::string& path, OleWorkbookContents& contents,
+bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContents& contents,
                            std::string& reason) {
     gsf_init();
     contents = {};
@@ -103,7 +86,7 @@ bool OleWorkbookFile::Read(const std::string& path, OleWorkbookContents& content
     return true;
 }
 
-bool OleWorkbookFile::Write(const std::string& path, std::string_view workbook,
+bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view workbook,
                             std::string& reason) {
     gsf_init();
     // 1. The container in memory, so that nothing touches the disk until it is
@@ -128,13 +111,9 @@ bool OleWorkbookFile::Write(const std::string& path, std::string_view workbook,
     }
     // 2. Onto the disk in one replacement; the temporary file goes away
     //    unless the replacement is committed.
-    FileReplacement replacement(path);
-    return replacement.Create(reason) &&
-           WriteWhole(
-               replacement.TempPath(),
-               std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)),
-               reason) &&
-           replacement.Commit(reason);
+    return ReplaceFileContents(
+        path, std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)),
+        reason);
 }
 
 } // namespace vok

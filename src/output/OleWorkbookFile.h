@@ -7,6 +7,7 @@
 // earlier file as it was.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,11 +25,13 @@ class OleWorkbookFile {
 public:
     // False, with the reason, when the file is no OLE2 compound file or cannot
     // be read.
-    static bool Read(const std::string& path, OleWorkbookContents& contents, std::string& reason);
+    static bool Read(const std::filesystem::path& path, OleWorkbookContents& contents,
+                     std::string& reason);
 
     // Writes `workbook` as the Workbook stream of a new container at `path`.
     // False, with the reason, when that failed; the earlier file is intact.
-    static bool Write(const std::string& path, std::string_view workbook, std::string& reason);
+    static bool Write(const std::filesystem::path& path, std::string_view workbook,
+                      std::string& reason);
 };
 
 } // namespace vok

@@ -1,6 +1,5 @@
 #include "output/Workbook.h"
 
-#include "base/TextEncoding.h"
 #include "output/XlsWorkbook.h"
 #include "output/XlsxWorkbook.h"
 
@@ -8,16 +7,12 @@
 
 namespace vok {
 
-WorkbookOpenResult OpenWorkbookFile(const std::string& fileName) {
-    constexpr std::string_view kXls = ".xls";
-    if (fileName.size() >= kXls.size() &&
-        EqualsNoCase(std::string_view(fileName).substr(fileName.size() - kXls.size()), kXls)) {
-        return OpenXlsWorkbook(fileName);
-    }
+WorkbookOpenResult OpenWorkbookFile(const std::filesystem::path& fileName, OutputType type) {
+    if (type == OutputType::Xls) return OpenXlsWorkbook(fileName);
     return OpenXlsxWorkbook(fileName);
 }
 
-bool WorkbookIsLocked(const std::string& fileName) {
+bool WorkbookIsLocked(const std::filesystem::path& fileName) {
     namespace fs = std::filesystem;
     fs::path path(fileName);
     std::string name = path.filename().string();

@@ -8,7 +8,10 @@
 // value as text.
 #pragma once
 
+#include "output/OutputType.h"
+
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -78,12 +81,13 @@ struct WorkbookOpenResult {
     std::string error;                  // why, naming the file
 };
 
-// Opens the workbook file, or creates a new one of three sheets "Sheet1",
-// "Sheet2", "Sheet3" (saved at once) when the file is missing or empty. A file
-// that exists but is no workbook vok can read and keep is left untouched.
-WorkbookOpenResult OpenWorkbookFile(const std::string& fileName);
+// Opens the workbook file as the given type (never CSV), or creates a new one
+// of three sheets "Sheet1", "Sheet2", "Sheet3" (saved at once) when the file
+// is missing or empty. A file that exists but is no workbook vok can read and
+// keep is left untouched.
+WorkbookOpenResult OpenWorkbookFile(const std::filesystem::path& fileName, OutputType type);
 
 // True when the workbook is open in a spreadsheet program: a lock file beside it.
-bool WorkbookIsLocked(const std::string& fileName);
+bool WorkbookIsLocked(const std::filesystem::path& fileName);
 
 } // namespace vok

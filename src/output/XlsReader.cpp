@@ -1,5 +1,6 @@
 #include "output/XlsReader.h"
 
+#include <filesystem>
 #include <fmt/format.h>
 #include <freexl.h>
 #include <memory>
@@ -52,7 +53,7 @@ private:
 
 } // namespace
 
-bool XlsReader::Read(const std::string& path, const Biff8Contents& contents,
+bool XlsReader::Read(const std::filesystem::path& path, const Biff8Contents& contents,
                      std::vector<SheetData>& sheets, FormatTable& formats, std::string& reason) {
     const void* raw = nullptr;
     const int opened = freexl_open(path.c_str(), &raw);

@@ -6,6 +6,7 @@
 #include "output/Biff8Inspector.h"
 #include "output/SheetData.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ namespace vok {
 class XlsReader {
 public:
     // False, with the reason, when the workbook cannot be read.
-    static bool Read(const std::string& path, const Biff8Contents& contents,
+    static bool Read(const std::filesystem::path& path, const Biff8Contents& contents,
                      std::vector<SheetData>& sheets, FormatTable& formats, std::string& reason);
 };
 

@@ -25,14 +25,15 @@ std::vector<SheetData> NewSheets() {
     return sheets;
 }
 
-std::string CannotOpen(const std::string& fileName, std::string_view reason) {
-    return fmt::format("Cannot open the workbook {}: {}. The file was left unchanged.", fileName,
-                       reason);
+std::string CannotOpen(const std::filesystem::path& fileName, std::string_view reason) {
+    return fmt::format("Cannot open the workbook {}: {}. The file was left unchanged.",
+                       fileName.string(), reason);
 }
 
 // The sheets, formats and font of an existing workbook; an error naming the
 // file when it cannot be read or cannot be rewritten without loss.
-WorkbookOpenResult OpenExisting(const std::string& fileName, const std::string& path) {
+WorkbookOpenResult OpenExisting(const std::filesystem::path& fileName,
+                                const std::filesystem::path& path) {
     WorkbookOpenResult result;
     std::string reason;
     // 1. The container and its record stream.
@@ -57,9 +58,10 @@ WorkbookOpenResult OpenExisting(const std::string& fileName, const std::string& 
     }
     Biff8Inspector::InspectContainerEntries(ole.others, contents);
     if (contents.losses != 0) {
-        result.error = fmt::format("The workbook {} holds {}, which vok cannot keep; the file "
-                                   "was left unchanged.",
-                                   fileName, Biff8Inspector::DescribeLosses(contents.losses));
+        result.error =
+            fmt::format("The workbook {} holds {}, which vok cannot keep; the file "
+                        "was left unchanged.",
+                        fileName.string(), Biff8Inspector::DescribeLosses(contents.losses));
         return result;
     }
     // 3. The sheets and their values.
@@ -78,11 +80,11 @@ WorkbookOpenResult OpenExisting(const std::string& fileName, const std::string& 
 
 } // namespace
 
-XlsWorkbook::XlsWorkbook(std::string fileName)
+XlsWorkbook::XlsWorkbook(std::filesystem::path fileName)
     : XlsWorkbook(std::move(fileName), NewSheets(), FormatTable(), XlsFont{}) {}
 
-XlsWorkbook::XlsWorkbook(std::string fileName, std::vector<SheetData> sheets, FormatTable formats,
-                         XlsFont font)
+XlsWorkbook::XlsWorkbook(std::filesystem::path fileName, std::vector<SheetData> sheets,
+                         FormatTable formats, XlsFont font)
     : fileName_(std::move(fileName)), sheets_(std::move(sheets)), formats_(std::move(formats)),
       font_(std::move(font)) {}
 
@@ -103,7 +105,7 @@ std::string XlsWorkbook::SheetNameProblem(int32_t sheet, std::string_view name) 
 
 bool XlsWorkbook::SetSheetName(int32_t sheet, std::string_view name, std::string& error) {
     if (!ValidSheet(sheet)) {
-        error = fmt::format("The workbook {} has no sheet {}.", fileName_, sheet);
+        error = fmt::format("The workbook {} has no sheet {}.", fileName_.string(), sheet);
         return false;
     }
     error = SheetNameProblem(sheet, name);
@@ -145,7 +147,7 @@ bool XlsWorkbook::Save(std::string& error) {
     std::string reason;
     try {
         const std::string stream = Biff8Writer(sheets_, formats_, font_).Build();
-        if (OleWorkbookFile::Write(NativePath(fileName_).string(), stream, reason)) return true;
+        if (OleWorkbookFile::Write(fileName_, stream, reason)) return true;
     } catch (const std::bad_alloc&) {
         reason = "there is not enough memory";
     } catch (const std::exception& e) {
@@ -153,12 +155,12 @@ bool XlsWorkbook::Save(std::string& error) {
     }
     error = fmt::format("Cannot save the workbook {}: {}. Any earlier file of that name is "
                         "unchanged.",
-                        fileName_, reason);
+                        fileName_.string(), reason);
     return false;
 }
 
-WorkbookOpenResult OpenXlsWorkbook(const std::string& fileName) {
-    const std::string path = NativePath(fileName).string();
+WorkbookOpenResult OpenXlsWorkbook(const std::filesystem::path& fileName) {
+    const std::filesystem::path& path = fileName;
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     if (ec && ec != std::errc::no_such_file_or_directory) {

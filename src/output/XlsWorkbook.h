@@ -11,6 +11,7 @@
 #include "output/TypedInput.h"
 #include "output/Workbook.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,8 @@ public:
     static constexpr size_t kMaxSheetNameLength = 31;
 
     // A new workbook of the sheets "Sheet1", "Sheet2", "Sheet3", not yet saved.
-    explicit XlsWorkbook(std::string fileName);
-    XlsWorkbook(std::string fileName, std::vector<SheetData> sheets, FormatTable formats,
+    explicit XlsWorkbook(std::filesystem::path fileName);
+    XlsWorkbook(std::filesystem::path fileName, std::vector<SheetData> sheets, FormatTable formats,
                 XlsFont font);
 
     int32_t SheetCount() const override { return static_cast<int32_t>(sheets_.size()); }
@@ -52,7 +53,7 @@ private:
     std::string SheetNameProblem(int32_t sheet, std::string_view name) const;
     bool ValidSheet(int32_t sheet) const { return sheet >= 1 && sheet <= SheetCount(); }
 
-    std::string fileName_;
+    std::filesystem::path fileName_;
     std::vector<SheetData> sheets_;
     FormatTable formats_;
     XlsFont font_;
@@ -61,6 +62,6 @@ private:
 
 // Opens the .xls file, or creates and saves a new workbook when it is missing
 // or empty. A file that cannot be read or kept is reported and left untouched.
-WorkbookOpenResult OpenXlsWorkbook(const std::string& fileName);
+WorkbookOpenResult OpenXlsWorkbook(const std::filesystem::path& fileName);
 
 } // namespace vok

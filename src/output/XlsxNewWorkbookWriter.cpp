@@ -1,6 +1,7 @@
 #include "output/XlsxNewWorkbookWriter.h"
 
 #include <clocale>
+#include <filesystem>
 #include <fmt/format.h>
 #include <locale.h>
 #include <xlsxwriter.h>
@@ -32,7 +33,7 @@ private:
 
 } // namespace
 
-bool XlsxNewWorkbookWriter::Write(const std::string& path,
+bool XlsxNewWorkbookWriter::Write(const std::filesystem::path& path,
                                   const std::vector<std::string>& sheetNames, std::string& error) {
     CLocaleScope locale;
     lxw_workbook* workbook = workbook_new(path.c_str());

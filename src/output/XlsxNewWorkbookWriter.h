@@ -3,6 +3,7 @@
 // like any existing workbook's, through the engine's own sheet writer.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@ namespace vok {
 class XlsxNewWorkbookWriter {
 public:
     // Writes to `path` as it is (the caller passes a temporary file).
-    static bool Write(const std::string& path, const std::vector<std::string>& sheetNames,
+    static bool Write(const std::filesystem::path& path, const std::vector<std::string>& sheetNames,
                       std::string& error);
 };
 

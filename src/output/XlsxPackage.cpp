@@ -1,7 +1,7 @@
 #include "output/XlsxPackage.h"
 
-#include "base/TextEncoding.h"
 #include "base/AtomicFile.h"
+#include "base/TextEncoding.h"
 #include "output/OpcParts.h"
 #include "output/SheetData.h"
 #include "output/XlsxSharedStrings.h"
@@ -14,6 +14,7 @@
 #include "output/ZipPackage.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fmt/format.h>
 #include <map>
 #include <set>
@@ -110,7 +111,7 @@ bool XlsxPackage::ReadStructure(std::string& error) {
     return true;
 }
 
-std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::string& path,
+std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path,
                                                std::vector<SheetData>& sheets, std::string& error) {
     auto package = std::make_unique<XlsxPackage>(OnlyOpen());
     package->zip_ = ZipPackage::Open(path, error);
@@ -269,7 +270,7 @@ bool XlsxPackage::DropCalcChain(std::string& relationships, std::string& content
     return true;
 }
 
-bool XlsxPackage::Save(const std::string& path, std::vector<SheetData>& sheets,
+bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>& sheets,
                        const FormatTable& formats, const std::string& standardFont,
                        std::string& error) {
     if (stale_ || !zip_) {
@@ -341,7 +342,7 @@ bool XlsxPackage::Save(const std::string& path, std::vector<SheetData>& sheets,
 
     // 5. Write the new package beside the file and put it in the file's place.
     if (!replaced.empty() || !removed.empty()) {
-        FileReplacement replacement(path);
+        AtomicFile replacement(path);
         if (!replacement.Create(error) ||
             !zip_->WriteCopy(replacement.TempPath(), replaced, removed, error) ||
             !replacement.Commit(error)) {

@@ -5,6 +5,7 @@
 
 #include "output/Workbook.h"
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,7 +29,7 @@ public:
 
     // Reads the package at `path` into `sheets` (one per sheet, in tab order).
     // Null, with the reason, when it is no workbook vok can read.
-    static std::unique_ptr<XlsxPackage> Open(const std::string& path,
+    static std::unique_ptr<XlsxPackage> Open(const std::filesystem::path& path,
                                              std::vector<SheetData>& sheets, std::string& error);
 
     // False for chart sheets and other sheets that hold no cells.
@@ -38,8 +39,8 @@ public:
 
     // Writes the edits to `path` (temporary file and rename). `standardFont`
     // ("" for no change) becomes the font of the default style.
-    bool Save(const std::string& path, std::vector<SheetData>& sheets, const FormatTable& formats,
-              const std::string& standardFont, std::string& error);
+    bool Save(const std::filesystem::path& path, std::vector<SheetData>& sheets,
+              const FormatTable& formats, const std::string& standardFont, std::string& error);
 
 private:
     struct Sheet {

@@ -18,8 +18,8 @@ constexpr SheetLimits kLimits{XlsxWorkbook::kMaxRows, XlsxWorkbook::kMaxColumns}
 // it is an existing workbook like any other: cells are streamed into its
 // sheets by the engine's own writer, which is several times faster than
 // libxlsxwriter's cell writing.
-bool CreateNew(const std::string& fileName, std::string& reason) {
-    FileReplacement replacement(fileName);
+bool CreateNew(const std::filesystem::path& fileName, std::string& reason) {
+    AtomicFile replacement(fileName);
     return replacement.Create(reason) &&
            XlsxNewWorkbookWriter::Write(replacement.TempPath(), {"Sheet1", "Sheet2", "Sheet3"},
                                         reason) &&
@@ -40,11 +40,12 @@ CellRange Union(const CellRange& a, const CellRange& b) {
 
 } // namespace
 
-XlsxWorkbook::XlsxWorkbook(OnlyOpen, std::string fileName) : fileName_(std::move(fileName)) {}
+XlsxWorkbook::XlsxWorkbook(OnlyOpen, std::filesystem::path fileName)
+    : fileName_(std::move(fileName)) {}
 
 XlsxWorkbook::~XlsxWorkbook() = default;
 
-WorkbookOpenResult XlsxWorkbook::Open(const std::string& fileName) {
+WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName) {
     WorkbookOpenResult result;
     auto workbook = std::make_unique<XlsxWorkbook>(OnlyOpen(), fileName);
 
@@ -55,17 +56,20 @@ WorkbookOpenResult XlsxWorkbook::Open(const std::string& fileName) {
     bool missing =
         ec == std::errc::no_such_file_or_directory || status.type() == fs::file_type::not_found;
     if (!missing && ec) {
-        result.error = fmt::format("Cannot open the workbook {}: {}.", fileName, ec.message());
+        result.error =
+            fmt::format("Cannot open the workbook {}: {}.", fileName.string(), ec.message());
         return result;
     }
     if (!missing && fs::is_directory(status)) {
-        result.error = fmt::format("Cannot open the workbook {}: it is a folder.", fileName);
+        result.error =
+            fmt::format("Cannot open the workbook {}: it is a folder.", fileName.string());
         return result;
     }
     std::string reason;
     if (missing || (fs::is_regular_file(status) && fs::file_size(fileName, ec) == 0 && !ec)) {
         if (!CreateNew(fileName, reason)) {
-            result.error = fmt::format("Cannot create the workbook {}: {}.", fileName, reason);
+            result.error =
+                fmt::format("Cannot create the workbook {}: {}.", fileName.string(), reason);
             return result;
         }
     }
@@ -74,7 +78,7 @@ WorkbookOpenResult XlsxWorkbook::Open(const std::string& fileName) {
     workbook->package_ = XlsxPackage::Open(fileName, workbook->sheets_, reason);
     if (!workbook->package_) {
         result.error = fmt::format("Cannot open the workbook {}: {}. The file was left unchanged.",
-                                   fileName, reason);
+                                   fileName.string(), reason);
         return result;
     }
     result.workbook = std::move(workbook);
@@ -87,7 +91,7 @@ std::string XlsxWorkbook::SheetName(int32_t sheet) const {
 
 bool XlsxWorkbook::SetSheetName(int32_t sheet, std::string_view name, std::string& error) {
     if (!ValidSheet(sheet)) {
-        error = fmt::format("The workbook {} has no sheet {}.", fileName_, sheet);
+        error = fmt::format("The workbook {} has no sheet {}.", fileName_.string(), sheet);
         return false;
     }
     size_t index = static_cast<size_t>(sheet - 1);
@@ -140,11 +144,11 @@ void XlsxWorkbook::ClearRange(int32_t sheet, const CellRange& range) {
 bool XlsxWorkbook::Save(std::string& error) {
     std::string reason;
     bool saved = package_->Save(fileName_, sheets_, formats_, standardFont_, reason);
-    if (!saved) error = fmt::format("Cannot save the workbook {}: {}.", fileName_, reason);
+    if (!saved) error = fmt::format("Cannot save the workbook {}: {}.", fileName_.string(), reason);
     return saved;
 }
 
-WorkbookOpenResult OpenXlsxWorkbook(const std::string& fileName) {
+WorkbookOpenResult OpenXlsxWorkbook(const std::filesystem::path& fileName) {
     return XlsxWorkbook::Open(fileName);
 }
 

@@ -9,6 +9,7 @@
 #include "output/TypedInput.h"
 #include "output/Workbook.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,12 +27,12 @@ public:
     static constexpr int32_t kMaxRows = 1'048'576;
     static constexpr int32_t kMaxColumns = 16'384;
 
-    XlsxWorkbook(OnlyOpen, std::string fileName);
+    XlsxWorkbook(OnlyOpen, std::filesystem::path fileName);
     ~XlsxWorkbook() override;
 
     // Opens the file, or creates a new workbook of three sheets and saves it
     // at once when the file is missing or empty.
-    static WorkbookOpenResult Open(const std::string& fileName);
+    static WorkbookOpenResult Open(const std::filesystem::path& fileName);
 
     int32_t SheetCount() const override { return static_cast<int32_t>(sheets_.size()); }
     int32_t MaxRows() const override { return kMaxRows; }
@@ -54,7 +55,7 @@ public:
 private:
     bool ValidSheet(int32_t sheet) const { return sheet >= 1 && sheet <= SheetCount(); }
 
-    std::string fileName_;
+    std::filesystem::path fileName_;
     std::vector<SheetData> sheets_;
     FormatTable formats_;
     TypedValue typed_; // reused for every assignment
@@ -62,6 +63,6 @@ private:
     std::unique_ptr<XlsxPackage> package_;
 };
 
-WorkbookOpenResult OpenXlsxWorkbook(const std::string& fileName);
+WorkbookOpenResult OpenXlsxWorkbook(const std::filesystem::path& fileName);
 
 } // namespace vok

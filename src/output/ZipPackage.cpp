@@ -2,6 +2,7 @@
 
 #include "base/TextEncoding.h"
 
+#include <filesystem>
 #include <fmt/format.h>
 #include <zip.h>
 
@@ -31,7 +32,8 @@ void ZipPackage::ArchiveCloser::operator()(zip_t* archive) const {
     zip_discard(archive);
 }
 
-std::unique_ptr<ZipPackage> ZipPackage::Open(const std::string& path, std::string& error) {
+std::unique_ptr<ZipPackage> ZipPackage::Open(const std::filesystem::path& path,
+                                             std::string& error) {
     int code = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
     if (!archive) {
@@ -105,7 +107,7 @@ bool ZipPackage::Read(std::string_view name, std::string& content, std::string& 
     return true;
 }
 
-bool ZipPackage::WriteCopy(const std::string& path,
+bool ZipPackage::WriteCopy(const std::filesystem::path& path,
                            const std::map<std::string, std::string>& replaced,
                            const std::set<std::string>& removed, std::string& error) const {
     int code = 0;

@@ -3,6 +3,7 @@
 // while every other part is copied as it was, still compressed.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -26,7 +27,7 @@ public:
     ZipPackage& operator=(const ZipPackage&) = delete;
 
     // Null, with the reason, when the file is no zip archive.
-    static std::unique_ptr<ZipPackage> Open(const std::string& path, std::string& error);
+    static std::unique_ptr<ZipPackage> Open(const std::filesystem::path& path, std::string& error);
 
     // Part names are matched exactly first, then ignoring ASCII case.
     bool Has(std::string_view name) const { return Index(name) >= 0; }
@@ -38,7 +39,8 @@ public:
     // Writes a package at `path` holding the parts of this one in their order,
     // with `replaced` parts given new content (parts not yet present are added
     // at the end) and `removed` parts left out.
-    bool WriteCopy(const std::string& path, const std::map<std::string, std::string>& replaced,
+    bool WriteCopy(const std::filesystem::path& path,
+                   const std::map<std::string, std::string>& replaced,
                    const std::set<std::string>& removed, std::string& error) const;
 
 private:

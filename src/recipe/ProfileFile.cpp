@@ -1,8 +1,8 @@
 #include "recipe/ProfileFile.h"
 
-#include "base/modUtilityFile.h"
-#include "base/modUtilityString.h"
+#include "base/AtomicFile.h"
 #include "base/TextReader.h"
+#include "base/modUtilityString.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -38,7 +38,8 @@ bool KeyName(std::string_view line, std::string_view& key) {
 
 } // namespace
 
-ProfileFile::ProfileFile(std::string fileName) : fileName_(std::move(fileName)) {
+ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability durability)
+    : fileName_(std::move(fileName)), durability_(durability) {
     TextReader reader(fileName_);
     if (reader.IsOpen()) {
         encoding_ = reader.Encoding();
@@ -49,7 +50,7 @@ ProfileFile::ProfileFile(std::string fileName) : fileName_(std::move(fileName)) 
     } else {
         // Missing is fine (writing creates it); present but unreadable is not.
         std::error_code ec;
-        loadFailed_ = std::filesystem::exists(NativePath(fileName_), ec) || ec;
+        loadFailed_ = std::filesystem::exists(fileName_, ec) || ec;
     }
     Index();
 }
@@ -144,9 +145,12 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     }
 }
 
-bool ProfileFile::Commit() {
+bool ProfileFile::Commit(std::string& error) {
     if (!dirty_) return true;
-    if (loadFailed_) return false;
+    if (loadFailed_) {
+        error = "the file " + fileName_.string() + " exists but could not be read";
+        return false;
+    }
     std::string bytes;
     size_t total = 0;
     for (const std::string& line : lines_)
@@ -170,49 +174,22 @@ bool ProfileFile::Commit() {
         for (const std::string& line : lines_)
             bytes.append(line).append("\r\n");
     }
-    if (!ReplaceFileContents(fileName_, bytes)) return false;
+    if (!ReplaceFileContents(fileName_, bytes, error, durability_)) return false;
     dirty_ = false;
     return true;
 }
 
-bool ReplaceFileContents(const std::string& fileName, std::string_view bytes) {
-    const std::filesystem::path target = NativePath(fileName);
-    std::filesystem::path temp = target;
-    temp += ".vok-tmp-" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    // The new file keeps the permissions of the one it replaces.
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    bool ok = true;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
-}
-
-bool WriteIniValue(const std::string& fileName, std::string_view section, std::string_view key,
-                   std::string_view value) {
+bool WriteIniValue(const std::filesystem::path& fileName, std::string_view section,
+                   std::string_view key, std::string_view value) {
     ProfileFile file(fileName);
     file.Write(section, key, value);
-    return file.Commit();
+    std::string error;
+    return file.Commit(error);
 }
 
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, const std::string& fileName) {
+                                    std::string_view defaultValue,
+                                    const std::filesystem::path& fileName) {
     return ProfileFile(fileName).Get(section, key, defaultValue);
 }
 

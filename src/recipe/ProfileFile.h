@@ -10,9 +10,11 @@
 // file (an export specification has thousands of keys) commits once.
 #pragma once
 
+#include "base/AtomicFile.h"
 #include "base/TextEncoding.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -23,9 +25,10 @@ namespace vok {
 class ProfileFile {
 public:
     // Loads the file when it exists; a missing file starts empty.
-    explicit ProfileFile(std::string fileName);
+    explicit ProfileFile(std::filesystem::path fileName,
+                         AtomicFile::Durability durability = AtomicFile::Durability::Synced);
 
-    const std::string& FileName() const { return fileName_; }
+    const std::filesystem::path& FileName() const { return fileName_; }
 
     // The value of the key (trimmed, surrounding quotes removed), or the default.
     std::string Get(std::string_view section, std::string_view key,
@@ -37,7 +40,7 @@ public:
     // Writes the file (temporary file and rename); false when that failed, and
     // the earlier file is then left as it was. A file that exists but could not
     // be read is never replaced: the copy in memory would lack its content.
-    bool Commit();
+    bool Commit(std::string& error);
 
     bool Dirty() const { return dirty_; }
 
@@ -50,7 +53,8 @@ private:
     const Section* FindSection(std::string_view name) const;
     size_t FindKeyLine(const Section& section, std::string_view key) const;
 
-    std::string fileName_;
+    std::filesystem::path fileName_;
+    AtomicFile::Durability durability_;
     std::vector<std::string> lines_;
     std::vector<std::string> sectionOrder_;             // upper-cased names, file order
     std::unordered_map<std::string, Section> sections_; // by upper-cased name
@@ -60,15 +64,12 @@ private:
 };
 
 // One key written at once: load, write, commit. False when the file could not be written.
-bool WriteIniValue(const std::string& fileName, std::string_view section, std::string_view key,
-                   std::string_view value);
+bool WriteIniValue(const std::filesystem::path& fileName, std::string_view section,
+                   std::string_view key, std::string_view value);
 
 // One key read with the profile functions' rules.
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, const std::string& fileName);
-
-// Replaces a file atomically with the given bytes: a temporary file in the same
-// folder, flushed, then renamed over the target.
-bool ReplaceFileContents(const std::string& fileName, std::string_view bytes);
+                                    std::string_view defaultValue,
+                                    const std::filesystem::path& fileName);
 
 } // namespace vok

@@ -1,11 +1,12 @@
 #include "recipe/SectionedFile.h"
 
 #include "base/Messages.h"
+#include "base/TextEncoding.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
-#include "base/TextEncoding.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace vok {
@@ -62,20 +63,21 @@ std::string ReadIniValue(TextReader& file, std::string_view section, std::string
     return result;
 }
 
-std::string GetIniValueEx(const std::string& fileName, std::string_view section,
+std::string GetIniValueEx(const std::filesystem::path& fileName, std::string_view section,
                           std::string_view key, std::string_view defaultValue, int32_t trimMode) {
     TextReader file(fileName);
     if (!file.IsOpen()) return {};
     return ReadIniValue(file, section, key, defaultValue, trimMode);
 }
 
-std::string GetIniValue(const std::string& fileName, std::string_view section, std::string_view key,
-                        std::string_view defaultValue) {
+std::string GetIniValue(const std::filesystem::path& fileName, std::string_view section,
+                        std::string_view key, std::string_view defaultValue) {
     return GetIniValueEx(fileName, section, key, defaultValue, kTrimBoth);
 }
 
-bool FileHeaderIsInvalid(Messages& messages, const std::string& fileName, std::string_view product,
-                         std::string_view fileType, std::string_view fileFormat) {
+bool FileHeaderIsInvalid(Messages& messages, const std::filesystem::path& fileName,
+                         std::string_view product, std::string_view fileType,
+                         std::string_view fileFormat) {
     const struct {
         std::string_view key;
         std::string_view expected;
@@ -103,13 +105,13 @@ bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view
     return false;
 }
 
-int64_t CountFileLines(const std::string& fileName) {
+int64_t CountFileLines(const std::filesystem::path& fileName) {
     if (!FileExists(fileName)) return 0;
     TextReader file(fileName);
     return file.SkipLines(INT64_MAX);
 }
 
-std::string ReadFileAsText(const std::string& fileName) {
+std::string ReadFileAsText(const std::filesystem::path& fileName) {
     if (!FileExists(fileName)) return {};
     TextReader file(fileName);
     std::string text;
@@ -123,12 +125,11 @@ std::string ReadFileAsText(const std::string& fileName) {
     return text;
 }
 
-bool WriteLineToFile(const std::string& fileName, std::string_view text, bool append) {
+bool WriteLineToFile(const std::filesystem::path& fileName, std::string_view text, bool append) {
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
-    std::unique_ptr<std::FILE, Closer> out(
-        std::fopen(NativePath(fileName).c_str(), append ? "ab" : "wb"));
+    std::unique_ptr<std::FILE, Closer> out(std::fopen(fileName.c_str(), append ? "ab" : "wb"));
     if (!out) return false;
     const bool written = std::fwrite(text.data(), 1, text.size(), out.get()) == text.size() &&
                          std::fwrite("\r\n", 1, 2, out.get()) == 2;

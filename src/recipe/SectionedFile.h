@@ -8,6 +8,7 @@
 #include "base/TextReader.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,15 +28,16 @@ std::string ReadIniValue(TextReader& file, std::string_view section, std::string
                          std::string_view defaultValue, int32_t trimMode = kTrimBoth);
 
 // Whole-file lookups: "" (not the default) when the file cannot be opened.
-std::string GetIniValue(const std::string& fileName, std::string_view section, std::string_view key,
-                        std::string_view defaultValue);
-std::string GetIniValueEx(const std::string& fileName, std::string_view section,
+std::string GetIniValue(const std::filesystem::path& fileName, std::string_view section,
+                        std::string_view key, std::string_view defaultValue);
+std::string GetIniValueEx(const std::filesystem::path& fileName, std::string_view section,
                           std::string_view key, std::string_view defaultValue, int32_t trimMode);
 
 // True (after showing the message of the first mismatch) when the [Header]
 // does not carry the expected product, file type and file format.
-bool FileHeaderIsInvalid(Messages& messages, const std::string& fileName, std::string_view product,
-                         std::string_view fileType, std::string_view fileFormat);
+bool FileHeaderIsInvalid(Messages& messages, const std::filesystem::path& fileName,
+                         std::string_view product, std::string_view fileType,
+                         std::string_view fileFormat);
 
 // Converts a whole-number value read from a recipe or export specification.
 // A value that is no number shows "Error in <section> : <key> is not a whole
@@ -43,9 +45,9 @@ bool FileHeaderIsInvalid(Messages& messages, const std::string& fileName, std::s
 bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view section,
                     std::string_view key, int32_t& result);
 
-int64_t CountFileLines(const std::string& fileName);
-std::string ReadFileAsText(const std::string& fileName);
-bool WriteLineToFile(const std::string& fileName, std::string_view text, bool append);
+int64_t CountFileLines(const std::filesystem::path& fileName);
+std::string ReadFileAsText(const std::filesystem::path& fileName);
+bool WriteLineToFile(const std::filesystem::path& fileName, std::string_view text, bool append);
 
 void RepeatString(std::string& output, std::string_view piece, int64_t count);
 std::string ReverseString(std::string_view text);

@@ -1,12 +1,12 @@
 #include "recipe/clsRecipe.h"
 
-#include "app/ProgramState.h"
+#include "base/JobObserver.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
+#include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
-#include <filesystem>
 #include <system_error>
 
 namespace vok {
@@ -21,67 +21,62 @@ void clsRecipe::ResetRecipe() {
     InputFileFirst = 1;
     InputFileLast = 1;
     InputFileTitle.assign(12, std::string());
-    InputFileName.assign(12, std::string());
+    InputFileName.assign(12, std::filesystem::path());
 }
 
-void clsRecipe::LoadFromFileShort(ProgramState& state, const std::string& short_recipe) {
-    // 1. A missing recipe is said here and once more by the expansion.
+void clsRecipe::LoadFromFileShort(JobObserver& observer, std::string_view caption,
+                                  const std::filesystem::path& short_recipe,
+                                  const std::filesystem::path& inputFile,
+                                  const std::filesystem::path& exportSpecFile, int32_t tabSize) {
+    // A missing recipe is said here and once more by the expansion.
     if (!FileExists(short_recipe))
-        state.messages.Show("Cannot find recipe file: " + short_recipe, MessageIcon::None);
-    // 2.
+        observer.Show("Cannot find recipe file: " + short_recipe.string(), MessageIcon::None);
     ResetRecipe();
-    WriteDataFormat.clear();
-    // 3. The job's current input file is the first period.
-    InputFileName[0] = state.gInputFile;
-    // 4. The export specification is always written into a new file.
-    ExportSpecFileName = state.ProgramFile("_ExportSpecs.t2x");
+    // The job's current input file is the first period.
+    InputFileName[0] = inputFile;
+    // The export specification is always written into a new file.
+    ExportSpecFileName = exportSpecFile;
     std::error_code ec;
-    std::filesystem::remove(NativePath(ExportSpecFileName), ec);
-    // 5.
-    ExportSpecs.FileConvertShortToLong(state, short_recipe, ExportSpecFileName, InputFileName[0]);
+    std::filesystem::remove(ExportSpecFileName, ec);
+    FileConvertShortToLong(observer, caption, short_recipe, ExportSpecFileName, InputFileName[0],
+                           tabSize);
 }
 
-void clsRecipe::LoadFromFile(ProgramState& state, const std::string& file_name) {
-    Messages& messages = state.messages;
-    if (FileExists(file_name)) {
-        // 2. A wrong header is said and loading goes on.
-        ResetRecipe();
-        if (FileHeaderIsInvalid(messages, file_name, "VOK", "RECIPE", "1.1"))
-            messages.Show("invalid header in recipe file: " + file_name, MessageIcon::None);
-        // 3. The output section.
-        auto get = [&](std::string_view section, std::string_view key) {
-            return GetIniValue(file_name, section, key, "");
-        };
-        OutputFileTitle = get("Output File", "OutputFileTitle");
-        OutputFileName = get("Output File", "OutputFileName");
-        // A period that is no number ends the load with a message naming the key.
-        if (!ReadIntegerKey(messages, get("Output File", "InputFileFirst"), "Output File",
-                            "InputFileFirst", InputFileFirst) ||
-            !ReadIntegerKey(messages, get("Output File", "InputFileLast"), "Output File",
-                            "InputFileLast", InputFileLast))
-            return;
-        ExportSpecFileName = std::string(Trim(get("Output File", "ExportSpecFileName")));
-        const std::string format(Trim(get("Output File", "WriteDataFormat")));
-        WriteDataFormat = format == "NearestDollar" || format == "NearestCent" ? format : "";
-        Sheet1Name = get("Output File", "Sheet1Name");
-        Sheet2Name = get("Output File", "Sheet2Name");
-        // 4. The twelve periods.
-        for (int n = 1; n <= 12; ++n) {
-            InputFileTitle[n - 1] = get("Input Files", "Title" + std::to_string(n));
-            InputFileName[n - 1] = get("Input Files", "FileName" + std::to_string(n));
-        }
-    } else {
-        // 1.
-        messages.Show("Cannot find recipe file: " + file_name, MessageIcon::None);
+bool clsRecipe::LoadFromFile(Messages& messages, const std::filesystem::path& file_name) {
+    if (!FileExists(file_name)) {
+        messages.Show("Cannot find recipe file: " + file_name.string(), MessageIcon::None);
+        return false;
     }
-    // 5. The export specification named by the recipe.
-    if (FileExists(ExportSpecFileName))
-        ExportSpecs.ReadFromFile(state, ExportSpecFileName);
-    else
-        messages.Show("Cannot find Export Specs file: " + ExportSpecFileName, MessageIcon::None);
+    // A wrong header is said and loading goes on.
+    ResetRecipe();
+    if (FileHeaderIsInvalid(messages, file_name, "VOK", "RECIPE", "1.1"))
+        messages.Show("invalid header in recipe file: " + file_name.string(), MessageIcon::None);
+    // The output section.
+    auto get = [&](std::string_view section, std::string_view key) {
+        return GetIniValue(file_name, section, key, "");
+    };
+    OutputFileTitle = get("Output File", "OutputFileTitle");
+    OutputFileName = get("Output File", "OutputFileName");
+    // A period that is no number ends the load with a message naming the key.
+    if (!ReadIntegerKey(messages, get("Output File", "InputFileFirst"), "Output File",
+                        "InputFileFirst", InputFileFirst) ||
+        !ReadIntegerKey(messages, get("Output File", "InputFileLast"), "Output File",
+                        "InputFileLast", InputFileLast))
+        return false;
+    ExportSpecFileName = std::string(Trim(get("Output File", "ExportSpecFileName")));
+    const std::string format(Trim(get("Output File", "WriteDataFormat")));
+    WriteDataFormat = format == "NearestDollar" || format == "NearestCent" ? format : "";
+    Sheet1Name = get("Output File", "Sheet1Name");
+    Sheet2Name = get("Output File", "Sheet2Name");
+    // The twelve periods.
+    for (int n = 1; n <= 12; ++n) {
+        InputFileTitle[n - 1] = get("Input Files", "Title" + std::to_string(n));
+        InputFileName[n - 1] = get("Input Files", "FileName" + std::to_string(n));
+    }
+    return true;
 }
 
-void clsRecipe::SaveToFile(ProgramState& state, const std::string& file_name) {
+bool clsRecipe::SaveToFile(Messages& messages, const std::filesystem::path& file_name) const {
     ProfileFile file(file_name);
     file.Write("Header", "Product", "VOK");
     file.Write("Header", "FileType", "RECIPE");
@@ -90,17 +85,19 @@ void clsRecipe::SaveToFile(ProgramState& state, const std::string& file_name) {
     file.Write("Output File", "OutputFileName", OutputFileName);
     file.Write("Output File", "InputFileFirst", std::to_string(InputFileFirst));
     file.Write("Output File", "InputFileLast", std::to_string(InputFileLast));
-    file.Write("Output File", "ExportSpecFileName", ExportSpecFileName);
+    file.Write("Output File", "ExportSpecFileName", ExportSpecFileName.string());
     file.Write("Output File", "WriteDataFormat", WriteDataFormat);
     file.Write("Output File", "Sheet1Name", Sheet1Name);
     file.Write("Output File", "Sheet2Name", Sheet2Name);
     for (int n = 1; n <= 12; ++n) {
         file.Write("Input Files", "Title" + std::to_string(n), InputFileTitle[n - 1]);
-        file.Write("Input Files", "FileName" + std::to_string(n), InputFileName[n - 1]);
+        file.Write("Input Files", "FileName" + std::to_string(n), InputFileName[n - 1].string());
     }
-    if (!file.Commit())
-        state.messages.Show("Cannot write the recipe file " + file_name, MessageIcon::Critical);
-    ExportSpecs.WriteToFile(state, ExportSpecFileName);
+    std::string error;
+    if (file.Commit(error)) return true;
+    messages.Show("Cannot write the recipe file " + file_name.string() + ": " + error,
+                  MessageIcon::Critical);
+    return false;
 }
 
 } // namespace vok

@@ -1,16 +1,18 @@
 // The recipe of one conversion job: its input periods, number format and sheet
-// names, and the job's export specification.
+// names, and where its export specification file lies. The job state holds the
+// export specification itself beside it.
 #pragma once
 
-#include "engine/clsExportSpecs.h"
-
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vok {
 
-class ProgramState;
+class JobObserver;
+class Messages;
 
 class clsRecipe {
 public:
@@ -20,22 +22,30 @@ public:
     std::string OutputFileName;
     int32_t InputFileFirst = 1; // first period, 1 to 12
     int32_t InputFileLast = 1;
-    std::string ExportSpecFileName;
+    std::filesystem::path ExportSpecFileName;
     std::string WriteDataFormat; // "NearestCent", "NearestDollar" or ""
     std::string Sheet1Name;
     std::string Sheet2Name;
-    std::vector<std::string> InputFileTitle; // always 12 items
-    std::vector<std::string> InputFileName;  // always 12 items
-    clsExportSpecs ExportSpecs;
+    std::vector<std::string> InputFileTitle;          // always 12 items
+    std::vector<std::filesystem::path> InputFileName; // always 12 items
 
-    // Every member but ExportSpecs back to its value after reset.
+    // Every member back to its value after reset.
     void ResetRecipe();
 
-    // Turns a short-format recipe into the working export specification file.
-    void LoadFromFileShort(ProgramState& state, const std::string& short_recipe);
-    // The full recipe form with its separate export specification file.
-    void LoadFromFile(ProgramState& state, const std::string& file_name);
-    void SaveToFile(ProgramState& state, const std::string& file_name);
+    // Turns a short-format recipe into the working export specification file
+    // `exportSpecFile`, with `inputFile` as the report of its first period.
+    // `caption` is the caption the progress texts build on.
+    void LoadFromFileShort(JobObserver& observer, std::string_view caption,
+                           const std::filesystem::path& short_recipe,
+                           const std::filesystem::path& inputFile,
+                           const std::filesystem::path& exportSpecFile, int32_t tabSize);
+
+    // The full recipe form: the recipe's own keys with the name of a separate
+    // export specification file, which the caller reads. False when the file
+    // is missing or cannot be read whole (after a message).
+    bool LoadFromFile(Messages& messages, const std::filesystem::path& file_name);
+    // False (after a message) when the file could not be written.
+    bool SaveToFile(Messages& messages, const std::filesystem::path& file_name) const;
 };
 
 } // namespace vok

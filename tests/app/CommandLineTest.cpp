@@ -17,7 +17,7 @@ protected:
         help = false;
         return ParseCommandLine(text, options, program, help);
     }
-    std::string InProgramFolder(std::string_view name) const { return JoinPath(program, name); }
+    std::filesystem::path InProgramFolder(std::string_view name) const { return program / name; }
     // A path of the temporary folder written the way the switch syntax needs it.
     std::string Backslashed(const std::filesystem::path& p) const {
         std::string s = p.string();
@@ -26,7 +26,7 @@ protected:
     }
 
     TempDir dir;
-    std::string program = dir.Path().string();
+    std::filesystem::path program = dir.Path();
     clsConversionOptions options;
     bool help = false;
 };
@@ -57,14 +57,15 @@ TEST_F(SwitchSyntaxTest, FlagSwitchesInEitherCase) {
 
 TEST_F(SwitchSyntaxTest, PathsResolveByTheirBackslash) {
     EXPECT_TRUE(Parse("/i c:\\in\\a.txt /OC:\\out\\b.csv"));
-    EXPECT_EQ(options.sInputFile, "c:\\in\\a.txt");
-    EXPECT_EQ(options.sOutputFile, "C:\\out\\b.csv");
+    // Every backslash separates folders: the path is typed once, here.
+    EXPECT_EQ(options.sInputFile, "c:/in/a.txt");
+    EXPECT_EQ(options.sOutputFile, "C:/out/b.csv");
     // Everything after the letter is the argument.
     EXPECT_TRUE(Parse("/Input x"));
     EXPECT_EQ(options.sInputFile, InProgramFolder("nput x"));
     // A full path loses its quotes; a bare name lies in the program folder and keeps them.
     EXPECT_TRUE(Parse("/O \"C:\\my out\\a.csv\" /I \"a b.txt\""));
-    EXPECT_EQ(options.sOutputFile, "C:\\my out\\a.csv");
+    EXPECT_EQ(options.sOutputFile, "C:/my out/a.csv");
     EXPECT_EQ(options.sInputFile, InProgramFolder("\"a b.txt\""));
     EXPECT_TRUE(Parse("/I a.txt"));
     EXPECT_EQ(options.sInputFile, InProgramFolder("a.txt"));
@@ -92,13 +93,13 @@ TEST_F(SwitchSyntaxTest, TabSize) {
 TEST_F(SwitchSyntaxTest, RecipeSheetLogAndHelp) {
     EXPECT_TRUE(Parse("/R C:\\r\\m.rcp /W \"My Sheet\" /?"));
     EXPECT_TRUE(options.bUseRecipe);
-    EXPECT_EQ(options.sRecipeFile, "C:\\r\\m.rcp");
+    EXPECT_EQ(options.sRecipeFile, "C:/r/m.rcp");
     EXPECT_EQ(options.sSheetTarget, "My Sheet");
     EXPECT_TRUE(help);
 
     const std::filesystem::path logFolder = dir.Path() / "logs" / "new";
     EXPECT_TRUE(Parse("/L " + Backslashed(logFolder / "run.log")));
-    EXPECT_EQ(options.sLogFile, Backslashed(logFolder / "run.log"));
+    EXPECT_EQ(options.sLogFile, logFolder / "run.log");
     EXPECT_TRUE(std::filesystem::is_directory(logFolder));
     EXPECT_FALSE(std::filesystem::exists(logFolder / "run.log"));
 }
@@ -140,7 +141,7 @@ TEST(FieldTest, CountFieldsAndGetField) {
 class LinuxSyntaxTest : public ::testing::Test {
 protected:
     CommandLine Read(std::vector<std::string> args) {
-        return ReadCommandLine(args, options, program.Path().string(), current.Path().string());
+        return ReadCommandLine(args, options, program.Path(), current.Path());
     }
     TempDir program;
     TempDir current;
@@ -153,10 +154,10 @@ TEST_F(LinuxSyntaxTest, OptionsFillTheSameFields) {
               "--original-folder", "-c", "-e", "-v", "-w", "\"Sheet 2\"", "--log", "logs/run.log"});
     EXPECT_EQ(cl.action, CommandLineAction::RunJob);
     const std::filesystem::path cur = current.Path();
-    EXPECT_EQ(options.sInputFile, (cur / "in/a.txt").string());
+    EXPECT_EQ(options.sInputFile, cur / "in/a.txt");
     EXPECT_EQ(options.sOutputFile, "/abs/out.csv");
     EXPECT_TRUE(options.bUseRecipe);
-    EXPECT_EQ(options.sRecipeFile, (cur / "r.rcp").string());
+    EXPECT_EQ(options.sRecipeFile, cur / "r.rcp");
     EXPECT_EQ(options.lTabSize, 4);
     EXPECT_TRUE(options.bDoSubfolders);
     EXPECT_TRUE(options.bSaveInOriginalFolder);
@@ -164,15 +165,18 @@ TEST_F(LinuxSyntaxTest, OptionsFillTheSameFields) {
     EXPECT_TRUE(options.bShowExcel);
     EXPECT_TRUE(options.bVerbose);
     EXPECT_EQ(options.sSheetTarget, "\"Sheet 2\"");
-    EXPECT_EQ(options.sLogFile, (cur / "logs/run.log").string());
+    EXPECT_EQ(options.sLogFile, cur / "logs/run.log");
     EXPECT_TRUE(std::filesystem::is_directory(cur / "logs"));
 }
 
 TEST_F(LinuxSyntaxTest, RelativePathsUseTheCurrentFolderNotTheProgramFolder) {
-    EXPECT_EQ(Read({"--input", "..\\x\\a.txt"}).action, CommandLineAction::RunJob);
-    EXPECT_EQ(options.sInputFile, (current.Path().parent_path() / "x/a.txt").string());
+    EXPECT_EQ(Read({"--input", "../x/a.txt"}).action, CommandLineAction::RunJob);
+    EXPECT_EQ(options.sInputFile, current.Path().parent_path() / "x/a.txt");
+    // A backslash is an ordinary character of a Linux file name.
+    EXPECT_EQ(Read({"--input", "d/x\\y.txt"}).action, CommandLineAction::RunJob);
+    EXPECT_EQ(options.sInputFile, current.Path() / "d" / "x\\y.txt");
     EXPECT_EQ(Read({"-i", "*.txt", "--tab-size=2.5"}).action, CommandLineAction::RunJob);
-    EXPECT_EQ(options.sInputFile, (current.Path() / "*.txt").string());
+    EXPECT_EQ(options.sInputFile, current.Path() / "*.txt");
     EXPECT_EQ(options.lTabSize, 2);
 }
 
@@ -205,7 +209,7 @@ TEST_F(LinuxSyntaxTest, HelpVersionAndTheChoiceOfSyntax) {
     const CommandLine cl = Read({"/I", "a", "b.txt", "/?"});
     EXPECT_EQ(cl.action, CommandLineAction::RunJob);
     EXPECT_TRUE(cl.helpRequested);
-    EXPECT_EQ(options.sInputFile, JoinPath(program.Path().string(), "a b.txt"));
+    EXPECT_EQ(options.sInputFile, program.Path() / "a b.txt");
     EXPECT_NE(UsageText().find("--tab-size"), std::string::npos);
     EXPECT_NE(UsageText().find("/T size"), std::string::npos);
 }

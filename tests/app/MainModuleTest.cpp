@@ -1,6 +1,8 @@
 // config.ini: the default file and how the form's settings are read from it.
 #include "app/MainModule.h"
 
+#include "app/ProgramSettings.h"
+#include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,12 +12,19 @@ namespace {
 
 using test::CrLf;
 using test::ReadFile;
-using test::StateFixture;
+using test::TempDir;
 using test::WriteFile;
 
 const std::string kDefaultConfig =
     "[Header]\r\nProduct=VOK_B\r\nFileType=CONFIG\r\nFileFormat=1.0\r\n\r\n[General]\r\n"
     "DefaultInputFile=\r\nDefaultOutputFile=\r\nUseRecipeFile=\r\nDefaultRecipeFile=\r\n\r\n";
+
+// A program folder with its settings and a recording observer.
+struct StateFixture {
+    TempDir dir;
+    RecordingObserver messages;
+    ProgramSettings state{dir.Path()};
+};
 
 TEST(MainModuleTest, DefaultConfigFileReplacesAnyFile) {
     StateFixture f;
@@ -31,7 +40,7 @@ TEST(MainModuleTest, DefaultSettingsWhenKeysAreMissing) {
     CreateDefaultConfigFile(f.state.gConfigFile);
     f.state.Settings.lTabSize = 3;
     f.state.Settings.bShowExcel = false;
-    ReadSettings(f.state);
+    f.state.ReadSettings(f.messages);
     const FormSettings& s = f.state.Settings;
     EXPECT_FALSE(s.bWarnedAboutTabsInFile);
     EXPECT_TRUE(s.bShowExcel);
@@ -48,7 +57,7 @@ TEST(MainModuleTest, BooleansAreFalseOnlyForFalse) {
     WriteFile(f.state.gConfigFile, CrLf({"[general]", "bWarnedAboutTabsInFile=", "BSHOWEXCEL=false",
                                          "bClearOutputFileBeforeProcessing=no", "sSheetTarget=Data",
                                          "lTabSize=4", "UseRecipeFile= yes "}));
-    ReadSettings(f.state);
+    f.state.ReadSettings(f.messages);
     const FormSettings& s = f.state.Settings;
     // Any value other than "FALSE" is true, the empty one included.
     EXPECT_TRUE(s.bWarnedAboutTabsInFile);
@@ -61,16 +70,16 @@ TEST(MainModuleTest, BooleansAreFalseOnlyForFalse) {
     EXPECT_FALSE(s.UseRecipeFile);
 
     WriteFile(f.state.gConfigFile, CrLf({"[General]", "UseRecipeFile= yes ", "lTabSize=four"}));
-    ReadSettings(f.state);
+    f.state.ReadSettings(f.messages);
     EXPECT_TRUE(f.state.Settings.UseRecipeFile);
-    EXPECT_EQ(f.state.Settings.lTabSize, 4); // a bad number keeps the value it had
+    EXPECT_EQ(f.state.Settings.lTabSize, 8); // a tab size that is no number reads as 8
 }
 
 TEST(MainModuleTest, MissingConfigIsReported) {
     StateFixture f;
-    ReadSettings(f.state);
+    f.state.ReadSettings(f.messages);
     EXPECT_EQ(f.messages.Texts(),
-              std::vector<std::string>{f.state.gConfigFile + " can not be found!"});
+              std::vector<std::string>{f.state.gConfigFile.string() + " can not be found!"});
 }
 
 } // namespace

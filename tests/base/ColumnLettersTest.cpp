@@ -1,7 +1,7 @@
 // Column letters both ways, with the designed messages for codes out of range.
 #include "base/ColumnLetters.h"
 
-#include "support/RecordingMessages.h"
+#include "support/RecordingObserver.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace {
 using Texts = std::vector<std::string>;
 
 TEST(ColumnLettersTest, NumbersToLetters) {
-    RecordingMessages m;
+    RecordingObserver m;
     EXPECT_EQ(NumToAlpha2(m, 1), "A");
     EXPECT_EQ(NumToAlpha2(m, 26), "Z");
     EXPECT_EQ(NumToAlpha2(m, 27), "AA");
@@ -27,7 +27,7 @@ TEST(ColumnLettersTest, NumbersToLetters) {
 }
 
 TEST(ColumnLettersTest, LettersToNumbers) {
-    RecordingMessages m;
+    RecordingObserver m;
     EXPECT_EQ(AlphaToNum2(m, "a"), 1);
     EXPECT_EQ(AlphaToNum2(m, "AZ"), 52);
     EXPECT_EQ(AlphaToNum2(m, "zz"), 702);
@@ -40,7 +40,7 @@ TEST(ColumnLettersTest, LettersToNumbers) {
 }
 
 TEST(ColumnLettersTest, WrongCharactersGiveTheSingleLetterMessage) {
-    RecordingMessages m;
+    RecordingObserver m;
     // A letter then a digit: the digit counts 0 and is reported.
     EXPECT_EQ(AlphaToNum2(m, "A1"), 26);
     EXPECT_EQ(m.Texts(), Texts{"unexpected Letter code in utilities.AlphaToNum!"});
@@ -59,7 +59,7 @@ TEST(ColumnLettersTest, WrongCharactersGiveTheSingleLetterMessage) {
 }
 
 TEST(ColumnLettersTest, BothWaysAreInverseOverTheWholeRange) {
-    RecordingMessages m;
+    RecordingObserver m;
     for (int32_t n = 1; n <= 702; ++n) {
         ASSERT_EQ(AlphaToNum2(m, NumToAlpha2(m, n)), n);
     }

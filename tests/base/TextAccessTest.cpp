@@ -1,6 +1,7 @@
 // The key-line search, tab expansion and the line-file helpers.
 #include "base/TextAccess.h"
 
+#include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -169,7 +170,7 @@ TEST(TextAccessTest, OpenReadCloseByFileNumber) {
 
 TEST(TextAccessTest, FileReadByLineNumber) {
     TempDir dir;
-    RecordingMessages messages;
+    RecordingObserver messages;
     const std::string path = dir.File("a.txt");
     WriteFile(path, CrLf({"l1", "l2", "l3", "l4"}));
     std::vector<std::string> lines;

@@ -2,9 +2,8 @@
 // files far longer than 32,767 lines.
 #include "base/TextReader.h"
 
-#include "output/CsvWriter.h"
 #include "base/TextAccess.h"
-#include "recipe/SectionedFile.h"
+#include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +54,6 @@ TEST(TextReaderTest, EmptyFileHasNoLines) {
     std::string_view line = "stale";
     EXPECT_FALSE(reader.ReadLine(line));
     EXPECT_TRUE(line.empty());
-    EXPECT_EQ(CountFileLines(path), 0);
     EXPECT_EQ(file_find_key_line(path, {}), 0);
     // A file holding nothing but a byte-order mark is empty too.
     WriteFile(path, "\xEF\xBB\xBF");
@@ -69,7 +67,6 @@ TEST(TextReaderTest, LineEndsAcrossTheBufferBoundary) {
     // CR is the last byte of the first block, its LF the first of the next.
     WriteFile(path, first + "\r\nnext\r\nend");
     EXPECT_EQ(ReadAll(path), (Lines{first, "next", "end"}));
-    EXPECT_EQ(CountFileLines(path), 3);
     // A lone CR in the same place still ends one line only.
     WriteFile(path, first + "\rnext");
     EXPECT_EQ(ReadAll(path), (Lines{first, "next"}));
@@ -125,30 +122,6 @@ TEST(TextReaderTest, Windows1252FileDecodesAndCsvWritesTheBytesBack) {
     EXPECT_EQ(reader.ReadLine(), "€ 5");
     // Columns count characters here too.
     EXPECT_EQ(file_find_key_line(path, {"Total", "", "", ""}, 6, 5), 1);
-
-    const std::string csv = dir.File("out.csv");
-    {
-        CsvWriter writer(csv, TextEncoding::Windows1252);
-        ASSERT_TRUE(writer.IsOpen());
-        writer.WriteLine("Café,€ 5");
-        writer.WriteLine("plain");
-        EXPECT_TRUE(writer.Close());
-    }
-    EXPECT_EQ(ReadFile(csv), "Caf\xE9,\x80 5\r\nplain\r\n");
-    {
-        CsvWriter writer(csv, TextEncoding::Utf8);
-        writer.WriteLine("Café");
-        EXPECT_TRUE(writer.Close());
-    }
-    EXPECT_EQ(ReadFile(csv), "Café\r\n");
-}
-
-TEST(TextReaderTest, CsvWriterReportsAFileItCannotCreate) {
-    TempDir dir;
-    CsvWriter writer(dir.File("no/such/folder/out.csv"), TextEncoding::Utf8);
-    EXPECT_FALSE(writer.IsOpen());
-    EXPECT_TRUE(writer.Failed());
-    EXPECT_FALSE(writer.Close());
 }
 
 TEST(TextReaderTest, LinesFarBeyondSixteenBitCounts) {
@@ -160,8 +133,7 @@ TEST(TextReaderTest, LinesFarBeyondSixteenBitCounts) {
     }
     WriteFile(path, text);
     EXPECT_EQ(file_find_key_line(path, {"KEY", "", "", ""}), 100000);
-    EXPECT_EQ(CountFileLines(path), 100000);
-    RecordingMessages messages;
+    RecordingObserver messages;
     std::vector<std::string> lines;
     EXPECT_EQ(file_read(messages, lines, path, 70000, 2), 2);
     EXPECT_EQ(lines[0], "line 70000");

@@ -27,10 +27,11 @@ TEST(FileUtilityTest, FileAndFolderExistence) {
     EXPECT_FALSE(FileExists(dir.File("a.tx?")));
     EXPECT_FALSE(FileExists(dir.Path().string()));
     EXPECT_FALSE(FileExists(dir.File("b.txt")));
-    // A backslash is the platform's separator.
+    // The switch syntax's backslashes become separators once, where the path enters.
     std::string backslashed = dir.File("a.txt");
     std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
-    EXPECT_TRUE(FileExists(backslashed));
+    EXPECT_FALSE(FileExists(backslashed));
+    EXPECT_TRUE(FileExists(PathFromSwitchSyntax(backslashed)));
 
     EXPECT_TRUE(FolderExists(dir.Path().string()));
     EXPECT_TRUE(FolderExists(dir.Path().string() + "/"));
@@ -43,9 +44,7 @@ TEST(FileUtilityTest, FileAndFolderExistence) {
 TEST(FileUtilityTest, MakeFolderPath) {
     TempDir dir;
     const std::filesystem::path deep = dir.Path() / "a" / "b" / "c";
-    std::string backslashed = deep.string();
-    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
-    MakeFolderPath(backslashed);
+    MakeFolderPath(deep);
     EXPECT_TRUE(std::filesystem::is_directory(deep));
     WriteFile((deep / "keep.txt").string(), "x");
     // Existing folders: nothing changes and nothing is reported.
@@ -58,20 +57,21 @@ TEST(FileUtilityTest, MakeFolderPath) {
 
 TEST(PathPartsTest, FolderParentBaseAndExtension) {
     EXPECT_EQ(FolderOfPath("report.txt"), "");
-    EXPECT_EQ(FolderOfPath("C:\\in\\sub\\a.txt"), "C:\\in\\sub\\");
+    EXPECT_EQ(FolderOfPath("C:/in/sub/a.txt"), "C:/in/sub/");
     EXPECT_EQ(FolderOfPath("/data/in/a.txt"), "/data/in/");
 
-    EXPECT_EQ(GetParentFolderName("C:\\in\\a.txt"), "C:\\in");
-    EXPECT_EQ(GetParentFolderName("C:\\a.txt"), "C:\\");
+    EXPECT_EQ(GetParentFolderName("/in/a.txt"), "/in");
     EXPECT_EQ(GetParentFolderName("/a.txt"), "/");
     EXPECT_EQ(GetParentFolderName("/data/in/"), "/data");
     EXPECT_EQ(GetParentFolderName("a.txt"), "");
-    EXPECT_EQ(GetBaseName("C:\\in\\a.b.txt"), "a.b");
+    EXPECT_EQ(GetBaseName("/in/a.b.txt"), "a.b");
     EXPECT_EQ(GetBaseName("/data/in/"), "in");
-    EXPECT_EQ(GetExtensionName("C:\\in\\a.b.TXT"), "TXT");
-    EXPECT_EQ(GetExtensionName("C:\\in.d\\a"), "");
-    EXPECT_EQ(JoinPath("/p", "a.txt"), "/p/a.txt");
-    EXPECT_EQ(JoinPath("/p/", "a.txt"), "/p/a.txt");
+    EXPECT_EQ(GetExtensionName("/in/a.b.TXT"), "TXT");
+    EXPECT_EQ(GetExtensionName("/in.d/a"), "");
+    // Only "/" separates: a backslash is part of a Linux file name.
+    EXPECT_EQ(GetParentFolderName("/data/x\\y.txt"), "/data");
+    EXPECT_EQ(GetBaseName("/data/x\\y.txt"), "x\\y");
+    EXPECT_EQ(FolderOfPath("/data/x\\y.txt"), "/data/");
 }
 
 TEST(FolderListingTest, FilesAndSubFoldersInNameOrder) {
@@ -79,11 +79,22 @@ TEST(FolderListingTest, FilesAndSubFoldersInNameOrder) {
     WriteFile(dir.File("b.txt"), "");
     WriteFile(dir.File("a.txt"), "");
     WriteFile(dir.File("sub/z.txt"), "");
+    std::filesystem::create_directory_symlink(dir / "sub", dir / "link");
     FolderListing listing;
-    ASSERT_TRUE(ListFolder(dir.Path().string(), listing));
+    std::string error;
+    ASSERT_TRUE(ListFolder(dir.Path(), listing, error));
     EXPECT_EQ(listing.files, (std::vector<std::string>{"a.txt", "b.txt"}));
-    EXPECT_EQ(listing.subFolders, std::vector<std::string>{"sub"});
-    EXPECT_FALSE(ListFolder(dir.File("none"), listing));
+    ASSERT_EQ(listing.subFolders.size(), 2u);
+    EXPECT_EQ(listing.subFolders[0].name, "link");
+    EXPECT_TRUE(listing.subFolders[0].isLink);
+    EXPECT_EQ(listing.subFolders[1].name, "sub");
+    EXPECT_FALSE(listing.subFolders[1].isLink);
+    EXPECT_FALSE(ListFolder(dir / "none", listing, error));
+    EXPECT_EQ(error, "No such file or directory");
+    FolderIdentity a, b;
+    ASSERT_TRUE(IdentifyFolder(dir / "sub", a));
+    ASSERT_TRUE(IdentifyFolder(dir / "link", b));
+    EXPECT_EQ(a, b);
 }
 
 TEST(StringUtilityTest, QuotesNullsAndTrimming) {

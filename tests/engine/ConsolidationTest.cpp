@@ -1,7 +1,7 @@
 #include "engine/clsCon.h"
 #include "recipe/ProfileFile.h"
 #include "support/FakeWorkbook.h"
-#include "support/TestSupport.h"
+#include "support/JobFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ protected:
         fx.state.xlApp = std::move(owned);
     }
 
-    clsExportSpecs& Specs() { return fx.state.gRecipe.ExportSpecs; }
+    clsExportSpecs& Specs() { return fx.state.ExportSpecs; }
 
     // Writes the rows to sheet 1 from row 1 and records them as the table's.
     void WriteTable(const std::vector<Row>& rows) {
@@ -245,7 +245,8 @@ TEST_F(ConsolidationTest, WrittenSectionsReadBackTheSame) {
     {
         ProfileFile file(path);
         con.WriteToFile(file, 3);
-        ASSERT_TRUE(file.Commit());
+        std::string error;
+        ASSERT_TRUE(file.Commit(error));
     }
     clsCon back;
     back.ReadFromFile(fx.state, path, 3);

@@ -1,5 +1,5 @@
 #include "engine/clsLineProcessor.h"
-#include "support/TestSupport.h"
+#include "support/JobFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "output/CsvWriter.h"
 #include "recipe/ProfileFile.h"
-#include "support/TestSupport.h"
+#include "support/JobFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -28,11 +28,12 @@ struct TableRun : StateFixture {
         table.TotalColumns = static_cast<int32_t>(table.ColumnsCollection.size());
     }
     std::string Run() {
-        {
-            CsvWriter csv(dir.File("out.csv"), TextEncoding::Utf8);
-            table.Process(state, &csv);
-        }
-        return ReadFile(dir.File("out.csv"));
+        CsvWriter csv(dir / "out.csv");
+        std::string error;
+        if (!csv.Open(error)) return error;
+        table.Process(state, &csv);
+        if (!csv.Close(error)) return error;
+        return ReadFile(dir / "out.csv");
     }
 };
 
@@ -46,7 +47,7 @@ TEST(Table, OffsetsFrameTheRowsAndEveryLineBecomesARow) {
     EXPECT_TRUE(t.messages.shown.empty());
     EXPECT_EQ(t.table.WriteTableTopRow, 1);
     EXPECT_EQ(t.table.WriteTableBottomRow, 3);
-    EXPECT_EQ(t.state.gRecipe.ExportSpecs.getWritePointer(t.messages, 1), 4);
+    EXPECT_EQ(t.state.ExportSpecs.getWritePointer(t.messages, 1), 4);
 }
 
 TEST(Table, LocationFailures) {
@@ -58,7 +59,7 @@ TEST(Table, LocationFailures) {
         EXPECT_EQ(t.messages.Texts(),
                   std::vector<std::string>{"Error in Table specs: ReadEndLine key text [END] was "
                                            "found before ReadStartLine key text [START]"});
-        EXPECT_TRUE(t.state.gRecipe.ExportSpecs.FatalProcessError);
+        EXPECT_TRUE(t.state.ExportSpecs.FatalProcessError);
     }
     {
         // A first line at or before 0 skips the table without a word.
@@ -66,7 +67,7 @@ TEST(Table, LocationFailures) {
         t.AddColumn(1, 1);
         EXPECT_EQ(t.Run(), "");
         EXPECT_TRUE(t.messages.shown.empty());
-        EXPECT_FALSE(t.state.gRecipe.ExportSpecs.FatalProcessError);
+        EXPECT_FALSE(t.state.ExportSpecs.FatalProcessError);
         EXPECT_EQ(t.table.WriteTableTopRow, 0);
     }
     {
@@ -78,7 +79,7 @@ TEST(Table, LocationFailures) {
         EXPECT_EQ(t.messages.Texts(),
                   std::vector<std::string>{"Invalid table specs (column 2): ReadColumnStart is "
                                            "smaller than 1 or larger than ReadColumnEnd!"});
-        EXPECT_EQ(t.state.gRecipe.ExportSpecs.getWritePointer(t.messages, 1), 1);
+        EXPECT_EQ(t.state.ExportSpecs.getWritePointer(t.messages, 1), 1);
     }
 }
 
@@ -90,7 +91,10 @@ TEST(Table, StopQuestionNoGoesOnYesEndsWithTheRowsSoFar) {
         TableRun t(report, "HEADING", 1, "row6", 0);
         t.AddColumn(1, 4);
         t.state.gExportRunning = true;
-        t.messages.stopAfterEventRuns = 2; // during the second row
+        // A stop asked for during the first row is seen at the second.
+        t.messages.onRowsDone = [&](int64_t done, int64_t) {
+            if (done == 0) t.stop.RequestPause();
+        };
         t.messages.answers = {false};
         EXPECT_EQ(t.Run(), CrLf({"row1", "row2", "row3", "row4", "row5", "row6"}));
         EXPECT_EQ(t.messages.asked.size(), 1u);
@@ -100,12 +104,14 @@ TEST(Table, StopQuestionNoGoesOnYesEndsWithTheRowsSoFar) {
         TableRun t(report, "HEADING", 1, "row6", 0);
         t.AddColumn(1, 4);
         t.state.gExportRunning = true;
-        t.messages.stopAfterEventRuns = 3;
+        t.messages.onRowsDone = [&](int64_t done, int64_t) {
+            if (done == 1) t.stop.RequestPause();
+        };
         t.messages.answers = {true};
         EXPECT_EQ(t.Run(), CrLf({"row1", "row2"}));
         EXPECT_EQ(t.messages.asked[0].text, "Do you want to terminate the process?");
         EXPECT_TRUE(t.state.StopRequested);
-        EXPECT_EQ(t.state.gRecipe.ExportSpecs.getWritePointer(t.messages, 1), 3);
+        EXPECT_EQ(t.state.ExportSpecs.getWritePointer(t.messages, 1), 3);
     }
 }
 
@@ -170,7 +176,8 @@ TEST(Table, SectionRoundTrip) {
     table.TotalColumns = 3;
     ProfileFile file(f.dir.File("t.t2x"));
     table.WriteToFile(file, 4);
-    ASSERT_TRUE(file.Commit());
+    std::string error;
+    ASSERT_TRUE(file.Commit(error));
     clsTable back;
     back.ReadFromFile(f.state, f.dir.File("t.t2x"), 4);
     EXPECT_TRUE(f.messages.shown.empty());

@@ -1,7 +1,7 @@
-#include "recipe/ProfileFile.h"
 #include "engine/clsTitle.h"
+#include "recipe/ProfileFile.h"
 #include "support/FakeWorkbook.h"
-#include "support/TestSupport.h"
+#include "support/JobFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ protected:
         return title;
     }
     int32_t Pointer(int32_t sheet) {
-        return fx.state.gRecipe.ExportSpecs.getWritePointer(fx.messages, sheet);
+        return fx.state.ExportSpecs.getWritePointer(fx.messages, sheet);
     }
 
     test::StateFixture fx;
@@ -157,11 +157,11 @@ TEST_F(TitleTest, ProcessWritesOnlyWhereItCan) {
     // Past the sheet's last row: the run ends and the pointer does not move.
     fx.messages.shown.clear();
     title.WriteColumn = "A";
-    fx.state.gRecipe.ExportSpecs.setWritePointer(fx.messages, 1, 3);
+    fx.state.ExportSpecs.setWritePointer(fx.messages, 1, 3);
     title.Process(fx.state);
     EXPECT_EQ(book.CellText(1, 3, 1), "one");
     EXPECT_EQ(fx.messages.shown.size(), 1u);
-    EXPECT_TRUE(fx.state.gRecipe.ExportSpecs.FatalProcessError);
+    EXPECT_TRUE(fx.state.ExportSpecs.FatalProcessError);
     EXPECT_EQ(Pointer(1), 3);
 }
 
@@ -177,7 +177,8 @@ TEST_F(TitleTest, WrittenSectionReadsBackTheSame) {
         other.TextLines = {"first title"};
         other.WriteToFile(file, 1);
         title.WriteToFile(file, 2);
-        ASSERT_TRUE(file.Commit());
+        std::string error;
+        ASSERT_TRUE(file.Commit(error));
     }
     EXPECT_NE(test::ReadFile(path).find("[Title 2]\r\nWriteSheet=2\r\nWriteColumn=D\r\n"
                                         "TotalLines=3\r\nText1=Heading\r\nText2=\r\n"

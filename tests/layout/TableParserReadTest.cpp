@@ -2,6 +2,7 @@
 // recipe expansion does.
 #include "base/TextEncoding.h"
 #include "layout/clsTableParser.h"
+#include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ protected:
 
     test::TempDir dir;
     std::string file = dir.File("report.txt");
-    RecordingMessages messages;
+    RecordingObserver messages;
     clsTableParser parser{messages};
 };
 

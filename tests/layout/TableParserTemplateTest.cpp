@@ -2,6 +2,7 @@
 // checked against a plain column-by-column rendering of the same rules.
 #include "base/TextEncoding.h"
 #include "layout/clsTableParser.h"
+#include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -25,7 +26,7 @@ Analysis Analyze(clsTableParser& parser, std::string_view templ) {
 }
 
 TEST(TableParserTemplate, AnalyzeCutsFields) {
-    RecordingMessages messages;
+    RecordingObserver messages;
     clsTableParser parser(messages);
 
     for (const char* none : {"", " ", "      "}) {
@@ -58,7 +59,7 @@ TEST(TableParserTemplate, AnalyzeCutsFields) {
 }
 
 TEST(TableParserTemplate, FixedPiecesPassThrough) {
-    RecordingMessages messages;
+    RecordingObserver messages;
     clsTableParser parser(messages);
     parser.TextRows = {"abc def  ", "xy  z    "};
     parser.TableWidth = 9;
@@ -142,7 +143,7 @@ std::string RefVariableToFixed(clsTableParser& parser, const std::u32string& t) 
 }
 
 TEST(TableParserTemplate, DerivationMatchesTheColumnByColumnRules) {
-    RecordingMessages messages;
+    RecordingObserver messages;
     clsTableParser parser(messages);
     std::mt19937 rng(20240611);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };

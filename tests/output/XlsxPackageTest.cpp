@@ -367,7 +367,7 @@ TEST(XlsxPackageTest, DamagedPartsAreReportedAndTheFileKept) {
     std::string file = dir.File("damaged.xlsx");
     WritePackage(file, MakeWorkbook({{"D", Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></row>")}}));
     std::string bytes = ReadFile(file);
-    WorkbookOpenResult opened = OpenWorkbookFile(file);
+    WorkbookOpenResult opened = OpenWorkbookFile(file, OutputType::Xlsx);
     EXPECT_FALSE(opened.workbook);
     EXPECT_TRUE(Contains(opened.error, "xl/worksheets/sheet1.xml")) << opened.error;
     EXPECT_TRUE(Contains(opened.error, file)) << opened.error;
@@ -375,7 +375,7 @@ TEST(XlsxPackageTest, DamagedPartsAreReportedAndTheFileKept) {
 
     WritePackage(file, MakeWorkbook({{"D", Sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>4</v></c>"
                                                  "</row>")}}));
-    opened = OpenWorkbookFile(file);
+    opened = OpenWorkbookFile(file, OutputType::Xlsx);
     EXPECT_FALSE(opened.workbook);
     EXPECT_TRUE(Contains(opened.error, "shared string")) << opened.error;
 }

@@ -13,7 +13,7 @@
 namespace vok::test {
 
 inline std::unique_ptr<Workbook> OpenOk(const std::string& file) {
-    WorkbookOpenResult opened = OpenWorkbookFile(file);
+    WorkbookOpenResult opened = OpenWorkbookFile(file, OutputType::Xlsx);
     EXPECT_TRUE(opened.workbook) << opened.error;
     return std::move(opened.workbook);
 }

@@ -44,7 +44,8 @@ TEST(XlsxWorkbookTest, MissingOrEmptyFileBecomesANewSavedWorkbook) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
         EXPECT_EQ(entry.path().extension(), ".xlsx") << entry.path();
     }
-    WorkbookOpenResult nowhere = OpenWorkbookFile(dir.File("no/such/folder/a.xlsx"));
+    WorkbookOpenResult nowhere =
+        OpenWorkbookFile(dir.File("no/such/folder/a.xlsx"), OutputType::Xlsx);
     EXPECT_FALSE(nowhere.workbook);
     EXPECT_NE(nowhere.error.find("no/such/folder/a.xlsx"), std::string::npos) << nowhere.error;
 }
@@ -223,7 +224,7 @@ TEST(XlsxWorkbookTest, FilesThatAreNoWorkbookAreLeftUntouched) {
     for (const Case& c : cases) {
         std::string file = dir.File(c.name);
         WriteFile(file, c.content);
-        WorkbookOpenResult opened = OpenWorkbookFile(file);
+        WorkbookOpenResult opened = OpenWorkbookFile(file, OutputType::Xlsx);
         EXPECT_FALSE(opened.workbook) << c.name;
         EXPECT_NE(opened.error.find(file), std::string::npos) << opened.error;
         EXPECT_EQ(ReadFile(file), c.content) << c.name;
@@ -237,13 +238,13 @@ TEST(XlsxWorkbookTest, FilesThatAreNoWorkbookAreLeftUntouched) {
     std::string stripped = dir.File("stripped.xlsx");
     ASSERT_TRUE(zip->WriteCopy(stripped, {}, {"_rels/.rels"}, error)) << error;
     std::string before = ReadFile(stripped);
-    WorkbookOpenResult opened = OpenWorkbookFile(stripped);
+    WorkbookOpenResult opened = OpenWorkbookFile(stripped, OutputType::Xlsx);
     EXPECT_FALSE(opened.workbook);
     EXPECT_NE(opened.error.find("stripped.xlsx"), std::string::npos) << opened.error;
     EXPECT_EQ(ReadFile(stripped), before);
     // A folder by the name.
     std::filesystem::create_directory(dir.File("folder.xlsx"));
-    EXPECT_FALSE(OpenWorkbookFile(dir.File("folder.xlsx")).workbook);
+    EXPECT_FALSE(OpenWorkbookFile(dir.File("folder.xlsx"), OutputType::Xlsx).workbook);
 }
 
 TEST(XlsxWorkbookTest, FailedSaveKeepsTheEarlierFileAndNamesIt) {
@@ -279,16 +280,19 @@ TEST(XlsxWorkbookTest, LockFilesBesideTheWorkbookMarkItOpen) {
     EXPECT_FALSE(WorkbookIsLocked(dir.File("other.xlsx")));
 }
 
+// The name decides once, through OutputTypeOf, and the engine follows it.
 TEST(XlsxWorkbookTest, TheNameChoosesTheFormat) {
     TempDir dir;
     for (const char* name : {"a.xls", "b.XLS", "c.Xls"}) {
-        auto book = OpenOk(dir.File(name));
-        EXPECT_EQ(book->MaxRows(), 65'536) << name;
+        WorkbookOpenResult opened = OpenWorkbookFile(dir.File(name), *OutputTypeOf(name));
+        ASSERT_TRUE(opened.workbook) << opened.error;
+        EXPECT_EQ(opened.workbook->MaxRows(), 65'536) << name;
         EXPECT_EQ(ReadFile(dir.File(name)).substr(0, 4), "\xD0\xCF\x11\xE0") << name;
     }
     for (const char* name : {"d.xlsx", "e.XLSX", "g.xls.bak"}) {
-        auto book = OpenOk(dir.File(name));
-        EXPECT_EQ(book->MaxRows(), 1'048'576) << name;
+        WorkbookOpenResult opened = OpenWorkbookFile(dir.File(name), *OutputTypeOf(name));
+        ASSERT_TRUE(opened.workbook) << opened.error;
+        EXPECT_EQ(opened.workbook->MaxRows(), 1'048'576) << name;
         EXPECT_EQ(ReadFile(dir.File(name)).substr(0, 2), "PK") << name;
     }
 }

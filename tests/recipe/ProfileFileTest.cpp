@@ -55,12 +55,13 @@ TEST_F(ProfileFileTest, UpdatesInPlaceMatchingNamesWithoutCase) {
 TEST_F(ProfileFileTest, NewKeyEndsItsSectionAndNewSectionEndsTheFile) {
     WriteFile(path, CrLf({"[Header]", "Product=VOK", "", "[General]", "Name=x", "", ""}));
     ProfileFile file(path);
+    std::string error;
     file.Write("Header", "FileType", "RECIPE");
     file.Write("General", "Width", "");
     file.Write("Table 1", "ReadStartLine", "   Total");
     file.Write("Header", "FileFormat", "1.1");
     file.Write("Table 1", "Parsing", "  ---  ");
-    ASSERT_TRUE(file.Commit());
+    ASSERT_TRUE(file.Commit(error));
     EXPECT_EQ(ReadFile(path), CrLf({"[Header]", "Product=VOK", "FileType=RECIPE", "FileFormat=1.1",
                                     "", "[General]", "Name=x", "Width=", "", "", "[Table 1]",
                                     "ReadStartLine=   Total", "Parsing=  ---  "}));
@@ -71,6 +72,7 @@ TEST_F(ProfileFileTest, NewKeyEndsItsSectionAndNewSectionEndsTheFile) {
 
 TEST_F(ProfileFileTest, CreatesAMissingFileAndCommitsARunOnce) {
     ProfileFile file(path);
+    std::string error;
     EXPECT_EQ(file.Get("Header", "Product", "none"), "none");
     file.Write("Header", "Product", "VOK");
     file.Write("Header", "FileType", "EXPORT SPEC");
@@ -79,7 +81,7 @@ TEST_F(ProfileFileTest, CreatesAMissingFileAndCommitsARunOnce) {
     EXPECT_TRUE(file.Dirty());
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(file.Get("table 1", "NAME", "none"), "Sales");
-    ASSERT_TRUE(file.Commit());
+    ASSERT_TRUE(file.Commit(error));
     EXPECT_FALSE(file.Dirty());
     EXPECT_EQ(ReadFile(path), "[Header]\r\nProduct=VOK\r\nFileType=EXPORT SPEC\r\n"
                               "[Table 1]\r\nName=Sales\r\n");
@@ -95,6 +97,7 @@ TEST_F(ProfileFileTest, ReadsTheWayTheProfileFunctionsDo) {
     WriteFile(path, "[General]\nA = \"quoted value\" \n;B=comment\nC='x'\r\n[general]\nA=second\n"
                     "[]\nD=in empty section\n[Last]\nE=e\n");
     ProfileFile file(path);
+    std::string error;
     EXPECT_EQ(file.Get("General", "A", "d"), "quoted value");
     EXPECT_EQ(file.Get("General", "B", "d"), "d");
     EXPECT_EQ(file.Get("General", "C", "d"), "x");
@@ -105,7 +108,7 @@ TEST_F(ProfileFileTest, ReadsTheWayTheProfileFunctionsDo) {
     // section's bounds do not swallow the sections after it.
     file.Write("GENERAL", "F", "f");
     file.Write("", "E", "new");
-    ASSERT_TRUE(file.Commit());
+    ASSERT_TRUE(file.Commit(error));
     EXPECT_EQ(ReadFile(path),
               CrLf({"[General]", "A = \"quoted value\" ", ";B=comment", "C='x'", "F=f", "[general]",
                     "A=second", "[]", "D=in empty section", "E=new", "[Last]", "E=e"}));
@@ -136,7 +139,8 @@ TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileAndReportsFalse) {
     EXPECT_TRUE(RunUnprivileged([&] {
         ProfileFile file(locked);
         file.Write("General", "Name", "new");
-        return !file.Commit() && !WriteIniValue(locked, "General", "Other", "x");
+        std::string error;
+        return !file.Commit(error) && !WriteIniValue(locked, "General", "Other", "x");
     }));
     ::chmod(folder.c_str(), 0755);
     EXPECT_EQ(ReadFile(locked), old);
@@ -146,7 +150,8 @@ TEST_F(ProfileFileTest, FailedWriteLeavesTheOldFileAndReportsFalse) {
     // Once the folder can be written again, the same write goes through.
     ProfileFile file(locked);
     file.Write("General", "Name", "new");
-    EXPECT_TRUE(file.Commit());
+    std::string error;
+    EXPECT_TRUE(file.Commit(error));
     EXPECT_EQ(GetIniValue(locked, "General", "Name", ""), "new");
 }
 

@@ -1,4 +1,4 @@
-#include "support/TestSupport.h"
+#include "support/JobFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ TEST(Recipe, ResetGivesTwelveEmptyPeriods) {
     recipe.ResetRecipe();
     EXPECT_EQ(recipe.InputFileFirst, 1);
     EXPECT_EQ(recipe.InputFileLast, 1);
-    EXPECT_EQ(recipe.InputFileName, std::vector<std::string>(12));
+    EXPECT_EQ(recipe.InputFileName, std::vector<std::filesystem::path>(12));
     EXPECT_EQ(recipe.InputFileTitle, std::vector<std::string>(12));
 }
 
@@ -32,11 +32,11 @@ TEST(Recipe, FullFormRoundTripsEveryMember) {
         recipe.InputFileTitle[n] = "Month " + std::to_string(n + 1);
         recipe.InputFileName[n] = "m" + std::to_string(n + 1) + ".txt";
     }
-    recipe.SaveToFile(f.state, f.dir.File("q.rcp"));
+    EXPECT_TRUE(recipe.SaveToFile(f.messages, f.dir.File("q.rcp")));
 
     StateFixture g;
     clsRecipe& loaded = g.state.gRecipe;
-    loaded.LoadFromFile(g.state, f.dir.File("q.rcp"));
+    EXPECT_TRUE(loaded.LoadFromFile(g.messages, f.dir.File("q.rcp")));
     EXPECT_TRUE(g.messages.shown.empty()) << g.messages.Texts()[0];
     EXPECT_EQ(loaded.OutputFileTitle, "Quarter");
     EXPECT_EQ(loaded.OutputFileName, "q.xlsx");
@@ -55,7 +55,7 @@ TEST(Recipe, FullFormKeepsOnlyTheExactNumberFormats) {
               CrLf({"[Header]", "Product=VOK", "FileType=RECIPE", "FileFormat=1.1", "[Output File]",
                     "InputFileFirst=1", "InputFileLast=1", "WriteDataFormat=nearestcent",
                     "ExportSpecFileName=" + f.dir.File("none.t2x")}));
-    f.state.gRecipe.LoadFromFile(f.state, f.dir.File("r.rcp"));
+    LoadFullRecipe(f.state, f.dir.File("r.rcp"));
     EXPECT_EQ(f.state.gRecipe.WriteDataFormat, "");
     EXPECT_EQ(f.messages.Texts(),
               std::vector<std::string>{"Cannot find Export Specs file: " + f.dir.File("none.t2x")});
@@ -66,16 +66,15 @@ TEST(Recipe, ShortFormResetsTheRecipeAndRewritesTheWorkingSpecification) {
     clsRecipe& recipe = f.state.gRecipe;
     recipe.InputFileLast = 4;
     recipe.WriteDataFormat = "NearestDollar";
-    f.state.gInputFile = f.dir.File("report.txt");
-    WriteFile(f.state.ProgramFile("_ExportSpecs.t2x"), "old content that must go\r\n");
+    const std::filesystem::path specs = f.dir / "_ExportSpecs.t2x";
+    WriteFile(specs, "old content that must go\r\n");
     WriteFile(f.dir.File("r.rcp"), CrLf({"[Header]", "Product=VOK-B"}));
-    recipe.LoadFromFileShort(f.state, f.dir.File("r.rcp"));
+    recipe.LoadFromFileShort(f.messages, "", f.dir / "r.rcp", f.dir / "report.txt", specs, 8);
     EXPECT_EQ(recipe.InputFileLast, 1);
     EXPECT_EQ(recipe.WriteDataFormat, "");
     EXPECT_EQ(recipe.InputFileName[0], f.dir.File("report.txt"));
-    EXPECT_EQ(ReadFile(f.state.ProgramFile("_ExportSpecs.t2x")).find("old content"),
-              std::string::npos);
-    recipe.LoadFromFileShort(f.state, f.dir.File("missing.rcp"));
+    EXPECT_EQ(ReadFile(specs).find("old content"), std::string::npos);
+    recipe.LoadFromFileShort(f.messages, "", f.dir / "missing.rcp", f.dir / "report.txt", specs, 8);
     EXPECT_EQ(f.messages.Texts(),
               (std::vector<std::string>{"Cannot find recipe file: " + f.dir.File("missing.rcp"),
                                         "short format recipe file does not exist!"}));

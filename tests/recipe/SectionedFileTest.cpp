@@ -2,6 +2,7 @@
 // the small file and collection helpers beside them.
 #include "recipe/SectionedFile.h"
 
+#include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -120,7 +121,7 @@ TEST_F(SectionedFileTest, SequentialReadingContinuesFromThePosition) {
 }
 
 TEST_F(SectionedFileTest, HeaderCheckReportsOnlyTheFirstMismatch) {
-    RecordingMessages messages;
+    RecordingObserver messages;
     Make({"[Header]", "Product= vok ", "FileType=Recipe", "FileFormat=1.0"});
     EXPECT_FALSE(FileHeaderIsInvalid(messages, path, "VOK", "RECIPE", "1.0"));
     EXPECT_TRUE(messages.shown.empty());
@@ -168,7 +169,7 @@ TEST(SectionedHelpersTest, StringsAndCollections) {
     EXPECT_EQ(ReverseString("aé€"), "€éa");
     EXPECT_EQ(ReverseString(""), "");
 
-    RecordingMessages messages;
+    RecordingObserver messages;
     std::vector<std::string> items{"a", "b", "c"};
     EXPECT_TRUE(CollectionItemSet(messages, items, 3, "z"));
     EXPECT_EQ(items, (std::vector<std::string>{"a", "b", "z"}));

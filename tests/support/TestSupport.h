@@ -1,9 +1,5 @@
-// Helpers shared by the tests: temporary folders and files, and a program
-// state with recorded messages.
+// Helpers shared by the tests: temporary folders and files.
 #pragma once
-
-#include "app/ProgramState.h"
-#include "support/RecordingMessages.h"
 
 #include <filesystem>
 #include <string>
@@ -21,22 +17,16 @@ public:
 
     const std::filesystem::path& Path() const { return path_; }
     std::string File(std::string_view name) const { return (path_ / name).string(); }
+    std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
 
 private:
     std::filesystem::path path_;
 };
 
-void WriteFile(const std::string& path, std::string_view bytes);
-std::string ReadFile(const std::string& path);
+void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+std::string ReadFile(const std::filesystem::path& path);
 
 // CR LF between and after the lines.
 std::string CrLf(std::initializer_list<std::string_view> lines);
-
-// A program state whose program folder is a fresh temporary folder.
-struct StateFixture {
-    TempDir dir;
-    RecordingMessages messages;
-    ProgramState state{messages, dir.Path().string()};
-};
 
 } // namespace vok::test

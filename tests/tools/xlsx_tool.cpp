@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
         std::cerr << "usage: xlsx_tool FILE [commands]\n";
         return 1;
     }
-    WorkbookOpenResult opened = OpenWorkbookFile(argv[1]);
+    WorkbookOpenResult opened =
+        OpenWorkbookFile(argv[1], OutputTypeOf(argv[1]).value_or(OutputType::Xlsx));
     if (!opened.workbook) {
         std::cout << "error\t" << opened.error << "\n";
         return 2;

@@ -1,0 +1,80 @@
+#include "app/CommandLineObserver.h"
+
+#include "base/Clock.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fmt/format.h>
+
+namespace vok {
+
+bool CommandLineObserver::SetLogFile(const std::filesystem::path& path) {
+    if (path.empty()) return true;
+    logPath_ = path;
+    log_.reset(std::fopen(path.c_str(), "ab"));
+    if (log_) return true;
+    Show(fmt::format("Cannot write the log file {}: {}", path.string(), std::strerror(errno)),
+         MessageIcon::Critical);
+    return false;
+}
+
+void CommandLineObserver::Log(std::string_view text) {
+    if (!log_ || logFailed_) return;
+    fmt::print(log_.get(), "[{}] {}\n", FormatDateTime(std::time(nullptr)), text);
+    if (std::fflush(log_.get()) != 0) {
+        // Said once; the messages still reach standard error.
+        logFailed_ = true;
+        Show(fmt::format("Cannot write the log file {}: {}", logPath_.string(),
+                         std::strerror(errno)),
+             MessageIcon::Critical);
+    }
+}
+
+void CommandLineObserver::DisplayMessage(std::string_view text, MessageIcon, std::string_view,
+                                         MessageKind) {
+    fmt::print(stderr, "{}\n", text);
+    std::fflush(stderr);
+    Log(text);
+}
+
+bool CommandLineObserver::DisplayQuestion(std::string_view text, MessageIcon, std::string_view) {
+    // Only the stop question is asked here, and only after Ctrl+C.
+    fmt::print(stderr, "{} Yes\n", text);
+    Log(text);
+    return true;
+}
+
+bool CommandLineObserver::ProgressDue() {
+    const int64_t now = TickCount();
+    if (lastProgressTick_ != 0 && now - lastProgressTick_ < 250) return false;
+    lastProgressTick_ = now;
+    return true;
+}
+
+void CommandLineObserver::RowsDone(int64_t done, int64_t total) {
+    if (!verbose_ || (done != 0 && !ProgressDue())) return;
+    fmt::print(stderr, "{} row {} of {}\n", caption_, done + 1, total);
+}
+
+void CommandLineObserver::StatusChanged(StatusTarget target, std::string_view text) {
+    if (target == StatusTarget::Caption) caption_.assign(text);
+    if (!verbose_ || text.empty()) return;
+    // The panel's own label tells what the bare number is.
+    if (target == StatusTarget::ElapsedTime)
+        fmt::print(stderr, "Total Time (Sec): {}\n", text);
+    else
+        fmt::print(stderr, "{}\n", text);
+}
+
+void CommandLineObserver::FileFinished(const std::filesystem::path& input,
+                                       const std::filesystem::path& output,
+                                       const FileOutcome& outcome) {
+    if (outcome.kind == FileOutcome::Kind::Converted)
+        Log(fmt::format("Converted {} to {}", input.string(), output.string()));
+    else
+        Log(fmt::format("{} {}: {}", FileOutcomeName(outcome.kind), input.string(),
+                        outcome.reason));
+}
+
+} // namespace vok

@@ -1,0 +1,51 @@
+// The command line's observer of a job: every message goes to standard error
+// and the program never waits for a key; the stop question, which only Ctrl+C
+// raises here, is answered Yes. With a log file every message and the outcome
+// of every file are also written there with their date and time; in verbose
+// mode the progress texts go to standard error too.
+#pragma once
+
+#include "base/JobObserver.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace vok {
+
+class CommandLineObserver : public JobObserver {
+public:
+    // Opens the log for appending; false (after a message) when it cannot be written.
+    bool SetLogFile(const std::filesystem::path& path);
+    void SetVerbose(bool verbose) { verbose_ = verbose; }
+
+    void RowsDone(int64_t done, int64_t total) override;
+    void StatusChanged(StatusTarget target, std::string_view text) override;
+    void FileFinished(const std::filesystem::path& input, const std::filesystem::path& output,
+                      const FileOutcome& outcome) override;
+
+protected:
+    void DisplayMessage(std::string_view text, MessageIcon icon, std::string_view caption,
+                        MessageKind kind) override;
+    bool DisplayQuestion(std::string_view text, MessageIcon icon,
+                         std::string_view caption) override;
+
+private:
+    void Log(std::string_view text);
+    // A few progress lines a second are enough to follow a long table.
+    bool ProgressDue();
+
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileCloser> log_;
+    std::filesystem::path logPath_;
+    bool logFailed_ = false;
+    bool verbose_ = false;
+    std::string caption_;
+    int64_t lastProgressTick_ = 0;
+};
+
+} // namespace vok

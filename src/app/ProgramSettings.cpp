@@ -1,0 +1,53 @@
+#include "app/ProgramSettings.h"
+
+#include "base/Messages.h"
+#include "base/TextEncoding.h"
+#include "base/modUtilityFile.h"
+#include "base/modUtilityFileSystemObject.h"
+#include "base/modUtilityString.h"
+#include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
+
+#include <cstdlib>
+#include <system_error>
+
+namespace vok {
+
+ProgramSettings::ProgramSettings(std::filesystem::path programFolder)
+    : ProgramFolder(std::move(programFolder)), gErrorLogFile(ProgramFolder / "ErrorLog.txt"),
+      gConfigFile(ProgramFolder / "config.ini"), AutoRecipeFile(ProgramFolder / "_AutoRecipe.rcp"),
+      ExportSpecsFile(ProgramFolder / "_ExportSpecs.t2x"), LockFile(ProgramFolder / "vok.lock") {}
+
+void ProgramSettings::ReadSettings(Messages& messages) {
+    if (!FileExists(gConfigFile)) {
+        messages.Show(gConfigFile.string() + " can not be found!", MessageIcon::Critical);
+        return;
+    }
+    const ProfileFile config(gConfigFile);
+    auto flag = [&](std::string_view key, std::string_view defaultValue) {
+        return AsciiUpper(config.Get("General", key, defaultValue)) != "FALSE";
+    };
+    FormSettings& s = Settings;
+    s.bWarnedAboutTabsInFile = flag("bWarnedAboutTabsInFile", "FALSE");
+    s.bShowExcel = flag("bShowExcel", "TRUE");
+    s.bClearOutputFileBeforeProcessing = flag("bClearOutputFileBeforeProcessing", "TRUE");
+    s.sSheetTarget = config.Get("General", "sSheetTarget", "1");
+    // A tab size that is no whole number reads as the usual 8.
+    int32_t tabSize = 8;
+    s.lTabSize = ParseWholeNumber(config.Get("General", "lTabSize", "8"), tabSize) ? tabSize : 8;
+    s.UseRecipeFile =
+        AsciiUpper(Trim(GetIniValue(gConfigFile, "General", "UseRecipeFile", "NO"))) == "YES";
+}
+
+std::filesystem::path ProgramFolderPath() {
+    if (const char* home = std::getenv("VOK_HOME"); home && *home) {
+        if (!FolderExists(home)) MakeFolderPath(home);
+        return home;
+    }
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::filesystem::current_path(ec);
+    return exe.parent_path();
+}
+
+} // namespace vok

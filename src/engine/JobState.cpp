@@ -1,0 +1,84 @@
+#include "engine/JobState.h"
+
+#include "base/modUtilityFile.h"
+
+#include <fmt/format.h>
+
+namespace vok {
+
+JobState::JobState(JobObserver& observer_, StopRequest& stop)
+    : observer(observer_), messages(observer_), stop_(stop) {}
+
+void JobState::DoEvents() {
+    switch (stop_.Take()) {
+    case StopRequest::Kind::None:
+        return;
+    case StopRequest::Kind::Pause:
+        // The Pause button counts only while an export runs.
+        if (gExportRunning) StopRequested = true;
+        return;
+    case StopRequest::Kind::Stop:
+        Interrupted = true;
+        StopRequested = true;
+        return;
+    }
+}
+
+void JobState::SetStatus(StatusTarget target, std::string_view text) {
+    if (target == StatusTarget::Caption) caption_.assign(text);
+    observer.StatusChanged(target, text);
+}
+
+bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std::string_view text) {
+    if (!state.xlApp) return false;
+    Workbook& workbook = *state.xlApp;
+    const std::string file = state.gOutputFile.string();
+    switch (workbook.SetCellValue(sheet, row, column, text)) {
+    case CellWrite::Written:
+        return true;
+    case CellWrite::BeyondLastRow:
+        state.messages.Show(fmt::format("Cannot write row {} of sheet {}: the workbook {} holds "
+                                        "at most {} rows. The conversion of this file ends here.",
+                                        row, sheet, file, workbook.MaxRows()),
+                            MessageIcon::Critical);
+        break;
+    case CellWrite::BeyondLastColumn:
+        state.messages.Show(fmt::format("Cannot write column {} of sheet {}: the workbook {} "
+                                        "holds at most {} columns. The conversion of this file "
+                                        "ends here.",
+                                        column, sheet, file, workbook.MaxColumns()),
+                            MessageIcon::Critical);
+        break;
+    case CellWrite::TextTooLong:
+        state.messages.Show(fmt::format("Cannot write the cell at row {}, column {} of sheet {}: "
+                                        "its text is longer than the 32,767 characters a cell "
+                                        "holds. The conversion of this file ends here.",
+                                        row, column, sheet),
+                            MessageIcon::Critical);
+        break;
+    case CellWrite::NoSuchSheet:
+        state.messages.Show(fmt::format("The workbook {} has no sheet {}.", file, sheet),
+                            MessageIcon::Critical);
+        break;
+    }
+    state.ExportSpecs.FatalProcessError = true;
+    return false;
+}
+
+void LoadFullRecipe(JobState& state, const std::filesystem::path& file_name) {
+    clsRecipe& recipe = state.gRecipe;
+    // A recipe that cannot be read still leaves the specification the object names.
+    recipe.LoadFromFile(state.messages, file_name);
+    if (FileExists(recipe.ExportSpecFileName))
+        state.ExportSpecs.ReadFromFile(state, recipe.ExportSpecFileName);
+    else
+        state.messages.Show("Cannot find Export Specs file: " + recipe.ExportSpecFileName.string(),
+                            MessageIcon::None);
+}
+
+std::string ReadCell(JobState& state, int32_t sheet, int32_t row, int32_t column) {
+    if (!state.xlApp) return {};
+    return state.xlApp->CellText(sheet, row, column);
+}
+
+} // namespace vok

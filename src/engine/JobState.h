@@ -1,0 +1,76 @@
+// The state of the running job: the file being converted, the recipe and its
+// export specification, the line processor, the open workbook, the run flags
+// and the stop request. The job driver makes one for each job; nothing of it
+// outlives the job, and two jobs never share one.
+#pragma once
+
+#include "base/JobObserver.h"
+#include "base/StopRequest.h"
+#include "engine/clsExportSpecs.h"
+#include "engine/clsLineProcessor.h"
+#include "output/OutputType.h"
+#include "output/Workbook.h"
+#include "recipe/clsRecipe.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vok {
+
+class JobState {
+public:
+    JobState(JobObserver& observer, StopRequest& stop);
+
+    JobObserver& observer;
+    Messages& messages; // the observer, as the messages interface
+
+    // The file being converted and how it is read.
+    std::filesystem::path gInputFile;
+    std::filesystem::path gOutputFile;
+    std::filesystem::path gRecipeFile;
+    OutputType outputType = OutputType::Csv;
+    int32_t gTabSize = 8;
+
+    clsRecipe gRecipe;
+    clsExportSpecs ExportSpecs; // the recipe's export specification
+    clsLineProcessor LineProcessor;
+    std::unique_ptr<Workbook> xlApp; // the open workbook, while one is open
+
+    // The run flags: a stop asked for and seen, an export in progress, and a
+    // stop that holds until the job ends (Ctrl+C, closing the window).
+    bool StopRequested = false;
+    bool gExportRunning = false;
+    bool Interrupted = false;
+    int64_t lTotalTimeStart = 0;
+
+    // Takes a stop request made since the last call: where the design lets
+    // pending window events run.
+    void DoEvents();
+
+    // Sets a status text; the job remembers the caption it set, so that it
+    // can give back an earlier one without reading the window.
+    void SetStatus(StatusTarget target, std::string_view text);
+    const std::string& Caption() const { return caption_; }
+
+private:
+    StopRequest& stop_;
+    std::string caption_;
+};
+
+// Assigns a cell of the open workbook as typed input. When the workbook cannot
+// take it (past the format's last row or column) it shows the message, sets
+// the export specification's FatalProcessError and returns false.
+bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std::string_view text);
+
+// The full recipe form into the job: the recipe's own keys, then the export
+// specification file it names ("Cannot find Export Specs file: " when there is
+// none).
+void LoadFullRecipe(JobState& state, const std::filesystem::path& file_name);
+
+// A cell's value as text; "" when no workbook is open.
+std::string ReadCell(JobState& state, int32_t sheet, int32_t row, int32_t column);
+
+} // namespace vok

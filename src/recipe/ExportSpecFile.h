@@ -1,0 +1,63 @@
+// The export specification file (the long format, ".t2x") as the recipe
+// layer makes it: the expansion of a short-format recipe into it, the
+// short-format recipe made from the ">>" and "<<" marks of a report, and the
+// table and column sections, spelled here once for every writer.
+//
+// Expansion of a short-format recipe (FileConvertShortToLong), per table:
+//   read its keys from the recipe;
+//   upper-case the template; a template with "=", or one of the keywords
+//     "=", "=L", "=R", "-", reads the table from the report and is expanded
+//     to the table's width, then its "=" stretches are resolved;
+//   cut the template into fields and make one column per field, numbered
+//     from the recipe's first column;
+//   write the table and its columns to the long-format file.
+// The long-format file is written in memory and committed once at the end.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace vok {
+
+class JobObserver;
+class ProfileFile;
+
+// The header every export specification file carries.
+inline constexpr std::string_view kExportSpecProduct = "VOK";
+inline constexpr std::string_view kExportSpecFileType = "EXPORT SPEC";
+inline constexpr std::string_view kExportSpecFileFormat = "1.1";
+
+// Expands a short-format recipe into a long-format file, deriving layouts
+// from the report `textDataFile` where a template asks for it. `caption` is
+// the caption the progress texts build on; it is given back at the end.
+void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
+                            const std::filesystem::path& short_file,
+                            const std::filesystem::path& long_file,
+                            const std::filesystem::path& textDataFile, int32_t tabSize);
+
+// Writes a short-format recipe from the ">>" and "<<" marks of a report.
+void FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
+                     const std::filesystem::path& short_file);
+
+// The keys of a table section "Table n", in the order readers expect.
+struct TableSectionKeys {
+    std::string_view ReadStartLine;
+    int32_t ReadStartLineOffset = 0;
+    std::string_view ReadEndLine;
+    int32_t ReadEndLineOffset = 0;
+    int32_t TotalColumns = 0;
+};
+void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSectionKeys& keys);
+
+// The keys of a column section "Table n Col c".
+struct ColumnSectionKeys {
+    int32_t ReadColumnStart = 1;
+    int32_t ReadColumnEnd = 1;
+    std::string_view WriteColumn;
+    std::string_view PeriodOperator;
+};
+void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
+                        const ColumnSectionKeys& keys);
+
+} // namespace vok
