@@ -8,7 +8,6 @@
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
 #include "engine/JobState.h"
-#include "layout/clsTableParser.h"
 #include "output/CsvWriter.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"

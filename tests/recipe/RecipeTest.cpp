@@ -1,9 +1,21 @@
-#include "support/JobFixture.h"
+#include "recipe/clsRecipe.h"
+
+#include "support/RecordingObserver.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace vok::test {
 namespace {
+
+// A recipe, its messages and a folder for its files.
+struct StateFixture {
+    TempDir dir;
+    RecordingObserver messages;
+    struct {
+        clsRecipe gRecipe;
+    } state;
+};
 
 TEST(Recipe, ResetGivesTwelveEmptyPeriods) {
     StateFixture f;
@@ -47,18 +59,6 @@ TEST(Recipe, FullFormRoundTripsEveryMember) {
     EXPECT_EQ(loaded.Sheet2Name, "Summary");
     EXPECT_EQ(loaded.InputFileTitle, recipe.InputFileTitle);
     EXPECT_EQ(loaded.InputFileName, recipe.InputFileName);
-}
-
-TEST(Recipe, FullFormKeepsOnlyTheExactNumberFormats) {
-    StateFixture f;
-    WriteFile(f.dir.File("r.rcp"),
-              CrLf({"[Header]", "Product=VOK", "FileType=RECIPE", "FileFormat=1.1", "[Output File]",
-                    "InputFileFirst=1", "InputFileLast=1", "WriteDataFormat=nearestcent",
-                    "ExportSpecFileName=" + f.dir.File("none.t2x")}));
-    LoadFullRecipe(f.state, f.dir.File("r.rcp"));
-    EXPECT_EQ(f.state.gRecipe.WriteDataFormat, "");
-    EXPECT_EQ(f.messages.Texts(),
-              std::vector<std::string>{"Cannot find Export Specs file: " + f.dir.File("none.t2x")});
 }
 
 TEST(Recipe, ShortFormResetsTheRecipeAndRewritesTheWorkingSpecification) {
