@@ -16,13 +16,15 @@ namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
 
-// Reads the whole file once to learn whether it is UTF-8.
-bool FileIsUtf8(int fd, char* buffer, size_t capacity) {
+// Reads the whole file once to learn whether it is UTF-8; `error` gets the
+// errno of a read that failed.
+bool FileIsUtf8(int fd, char* buffer, size_t capacity, int& error) {
     Utf8Validator validator;
     for (;;) {
         const ssize_t got = ::read(fd, buffer, capacity);
         if (got < 0) {
             if (errno == EINTR) continue;
+            error = errno;
             return false;
         }
         if (got == 0) break;
@@ -49,9 +51,11 @@ TextReader::TextReader(const std::filesystem::path& path) {
     const auto size = static_cast<size_t>(info.st_size);
     capacity_ = std::clamp<size_t>(size + 1, 4096, kBufferSize);
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
-    encoding_ =
-        FileIsUtf8(fd_, buffer_.get(), capacity_) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+    int error = 0;
+    encoding_ = FileIsUtf8(fd_, buffer_.get(), capacity_, error) ? TextEncoding::Utf8
+                                                                 : TextEncoding::Windows1252;
     Rewind();
+    if (error != 0) Fail(error);
 }
 
 TextReader::~TextReader() {
@@ -75,9 +79,21 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
     eof_ = other.eof_;
     atStart_ = other.atStart_;
     readFailed_ = other.readFailed_;
+    readError_ = other.readError_;
     linesRead_ = other.linesRead_;
     scratch_ = std::move(other.scratch_);
     return *this;
+}
+
+void TextReader::Fail(int error) {
+    // The first failure is the one worth telling; what follows is its echo.
+    if (!readFailed_) readError_ = error;
+    readFailed_ = true;
+    eof_ = true;
+}
+
+std::string TextReader::ReadError() const {
+    return readFailed_ ? std::strerror(readError_) : std::string();
 }
 
 void TextReader::Close() {
@@ -87,7 +103,7 @@ void TextReader::Close() {
 
 void TextReader::Rewind() {
     if (fd_ < 0) return;
-    if (::lseek(fd_, 0, SEEK_SET) < 0) readFailed_ = true;
+    if (::lseek(fd_, 0, SEEK_SET) < 0) Fail(errno);
     begin_ = end_ = 0;
     eof_ = false;
     atStart_ = true;
@@ -113,8 +129,7 @@ bool TextReader::Fill() {
         const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
         if (got < 0) {
             if (errno == EINTR) continue;
-            readFailed_ = true;
-            eof_ = true;
+            Fail(errno);
             return false;
         }
         if (got == 0) {

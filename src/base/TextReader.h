@@ -48,13 +48,17 @@ public:
     // Number of lines read (or skipped) since opening or the last rewind.
     int64_t LinesRead() const { return linesRead_; }
 
-    // True when a read failed after opening (the file shrank, a device error).
+    // True when a read failed after opening (a device error, a file that
+    // vanished from a network folder); the lines read so far are all there is.
     bool ReadFailed() const { return readFailed_; }
+    // Why the read failed ("Input/output error"); empty when none did.
+    std::string ReadError() const;
 
     void Close();
 
 private:
     bool Fill();
+    void Fail(int error);
     bool NextRawLine(std::string_view& raw);
 
     int fd_ = -1;
@@ -66,6 +70,7 @@ private:
     bool eof_ = false; // the file has no more bytes beyond the buffer
     bool atStart_ = true;
     bool readFailed_ = false;
+    int readError_ = 0;
     int64_t linesRead_ = 0;
     std::string scratch_; // lines that span a buffer refill, and decoded lines
 };

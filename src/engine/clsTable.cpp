@@ -97,6 +97,18 @@ std::filesystem::path PeriodFile(JobState& state, int32_t period) {
     return names[static_cast<size_t>(period - 1)];
 }
 
+// A report that could not be read to its end: said once, and the run ends,
+// for a table cut short by a device error is no complete output.
+bool ReadFailed(JobState& state, const TextReader& input, const std::filesystem::path& file,
+                int32_t table) {
+    if (!input.ReadFailed()) return false;
+    state.messages.Show(fmt::format("Cannot read the report {}: {}. Table {} is incomplete.",
+                                    file.string(), input.ReadError(), table),
+                        MessageIcon::Critical);
+    state.ExportSpecs.FatalProcessError = true;
+    return true;
+}
+
 } // namespace
 
 void clsTable::Process(JobState& state, CsvWriter* csv) {
@@ -107,6 +119,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     TextReader input(keyFile);
     // 2-3. The start key text, searched from line 1.
     const int64_t startFound = find_key_line(input, KeyTexts{ReadStartLine, {}, {}, {}});
+    if (ReadFailed(state, input, keyFile, number_)) return;
     if (startFound == 0) {
         messages.Show("Error in Table specs: Can not find ReadStartLine: " + ReadStartLine,
                       MessageIcon::Critical);
@@ -117,6 +130,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     // 4-5. The end key text, searched again from line 1.
     input.Rewind();
     const int64_t endFound = find_key_line(input, KeyTexts{ReadEndLine, {}, {}, {}});
+    if (ReadFailed(state, input, keyFile, number_)) return;
     if (endFound == 0) {
         messages.Show("Error in Table specs: Can not find ReadEndLine: " + ReadEndLine,
                       MessageIcon::Critical);
@@ -219,6 +233,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
         }
         ++done;
     }
+    ReadFailed(state, input, rowFile, number_);
     // 11-12. The write pointer moves below the rows written.
     specs.setWritePointer(messages, 1, top + static_cast<int32_t>(done));
     WriteTableTopRow = top;

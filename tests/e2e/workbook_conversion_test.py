@@ -1,5 +1,6 @@
 """End-to-end conversions into workbooks: the real program writes .xlsx and
-.xls files, and readers nobody here wrote (openpyxl, xlrd) check them."""
+.xls files, and readers nobody here wrote (openpyxl, xlrd) check them. Every
+test runs twice, once in each command-line syntax, with folder paths."""
 
 import os
 import shutil
@@ -37,9 +38,18 @@ class WorkbookConversion(unittest.TestCase):
             f.write(text)
         return self.path(name)
 
-    def vok(self, *args):
+    SYNTAX = "linux"
+    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-s": "/S", "-g": "/G",
+                "-l": "/L", "-w": "/W", "-t": "/T"}
+
+    def vok(self, *args, cwd=None):
+        """Runs vok with Linux-style arguments, or their switch-syntax spelling
+        (backslashes between folders) in the switch-syntax run of the tests."""
+        if self.SYNTAX == "switch":
+            args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
         done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False,
+                              cwd=cwd or self.dir)
         return done.returncode, done.stderr.decode()
 
     def marked(self, rows, template="---------- --------------------"):
@@ -154,6 +164,37 @@ class WorkbookConversion(unittest.TestCase):
         self.assertIn(out, err)
         with open(out, newline="") as f:
             self.assertEqual(f.read(), "these are my notes, not a workbook\r\n")
+
+
+    def test_workbook_goes_where_the_path_says_and_lock_files_count(self):
+        # Fault: in the switch syntax an .xlsx output was written to a file
+        # literally named "\tmp\d\out.xlsx" in the current folder, and the
+        # lock-file check looked there too.
+        current = os.path.join(self.dir, "current")
+        os.mkdir(current)
+        report = self.marked(["x          5"])
+        code, err = self.vok("-i", report, "-o", self.path("out.xlsx"), cwd=current)
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(os.listdir(current), [])
+        self.assertEqual(self.values(self.path("out.xlsx")), [["x          ", 5]])
+        self.write(".~lock.out.xlsx#", "someone has it open")
+        code, err = self.vok("-i", self.marked(["y          6"]), "-o", self.path("out.xlsx"),
+                             cwd=current)
+        self.assertEqual(code, 1)
+        self.assertIn("Microsoft Excel is already open", err)
+        self.assertEqual(self.values(self.path("out.xlsx")), [["x          ", 5]])
+
+    def test_a_folder_name_never_decides_the_output_type(self):
+        # Fault: "-o d/my.csv.d/out.xlsx" wrote CSV text into out.xlsx.
+        os.mkdir(self.path("my.csv.d"))
+        out = os.path.join(self.path("my.csv.d"), "out.xlsx")
+        code, err = self.vok("-i", self.marked(["x          5"]), "-o", out)
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(self.values(out), [["x          ", 5]])
+
+
+class WorkbookConversionSwitchSyntax(WorkbookConversion):
+    SYNTAX = "switch"
 
 
 if __name__ == "__main__":

@@ -14,7 +14,7 @@
 namespace vok::test {
 
 RunResult RunVok(const std::vector<std::string>& args, const std::string& home,
-                 const std::string& cwd) {
+                 const std::string& cwd, RunAs who) {
     TempDir capture;
     const std::string outFile = capture.File("out"), errFile = capture.File("err");
     RunResult result;
@@ -28,6 +28,8 @@ RunResult RunVok(const std::vector<std::string>& args, const std::string& home,
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        if (who == RunAs::Nobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126);
         std::vector<char*> argv;
         std::string program = VOK_PROGRAM;
         argv.push_back(program.data());

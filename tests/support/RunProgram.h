@@ -14,8 +14,12 @@ struct RunResult {
     std::string err;
 };
 
-// `home` becomes VOK_HOME; `cwd`, when not empty, the current folder.
+enum class RunAs { Caller, Nobody };
+
+// `home` becomes VOK_HOME; `cwd`, when not empty, the current folder. With
+// RunAs::Nobody a root caller runs the program as the unprivileged user, so
+// that file permissions count.
 RunResult RunVok(const std::vector<std::string>& args, const std::string& home,
-                 const std::string& cwd = {});
+                 const std::string& cwd = {}, RunAs who = RunAs::Caller);
 
 } // namespace vok::test
