@@ -391,29 +391,10 @@ bool AddCurrency(Currency a, Currency b, Currency& sum) {
     return !__builtin_add_overflow(a, b, &sum);
 }
 
-std::string CurrencyToPlainText(Currency value) {
-    std::string out;
-    AppendPlain(out, FromCurrency(value));
-    return out;
-}
-
 std::string DoubleToPlainText(double value) {
     std::string out;
     Decimal d;
     if (FromDouble(value, d)) AppendPlain(out, d);
-    return out;
-}
-
-std::string FormatCurrency(Currency value, int32_t decimals) {
-    std::string out;
-    AppendFormatted(out, FromCurrency(value), decimals);
-    return out;
-}
-
-std::string FormatDouble(double value, int32_t decimals) {
-    std::string out;
-    Decimal d;
-    if (FromDouble(value, d)) AppendFormatted(out, d, decimals);
     return out;
 }
 
@@ -442,12 +423,6 @@ void FormatDoubleByWriteDataFormatInto(std::string& out, double value,
 std::string FormatByWriteDataFormat(Currency value, std::string_view writeDataFormat) {
     std::string out;
     FormatByWriteDataFormatInto(out, value, writeDataFormat);
-    return out;
-}
-
-std::string FormatDoubleByWriteDataFormat(double value, std::string_view writeDataFormat) {
-    std::string out;
-    FormatDoubleByWriteDataFormatInto(out, value, writeDataFormat);
     return out;
 }
 

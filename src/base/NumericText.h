@@ -55,24 +55,17 @@ bool ToCurrency(std::string_view text, Currency& value);
 // Adds with a range check; false on overflow.
 bool AddCurrency(Currency a, Currency b, Currency& sum);
 
-// A plain decimal number: leading minus, "." only when needed, no thousands
-// separators, no trailing zeros (1234.5, 1200, -12).
-std::string CurrencyToPlainText(Currency value);
-// The same for a double, with up to 15 significant digits and never an
-// exponent; "" for infinities and NaN.
+// A plain decimal number for a double, with up to 15 significant digits and
+// never an exponent; "" for infinities and NaN.
 std::string DoubleToPlainText(double value);
 
-// "#,##0" (decimals 0) or "#,##0.00" (decimals 2); any decimals from 0 to 4
-// work: halves rounded away from zero, "," between thousands, a minus before
-// negative values (also where they round to zero, as spreadsheets show them).
-std::string FormatCurrency(Currency value, int32_t decimals);
-// The same for a double, rounded from its 15 significant digits.
-std::string FormatDouble(double value, int32_t decimals);
-
 // The text written for a sum by the recipe's number format: "NearestDollar"
-// gives "#,##0", "NearestCent" "#,##0.00", anything else the plain number.
+// gives "#,##0", "NearestCent" "#,##0.00", anything else the plain number
+// (leading minus, "." only when needed, no separators, no trailing zeros).
+// Halves round away from zero, "," separates thousands, and a minus stands
+// before negative values also where they round to zero, as spreadsheets show
+// them. Doubles are rounded from their 15 significant digits.
 std::string FormatByWriteDataFormat(Currency value, std::string_view writeDataFormat);
-std::string FormatDoubleByWriteDataFormat(double value, std::string_view writeDataFormat);
 
 // The same into a buffer the caller reuses, for per-cell work.
 void FormatByWriteDataFormatInto(std::string& out, Currency value,

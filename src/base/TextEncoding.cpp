@@ -8,10 +8,10 @@ namespace {
 
 // Code points of Windows-1252 bytes 0x80 to 0x9F; undefined bytes keep their
 // C1 code point so that they survive a round trip.
-constexpr char16_t kHigh1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kHigh1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 } // namespace
 
@@ -47,10 +47,14 @@ bool Utf8Validator::Feed(const char* data, size_t size) {
             if (p >= end) break;
             const unsigned char c = *p++;
             if (c < 0x80) continue;
-            if (c >= 0xC2 && c <= 0xDF) pending_ = 1;
-            else if (c >= 0xE0 && c <= 0xEF) pending_ = 2;
-            else if (c >= 0xF0 && c <= 0xF4) pending_ = 3;
-            else return valid_ = false;
+            if (c >= 0xC2 && c <= 0xDF)
+                pending_ = 1;
+            else if (c >= 0xE0 && c <= 0xEF)
+                pending_ = 2;
+            else if (c >= 0xF0 && c <= 0xF4)
+                pending_ = 3;
+            else
+                return valid_ = false;
             lead_ = c;
             firstCont_ = true;
             continue;
@@ -90,17 +94,13 @@ void AppendUtf8(std::string& out, char32_t c) {
 void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes) {
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80) out.push_back(ch);
-        else if (b < 0xA0) AppendUtf8(out, kHigh1252[b - 0x80]);
-        else AppendUtf8(out, b);
+        if (b < 0x80)
+            out.push_back(ch);
+        else if (b < 0xA0)
+            AppendUtf8(out, kHigh1252[b - 0x80]);
+        else
+            AppendUtf8(out, b);
     }
-}
-
-std::string Windows1252ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    AppendWindows1252AsUtf8(out, bytes);
-    return out;
 }
 
 bool AppendUtf8AsWindows1252(std::string& out, std::string_view text) {
@@ -142,7 +142,8 @@ std::string_view CharSubstr(std::string_view text, size_t start, size_t count) {
         size_t i = from;
         while (chars > 0 && i < text.size()) {
             ++i;
-            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+                ++i;
             --chars;
         }
         return i;
@@ -160,11 +161,22 @@ std::u32string ToUtf32(std::string_view text) {
         const auto c = static_cast<unsigned char>(text[i]);
         char32_t cp;
         int extra;
-        if (c < 0x80) { cp = c; extra = 0; }
-        else if (c >= 0xF0) { cp = c & 0x07; extra = 3; }
-        else if (c >= 0xE0) { cp = c & 0x0F; extra = 2; }
-        else if (c >= 0xC0) { cp = c & 0x1F; extra = 1; }
-        else { cp = 0xFFFD; extra = 0; }
+        if (c < 0x80) {
+            cp = c;
+            extra = 0;
+        } else if (c >= 0xF0) {
+            cp = c & 0x07;
+            extra = 3;
+        } else if (c >= 0xE0) {
+            cp = c & 0x0F;
+            extra = 2;
+        } else if (c >= 0xC0) {
+            cp = c & 0x1F;
+            extra = 1;
+        } else {
+            cp = 0xFFFD;
+            extra = 0;
+        }
         ++i;
         while (extra-- > 0 && i < text.size()) {
             cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
@@ -178,7 +190,8 @@ std::u32string ToUtf32(std::string_view text) {
 std::string ToUtf8(std::u32string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const char32_t c : text) AppendUtf8(out, c);
+    for (const char32_t c : text)
+        AppendUtf8(out, c);
     return out;
 }
 

@@ -34,8 +34,8 @@ private:
     bool firstCont_ = true; // the next continuation byte is the first after the lead
 };
 
+// Decodes Windows-1252 bytes, appending them to UTF-8 text.
 void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes);
-std::string Windows1252ToUtf8(std::string_view bytes);
 
 // Encodes UTF-8 text as Windows-1252; a character without a code there
 // becomes "?" and the result is false.

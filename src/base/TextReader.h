@@ -45,9 +45,6 @@ public:
     // Back to the first line; the encoding found at opening is kept.
     void Rewind();
 
-    // Number of lines read (or skipped) since opening or the last rewind.
-    int64_t LinesRead() const { return linesRead_; }
-
     // True when a read failed after opening (a device error, a file that
     // vanished from a network folder); the lines read so far are all there is.
     bool ReadFailed() const { return readFailed_; }

@@ -14,10 +14,6 @@ std::filesystem::path PathFromSwitchSyntax(std::string_view text) {
     return std::filesystem::path(native);
 }
 
-bool HasWildCard(const std::filesystem::path& path) {
-    return path.native().find_first_of("*?") != std::string::npos;
-}
-
 bool FileExists(const std::filesystem::path& path) {
     const std::string_view trimmed = Trim(path.native());
     if (trimmed.empty()) return false;

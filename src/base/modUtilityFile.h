@@ -24,7 +24,4 @@ bool FolderExists(const std::filesystem::path& folder);
 // Everything up to and including the last separator; empty when there is none.
 std::filesystem::path FolderOfPath(const std::filesystem::path& path);
 
-// True when the path holds a wild card ("*" or "?").
-bool HasWildCard(const std::filesystem::path& path);
-
 } // namespace vok

@@ -190,12 +190,12 @@ void clsCon::Process(JobState& state) {
 }
 
 void clsCon::MergeAccounts(JobState& state) {
-    // 1.
+    // 1. There must be departments to merge.
     if (DepartmentsCollection.empty()) {
         state.messages.Show("No Departments to consolidate in clsCon!", MessageIcon::Critical);
         return;
     }
-    // 2.
+    // 2. The account lists start empty.
     AccNames.clear();
     AccReadRowNumbers.clear();
     DupAccReadRowNumbers.clear();
@@ -285,7 +285,7 @@ bool clsCon::CopyCell(JobState& state, int32_t read_row, int32_t write_row, int3
         return true;
     }
 
-    // 6.
+    // 6. The sum, formatted as the recipe asks, goes to sheet 2.
     return WriteCell(state, 2, write_row, column,
                      FormatByWriteDataFormat(sum, state.gRecipe.WriteDataFormat));
 }

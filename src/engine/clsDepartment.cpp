@@ -61,7 +61,7 @@ void clsDepartment::WriteToFile(ProfileFile& file, int32_t con_number, int32_t d
 void clsDepartment::ReadAccountNames(JobState& state, int32_t table_start_row,
                                      int32_t table_end_row, const std::string& accounts_column) {
     Messages& messages = state.messages;
-    // 1.
+    // 1. The lists start empty.
     AccountsNames.clear();
     AccReadRowNumbers.clear();
 

@@ -150,7 +150,7 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
         state.SetStatus(StatusTarget::ElapsedTime,
                         FormatElapsedSeconds(TickCount() - state.lTotalTimeStart));
         if (item == "Title" && t < TitlesCollection.size()) {
-            // 5.2.
+            // 5.2. A title: progress, then its lines into the workbook.
             ++t;
             state.DoEvents();
             state.SetStatus(StatusTarget::Caption,
@@ -158,7 +158,7 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
             if (!csv) TitlesCollection[t - 1].Process(state);
             if (FatalProcessError) break;
         } else if (item == "Table" && k < TablesCollection.size()) {
-            // 5.3.
+            // 5.3. A table: progress, then its rows.
             ++k;
             state.DoEvents();
             state.SetStatus(StatusTarget::Caption, fmt::format(" Exporting Table {}:", k));
@@ -180,14 +180,14 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
             }
             if (FatalProcessError) break;
         } else {
-            // 5.5.
+            // 5.5. A section of no known kind ends the run.
             messages.Show("invalid section type in clsExportSpecs.Process!", MessageIcon::Critical);
             break;
         }
-        // 5.6.
+        // 5.6. A stop that was asked for and confirmed ends the run.
         if (state.StopRequested) break;
     }
-    // 6.
+    // 6. The export is over; Pause no longer applies.
     state.gExportRunning = false;
 }
 

@@ -47,10 +47,6 @@ public:
     void PropertyPrintCons() const {}
     void PropertyPrintTables() const {}
 
-    int32_t TitleCount() const { return titleCount_; }
-    int32_t TableCount() const { return tableCount_; }
-    int32_t ConsolidationCount() const { return conCount_; }
-
 private:
     void BuildSectionSequence(const std::filesystem::path& file_name);
 

@@ -61,13 +61,13 @@ void clsLineProcessor::StoreRow(size_t index, std::string_view line, int32_t tab
 }
 
 void clsLineProcessor::ReadRow(JobState& state, int64_t row, int32_t tabSize) {
-    // 1.
+    // 1. Lines are numbered from 1.
     if (row < 1) {
         state.messages.Show(" invalid Row number in clsLineProcessor.ReadRow!",
                             MessageIcon::Critical);
         return;
     }
-    // 2.
+    // 2. The slots of all periods are emptied.
     ClearRows();
     // 3. Periods outside 1 to 12 have no slot: one message for all of them.
     const clsRecipe& recipe = state.gRecipe;
@@ -176,7 +176,7 @@ void clsLineProcessor::SumFields(JobState& state, int32_t code, int64_t start, i
                               std::to_string(recipe.InputFileLast) + " in ProcessField!");
         return;
     }
-    // 1.
+    // 1. The sum of the periods starts at zero.
     Currency sum = 0;
     int32_t count = 0;
     bool allNumeric = true;

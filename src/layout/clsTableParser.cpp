@@ -45,23 +45,23 @@ void clsTableParser::ReadFromFile(const std::filesystem::path& fileName, std::st
 void clsTableParser::LoadRows(const std::filesystem::path& fileName, std::string_view topMarker,
                               int32_t topOffset, std::string_view botMarker, int32_t botOffset,
                               int32_t tabSize) {
-    // 1.
+    // 1. Nothing of an earlier table stays.
     Reset();
     // 2-4. A file that cannot be opened is an empty source: no key line is found.
     {
         TextReader file = file_open_for_input(fileName);
         FindMarkerLines(file, topMarker, botMarker);
     }
-    // 5.
+    // 5. Both key lines found, the bottom one not above the top one.
     if (MarkerBotLoc < 1 || MarkerTopLoc < 1 || MarkerBotLoc < MarkerTopLoc) {
         Reset();
         return;
     }
-    // 6.
+    // 6. The data lines lie at the key lines plus their offsets.
     DataTopLoc = MarkerTopLoc + topOffset;
     DataBotLoc = MarkerBotLoc + botOffset;
     const int64_t rowCount = DataBotLoc - DataTopLoc + 1;
-    // 7.
+    // 7. A derived layout reads at most 9,999 rows.
     if (rowCount > kMaxRows) {
         messages_.Show("Error: A table must have no more than 9999 rows!", MessageIcon::None);
         Reset();
@@ -70,7 +70,7 @@ void clsTableParser::LoadRows(const std::filesystem::path& fileName, std::string
     // 8. Lines past the end of the file stay empty.
     std::vector<std::string> staged(static_cast<size_t>(std::max<int64_t>(rowCount, 0)));
     file_read(messages_, staged, fileName, DataTopLoc, rowCount);
-    // 9.
+    // 9. Tabs expanded, each row ended by a blank; the widest row is the table's width.
     TextRows.reserve(staged.size());
     size_t width = 0;
     for (std::string& row : staged) {
@@ -83,7 +83,7 @@ void clsTableParser::LoadRows(const std::filesystem::path& fileName, std::string
         throw std::length_error("table row too long");
     }
     TableWidth = static_cast<int32_t>(width);
-    // 10.
+    // 10. Every row padded with blanks to the table's width.
     for (std::string& row : TextRows) {
         const auto length = static_cast<int64_t>(CharCount(row));
         string_append_repeat(row, " ", TableWidth - length);
@@ -92,7 +92,7 @@ void clsTableParser::LoadRows(const std::filesystem::path& fileName, std::string
 
 void clsTableParser::FindMarkerLines(TextReader& file, std::string_view topMarker,
                                      std::string_view botMarker) {
-    // 1-2.
+    // 1-2. The top key line, from the start of the file.
     const int64_t top = find_key_line(file, KeyTexts{topMarker, {}, {}, {}});
     if (top == 0) return;
     MarkerTopLoc = top;
@@ -100,7 +100,7 @@ void clsTableParser::FindMarkerLines(TextReader& file, std::string_view topMarke
     if (!topMarker.empty() && topMarker.find(botMarker) != std::string_view::npos) {
         MarkerBotLoc = top;
     }
-    // 4.
+    // 4. The bottom key line, searched on from the top one.
     const int64_t further = find_key_line(file, KeyTexts{botMarker, {}, {}, {}});
     if (further != 0) MarkerBotLoc = top + further;
 }
@@ -175,7 +175,7 @@ std::string clsTableParser::BuildTemplate(const std::vector<char>& blank, int32_
 std::string clsTableParser::VariableToFixedTemplate(std::string_view templ) {
     const std::u32string chars = ToUtf32(templ);
     const std::u32string_view t = chars;
-    // 1.
+    // 1. The fields of the template.
     std::vector<int32_t> colStart;
     std::vector<int32_t> colEnd;
     std::vector<std::string> colOp;
@@ -187,12 +187,12 @@ std::string clsTableParser::VariableToFixedTemplate(std::string_view templ) {
     std::vector<char> cutBlank;
     int32_t previousEnd = 0;
     for (size_t f = 0; f < colStart.size(); ++f) {
-        // 2.
+        // 2. The piece of template from the end of the previous field to this one's end.
         const int32_t s = colStart[f];
         const int32_t e = colEnd[f];
         const std::u32string_view piece =
             t.substr(static_cast<size_t>(previousEnd), static_cast<size_t>(e - previousEnd));
-        // 3.
+        // 3. A piece without "=" is fixed: it passes as written.
         if (piece.find(U'=') == std::u32string_view::npos) {
             result.append(piece);
             previousEnd = e;
@@ -219,7 +219,7 @@ std::string clsTableParser::VariableToFixedTemplate(std::string_view templ) {
                     IsBlankColumn(tableBlank, static_cast<int32_t>(s - 1 + column)) ? 1 : 0;
             }
         }
-        // 4.3
+        // 4.3 The sub-layout from the blank columns.
         std::string built = BuildTemplate(cutBlank, width);
         // 4.4 Reversal put each separator in front of its field; make it close
         // the field again and end the sub-layout on a separator.
@@ -230,12 +230,12 @@ std::string clsTableParser::VariableToFixedTemplate(std::string_view templ) {
                 built.back() = ' ';
             }
         }
-        // 4.5
+        // 4.5 The sub-layout takes the piece's place, after the blanks before the field.
         result.append(static_cast<size_t>(s - previousEnd - 1), U' ');
         result.append(built.begin(), built.end());
         previousEnd = e;
     }
-    // 5.
+    // 5. The fixed template, back in UTF-8.
     return ToUtf8(result);
 }
 
@@ -248,11 +248,11 @@ bool clsTableParser::analyze_template(std::string_view templ, std::vector<int32_
 bool clsTableParser::AnalyzeTemplate(std::u32string_view templ, std::vector<int32_t>& colStart,
                                      std::vector<int32_t>& colEnd,
                                      std::vector<std::string>& colOp) {
-    // 1.
+    // 1. The lists start empty.
     colStart.clear();
     colEnd.clear();
     colOp.clear();
-    // 2-4.
+    // 2-4. A field starts at a character after a blank and ends at the next blank.
     const auto length = static_cast<int32_t>(templ.size());
     bool inField = false;
     for (int32_t pos = 1; pos <= length; ++pos) {
@@ -270,7 +270,7 @@ bool clsTableParser::AnalyzeTemplate(std::u32string_view templ, std::vector<int3
             colEnd.push_back(pos);
         }
     }
-    // 5.
+    // 5. Every field that was opened must have been closed.
     if (colStart.size() == colEnd.size()) return !colStart.empty();
     if (colStart.size() == colEnd.size() + 1) {
         colEnd.push_back(length); // a field opened on the last position

@@ -24,7 +24,6 @@ public:
     uint32_t Add(std::string_view utf8);
 
     uint32_t UniqueCount() const { return static_cast<uint32_t>(wide_.size()); }
-    uint32_t ReferenceCount() const { return references_; }
     std::u16string_view String(uint32_t index) const;
 
     // Appends SST with its CONTINUE records, then EXTSST. The buffer's offsets

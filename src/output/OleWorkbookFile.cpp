@@ -9,11 +9,19 @@
 #include <filesystem>
 #include <gsf/gsf.h>
 #include <memory>
+#include <mutex>
 #include <unistd.h>
 
 namespace vok {
 
 namespace {
+
+// The container library sets itself up once per process, whichever job's
+// thread gets here first.
+void InitialiseGsf() {
+    static std::once_flag once;
+    std::call_once(once, [] { gsf_init(); });
+}
 
 struct GObjectUnref {
     void operator()(void* object) const {
@@ -52,7 +60,7 @@ bool ReadStream(GsfInput* input, std::string& bytes) {
 
 bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContents& contents,
                            std::string& reason) {
-    gsf_init();
+    InitialiseGsf();
     contents = {};
     GError* error = nullptr;
     GsfPtr<GsfInput> input(gsf_input_stdio_new(path.c_str(), &error));
@@ -88,7 +96,7 @@ bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContent
 
 bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view workbook,
                             std::string& reason) {
-    gsf_init();
+    InitialiseGsf();
     // 1. The container in memory, so that nothing touches the disk until it is
     //    complete.
     GsfPtr<GsfOutput> sink(gsf_output_memory_new());

@@ -26,23 +26,6 @@ enum class CellWrite {
     TextTooLong, // more characters than a cell can hold (32,767)
 };
 
-// The name of a cell write's outcome, for reports and tools.
-constexpr std::string_view CellWriteName(CellWrite result) {
-    switch (result) {
-    case CellWrite::Written:
-        return "Written";
-    case CellWrite::BeyondLastRow:
-        return "BeyondLastRow";
-    case CellWrite::BeyondLastColumn:
-        return "BeyondLastColumn";
-    case CellWrite::NoSuchSheet:
-        return "NoSuchSheet";
-    case CellWrite::TextTooLong:
-        return "TextTooLong";
-    }
-    return "?";
-}
-
 struct CellRange {
     int32_t firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0; // all 0: empty
     bool Empty() const { return lastRow == 0; }

@@ -41,7 +41,6 @@ public:
     std::string CellText(int32_t sheet, int32_t row, int32_t column) const override;
 
     void SetStandardFont(std::string_view name) override;
-    const XlsFont& StandardFont() const { return font_; }
 
     CellRange UsedRange(int32_t sheet) const override;
     void ClearRange(int32_t sheet, const CellRange& range) override;

@@ -42,8 +42,6 @@ public:
     // be read is never replaced: the copy in memory would lack its content.
     bool Commit(std::string& error);
 
-    bool Dirty() const { return dirty_; }
-
 private:
     struct Section {
         size_t header; // line index of the section's header line

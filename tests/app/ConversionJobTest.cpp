@@ -138,6 +138,50 @@ TEST(ConversionJob, LaunchingAMissingPathSaysSo) {
     EXPECT_TRUE(opened);
 }
 
+// Nothing is shared between jobs: two jobs with their own program folders run
+// at once on two threads, each with its own working files, and neither sees
+// the other's recipe.
+TEST(ConversionJob, TwoJobsWithTheirOwnProgramFoldersRunAtOnce) {
+    JobFixture a, b;
+    for (int i = 0; i < 30; ++i) {
+        WriteFile(a.dir / fmt::format("in/r{:02}.txt", i),
+                  CrLf({">>1", "---", "a" + std::to_string(i), "<<1"}));
+        WriteFile(b.dir / fmt::format("in/r{:02}.txt", i),
+                  CrLf({">>1", "-- --", "bb " + std::to_string(i), "<<1"}));
+    }
+    for (JobFixture* f : {&a, &b}) {
+        f->options.sInputFile = f->dir / "in/*.txt";
+        f->options.sOutputFile = f->dir / "out/*.csv";
+    }
+    // What each job writes alone...
+    auto outputs = [](const JobFixture& f) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 30; ++i)
+            texts.push_back(ReadFile(f.dir / fmt::format("out/r{:02}.csv", i)));
+        return texts;
+    };
+    a.Run();
+    b.Run();
+    const std::vector<std::string> aloneA = outputs(a), aloneB = outputs(b);
+    ASSERT_NE(aloneA, aloneB);
+    std::filesystem::remove_all(a.dir / "out");
+    std::filesystem::remove_all(b.dir / "out");
+    // ...it writes beside the other.
+    JobResult ra, rb;
+    std::thread ta([&] { ra = a.Run(); });
+    std::thread tb([&] { rb = b.Run(); });
+    ta.join();
+    tb.join();
+    EXPECT_TRUE(ra.Succeeded());
+    EXPECT_TRUE(rb.Succeeded());
+    EXPECT_EQ(ra.converted, 30);
+    EXPECT_EQ(rb.converted, 30);
+    EXPECT_EQ(outputs(a), aloneA);
+    EXPECT_EQ(outputs(b), aloneB);
+    EXPECT_TRUE(std::filesystem::exists(a.dir / "_AutoRecipe.rcp"));
+    EXPECT_TRUE(std::filesystem::exists(b.dir / "_ExportSpecs.t2x"));
+}
+
 // The desktop runs a job on a worker thread and stops it from the window's
 // thread: the table ends, the output is closed, the stop is reported.
 TEST(ConversionJob, StopFromAnotherThreadWhileALargeTableIsWritten) {

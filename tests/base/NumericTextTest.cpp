@@ -91,13 +91,26 @@ TEST(NumericTextTest, CurrencyTellsOutOfRangeFromNotNumeric) {
     EXPECT_FALSE(AddCurrency(kMin, -1, sum));
 }
 
+// The texts a sum is written as, for each number format of the recipe.
+std::string Plain(Currency value) {
+    return FormatByWriteDataFormat(value, "");
+}
+std::string Formatted(Currency value, int32_t decimals) {
+    return FormatByWriteDataFormat(value, decimals == 0 ? "NearestDollar" : "NearestCent");
+}
+std::string Cents(double value) {
+    std::string out;
+    FormatDoubleByWriteDataFormatInto(out, value, "NearestCent");
+    return out;
+}
+
 TEST(NumericTextTest, PlainTextsHaveNoSeparatorsAndNoTrailingZeros) {
-    EXPECT_EQ(CurrencyToPlainText(12'345'000), "1234.5");
-    EXPECT_EQ(CurrencyToPlainText(12'000'000), "1200");
-    EXPECT_EQ(CurrencyToPlainText(-120'000), "-12");
-    EXPECT_EQ(CurrencyToPlainText(0), "0");
-    EXPECT_EQ(CurrencyToPlainText(kMax), "922337203685477.5807");
-    EXPECT_EQ(CurrencyToPlainText(kMin), "-922337203685477.5808");
+    EXPECT_EQ(Plain(12'345'000), "1234.5");
+    EXPECT_EQ(Plain(12'000'000), "1200");
+    EXPECT_EQ(Plain(-120'000), "-12");
+    EXPECT_EQ(Plain(0), "0");
+    EXPECT_EQ(Plain(kMax), "922337203685477.5807");
+    EXPECT_EQ(Plain(kMin), "-922337203685477.5808");
 
     EXPECT_EQ(DoubleToPlainText(1234.5), "1234.5");
     EXPECT_EQ(DoubleToPlainText(1.0 / 3), "0.333333333333333");
@@ -110,30 +123,32 @@ TEST(NumericTextTest, PlainTextsHaveNoSeparatorsAndNoTrailingZeros) {
 }
 
 TEST(NumericTextTest, FormatsRoundHalvesAwayFromZeroAndGroupThousands) {
-    EXPECT_EQ(FormatCurrency(12'345'000, 0), "1,235");
-    EXPECT_EQ(FormatCurrency(12'345'000, 2), "1,234.50");
-    EXPECT_EQ(FormatCurrency(25'000, 0), "3");
-    EXPECT_EQ(FormatCurrency(-25'000, 0), "-3");
-    EXPECT_EQ(FormatCurrency(50, 2), "0.01");
-    EXPECT_EQ(FormatCurrency(-50, 2), "-0.01");
-    EXPECT_EQ(FormatCurrency(49, 2), "0.00");
-    EXPECT_EQ(FormatCurrency(9'999'950, 2), "1,000.00");
-    EXPECT_EQ(FormatCurrency(12'345'678'910, 2), "1,234,567.89");
-    EXPECT_EQ(FormatCurrency(-12'345'670'000, 0), "-1,234,567");
-    EXPECT_EQ(FormatCurrency(-4'000, 0), "-0"); // negative, as spreadsheets show it
-    EXPECT_EQ(FormatCurrency(kMax, 2), "922,337,203,685,477.58");
-    EXPECT_EQ(FormatCurrency(kMax, 0), "922,337,203,685,478");
-    EXPECT_EQ(FormatCurrency(kMin, 0), "-922,337,203,685,478");
+    EXPECT_EQ(Formatted(12'345'000, 0), "1,235");
+    EXPECT_EQ(Formatted(12'345'000, 2), "1,234.50");
+    EXPECT_EQ(Formatted(25'000, 0), "3");
+    EXPECT_EQ(Formatted(-25'000, 0), "-3");
+    EXPECT_EQ(Formatted(50, 2), "0.01");
+    EXPECT_EQ(Formatted(-50, 2), "-0.01");
+    EXPECT_EQ(Formatted(49, 2), "0.00");
+    EXPECT_EQ(Formatted(9'999'950, 2), "1,000.00");
+    EXPECT_EQ(Formatted(12'345'678'910, 2), "1,234,567.89");
+    EXPECT_EQ(Formatted(-12'345'670'000, 0), "-1,234,567");
+    EXPECT_EQ(Formatted(-4'000, 0), "-0"); // negative, as spreadsheets show it
+    EXPECT_EQ(Formatted(kMax, 2), "922,337,203,685,477.58");
+    EXPECT_EQ(Formatted(kMax, 0), "922,337,203,685,478");
+    EXPECT_EQ(Formatted(kMin, 0), "-922,337,203,685,478");
 
-    EXPECT_EQ(FormatDouble(2.675, 2), "2.68"); // from 15 digits, not the binary value
-    EXPECT_EQ(FormatDouble(-0.125, 2), "-0.13");
-    EXPECT_EQ(FormatDouble(0.004999999, 2), "0.00");
+    EXPECT_EQ(Cents(2.675), "2.68"); // from 15 digits, not the binary value
+    EXPECT_EQ(Cents(-0.125), "-0.13");
+    EXPECT_EQ(Cents(0.004999999), "0.00");
 
     EXPECT_EQ(FormatByWriteDataFormat(12'345'000, "NearestDollar"), "1,235");
     EXPECT_EQ(FormatByWriteDataFormat(12'345'000, "NearestCent"), "1,234.50");
     EXPECT_EQ(FormatByWriteDataFormat(12'345'000, "nearestcent"), "1234.5");
-    EXPECT_EQ(FormatDoubleByWriteDataFormat(55.0 / 3, "NearestCent"), "18.33");
-    EXPECT_EQ(FormatDoubleByWriteDataFormat(55.0 / 3, ""), "18.3333333333333");
+    EXPECT_EQ(Cents(55.0 / 3), "18.33");
+    std::string plain;
+    FormatDoubleByWriteDataFormatInto(plain, 55.0 / 3, "");
+    EXPECT_EQ(plain, "18.3333333333333");
 }
 
 } // namespace

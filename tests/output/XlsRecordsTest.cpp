@@ -135,7 +135,6 @@ TEST(XlsSharedStringsTest, LongAndNonLatinStringsSurviveTheContinueSplit) {
         sst.Add(t);
     EXPECT_EQ(sst.Add(texts[5]), 5u);
     EXPECT_EQ(sst.UniqueCount(), texts.size());
-    EXPECT_EQ(sst.ReferenceCount(), texts.size() + 1);
 
     BiffRecordBuffer out;
     out.U32(0xDEADBEEF); // the table need not start the stream

@@ -11,6 +11,7 @@
 #include "output/Biff8Writer.h"
 #include "output/OleWorkbookFile.h"
 #include "output/XlsWorkbook.h"
+#include "tools/CellWriteName.h"
 
 #include <cstring>
 #include <iostream>

@@ -14,6 +14,7 @@
 //
 // Exit status: 0 done, 2 the workbook did not open, 3 a save failed, 1 usage.
 #include "output/Workbook.h"
+#include "tools/CellWriteName.h"
 
 #include <cstdlib>
 #include <iostream>
