@@ -38,11 +38,20 @@ bool FileIsUtf8(int fd, char* buffer, size_t capacity, int& error) {
 TextReader::TextReader(const std::filesystem::path& path) {
     if (path.empty()) return;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) {
+        openError_ = errno;
+        return;
+    }
     // Folders open on Linux but are no text source.
     char probe;
     struct stat info {};
-    if (::read(fd, &probe, 0) < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::read(fd, &probe, 0) < 0 || ::fstat(fd, &info) != 0) {
+        openError_ = errno;
+        ::close(fd);
+        return;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        openError_ = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
         return;
     }
@@ -80,6 +89,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
     atStart_ = other.atStart_;
     readFailed_ = other.readFailed_;
     readError_ = other.readError_;
+    openError_ = other.openError_;
     linesRead_ = other.linesRead_;
     scratch_ = std::move(other.scratch_);
     return *this;
@@ -94,6 +104,10 @@ void TextReader::Fail(int error) {
 
 std::string TextReader::ReadError() const {
     return readFailed_ ? std::strerror(readError_) : std::string();
+}
+
+std::string TextReader::OpenError() const {
+    return openError_ != 0 ? std::strerror(openError_) : std::string();
 }
 
 void TextReader::Close() {

@@ -50,6 +50,8 @@ public:
     bool ReadFailed() const { return readFailed_; }
     // Why the read failed ("Input/output error"); empty when none did.
     std::string ReadError() const;
+    // Why the file could not be opened ("Permission denied"); empty when it was.
+    std::string OpenError() const;
 
     void Close();
 
@@ -68,6 +70,7 @@ private:
     bool atStart_ = true;
     bool readFailed_ = false;
     int readError_ = 0;
+    int openError_ = 0;
     int64_t linesRead_ = 0;
     std::string scratch_; // lines that span a buffer refill, and decoded lines
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace vok {
@@ -34,6 +35,21 @@ std::filesystem::path FolderOfPath(const std::filesystem::path& path) {
     const size_t pos = text.rfind('/');
     if (pos == std::string::npos) return {};
     return std::filesystem::path(text.substr(0, pos + 1));
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    if (a.empty() || b.empty()) return false;
+    struct stat sa {
+    }, sb{};
+    const bool aExists = ::stat(a.c_str(), &sa) == 0;
+    const bool bExists = ::stat(b.c_str(), &sb) == 0;
+    if (aExists && bExists) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    // A file that does not exist yet is the other one only by its resolved name.
+    std::error_code ec1, ec2;
+    const std::filesystem::path ra = std::filesystem::weakly_canonical(a, ec1);
+    const std::filesystem::path rb = std::filesystem::weakly_canonical(b, ec2);
+    if (ec1 || ec2) return a.lexically_normal() == b.lexically_normal();
+    return ra == rb;
 }
 
 } // namespace vok

@@ -24,4 +24,8 @@ bool FolderExists(const std::filesystem::path& folder);
 // Everything up to and including the last separator; empty when there is none.
 std::filesystem::path FolderOfPath(const std::filesystem::path& path);
 
+// True when both paths name one file: the same device and inode when both
+// exist (links and hard links included), otherwise the same resolved path.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 } // namespace vok

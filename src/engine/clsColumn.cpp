@@ -11,28 +11,30 @@
 
 namespace vok {
 
-void clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
+bool clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
                                          int32_t col_number) {
     Messages& messages = state.messages;
     const std::string section =
         "Table " + std::to_string(table_number) + " Col " + std::to_string(col_number);
+    // The section itself; its absence is the caller's to say.
+    if (!FindSection(file, section)) return false;
     int32_t number = 0;
     // 1. The start position; a missing key reads as -999999.
-    if (!ReadIntegerKey(messages, ReadIniValue(file, section, "ReadColumnStart", kMissing), section,
+    if (!ReadIntegerKey(messages, ReadIniValue(file, "", "ReadColumnStart", kMissing), section,
                         "ReadColumnStart", number))
-        return;
+        return true;
     if (number < 1) {
         messages.Show("Invalid Read Column start position!", MessageIcon::Critical);
-        return;
+        return true;
     }
     ReadColumnStart = number;
     // 2. The end position.
     if (!ReadIntegerKey(messages, ReadIniValue(file, "", "ReadColumnEnd", kMissing), section,
                         "ReadColumnEnd", number))
-        return;
+        return true;
     if (number < 1) {
         messages.Show("Invalid Read Column end position!", MessageIcon::Critical);
-        return;
+        return true;
     }
     ReadColumnEnd = number;
     // 3. Column letters, compared by character codes: "AB" passes, "ZA" does not.
@@ -41,7 +43,7 @@ void clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int3
     if (letters == kMissing || upper < "A" || upper > "Z") {
         messages.Show("Error in " + section + " : Write Column must be (A-Z)!",
                       MessageIcon::Critical);
-        return;
+        return true;
     }
     WriteColumn = letters;
     // 4. The period operator.
@@ -49,9 +51,10 @@ void clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int3
     const std::string opUpper = AsciiUpper(op);
     if (!op.empty() && opUpper != "SUM" && opUpper != "DUPLICATE") {
         messages.Show("Invalid Multi-file operator!", MessageIcon::Critical);
-        return;
+        return true;
     }
     PeriodOperator = op;
+    return true;
 }
 
 void clsColumn::WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const {

@@ -20,8 +20,9 @@ public:
     std::string WriteColumn = "A";
     std::string PeriodOperator;
 
-    // Reads section "Table n Col c" from the open file's current position.
-    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
+    // Reads section "Table n Col c" from the open file's current position;
+    // false when the file holds no such section from there on (nothing said).
+    bool ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
                                   int32_t col_number);
     void WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const;
 

@@ -113,6 +113,7 @@ bool clsExportSpecs::WriteToFile(JobState& state, const std::filesystem::path& f
 void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
     Messages& messages = state.messages;
     clsRecipe& recipe = state.gRecipe;
+    TablesWritten = 0;
     // 1. The run order must cover every section read.
     if (titleCount_ + tableCount_ + conCount_ !=
         static_cast<int32_t>(SectionSequenceCollection.size())) {
@@ -162,7 +163,9 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
             ++k;
             state.DoEvents();
             state.SetStatus(StatusTarget::Caption, fmt::format(" Exporting Table {}:", k));
+            const int32_t rowBefore = writePointer1_;
             TablesCollection[k - 1].Process(state, csv);
+            if (writePointer1_ > rowBefore) ++TablesWritten;
             if (FatalProcessError) break;
             ++ProcessedTables;
         } else if (item == "Consolidate" && c < ConsolidateCollection.size()) {

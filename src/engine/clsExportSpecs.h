@@ -25,6 +25,9 @@ class CsvWriter;
 class clsExportSpecs {
 public:
     int32_t ProcessedTables = 0;
+    // Tables of the last run that wrote at least one row: a run that wrote
+    // none must not replace the output the user had.
+    int32_t TablesWritten = 0;
     bool FatalProcessError = false;
     std::string FileHeader_Product{kExportSpecProduct};
     std::string FileHeader_FileType{kExportSpecFileType};

@@ -62,12 +62,23 @@ void clsTable::ReadFromFileSequentially(JobState& state, TextReader& file, int32
                       MessageIcon::Critical);
         return;
     }
-    // 6. The column sections follow the table's own section.
+    // 6. The column sections follow the table's own section. The count is
+    // checked against the sections the file holds, so that a huge count
+    // neither reserves memory for columns that do not exist nor says so for
+    // each of them.
     TotalColumns = columns;
     ColumnsCollection.clear();
-    ColumnsCollection.reserve(static_cast<size_t>(columns));
     for (int32_t c = 1; c <= columns; ++c) {
-        ColumnsCollection.emplace_back().ReadFromFileSequentially(state, file, table_number, c);
+        if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(state, file, table_number,
+                                                                       c)) {
+            ColumnsCollection.pop_back();
+            TotalColumns = c - 1;
+            messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the export "
+                                      "specification holds no section [{} Col {}]!",
+                                      section, columns, section, c),
+                          MessageIcon::Critical);
+            return;
+        }
     }
 }
 
@@ -146,8 +157,18 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
         specs.FatalProcessError = true;
         return;
     }
-    // 7. A table that starts at or before line 0 is skipped.
-    if (first <= 0 || last <= 0) return;
+    // 7. A table that starts at or before line 0 is skipped, and said: a
+    // start offset that leads above the report would otherwise lose the table
+    // without a word.
+    if (first <= 0 || last <= 0) {
+        messages.Show(fmt::format("Table {}: its first line ({}) lies before the start of the "
+                                  "report {} (ReadStartLine found on line {}, "
+                                  "ReadStartLineOffset {}). The table was skipped.",
+                                  number_, first, keyFile.string(), startFound,
+                                  ReadStartLineOffset),
+                      MessageIcon::Critical);
+        return;
+    }
 
     // A table that runs past the end of the report ends at its last line.
     if (ReadEndLineOffset > 0) {

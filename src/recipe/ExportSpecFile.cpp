@@ -10,6 +10,7 @@
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
+#include <fmt/format.h>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,77 @@ MarkedTable FindMarkedTable(TextReader& file, std::string_view startMark,
     if (b <= 0) return found;
     found.endLine = a + b + 1;
     return found;
+}
+
+// The table number right after a mark (">>12" gives 12); 0 when none.
+int64_t MarkNumber(std::string_view line) {
+    int64_t number = 0;
+    for (size_t i = 2; i < line.size() && line[i] >= '0' && line[i] <= '9' && number < 1'000'000;
+         ++i)
+        number = number * 10 + (line[i] - '0');
+    return number;
+}
+
+// The first fault in the marks of a report, or "" when they are sound: the
+// i-th table from the top is marked by a line beginning with ">>i", its
+// template on the next line, its rows, and a line beginning with "<<i".
+// Marks that break this rule would convert some other stretch of the report,
+// or nothing, without a word.
+std::string MarkProblem(TextReader& text, const std::filesystem::path& file) {
+    const auto where = [&](int64_t line) {
+        return fmt::format("Line {} of the report {}", line, file.string());
+    };
+    int64_t lineNumber = 0, openTable = 0, openLine = 0, expected = 1;
+    bool templateDue = false;
+    std::string_view line;
+    while (text.ReadLine(line)) {
+        ++lineNumber;
+        const bool start = line.starts_with(">>"), end = line.starts_with("<<");
+        if (templateDue) {
+            templateDue = false;
+            if (start || end || Trim(line).empty())
+                return fmt::format("{}: the mark >>{} is not followed by a template line.",
+                                   where(openLine), openTable);
+            continue;
+        }
+        if (!start && !end) continue;
+        const int64_t number = MarkNumber(line);
+        if (start && openTable != 0)
+            return fmt::format("{}: a new table is marked before the table marked >>{} on line {} "
+                               "ends with a line beginning with <<{}.",
+                               where(lineNumber), openTable, openLine, openTable);
+        if (start && number != expected)
+            return fmt::format("{}: the mark should read >>{}; marked tables are numbered 1, 2, "
+                               "3 ... from the top of the report.",
+                               where(lineNumber), expected);
+        if (start) {
+            openTable = number;
+            openLine = lineNumber;
+            templateDue = true;
+        } else if (openTable == 0) {
+            return fmt::format("{}: the end mark <<{} has no start mark >>{} above it.",
+                               where(lineNumber), number == 0 ? expected : number,
+                               number == 0 ? expected : number);
+        } else if (number != openTable) {
+            return fmt::format("{}: the end mark should read <<{}, to close the table marked >>{} "
+                               "on line {}.",
+                               where(lineNumber), openTable, openTable, openLine);
+        } else {
+            openTable = 0;
+            ++expected;
+        }
+    }
+    if (templateDue)
+        return fmt::format("{}: the mark >>{} is not followed by a template line.", where(openLine),
+                           openTable);
+    if (openTable != 0)
+        return fmt::format(
+            "{}: the table marked >>{} has no end mark (a line beginning with <<{}).",
+            where(openLine), openTable, openTable);
+    if (expected == 1)
+        return fmt::format("The report {} holds no marked table: no line begins with >>1.",
+                           file.string());
+    return {};
 }
 
 } // namespace
@@ -165,11 +237,20 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
                       MessageIcon::Critical);
 }
 
-void FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
+bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file) {
     // A report that cannot be opened ends the operation.
     TextReader text(text_file);
-    if (!text.IsOpen()) return;
+    if (!text.IsOpen()) {
+        observer.Show("Cannot open the report " + text_file.string() + ": " + text.OpenError(),
+                      MessageIcon::Critical);
+        return false;
+    }
+    // Faulty marks are said; the recipe below still holds the tables marked
+    // soundly before the fault.
+    const std::string problem = MarkProblem(text, text_file);
+    if (!problem.empty()) observer.Show(problem, MessageIcon::Critical);
+    text.Rewind();
     ProfileFile recipe(short_file);
     recipe.Write("Header", "Product", "VOK-B");
     recipe.Write("Header", "FileType", "RECIPE");
@@ -187,9 +268,12 @@ void FileCreateShort(JobObserver& observer, const std::filesystem::path& text_fi
         recipe.Write(section, "WriteColumn", "A");
     }
     std::string error;
-    if (!recipe.Commit(error))
+    if (!recipe.Commit(error)) {
         observer.Show("Cannot write the recipe file " + short_file.string() + ": " + error,
                       MessageIcon::Critical);
+        return false;
+    }
+    return problem.empty();
 }
 
 } // namespace vok

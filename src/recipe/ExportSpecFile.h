@@ -37,7 +37,10 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
                             const std::filesystem::path& textDataFile, int32_t tabSize);
 
 // Writes a short-format recipe from the ">>" and "<<" marks of a report.
-void FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
+// False, after a message naming the report and the line, when the report
+// cannot be read or its marks are faulty (no table marked, a mark never
+// closed, out of order or without a template line).
+bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file);
 
 // The keys of a table section "Table n", in the order readers expect.

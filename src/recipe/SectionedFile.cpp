@@ -31,6 +31,15 @@ std::string_view TrimByMode(std::string_view value, int32_t trimMode) {
 
 } // namespace
 
+bool FindSection(TextReader& file, std::string_view section) {
+    std::string_view line;
+    for (;;) {
+        if (!file.ReadLine(line)) return false;
+        std::string_view name;
+        if (IsSectionHeader(line, name) && name == section) return true;
+    }
+}
+
 std::string ReadIniValue(TextReader& file, std::string_view section, std::string_view key,
                          std::string_view defaultValue, int32_t trimMode) {
     // 1. The result starts as the default.
@@ -38,13 +47,7 @@ std::string ReadIniValue(TextReader& file, std::string_view section, std::string
     if (!file.IsOpen()) return result;
     std::string_view line;
     // 2. Section search, unless the search goes on in the current section.
-    if (!section.empty()) {
-        for (;;) {
-            if (!file.ReadLine(line)) return result;
-            std::string_view name;
-            if (IsSectionHeader(line, name) && name == section) break;
-        }
-    }
+    if (!section.empty() && !FindSection(file, section)) return result;
     // 3. Key search: the first line that mentions the key and has "=" decides.
     while (file.ReadLine(line)) {
         if (line.find('[') != std::string_view::npos) return result;

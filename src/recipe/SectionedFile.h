@@ -22,6 +22,10 @@ inline constexpr std::string_view kMissing = "-999999";
 
 enum TrimMode : int32_t { kTrimLeading = 1, kTrimTrailing = 2, kTrimBoth = 3 };
 
+// Moves the open file just past the header of `section`, searching from its
+// current position; false (at the end of the file) when there is none.
+bool FindSection(TextReader& file, std::string_view section);
+
 // Sequential lookup on an open file from its current position. An empty
 // section name continues the search in the section being read.
 std::string ReadIniValue(TextReader& file, std::string_view section, std::string_view key,

@@ -62,11 +62,16 @@ TEST(Table, LocationFailures) {
         EXPECT_TRUE(t.state.ExportSpecs.FatalProcessError);
     }
     {
-        // A first line at or before 0 skips the table without a word.
+        // A first line at or before 0 skips the table, and says so: a start
+        // offset leading above the report lost the table without a word.
         TableRun t(kFramed, "HEADING", -1, "TOTAL", 0);
         t.AddColumn(1, 1);
         EXPECT_EQ(t.Run(), "");
-        EXPECT_TRUE(t.messages.shown.empty());
+        ASSERT_EQ(t.messages.shown.size(), 1u);
+        EXPECT_NE(t.messages.Texts()[0].find("Table 0: its first line (0) lies before the start "
+                                             "of the report"),
+                  std::string::npos)
+            << t.messages.Texts()[0];
         EXPECT_FALSE(t.state.ExportSpecs.FatalProcessError);
         EXPECT_EQ(t.table.WriteTableTopRow, 0);
     }
