@@ -25,6 +25,13 @@ char32_t FoldCase(char32_t c) {
     return c;
 }
 
+// Cells the row table can address (columns are kept in 16 bits).
+bool Addressable(int32_t row, int32_t column) {
+    return row >= 1 && column >= 1 && column <= std::numeric_limits<uint16_t>::max();
+}
+
+} // namespace
+
 bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
     if (IsAscii(a) && IsAscii(b)) return EqualsNoCase(a, b);
     std::u32string x = ToUtf32(a), y = ToUtf32(b);
@@ -34,13 +41,6 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
     }
     return true;
 }
-
-// Cells the row table can address (columns are kept in 16 bits).
-bool Addressable(int32_t row, int32_t column) {
-    return row >= 1 && column >= 1 && column <= std::numeric_limits<uint16_t>::max();
-}
-
-} // namespace
 
 uint16_t FormatTable::Intern(std::string_view code) {
     if (code.empty()) return 0;

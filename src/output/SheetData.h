@@ -146,6 +146,9 @@ CellWrite AssignTypedInput(SheetData& sheet, FormatTable& formats, TypedValue& s
                            const SheetLimits& limits, int32_t row, int32_t column,
                            std::string_view text);
 
+// Sheet names compare without regard to case, accented letters included.
+bool SameNameIgnoringCase(std::string_view a, std::string_view b);
+
 // Why `name` cannot name sheet `index` (0-based) among `sheets`; "" when it can.
 // 1 to 31 characters, none of : \ / ? * [ ], no apostrophe first or last,
 // unique ignoring case, and not "History".

@@ -42,6 +42,9 @@ public:
     virtual std::string SheetName(int32_t sheet) const = 0;
     // False, with the reason, when the format forbids the name; the old name stays.
     virtual bool SetSheetName(int32_t sheet, std::string_view name, std::string& error) = 0;
+    // Appends an empty worksheet; false, with the reason, when the format
+    // forbids the name.
+    virtual bool AddSheet(std::string_view name, std::string& error) = 0;
 
     virtual CellWrite SetCellValue(int32_t sheet, int32_t row, int32_t column,
                                    std::string_view text) = 0;
@@ -65,9 +68,10 @@ struct WorkbookOpenResult {
 };
 
 // Opens the workbook file as the given type (never CSV), or creates a new one
-// of three sheets "Sheet1", "Sheet2", "Sheet3" (saved at once) when the file
-// is missing or empty. A file that exists but is no workbook vok can read and
-// keep is left untouched.
+// of three sheets "Sheet1", "Sheet2", "Sheet3" when the file is missing or
+// empty; a new one is written under the name only when it is saved, so a
+// job that writes nothing leaves nothing behind. A file that exists but is no
+// workbook vok can read and keep is left untouched.
 WorkbookOpenResult OpenWorkbookFile(const std::filesystem::path& fileName, OutputType type);
 
 // True when the workbook is open in a spreadsheet program: a lock file beside it.

@@ -1,5 +1,6 @@
 #include "output/XlsWorkbook.h"
 
+#include "base/AtomicFile.h"
 #include "base/modUtilityFile.h"
 #include "output/Biff8Inspector.h"
 #include "output/OleWorkbookFile.h"
@@ -114,6 +115,17 @@ bool XlsWorkbook::SetSheetName(int32_t sheet, std::string_view name, std::string
     return true;
 }
 
+bool XlsWorkbook::AddSheet(std::string_view name, std::string& error) {
+    sheets_.emplace_back();
+    error = SheetNameProblem(SheetCount(), name);
+    if (!error.empty()) {
+        sheets_.pop_back();
+        return false;
+    }
+    sheets_.back().SetName(std::string(name));
+    return true;
+}
+
 CellWrite XlsWorkbook::SetCellValue(int32_t sheet, int32_t row, int32_t column,
                                     std::string_view text) {
     if (!ValidSheet(sheet)) return CellWrite::NoSuchSheet;
@@ -172,11 +184,15 @@ WorkbookOpenResult OpenXlsWorkbook(const std::filesystem::path& fileName) {
     }
     if (exists && std::filesystem::file_size(path, ec) != 0) return OpenExisting(fileName, path);
 
-    // A missing or empty file becomes a new workbook, saved at once.
-    auto workbook = std::make_unique<XlsWorkbook>(fileName);
-    std::string error;
-    if (!workbook->Save(error)) return {nullptr, error};
-    return {std::move(workbook), {}};
+    // A missing or empty file becomes a new workbook, written when it is
+    // saved. The folder must take the file: better said now than after the run.
+    std::string reason;
+    AtomicFile probe(fileName);
+    if (!probe.Create(reason)) {
+        return {nullptr,
+                fmt::format("Cannot create the workbook {}: {}.", fileName.string(), reason)};
+    }
+    return {std::make_unique<XlsWorkbook>(fileName), {}};
 }
 
 } // namespace vok

@@ -35,6 +35,7 @@ public:
 
     std::string SheetName(int32_t sheet) const override;
     bool SetSheetName(int32_t sheet, std::string_view name, std::string& error) override;
+    bool AddSheet(std::string_view name, std::string& error) override;
 
     CellWrite SetCellValue(int32_t sheet, int32_t row, int32_t column,
                            std::string_view text) override;
@@ -59,8 +60,9 @@ private:
     TypedValue typed_; // reused for every assignment
 };
 
-// Opens the .xls file, or creates and saves a new workbook when it is missing
-// or empty. A file that cannot be read or kept is reported and left untouched.
+// Opens the .xls file, or creates a new workbook (written when it is saved)
+// when it is missing or empty. A file that cannot be read or kept is reported
+// and left untouched.
 WorkbookOpenResult OpenXlsWorkbook(const std::filesystem::path& fileName);
 
 } // namespace vok

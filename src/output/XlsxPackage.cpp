@@ -4,6 +4,7 @@
 #include "base/TextEncoding.h"
 #include "output/OpcParts.h"
 #include "output/SheetData.h"
+#include "output/XlsxNewSheets.h"
 #include "output/XlsxSharedStrings.h"
 #include "output/XlsxSheetPatcher.h"
 #include "output/XlsxSheetReader.h"
@@ -145,6 +146,12 @@ std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path
     return package;
 }
 
+void XlsxPackage::AddSheet() {
+    Sheet& sheet = sheets_.emplace_back();
+    sheet.worksheet = true;
+    sheet.added = true;
+}
+
 bool XlsxPackage::PatchWorkbookPart(const std::vector<SheetData>& sheets, bool recalculate,
                                     std::string& xml, std::string& error) const {
     std::string why;
@@ -202,7 +209,7 @@ std::vector<std::pair<std::string, std::string>>
 XlsxPackage::Renames(const std::vector<SheetData>& sheets) const {
     std::vector<std::pair<std::string, std::string>> renames;
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
-        if (sheets[i].Name() != sheets_[i].savedName) {
+        if (!sheets_[i].added && sheets[i].Name() != sheets_[i].savedName) {
             renames.emplace_back(sheets_[i].savedName, sheets[i].Name());
         }
     }
@@ -270,6 +277,31 @@ bool XlsxPackage::DropCalcChain(std::string& relationships, std::string& content
     return true;
 }
 
+bool XlsxPackage::ReadCurrent(const std::string& part,
+                              const std::map<std::string, std::string>& replaced, std::string& xml,
+                              std::string& error) const {
+    const auto found = replaced.find(part);
+    if (found == replaced.end()) return zip_->Read(part, xml, error);
+    xml = found->second;
+    return true;
+}
+
+bool XlsxPackage::ListAddedSheets(const std::vector<XlsxNewSheet>& added,
+                                  std::map<std::string, std::string>& replaced,
+                                  std::string& error) const {
+    const std::string typesPart = zip_->StoredName(kContentTypesPart);
+    std::string workbook, rels, types;
+    if (!ReadCurrent(workbookPart_, replaced, workbook, error) ||
+        !ReadCurrent(workbookRelsPart_, replaced, rels, error) ||
+        !ReadCurrent(typesPart, replaced, types, error) ||
+        !AddSheetEntries(workbookPart_, added, workbook, rels, types, error))
+        return false;
+    replaced[workbookPart_] = std::move(workbook);
+    replaced[workbookRelsPart_] = std::move(rels);
+    replaced[typesPart] = std::move(types);
+    return true;
+}
+
 bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>& sheets,
                        const FormatTable& formats, const std::string& standardFont,
                        std::string& error) {
@@ -295,8 +327,16 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
     std::vector<CellRange> extents(sheets_.size());
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
         extents[i] = sheets_[i].extent;
-        if (!sheets_[i].worksheet || !sheets[i].Changed()) continue;
-        if (!zip_->Read(sheets_[i].part, xml, error)) return false;
+        if (!sheets_[i].worksheet || (!sheets[i].Changed() && !sheets_[i].added)) continue;
+        if (sheets_[i].added) {
+            // A sheet added by this job gets a part of its own.
+            sheets_[i].part = NewWorksheetPart(workbookPart_, [&](const std::string& part) {
+                return zip_->Has(part) || replaced.count(part) != 0;
+            });
+            xml = kEmptyWorksheetXml;
+        } else if (!zip_->Read(sheets_[i].part, xml, error)) {
+            return false;
+        }
         XlsxSheetPatch patch;
         XlsxSheetPatcher patcher(sheets[i], formats, haveStyles ? &styles : nullptr);
         if (!patcher.Patch(xml, patch, why)) return Failed(error, sheets_[i].part, why);
@@ -309,8 +349,12 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
 
     // 3. Renamed sheets, and a recalculation when formulas may see new values.
     bool renamed = false;
+    std::vector<XlsxNewSheet> added;
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
-        renamed |= sheets[i].Name() != sheets_[i].savedName;
+        if (sheets_[i].added)
+            added.push_back({sheets[i].Name(), sheets_[i].part});
+        else
+            renamed |= sheets[i].Name() != sheets_[i].savedName;
     }
     if (renamed || (cellsChanged && hasFormulas_)) {
         if (!zip_->Read(workbookPart_, xml, error)) return false;
@@ -326,12 +370,15 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
         if (patched != xml) replaced[appPart_] = std::move(patched);
     }
 
+    // Added sheets are listed after the others.
+    if (!added.empty() && !ListAddedSheets(added, replaced, error)) return false;
+
     // 4. A formula that left makes the calculation chain wrong: drop the chain.
     bool dropChain = formulaRemoved && !calcChainPart_.empty();
     if (dropChain) {
         std::string rels, types;
-        if (!zip_->Read(workbookRelsPart_, rels, error) ||
-            !zip_->Read(std::string(kContentTypesPart), types, error) ||
+        if (!ReadCurrent(workbookRelsPart_, replaced, rels, error) ||
+            !ReadCurrent(zip_->StoredName(kContentTypesPart), replaced, types, error) ||
             !DropCalcChain(rels, types, error)) {
             return false;
         }
@@ -341,13 +388,14 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
     }
 
     // 5. Write the new package beside the file and put it in the file's place.
-    if (!replaced.empty() || !removed.empty()) {
+    if (!replaced.empty() || !removed.empty() || mustWrite_) {
         AtomicFile replacement(path);
         if (!replacement.Create(error) ||
             !zip_->WriteCopy(replacement.TempPath(), replaced, removed, error) ||
             !replacement.Commit(error)) {
             return false;
         }
+        mustWrite_ = false;
         // 6. Later saves build on the file as it now is.
         std::string reopenError;
         zip_ = ZipPackage::Open(path, reopenError);
@@ -356,6 +404,7 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
         sheets_[i].extent = extents[i];
         sheets_[i].savedName = sheets[i].Name();
+        sheets_[i].added = false;
         sheets[i].MarkUnchanged();
     }
     if (dropChain) calcChainPart_.clear();

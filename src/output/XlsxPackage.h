@@ -17,6 +17,7 @@ namespace vok {
 class FormatTable;
 class SheetData;
 class ZipPackage;
+struct XlsxNewSheet;
 
 class XlsxPackage {
     struct OnlyOpen { // lets Open, and nothing else, make one
@@ -34,6 +35,11 @@ public:
 
     // False for chart sheets and other sheets that hold no cells.
     bool IsWorksheet(size_t sheet) const { return sheets_[sheet].worksheet; }
+    // An empty worksheet after the others, written by the next save.
+    void AddSheet();
+    // The next save writes the file even when nothing changed: the package
+    // was read from a new workbook that is not in its place yet.
+    void WriteOnNextSave() { mustWrite_ = true; }
     // Every cell element of the sheet in the file, with or without a value.
     const CellRange& FileExtent(size_t sheet) const { return sheets_[sheet].extent; }
 
@@ -47,6 +53,7 @@ private:
         std::string part; // its zip entry
         std::string savedName;
         bool worksheet = false;
+        bool added = false; // added since the file was read: no part yet
         CellRange extent;
     };
 
@@ -59,6 +66,11 @@ private:
                           std::map<std::string, std::string>& replaced, std::string& error) const;
     bool PatchTitles(const std::vector<SheetData>& sheets, std::string& xml,
                      std::string& error) const;
+    // A part as this save leaves it: its new content, or the file's.
+    bool ReadCurrent(const std::string& part, const std::map<std::string, std::string>& replaced,
+                     std::string& xml, std::string& error) const;
+    bool ListAddedSheets(const std::vector<XlsxNewSheet>& added,
+                         std::map<std::string, std::string>& replaced, std::string& error) const;
     bool DropCalcChain(std::string& relationships, std::string& contentTypes,
                        std::string& error) const;
 
@@ -68,6 +80,7 @@ private:
     std::vector<Sheet> sheets_;
     bool hasFormulas_ = false;
     bool stale_ = false; // a save replaced the file but it could not be read back
+    bool mustWrite_ = false;
 };
 
 } // namespace vok

@@ -14,16 +14,15 @@ namespace {
 
 constexpr SheetLimits kLimits{XlsxWorkbook::kMaxRows, XlsxWorkbook::kMaxColumns};
 
-// A new workbook of three empty sheets, written by libxlsxwriter. From then on
-// it is an existing workbook like any other: cells are streamed into its
-// sheets by the engine's own writer, which is several times faster than
-// libxlsxwriter's cell writing.
-bool CreateNew(const std::filesystem::path& fileName, std::string& reason) {
-    AtomicFile replacement(fileName);
-    return replacement.Create(reason) &&
-           XlsxNewWorkbookWriter::Write(replacement.TempPath(), {"Sheet1", "Sheet2", "Sheet3"},
-                                        reason) &&
-           replacement.Commit(reason);
+// A new workbook of three empty sheets, written by libxlsxwriter into a
+// temporary file beside the target. From then on it is read like an existing
+// workbook: cells are streamed into its sheets by the engine's own writer,
+// which is several times faster than libxlsxwriter's cell writing. It takes
+// the target's name only when it is saved, so a job that writes nothing
+// leaves no empty workbook behind.
+bool CreateNew(AtomicFile& blank, std::string& reason) {
+    return blank.Create(reason) &&
+           XlsxNewWorkbookWriter::Write(blank.TempPath(), {"Sheet1", "Sheet2", "Sheet3"}, reason);
 }
 
 bool Covers(const CellRange& outer, const CellRange& inner) {
@@ -66,21 +65,25 @@ WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName) {
         return result;
     }
     std::string reason;
+    std::filesystem::path source = fileName;
     if (missing || (fs::is_regular_file(status) && fs::file_size(fileName, ec) == 0 && !ec)) {
-        if (!CreateNew(fileName, reason)) {
+        workbook->blank_ = std::make_unique<AtomicFile>(fileName);
+        if (!CreateNew(*workbook->blank_, reason)) {
             result.error =
                 fmt::format("Cannot create the workbook {}: {}.", fileName.string(), reason);
             return result;
         }
+        source = workbook->blank_->TempPath();
     }
 
     // 2. Read the workbook. Anything that is not one vok can read stays untouched.
-    workbook->package_ = XlsxPackage::Open(fileName, workbook->sheets_, reason);
+    workbook->package_ = XlsxPackage::Open(source, workbook->sheets_, reason);
     if (!workbook->package_) {
         result.error = fmt::format("Cannot open the workbook {}: {}. The file was left unchanged.",
                                    fileName.string(), reason);
         return result;
     }
+    if (workbook->blank_) workbook->package_->WriteOnNextSave();
     result.workbook = std::move(workbook);
     return result;
 }
@@ -101,6 +104,17 @@ bool XlsxWorkbook::SetSheetName(int32_t sheet, std::string_view name, std::strin
         return false;
     }
     sheets_[index].SetName(std::string(name));
+    return true;
+}
+
+bool XlsxWorkbook::AddSheet(std::string_view name, std::string& error) {
+    std::string problem = SheetNameProblem(name, sheets_, sheets_.size());
+    if (!problem.empty()) {
+        error = std::move(problem);
+        return false;
+    }
+    sheets_.emplace_back(std::string(name));
+    package_->AddSheet();
     return true;
 }
 
@@ -145,6 +159,8 @@ bool XlsxWorkbook::Save(std::string& error) {
     std::string reason;
     bool saved = package_->Save(fileName_, sheets_, formats_, standardFont_, reason);
     if (!saved) error = fmt::format("Cannot save the workbook {}: {}.", fileName_.string(), reason);
+    // Once saved, the package reads the workbook in its place.
+    if (saved) blank_.reset();
     return saved;
 }
 

@@ -16,6 +16,7 @@
 
 namespace vok {
 
+class AtomicFile;
 class XlsxPackage;
 
 class XlsxWorkbook final : public Workbook {
@@ -30,8 +31,8 @@ public:
     XlsxWorkbook(OnlyOpen, std::filesystem::path fileName);
     ~XlsxWorkbook() override;
 
-    // Opens the file, or creates a new workbook of three sheets and saves it
-    // at once when the file is missing or empty.
+    // Opens the file, or creates a new workbook of three sheets when the file
+    // is missing or empty; the new one takes the file's place when saved.
     static WorkbookOpenResult Open(const std::filesystem::path& fileName);
 
     int32_t SheetCount() const override { return static_cast<int32_t>(sheets_.size()); }
@@ -40,6 +41,7 @@ public:
 
     std::string SheetName(int32_t sheet) const override;
     bool SetSheetName(int32_t sheet, std::string_view name, std::string& error) override;
+    bool AddSheet(std::string_view name, std::string& error) override;
 
     CellWrite SetCellValue(int32_t sheet, int32_t row, int32_t column,
                            std::string_view text) override;
@@ -60,6 +62,9 @@ private:
     FormatTable formats_;
     TypedValue typed_; // reused for every assignment
     std::string standardFont_;
+    // A new workbook's first file, until it is saved in its place; it must
+    // outlive the package that reads it.
+    std::unique_ptr<AtomicFile> blank_;
     std::unique_ptr<XlsxPackage> package_;
 };
 

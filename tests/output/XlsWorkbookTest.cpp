@@ -29,12 +29,18 @@ std::string Repeat(std::string_view piece, size_t times) {
     return s;
 }
 
-TEST(XlsWorkbookTest, MissingOrEmptyFileBecomesANewSavedWorkbook) {
+TEST(XlsWorkbookTest, MissingOrEmptyFileBecomesANewWorkbookWhenSaved) {
     TempDir dir;
     for (const std::string& file : {dir.File("new.xls"), dir.File("empty.XLS")}) {
-        if (file.ends_with("XLS")) WriteFile(file, "");
+        const bool empty = file.ends_with("XLS");
+        if (empty) WriteFile(file, "");
+        // A workbook dropped unsaved leaves the name as it was.
+        Open(file);
+        EXPECT_EQ(std::filesystem::exists(file), empty);
         auto book = Open(file);
         ASSERT_TRUE(book);
+        std::string error;
+        ASSERT_TRUE(book->Save(error)) << error;
         EXPECT_GT(std::filesystem::file_size(file), 4096u);
         auto again = Open(file);
         ASSERT_TRUE(again);

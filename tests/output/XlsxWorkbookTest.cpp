@@ -22,14 +22,20 @@ std::string Part(const std::string& file, const std::string& name) {
     return test::ReadPackage(file)[name];
 }
 
-TEST(XlsxWorkbookTest, MissingOrEmptyFileBecomesANewSavedWorkbook) {
+TEST(XlsxWorkbookTest, MissingOrEmptyFileBecomesANewWorkbookWhenSaved) {
     TempDir dir;
     for (bool empty : {false, true}) {
         std::string file = dir.File(empty ? "empty.xlsx" : "new.xlsx");
         if (empty) WriteFile(file, "");
+        {
+            // A workbook dropped unsaved leaves the name as it was.
+            auto dropped = OpenOk(file);
+            ASSERT_TRUE(dropped);
+        }
+        EXPECT_EQ(std::filesystem::exists(file), empty);
         auto book = OpenOk(file);
         ASSERT_TRUE(book);
-        // Saved at once, before anything is written.
+        SaveOk(*book);
         ASSERT_TRUE(std::filesystem::exists(file));
         EXPECT_EQ(ReadFile(file).substr(0, 2), "PK");
         EXPECT_EQ(book->SheetCount(), 3);
@@ -231,7 +237,10 @@ TEST(XlsxWorkbookTest, FilesThatAreNoWorkbookAreLeftUntouched) {
     }
     // A zip package that holds no workbook.
     std::string other = dir.File("other.xlsx");
-    { auto book = OpenOk(other); }
+    {
+        auto book = OpenOk(other);
+        SaveOk(*book);
+    }
     std::string error;
     auto zip = ZipPackage::Open(other, error);
     ASSERT_TRUE(zip);
@@ -287,12 +296,14 @@ TEST(XlsxWorkbookTest, TheNameChoosesTheFormat) {
         WorkbookOpenResult opened = OpenWorkbookFile(dir.File(name), *OutputTypeOf(name));
         ASSERT_TRUE(opened.workbook) << opened.error;
         EXPECT_EQ(opened.workbook->MaxRows(), 65'536) << name;
+        SaveOk(*opened.workbook);
         EXPECT_EQ(ReadFile(dir.File(name)).substr(0, 4), "\xD0\xCF\x11\xE0") << name;
     }
     for (const char* name : {"d.xlsx", "e.XLSX", "g.xls.bak"}) {
         WorkbookOpenResult opened = OpenWorkbookFile(dir.File(name), *OutputTypeOf(name));
         ASSERT_TRUE(opened.workbook) << opened.error;
         EXPECT_EQ(opened.workbook->MaxRows(), 1'048'576) << name;
+        SaveOk(*opened.workbook);
         EXPECT_EQ(ReadFile(dir.File(name)).substr(0, 2), "PK") << name;
     }
 }

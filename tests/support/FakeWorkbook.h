@@ -37,6 +37,15 @@ public:
         return true;
     }
 
+    bool AddSheet(std::string_view name, std::string& error) override {
+        if (name.empty() || name.size() > 31) {
+            error = "invalid sheet name";
+            return false;
+        }
+        names_.emplace_back(name);
+        return true;
+    }
+
     CellWrite SetCellValue(int32_t sheet, int32_t row, int32_t column,
                            std::string_view text) override {
         if (!HasSheet(sheet)) return CellWrite::NoSuchSheet;
