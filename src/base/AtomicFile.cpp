@@ -1,9 +1,12 @@
 #include "base/AtomicFile.h"
 
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fmt/format.h>
+#include <limits>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +28,47 @@ void SyncFolder(const std::filesystem::path& folder) {
 std::string UniqueSuffix() {
     std::random_device random;
     return fmt::format("{:x}-{:08x}", static_cast<unsigned>(::getpid()), random());
+}
+
+// The process that made a temporary file ".~NAME.PID-RAND.tmp" (or the zip
+// library's "...tmp.XXXXXX" beside it), from the rest of its name after
+// ".~NAME."; 0 when the rest is not of that form.
+pid_t TemporaryOwner(std::string_view rest) {
+    // A run of hex digits ending at `stop`, or npos.
+    const auto hexRun = [&](size_t from, char stop, unsigned long& value) {
+        const char* begin = rest.data() + from;
+        const char* end = rest.data() + rest.size();
+        const auto [next, ec] = std::from_chars(begin, end, value, 16);
+        if (ec != std::errc() || next == begin || next - begin > 8 || next == end || *next != stop)
+            return std::string_view::npos;
+        return static_cast<size_t>(next - rest.data());
+    };
+    unsigned long pid = 0, random = 0;
+    const size_t dash = hexRun(0, '-', pid);
+    if (dash == std::string_view::npos) return 0;
+    const size_t dot = hexRun(dash + 1, '.', random);
+    if (dot == std::string_view::npos || rest.substr(dot, 4) != ".tmp") return 0;
+    const std::string_view after = rest.substr(dot + 4);
+    if (!after.empty() && after.front() != '.') return 0;
+    return pid <= static_cast<unsigned long>(std::numeric_limits<pid_t>::max())
+               ? static_cast<pid_t>(pid)
+               : 0;
+}
+
+// Removes the temporary files of earlier saves of `name` whose process is
+// gone (killed, or the machine stopped): nothing else would ever remove them.
+void RemoveStaleTemporaries(const std::filesystem::path& folder, const std::string& name) {
+    const std::string prefix = ".~" + name + ".";
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0) continue;
+        const pid_t owner = TemporaryOwner(std::string_view(entry).substr(prefix.size()));
+        if (owner <= 0 || owner == ::getpid()) continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH) continue; // still running, or unknown
+        ::unlink(it->path().c_str());
+    }
 }
 
 } // namespace
@@ -66,6 +110,7 @@ bool AtomicFile::Create(std::string& error) {
         return false;
     }
     const std::string name = target_.filename().string();
+    RemoveStaleTemporaries(folder_, name);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path candidate =
             folder_ / (".~" + name + "." + UniqueSuffix() + ".tmp");

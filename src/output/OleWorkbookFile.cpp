@@ -16,11 +16,22 @@ namespace vok {
 
 namespace {
 
+// The container library's own diagnostics ("This OLE2 file is invalid ...")
+// would reach standard error beside vok's message about the same file, which
+// already says what is wrong with it; they are dropped.
+void DropLibraryDiagnostic(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 // The container library sets itself up once per process, whichever job's
 // thread gets here first.
 void InitialiseGsf() {
     static std::once_flag once;
-    std::call_once(once, [] { gsf_init(); });
+    std::call_once(once, [] {
+        gsf_init();
+        const auto levels =
+            static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
+        for (const char* domain : {"libgsf", "libgsf:msole"})
+            g_log_set_handler(domain, levels, DropLibraryDiagnostic, nullptr);
+    });
 }
 
 struct GObjectUnref {

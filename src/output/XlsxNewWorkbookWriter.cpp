@@ -1,6 +1,8 @@
 #include "output/XlsxNewWorkbookWriter.h"
 
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <filesystem>
 #include <fmt/format.h>
 #include <locale.h>
@@ -48,10 +50,17 @@ bool XlsxNewWorkbookWriter::Write(const std::filesystem::path& path,
             return false;
         }
     }
-    // Closing writes the package and frees the workbook.
+    // Closing writes the package and frees the workbook. The library names
+    // only its own error; the system's reason (a full disk) is what the user
+    // can act on.
+    errno = 0;
     lxw_error closed = workbook_close(workbook);
+    const int cause = errno;
     if (closed != LXW_NO_ERROR) {
-        error = lxw_strerror(closed);
+        std::string_view what = lxw_strerror(closed);
+        while (!what.empty() && what.back() == '.')
+            what.remove_suffix(1);
+        error = cause != 0 ? fmt::format("{} ({})", what, std::strerror(cause)) : std::string(what);
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "base/TextEncoding.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fmt/format.h>
 #include <zip.h>
@@ -10,9 +11,19 @@ namespace vok {
 
 namespace {
 
-// No part of a workbook vok can hold in memory comes near this; a larger one
-// is a damaged or hostile archive.
-constexpr zip_uint64_t kMaxPartSize = zip_uint64_t{2} << 30;
+// What the parts of a package may expand to. Workbook XML compresses ten to
+// thirty times, rarely a hundred; a part that claims far more than that for
+// the size of its file is damaged or built to exhaust memory (a few hundred
+// KB of zip that expand to gigabytes). Small files may always expand to the
+// floor, and no part, nor all parts read from one package, beyond the cap.
+constexpr zip_uint64_t kMaxExpansionRatio = 200;
+constexpr zip_uint64_t kPartFloor = zip_uint64_t{64} << 20;
+constexpr zip_uint64_t kPartCap = zip_uint64_t{1} << 30;
+constexpr zip_uint64_t kTotalCap = zip_uint64_t{4} << 30;
+
+std::string Megabytes(zip_uint64_t bytes) {
+    return fmt::format("{:.1f} MB", static_cast<double>(bytes) / (1 << 20));
+}
 
 // Large parts are compressed at the fastest level: writing a big table must
 // not wait on the compressor.
@@ -45,6 +56,12 @@ std::unique_ptr<ZipPackage> ZipPackage::Open(const std::filesystem::path& path,
         return nullptr;
     }
     auto package = std::make_unique<ZipPackage>(Archive(archive));
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    const zip_uint64_t fileSize = ec ? 0 : static_cast<zip_uint64_t>(size);
+    package->partLimit_ = std::min(kPartCap, std::max(kPartFloor, fileSize * kMaxExpansionRatio));
+    package->totalLimit_ =
+        std::min(kTotalCap, std::max(4 * kPartFloor, 2 * fileSize * kMaxExpansionRatio));
     zip_int64_t count = zip_get_num_entries(archive, 0);
     package->names_.reserve(static_cast<size_t>(std::max<zip_int64_t>(count, 0)));
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -83,10 +100,14 @@ bool ZipPackage::Read(std::string_view name, std::string& content, std::string& 
         error = fmt::format("its part {} cannot be read: {}", name, ArchiveError(archive_.get()));
         return false;
     }
-    if (st.size > kMaxPartSize) {
-        error = fmt::format("its part {} is too large", name);
+    if (st.size > partLimit_ || st.size > totalLimit_ - std::min(totalLimit_, expanded_)) {
+        error = fmt::format("its part {} would expand to {}, more than vok reads from a workbook "
+                            "of this size (at most {} per part); it is damaged or not a real "
+                            "workbook",
+                            name, Megabytes(st.size), Megabytes(partLimit_));
         return false;
     }
+    expanded_ += st.size;
     std::unique_ptr<zip_file_t, ZipFileCloser> file(
         zip_fopen_index(archive_.get(), static_cast<zip_uint64_t>(index), 0));
     if (!file) {

@@ -3,6 +3,7 @@
 // while every other part is copied as it was, still compressed.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -48,6 +49,11 @@ private:
 
     Archive archive_;
     std::vector<std::string> names_; // by entry index
+    // How much one part, and all parts read together, may expand to; set
+    // from the file's size when it is opened.
+    uint64_t partLimit_ = 0;
+    uint64_t totalLimit_ = 0;
+    mutable uint64_t expanded_ = 0;
 };
 
 } // namespace vok
