@@ -16,6 +16,7 @@
 #include "base/modUtilityString.h"
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
+#include "output/SheetTarget.h"
 #include "output/WorkbookConnection.h"
 #include "recipe/SectionedFile.h"
 
@@ -265,8 +266,14 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     // The output type, from the output's file name.
     if (const std::optional<OutputType> type = OutputTypeOf(state.gOutputFile)) {
         state.outputType = *type;
-        outcome =
-            ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile : settings_.AutoRecipeFile);
+        const std::string clash = PathClash();
+        if (!clash.empty()) {
+            messages.Show(clash, MessageIcon::Exclamation);
+            outcome = Skipped(clash);
+        } else {
+            outcome = ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile
+                                                            : settings_.AutoRecipeFile);
+        }
     } else {
         messages.Show("Output File must be of type XLS or CSV", MessageIcon::Exclamation);
         outcome = Skipped("Output File must be of type XLS or CSV");
@@ -291,6 +298,37 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     fileMessages_->FileFinished(state.gInputFile, state.gOutputFile, outcome);
 }
 
+std::string ConversionJob::PathClash() const {
+    const JobState& state = *state_;
+    const std::filesystem::path& output = state.gOutputFile;
+    // Writing the output would destroy the report or the recipe before or
+    // while it is read.
+    if (SameFile(output, state.gInputFile))
+        return fmt::format("The output file {} is the input file {}; nothing was written. Choose "
+                           "another output file.",
+                           output.string(), state.gInputFile.string());
+    if (options_.bUseRecipe && SameFile(output, state.gRecipeFile))
+        return fmt::format("The output file {} is the recipe file {}; nothing was written. "
+                           "Choose another output file.",
+                           output.string(), state.gRecipeFile.string());
+    // The program's working files are replaced by every conversion.
+    for (const std::filesystem::path& working :
+         {settings_.AutoRecipeFile, settings_.ExportSpecsFile}) {
+        if (SameFile(state.gInputFile, working))
+            return fmt::format("The input file {} is the working file {}, which each conversion "
+                               "replaces; nothing was written. Convert a copy of it instead.",
+                               state.gInputFile.string(), working.string());
+    }
+    return {};
+}
+
+FileOutcome ConversionJob::NoTableWritten() {
+    JobState& state = *state_;
+    const std::string text = "No table was written to " + state.gOutputFile.string() + ".";
+    state.messages.Show(text, MessageIcon::Critical);
+    return Skipped(fileMessages_->FirstProblem().empty() ? text : fileMessages_->FirstProblem());
+}
+
 FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipeFile) {
     JobState& state = *state_;
     Messages& messages = state.messages;
@@ -311,9 +349,16 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     if (!warnedAboutTabs_ && file_has_tabs(state.gInputFile)) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {
         // The mark-up method: a recipe from the marks in the input file.
+        // Faulty marks would convert some other stretch of the report.
         std::error_code ec;
         std::filesystem::remove(recipeFile, ec);
-        FileCreateShort(*fileMessages_, state.gInputFile, recipeFile);
+        if (!FileCreateShort(*fileMessages_, state.gInputFile, recipeFile)) return NoTableWritten();
+    } else if (file_count_key_lines(recipeFile, {"[Table ", {}, {}, "Col"}) == 0) {
+        // A recipe without tables (empty, not a recipe at all) writes nothing.
+        messages.Show("The recipe file " + recipeFile.string() +
+                          " holds no table section (a line [Table 1]).",
+                      MessageIcon::Critical);
+        return NoTableWritten();
     }
     PrepareExportSpecs(recipeFile);
     return RunRecipe();
@@ -351,12 +396,25 @@ FileOutcome ConversionJob::RunRecipe() {
         messages.Show(text, MessageIcon::Information);
         return Skipped(std::string(Trim(text)));
     }
+    // The sheet the sections of sheet 1 write into.
+    SheetTarget target;
+    std::string targetError;
+    if (!ParseSheetTarget(options_.sSheetTarget, target, targetError)) {
+        messages.Show(targetError, MessageIcon::Exclamation);
+        return Skipped(targetError);
+    }
     // The caption comes back at the end.
     const std::string caption = state.Caption();
     FileOutcome outcome;
     if (state.outputType == OutputType::Csv) {
         // CSV output, replacing any earlier file when the run ends.
         state.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
+        if (!target.IsFirstSheet() && !sheetTargetNoticeShown_) {
+            sheetTargetNoticeShown_ = true;
+            messages.Show("The sheet target " + std::string(Trim(options_.sSheetTarget)) +
+                              " applies to workbooks only; a CSV output has no sheets.",
+                          MessageIcon::Information, {}, MessageKind::Notice);
+        }
         CsvWriter csv(state.gOutputFile);
         std::string error;
         if (!csv.Open(error)) {
@@ -366,7 +424,13 @@ FileOutcome ConversionJob::RunRecipe() {
             outcome = Failed(text);
         } else {
             specs.Process(state, &csv);
-            if (!csv.Close(error)) {
+            if (!csv.Failed() && specs.TablesWritten == 0) {
+                csv.Discard();
+                outcome = NoTableWritten();
+            } else if (!csv.Failed() && RunFailed()) {
+                csv.Discard();
+                outcome = OutputKept();
+            } else if (!csv.Close(error)) {
                 const std::string text =
                     "Cannot write the CSV file " + state.gOutputFile.string() + ": " + error;
                 messages.Show(text, MessageIcon::Critical);
@@ -378,19 +442,47 @@ FileOutcome ConversionJob::RunRecipe() {
         state.SetStatus(StatusTarget::Caption, "Writing data to Microsoft Excel. Please wait...");
         if (!OpenExcelWorkbook(messages, state.gOutputFile, state.outputType, state.xlApp)) {
             outcome = Skipped(fileMessages_->FirstProblem());
+        } else if (const int32_t sheet = ResolveSheetTarget(*state.xlApp, target, targetError);
+                   sheet == 0) {
+            const std::string text = "Cannot write to the sheet target " +
+                                     std::string(Trim(options_.sSheetTarget)) + " of " +
+                                     state.gOutputFile.string() + ": " + targetError;
+            messages.Show(text, MessageIcon::Critical);
+            outcome = Skipped(text);
+            CloseExcel(state.xlApp);
         } else {
-            // Clearing empties the used range of the first sheet itself.
+            state.xlApp = WithSheetTarget(std::move(state.xlApp), sheet);
+            // Clearing empties the used range of the target sheet. It takes
+            // effect only when the workbook is saved, after a run that wrote.
             if (options_.bClearOutputFileBeforeProcessing)
                 state.xlApp->ClearRange(1, state.xlApp->UsedRange(1));
             specs.Process(state, nullptr);
-            // What was written is saved, also after a failure.
-            if (!SaveExcelWorkbook(messages, state.gOutputFile, *state.xlApp))
+            if (specs.TablesWritten == 0)
+                outcome = NoTableWritten();
+            else if (RunFailed())
+                outcome = OutputKept();
+            else if (!SaveExcelWorkbook(messages, state.gOutputFile, *state.xlApp))
                 outcome = Failed(fileMessages_->FirstProblem());
             CloseExcel(state.xlApp);
         }
     }
     state.SetStatus(StatusTarget::Caption, caption);
     return outcome;
+}
+
+bool ConversionJob::RunFailed() const {
+    // A run the user stopped keeps what it wrote, as designed; one that a
+    // failure cut short is no output to put in place of the earlier one.
+    return state_->ExportSpecs.FatalProcessError && !state_->StopRequested;
+}
+
+FileOutcome ConversionJob::OutputKept() {
+    JobState& state = *state_;
+    const std::string text = fmt::format("The conversion of {} did not complete; {} was not "
+                                         "written, and any earlier file of that name is unchanged.",
+                                         state.gInputFile.string(), state.gOutputFile.string());
+    state.messages.Show(text, MessageIcon::Critical);
+    return Failed(fileMessages_->FirstProblem().empty() ? text : fileMessages_->FirstProblem());
 }
 
 void ConversionJob::WarnAboutTabsInFile() {

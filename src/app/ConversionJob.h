@@ -72,6 +72,15 @@ private:
     FileOutcome ConvertWithRecipe(const std::filesystem::path& recipeFile);
     void PrepareExportSpecs(const std::filesystem::path& recipeFile);
     FileOutcome RunRecipe();
+    // Why the output must not be written (it is the input or the recipe, or
+    // the input is a working file); "" when it may.
+    std::string PathClash() const;
+    // Says that nothing was written to the output; the earlier file stays.
+    FileOutcome NoTableWritten();
+    // True when a failure ended the run before its end.
+    bool RunFailed() const;
+    // Says that the output was not replaced after a run that did not complete.
+    FileOutcome OutputKept();
     void WarnAboutTabsInFile();
     // 0 done, -1 the folder does not exist, -2 stopped.
     int32_t AddMatchingFiles(const std::filesystem::path& folder, const std::string& pattern,
@@ -92,6 +101,7 @@ private:
     StopRequest stop_;
     std::unique_ptr<JobState> state_;
     bool warnedAboutTabs_;
+    bool sheetTargetNoticeShown_ = false;
     JobResult result_;
     // Folders listed by this job, so that links never lead round in a circle.
     std::set<FolderIdentity> visited_;

@@ -81,6 +81,18 @@ int RunCommandLine(const std::vector<std::string>& args) {
     // "/?" shows the how-to-use text, then the job runs as parsed.
     if (commandLine.helpRequested) fmt::print("{}", UsageText());
 
+    // The log is appended to from the first message on: naming the report,
+    // the recipe or the output as the log would write into it.
+    for (const auto& [other, what] :
+         {std::pair{&options.sInputFile, "input"}, std::pair{&options.sRecipeFile, "recipe"},
+          std::pair{&options.sOutputFile, "output"}}) {
+        if (!options.sLogFile.empty() && SameFile(options.sLogFile, *other)) {
+            fmt::print(stderr, "The log file {} is the {} file {}; nothing was converted.\n",
+                       options.sLogFile.string(), what, other->string());
+            return 1;
+        }
+    }
+
     // Command-line mode: the form's settings are read, nothing is written back.
     CommandLineObserver observer;
     observer.SetLogFile(options.sLogFile);

@@ -55,15 +55,16 @@ std::filesystem::path ResolveSwitchPath(const std::string& argument,
     return programFolder / argument;
 }
 
+} // namespace
+
 void CreateLogFolder(const std::filesystem::path& logFile) {
     const std::filesystem::path folder = GetParentFolderName(logFile);
     if (!folder.empty() && !FolderExistsFso(folder)) MakeFolderPath(folder);
 }
 
-} // namespace
-
 bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
-                      const std::filesystem::path& programFolder, bool& helpRequested) {
+                      const std::filesystem::path& programFolder, bool& helpRequested,
+                      LogFolderMaker makeLogFolder) {
     // 1. An empty text starts the desktop program.
     if (text.empty()) return false;
     // 3-4. Fields between slashes; none means the job runs with the options as they are.
@@ -84,7 +85,7 @@ bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
             options.sInputFile = ResolveSwitchPath(argument, programFolder);
         else if (upper == "L") {
             options.sLogFile = ResolveSwitchPath(argument, programFolder);
-            CreateLogFolder(options.sLogFile);
+            makeLogFolder(options.sLogFile);
         } else if (upper == "O")
             options.sOutputFile = ResolveSwitchPath(argument, programFolder);
         else if (upper == "R") {
@@ -127,7 +128,8 @@ bool IsLinuxFlag(std::string_view name) {
 }
 
 CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOptions& options,
-                           const std::filesystem::path& currentFolder) {
+                           const std::filesystem::path& currentFolder,
+                           LogFolderMaker makeLogFolder) {
     CommandLine result;
     result.action = CommandLineAction::RunJob;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -166,7 +168,7 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
         } else if (name == "-l" || name == "--log") {
             if (!takeValue()) return result;
             options.sLogFile = ResolveLinuxPath(value, currentFolder);
-            CreateLogFolder(options.sLogFile);
+            makeLogFolder(options.sLogFile);
         } else if (name == "-t" || name == "--tab-size") {
             if (!takeValue()) return result;
             int32_t size;
@@ -216,20 +218,22 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
 
 CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionOptions& options,
                             const std::filesystem::path& programFolder,
-                            const std::filesystem::path& currentFolder) {
+                            const std::filesystem::path& currentFolder,
+                            LogFolderMaker makeLogFolder) {
     CommandLine result;
     if (args.empty()) return result;
     if (!args.front().empty() && args.front().front() == '-') {
-        return ReadLinuxStyle(args, options, currentFolder);
+        return ReadLinuxStyle(args, options, currentFolder, makeLogFolder);
     }
     std::string text;
     for (const std::string& arg : args) {
         if (!text.empty()) text.push_back(' ');
         text.append(arg);
     }
-    result.action = ParseCommandLine(text, options, programFolder, result.helpRequested)
-                        ? CommandLineAction::RunJob
-                        : CommandLineAction::Interactive;
+    result.action =
+        ParseCommandLine(text, options, programFolder, result.helpRequested, makeLogFolder)
+            ? CommandLineAction::RunJob
+            : CommandLineAction::Interactive;
     return result;
 }
 

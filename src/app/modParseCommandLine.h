@@ -19,11 +19,18 @@ int32_t CountFields(std::string_view text, char delimiter);
 // field and leaves it as it was for an empty one.
 std::string GetField(int32_t n, std::string_view text, char delimiter, std::string& letter);
 
+// Creates the folder that is to hold a log file, with its missing parents;
+// what the parsers do for /L and --log.
+void CreateLogFolder(const std::filesystem::path& logFile);
+using LogFolderMaker = void (*)(const std::filesystem::path& logFile);
+
 // Parses the designed switch syntax. Returns false for an empty text. Paths
 // without a backslash name files in the program folder. `helpRequested` is set
-// by "/?"; parsing goes on after it.
+// by "/?"; parsing goes on after it. `makeLogFolder` is the one effect on the
+// disk; a caller that must not touch it passes another.
 bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
-                      const std::filesystem::path& programFolder, bool& helpRequested);
+                      const std::filesystem::path& programFolder, bool& helpRequested,
+                      LogFolderMaker makeLogFolder = CreateLogFolder);
 
 enum class CommandLineAction {
     Interactive, // no arguments: the desktop program
@@ -43,7 +50,8 @@ struct CommandLine {
 // blanks) or, when the first argument starts with "-", the Linux style.
 CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionOptions& options,
                             const std::filesystem::path& programFolder,
-                            const std::filesystem::path& currentFolder);
+                            const std::filesystem::path& currentFolder,
+                            LogFolderMaker makeLogFolder = CreateLogFolder);
 
 // The usage text covering both syntaxes.
 std::string UsageText();

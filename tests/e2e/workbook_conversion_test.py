@@ -151,11 +151,19 @@ class WorkbookConversion(unittest.TestCase):
         self.assertEqual((code, err), (0, ""))
         sheet = openpyxl.load_workbook(self.path("big.xlsx"), read_only=True).worksheets[0]
         self.assertEqual(sheet.max_row, 70000)
-        code, err = self.vok("-i", report, "-r", recipe, "-o", self.path("big.xls"))
+        # Fault 3: a run cut short at the row limit saved the partial workbook
+        # over the earlier one. The earlier workbook stays as it was.
+        earlier = self.path("big.xls")
+        code, err = self.vok("-i", self.marked(["x          5"]), "-o", earlier)
+        self.assertEqual((code, err), (0, ""))
+        with open(earlier, "rb") as f:
+            before = f.read()
+        code, err = self.vok("-i", report, "-r", recipe, "-o", earlier)
         self.assertEqual(code, 1)
         self.assertIn("Cannot write row 65537 of sheet 1", err)
-        # What was written is saved.
-        self.assertEqual(xlrd.open_workbook(self.path("big.xls")).sheet_by_index(0).nrows, 65536)
+        self.assertIn("did not complete; " + earlier + " was not written", err)
+        with open(earlier, "rb") as f:
+            self.assertEqual(f.read(), before)
 
     def test_a_file_that_is_no_workbook_is_left_untouched(self):
         out = self.write("notes.xlsx", "these are my notes, not a workbook\r\n")
