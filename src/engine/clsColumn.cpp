@@ -17,6 +17,7 @@ bool clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int3
     const std::string section =
         "Table " + std::to_string(table_number) + " Col " + std::to_string(col_number);
     // The section itself; its absence is the caller's to say.
+    valid_ = false;
     if (!FindSection(file, section)) return false;
     int32_t number = 0;
     // 1. The start position; a missing key reads as -999999.
@@ -54,6 +55,7 @@ bool clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int3
         return true;
     }
     PeriodOperator = op;
+    valid_ = true;
     return true;
 }
 

@@ -46,6 +46,9 @@ public:
 
     void PropertyPrint() const {}
 
+    // False once reading the section failed a check.
+    bool Valid() const { return valid_; }
+
 private:
     int32_t NormaliseOperator(JobState& state);
 
@@ -54,6 +57,7 @@ private:
     bool operatorKnown_ = false;
     bool operatorReported_ = false;
     int32_t operatorCode_ = 0;
+    bool valid_ = true;
 };
 
 } // namespace vok

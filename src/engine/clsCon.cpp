@@ -70,6 +70,8 @@ void clsCon::ReadFromFile(JobState& state, const std::filesystem::path& file_nam
 void clsCon::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number) {
     Messages& messages = state.messages;
     const std::string section = SectionName(con_number);
+    // Sound only once every check below has passed.
+    valid_ = false;
 
     // 1. The table; its lookup finds the section from the current position.
     int32_t table = 0;
@@ -111,11 +113,14 @@ void clsCon::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t
     // 5. The department sections follow. Past the end of the file none can
     // be found any more, so one message for the first missing one is enough.
     DepartmentsCollection.clear();
+    bool allRead = true;
     for (int32_t d = 1; d <= TotalDepartments; ++d) {
         const bool read = DepartmentsCollection.emplace_back().ReadFromFileSequentially(
             state, file, con_number, d);
+        allRead = allRead && read;
         if (!read && file.AtEnd()) break;
     }
+    valid_ = allRead;
 }
 
 void clsCon::WriteToFile(ProfileFile& file, int32_t con_number) const {

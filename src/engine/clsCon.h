@@ -37,6 +37,9 @@ public:
 
     void PropertyPrint() const {}
 
+    // False once reading the section (or a department's) failed a check.
+    bool Valid() const { return valid_; }
+
 private:
     void MergeAccounts(JobState& state);
     bool CopyAccountRows(JobState& state);
@@ -46,6 +49,7 @@ private:
     // Sheet column numbers of the consolidated table's columns, worked out
     // once per pass instead of once per cell.
     std::vector<int32_t> copyColumns_;
+    bool valid_ = true;
 };
 
 } // namespace vok

@@ -163,6 +163,16 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
             ++k;
             state.DoEvents();
             state.SetStatus(StatusTarget::Caption, fmt::format(" Exporting Table {}:", k));
+            // A section whose reading failed would write what the file does
+            // not say; the run ends before it, as after any failed table.
+            if (!TablesCollection[k - 1].Valid()) {
+                messages.Show(fmt::format("Table {} was not run: its section has errors (see "
+                                          "above).",
+                                          k),
+                              MessageIcon::Critical);
+                FatalProcessError = true;
+                break;
+            }
             const int32_t rowBefore = writePointer1_;
             TablesCollection[k - 1].Process(state, csv);
             if (writePointer1_ > rowBefore) ++TablesWritten;
@@ -178,6 +188,12 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
                                   MessageIcon::Information, {}, MessageKind::Notice);
                     consolidationNoticeShown = true;
                 }
+            } else if (!ConsolidateCollection[c - 1].Valid()) {
+                messages.Show(fmt::format("Consolidation {} was not run: its section has errors "
+                                          "(see above).",
+                                          c),
+                              MessageIcon::Critical);
+                FatalProcessError = true;
             } else {
                 ConsolidateCollection[c - 1].Process(state);
             }

@@ -17,6 +17,7 @@
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fmt/format.h>
 
@@ -31,6 +32,8 @@ void clsTable::ReadFromFile(JobState& state, const std::filesystem::path& file_n
 void clsTable::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number) {
     Messages& messages = state.messages;
     number_ = table_number;
+    // Sound only once every check below has passed.
+    valid_ = false;
     const std::string section = "Table " + std::to_string(table_number);
     // 1-2. The start key text and its offset.
     const std::string start = ReadIniValue(file, section, "ReadStartLine", kMissing);
@@ -80,6 +83,8 @@ void clsTable::ReadFromFileSequentially(JobState& state, TextReader& file, int32
             return;
         }
     }
+    valid_ = std::all_of(ColumnsCollection.begin(), ColumnsCollection.end(),
+                         [](const clsColumn& column) { return column.Valid(); });
 }
 
 void clsTable::WriteToFile(ProfileFile& file, int32_t table_number) const {

@@ -37,8 +37,13 @@ public:
 
     void PropertyPrint() const {}
 
+    // False once reading the section (or one of its columns) failed a check:
+    // running it would write what the file does not say.
+    bool Valid() const { return valid_; }
+
 private:
     int32_t number_ = 0; // the section's number, for messages
+    bool valid_ = true;
 };
 
 } // namespace vok

@@ -227,6 +227,7 @@ class Faults(unittest.TestCase):
         # Fault 5: TotalColumns=2147483647 asked for 257 GB ("unexpected
         # failure"); 1000000 without column sections printed a million messages.
         report = self.write("report.txt", REPORT)
+        self.write("out.csv", "earlier output\r\n")
         for count in ("2147483647", "1000000"):
             spec = self.write("big.t2x", long_format(
                 "[Table 1]", "ReadStartLine=ACCOUNT NO", "ReadStartLineOffset=2",
@@ -235,9 +236,14 @@ class Faults(unittest.TestCase):
             code, err = self.vok("-i", report, "-r", spec, "-o", self.path("out.csv"))
             self.assertEqual(code, 1)
             self.assertNotIn("unexpected failure", err)
-            self.assertEqual(err.count("\n"), 1, err[:500])
+            self.assertEqual(err.count("TotalColumns"), 1, err[:500])
             self.assertIn("TotalColumns is " + count + ", but the export specification holds no "
                           "section [Table 1 Col 2]!", err)
+            # A table whose section is wrong is not run: it would write what
+            # the file does not say over the earlier output.
+            self.assertIn("Table 1 was not run: its section has errors", err)
+            self.assertIn("No table was written to", err)
+            self.assertEqual(self.read("out.csv"), b"earlier output\r\n")
         # A consolidation's department count is checked the same way.
         spec = self.write("con.t2x", long_format(*TABLE_1, "[Consolidate 1]", "Table=1",
                                                  "ReadAccountsColumn=1",
