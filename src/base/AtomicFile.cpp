@@ -126,6 +126,20 @@ bool AtomicFile::Create(std::string& error) {
     return false;
 }
 
+bool AtomicFile::CreateForLibrary(std::string& error) {
+    if (!Create(error)) return false;
+    // A descriptor kept open would point at a file the library may replace,
+    // and flushing it would flush nothing of the library's.
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        error = SystemErrorText("Cannot write", target_, errno);
+        Discard();
+        return false;
+    }
+    return true;
+}
+
 bool AtomicFile::Write(std::string_view bytes, std::string& error) {
     if (fd_ < 0) {
         error = "Cannot write " + temp_.string() + ": the file is not open";

@@ -31,8 +31,12 @@ public:
 
     // Creates the empty temporary file and keeps it open for Write; false,
     // with the reason, when the target is read-only or its folder takes no
-    // new file. Libraries that write by name use TempPath instead.
+    // new file.
     bool Create(std::string& error);
+    // The same for a library that writes TempPath by name (and may replace
+    // the file there): nothing is kept open, and Commit flushes what the
+    // library left at that name.
+    bool CreateForLibrary(std::string& error);
     const std::filesystem::path& TempPath() const { return temp_; }
     // The file that is replaced (a link's target).
     const std::filesystem::path& Target() const { return target_; }

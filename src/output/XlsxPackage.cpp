@@ -390,7 +390,7 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
     // 5. Write the new package beside the file and put it in the file's place.
     if (!replaced.empty() || !removed.empty() || mustWrite_) {
         AtomicFile replacement(path);
-        if (!replacement.Create(error) ||
+        if (!replacement.CreateForLibrary(error) ||
             !zip_->WriteCopy(replacement.TempPath(), replaced, removed, error) ||
             !replacement.Commit(error)) {
             return false;

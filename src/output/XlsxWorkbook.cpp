@@ -21,7 +21,7 @@ constexpr SheetLimits kLimits{XlsxWorkbook::kMaxRows, XlsxWorkbook::kMaxColumns}
 // the target's name only when it is saved, so a job that writes nothing
 // leaves no empty workbook behind.
 bool CreateNew(AtomicFile& blank, std::string& reason) {
-    return blank.Create(reason) &&
+    return blank.CreateForLibrary(reason) &&
            XlsxNewWorkbookWriter::Write(blank.TempPath(), {"Sheet1", "Sheet2", "Sheet3"}, reason);
 }
 
