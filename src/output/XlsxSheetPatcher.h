@@ -3,6 +3,7 @@
 // removed, and every other cell, row and element keeps its bytes.
 #pragma once
 
+#include "output/SheetData.h"
 #include "output/Workbook.h"
 
 #include <cstdint>
@@ -18,7 +19,6 @@ namespace vok {
 class FormatTable;
 class SheetData;
 class XlsxStyles;
-struct CellValue;
 struct XlsxCellSpan;
 struct XlsxRowSpan;
 struct XlsxSheetLayout;
