@@ -1,0 +1,122 @@
+"""I/O errors injected into the real program, in the manner of SQLite's
+I/O-error tests: the preloaded library makes the n-th write, fsync, close or
+rename of a file in the output folder (and, for the recipe job, in the
+program folder) fail with ENOSPC or EIO. A CSV job and two workbook jobs run
+over an earlier output for every n up to the number of such calls the job
+makes; each time the job must end with status 1 and a message naming the
+cause, the earlier output must be byte for byte as it was, and no temporary
+file may be left.
+
+The figures (calls per job, runs) are printed, for the record."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
+VOK = os.path.join(BUILD, "vok")
+LIBRARY = os.path.join(BUILD, "libvok_fault_injection.so")
+CAUSES = {"ENOSPC": "No space left on device", "EIO": "Input/output error"}
+
+
+def crlf(*lines):
+    return "".join(line + "\r\n" for line in lines)
+
+
+# A report large enough that its CSV output takes several writes.
+ROWS = ["%010d %-20s %12.2f" % (i, "Account %d" % (i % 97), i * 1.25) for i in range(9000)]
+REPORT = crlf("LEDGER", *ROWS, "TOTALS")
+RECIPE = crlf("[Table 1]", "ReadStartLine=LEDGER", "ReadStartLineOffset=1",
+              "ReadEndLine=TOTALS", "ReadEndLineOffset=-1",
+              "Parsing=---------- -------------------- ------------", "WriteColumn=A")
+
+
+class FaultInjection(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="vok-faults-")
+        self.home = os.path.join(self.dir, "home")
+        self.out = os.path.join(self.dir, "out")
+        os.mkdir(self.home)
+        os.mkdir(self.out)
+        self.report = os.path.join(self.dir, "report.txt")
+        self.recipe = os.path.join(self.dir, "month.rcp")
+        with open(self.report, "w", newline="") as f:
+            f.write(REPORT)
+        with open(self.recipe, "w", newline="") as f:
+            f.write(RECIPE)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def vok(self, output, fault_at=None, errno_name="ENOSPC", folders=None):
+        env = {**os.environ, "VOK_HOME": self.home}
+        report_file = os.path.join(self.dir, "calls.txt")
+        if fault_at is not None:
+            env.update({
+                "LD_PRELOAD": LIBRARY,
+                "VOK_FAULT_DIRS": ":".join(folders),
+                # The error log is remade at every start and may fail without a
+                # word, by design; the lock file is never written.
+                "VOK_FAULT_SKIP": "ErrorLog.txt:vok.lock",
+                "VOK_FAULT_AT": str(fault_at),
+                "VOK_FAULT_ERRNO": errno_name,
+                "VOK_FAULT_REPORT": report_file,
+                # A sanitized build lets the library come first.
+                "ASAN_OPTIONS": os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0",
+            })
+        done = subprocess.run([VOK, "-i", self.report, "-r", self.recipe, "-o", output],
+                              env=env, capture_output=True, check=False, timeout=120)
+        calls = []
+        if fault_at is not None:
+            with open(report_file) as f:
+                calls = f.read().splitlines()[1:]
+        return done.returncode, done.stderr.decode(errors="replace"), calls
+
+    def check_job(self, name, folders):
+        output = os.path.join(self.out, name)
+        code, err, _ = self.vok(output)
+        self.assertEqual((code, err), (0, ""))
+        with open(output, "rb") as f:
+            earlier = f.read()
+        # A second run changes the output, so that a run that wrongly
+        # succeeds cannot pass for one that kept the earlier file.
+        with open(self.report, "w", newline="") as f:
+            f.write(REPORT.replace("Account", "Changed"))
+        code, err, calls = self.vok(output, fault_at=0, folders=folders)
+        self.assertEqual((code, err), (0, ""), "the counting run")
+        self.assertTrue(calls, "no call was seen")
+        with open(output, "rb") as f:
+            self.assertNotEqual(f.read(), earlier)
+        runs = 0
+        for n in range(1, len(calls) + 1):
+            for errno_name, cause in CAUSES.items():
+                with open(output, "wb") as f:
+                    f.write(earlier)
+                with self.subTest(job=name, call=calls[n - 1], n=n, errno=errno_name):
+                    code, err, _ = self.vok(output, fault_at=n, errno_name=errno_name,
+                                            folders=folders)
+                    runs += 1
+                    self.assertEqual(code, 1, err)
+                    self.assertIn(cause, err)
+                    with open(output, "rb") as f:
+                        self.assertTrue(f.read() == earlier, "the earlier output changed")
+                    left = [e for e in os.listdir(self.out) if e.startswith(".~")]
+                    self.assertEqual(left, [])
+        print("%s: %d calls (%s), %d faulty runs" % (
+            name, len(calls), ", ".join(sorted({c.split()[0] for c in calls})), runs))
+
+    def test_csv_job(self):
+        # The CSV file, and the working export specification in the program folder.
+        self.check_job("ledger.csv", [self.out, self.home])
+
+    def test_xlsx_job(self):
+        self.check_job("ledger.xlsx", [self.out])
+
+    def test_xls_job(self):
+        self.check_job("ledger.xls", [self.out])
+
+
+if __name__ == "__main__":
+    unittest.main()
