@@ -1,0 +1,45 @@
+// What the fuzz harnesses share: a scratch folder of their own for the files
+// the readers take by name, an observer that swallows every message, and the
+// input cut into parts.
+#pragma once
+
+#include "base/JobObserver.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+namespace vok::fuzz {
+
+// A file of the given name in this process's scratch folder (made once,
+// removed at exit), holding `bytes`.
+std::filesystem::path ScratchFile(std::string_view name, std::string_view bytes);
+// A path in the scratch folder, removed first when it exists.
+std::filesystem::path ScratchPath(std::string_view name);
+
+// The input as text.
+inline std::string_view Text(const uint8_t* data, size_t size) {
+    return {reinterpret_cast<const char*>(data), size};
+}
+
+// The input cut at each line "--8<--" (at most `parts` parts; missing ones empty).
+std::vector<std::string_view> Parts(std::string_view text, size_t parts);
+
+// Says nothing, answers every question with Yes, and counts the messages.
+class QuietObserver : public JobObserver {
+public:
+    int64_t shown = 0;
+
+protected:
+    void DisplayMessage(std::string_view, MessageIcon, std::string_view, MessageKind) override {
+        ++shown;
+    }
+    bool DisplayQuestion(std::string_view, MessageIcon, std::string_view) override { return true; }
+};
+
+} // namespace vok::fuzz
