@@ -6,7 +6,7 @@ set -euo pipefail
 VOK_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev
-    libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev libgsf-1-dev
+    libxlsxwriter-dev libzip-dev libexpat1-dev libgsf-1-dev
     libfmt-dev libgtest-dev
     python3 python3-openpyxl python3-xlrd
     # Only bench/compare.sh uses these: the peer tools it times vok against.

@@ -39,22 +39,14 @@ constexpr std::array<LossRecord, 15> kLossRecords{{
     {0x00D3, kLossMacros},             // OBPROJ: a macro project
 }};
 
-constexpr std::array<std::string_view, 15> kLossTexts{
-    "formulas",
-    "defined names",
-    "charts",
-    "pictures or drawing objects",
-    "cell comments",
-    "macros",
-    "a password",
-    "logical or error values",
-    "hyperlinks",
-    "pivot tables",
-    "data validation",
-    "conditional formatting",
-    "embedded objects",
-    "cells of a kind vok cannot read",
-    "texts longer than vok can read back",
+constexpr std::array<std::string_view, 14> kLossTexts{
+    "formulas",         "defined names",
+    "charts",           "pictures or drawing objects",
+    "cell comments",    "macros",
+    "a password",       "logical or error values",
+    "hyperlinks",       "pivot tables",
+    "data validation",  "conditional formatting",
+    "embedded objects", "cells of a kind vok cannot read",
 };
 
 // Top-level container entries besides the Workbook stream that a rewrite may drop.
@@ -122,6 +114,8 @@ void Biff8Inspector::Run() {
         return;
     }
     ScanSubstream(0, -1);
+    // The shared strings, which the sheets' cells refer to.
+    if (Reading() && !sst_.empty()) DecodeSharedStrings();
     // 2. Each sheet from the position its BOUNDSHEET8 gives, whatever lies
     //    between the sheets.
     for (size_t i = 0; i < sheetOffsets_.size() && Reading(); ++i) {
@@ -133,8 +127,7 @@ void Biff8Inspector::Run() {
         ScanSubstream(offset, static_cast<int32_t>(i));
     }
     if (!Reading()) return;
-    // 3. What the globals and sheets gave, checked and put in order.
-    if (!sst_.empty()) CheckSharedStrings();
+    // 3. What the globals and sheets gave, put in order.
     ResolveFormats();
     for (auto& cells : result_.numbers) {
         std::sort(cells.begin(), cells.end(),
@@ -220,8 +213,15 @@ void Biff8Inspector::OnGlobalsRecord(uint16_t id, std::string_view data) {
         const auto type = static_cast<unsigned char>(data[5]);
         if (type == 1 || type == 6) result_.losses |= kLossMacros;
         if (type == 2) result_.losses |= kLossCharts;
+        std::string name;
+        if (!ReadString(data, 6, true, name)) {
+            result_.damage = "it is damaged (a sheet name runs past its record)";
+            return;
+        }
         sheetOffsets_.push_back(Le32(data, 0));
+        result_.sheetNames.push_back(std::move(name));
         result_.numbers.emplace_back();
+        result_.texts.emplace_back();
     }
 }
 
@@ -240,16 +240,32 @@ void Biff8Inspector::OnSheetRecord(size_t sheet, uint16_t id, std::string_view d
             cells.push_back({row, static_cast<uint16_t>(first + i), Le16(data, 4 + 6 * i),
                              DecodeRk(Le32(data, 6 + 6 * i))});
         }
+    } else if (id == kLabelSst && data.size() >= 10) {
+        const uint32_t index = Le32(data, 6);
+        if (index >= sharedStrings_.size()) {
+            result_.damage = "it is damaged (a cell refers to a shared string it does not hold)";
+            return;
+        }
+        result_.texts[sheet].push_back({Le16(data, 0), Le16(data, 2), sharedStrings_[index]});
+    } else if (id == kLabel && data.size() >= 6) {
+        Biff8TextCell& cell = result_.texts[sheet].emplace_back();
+        cell.row = Le16(data, 0);
+        cell.column = Le16(data, 2);
+        if (!ReadString(data, 6, false, cell.text)) {
+            result_.damage = "it is damaged (a cell's text runs past its record)";
+            return;
+        }
     } else if (id == kWsBool && data.size() >= 2 && (static_cast<unsigned char>(data[1]) & 0x10)) {
         result_.losses |= kLossMacros; // a dialog sheet
     }
 }
 
-// The cell reader takes a shared string apart only when its header lies in
-// one record and its characters end in that record or the next; an empty
-// string it takes for a damaged file. Longer strings are legal, and the
-// writer keeps within this wherever a string's length allows.
-void Biff8Inspector::CheckSharedStrings() {
+// The shared strings: each a character count, flags, optional counts of
+// formatting runs and extended data, the characters, then the runs and the
+// data. Characters that run on into the next CONTINUE record start it with a
+// new flags byte (one or two bytes per character); everything else runs on
+// over record boundaries unmarked.
+void Biff8Inspector::DecodeSharedStrings() {
     size_t segment = 0, pos = 8;
     bool ok = sst_[0].size() >= 8;
     auto atEnd = [&] { return pos == sst_[segment].size(); };
@@ -259,7 +275,6 @@ void Biff8Inspector::CheckSharedStrings() {
         pos = 0;
         return true;
     };
-    // Bytes outside the characters run on over record boundaries unmarked.
     auto readByte = [&](uint32_t& byte) {
         while (atEnd()) {
             if (!nextSegment()) return false;
@@ -277,32 +292,37 @@ void Biff8Inspector::CheckSharedStrings() {
         return ok;
     };
     const uint32_t unique = ok ? Le32(sst_[0], 4) : 0;
+    std::u16string units;
     for (uint32_t i = 0; i < unique && ok; ++i) {
-        // 1. The header: characters, flags, formatting runs, extended data.
-        while (ok && atEnd())
-            ok = nextSegment();
-        const size_t headerSegment = segment;
+        // 1. The header.
         uint32_t count = 0, flags = 0, runs = 0, extended = 0;
         if (!read(2, count) || !read(1, flags)) break;
         if ((flags & 0x08) && !read(2, runs)) break;
         if ((flags & 0x04) && !read(4, extended)) break;
-        if (segment != headerSegment || count == 0) result_.losses |= kLossUnreadableCells;
-        // 2. The characters; each record they run on into starts with flags.
+        // 2. The characters.
         bool wide = flags & 1;
-        size_t left = count;
-        while (left > 0 && ok) {
+        units.clear();
+        while (units.size() < count && ok) {
             if (atEnd()) {
                 uint32_t continued = 0;
                 ok = nextSegment() && readByte(continued);
                 wide = continued & 1;
                 if (!ok) break;
             }
-            const size_t take = std::min(left, (sst_[segment].size() - pos) / (wide ? 2 : 1));
+            const std::string_view data = sst_[segment];
+            const size_t take =
+                std::min<size_t>(count - units.size(), (data.size() - pos) / (wide ? 2 : 1));
             if (take == 0) ok = false; // half a character
+            for (size_t c = 0; c < take && ok; ++c) {
+                units.push_back(
+                    wide ? static_cast<char16_t>(Le16(data, pos + 2 * c))
+                         : static_cast<char16_t>(static_cast<unsigned char>(data[pos + c])));
+            }
             pos += take * (wide ? 2 : 1);
-            left -= take;
         }
-        if (segment > headerSegment + 1) result_.losses |= kLossLongTexts;
+        if (!ok) break;
+        std::string& text = sharedStrings_.emplace_back();
+        AppendUtf16AsUtf8(text, units);
         // 3. Formatting runs and extended data.
         for (size_t skip = 4 * size_t{runs} + extended; skip > 0 && ok; --skip) {
             uint32_t byte = 0;

@@ -1,7 +1,7 @@
-// Reads the record stream of an existing .xls workbook for what the cell
-// reader does not report: everything vok could not keep on rewriting the file
-// (formulas, charts, drawings, macros, a password, ...), the default font, and
-// the number format and exact value of every numeric cell.
+// Reads the record stream of an existing .xls workbook: everything vok could
+// not keep on rewriting the file (formulas, charts, drawings, macros, a
+// password, ...), the default font, the sheets' names and the value and
+// number format of every cell vok keeps (numbers and texts).
 #pragma once
 
 #include "output/Biff8Writer.h"
@@ -29,7 +29,6 @@ enum XlsLoss : uint32_t {
     kLossConditionalFormats = 1u << 11,
     kLossEmbeddedObjects = 1u << 12,
     kLossUnreadableCells = 1u << 13,
-    kLossLongTexts = 1u << 14, // shared strings the cell reader cannot take apart
 };
 
 // A numeric cell as stored: 0-based row and column, its XF.
@@ -40,13 +39,22 @@ struct Biff8NumberCell {
     double value;
 };
 
+// A text cell (LABELSST or LABEL), its text in UTF-8.
+struct Biff8TextCell {
+    uint32_t row;
+    uint16_t column;
+    std::string text;
+};
+
 struct Biff8Contents {
     std::string damage; // not empty: the stream is no readable BIFF8 workbook (why)
     uint32_t losses = 0;
     bool hasFont = false;
     XlsFont font;                                      // font 0, the default font
     std::vector<std::string> xfFormatCodes;            // per XF; "" is General
+    std::vector<std::string> sheetNames;               // per BOUNDSHEET8, in tab order
     std::vector<std::vector<Biff8NumberCell>> numbers; // per sheet, by row, then column
+    std::vector<std::vector<Biff8TextCell>> texts;     // per sheet, in stream order
 };
 
 class Biff8Inspector {
@@ -72,7 +80,7 @@ private:
     void OnGlobalsRecord(uint16_t id, std::string_view data);
     void OnSheetRecord(size_t sheet, uint16_t id, std::string_view data);
     void ResolveFormats();
-    void CheckSharedStrings();
+    void DecodeSharedStrings();
 
     std::string_view stream_;
     Biff8Contents result_;
@@ -82,6 +90,7 @@ private:
     std::vector<uint16_t> xfFormatIds_;
     std::vector<std::string_view> sst_; // the SST record and its CONTINUE records
     bool inSst_ = false;
+    std::vector<std::string> sharedStrings_; // decoded from sst_
 };
 
 } // namespace vok

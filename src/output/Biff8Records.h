@@ -22,6 +22,7 @@ inline constexpr uint16_t kExtSst = 0x00FF;
 inline constexpr uint16_t kWsBool = 0x0081;
 inline constexpr uint16_t kDimensions = 0x0200;
 inline constexpr uint16_t kLabelSst = 0x00FD;
+inline constexpr uint16_t kLabel = 0x0204;
 inline constexpr uint16_t kNumber = 0x0203;
 inline constexpr uint16_t kRk = 0x027E;
 inline constexpr uint16_t kMulRk = 0x00BD;

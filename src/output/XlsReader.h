@@ -1,12 +1,10 @@
-// Reads the sheets of an existing .xls workbook: names and cell values through
-// FreeXL, number formats and exact date values from the record stream (which
-// FreeXL turns into text).
+// The sheets of an existing .xls workbook, from what the record stream holds:
+// names, numbers with their number formats, and texts.
 #pragma once
 
 #include "output/Biff8Inspector.h"
 #include "output/SheetData.h"
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,8 +13,8 @@ namespace vok {
 class XlsReader {
 public:
     // False, with the reason, when the workbook cannot be read.
-    static bool Read(const std::filesystem::path& path, const Biff8Contents& contents,
-                     std::vector<SheetData>& sheets, FormatTable& formats, std::string& reason);
+    static bool Read(const Biff8Contents& contents, std::vector<SheetData>& sheets,
+                     FormatTable& formats, std::string& reason);
 };
 
 } // namespace vok

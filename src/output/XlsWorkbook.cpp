@@ -68,7 +68,7 @@ WorkbookOpenResult OpenExisting(const std::filesystem::path& fileName,
     // 3. The sheets and their values.
     std::vector<SheetData> sheets;
     FormatTable formats;
-    if (!XlsReader::Read(path, contents, sheets, formats, reason)) {
+    if (!XlsReader::Read(contents, sheets, formats, reason)) {
         result.error = CannotOpen(fileName, reason);
         return result;
     }
