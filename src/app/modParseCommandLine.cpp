@@ -250,10 +250,10 @@ Usage (switch syntax):
             in the input file with ">>" and "<<" lines)
   /S        with a pattern input, also search the sub-folders
   /G        with a pattern input, write each output beside its input
-  /C        do not clear the workbook's first sheet before writing
+  /C        do not clear the target sheet before writing
   /E        show the spreadsheet while it works (kept for compatibility)
   /T size   tab stop size for reading the input (default 8)
-  /W sheet  target sheet by name or number
+  /W sheet  the workbook sheet the tables go to: a number (1-255) or a name
   /L path   write every message and each converted file to this log file
   /V        print the progress texts
   /?        show this text, then run the job
@@ -269,10 +269,10 @@ Usage (Linux style, when the first argument starts with "-"):
   -r, --recipe PATH       recipe file
   -s, --subfolders        also search the sub-folders
   -g, --original-folder   write each output beside its input
-  -c, --no-clear          do not clear the first sheet before writing
+  -c, --no-clear          do not clear the target sheet before writing
   -e, --show              show the spreadsheet while it works
   -t, --tab-size N        tab stop size (default 8)
-  -w, --sheet TEXT        target sheet by name or number
+  -w, --sheet TEXT        the sheet the tables go to: a number or a name
   -l, --log PATH          log file
   -v, --verbose           print the progress texts
   -h, --help              show this text
