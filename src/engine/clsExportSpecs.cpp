@@ -166,9 +166,9 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
             // A section whose reading failed would write what the file does
             // not say; the run ends before it, as after any failed table.
             if (!TablesCollection[k - 1].Valid()) {
-                messages.Show(fmt::format("Table {} was not run: its section has errors (see "
-                                          "above).",
-                                          k),
+                messages.Show(fmt::format("Table {} of {} was not run: its section has "
+                                          "errors (see above).",
+                                          k, recipe.ExportSpecFileName.string()),
                               MessageIcon::Critical);
                 FatalProcessError = true;
                 break;
@@ -189,9 +189,9 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
                     consolidationNoticeShown = true;
                 }
             } else if (!ConsolidateCollection[c - 1].Valid()) {
-                messages.Show(fmt::format("Consolidation {} was not run: its section has errors "
-                                          "(see above).",
-                                          c),
+                messages.Show(fmt::format("Consolidation {} of {} was not run: its section "
+                                          "has errors (see above).",
+                                          c, recipe.ExportSpecFileName.string()),
                               MessageIcon::Critical);
                 FatalProcessError = true;
             } else {

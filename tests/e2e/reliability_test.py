@@ -241,7 +241,7 @@ class Faults(unittest.TestCase):
                           "section [Table 1 Col 2]!", err)
             # A table whose section is wrong is not run: it would write what
             # the file does not say over the earlier output.
-            self.assertIn("Table 1 was not run: its section has errors", err)
+            self.assertIn("Table 1 of " + spec + " was not run: its section has errors", err)
             self.assertIn("No table was written to", err)
             self.assertEqual(self.read("out.csv"), b"earlier output\r\n")
         # A consolidation's department count is checked the same way.
