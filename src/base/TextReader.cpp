@@ -90,6 +90,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
     readFailed_ = other.readFailed_;
     readError_ = other.readError_;
     openError_ = other.openError_;
+    byteOrderMark_ = other.byteOrderMark_;
     linesRead_ = other.linesRead_;
     scratch_ = std::move(other.scratch_);
     return *this;
@@ -154,7 +155,10 @@ bool TextReader::Fill() {
         break;
     }
     if (atStart_ && end_ - begin_ >= 3) {
-        if (std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) begin_ += 3;
+        if (std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) {
+            begin_ += 3;
+            byteOrderMark_ = true;
+        }
         atStart_ = false;
     } else if (atStart_ && eof_) {
         atStart_ = false;

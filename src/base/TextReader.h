@@ -50,6 +50,10 @@ public:
     bool ReadFailed() const { return readFailed_; }
     // Why the read failed ("Input/output error"); empty when none did.
     std::string ReadError() const;
+    // True once the first line was read from a file that began with a UTF-8
+    // byte-order mark (which is not part of that line).
+    bool HadByteOrderMark() const { return byteOrderMark_; }
+
     // Why the file could not be opened ("Permission denied"); empty when it was.
     std::string OpenError() const;
 
@@ -71,6 +75,7 @@ private:
     bool readFailed_ = false;
     int readError_ = 0;
     int openError_ = 0;
+    bool byteOrderMark_ = false;
     int64_t linesRead_ = 0;
     std::string scratch_; // lines that span a buffer refill, and decoded lines
 };

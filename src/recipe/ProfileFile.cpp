@@ -46,6 +46,7 @@ ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability 
         std::string_view line;
         while (reader.ReadLine(line))
             lines_.emplace_back(line);
+        byteOrderMark_ = reader.HadByteOrderMark();
         loadFailed_ = reader.ReadFailed();
     } else {
         // Missing is fine (writing creates it); present but unreadable is not.
@@ -151,8 +152,10 @@ bool ProfileFile::Commit(std::string& error) {
         error = "the file " + fileName_.string() + " exists but could not be read";
         return false;
     }
-    std::string bytes;
-    size_t total = 0;
+    // A byte-order mark stays: without it the first line would read differently
+    // (and editors that rely on it would take the file for another encoding).
+    std::string bytes = byteOrderMark_ ? "\xEF\xBB\xBF" : "";
+    size_t total = bytes.size();
     for (const std::string& line : lines_)
         total += line.size() + 2;
     bytes.reserve(total);
@@ -168,7 +171,7 @@ bool ProfileFile::Commit(std::string& error) {
             }
             encoded.append("\r\n");
         }
-        if (keep1252) bytes = std::move(encoded);
+        if (keep1252) bytes.append(encoded);
     }
     if (!keep1252) {
         for (const std::string& line : lines_)

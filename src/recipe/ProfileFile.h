@@ -57,6 +57,7 @@ private:
     std::vector<std::string> sectionOrder_;             // upper-cased names, file order
     std::unordered_map<std::string, Section> sections_; // by upper-cased name
     TextEncoding encoding_ = TextEncoding::Utf8;
+    bool byteOrderMark_ = false;
     bool dirty_ = false;
     bool loadFailed_ = false; // the file exists but could not be read whole
 };
