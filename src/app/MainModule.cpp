@@ -7,13 +7,20 @@
 #include "app/modParseCommandLine.h"
 #include "base/AtomicFile.h"
 #include "base/Clock.h"
+#include "base/HelpTopics.h"
 #include "base/modUtilityFile.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fmt/format.h>
+#include <spawn.h>
 #include <system_error>
+#include <unistd.h>
+
+extern char** environ;
 
 #ifndef VOK_VERSION
 #define VOK_VERSION "1.0.0"
@@ -46,6 +53,41 @@ void CreateDefaultConfigFile(const std::filesystem::path& configFile) {
     ReplaceFileContents(configFile, kDefault, error);
 }
 
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+void StartDesktopProgram() {
+    // The desktop is its own executable, so that command-line jobs never load Qt.
+    const std::filesystem::path desktop = ExecutableFolder() / "vok-desktop";
+    std::string program = desktop.string();
+    char* const argv[] = {program.data(), nullptr};
+    ::execv(program.c_str(), argv);
+}
+
+bool OpenHelpTopic(int32_t topic) {
+    const std::filesystem::path page = HelpPageFile(topic);
+    if (page.empty() || !FileExists(page)) return false;
+    // The desktop's opener, started and left to itself; its output would only
+    // mix with the job's messages.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
+                                         0);
+    std::string opener = "xdg-open";
+    std::string url = FileUrl(page);
+    char* const argv[] = {opener.data(), url.data(), nullptr};
+    pid_t pid = 0;
+    const int failed = posix_spawnp(&pid, opener.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0;
+}
+
 namespace {
 
 int RunCommandLine(const std::vector<std::string>& args) {
@@ -72,14 +114,16 @@ int RunCommandLine(const std::vector<std::string>& args) {
         fmt::print("vok {}\n", VOK_VERSION);
         return 0;
     case CommandLineAction::Interactive:
-        // The desktop program comes with its own target; here a short usage text.
+        // Without a display (or without the desktop program) the usage text.
         fmt::print("{}", UsageText());
         return 0;
     case CommandLineAction::RunJob:
         break;
     }
-    // "/?" shows the how-to-use text, then the job runs as parsed.
-    if (commandLine.helpRequested) fmt::print("{}", UsageText());
+    // "/?" opens the how-to-use page on a desktop, or prints the usage text;
+    // then the job runs as parsed.
+    if (commandLine.helpRequested && !(HasDisplay() && OpenHelpTopic(kHelpHowToUseTopic)))
+        fmt::print("{}", UsageText());
 
     // Command-line mode: the form's settings are read, nothing is written back.
     CommandLineObserver observer;
@@ -95,6 +139,9 @@ int RunCommandLine(const std::vector<std::string>& args) {
 } // namespace
 
 int Main(const std::vector<std::string>& args) {
+    // No arguments on a desktop: the window. execv returns only when the
+    // desktop program cannot be started; the usage text then says what to do.
+    if (args.empty() && HasDisplay()) StartDesktopProgram();
     try {
         return RunCommandLine(args);
     } catch (const std::exception& e) {
