@@ -1,0 +1,49 @@
+#include "ui/DesktopMain.h"
+
+#include "app/MainModule.h"
+#include "app/ProgramSettings.h"
+#include "base/modUtilityFile.h"
+#include "ui/DesktopMessages.h"
+#include "ui/DesktopShell.h"
+#include "ui/frmMainMDI.h"
+#include "ui/frmPleaseWait.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QStyle>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+namespace vok {
+
+int DesktopMain(int argc, char** argv) {
+    // A command line runs its job as vok itself does, without a window.
+    if (argc > 1) return Main(std::vector<std::string>(argv + 1, argv + argc));
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VOK Wizard"));
+    QApplication::setWindowIcon(
+        QApplication::style()->standardIcon(QStyle::SP_FileDialogContentsView));
+
+    ProgramSettings program(ProgramFolderPath());
+    // The error log is reset first; config.ini exists before any setting is read.
+    WriteErrorLogHeader(program.gErrorLogFile);
+    if (!FileExists(program.gConfigFile)) CreateDefaultConfigFile(program.gConfigFile);
+
+    frmPleaseWait startup;
+    startup.lblHeader->setText(QStringLiteral("VOK Wizard"));
+    startup.lblLine1->setText(QStringLiteral("Hollin, Inc."));
+    startup.show();
+    QApplication::processEvents();
+
+    DesktopMessages messages;
+    frmMainMDI window(program, messages, DesktopShell::Real());
+    messages.SetOwner(&window);
+    window.Load();
+    window.show();
+    QTimer::singleShot(250, &startup, &QWidget::hide);
+    return QApplication::exec();
+}
+
+} // namespace vok
