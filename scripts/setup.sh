@@ -9,6 +9,9 @@ VOK_PACKAGES=(
     libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev libgsf-1-dev
     libfmt-dev libgtest-dev
     python3 python3-openpyxl python3-xlrd
+    # The desktop under a virtual X server: scripts/screenshots.sh and the
+    # desktop's end-to-end test; fonts for its pictures.
+    xvfb xdotool imagemagick fonts-dejavu-core
 )
 
 vok_missing_packages() {

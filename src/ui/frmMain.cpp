@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedLayout>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -43,11 +44,13 @@ std::filesystem::path BoxPath(const QComboBox& box) {
     return PathFromSwitchSyntax(ToStdString(box.currentText()));
 }
 
-// A button with a picture at its left, as the design's picture boxes beside
-// the buttons; the picture is part of the button, so it acts like it.
+// A button with a picture at its left, as the design's picture boxes over the
+// buttons' left edges; the picture is part of the button, so it acts like it.
+// The blanks that open the design's captions only made room for the picture,
+// which the button now places itself.
 QPushButton* Button(const char* name, const QString& caption, QStyle::StandardPixmap picture,
                     const QString& tip = {}) {
-    auto* button = new QPushButton(caption);
+    auto* button = new QPushButton(caption.trimmed());
     button->setObjectName(QLatin1String(name));
     if (picture != QStyle::SP_CustomBase)
         button->setIcon(QApplication::style()->standardIcon(picture));
@@ -56,9 +59,15 @@ QPushButton* Button(const char* name, const QString& caption, QStyle::StandardPi
     return button;
 }
 
+// A help button: a small "?" beside the step it explains.
 QPushButton* HelpButton(const char* name, const QString& tip = {}) {
-    QPushButton* button = Button(name, QString(), QStyle::SP_DialogHelpButton, tip);
+    QPushButton* button = Button(name, QStringLiteral("?"), QStyle::SP_CustomBase, tip);
     button->setAccessibleName(QStringLiteral("Help"));
+    QFont bold = button->font();
+    bold.setBold(true);
+    button->setFont(bold);
+    const int side = button->sizeHint().height();
+    button->setFixedWidth(side);
     return button;
 }
 
@@ -68,7 +77,9 @@ QComboBox* PathBox(const char* name) {
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(8);
+    box->setMinimumContentsLength(2);
+    // At the window's minimum width a pattern job's row is full; the box gives way.
+    box->setMinimumWidth(TwipsToPixels(750, box));
     box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return box;
 }
@@ -76,6 +87,7 @@ QComboBox* PathBox(const char* name) {
 QLabel* Label(const char* name, const QString& text) {
     auto* label = new QLabel(text);
     label->setObjectName(QLatin1String(name));
+    label->setWordWrap(true);
     return label;
 }
 
@@ -88,7 +100,9 @@ template <typename Widget> Widget* KeepRoomWhenHidden(Widget* widget) {
 }
 
 // A path box and its buttons on one line: the box ends a little before the
-// first button, the buttons stand close together, the help button last.
+// first button, the buttons stand close together, the help button last. The
+// check boxes of a pattern job stand there too, where the buttons for a single
+// file are hidden, so the form keeps its height whatever the input is.
 QHBoxLayout* PathRow(QWidget* owner, QComboBox* box, std::initializer_list<QWidget*> buttons) {
     auto* row = new QHBoxLayout;
     row->setSpacing(TwipsToPixels(50, owner));
@@ -103,10 +117,33 @@ QHBoxLayout* PathRow(QWidget* owner, QComboBox* box, std::initializer_list<QWidg
     return row;
 }
 
-QGroupBox* Frame(const char* name, const QString& title) {
-    auto* frame = new QGroupBox(title);
+// A step frame. Its caption is a label at its top that wraps when the window
+// is narrow, where a frame's own title would be cut off.
+QGroupBox* Frame(const char* name, const QString& caption) {
+    auto* frame = new QGroupBox;
     frame->setObjectName(QLatin1String(name));
+    frame->setAccessibleName(caption);
+    auto* label = new QLabel(caption);
+    label->setObjectName(QLatin1String(name) + QStringLiteral("Caption"));
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(TwipsToPixels(75, frame), TwipsToPixels(45, frame),
+                               TwipsToPixels(75, frame), TwipsToPixels(75, frame));
+    layout->setSpacing(TwipsToPixels(60, frame));
+    layout->addWidget(label);
     return frame;
+}
+
+// The inside of a step frame, under its caption.
+template <typename Layout> Layout* Inside(QGroupBox* frame) {
+    auto* layout = new Layout;
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(TwipsToPixels(60, frame));
+    static_cast<QVBoxLayout*>(frame->layout())->addLayout(layout);
+    return layout;
 }
 
 } // namespace
@@ -136,7 +173,8 @@ frmMain::~frmMain() = default;
 void frmMain::BuildControls() {
     auto* form = new QVBoxLayout(this);
     const int margin = TwipsToPixels(105, this);
-    form->setContentsMargins(margin, margin, margin, margin);
+    form->setContentsMargins(margin, margin / 2, margin, margin / 2);
+    form->setSpacing(TwipsToPixels(60, this));
 
     // STEP 1: the input.
     QGroupBox* step1 = Frame("frameGUI1", QStringLiteral("STEP 1: Specify the input file(s)"));
@@ -146,20 +184,18 @@ void frmMain::BuildControls() {
     auto* cmdSelectInputFolder =
         Button("cmdSelectInputFolder", QStringLiteral("        Folder.."), QStyle::SP_DirIcon,
                QStringLiteral("Select whole folder of files to process"));
-    cmdEditInput_ =
-        KeepRoomWhenHidden(Button("cmdEditInput", QStringLiteral("Edit Input File"),
-                                  QStyle::SP_CustomBase, QStringLiteral("Edit input file")));
+    cmdEditInput_ = Button("cmdEditInput", QStringLiteral("Edit Input File"), QStyle::SP_CustomBase,
+                           QStringLiteral("Edit input file"));
     auto* cmdHelpInputFile = HelpButton("cmdHelpInputFile");
-    cbDoSubfolders_ = KeepRoomWhenHidden(new QCheckBox(QStringLiteral("Do Subfolders")));
+    cbDoSubfolders_ = new QCheckBox(QStringLiteral("Do Subfolders"));
     cbDoSubfolders_->setObjectName(QStringLiteral("cbDoSubfolders"));
-    auto* step1Layout = new QVBoxLayout(step1);
+    auto* step1Layout = Inside<QVBoxLayout>(step1);
     step1Layout->addWidget(Label(
         "Label1",
         QStringLiteral("Input File(s) For example: c:\\input\\test.txt or c:\\bills\\*.txt")));
-    step1Layout->addLayout(
-        PathRow(this, cbInputFile_,
-                {cmdSelectInputFolder, cmdInputBrowse, cmdEditInput_, cmdHelpInputFile}));
-    step1Layout->addWidget(cbDoSubfolders_);
+    step1Layout->addLayout(PathRow(
+        this, cbInputFile_,
+        {cmdSelectInputFolder, cmdInputBrowse, cmdEditInput_, cbDoSubfolders_, cmdHelpInputFile}));
 
     // STEP 2: the conversion method.
     QGroupBox* step2 = Frame(
@@ -187,18 +223,18 @@ void frmMain::BuildControls() {
     // program there is nothing to open.
     cmdEditRecipe->setEnabled(false);
     auto* cmdHelpRecipeFile = HelpButton("cmdHelpRecipeFile");
-    auto* inner0 = new QVBoxLayout(frameInnerGUI_[0]);
+    auto* inner0 = Inside<QVBoxLayout>(frameInnerGUI_[0]);
     inner0->addWidget(Label("Label3", QStringLiteral("Recipe File (*.rcp)")));
     inner0->addLayout(
         PathRow(this, cbRecipeFile_, {cmdRecipeBrowse, cmdEditRecipe, cmdHelpRecipeFile}));
 
     frameInnerGUI_[1] = Frame("frameInnerGUI1", QStringLiteral("STEP 2B: Mark up the input file"));
     auto* cmdHelpMarkup = HelpButton("cmdHelpMarkup", QStringLiteral("Press for help"));
-    auto* inner1 = new QHBoxLayout(frameInnerGUI_[1]);
+    auto* inner1 = Inside<QHBoxLayout>(frameInnerGUI_[1]);
     inner1->addWidget(Label("Label4", QStringLiteral("Mark up the input file(s) by editiing.")), 1);
     inner1->addWidget(cmdHelpMarkup);
 
-    auto* step2Layout = new QVBoxLayout(step2);
+    auto* step2Layout = Inside<QVBoxLayout>(step2);
     auto* methodRow = new QHBoxLayout;
     methodRow->addWidget(rbUseRecipe_[0]);
     methodRow->addSpacing(TwipsToPixels(300, this));
@@ -206,28 +242,26 @@ void frmMain::BuildControls() {
     methodRow->addStretch(1);
     methodRow->addWidget(cmdHelpConversionMethod);
     step2Layout->addLayout(methodRow);
-    step2Layout->addWidget(frameInnerGUI_[0]);
-    step2Layout->addWidget(frameInnerGUI_[1]);
-    // The two inner frames take the same room, so the form does not jump
-    // when the method changes.
-    frameInnerGUI_[1]->setMinimumHeight(frameInnerGUI_[0]->sizeHint().height());
+    // The two inner frames share one place and one height, so the form does
+    // not jump when the method changes.
+    innerGUI_ = new QStackedLayout;
+    innerGUI_->addWidget(frameInnerGUI_[0]);
+    innerGUI_->addWidget(frameInnerGUI_[1]);
+    step2Layout->addLayout(innerGUI_);
 
     // STEP 3: the output.
     QGroupBox* step3 = Frame("frameGUI2", QStringLiteral("STEP 3: Specify the output file(s)"));
     cbOutputFile_ = KeepRoomWhenHidden(PathBox("cbOutputFile"));
-    cmdOutputBrowse_ =
-        KeepRoomWhenHidden(Button("cmdOutputBrowse", QStringLiteral("   File.."),
-                                  QStyle::SP_FileIcon, QStringLiteral("Select Output File")));
-    cmdSelectOutputFolder_ = KeepRoomWhenHidden(
-        Button("cmdSelectOutputFolder", QStringLiteral("        Folder.."), QStyle::SP_DirIcon));
-    cmdEditOutput_ =
-        KeepRoomWhenHidden(Button("cmdEditOutput", QStringLiteral("Edit Output"),
-                                  QStyle::SP_CustomBase, QStringLiteral("Edit output file")));
+    cmdOutputBrowse_ = Button("cmdOutputBrowse", QStringLiteral("   File.."), QStyle::SP_FileIcon,
+                              QStringLiteral("Select Output File"));
+    cmdSelectOutputFolder_ =
+        Button("cmdSelectOutputFolder", QStringLiteral("        Folder.."), QStyle::SP_DirIcon);
+    cmdEditOutput_ = Button("cmdEditOutput", QStringLiteral("Edit Output"), QStyle::SP_CustomBase,
+                            QStringLiteral("Edit output file"));
     auto* cmdHelpOutputFile = HelpButton("cmdHelpOutputFile", QStringLiteral("Press for help"));
-    cbSaveToOriginalFolder_ =
-        KeepRoomWhenHidden(new QCheckBox(QStringLiteral("Save to &Original folder")));
+    cbSaveToOriginalFolder_ = new QCheckBox(QStringLiteral("Save to &Original folder"));
     cbSaveToOriginalFolder_->setObjectName(QStringLiteral("cbSaveToOriginalFolder"));
-    auto* step3Layout = new QVBoxLayout(step3);
+    auto* step3Layout = Inside<QVBoxLayout>(step3);
     step3Layout->addWidget(
         Label("Label2",
               QStringLiteral("Output File(s)  For example: c:\\output\\.csv or c:\\excel\\*.xls")));
@@ -236,10 +270,9 @@ void frmMain::BuildControls() {
                                                     "use *.XLS"));
     label5->setWordWrap(true);
     step3Layout->addWidget(label5);
-    step3Layout->addLayout(
-        PathRow(this, cbOutputFile_,
-                {cmdSelectOutputFolder_, cmdOutputBrowse_, cmdEditOutput_, cmdHelpOutputFile}));
-    step3Layout->addWidget(cbSaveToOriginalFolder_);
+    step3Layout->addLayout(PathRow(this, cbOutputFile_,
+                                   {cmdSelectOutputFolder_, cmdOutputBrowse_, cmdEditOutput_,
+                                    cbSaveToOriginalFolder_, cmdHelpOutputFile}));
 
     form->addWidget(step1);
     form->addWidget(step2);
@@ -286,6 +319,7 @@ void frmMain::BuildToolBarAndMenus() {
     tbMain_->setObjectName(QStringLiteral("tbMain"));
     tbMain_->setMovable(false);
     tbMain_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    tbMain_->setIconSize(QSize(16, 16));
 
     keyConvert_ =
         tbMain_->addAction(style->standardIcon(QStyle::SP_MediaPlay), QStringLiteral("Convert"));
@@ -368,9 +402,8 @@ void frmMain::InitializeForm() {
 }
 
 void frmMain::MethodChanged() {
-    const bool recipe = rbUseRecipe_[0]->isChecked();
-    frameInnerGUI_[0]->setVisible(recipe);
-    frameInnerGUI_[1]->setVisible(!recipe);
+    // The stacked layout shows the one and hides the other.
+    innerGUI_->setCurrentWidget(frameInnerGUI_[rbUseRecipe_[0]->isChecked() ? 0 : 1]);
 }
 
 void frmMain::UpdateInputDependentControls() {

@@ -27,6 +27,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QStackedLayout;
 class QToolBar;
 
 namespace vok {
@@ -121,6 +122,7 @@ private:
     QPushButton* cmdEditOutput_ = nullptr;
     QRadioButton* rbUseRecipe_[2] = {nullptr, nullptr};
     QGroupBox* frameInnerGUI_[2] = {nullptr, nullptr};
+    QStackedLayout* innerGUI_ = nullptr; // shows one of the two inner frames
 };
 
 } // namespace vok

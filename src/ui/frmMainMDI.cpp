@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -25,6 +26,7 @@ const char* const kSection = "frmMainMDI";
 
 QLabel* Panel(const QString& text, bool stretches) {
     auto* panel = new QLabel(text);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     if (!text.isEmpty()) panel->setToolTip(text);
     // A long path is cut off in its panel rather than widening the window.
     if (stretches) {
@@ -93,7 +95,13 @@ frmMainMDI::frmMainMDI(ProgramSettings& program, Messages& messages, DesktopShel
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(form_, 1);
+    // Should the form not fit (large fonts), it scrolls rather than squeeze its controls.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("formScrollArea"));
+    scroll->setWidget(form_);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    layout->addWidget(scroll, 1);
     layout->addWidget(sbCurrentFile_);
     setCentralWidget(central);
 

@@ -201,7 +201,8 @@ private slots:
         f.Open();
         QCOMPARE(f.window->windowTitle(),
                  QStringLiteral("VOK Wizard - Document To CSV/XLS Conversion"));
-        QCOMPARE(f.Find<QPushButton>("cmdInputBrowse")->text(), QStringLiteral("   File.."));
+        QCOMPARE(f.Find<QPushButton>("cmdInputBrowse")->text(), QStringLiteral("File.."));
+        QCOMPARE(f.Find<QPushButton>("cmdSelectInputFolder")->text(), QStringLiteral("Folder.."));
         QCOMPARE(f.Find<QPushButton>("cmdInputBrowse")->toolTip(),
                  QStringLiteral("Select Input File"));
         QCOMPARE(f.Find<QCheckBox>("cbSaveToOriginalFolder")->text(),
