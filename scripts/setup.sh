@@ -12,6 +12,8 @@ VOK_PACKAGES=(
     # The desktop under a virtual X server: scripts/screenshots.sh and the
     # desktop's end-to-end test; fonts for its pictures.
     xvfb xdotool imagemagick fonts-dejavu-core
+    # Only bench/compare.sh uses these: the peer tools it times vok against.
+    gawk mawk python3-pandas python3-xlwt time
 )
 
 vok_missing_packages() {
