@@ -9,7 +9,9 @@
 #include "ui/frmPleaseWait.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 #include <string>
@@ -34,6 +36,10 @@ int DesktopMain(int argc, char** argv) {
     frmPleaseWait startup;
     startup.lblHeader->setText(QStringLiteral("VOK Wizard"));
     startup.lblLine1->setText(QStringLiteral("Hollin, Inc."));
+    // In the middle of the screen, over the main window while that opens.
+    startup.adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        startup.move(screen->availableGeometry().center() - startup.rect().center());
     startup.show();
     QApplication::processEvents();
 
@@ -42,6 +48,7 @@ int DesktopMain(int argc, char** argv) {
     messages.SetOwner(&window);
     window.Load();
     window.show();
+    startup.raise();
     QTimer::singleShot(250, &startup, &QWidget::hide);
     return QApplication::exec();
 }

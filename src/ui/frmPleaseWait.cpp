@@ -10,7 +10,7 @@
 namespace vok {
 
 frmPleaseWait::frmPleaseWait(QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmPleaseWait"));
     setWindowTitle(QStringLiteral("VOK Wizard"));
     auto* frame = new QFrame;
