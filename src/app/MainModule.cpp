@@ -10,13 +10,18 @@
 #include "base/HelpTopics.h"
 #include "base/modUtilityFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fmt/format.h>
+#include <netdb.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -53,12 +58,77 @@ void CreateDefaultConfigFile(const std::filesystem::path& configFile) {
     ReplaceFileContents(configFile, kDefault, error);
 }
 
-bool HasDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) return true;
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// Whether something listens on the socket; a remote one gets a second.
+bool CanConnect(const sockaddr* address, socklen_t length) {
+    const int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool connected = ::connect(fd, address, length) == 0;
+    if (!connected && errno == EINPROGRESS) {
+        pollfd wait{fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t size = sizeof error;
+        connected = ::poll(&wait, 1, 1000) == 1 &&
+                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
     }
-    return false;
+    ::close(fd);
+    return connected;
+}
+
+bool CanConnectToSocketFile(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+    path.copy(address.sun_path, path.size());
+    return CanConnect(reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+// An X display "[host]:number[.screen]": its socket file, or TCP port 6000 + number.
+bool XDisplayReachable(const std::string& display) {
+    const size_t colon = display.rfind(':');
+    if (colon == std::string::npos) return false;
+    const std::string host = display.substr(0, colon);
+    const std::string number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
+    if (number.empty() || number.size() > 5 ||
+        number.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    if (host.empty() || host == "unix") return CanConnectToSocketFile("/tmp/.X11-unix/X" + number);
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(6000 + std::stoi(number));
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return false;
+    bool reachable = false;
+    for (const addrinfo* a = found; a && !reachable; a = a->ai_next)
+        reachable = CanConnect(a->ai_addr, a->ai_addrlen);
+    ::freeaddrinfo(found);
+    return reachable;
+}
+
+bool WaylandDisplayReachable(const std::string& name) {
+    if (!name.empty() && name.front() == '/') return CanConnectToSocketFile(name);
+    const std::string runtime = Environment("XDG_RUNTIME_DIR");
+    return !runtime.empty() && CanConnectToSocketFile(runtime + "/" + name);
+}
+
+} // namespace
+
+bool HasDisplay() {
+    // A platform other than X or Wayland (offscreen, say) needs no server.
+    const std::string platform = Environment("QT_QPA_PLATFORM");
+    if (!platform.empty() && platform.rfind("xcb", 0) != 0 && platform.rfind("wayland", 0) != 0)
+        return true;
+    const std::string wayland = Environment("WAYLAND_DISPLAY");
+    if (!wayland.empty() && platform.rfind("xcb", 0) != 0 && WaylandDisplayReachable(wayland))
+        return true;
+    const std::string x = Environment("DISPLAY");
+    return !x.empty() && platform.rfind("wayland", 0) != 0 && XDisplayReachable(x);
 }
 
 void StartDesktopProgram() {

@@ -15,7 +15,10 @@ void WriteErrorLogHeader(const std::filesystem::path& errorLogFile);
 // Writes the eleven default lines of config.ini, replacing any file.
 void CreateDefaultConfigFile(const std::filesystem::path& configFile);
 
-// A display to show windows on: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set.
+// A display to show windows on: the X or Wayland display that DISPLAY or
+// WAYLAND_DISPLAY names answers, or QT_QPA_PLATFORM names a platform that
+// needs none (offscreen). A display variable left over from an earlier
+// session does not count: the desktop program could not start on it.
 bool HasDisplay();
 
 // Replaces this process with the desktop program beside the executable;

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,14 @@ int DesktopMain(int argc, char** argv) {
     // A command line runs its job as vok itself does, without a window.
     if (argc > 1) return Main(std::vector<std::string>(argv + 1, argv + argc));
 
+    // Without a display Qt would abort; say what is wrong instead.
+    if (!HasDisplay()) {
+        std::fprintf(stderr, "vok-desktop: there is no display to open the window on (DISPLAY "
+                             "or WAYLAND_DISPLAY names none that answers).\n"
+                             "Run vok with arguments to convert without a window; vok --help "
+                             "lists them.\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VOK Wizard"));
     QApplication::setWindowIcon(

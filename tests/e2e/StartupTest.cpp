@@ -6,7 +6,10 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <regex>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 namespace vok::test {
 namespace {
@@ -91,26 +94,48 @@ std::string WaitForFile(const std::filesystem::path& path) {
     return ReadFile(path);
 }
 
+// A display that answers: a socket file that accepts connections, named by
+// WAYLAND_DISPLAY as an absolute path.
+struct FakeDisplay {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    std::string path;
+    explicit FakeDisplay(const TempDir& dir) : path(dir.File("wayland-test")) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, path.size());
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd, 8);
+    }
+    ~FakeDisplay() { ::close(fd); }
+};
+
 // No arguments: with a display the desktop program beside vok replaces it;
-// without a display, or without the desktop program, the usage text.
+// without a display, with one that does not answer, or without the desktop
+// program, the usage text.
 TEST(StartupTest, NoArgumentsStartTheDesktopOnlyWithADisplay) {
     ProgramCopy copy;
     TempDir home;
+    const FakeDisplay display(home);
+    const Environment desktop{{"WAYLAND_DISPLAY", display.path}};
     const std::string marker = home.File("desktop-started");
-    RunResult run = RunProgram(copy.program, {}, home.Path().string(), {{"DISPLAY", ":99"}});
+    RunResult run = RunProgram(copy.program, {}, home.Path().string(), desktop);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("Usage"), std::string::npos) << run.out;
 
     copy.Script(copy.dir.File("bin/vok-desktop"), marker);
-    run = RunProgram(copy.program, {}, home.Path().string(), {});
-    EXPECT_NE(run.out.find("Usage"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(marker));
+    for (const Environment& none :
+         {Environment{}, Environment{{"DISPLAY", ":987"}},
+          Environment{{"WAYLAND_DISPLAY", home.File("nothing-here")}},
+          Environment{{"WAYLAND_DISPLAY", display.path}, {"QT_QPA_PLATFORM", "xcb"}}}) {
+        run = RunProgram(copy.program, {}, home.Path().string(), none);
+        EXPECT_NE(run.out.find("Usage"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(marker));
+    }
 
-    for (const auto& display : std::vector<std::pair<std::string, std::string>>{
-             {"DISPLAY", ":99"}, {"WAYLAND_DISPLAY", "wayland-0"}, {"QT_QPA_PLATFORM", "xcb"}}) {
+    for (const Environment& display : {desktop, Environment{{"QT_QPA_PLATFORM", "offscreen"}}}) {
         std::filesystem::remove(marker);
-        run = RunProgram(copy.program, {}, home.Path().string(), {display});
-        EXPECT_EQ(run.out, "desktop\n") << display.first;
+        run = RunProgram(copy.program, {}, home.Path().string(), display);
+        EXPECT_EQ(run.out, "desktop\n") << display[0].first;
         EXPECT_EQ(ReadFile(marker), copy.dir.File("bin/vok-desktop") + " \n");
     }
 }
@@ -122,7 +147,8 @@ TEST(StartupTest, HelpSwitchOpensThePageOnADisplay) {
     TempDir home;
     const std::string opened = home.File("opened");
     copy.Script(copy.dir.File("tools/xdg-open"), opened);
-    const Environment desktop{{"DISPLAY", ":99"},
+    const FakeDisplay display(home);
+    const Environment desktop{{"WAYLAND_DISPLAY", display.path},
                               {"PATH", copy.dir.File("tools") + ":/usr/bin:/bin"}};
     RunResult run = RunProgram(copy.program, {"/?"}, home.Path().string(), desktop);
     EXPECT_NE(run.out.find("/I path"), std::string::npos) << "no manual beside the program";
