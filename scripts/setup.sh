@@ -9,6 +9,8 @@ VOK_PACKAGES=(
     libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev libgsf-1-dev
     libfmt-dev libgtest-dev
     python3 python3-openpyxl python3-xlrd
+    # A font for windows drawn without a display (the editor's tests and screenshots).
+    fonts-dejavu-core
 )
 
 vok_missing_packages() {
