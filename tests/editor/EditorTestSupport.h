@@ -109,26 +109,32 @@ struct EditorFixture {
 // Runs `action` on the dialog of type T once it is the active modal widget.
 // Register it before the click that opens the dialog; the action runs from
 // the dialog's own event loop, so it may open further dialogs. When no such
-// dialog comes up in time, the failure is noted in the fixture and whatever
-// modal dialog is up is closed, so that a test never hangs.
-// The fixture's editor is the timer's context: a test that ends first takes
-// its waiting timers with it.
+// dialog comes up in time, the failure is noted in `failures` and whatever
+// modal dialog is up is closed, so that a test never hangs. The waiting
+// timers end with `context`, so a test that ends first takes them along.
 template <typename T>
-void OnModal(EditorFixture& f, std::function<void(T&)> action, int attemptsLeft = 500) {
-    QTimer::singleShot(10, &f.editor, [&f, action = std::move(action), attemptsLeft] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<T*>(modal)) {
-            action(*dialog);
-            return;
-        }
-        if (attemptsLeft > 0) {
-            OnModal<T>(f, action, attemptsLeft - 1);
-            return;
-        }
-        f.modalFailures << QStringLiteral("the expected %1 did not come up")
-                               .arg(T::staticMetaObject.className());
-        if (modal != nullptr) modal->close();
-    });
+void OnModal(QObject& context, QStringList& failures, std::function<void(T&)> action,
+             int attemptsLeft = 500) {
+    QTimer::singleShot(10, &context,
+                       [&context, &failures, action = std::move(action), attemptsLeft] {
+                           QWidget* modal = QApplication::activeModalWidget();
+                           if (auto* dialog = qobject_cast<T*>(modal)) {
+                               action(*dialog);
+                               return;
+                           }
+                           if (attemptsLeft > 0) {
+                               OnModal<T>(context, failures, action, attemptsLeft - 1);
+                               return;
+                           }
+                           failures << QStringLiteral("the expected %1 did not come up")
+                                           .arg(T::staticMetaObject.className());
+                           if (modal != nullptr) modal->close();
+                       });
+}
+
+// The same for the dialogs an editor fixture opens.
+template <typename T> void OnModal(EditorFixture& f, std::function<void(T&)> action) {
+    OnModal<T>(f.editor, f.modalFailures, std::move(action));
 }
 
 } // namespace vok::test
