@@ -11,6 +11,8 @@ VOK_PACKAGES=(
     python3 python3-openpyxl python3-xlrd
     # A font for windows drawn without a display (the editor's tests and screenshots).
     fonts-dejavu-core
+    # Only bench/compare.sh uses these: the peer tools it times vok against.
+    gawk mawk python3-pandas python3-xlwt time
 )
 
 vok_missing_packages() {
