@@ -87,4 +87,12 @@ int TwipsToPixels(int twips, const QWidget* widget) {
     return qRound(twips * dpi / 1440.0);
 }
 
+void SetTabOrder(std::initializer_list<QWidget*> widgets) {
+    QWidget* previous = nullptr;
+    for (QWidget* widget : widgets) {
+        if (previous != nullptr) QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
 } // namespace vok

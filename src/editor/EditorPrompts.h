@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 
 class QWidget;
@@ -60,5 +61,8 @@ std::filesystem::path PathFromText(const QString& text);
 // Window positions in the editor's rules are twips: 1440 to the inch of the
 // widget's screen.
 int TwipsToPixels(int twips, const QWidget* widget);
+
+// Tab moves through `widgets` in the order given.
+void SetTabOrder(std::initializer_list<QWidget*> widgets);
 
 } // namespace vok

@@ -74,7 +74,11 @@ frmExportBuilder::frmExportBuilder(RecipeEditorHost host, std::shared_ptr<Editor
         button->setText(text);
         button->setAutoDefault(false);
     }
-    setTabOrder(&txtFileEditor, &cmdNew);
+    // Tab leaves the text for the buttons: a tab character in a template
+    // would shift every field after it.
+    txtFileEditor.setTabChangesFocus(true);
+    SetTabOrder({&txtFileEditor, &cmdNew, &cmdLoadFile, &cmdSave, &cmdSaveAs, &cmdAddTable,
+                 &cmdHelp, &cmdClose, &cmdCancel});
 
     connect(&cmdNew, &QPushButton::clicked, this, [this] { cmdNew_Click(); });
     connect(&cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });

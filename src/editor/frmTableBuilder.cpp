@@ -92,6 +92,8 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
     for (QLineEdit* box : {&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset,
                            &txtReadEndLine, &txtReadEndLineOffset})
         box->installEventFilter(this);
+    SetTabOrder({&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset, &txtReadEndLine,
+                 &txtReadEndLineOffset, &cmdAddColumn, &cmdOk, &cmdcancel});
     connect(&cmdAddColumn, &QPushButton::clicked, this, [this] { cmdAddColumn_Click(); });
     connect(&cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
     connect(&cmdcancel, &QPushButton::clicked, this, [this] { reject(); });

@@ -405,6 +405,12 @@ void ExportBuilderTest::placementAndResizeRules() {
     f.editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.editor));
     QCOMPARE(f.editor.pos(), expected);
+    // Tab leaves the text rather than putting a tab character in a template.
+    f.editor.txtFileEditor.setFocus();
+    QTRY_VERIFY(f.editor.txtFileEditor.hasFocus());
+    QTest::keyClick(&f.editor.txtFileEditor, Qt::Key_Tab);
+    QVERIFY(f.editor.cmdNew.hasFocus());
+    QVERIFY(!f.editor.txtFileEditor.toPlainText().contains('\t'));
     for (const QSize size : {QSize(900, 600), QSize(640, 420)}) {
         f.editor.resize(size);
         QCOMPARE(f.editor.size(), size);

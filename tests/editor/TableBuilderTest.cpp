@@ -54,7 +54,7 @@ private slots:
     void theCountFollowsTheTypedTableNumber();
     void aFieldWidthMustBeAWholeNumberFrom1To32767();
     void cancelChangesNothing();
-    void placement();
+    void placementAndTabOrder();
 };
 
 void TableBuilderTest::theDesignedExampleAppendsTheDesignedLines() {
@@ -294,7 +294,7 @@ void TableBuilderTest::cancelChangesNothing() {
     QVERIFY(!f.editor.bDirty);
 }
 
-void TableBuilderTest::placement() {
+void TableBuilderTest::placementAndTabOrder() {
     EditorFixture f;
     f.editor.LoadRecipeIntoEditor({});
     f.editor.show();
@@ -304,6 +304,16 @@ void TableBuilderTest::placement() {
         const QRect table = builder.frameGeometry();
         f.modalLog << QString::number(table.top() - editor.top())
                    << QString::number(table.right() - editor.right());
+        // Tab goes down the boxes in the order of the recipe's keys.
+        QTRY_VERIFY(builder.txtTableNumber.hasFocus());
+        const QWidget* order[] = {&builder.txtReadStartLine, &builder.txtReadStartLineOffset,
+                                  &builder.txtReadEndLine,   &builder.txtReadEndLineOffset,
+                                  &builder.cmdAddColumn,     &builder.cmdOk,
+                                  &builder.cmdcancel,        &builder.txtTableNumber};
+        for (const QWidget* next : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
         OnModal<frmAddField>(f, [&f, &builder](frmAddField& field) {
             f.modalLog << QString::number(field.pos().y() - builder.pos().y() -
                                           TwipsToPixels(400, &field))
