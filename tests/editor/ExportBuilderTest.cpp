@@ -111,7 +111,8 @@ void ExportBuilderTest::savingWritesTheTextAndOneLineEnd() {
     QCOMPARE(f.editor.ExportSpecs, expected);
     QCOMPARE(ReadFile(f.dir / "two.rcp"), expected + "\r\n");
     QVERIFY(!f.editor.bDirty);
-    // Saving as it stands adds one line end each time, as designed.
+    // Each load and save adds one line end: the text box shows one after the
+    // last line, and the save writes one more.
     f.editor.LoadRecipeIntoEditor(f.dir / "two.rcp");
     f.editor.cmdSave.click();
     QCOMPARE(ReadFile(f.dir / "two.rcp"), expected + "\r\n\r\n");
@@ -132,7 +133,7 @@ void ExportBuilderTest::declinedOverwriteKeepsNameStatusAndUnsavedState() {
     QCOMPARE(f.editor.statusPanel1.text(), QString::fromStdString(f.dir.File("a.rcp")));
     QVERIFY(f.editor.bDirty);
     QCOMPARE(ReadFile(f.dir / "b.rcp"), std::string("other"));
-    // The dialog as designed: its title, its one filter, the recipe's folder.
+    // The dialog: its title, its one filter, the recipe's folder.
     QCOMPARE(f.prompts->saveRequests.size(), size_t(1));
     const FileDialogRequest& request = f.prompts->saveRequests.front();
     QCOMPARE(request.title, QString("Save Recipe File As"));

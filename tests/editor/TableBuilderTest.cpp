@@ -1,4 +1,4 @@
-// The table and field builders: the designed section text, templates and
+// The table and field builders: the section text they append, templates and
 // their fill characters, the checks as the focus leaves a box, and the
 // editor's table count.
 #include "EditorTestSupport.h"
@@ -46,7 +46,7 @@ class TableBuilderTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void theDesignedExampleAppendsTheDesignedLines();
+    void aTableOfTwoFieldsAppendsItsSection();
     void widthsOfOneAddOnlyABlank();
     void withoutFieldsTheTemplateIsOneField();
     void aTableNumberThatIsNoNumberAboveZeroIsSetBack();
@@ -57,7 +57,7 @@ private slots:
     void placementAndTabOrder();
 };
 
-void TableBuilderTest::theDesignedExampleAppendsTheDesignedLines() {
+void TableBuilderTest::aTableOfTwoFieldsAppendsItsSection() {
     EditorFixture f;
     WriteFile(f.dir / "two.rcp", kTwoTables);
     f.editor.LoadRecipeIntoEditor(f.dir / "two.rcp");
