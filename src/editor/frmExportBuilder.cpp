@@ -43,7 +43,11 @@ frmExportBuilder::frmExportBuilder(RecipeEditorHost host, std::shared_ptr<Editor
     StatusBar1.setParent(this);
     StatusBar1.setSizeGripEnabled(false);
     StatusBar1.addWidget(&statusPanel1, 1);
-    statusPanel1.setContentsMargins(TwipsToPixels(60, this), 0, 0, 0);
+    // On the right, room for the window's size grip.
+    statusPanel1.setContentsMargins(TwipsToPixels(60, this), 0, TwipsToPixels(300, this), 0);
+    // The panel takes the bar's width whatever the name's length; LayOut
+    // keeps the end of a long name, the file's own name, in sight.
+    statusPanel1.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     txtFileEditor.setParent(this);
     QFont courier("Courier");
@@ -175,6 +179,8 @@ void frmExportBuilder::SetEditorText(std::string_view text) {
 
 void frmExportBuilder::ShowFileName(const std::filesystem::path& path) {
     statusPanel1.setText(PathText(path));
+    statusPanel1.setToolTip(statusPanel1.text());
+    LayOut();
 }
 
 bool frmExportBuilder::SaveRecipe() {
@@ -303,6 +309,11 @@ void frmExportBuilder::LayOut() {
     // the status bar (distances in twips).
     const int statusHeight = StatusBar1.sizeHint().height();
     StatusBar1.setGeometry(0, height() - statusHeight, width(), statusHeight);
+    const QMargins margins = statusPanel1.contentsMargins();
+    const bool nameFits = statusPanel1.fontMetrics().horizontalAdvance(statusPanel1.text()) +
+                              margins.left() + margins.right() <=
+                          width() - TwipsToPixels(100, this); // the bar's own margins
+    statusPanel1.setAlignment(Qt::AlignVCenter | (nameFits ? Qt::AlignLeft : Qt::AlignRight));
     const QSize frame = frameButtons.sizeHint();
     const int margin = TwipsToPixels(100, this);
     const int frameLeft = width() - frame.width() - margin;
