@@ -9,7 +9,7 @@ namespace vok {
 
 namespace {
 
-QString PickFile(QWidget* owner, const FileDialogRequest& request) {
+QString PickFile(QWidget* owner, const OpenFileRequest& request) {
     QFileDialog dialog(owner, request.title, request.startFolder, request.filter);
     // Every dialog is an open dialog; the output's lets a new name be typed.
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

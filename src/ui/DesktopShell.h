@@ -13,7 +13,7 @@ class QWidget;
 namespace vok {
 
 // An open-file dialog as the conversion form asks for it.
-struct FileDialogRequest {
+struct OpenFileRequest {
     QString title;
     QString filter;      // Qt name filters, ";;" between them; the first is selected
     QString startFolder; // where the dialog opens
@@ -26,7 +26,7 @@ struct DesktopShell {
     // The chosen folder without a trailing separator, or "" when cancelled.
     std::function<QString(QWidget* owner, const QString& initialFolder)> pickFolder;
     // The chosen file, or "" when cancelled.
-    std::function<QString(QWidget* owner, const FileDialogRequest& request)> pickFile;
+    std::function<QString(QWidget* owner, const OpenFileRequest& request)> pickFile;
 
     // QDesktopServices, "Browse For Folder" and QFileDialog.
     static DesktopShell Real();

@@ -5,6 +5,7 @@
 #include "base/Messages.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityFileSystemObject.h"
+#include "editor/frmExportBuilder.h"
 #include "recipe/ProfileFile.h"
 #include "ui/frmVOKOptions.h"
 #include "ui/modUtilityForm.h"
@@ -79,7 +80,7 @@ QComboBox* PathBox(const char* name) {
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     box->setMinimumContentsLength(2);
     // At the window's minimum width a pattern job's row is full; the box gives way.
-    box->setMinimumWidth(TwipsToPixels(750, box));
+    box->setMinimumWidth(PixelsFromTwips(750, box));
     box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return box;
 }
@@ -105,10 +106,10 @@ template <typename Widget> Widget* KeepRoomWhenHidden(Widget* widget) {
 // file are hidden, so the form keeps its height whatever the input is.
 QHBoxLayout* PathRow(QWidget* owner, QComboBox* box, std::initializer_list<QWidget*> buttons) {
     auto* row = new QHBoxLayout;
-    row->setSpacing(TwipsToPixels(50, owner));
+    row->setSpacing(PixelsFromTwips(50, owner));
     if (box) {
         row->addWidget(box, 1);
-        row->addSpacing(TwipsToPixels(120, owner) - row->spacing());
+        row->addSpacing(PixelsFromTwips(120, owner) - row->spacing());
     } else {
         row->addStretch(1);
     }
@@ -130,9 +131,9 @@ QGroupBox* Frame(const char* name, const QString& caption) {
     font.setBold(true);
     label->setFont(font);
     auto* layout = new QVBoxLayout(frame);
-    layout->setContentsMargins(TwipsToPixels(75, frame), TwipsToPixels(45, frame),
-                               TwipsToPixels(75, frame), TwipsToPixels(75, frame));
-    layout->setSpacing(TwipsToPixels(60, frame));
+    layout->setContentsMargins(PixelsFromTwips(75, frame), PixelsFromTwips(45, frame),
+                               PixelsFromTwips(75, frame), PixelsFromTwips(75, frame));
+    layout->setSpacing(PixelsFromTwips(60, frame));
     layout->addWidget(label);
     return frame;
 }
@@ -141,7 +142,7 @@ QGroupBox* Frame(const char* name, const QString& caption) {
 template <typename Layout> Layout* Inside(QGroupBox* frame) {
     auto* layout = new Layout;
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(TwipsToPixels(60, frame));
+    layout->setSpacing(PixelsFromTwips(60, frame));
     static_cast<QVBoxLayout*>(frame->layout())->addLayout(layout);
     return layout;
 }
@@ -172,9 +173,9 @@ frmMain::~frmMain() = default;
 
 void frmMain::BuildControls() {
     auto* form = new QVBoxLayout(this);
-    const int margin = TwipsToPixels(105, this);
+    const int margin = PixelsFromTwips(105, this);
     form->setContentsMargins(margin, margin / 2, margin, margin / 2);
-    form->setSpacing(TwipsToPixels(60, this));
+    form->setSpacing(PixelsFromTwips(60, this));
 
     // STEP 1: the input.
     QGroupBox* step1 = Frame("frameGUI1", QStringLiteral("STEP 1: Specify the input file(s)"));
@@ -219,9 +220,6 @@ void frmMain::BuildControls() {
         Button("cmdRecipeBrowse", QStringLiteral("   File.."), QStyle::SP_FileIcon);
     auto* cmdEditRecipe =
         Button("cmdEditRecipe", QStringLiteral("Edit Recipe"), QStyle::SP_CustomBase);
-    // The recipe editor comes with its own window; until it is part of the
-    // program there is nothing to open.
-    cmdEditRecipe->setEnabled(false);
     auto* cmdHelpRecipeFile = HelpButton("cmdHelpRecipeFile");
     auto* inner0 = Inside<QVBoxLayout>(frameInnerGUI_[0]);
     inner0->addWidget(Label("Label3", QStringLiteral("Recipe File (*.rcp)")));
@@ -237,7 +235,7 @@ void frmMain::BuildControls() {
     auto* step2Layout = Inside<QVBoxLayout>(step2);
     auto* methodRow = new QHBoxLayout;
     methodRow->addWidget(rbUseRecipe_[0]);
-    methodRow->addSpacing(TwipsToPixels(300, this));
+    methodRow->addSpacing(PixelsFromTwips(300, this));
     methodRow->addWidget(rbUseRecipe_[1]);
     methodRow->addStretch(1);
     methodRow->addWidget(cmdHelpConversionMethod);
@@ -299,6 +297,7 @@ void frmMain::BuildControls() {
         BrowseForFile(*cbOutputFile_, QStringLiteral("Select Output File"), kOutputFilter,
                       gOutputFile_, false);
     });
+    connect(cmdEditRecipe, &QPushButton::clicked, this, [this] { EditRecipe(); });
     connect(cmdSelectInputFolder, &QPushButton::clicked, this, [this] { SelectInputFolder(); });
     connect(cmdSelectOutputFolder_, &QPushButton::clicked, this, [this] { SelectOutputFolder(); });
     connect(cmdEditInput_, &QPushButton::clicked, this, [this] { LaunchBoxPath(*cbInputFile_); });
@@ -356,7 +355,7 @@ void frmMain::BuildToolBarAndMenus() {
     edit->setObjectName(QStringLiteral("mnuEdit"));
     QAction* editor = edit->addAction(QStringLiteral("&Recipe Editor..."));
     editor->setObjectName(QStringLiteral("frmEditRecipe"));
-    editor->setEnabled(false); // with the recipe editor, see the Edit Recipe button
+    connect(editor, &QAction::triggered, this, [this] { EditRecipe(); });
 
     auto* help = new QMenu(QStringLiteral("&Help"), this);
     help->setObjectName(QStringLiteral("mnuHelpMenu"));
@@ -501,6 +500,20 @@ void frmMain::ConfigureVOKOptions() {
     dialog.exec();
 }
 
+void frmMain::EditRecipe() {
+    if (!editor_) {
+        RecipeEditorHost host{program_.ProgramFolder, [this] { return BoxPath(*cbRecipeFile_); },
+                              [this] { return mapToGlobal(QPoint(0, 0)); },
+                              [this](int topic) { ShowHelpTopic(topic); }};
+        editor_ = std::make_unique<frmExportBuilder>(std::move(host), this);
+    }
+    editor_->LoadRecipeIntoEditor(BoxPath(*cbRecipeFile_));
+    editor_->exec();
+    // A new recipe that was never saved has no name; the box keeps its own.
+    if (!editor_->sLastRecipeFileName.empty())
+        cbRecipeFile_->setEditText(QString::fromStdString(editor_->sLastRecipeFileName.native()));
+}
+
 void frmMain::SaveIniFile(ProfileFile& config) {
     program_.Settings.UseRecipeFile = !rbUseRecipe_[1]->isChecked();
     program_.WriteSettings(config);
@@ -531,7 +544,7 @@ void frmMain::LaunchBoxPath(const QComboBox& box) {
 
 void frmMain::BrowseForFile(QComboBox& box, const QString& title, const QString& filter,
                             const std::filesystem::path& currentJobPath, bool mustExist) {
-    FileDialogRequest request{title, filter, {}, {}, mustExist};
+    OpenFileRequest request{title, filter, {}, {}, mustExist};
     const std::filesystem::path folder = FolderOfPath(BoxPath(box));
     if (!box.currentText().isEmpty() && !folder.empty()) {
         request.startFolder = QString::fromStdString(folder.native());

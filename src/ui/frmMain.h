@@ -17,6 +17,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -34,6 +35,7 @@ namespace vok {
 
 class Messages;
 class ProfileFile;
+class frmExportBuilder;
 
 class frmMain : public QWidget {
 public:
@@ -71,6 +73,11 @@ public:
     void UpdateMRUs();
     // Shows the options dialog, which edits the form's settings.
     void ConfigureVOKOptions();
+    // Shows the recipe editor with the recipe box's file; the box then names
+    // the recipe the editor worked on.
+    void EditRecipe();
+    // The recipe editor, made at its first opening and kept for the program's life.
+    frmExportBuilder* RecipeEditor() const { return editor_.get(); }
 
     // Writes the settings of [General] and the three lists into the file in memory.
     void SaveIniFile(ProfileFile& config);
@@ -99,6 +106,7 @@ private:
     DesktopShell shell_;
     clsConversionOptions options_; // the options of the jobs, kept from one to the next
     JobRunner runner_;
+    std::unique_ptr<frmExportBuilder> editor_;
     std::optional<JobResult> lastResult_;
     // The texts of the boxes when the running job started: its recent paths.
     std::array<QString, 3> jobTexts_;

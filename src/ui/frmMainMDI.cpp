@@ -106,13 +106,13 @@ frmMainMDI::frmMainMDI(ProgramSettings& program, Messages& messages, DesktopShel
     setCentralWidget(central);
 
     setMinimumSize(MinimumSizeInPixels());
-    resize(TwipsToPixels(11000, this), TwipsToPixels(7000, this));
+    resize(PixelsFromTwips(11000, this), PixelsFromTwips(7000, this));
 }
 
 frmMainMDI::~frmMainMDI() = default;
 
 QSize frmMainMDI::MinimumSizeInPixels() const {
-    return {TwipsToPixels(kMinimumWidthTwips, this), TwipsToPixels(kMinimumHeightTwips, this)};
+    return {PixelsFromTwips(kMinimumWidthTwips, this), PixelsFromTwips(kMinimumHeightTwips, this)};
 }
 
 void frmMainMDI::Load() {
@@ -137,23 +137,23 @@ void frmMainMDI::ReadIniFile() {
     if (state == 2) setWindowState(Qt::WindowMaximized);
     if (state == 1) setWindowState(Qt::WindowMinimized);
     if (!read("Left", "150", left) || !read("Top", "150", top)) return;
-    QPoint position(TwipsToPixels(left, this), TwipsToPixels(top, this));
+    QPoint position(PixelsFromTwips(left, this), PixelsFromTwips(top, this));
     // A placement from a screen that is no longer there would hide the window.
     const QScreen* screen = QGuiApplication::screenAt(position);
-    if (!screen) position = {TwipsToPixels(150, this), TwipsToPixels(150, this)};
+    if (!screen) position = {PixelsFromTwips(150, this), PixelsFromTwips(150, this)};
     move(position);
     if (!read("Width", "11000", width) || !read("Height", "7000", height)) return;
-    resize(TwipsToPixels(width, this), TwipsToPixels(height, this));
+    resize(PixelsFromTwips(width, this), PixelsFromTwips(height, this));
 }
 
 void frmMainMDI::SaveIniFile(ProfileFile& config) const {
     const int32_t state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
     config.Write(kSection, "WindowState", std::to_string(state));
     if (state != 0) return;
-    config.Write(kSection, "Left", std::to_string(PixelsToTwips(pos().x(), this)));
-    config.Write(kSection, "Top", std::to_string(PixelsToTwips(pos().y(), this)));
-    config.Write(kSection, "Width", std::to_string(PixelsToTwips(width(), this)));
-    config.Write(kSection, "Height", std::to_string(PixelsToTwips(height(), this)));
+    config.Write(kSection, "Left", std::to_string(TwipsFromPixels(pos().x(), this)));
+    config.Write(kSection, "Top", std::to_string(TwipsFromPixels(pos().y(), this)));
+    config.Write(kSection, "Width", std::to_string(TwipsFromPixels(width(), this)));
+    config.Write(kSection, "Height", std::to_string(TwipsFromPixels(height(), this)));
 }
 
 void frmMainMDI::ShowStatus(StatusTarget target, const QString& text) {

@@ -109,7 +109,7 @@ frmVOKOptions::frmVOKOptions(FormSettings& frmMother, Messages& messages, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tsDisplay_);
     layout->addLayout(buttons);
-    setMinimumWidth(TwipsToPixels(6300, this));
+    setMinimumWidth(PixelsFromTwips(6300, this));
 
     connect(cmdApply, &QPushButton::clicked, this, [this] {
         if (Apply()) accept();

@@ -21,11 +21,11 @@ double LogicalDpi(const QWidget* widget) {
 
 } // namespace
 
-int TwipsToPixels(int twips, const QWidget* widget) {
+int PixelsFromTwips(int twips, const QWidget* widget) {
     return static_cast<int>(std::lround(twips * LogicalDpi(widget) / 1440.0));
 }
 
-int PixelsToTwips(int pixels, const QWidget* widget) {
+int TwipsFromPixels(int pixels, const QWidget* widget) {
     return static_cast<int>(std::lround(pixels * 1440.0 / LogicalDpi(widget)));
 }
 

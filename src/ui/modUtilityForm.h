@@ -14,8 +14,8 @@ namespace vok {
 class clsMRU;
 
 // Twips are 1/1440 of an inch; pixels follow the screen's logical resolution.
-int TwipsToPixels(int twips, const QWidget* widget);
-int PixelsToTwips(int pixels, const QWidget* widget);
+int PixelsFromTwips(int twips, const QWidget* widget);
+int TwipsFromPixels(int pixels, const QWidget* widget);
 
 inline QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -3,6 +3,7 @@
 // it reads, and the main window's size and placement.
 #include "DesktopTestSupport.h"
 #include "base/HelpTopics.h"
+#include "editor/frmExportBuilder.h"
 #include "recipe/ProfileFile.h"
 #include "ui/frmMain.h"
 #include "ui/modPickFolder.h"
@@ -138,7 +139,7 @@ private slots:
         f.shell.fileAnswer.clear();
         QTest::mouseClick(f.Find<QPushButton>("cmdInputBrowse"), Qt::LeftButton);
         QCOMPARE(f.Box("cbInputFile")->currentText(), QStringLiteral("\\data\\in\\a.txt"));
-        FileDialogRequest r = f.shell.fileRequests.back();
+        OpenFileRequest r = f.shell.fileRequests.back();
         QCOMPARE(r.title, QStringLiteral("Select Text File to Convert"));
         QCOMPARE(r.filter, QStringLiteral("Text (ASCII) Files (*.txt);;All Files (*)"));
         QCOMPARE(r.startFolder, QStringLiteral("/data/in/"));
@@ -230,24 +231,70 @@ private slots:
         f.Open(CrLf({"[frmMainMDI]", "WindowState=0", "Left=1500", "Top=900", "Width=9000",
                      "Height=7500"}));
         QMainWindow& w = *f.window;
-        QCOMPARE(w.size(), QSize(TwipsToPixels(9000, &w), TwipsToPixels(7500, &w)));
-        w.resize(TwipsToPixels(5000, &w), TwipsToPixels(4000, &w));
-        QCOMPARE(w.size(), QSize(TwipsToPixels(6030, &w), TwipsToPixels(7000, &w)));
+        QCOMPARE(w.size(), QSize(PixelsFromTwips(9000, &w), PixelsFromTwips(7500, &w)));
+        w.resize(PixelsFromTwips(5000, &w), PixelsFromTwips(4000, &w));
+        QCOMPARE(w.size(), QSize(PixelsFromTwips(6030, &w), PixelsFromTwips(7000, &w)));
         // Whole pixels: 15 twips each at the usual 96 dots per inch.
-        w.resize(TwipsToPixels(12000, &w), TwipsToPixels(8100, &w));
+        w.resize(PixelsFromTwips(12000, &w), PixelsFromTwips(8100, &w));
         w.close();
         const ProfileFile saved(f.program.gConfigFile);
         QCOMPARE(saved.Get("frmMainMDI", "WindowState", "-"), std::string("0"));
         QCOMPARE(saved.Get("frmMainMDI", "Width", "-"), std::string("12000"));
         QCOMPARE(saved.Get("frmMainMDI", "Height", "-"), std::string("8100"));
         QCOMPARE(saved.Get("frmMainMDI", "Left", "-"),
-                 std::to_string(PixelsToTwips(w.pos().x(), &w)));
+                 std::to_string(TwipsFromPixels(w.pos().x(), &w)));
 
         // A value that is no number ends the reading: the size stays the default.
         DesktopFixture g;
         g.Open(CrLf({"[frmMainMDI]", "Left=x", "Width=9000", "Height=7500"}));
-        QCOMPARE(g.window->size(),
-                 QSize(TwipsToPixels(11000, g.window.get()), TwipsToPixels(7000, g.window.get())));
+        QCOMPARE(g.window->size(), QSize(PixelsFromTwips(11000, g.window.get()),
+                                         PixelsFromTwips(7000, g.window.get())));
+    }
+
+    // "Edit Recipe" and "&Recipe Editor..." open one editor, kept between
+    // openings, with the recipe box's file; the box then names its recipe.
+    void RecipeEditorOpensTheBoxsRecipeAndIsKept() {
+        DesktopFixture f;
+        f.Open(CrLf({"[General]", "UseRecipeFile=YES"}));
+        std::filesystem::copy_file(Example("trial-balance.rcp"), f.dir / "month.rcp");
+        f.Type("cbRecipeFile", QString::fromStdString(f.dir.File("month.rcp")));
+        frmExportBuilder* seen = nullptr;
+        QString caption, text;
+        QPoint editorAt, formAt;
+        auto closeEditor = [&](bool help) {
+            QTimer::singleShot(0, [&, help] {
+                seen = dynamic_cast<frmExportBuilder*>(QApplication::activeModalWidget());
+                if (!seen) return;
+                caption = seen->windowTitle();
+                text = seen->txtFileEditor.toPlainText();
+                editorAt = seen->pos();
+                formAt = f.Form().mapToGlobal(QPoint(0, 0));
+                if (help) seen->cmdHelp.click();
+                seen->cmdClose.click();
+            });
+        };
+        closeEditor(true);
+        QTest::mouseClick(f.Find<QPushButton>("cmdEditRecipe"), Qt::LeftButton);
+        QVERIFY(seen);
+        QCOMPARE(seen, f.Form().RecipeEditor());
+        QCOMPARE(caption, QStringLiteral("Recipe Editor - Tables = 2"));
+        QVERIFY(text.contains(QStringLiteral("ReadStartLine=PAGE 2")));
+        // Below and right of the conversion form.
+        QVERIFY(editorAt.x() > formAt.x() && editorAt.y() > formAt.y());
+        // Its help is the recipe method's page.
+        QCOMPARE(f.shell.opened.back(),
+                 QUrl::fromLocalFile(QString::fromStdString(HelpPageFile(13).native())));
+        QCOMPARE(f.Box("cbRecipeFile")->currentText(),
+                 QString::fromStdString(f.dir.File("month.rcp")));
+
+        // A name that is no file yet: the editor starts it, the box keeps it.
+        f.Type("cbRecipeFile", QString::fromStdString(f.dir.File("new.rcp")));
+        closeEditor(false);
+        f.Find<QAction>("frmEditRecipe")->trigger();
+        QCOMPARE(seen, f.Form().RecipeEditor()); // the same editor
+        QVERIFY(caption.startsWith(QStringLiteral("Recipe Editor - Tables = ")));
+        QCOMPARE(f.Box("cbRecipeFile")->currentText(),
+                 QString::fromStdString(f.dir.File("new.rcp")));
     }
 
     // The real folder chooser: its title, where it starts, and Cancel.

@@ -61,7 +61,7 @@ protected:
 struct ScriptedShell {
     std::vector<QUrl> opened;
     std::vector<QString> folderRequests;
-    std::vector<FileDialogRequest> fileRequests;
+    std::vector<OpenFileRequest> fileRequests;
     QString folderAnswer; // "" acts as Cancel
     QString fileAnswer;   // "" acts as Cancel
 
@@ -74,7 +74,7 @@ struct ScriptedShell {
                     folderRequests.push_back(initial);
                     return folderAnswer;
                 },
-                [this](QWidget*, const FileDialogRequest& request) {
+                [this](QWidget*, const OpenFileRequest& request) {
                     fileRequests.push_back(request);
                     return fileAnswer;
                 }};
