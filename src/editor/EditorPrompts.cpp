@@ -80,13 +80,6 @@ std::filesystem::path PathFromText(const QString& text) {
     return std::filesystem::path(text.toStdString());
 }
 
-int TwipsToPixels(int twips, const QWidget* widget) {
-    const QScreen* screen = widget != nullptr ? widget->screen() : nullptr;
-    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-    const double dpi = screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
-    return qRound(twips * dpi / 1440.0);
-}
-
 void SetTabOrder(std::initializer_list<QWidget*> widgets) {
     QWidget* previous = nullptr;
     for (QWidget* widget : widgets) {

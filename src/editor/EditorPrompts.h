@@ -58,10 +58,6 @@ public:
 QString PathText(const std::filesystem::path& path);
 std::filesystem::path PathFromText(const QString& text);
 
-// Window positions in the editor's rules are twips: 1440 to the inch of the
-// widget's screen.
-int TwipsToPixels(int twips, const QWidget* widget);
-
 // Tab moves through `widgets` in the order given.
 void SetTabOrder(std::initializer_list<QWidget*> widgets);
 

@@ -3,6 +3,7 @@
 #include "editor/EditorPrompts.h"
 #include "editor/RecipeText.h"
 #include "editor/frmTableBuilder.h"
+#include "ui/modUtilityForm.h"
 
 namespace vok {
 
@@ -42,7 +43,7 @@ frmAddField::frmAddField(frmTableBuilder& builder) : QDialog(&builder), builder_
 
     // Below the top of the table builder, left edges together.
     adjustSize();
-    move(builder_.pos().x(), builder_.pos().y() + TwipsToPixels(400, this));
+    move(builder_.pos().x(), builder_.pos().y() + PixelsFromTwips(400, this));
 }
 
 frmAddField::~frmAddField() = default;

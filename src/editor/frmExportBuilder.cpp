@@ -5,6 +5,7 @@
 #include "base/modUtilityString.h"
 #include "editor/RecipeText.h"
 #include "editor/frmTableBuilder.h"
+#include "ui/modUtilityForm.h"
 
 #include <QFont>
 #include <QResizeEvent>
@@ -44,7 +45,7 @@ frmExportBuilder::frmExportBuilder(RecipeEditorHost host, std::shared_ptr<Editor
     StatusBar1.setSizeGripEnabled(false);
     StatusBar1.addWidget(&statusPanel1, 1);
     // On the right, room for the window's size grip.
-    statusPanel1.setContentsMargins(TwipsToPixels(60, this), 0, TwipsToPixels(300, this), 0);
+    statusPanel1.setContentsMargins(PixelsFromTwips(60, this), 0, PixelsFromTwips(300, this), 0);
     // The panel takes the bar's width whatever the name's length; LayOut
     // keeps the end of a long name, the file's own name, in sight.
     statusPanel1.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -71,7 +72,7 @@ frmExportBuilder::frmExportBuilder(RecipeEditorHost host, std::shared_ptr<Editor
     // Shown from top to bottom: making a recipe, then leaving the window.
     for (QPushButton* button : {&cmdNew, &cmdLoadFile, &cmdSave, &cmdSaveAs, &cmdAddTable})
         buttonLayout_.addWidget(button);
-    buttonLayout_.addSpacing(TwipsToPixels(200, this));
+    buttonLayout_.addSpacing(PixelsFromTwips(200, this));
     for (QPushButton* button : {&cmdHelp, &cmdClose, &cmdCancel})
         buttonLayout_.addWidget(button);
     for (const auto& [button, text] : buttons) {
@@ -95,11 +96,11 @@ frmExportBuilder::frmExportBuilder(RecipeEditorHost host, std::shared_ptr<Editor
 
     const QSize frame = frameButtons.sizeHint();
     const int statusHeight = StatusBar1.sizeHint().height();
-    setMinimumSize(frame.width() + TwipsToPixels(kSmallestTextWidth + 300, this),
-                   std::max(frame.height(), TwipsToPixels(kSmallestTextHeight, this)) +
-                       statusHeight + TwipsToPixels(200, this));
-    resize(std::max(minimumWidth(), TwipsToPixels(kInitialWidth, this)),
-           std::max(minimumHeight(), TwipsToPixels(kInitialHeight, this)));
+    setMinimumSize(frame.width() + PixelsFromTwips(kSmallestTextWidth + 300, this),
+                   std::max(frame.height(), PixelsFromTwips(kSmallestTextHeight, this)) +
+                       statusHeight + PixelsFromTwips(200, this));
+    resize(std::max(minimumWidth(), PixelsFromTwips(kInitialWidth, this)),
+           std::max(minimumHeight(), PixelsFromTwips(kInitialHeight, this)));
     LayOut();
 }
 
@@ -111,7 +112,7 @@ void frmExportBuilder::EnsureLoaded() {
     // 1. Below and right of the conversion form.
     if (host_.formTopLeft) {
         const QPoint form = host_.formTopLeft();
-        move(form.x() + TwipsToPixels(200, this), form.y() + TwipsToPixels(400, this));
+        move(form.x() + PixelsFromTwips(200, this), form.y() + PixelsFromTwips(400, this));
     }
     // 2. The text of the previous use, unless there was none worth showing.
     if (Trim(ExportSpecs).empty() || TableCounter == 0) {
@@ -312,14 +313,14 @@ void frmExportBuilder::LayOut() {
     const QMargins margins = statusPanel1.contentsMargins();
     const bool nameFits = statusPanel1.fontMetrics().horizontalAdvance(statusPanel1.text()) +
                               margins.left() + margins.right() <=
-                          width() - TwipsToPixels(100, this); // the bar's own margins
+                          width() - PixelsFromTwips(100, this); // the bar's own margins
     statusPanel1.setAlignment(Qt::AlignVCenter | (nameFits ? Qt::AlignLeft : Qt::AlignRight));
     const QSize frame = frameButtons.sizeHint();
-    const int margin = TwipsToPixels(100, this);
+    const int margin = PixelsFromTwips(100, this);
     const int frameLeft = width() - frame.width() - margin;
     frameButtons.setGeometry(frameLeft, margin, frame.width(), frame.height());
-    txtFileEditor.setGeometry(margin, margin, std::max(0, frameLeft - TwipsToPixels(200, this)),
-                              std::max(0, height() - statusHeight - TwipsToPixels(200, this)));
+    txtFileEditor.setGeometry(margin, margin, std::max(0, frameLeft - PixelsFromTwips(200, this)),
+                              std::max(0, height() - statusHeight - PixelsFromTwips(200, this)));
 }
 
 } // namespace vok

@@ -4,6 +4,7 @@
 #include "editor/EditorPrompts.h"
 #include "editor/RecipeText.h"
 #include "editor/frmExportBuilder.h"
+#include "ui/modUtilityForm.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -402,7 +403,8 @@ void ExportBuilderTest::placementAndResizeRules() {
     EditorFixture f;
     f.formTopLeft = QPoint(40, 30);
     f.editor.LoadRecipeIntoEditor({});
-    const QPoint expected(40 + TwipsToPixels(200, &f.editor), 30 + TwipsToPixels(400, &f.editor));
+    const QPoint expected(40 + PixelsFromTwips(200, &f.editor),
+                          30 + PixelsFromTwips(400, &f.editor));
     f.editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.editor));
     QCOMPARE(f.editor.pos(), expected);
@@ -416,11 +418,11 @@ void ExportBuilderTest::placementAndResizeRules() {
         f.editor.resize(size);
         QCOMPARE(f.editor.size(), size);
         const int frameLeft =
-            size.width() - f.editor.frameButtons.width() - TwipsToPixels(100, &f.editor);
+            size.width() - f.editor.frameButtons.width() - PixelsFromTwips(100, &f.editor);
         QCOMPARE(f.editor.frameButtons.x(), frameLeft);
-        QCOMPARE(f.editor.txtFileEditor.width(), frameLeft - TwipsToPixels(200, &f.editor));
+        QCOMPARE(f.editor.txtFileEditor.width(), frameLeft - PixelsFromTwips(200, &f.editor));
         QCOMPARE(f.editor.txtFileEditor.height(),
-                 size.height() - f.editor.StatusBar1.height() - TwipsToPixels(200, &f.editor));
+                 size.height() - f.editor.StatusBar1.height() - PixelsFromTwips(200, &f.editor));
         QCOMPARE(f.editor.StatusBar1.geometry().bottom(), size.height() - 1);
         // Every button shows its whole caption.
         for (const QPushButton* button : f.editor.frameButtons.findChildren<QPushButton*>())

@@ -7,6 +7,7 @@
 #include "editor/frmAddField.h"
 #include "editor/frmExportBuilder.h"
 #include "editor/frmTableBuilder.h"
+#include "ui/modUtilityForm.h"
 
 #include <QTest>
 
@@ -316,7 +317,7 @@ void TableBuilderTest::placementAndTabOrder() {
         }
         OnModal<frmAddField>(f, [&f, &builder](frmAddField& field) {
             f.modalLog << QString::number(field.pos().y() - builder.pos().y() -
-                                          TwipsToPixels(400, &field))
+                                          PixelsFromTwips(400, &field))
                        << QString::number(field.pos().x() - builder.pos().x());
             field.cmdCancel.click();
         });
