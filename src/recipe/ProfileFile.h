@@ -34,13 +34,17 @@ public:
     std::string Get(std::string_view section, std::string_view key,
                     std::string_view defaultValue) const;
 
-    // Creates or replaces the key's line "key=value" in the section.
+    // Creates or replaces the key's line "key=value" in the section. Writing
+    // the value a key already has changes nothing.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the file (temporary file and rename); false when that failed, and
     // the earlier file is then left as it was. A file that exists but could not
     // be read is never replaced: the copy in memory would lack its content.
     bool Commit(std::string& error);
+
+    // Something was written that the file on disk does not hold yet.
+    bool Changed() const { return dirty_; }
 
 private:
     struct Section {
