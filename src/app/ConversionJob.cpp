@@ -396,10 +396,11 @@ FileOutcome ConversionJob::RunRecipe() {
         messages.Show(text, MessageIcon::Information);
         return Skipped(std::string(Trim(text)));
     }
-    // The sheet the sections of sheet 1 write into.
+    // The sheet the sections of sheet 1 write into; a CSV output has none.
     SheetTarget target;
     std::string targetError;
-    if (!ParseSheetTarget(options_.sSheetTarget, target, targetError)) {
+    const bool targetRead = ParseSheetTarget(options_.sSheetTarget, target, targetError);
+    if (!targetRead && IsWorkbook(state.outputType)) {
         messages.Show(targetError, MessageIcon::Exclamation);
         return Skipped(targetError);
     }
@@ -409,7 +410,7 @@ FileOutcome ConversionJob::RunRecipe() {
     if (state.outputType == OutputType::Csv) {
         // CSV output, replacing any earlier file when the run ends.
         state.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
-        if (!target.IsFirstSheet() && !sheetTargetNoticeShown_) {
+        if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
             sheetTargetNoticeShown_ = true;
             messages.Show("The sheet target " + std::string(Trim(options_.sSheetTarget)) +
                               " applies to workbooks only; a CSV output has no sheets.",

@@ -322,6 +322,12 @@ class Faults(unittest.TestCase):
         self.assertEqual(code, 0)
         self.assertEqual(err, "The sheet target 2 applies to workbooks only; a CSV output has "
                               "no sheets.\n")
+        # Even a target no sheet could be is only noticed there: the CSV is written.
+        code, err = self.vok("-i", report, "-r", rules, "-o", self.path("bad.csv"), "-w", "a:b")
+        self.assertEqual(code, 0)
+        self.assertEqual(err, "The sheet target a:b applies to workbooks only; a CSV output has "
+                              "no sheets.\n")
+        self.assertTrue(os.path.getsize(self.path("bad.csv")) > 0)
 
     def sheets(self, path):
         """(name, rows of values without trailing empty cells) of each sheet."""
