@@ -9,6 +9,8 @@ VOK_PACKAGES=(
     libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev libgsf-1-dev
     libfmt-dev libgtest-dev
     python3 python3-openpyxl python3-xlrd
+    # Only bench/compare.sh uses these: the peer tools it times vok against.
+    gawk mawk python3-pandas python3-xlwt time
 )
 
 vok_missing_packages() {

@@ -162,17 +162,24 @@ TEST(PathsAndOutcomes, LogSaysWhenAWorkbookCouldNotBeSaved) {
     ::chmod(work.Path().c_str(), 0777);
     ::chmod(home.Path().c_str(), 0777);
     ::chmod((work / "closed").c_str(), 0555);
-    const RunResult run =
-        RunVok({"-i", (work / "a.txt").string(), "-o", (work / "closed/a.xlsx").string(), "-l",
-                (work / "run.log").string()},
-               home.Path().string(), {}, RunAs::Nobody);
-    EXPECT_EQ(run.exitCode, 1);
-    const std::string log = ReadFile(work / "run.log");
-    EXPECT_NE(log.find("] Skipped " + (work / "a.txt").string() + ": Cannot create the workbook " +
-                       (work / "closed/a.xlsx").string()),
-              std::string::npos)
-        << log;
-    EXPECT_EQ(log.find("Converted"), std::string::npos) << log;
+    for (const bool switchSyntax : {false, true}) {
+        std::filesystem::remove(work / "run.log");
+        const RunResult run =
+            switchSyntax
+                ? RunVok({"/I", Switch(work / "a.txt"), "/O", Switch(work / "closed/a.xlsx"), "/L",
+                          Switch(work / "run.log")},
+                         home.Path().string(), {}, RunAs::Nobody)
+                : RunVok({"-i", (work / "a.txt").string(), "-o", (work / "closed/a.xlsx").string(),
+                          "-l", (work / "run.log").string()},
+                         home.Path().string(), {}, RunAs::Nobody);
+        EXPECT_EQ(run.exitCode, 1);
+        const std::string log = ReadFile(work / "run.log");
+        EXPECT_NE(log.find("] Skipped " + (work / "a.txt").string() +
+                           ": Cannot create the workbook " + (work / "closed/a.xlsx").string()),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(log.find("Converted"), std::string::npos) << log;
+    }
 }
 
 } // namespace

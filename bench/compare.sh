@@ -1,0 +1,296 @@
+#!/usr/bin/env bash
+# Times vok beside peer tools (gawk, mawk, pandas, cat) on the same generated
+# reports and prints one table of wall time, throughput, peak memory and how
+# many times faster vok is. It builds nothing: it runs build/vok as it stands.
+# See bench/README.md for the workloads and how to read the table.
+set -euo pipefail
+
+usage() {
+    cat <<'EOF'
+Usage: bench/compare.sh [--quick] [--big] [--no-pandas] [--self-check] [--keep]
+
+  --quick       one run of each tool on smaller workloads (about a minute)
+  --big         also a 1 GB ledger (vok, gawk, mawk and cat only)
+  --no-pandas   leave pandas out (it is by far the slowest peer)
+  --self-check  tiny workloads, one run each, every output checked: shows
+                that the generators, the peers and the table work
+  --keep        keep the work folder (always kept when BENCH_DIR is set)
+
+The workloads go to $BENCH_DIR, or to a fresh folder under /tmp that is
+removed at the end unless --keep is given or a check failed.
+EOF
+}
+
+quick=0 big=0 pandas=1 selfcheck=0 keep=0
+for arg in "$@"; do
+    case $arg in
+    --quick) quick=1 ;;
+    --big) big=1 ;;
+    --no-pandas) pandas=0 ;;
+    --self-check) selfcheck=1 ;;
+    --keep) keep=1 ;;
+    -h | --help)
+        usage
+        exit 0
+        ;;
+    *)
+        echo "compare.sh: unknown option $arg" >&2
+        usage >&2
+        exit 2
+        ;;
+    esac
+done
+
+die() {
+    echo "compare.sh: $*" >&2
+    exit 1
+}
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+vok="$root/build/vok"
+tools="$root/bench/compare_tools.py"
+# Debian's interpreter: pandas, openpyxl and xlwt are Debian packages.
+py=/usr/bin/python3
+setup_hint="scripts/setup.sh installs it: source scripts/setup.sh && vok_install_packages"
+
+[ -x "$vok" ] || die "$vok is missing: build vok first (cmake -S . -B build && cmake --build build -j2, or ./run.sh --version)"
+[ -x "$py" ] || die "$py is missing (package python3); $setup_hint"
+for t in gawk mawk cat; do
+    command -v "$t" >/dev/null || die "$t is missing; $setup_hint"
+done
+[ -x /usr/bin/time ] || die "GNU time (/usr/bin/time, package time) is missing; $setup_hint"
+"$py" -c 'import openpyxl, xlrd' 2>/dev/null ||
+    die "python3-openpyxl or python3-xlrd is missing; $setup_hint"
+if [ "$pandas" = 1 ]; then
+    "$py" -c 'import pandas, xlwt' 2>/dev/null ||
+        die "python3-pandas or python3-xlwt is missing (or run with --no-pandas); $setup_hint"
+fi
+
+# Sizes: the full run, --quick, and --self-check.
+if [ "$selfcheck" = 1 ]; then
+    ledger_rows=1000 paged_list="2 4 8 16" folder_files=20 xlsx_rows=300 xls_rows=200
+    recipe_tables=20 marked_list="5 10 20" big_rows=3000 reps=1 small_reps=3 full_check=1
+elif [ "$quick" = 1 ]; then
+    ledger_rows=100000 paged_list="100 200 400 800" folder_files=200 xlsx_rows=20000
+    xls_rows=6500 recipe_tables=500 marked_list="100 200 500" big_rows=10000000 reps=1
+    small_reps=20 full_check=1
+else
+    ledger_rows=1000000 paged_list="100 200 400 800" folder_files=2000 xlsx_rows=200000
+    xls_rows=65000 recipe_tables=5000 marked_list="1000 2000 5000" big_rows=10000000 reps=3
+    small_reps=20 full_check=0
+fi
+[ "$selfcheck" = 1 ] && big=1 # the big ledger's steps, at a tiny size
+
+created=0
+if [ -n "${BENCH_DIR:-}" ]; then
+    work=$BENCH_DIR
+    mkdir -p "$work"
+else
+    work=$(mktemp -d /tmp/vok-bench.XXXXXX)
+    created=1
+fi
+work=$(cd "$work" && pwd)
+out="$work/out"
+logs="$work/logs"
+homes="$work/homes"
+results="$work/results.tsv"
+checks="$work/checks.tsv"
+rm -rf "$out" "$logs" "$homes"
+rm -f "$results" "$results.runs" "$checks"
+mkdir -p "$out" "$logs"
+
+finish() {
+    local status=$?
+    if [ "$created" = 1 ] && [ "$keep" = 0 ] && [ "$status" = 0 ]; then
+        rm -rf "$work"
+    else
+        echo "compare.sh: the workloads, outputs and logs are in $work" >&2
+    fi
+}
+trap finish EXIT
+
+say() { echo "compare.sh: $*" >&2; }
+commas() { echo "$1" | sed -e ':a' -e 's/\([0-9]\)\([0-9]\{3\}\)\($\|,\)/\1,\2\3/; ta'; }
+mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { m = b / 1e6; printf(m < 10 ? "%.1f" : "%.0f", m) }'; }
+gen() { "$py" "$tools" gen "$@"; }
+
+# measure WORKLOAD LABEL TOOL REPS AMOUNT UNIT [runner options] -- COMMAND...
+measure() {
+    local workload=$1 label=$2 tool=$3 n=$4 amount=$5 unit=$6
+    shift 6
+    "$py" "$tools" run --results "$results" --logs "$logs" --workload "$workload" \
+        --label "$label" --tool "$tool" --reps "$n" --amount "$amount" --unit "$unit" "$@"
+}
+check() { "$py" "$tools" check "$@" --checks "$checks"; }
+
+# The peers' programs are files in the work folder, to be read beside the table.
+"$py" "$tools" programs "$work" --ledger-rows "$ledger_rows" --big-rows "$big_rows" \
+    --xlsx-rows "$xlsx_rows" --xls-rows "$xls_rows"
+prog="$work/programs"
+
+# ---- a. the ledger: one table of every row, to CSV --------------------------
+ledger_run() { # NAME ROWS WORKLOAD PANDAS_SCRIPT
+    local name=$1 rows=$2 workload=$3 pscript=$4
+    say "generating $name ($(commas "$rows") rows)"
+    gen ledger "$work" --name "$name" --size "$rows"
+    local report="$work/$name.txt" bytes label
+    bytes=$(stat -c %s "$report")
+    label="$workload $(commas "$rows")x7 -> csv, $(mb "$report") MB"
+    say "timing $label"
+    measure "$workload" "$label" vok "$reps" "$bytes" MB --vok-home "$homes" \
+        --remove "$out/$name.vok.csv" -- "$vok" -i "$report" -r "$work/$name.rcp" -o "$out/$name.vok.csv"
+    for awk in gawk mawk; do
+        measure "$workload" "$label" "$awk" "$reps" "$bytes" MB --stdout "$out/$name.$awk.csv" -- \
+            "$awk" -v KEY=ACCOUNT -v OFF=2 -v STOP=----- -f "$prog/ledger.awk" "$report"
+    done
+    if [ "$pandas" = 1 ] && [ -n "$pscript" ]; then
+        measure "$workload" "$label" pandas "$reps" "$bytes" MB -- \
+            "$py" "$prog/$pscript" "$report" "$out/$name.pandas.csv"
+        rm -f "$out/$name.pandas.csv"
+    fi
+    measure "$workload" "$label" "cat >file" "$reps" "$bytes" MB --stdin "$report" \
+        --stdout "$out/$name.cat.txt" -- cat
+    rm -f "$out/$name.cat.txt"
+    check csv --workload "$workload" --what "vok and gawk CSV agree" \
+        "$out/$name.vok.csv" "$out/$name.gawk.csv"
+    check csv --workload "$workload" --what "mawk and gawk CSV agree" \
+        "$out/$name.mawk.csv" "$out/$name.gawk.csv"
+    rm -f "$out/$name.mawk.csv"
+}
+
+ledger_run ledger "$ledger_rows" ledger ledger_pandas.py
+
+if [ "$selfcheck" = 1 ]; then
+    # cat holds a few pages: a larger peak would be the harness's own memory.
+    cat_mb=$(awk -F'\t' '$1 == "ledger" && $2 == "cat >file" {print $4}' "$results")
+    if awk -v m="$cat_mb" 'BEGIN { exit !(m > 0 && m < 8) }'; then
+        echo -e "ok\tledger\tpeak memory of cat is $cat_mb MB: the harness's own memory is not counted" >>"$checks"
+    else
+        echo -e "FAIL\tledger\tpeak memory of cat is $cat_mb MB: the harness's own memory is counted" >>"$checks"
+    fi
+    check checker --workload ledger --what "wrong output is caught" \
+        "$out/ledger.vok.csv" "$out/ledger.gawk.csv"
+fi
+
+# ---- b. paged reports: one table per 50-line page ---------------------------
+for n in $paged_list; do
+    name="paged-$n"
+    say "generating $name"
+    gen paged "$work" --name "$name" --size "$n" --rows 44
+    report="$work/$name.txt"
+    label="paged $n tables x 44 rows -> csv"
+    say "timing $label"
+    measure "$name" "$label" vok "$reps" "$n" tables --vok-home "$homes" --remove "$out/$name.vok.csv" -- \
+        "$vok" -i "$report" -r "$work/$name.rcp" -o "$out/$name.vok.csv"
+    for awk in gawk mawk; do
+        measure "$name" "$label" "$awk" "$reps" "$n" tables --stdout "$out/$name.$awk.csv" -- \
+            "$awk" -v 'KEY=PAGE ' -v OFF=5 -v 'STOP=TOTAL FOR PAGE' -f "$prog/paged.awk" "$report"
+    done
+    check csv --workload "$name" --what "vok and gawk CSV agree" "$out/$name.vok.csv" "$out/$name.gawk.csv"
+done
+
+# ---- c. a folder of small reports --------------------------------------------
+say "generating $(commas "$folder_files") small reports"
+gen folder "$work" --name folder --size "$folder_files"
+label="folder $(commas "$folder_files") files x 20 lines -> csv"
+say "timing $label"
+measure folder "$label" vok "$reps" "$folder_files" files --vok-home "$homes" --remove "$out/folder-vok" -- \
+    "$vok" -i "$work/folder/*.txt" -s -r "$work/folder.rcp" -o "$out/folder-vok/*.csv"
+shopt -s nullglob
+folder_inputs=("$work"/folder/day*/*.txt)
+shopt -u nullglob
+for awk in gawk mawk; do
+    measure folder "$label" "$awk" "$reps" "$folder_files" files --remove "$out/folder-$awk" \
+        --mkdir "$out/folder-$awk" -- "$awk" -v 'KEY=ITEM NO' -v OFF=2 -v 'STOP=STORE TOTAL' \
+        -v "OUTDIR=$out/folder-$awk" -f "$prog/store.awk" "${folder_inputs[@]}"
+done
+check folder --workload folder --what "vok's and gawk's files agree" --rows "$folder_files" \
+    "$out/folder-vok" "$out/folder-gawk"
+
+# ---- d. sales lines to workbooks ---------------------------------------------
+book_run() { # WORKLOAD ROWS EXT PANDAS_SCRIPT ENGINE
+    local workload=$1 rows=$2 ext=$3 pscript=$4 engine=$5
+    local name="sales-$rows"
+    say "generating $name"
+    gen sales "$work" --name "$name" --size "$rows"
+    local report="$work/$name.txt" label
+    label="sales $(commas "$rows")x10 -> $ext"
+    say "timing $label"
+    measure "$workload" "$label" vok "$reps" $((rows * 10)) cells --vok-home "$homes" \
+        --remove "$out/$name.vok.$ext" -- "$vok" -i "$report" -r "$work/$name.rcp" -o "$out/$name.vok.$ext"
+    if [ "$pandas" = 1 ]; then
+        measure "$workload" "$label" pandas "$reps" $((rows * 10)) cells --remove "$out/$name.pandas.$ext" -- \
+            "$py" "$prog/$pscript" "$report" "$out/$name.pandas.$ext" "$engine"
+        rm -f "$out/$name.pandas.$ext"
+    fi
+    # gawk's CSV of the same lines is the reference the workbook is checked against.
+    gawk -v KEY=SKU -v OFF=2 -v STOP=----- -f "$prog/sales.awk" "$report" >"$out/$name.gawk.csv"
+    local full=()
+    [ "$full_check" = 1 ] || [ "$ext" = xls ] && full=(--full)
+    check workbook --workload "$workload" --what "vok's workbook holds the report's cells" \
+        --rows "$rows" --cols 10 "${full[@]}" "$out/$name.vok.$ext" "$out/$name.gawk.csv"
+}
+book_run xlsx "$xlsx_rows" xlsx xlsx_pandas.py openpyxl
+book_run xls "$xls_rows" xls xls_pandas.py xlwt
+
+# ---- e. many small tables: a recipe, and marked-up reports -------------------
+small_tables() { # WORKLOAD TABLES KIND
+    local workload=$1 n=$2 kind=$3
+    local name="$kind-$n"
+    say "generating $name"
+    gen "$kind" "$work" --name "$name" --size "$n" --rows 4
+    local report="$work/$name.txt" label recipe=()
+    if [ "$kind" = paged ]; then
+        label="recipe of $(commas "$n") tables x 4 rows -> csv"
+        recipe=(-r "$work/$name.rcp")
+    else
+        label="marked-up $(commas "$n") tables x 4 rows -> csv"
+    fi
+    say "timing $label"
+    measure "$workload" "$label" vok "$reps" "$n" tables --vok-home "$homes" --remove "$out/$name.vok.csv" -- \
+        "$vok" -i "$report" "${recipe[@]}" -o "$out/$name.vok.csv"
+    for awk in gawk mawk; do
+        if [ "$kind" = paged ]; then
+            measure "$workload" "$label" "$awk" "$reps" "$n" tables --stdout "$out/$name.$awk.csv" -- \
+                "$awk" -v 'KEY=PAGE ' -v OFF=5 -v 'STOP=TOTAL FOR PAGE' -f "$prog/paged.awk" "$report"
+        else
+            measure "$workload" "$label" "$awk" "$reps" "$n" tables --stdout "$out/$name.$awk.csv" -- \
+                "$awk" -f "$prog/marked.awk" "$report"
+        fi
+    done
+    check csv --workload "$workload" --what "vok and gawk CSV agree" "$out/$name.vok.csv" "$out/$name.gawk.csv"
+}
+small_tables "recipe-$recipe_tables" "$recipe_tables" paged
+for n in $marked_list; do
+    small_tables "marked-$n" "$n" marked
+done
+
+# ---- f. the 1 GB ledger ------------------------------------------------------
+if [ "$big" = 1 ]; then
+    ledger_run ledger-big "$big_rows" ledger-big ""
+    rm -f "$out/ledger-big.vok.csv" "$out/ledger-big.gawk.csv"
+fi
+
+# ---- start-up: --version and a one-table job ----------------------------------
+say "timing start-up (median of $small_reps)"
+measure version "vok --version / gawk --version" vok "$small_reps" 0 - --vok-home "$homes" -- "$vok" --version
+measure version "vok --version / gawk --version" gawk "$small_reps" 0 - -- gawk --version
+gen onetable "$work" --name onetable
+label="one table x 20 rows -> csv"
+measure onetable "$label" vok "$small_reps" 1 tables --vok-home "$homes" --remove "$out/onetable.vok.csv" -- \
+    "$vok" -i "$work/onetable.txt" -r "$work/onetable.rcp" -o "$out/onetable.vok.csv"
+measure onetable "$label" gawk "$small_reps" 1 tables --stdout "$out/onetable.gawk.csv" -- \
+    gawk -v 'KEY=PAGE ' -v OFF=5 -v 'STOP=TOTAL FOR PAGE' -f "$prog/paged.awk" "$work/onetable.txt"
+check csv --workload onetable --what "vok and gawk CSV agree" "$out/onetable.vok.csv" "$out/onetable.gawk.csv"
+
+# ---- the table -----------------------------------------------------------------
+echo
+mode="full run, median of $reps"
+[ "$quick" = 1 ] && mode="--quick, one run each"
+[ "$selfcheck" = 1 ] && mode="--self-check, tiny workloads"
+echo "vok beside its peers ($mode; start-up median of $small_reps; $(nproc) cores; $(date -u +%Y-%m-%d))"
+echo
+"$py" "$tools" table "$results" "$checks" || {
+    echo
+    die "an output check failed: see the FAIL lines above"
+}
