@@ -342,7 +342,7 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
 
     // 5. Write the new package beside the file and put it in the file's place.
     if (!replaced.empty() || !removed.empty()) {
-        AtomicFile replacement(path);
+        AtomicFile replacement(path, AtomicFile::Durability::Unsynced);
         if (!replacement.Create(error) ||
             !zip_->WriteCopy(replacement.TempPath(), replaced, removed, error) ||
             !replacement.Commit(error)) {

@@ -19,7 +19,7 @@ constexpr SheetLimits kLimits{XlsxWorkbook::kMaxRows, XlsxWorkbook::kMaxColumns}
 // sheets by the engine's own writer, which is several times faster than
 // libxlsxwriter's cell writing.
 bool CreateNew(const std::filesystem::path& fileName, std::string& reason) {
-    AtomicFile replacement(fileName);
+    AtomicFile replacement(fileName, AtomicFile::Durability::Unsynced);
     return replacement.Create(reason) &&
            XlsxNewWorkbookWriter::Write(replacement.TempPath(), {"Sheet1", "Sheet2", "Sheet3"},
                                         reason) &&
