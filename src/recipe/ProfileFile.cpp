@@ -38,8 +38,14 @@ bool KeyName(std::string_view line, std::string_view& key) {
 
 } // namespace
 
-ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability durability)
+ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability durability,
+                         Start start)
     : fileName_(std::move(fileName)), durability_(durability) {
+    // A file written anew needs nothing of the old one; committing makes it.
+    if (start == Start::Empty) {
+        dirty_ = true;
+        return;
+    }
     TextReader reader(fileName_);
     if (reader.IsOpen()) {
         encoding_ = reader.Encoding();
@@ -81,6 +87,11 @@ const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) cons
     return it == sections_.end() ? nullptr : &it->second;
 }
 
+ProfileFile::Section* ProfileFile::FindSection(std::string_view name) {
+    const auto it = sections_.find(AsciiUpper(Trim(name)));
+    return it == sections_.end() ? nullptr : &it->second;
+}
+
 size_t ProfileFile::FindKeyLine(const Section& section, std::string_view key) const {
     const std::string_view wanted = Trim(key);
     for (size_t i = section.header + 1; i < section.end; ++i) {
@@ -111,7 +122,7 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     keyLine.append(Trim(key)).append("=").append(value);
     dirty_ = true;
 
-    const Section* found = FindSection(section);
+    Section* found = FindSection(section);
     if (!found) {
         // A new section goes at the end of the file, its key right after it.
         const std::string upper = AsciiUpper(Trim(section));
@@ -122,7 +133,7 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
         sectionOrder_.push_back(upper);
         return;
     }
-    const Section s = *found;
+    Section& s = *found;
     const size_t existing = FindKeyLine(s, key);
     if (existing != std::string::npos) {
         // Only the value changes: the key keeps its spelling, since the
@@ -138,9 +149,17 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     size_t at = s.end;
     while (at > s.header + 1 && Trim(lines_[at - 1]).empty())
         --at;
+    if (at == lines_.size()) {
+        // The last section grows at the end of the file, as every section of a
+        // file written from the start does: no other section moves.
+        lines_.push_back(std::move(keyLine));
+        s.end = lines_.size();
+        return;
+    }
+    const size_t header = s.header;
     lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(at), std::move(keyLine));
     for (auto& [name, other] : sections_) {
-        if (other.header >= at && other.header != s.header) ++other.header;
+        if (other.header >= at && other.header != header) ++other.header;
         if (other.end >= at) ++other.end;
     }
 }
