@@ -11,8 +11,8 @@
 
 namespace vok {
 
-void clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
-                                         int32_t col_number) {
+void clsColumn::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+                                         int32_t table_number, int32_t col_number) {
     Messages& messages = state.messages;
     const std::string section =
         "Table " + std::to_string(table_number) + " Col " + std::to_string(col_number);

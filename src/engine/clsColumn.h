@@ -2,7 +2,7 @@
 // column it goes to and the operator that combines the periods.
 #pragma once
 
-#include "base/TextReader.h"
+#include "recipe/SectionedFile.h"
 
 #include <cstdint>
 #include <string>
@@ -21,7 +21,7 @@ public:
     std::string PeriodOperator;
 
     // Reads section "Table n Col c" from the open file's current position.
-    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
+    void ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t table_number,
                                   int32_t col_number);
     void WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const;
 

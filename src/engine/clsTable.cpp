@@ -24,11 +24,16 @@ namespace vok {
 
 void clsTable::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                             int32_t table_number) {
-    TextReader file(file_name);
+    ReadFromFile(state, SectionedText::FromFile(file_name), table_number);
+}
+
+void clsTable::ReadFromFile(JobState& state, const SectionedText& text, int32_t table_number) {
+    SectionedCursor file(text);
     ReadFromFileSequentially(state, file, table_number);
 }
 
-void clsTable::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number) {
+void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+                                        int32_t table_number) {
     Messages& messages = state.messages;
     number_ = table_number;
     const std::string section = "Table " + std::to_string(table_number);
