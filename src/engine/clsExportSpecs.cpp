@@ -146,6 +146,16 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
     FatalProcessError = false;
     state.StopRequested = state.Interrupted;
     state.gExportRunning = true;
+    // The report is read once for the key texts of every table.
+    if (recipe.InputFileFirst >= 1 &&
+        recipe.InputFileFirst <= static_cast<int32_t>(recipe.InputFileName.size())) {
+        TextIndex& report =
+            state.Reports.For(recipe.InputFileName[static_cast<size_t>(recipe.InputFileFirst - 1)]);
+        for (const clsTable& table : TablesCollection) {
+            report.Expect(table.ReadStartLine);
+            report.Expect(table.ReadEndLine);
+        }
+    }
     // 5. The sections in run order.
     size_t t = 0, k = 0, c = 0;
     bool consolidationNoticeShown = false;
