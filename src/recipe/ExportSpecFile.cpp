@@ -4,6 +4,7 @@
 #include "base/JobObserver.h"
 #include "base/TextAccess.h"
 #include "base/TextEncoding.h"
+#include "base/TextIndex.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
 #include "layout/clsTableParser.h"
@@ -45,29 +46,10 @@ void WriteHeader(ProfileFile& file) {
     file.Write("Header", "FileFormat", kExportSpecFileFormat);
 }
 
-// A marked table: the line of its start mark, the template line after it,
-// and the line of its end mark.
-struct MarkedTable {
-    int64_t startLine = 0;
-    int64_t endLine = 0;
-    std::string templateLine;
-};
-
-MarkedTable FindMarkedTable(TextReader& file, std::string_view startMark,
-                            std::string_view endMark) {
-    MarkedTable found;
-    // The next line that begins with the start mark; the template follows it.
-    const int64_t a =
-        find_key_line(file, {startMark, {}, {}, {}}, 1, static_cast<int32_t>(CharCount(startMark)));
-    if (a <= 0) return found;
-    found.startLine = a;
-    found.templateLine = file_read_line(file);
-    // The next line that begins with the end mark.
-    const int64_t b =
-        find_key_line(file, {endMark, {}, {}, {}}, 1, static_cast<int32_t>(CharCount(endMark)));
-    if (b <= 0) return found;
-    found.endLine = a + b + 1;
-    return found;
+// True when the line, as the file holds it, begins with the mark (ASCII):
+// the first characters of the line are the mark's in either encoding.
+bool BeginsWith(std::string_view line, std::string_view mark) {
+    return line.size() >= mark.size() && line.substr(0, mark.size()) == mark;
 }
 
 } // namespace
@@ -91,46 +73,68 @@ void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
     file.Write(section, "PeriodOperator", keys.PeriodOperator);
 }
 
+void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report) {
+    const int64_t tables = CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
+    for (int64_t i = 1; i <= tables; ++i) {
+        const std::string section = "Table " + std::to_string(i);
+        report.Expect(GetIniValue(recipe, section, "ReadStartLine", ""));
+        report.Expect(GetIniValue(recipe, section, "ReadEndLine", ""));
+    }
+}
+
 void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
                             const std::filesystem::path& short_file,
                             const std::filesystem::path& long_file,
                             const std::filesystem::path& textDataFile, int32_t tabSize) {
-    Messages& messages = observer;
     // A missing recipe gives a long file with header and [General] only.
     if (!FileExists(short_file))
-        messages.Show("short format recipe file does not exist!", MessageIcon::None);
+        observer.Show("short format recipe file does not exist!", MessageIcon::None);
+    const SectionedText shortText = SectionedText::FromFile(short_file);
+    TextIndex report(textDataFile);
+    ExpectKeyTexts(shortText, report);
     ProfileFile longFile(long_file);
+    ConvertShortToLong(observer, caption, shortText, longFile, report, tabSize);
+    std::string error;
+    if (!longFile.Commit(error))
+        observer.Show("Cannot write the export specification file " + long_file.string() + ": " +
+                          error,
+                      MessageIcon::Critical);
+}
+
+void ConvertShortToLong(JobObserver& observer, std::string_view caption,
+                        const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
+                        int32_t tabSize) {
+    Messages& messages = observer;
     WriteHeader(longFile);
     longFile.Write("General", "Name", "");
     // Tables: section headers without "Col".
-    const int64_t tables = file_count_key_lines(short_file, {"[Table ", {}, {}, "Col"});
+    const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
     // Each table in number order.
     for (int64_t i = 1; i <= tables; ++i) {
         const std::string section = "Table " + std::to_string(i);
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning " + section);
         // The table's keys; the template keeps its leading blanks.
-        const std::string startKey = GetIniValue(short_file, section, "ReadStartLine", "");
+        const std::string startKey = GetIniValue(shortText, section, "ReadStartLine", "");
         TableSectionKeys table;
         table.ReadStartLine = startKey;
-        if (!ReadIntegerKey(messages, GetIniValue(short_file, section, "ReadStartLineOffset", "0"),
+        if (!ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadStartLineOffset", "0"),
                             section, "ReadStartLineOffset", table.ReadStartLineOffset))
             break;
-        const std::string endKey = GetIniValue(short_file, section, "ReadEndLine", "");
+        const std::string endKey = GetIniValue(shortText, section, "ReadEndLine", "");
         table.ReadEndLine = endKey;
-        if (!ReadIntegerKey(messages, GetIniValue(short_file, section, "ReadEndLineOffset", "0"),
+        if (!ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadEndLineOffset", "0"),
                             section, "ReadEndLineOffset", table.ReadEndLineOffset))
             break;
-        const std::string parsing =
-            GetIniValueEx(short_file, section, "Parsing", "", kTrimTrailing);
-        const std::string writeColumn = GetIniValue(short_file, section, "WriteColumn", "");
+        const std::string parsing = GetIniValueEx(shortText, section, "Parsing", "", kTrimTrailing);
+        const std::string writeColumn = GetIniValue(shortText, section, "WriteColumn", "");
         // The template in upper case and its keyword.
         clsTableParser parser(messages);
         std::string templ = AsciiUpper(parsing);
         const std::string keyword(Trim(templ));
         // Templates that need the report read it for the table's width.
         if (ReadsTheReport(templ, keyword)) {
-            parser.ReadFromFile(textDataFile, startKey, table.ReadStartLineOffset, endKey,
+            parser.ReadFromFile(report, startKey, table.ReadStartLineOffset, endKey,
                                 table.ReadEndLineOffset, tabSize);
             const int32_t width = parser.TableWidth;
             if (width == 0) {
@@ -158,38 +162,78 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
         }
     }
     observer.StatusChanged(StatusTarget::Caption, caption);
-    std::string error;
-    if (!longFile.Commit(error))
-        messages.Show("Cannot write the export specification file " + long_file.string() + ": " +
-                          error,
-                      MessageIcon::Critical);
 }
 
 void FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file) {
     // A report that cannot be opened ends the operation.
-    TextReader text(text_file);
-    if (!text.IsOpen()) return;
+    if (!TextReader(text_file, TextEncoding::Utf8).IsOpen()) return;
     ProfileFile recipe(short_file);
-    recipe.Write("Header", "Product", "VOK-B");
-    recipe.Write("Header", "FileType", "RECIPE");
-    recipe.Write("Header", "FileFormat", "1.0");
-    // One table per marked block, found by its numbered marks.
-    for (int64_t i = 1;; ++i) {
-        const MarkedTable marked = FindMarkedTable(text, ">>", "<<");
-        if (marked.templateLine.empty() || marked.startLine == 0 || marked.endLine == 0) break;
-        const std::string section = "Table " + std::to_string(i);
-        recipe.Write(section, "ReadStartLine", ">>" + std::to_string(i));
-        recipe.Write(section, "ReadStartLineOffset", "2");
-        recipe.Write(section, "ReadEndLine", "<<" + std::to_string(i));
-        recipe.Write(section, "ReadEndLineOffset", "-1");
-        recipe.Write(section, "Parsing", marked.templateLine);
-        recipe.Write(section, "WriteColumn", "A");
-    }
+    MakeShortFromMarks(text_file, recipe);
     std::string error;
     if (!recipe.Commit(error))
         observer.Show("Cannot write the recipe file " + short_file.string() + ": " + error,
                       MessageIcon::Critical);
+}
+
+bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe) {
+    // The lines are read as the file holds them and checked for UTF-8 on the
+    // way: the report is read once, and the templates are decoded at the end.
+    TextReader text(text_file, TextEncoding::Utf8);
+    if (!text.IsOpen()) return false;
+    recipe.Write("Header", "Product", "VOK-B");
+    recipe.Write("Header", "FileType", "RECIPE");
+    recipe.Write("Header", "FileFormat", "1.0");
+    // Each marked block: a line that begins with ">>", the template line
+    // after it (whatever it holds), and the next line that begins with "<<".
+    Utf8Validator validator;
+    std::vector<std::string> templates;
+    std::string_view line;
+    // After the first empty template no block counts, but the rest of the
+    // report is still read: its encoding decides how the templates read.
+    enum class Looking { ForStart, ForTemplate, ForEnd, Done } looking = Looking::ForStart;
+    std::string templ;
+    while (text.ReadRawLine(line)) {
+        // A line end between lines: a sequence cannot run over it.
+        validator.Feed(line.data(), line.size());
+        validator.Feed("\n", 1);
+        switch (looking) {
+        case Looking::ForStart:
+            if (BeginsWith(line, ">>")) looking = Looking::ForTemplate;
+            break;
+        case Looking::ForTemplate:
+            templ.assign(line);
+            looking = Looking::ForEnd;
+            break;
+        case Looking::ForEnd:
+            if (BeginsWith(line, "<<")) {
+                templates.push_back(std::move(templ));
+                looking = Looking::ForStart;
+            }
+            break;
+        case Looking::Done:
+            break;
+        }
+        // One table per marked block, up to the first empty template.
+        if (looking == Looking::ForEnd && templ.empty()) looking = Looking::Done;
+    }
+    const bool latin = !validator.Finish();
+    // One table per marked block, found by its numbered marks.
+    for (size_t i = 0; i < templates.size(); ++i) {
+        const std::string section = "Table " + std::to_string(i + 1);
+        std::string parsing;
+        if (latin)
+            AppendWindows1252AsUtf8(parsing, templates[i]);
+        else
+            parsing = std::move(templates[i]);
+        recipe.Write(section, "ReadStartLine", ">>" + std::to_string(i + 1));
+        recipe.Write(section, "ReadStartLineOffset", "2");
+        recipe.Write(section, "ReadEndLine", "<<" + std::to_string(i + 1));
+        recipe.Write(section, "ReadEndLineOffset", "-1");
+        recipe.Write(section, "Parsing", parsing);
+        recipe.Write(section, "WriteColumn", "A");
+    }
+    return true;
 }
 
 } // namespace vok
