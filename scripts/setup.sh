@@ -9,6 +9,10 @@ VOK_PACKAGES=(
     libxlsxwriter-dev libzip-dev libexpat1-dev libfreexl-dev libgsf-1-dev
     libfmt-dev libgtest-dev
     python3 python3-openpyxl python3-xlrd
+    # A font for windows drawn without a display (the editor's tests and
+    # screenshots, the desktop's pictures); the desktop under a virtual X
+    # server: scripts/screenshots.sh and the desktop's end-to-end test.
+    fonts-dejavu-core xvfb xdotool imagemagick
     # Only bench/compare.sh uses these: the peer tools it times vok against.
     gawk mawk python3-pandas python3-xlwt time
 )

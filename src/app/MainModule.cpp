@@ -7,13 +7,25 @@
 #include "app/modParseCommandLine.h"
 #include "base/AtomicFile.h"
 #include "base/Clock.h"
+#include "base/HelpTopics.h"
 #include "base/modUtilityFile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fmt/format.h>
+#include <netdb.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <system_error>
+#include <unistd.h>
+
+extern char** environ;
 
 #ifndef VOK_VERSION
 #define VOK_VERSION "1.0.0"
@@ -51,6 +63,106 @@ void CreateDefaultConfigFile(const std::filesystem::path& configFile) {
 
 namespace {
 
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// Whether something listens on the socket; a remote one gets a second.
+bool CanConnect(const sockaddr* address, socklen_t length) {
+    const int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool connected = ::connect(fd, address, length) == 0;
+    if (!connected && errno == EINPROGRESS) {
+        pollfd wait{fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t size = sizeof error;
+        connected = ::poll(&wait, 1, 1000) == 1 &&
+                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+    }
+    ::close(fd);
+    return connected;
+}
+
+bool CanConnectToSocketFile(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+    path.copy(address.sun_path, path.size());
+    return CanConnect(reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+// An X display "[host]:number[.screen]": its socket file, or TCP port 6000 + number.
+bool XDisplayReachable(const std::string& display) {
+    const size_t colon = display.rfind(':');
+    if (colon == std::string::npos) return false;
+    const std::string host = display.substr(0, colon);
+    const std::string number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
+    if (number.empty() || number.size() > 5 ||
+        number.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    if (host.empty() || host == "unix") return CanConnectToSocketFile("/tmp/.X11-unix/X" + number);
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string port = std::to_string(6000 + std::stoi(number));
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return false;
+    bool reachable = false;
+    for (const addrinfo* a = found; a && !reachable; a = a->ai_next)
+        reachable = CanConnect(a->ai_addr, a->ai_addrlen);
+    ::freeaddrinfo(found);
+    return reachable;
+}
+
+bool WaylandDisplayReachable(const std::string& name) {
+    if (!name.empty() && name.front() == '/') return CanConnectToSocketFile(name);
+    const std::string runtime = Environment("XDG_RUNTIME_DIR");
+    return !runtime.empty() && CanConnectToSocketFile(runtime + "/" + name);
+}
+
+} // namespace
+
+bool HasDisplay() {
+    // A platform other than X or Wayland (offscreen, say) needs no server.
+    const std::string platform = Environment("QT_QPA_PLATFORM");
+    if (!platform.empty() && platform.rfind("xcb", 0) != 0 && platform.rfind("wayland", 0) != 0)
+        return true;
+    const std::string wayland = Environment("WAYLAND_DISPLAY");
+    if (!wayland.empty() && platform.rfind("xcb", 0) != 0 && WaylandDisplayReachable(wayland))
+        return true;
+    const std::string x = Environment("DISPLAY");
+    return !x.empty() && platform.rfind("wayland", 0) != 0 && XDisplayReachable(x);
+}
+
+void StartDesktopProgram() {
+    // The desktop is its own executable, so that command-line jobs never load Qt.
+    const std::filesystem::path desktop = ExecutableFolder() / "vok-desktop";
+    std::string program = desktop.string();
+    char* const argv[] = {program.data(), nullptr};
+    ::execv(program.c_str(), argv);
+}
+
+bool OpenHelpTopic(int32_t topic) {
+    const std::filesystem::path page = HelpPageFile(topic);
+    if (page.empty() || !FileExists(page)) return false;
+    // The desktop's opener, started and left to itself; its output would only
+    // mix with the job's messages.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
+                                         0);
+    std::string opener = "xdg-open";
+    std::string url = FileUrl(page);
+    char* const argv[] = {opener.data(), url.data(), nullptr};
+    pid_t pid = 0;
+    const int failed = posix_spawnp(&pid, opener.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0;
+}
+
+namespace {
+
 int RunCommandLine(const std::vector<std::string>& args) {
     ProgramSettings program(ProgramFolderPath());
 
@@ -75,14 +187,16 @@ int RunCommandLine(const std::vector<std::string>& args) {
         fmt::print("vok {}\n", VOK_VERSION);
         return 0;
     case CommandLineAction::Interactive:
-        // The desktop program comes with its own target; here a short usage text.
+        // Without a display (or without the desktop program) the usage text.
         fmt::print("{}", UsageText());
         return 0;
     case CommandLineAction::RunJob:
         break;
     }
-    // "/?" shows the how-to-use text, then the job runs as parsed.
-    if (commandLine.helpRequested) fmt::print("{}", UsageText());
+    // "/?" opens the how-to-use page on a desktop, or prints the usage text;
+    // then the job runs as parsed.
+    if (commandLine.helpRequested && !(HasDisplay() && OpenHelpTopic(kHelpHowToUseTopic)))
+        fmt::print("{}", UsageText());
 
     // Command-line mode: the form's settings are read, nothing is written back.
     CommandLineObserver observer;
@@ -98,6 +212,9 @@ int RunCommandLine(const std::vector<std::string>& args) {
 } // namespace
 
 int Main(const std::vector<std::string>& args) {
+    // No arguments on a desktop: the window. execv returns only when the
+    // desktop program cannot be started; the usage text then says what to do.
+    if (args.empty() && HasDisplay()) StartDesktopProgram();
     try {
         return RunCommandLine(args);
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include "app/ProgramSettings.h"
 
+#include "base/HelpTopics.h"
 #include "base/Messages.h"
 #include "base/TextEncoding.h"
 #include "base/modUtilityFile.h"
@@ -39,15 +40,33 @@ void ProgramSettings::ReadSettings(Messages& messages) {
         AsciiUpper(Trim(GetIniValue(gConfigFile, "General", "UseRecipeFile", "NO"))) == "YES";
 }
 
+void ProgramSettings::WriteSettings(ProfileFile& config) const {
+    auto flag = [](bool value) { return value ? "TRUE" : "FALSE"; };
+    const FormSettings& s = Settings;
+    config.Write("General", "bWarnedAboutTabsInFile", flag(s.bWarnedAboutTabsInFile));
+    config.Write("General", "bShowExcel", flag(s.bShowExcel));
+    config.Write("General", "bClearOutputFileBeforeProcessing",
+                 flag(s.bClearOutputFileBeforeProcessing));
+    config.Write("General", "sSheetTarget", s.sSheetTarget);
+    config.Write("General", "lTabSize", std::to_string(s.lTabSize));
+    config.Write("General", "UseRecipeFile", s.UseRecipeFile ? "YES" : "NO");
+}
+
+bool ProgramSettings::SaveSettings(std::string& error) const {
+    ProfileFile config(gConfigFile);
+    WriteSettings(config);
+    return config.Commit(error);
+}
+
 std::filesystem::path ProgramFolderPath() {
     if (const char* home = std::getenv("VOK_HOME"); home && *home) {
         if (!FolderExists(home)) MakeFolderPath(home);
         return home;
     }
+    std::filesystem::path folder = ExecutableFolder();
     std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::filesystem::current_path(ec);
-    return exe.parent_path();
+    if (folder.empty()) folder = std::filesystem::current_path(ec);
+    return folder;
 }
 
 } // namespace vok

@@ -10,6 +10,7 @@
 namespace vok {
 
 class Messages;
+class ProfileFile;
 
 // The settings the conversion form keeps in config.ini's [General] section.
 struct FormSettings {
@@ -37,6 +38,16 @@ public:
     // Reads the [General] section of config.ini; shows "<path> can not be
     // found!" and keeps the built-in values when the file is missing.
     void ReadSettings(Messages& messages);
+
+    // Writes the [General] keys of the settings into the file in memory, so
+    // that the desktop saves them with its window placement and recent lists
+    // in one commit.
+    void WriteSettings(ProfileFile& config) const;
+
+    // Writes the [General] keys to config.ini in one commit; the file is
+    // rewritten only when a value changed. False, with the reason, when it
+    // could not be written.
+    bool SaveSettings(std::string& error) const;
 };
 
 // The folder that holds the executable, or the folder VOK_HOME names.

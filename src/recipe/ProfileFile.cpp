@@ -120,7 +120,6 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     std::string keyLine;
     keyLine.reserve(key.size() + value.size() + 1);
     keyLine.append(Trim(key)).append("=").append(value);
-    dirty_ = true;
 
     Section* found = FindSection(section);
     if (!found) {
@@ -131,6 +130,7 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
         lines_.push_back(std::move(keyLine));
         sections_[upper] = Section{header, lines_.size()};
         sectionOrder_.push_back(upper);
+        dirty_ = true;
         return;
     }
     Section& s = *found;
@@ -138,11 +138,17 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     if (existing != std::string::npos) {
         // Only the value changes: the key keeps its spelling, since the
         // sectioned-file readers look keys up case-sensitively.
+        const std::string& line = lines_[existing];
+        // The value the key has already changes nothing, so that a commit need
+        // not rewrite the file; blanks around "=" do not count.
+        const std::string_view old = std::string_view(line).substr(line.find('=') + 1);
+        if (old == value || (Trim(old) == value && Trim(value) == value)) return;
         std::string_view name;
-        KeyName(lines_[existing], name);
+        KeyName(line, name);
         std::string replaced(name);
         replaced.append("=").append(value);
         lines_[existing] = std::move(replaced);
+        dirty_ = true;
         return;
     }
     // A new key goes after the section's last non-blank line.
@@ -154,10 +160,12 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
         // file written from the start does: no other section moves.
         lines_.push_back(std::move(keyLine));
         s.end = lines_.size();
+        dirty_ = true;
         return;
     }
     const size_t header = s.header;
     lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(at), std::move(keyLine));
+    dirty_ = true;
     for (auto& [name, other] : sections_) {
         if (other.header >= at && other.header != header) ++other.header;
         if (other.end >= at) ++other.end;

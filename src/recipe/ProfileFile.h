@@ -39,7 +39,8 @@ public:
     std::string Get(std::string_view section, std::string_view key,
                     std::string_view defaultValue) const;
 
-    // Creates or replaces the key's line "key=value" in the section.
+    // Creates or replaces the key's line "key=value" in the section. Writing
+    // the value a key already has changes nothing.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the file (temporary file and rename); false when that failed, and
@@ -50,6 +51,9 @@ public:
     // The lines as the file holds them once committed (and as reading it back
     // gives them).
     const std::vector<std::string>& Lines() const { return lines_; }
+
+    // Something was written that the file on disk does not hold yet.
+    bool Changed() const { return dirty_; }
 
 private:
     struct Section {

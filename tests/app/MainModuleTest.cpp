@@ -2,10 +2,12 @@
 #include "app/MainModule.h"
 
 #include "app/ProgramSettings.h"
+#include "recipe/ProfileFile.h"
 #include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace vok {
 namespace {
@@ -80,6 +82,44 @@ TEST(MainModuleTest, MissingConfigIsReported) {
     f.state.ReadSettings(f.messages);
     EXPECT_EQ(f.messages.Texts(),
               std::vector<std::string>{f.state.gConfigFile.string() + " can not be found!"});
+}
+
+// The desktop writes the settings back when it closes: every key of [General]
+// in its stored form, the rest of the file as it was, and no rewrite at all
+// when nothing changed.
+TEST(MainModuleTest, SavedSettingsReadBackAndUnchangedOnesAreNotRewritten) {
+    StateFixture f;
+    CreateDefaultConfigFile(f.state.gConfigFile);
+    WriteIniValue(f.state.gConfigFile, "frmMainMDI", "Left", "300");
+    f.state.ReadSettings(f.messages);
+    FormSettings& s = f.state.Settings;
+    s.bWarnedAboutTabsInFile = true;
+    s.bShowExcel = false;
+    s.sSheetTarget = "Budget, Expense";
+    s.lTabSize = 4;
+    s.UseRecipeFile = true;
+    std::string error;
+    ASSERT_TRUE(f.state.SaveSettings(error)) << error;
+    EXPECT_EQ(ReadFile(f.state.gConfigFile),
+              CrLf({"[Header]", "Product=VOK_B", "FileType=CONFIG", "FileFormat=1.0", "",
+                    "[General]", "DefaultInputFile=", "DefaultOutputFile=", "UseRecipeFile=YES",
+                    "DefaultRecipeFile=", "bWarnedAboutTabsInFile=TRUE", "bShowExcel=FALSE",
+                    "bClearOutputFileBeforeProcessing=TRUE", "sSheetTarget=Budget, Expense",
+                    "lTabSize=4", "", "[frmMainMDI]", "Left=300"}));
+    ProgramSettings again(f.dir.Path());
+    again.ReadSettings(f.messages);
+    EXPECT_TRUE(again.Settings.bWarnedAboutTabsInFile);
+    EXPECT_FALSE(again.Settings.bShowExcel);
+    EXPECT_EQ(again.Settings.sSheetTarget, "Budget, Expense");
+    EXPECT_EQ(again.Settings.lTabSize, 4);
+    EXPECT_TRUE(again.Settings.UseRecipeFile);
+
+    struct stat before {};
+    ASSERT_EQ(::stat(f.state.gConfigFile.c_str(), &before), 0);
+    ASSERT_TRUE(again.SaveSettings(error));
+    struct stat after {};
+    ASSERT_EQ(::stat(f.state.gConfigFile.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
 }
 
 } // namespace

@@ -91,6 +91,36 @@ TEST_F(ProfileFileTest, CreatesAMissingFileAndCommitsARunOnce) {
     EXPECT_EQ(ReadFile(dir.File("new.ini")), "[S]\r\nK=V\r\n");
 }
 
+// Saving settings that did not change must not rewrite the file: the desktop
+// saves every key at each close.
+TEST_F(ProfileFileTest, WritingTheValuesAKeyHasLeavesTheFileAlone) {
+    WriteFile(path, CrLf({"[General]", "lTabSize = 8", "sSheetTarget=1"}));
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    ProfileFile file(path);
+    file.Write("general", "LTABSIZE", "8");
+    file.Write("General", "sSheetTarget", "1");
+    EXPECT_FALSE(file.Changed());
+    std::string error;
+    ASSERT_TRUE(file.Commit(error));
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino); // not replaced
+    // A new value, a new key and a new section each count as a change.
+    file.Write("General", "sSheetTarget", "2");
+    EXPECT_TRUE(file.Changed());
+    ASSERT_TRUE(file.Commit(error));
+    EXPECT_FALSE(file.Changed());
+    file.Write("General", "bShowExcel", "TRUE");
+    EXPECT_TRUE(file.Changed());
+    ASSERT_TRUE(file.Commit(error));
+    file.Write("mruInputFile", "mruInputFile20", "a.txt");
+    EXPECT_TRUE(file.Changed());
+    ASSERT_TRUE(file.Commit(error));
+    EXPECT_EQ(ReadFile(path), CrLf({"[General]", "lTabSize = 8", "sSheetTarget=2",
+                                    "bShowExcel=TRUE", "[mruInputFile]", "mruInputFile20=a.txt"}));
+}
+
 TEST_F(ProfileFileTest, ReadsTheWayTheProfileFunctionsDo) {
     WriteFile(path, "[General]\nA = \"quoted value\" \n;B=comment\nC='x'\r\n[general]\nA=second\n"
                     "[]\nD=in empty section\n[Last]\nE=e\n");

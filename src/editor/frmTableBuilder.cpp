@@ -1,0 +1,202 @@
+#include "editor/frmTableBuilder.h"
+
+#include "base/modUtilityString.h"
+#include "editor/RecipeText.h"
+#include "editor/frmAddField.h"
+#include "editor/frmExportBuilder.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <algorithm>
+
+namespace vok {
+
+namespace {
+
+std::string BoxText(const QLineEdit& box) {
+    return std::string(Trim(box.text().toStdString()));
+}
+
+} // namespace
+
+frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), editor_(editor) {
+    setObjectName("frmTableBuilder");
+    setWindowTitle("Table Builder");
+
+    lblTableNumber.setText("Table Number");
+    txtTableNumber.setToolTip("Table Object Number");
+
+    frameTop.setTitle("Top Boundry");
+    lblReadStartLine.setText("Text Near Top of Table");
+    txtReadStartLine.setText("KEY TEXT AT TOP");
+    txtReadStartLine.setToolTip("Enter a key text at or near the top of table");
+    lblReadStartLineOffset.setText("Line Offset");
+    txtReadStartLineOffset.setText("0");
+    txtReadStartLineOffset.setToolTip("Enter a number (negative or positive)");
+
+    frameBottom.setTitle("Bottom Boundry");
+    lblReadEndLine.setText("Text Near Bottom of Table");
+    txtReadEndLine.setText("KEY TEXT AT BOTTOM");
+    txtReadEndLine.setToolTip("Enter a key text at or near the bottom of table");
+    lblReadEndLineOffset.setText("Line Offset");
+    txtReadEndLineOffset.setText("0");
+    txtReadEndLineOffset.setToolTip("Enter a number (negative or positive)");
+
+    lblColumnFields.setText("Column Fields");
+    cmdAddColumn.setText("Add Column Field...");
+    cmdOk.setText("OK");
+    cmdOk.setToolTip("Click to generate table specs");
+    cmdOk.setDefault(true);
+    cmdcancel.setText("Cancel");
+    cmdcancel.setToolTip("Click to close without saving table specs");
+
+    // Key texts get room for a report line's worth of text, numbers less.
+    const int wide = fontMetrics().horizontalAdvance(QString(34, 'M'));
+    const int narrow = fontMetrics().horizontalAdvance(QStringLiteral("-00000000"));
+    txtReadStartLine.setMinimumWidth(wide);
+    txtReadEndLine.setMinimumWidth(wide);
+    for (QLineEdit* box : {&txtTableNumber, &txtReadStartLineOffset, &txtReadEndLineOffset})
+        box->setFixedWidth(narrow);
+    // The boxes of both frames line up.
+    int labelWidth = 0;
+    for (QLabel* label : {&lblReadStartLine, &lblReadEndLine})
+        labelWidth = std::max(labelWidth, label->sizeHint().width());
+    for (QLabel* label :
+         {&lblReadStartLine, &lblReadStartLineOffset, &lblReadEndLine, &lblReadEndLineOffset})
+        label->setMinimumWidth(labelWidth);
+
+    frameTop.setLayout(&topLayout_);
+    topLayout_.addWidget(&lblReadStartLine, 0, 0);
+    topLayout_.addWidget(&txtReadStartLine, 0, 1);
+    topLayout_.addWidget(&lblReadStartLineOffset, 1, 0);
+    topLayout_.addWidget(&txtReadStartLineOffset, 1, 1, Qt::AlignLeft);
+    frameBottom.setLayout(&bottomLayout_);
+    bottomLayout_.addWidget(&lblReadEndLine, 0, 0);
+    bottomLayout_.addWidget(&txtReadEndLine, 0, 1);
+    bottomLayout_.addWidget(&lblReadEndLineOffset, 1, 0);
+    bottomLayout_.addWidget(&txtReadEndLineOffset, 1, 1, Qt::AlignLeft);
+
+    setLayout(&layout_);
+    layout_.addWidget(&lblTableNumber, 0, 0);
+    layout_.addWidget(&txtTableNumber, 0, 1, Qt::AlignLeft);
+    layout_.addWidget(&frameTop, 1, 0, 1, 4);
+    layout_.addWidget(&frameBottom, 2, 0, 1, 4);
+    layout_.addWidget(&lblColumnFields, 3, 0);
+    layout_.addWidget(&lblFields, 3, 1, Qt::AlignLeft);
+    layout_.addWidget(&cmdAddColumn, 3, 2, 1, 2, Qt::AlignRight);
+    layout_.addWidget(&cmdOk, 4, 2);
+    layout_.addWidget(&cmdcancel, 4, 3);
+    layout_.setColumnStretch(1, 1);
+    layout_.setSizeConstraint(QLayout::SetFixedSize);
+
+    for (QLineEdit* box : {&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset,
+                           &txtReadEndLine, &txtReadEndLineOffset})
+        box->installEventFilter(this);
+    SetTabOrder({&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset, &txtReadEndLine,
+                 &txtReadEndLineOffset, &cmdAddColumn, &cmdOk, &cmdcancel});
+    connect(&cmdAddColumn, &QPushButton::clicked, this, [this] { cmdAddColumn_Click(); });
+    connect(&cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(&cmdcancel, &QPushButton::clicked, this, [this] { reject(); });
+
+    // 2. The next table number.
+    txtTableNumber.setText(QString::number(static_cast<int64_t>(editor_.TableCounter) + 1));
+    RefreshCaption();
+    // 3. Typing since the last save is carried over.
+    editor_.ExportSpecs = editor_.EditorText();
+    // 4.
+    ParsingString.clear();
+    FieldCount = 0;
+    ShowFieldCount();
+
+    // 1. Top edges together, right edges aligned with the editor's.
+    adjustSize();
+    const QRect outer = editor_.frameGeometry();
+    const int decoration = outer.width() - editor_.width();
+    move(outer.left() + outer.width() - (width() + decoration), outer.top());
+    txtTableNumber.setFocus();
+}
+
+frmTableBuilder::~frmTableBuilder() = default;
+
+EditorPrompts& frmTableBuilder::Prompts() {
+    return editor_.Prompts();
+}
+
+void frmTableBuilder::ShowFieldCount() {
+    lblFields.setText(QString::number(FieldCount));
+}
+
+void frmTableBuilder::RefreshCaption() {
+    setWindowTitle("Add Table " + txtTableNumber.text());
+}
+
+bool frmTableBuilder::CheckBox(QLineEdit& box) {
+    bool sound = true;
+    auto setBack = [&](const char* warning, const QString& value) {
+        Prompts().Warn(this, warning);
+        box.setText(value);
+        sound = false;
+    };
+    int32_t number = 0;
+    if (&box == &txtTableNumber) {
+        // A recipe's sections are found by their decimal number alone.
+        if (!ParseTableNumber(box.text().toStdString(), number))
+            setBack("Table Number must be a number larger than 0",
+                    QString::number(static_cast<int64_t>(editor_.TableCounter) + 1));
+        RefreshCaption();
+    } else if (&box == &txtReadStartLine) {
+        if (BoxText(box).empty()) setBack("Top Key Text should not be a blank!", "KEY TEXT AT TOP");
+    } else if (&box == &txtReadEndLine) {
+        if (BoxText(box).empty())
+            setBack("Bottom Key Text should not be a blank!", "KEY TEXT AT BOTTOM");
+    } else if (&box == &txtReadStartLineOffset) {
+        // The conversion reads offsets as whole numbers.
+        if (!ParseLineOffset(box.text().toStdString(), number))
+            setBack("Top Line offset must be a number", "0");
+    } else if (&box == &txtReadEndLineOffset) {
+        if (!ParseLineOffset(box.text().toStdString(), number))
+            setBack("Bottom Line offset must be a number", "0");
+    }
+    return sound;
+}
+
+bool frmTableBuilder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // A box loses the focus also while a warning or menu is up, and
+        // to Cancel, which needs no sound values.
+        const bool leftTheBox = reason != Qt::ActiveWindowFocusReason &&
+                                reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason;
+        if (leftTheBox && QApplication::focusWidget() != &cmdcancel) {
+            if (auto* box = qobject_cast<QLineEdit*>(watched)) CheckBox(*box);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmTableBuilder::cmdAddColumn_Click() {
+    frmAddField field(*this);
+    field.exec();
+}
+
+void frmTableBuilder::cmdOk_Click() {
+    // Enter in a box presses OK while the focus is still in the box: its
+    // check has not run yet.
+    for (QLineEdit* box : {&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset,
+                           &txtReadEndLine, &txtReadEndLineOffset})
+        if (!CheckBox(*box)) return;
+    TableSectionValues values;
+    ParseTableNumber(txtTableNumber.text().toStdString(), values.tableNumber);
+    values.readStartLine = BoxText(txtReadStartLine);
+    ParseLineOffset(txtReadStartLineOffset.text().toStdString(), values.readStartLineOffset);
+    values.readEndLine = BoxText(txtReadEndLine);
+    ParseLineOffset(txtReadEndLineOffset.text().toStdString(), values.readEndLineOffset);
+    values.parsing = FinishedTemplate(ParsingString, FieldCount);
+    editor_.ExportSpecs += TableSectionText(values);
+    editor_.SetEditorText(editor_.ExportSpecs);
+    // The count follows the number typed, even when it skips numbers.
+    editor_.TableCounter = values.tableNumber;
+    accept();
+}
+
+} // namespace vok

@@ -1,0 +1,76 @@
+// The table builder: collects a table's number, the key texts at its top and
+// bottom with their line offsets, and its fields (through the field
+// builder), and appends the table's section to the recipe in the editor.
+//
+// Each box is checked when the focus leaves it; a box that holds what no
+// recipe can use is set back to a sound value with a warning.
+#pragma once
+
+#include <QDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdint>
+#include <string>
+
+namespace vok {
+
+class frmExportBuilder;
+class EditorPrompts;
+
+class frmTableBuilder : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit frmTableBuilder(frmExportBuilder& editor);
+    ~frmTableBuilder() override;
+
+    // The template built so far by the field builder.
+    std::string ParsingString;
+    // Fields wider than one character added so far; shown in lblFields.
+    int32_t FieldCount = 0;
+
+    frmExportBuilder& Editor() { return editor_; }
+    EditorPrompts& Prompts();
+    // Shows FieldCount in lblFields.
+    void ShowFieldCount();
+
+    // Runs the check of a box as the focus leaves it; false when the box held
+    // something unusable and was set back (after the warning).
+    bool CheckBox(QLineEdit& box);
+
+    QLabel lblTableNumber;
+    QLineEdit txtTableNumber;
+    QGroupBox frameTop;
+    QLabel lblReadStartLine;
+    QLineEdit txtReadStartLine;
+    QLabel lblReadStartLineOffset;
+    QLineEdit txtReadStartLineOffset;
+    QGroupBox frameBottom;
+    QLabel lblReadEndLine;
+    QLineEdit txtReadEndLine;
+    QLabel lblReadEndLineOffset;
+    QLineEdit txtReadEndLineOffset;
+    QLabel lblColumnFields;
+    QLabel lblFields;
+    QPushButton cmdAddColumn;
+    QPushButton cmdOk;
+    QPushButton cmdcancel;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void cmdAddColumn_Click();
+    void cmdOk_Click();
+    void RefreshCaption();
+
+    frmExportBuilder& editor_;
+    QGridLayout topLayout_;
+    QGridLayout bottomLayout_;
+    QGridLayout layout_;
+};
+
+} // namespace vok

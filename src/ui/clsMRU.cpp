@@ -1,0 +1,50 @@
+#include "ui/clsMRU.h"
+
+#include "base/TextEncoding.h"
+#include "recipe/ProfileFile.h"
+
+#include <algorithm>
+#include <string>
+
+namespace vok {
+
+void clsMRU::Setup(int32_t lMaxItems, std::filesystem::path sSaveToFile,
+                   std::string sDescriptionOfCollection) {
+    clnMRU_.clear();
+    lMaxItems_ = lMaxItems;
+    sSaveToFile_ = std::move(sSaveToFile);
+    sDescriptionOfCollection_ = std::move(sDescriptionOfCollection);
+    ReadIniFileIntoCollection();
+}
+
+void clsMRU::AddUniqueItemToCollection(std::string_view vNewValue) {
+    if (vNewValue.empty()) return;
+    const auto same = [&](const std::string& entry) { return EqualsNoCase(entry, vNewValue); };
+    clnMRU_.erase(std::remove_if(clnMRU_.begin(), clnMRU_.end(), same), clnMRU_.end());
+    clnMRU_.emplace_back(vNewValue);
+}
+
+void clsMRU::ReadIniFileIntoCollection() {
+    clnMRU_.clear();
+    const ProfileFile file(sSaveToFile_);
+    const std::string& name = sDescriptionOfCollection_;
+    for (int32_t n = 1; n <= lMaxItems_; ++n) {
+        std::string value = file.Get(name, name + std::to_string(n), kMissingMruEntry);
+        value = value.substr(0, value.find('\0'));
+        if (value != kMissingMruEntry) AddUniqueItemToCollection(value);
+    }
+}
+
+void clsMRU::WriteCollectionToIniFile(ProfileFile& file) const {
+    const std::string& name = sDescriptionOfCollection_;
+    int32_t key = lMaxItems_;
+    for (auto it = clnMRU_.rbegin(); it != clnMRU_.rend() && key >= 1; ++it, --key)
+        file.Write(name, name + std::to_string(key), *it);
+}
+
+void clsMRU::ShutDown(ProfileFile& file) {
+    WriteCollectionToIniFile(file);
+    clnMRU_.clear();
+}
+
+} // namespace vok

@@ -1,0 +1,31 @@
+// Helpers the desktop's forms share: twips and pixels, text between Qt and
+// the core, and filling a combo box from a recent-file list.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+class QComboBox;
+class QWidget;
+
+namespace vok {
+
+class clsMRU;
+
+// Twips are 1/1440 of an inch; pixels follow the screen's logical resolution.
+int PixelsFromTwips(int twips, const QWidget* widget);
+int TwipsFromPixels(int pixels, const QWidget* widget);
+
+inline QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+inline std::string ToStdString(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+// Fills the box with the list's entries, newest first, and selects the
+// newest, which becomes the box's text; an empty list leaves the box empty.
+void FillComboWithMRU(QComboBox& combo, const clsMRU& list);
+
+} // namespace vok

@@ -1,0 +1,135 @@
+"""The real desktop program under a virtual X server, as a user meets it:
+build/vok started without arguments opens the window, whose recent lists come
+from config.ini; F5 converts, the window is moved and resized, File > Exit
+closes it, and config.ini then holds the placement, the settings and the
+lists. The output is the one the command line writes for the same job.
+
+Exits with 77 (skipped) when Xvfb or xdotool is missing."""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
+SOURCE = os.environ.get("VOK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
+VOK = os.path.join(BUILD, "vok")
+EXAMPLES = os.path.join(SOURCE, "examples")
+CAPTION = "^VOK Wizard - Document To CSV/XLS Conversion$"
+
+
+def free_display():
+    for number in range(98, 20, -1):
+        if not os.path.exists(f"/tmp/.X{number}-lock") and not os.path.exists(
+                f"/tmp/.X11-unix/X{number}"):
+            return f":{number}"
+    raise RuntimeError("no free X display")
+
+
+def read_ini(path):
+    """Sections and keys as the program writes them (CR LF lines)."""
+    sections, current = {}, None
+    with open(path, newline="") as f:
+        for line in f.read().split("\r\n"):
+            if line.startswith("["):
+                current = sections.setdefault(line.strip("[]"), {})
+            elif "=" in line and current is not None:
+                key, value = line.split("=", 1)
+                current[key] = value
+    return sections
+
+
+class DesktopUnderXvfb(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="vok-xvfb-")
+        self.home = os.path.join(self.dir, "home")
+        os.mkdir(self.home)
+        self.display = free_display()
+        self.env = dict(os.environ, DISPLAY=self.display, VOK_HOME=self.home)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1280x1024x24",
+                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        self.program = None
+        for _ in range(100):
+            if self.xdotool("getdisplaygeometry", check=False).returncode == 0:
+                break
+            time.sleep(0.1)
+
+    def tearDown(self):
+        if self.program and self.program.poll() is None:
+            self.program.kill()
+            self.program.wait()
+        self.xvfb.terminate()
+        self.xvfb.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def xdotool(self, *args, check=True):
+        return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
+                              timeout=30, check=check)
+
+    def test_f5_converts_and_closing_saves_placement_settings_and_lists(self):
+        report = os.path.join(EXAMPLES, "trial-balance.txt")
+        recipe = os.path.join(EXAMPLES, "trial-balance.rcp")
+        output = os.path.join(self.dir, "desktop.csv")
+        with open(os.path.join(self.home, "config.ini"), "w", newline="") as f:
+            f.write("\r\n".join([
+                "[General]", "UseRecipeFile=YES", "",
+                "[frmMainMDI]", "Left=300", "Top=300", "Width=11000", "Height=7000", "",
+                "[mruInputFile]", "mruInputFile20=" + report,
+                "[mruOutputFile]", "mruOutputFile19=" + os.path.join(self.dir, "older.csv"),
+                "mruOutputFile20=" + output,
+                "[mruRecipeFile]", "mruRecipeFile20=" + recipe, ""]))
+
+        self.program = subprocess.Popen([VOK], env=self.env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        window = self.xdotool("search", "--sync", "--name", CAPTION).stdout.split()[0]
+        time.sleep(0.5)  # the start-up window goes
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("key", "--window", window, "F5")
+        for _ in range(200):
+            if os.path.exists(output):
+                break
+            time.sleep(0.1)
+        self.assertTrue(os.path.exists(output), "F5 wrote no output")
+        time.sleep(0.5)  # the job ends: its last status texts and the recent lists
+
+        # Moved and resized by the user, then File > Exit.
+        self.xdotool("windowmove", "--sync", window, "100", "120")
+        self.xdotool("windowsize", "--sync", window, "800", "500")
+        time.sleep(0.3)
+        # The File menu opens under the mouse; its popup takes the key "x".
+        self.xdotool("mousemove", "--window", window, "20", "9", "click", "1")
+        time.sleep(0.5)
+        self.xdotool("key", "x")
+        self.assertEqual(self.program.wait(timeout=20), 0)
+
+        config = read_ini(os.path.join(self.home, "config.ini"))
+        # 15 twips a pixel at 96 dots per inch.
+        self.assertEqual(config["frmMainMDI"], {"WindowState": "0", "Left": "1500", "Top": "1800",
+                                                "Width": "12000", "Height": "7500"})
+        self.assertEqual(config["General"]["UseRecipeFile"], "YES")
+        self.assertEqual(config["General"]["lTabSize"], "8")
+        self.assertEqual(config["General"]["bShowExcel"], "TRUE")
+        self.assertEqual(config["mruInputFile"], {"mruInputFile20": report})
+        self.assertEqual(config["mruRecipeFile"], {"mruRecipeFile20": recipe})
+        self.assertEqual(config["mruOutputFile"], {
+            "mruOutputFile19": os.path.join(self.dir, "older.csv"), "mruOutputFile20": output})
+
+        # The command line writes the same file for the same job.
+        cli = os.path.join(self.dir, "cli.csv")
+        run = subprocess.run([VOK, "-i", report, "-r", recipe, "-o", cli],
+                             env=dict(self.env, DISPLAY=""), capture_output=True, text=True)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        with open(output, "rb") as a, open(cli, "rb") as b:
+            self.assertEqual(a.read(), b.read())
+
+
+if __name__ == "__main__":
+    if not shutil.which("Xvfb") or not shutil.which("xdotool"):
+        print("skipped: Xvfb and xdotool are needed (scripts/setup.sh installs them)")
+        sys.exit(77)
+    unittest.main()

@@ -1,0 +1,66 @@
+// Pictures of the editor's windows for a person to look at: the editor with
+// a loaded recipe, the table builder and the field builder. Written only when
+// VOK_SCREENSHOTS names a folder (scripts/editor-screenshots.sh sets it).
+#include "EditorTestSupport.h"
+#include "editor/frmAddField.h"
+#include "editor/frmExportBuilder.h"
+#include "editor/frmTableBuilder.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace vok;
+using namespace vok::test;
+
+class ScreenshotTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void editorAndBuilders();
+};
+
+void ScreenshotTest::editorAndBuilders() {
+    const QString folder = qEnvironmentVariable("VOK_SCREENSHOTS");
+    if (folder.isEmpty()) QSKIP("VOK_SCREENSHOTS names no folder");
+    QVERIFY(QDir().mkpath(folder));
+    auto save = [&folder](QWidget& window, const QString& name) {
+        const QString file = folder + "/" + name + ".png";
+        QVERIFY2(window.grab().save(file), qPrintable(file));
+    };
+
+    EditorFixture f;
+    f.editor.LoadRecipeIntoEditor(std::filesystem::path(VOK_EXAMPLES) / "trial-balance.rcp");
+    f.editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.editor));
+    save(f.editor, "editor-loaded-recipe");
+
+    OnModal<frmTableBuilder>(f, [&f, &save](frmTableBuilder& builder) {
+        builder.txtReadStartLine.setText("ACCOUNT NO");
+        builder.txtReadStartLineOffset.setText("2");
+        builder.txtReadEndLine.setText("TOTALS");
+        builder.txtReadEndLineOffset.setText("-2");
+        OnModal<frmAddField>(f, [&save](frmAddField& field) {
+            field.obMultiDataField.click();
+            field.txtFieldWidth.setText("12");
+            QVERIFY(QTest::qWaitForWindowExposed(&field));
+            save(field, "field-builder");
+            field.cmdOK.click();
+        });
+        builder.cmdAddColumn.click();
+        QVERIFY(QTest::qWaitForWindowExposed(&builder));
+        save(builder, "table-builder");
+        builder.cmdOk.click();
+    });
+    f.editor.cmdAddTable.click();
+    QVERIFY2(f.modalFailures.isEmpty(), qPrintable(f.modalFailures.join("; ")));
+    save(f.editor, "editor-after-add-table");
+    // The smallest the window goes: every button whole, the text still there,
+    // and of a long file name its end.
+    f.editor.LoadRecipeIntoEditor(f.dir / "a folder with a long name" / "and another one" /
+                                  "trial-balance-for-the-year.rcp");
+    f.editor.resize(f.editor.minimumSize());
+    save(f.editor, "editor-smallest");
+}
+
+QTEST_MAIN(ScreenshotTest)
+#include "ScreenshotTest.moc"
