@@ -5,6 +5,7 @@
 #include "output/TypedInput.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace vok {
@@ -77,9 +78,13 @@ SheetData::Entry& SheetData::Slot(int32_t row, int32_t column) {
     std::vector<Entry>& cells = rows_[index];
     Entry fresh{};
     fresh.column = static_cast<uint16_t>(column);
-    // Rows are mostly written left to right: append without searching.
+    // Rows are mostly written left to right, and a table's rows are alike: a
+    // new row gets room for as many cells as the last one written, and cells
+    // are appended without searching.
+    if (cells.empty()) cells.reserve(rowWidth_);
     if (cells.empty() || cells.back().column < column) {
         cells.push_back(fresh);
+        rowWidth_ = std::max<size_t>(cells.size(), 1);
         return cells.back();
     }
     auto it = std::lower_bound(cells.begin(), cells.end(), column,
@@ -108,7 +113,18 @@ void SheetData::ReleaseText(const Entry& e) {
 void SheetData::StoreText(Entry& e, std::string_view utf8) {
     size_t offset = arena_.size();
     size_t length = std::min<size_t>(utf8.size(), std::numeric_limits<uint32_t>::max());
-    arena_.append(utf8.data(), length); // safe even when utf8 lies in the arena
+    if (offset + length > arena_.capacity()) {
+        // The texts are most of a large sheet's memory: the arena grows by a
+        // quarter at a time, not by doubling. A text from the arena itself
+        // moves with it.
+        const std::less<const char*> before;
+        const char* base = arena_.data();
+        const bool inside = !before(utf8.data(), base) && before(utf8.data(), base + offset);
+        const size_t from = inside ? static_cast<size_t>(utf8.data() - base) : 0;
+        arena_.reserve(offset + length + offset / 4 + 4096);
+        if (inside) utf8 = std::string_view(arena_.data() + from, length);
+    }
+    arena_.append(utf8.data(), length);
     e.type = CellValue::Type::Text;
     e.format = 0;
     e.offsetHigh = static_cast<uint16_t>(offset >> 32);

@@ -108,6 +108,7 @@ private:
     std::vector<std::vector<Entry>> rows_; // rows_[row - 1]
     std::string arena_;
     size_t deadBytes_ = 0; // arena bytes no cell refers to any more
+    size_t rowWidth_ = 1;  // cells of the row written last, for the next one's room
     std::vector<CellRange> cleared_;
     bool changed_ = false;
 };
