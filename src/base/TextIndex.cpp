@@ -157,21 +157,22 @@ public:
             hasOutput_[s] = !output_[s].empty();
     }
 
-    // Transitions an automaton of these patterns would hold.
-    static size_t Size(const std::vector<Pattern>& patterns, const std::vector<size_t>& members) {
+    // What an automaton of a group of patterns will hold, counted as the
+    // group grows: at most one state per byte, one transition per class.
+    struct Measure {
         size_t bytes = 1;
-        std::array<bool, 256> seen{};
         size_t classes = 1;
-        for (const size_t p : members) {
-            bytes += patterns[p].bytes.size();
-            for (const char c : patterns[p].bytes) {
+        std::array<bool, 256> seen{};
+        size_t Transitions() const { return bytes * classes; }
+        void Add(const std::string& pattern) {
+            bytes += pattern.size();
+            for (const char c : pattern) {
                 bool& s = seen[static_cast<unsigned char>(c)];
                 if (!s) ++classes;
                 s = true;
             }
         }
-        return bytes * classes;
-    }
+    };
 
     // The first find in this block of each pattern not found before;
     // positions are the finds' first bytes.
@@ -220,13 +221,18 @@ public:
         // Many patterns: automata, each within its size.
         if (patterns_.size() > kFewPatterns) {
             std::vector<size_t> group;
+            Automaton::Measure measure;
             for (size_t p = 0; p < patterns_.size(); ++p) {
-                group.push_back(p);
-                if (group.size() > 1 && Automaton::Size(patterns_, group) > kMaxTransitions) {
-                    group.pop_back();
+                Automaton::Measure grown = measure;
+                grown.Add(patterns_[p].bytes);
+                if (!group.empty() && grown.Transitions() > kMaxTransitions) {
                     automata_.emplace_back(patterns_, group);
-                    group.assign(1, p);
+                    group.clear();
+                    grown = Automaton::Measure();
+                    grown.Add(patterns_[p].bytes);
                 }
+                group.push_back(p);
+                measure = grown;
             }
             automata_.emplace_back(patterns_, group);
         }
@@ -340,24 +346,29 @@ private:
             size_t from = at;
             while (next < finds_.size() && finds_[next].position < chunkEnd) {
                 const size_t position = finds_[next].position;
-                lineEnds_ += CountLineEnds(text + from, position - from, ByteBefore(text, from));
+                Advance(text, from, position, n, textOffset);
                 from = position;
                 Record(finds_[next], text, textOffset);
                 ++next;
             }
-            const size_t count =
-                CountLineEnds(text + from, chunkEnd - from, ByteBefore(text, from));
-            if (basics_ && lineEnds_ + static_cast<int64_t>(count) >= nextCheckpoint_) {
-                WalkForCheckpoints(text, from, chunkEnd, n, textOffset);
-            } else {
-                lineEnds_ += static_cast<int64_t>(count);
-            }
+            Advance(text, from, chunkEnd, n, textOffset);
             at = chunkEnd;
         }
         if (n > 0) {
             lastBefore_ = text[n - 1];
             anyText_ = true;
         }
+    }
+
+    // Counts the line ends of text[from .. to), one by one only where a
+    // checkpoint falls among them.
+    void Advance(const unsigned char* text, size_t from, size_t to, size_t n, int64_t textOffset) {
+        if (from >= to) return;
+        const size_t count = CountLineEnds(text + from, to - from, ByteBefore(text, from));
+        if (basics_ && lineEnds_ + static_cast<int64_t>(count) >= nextCheckpoint_)
+            WalkForCheckpoints(text, from, to, n, textOffset);
+        else
+            lineEnds_ += static_cast<int64_t>(count);
     }
 
     unsigned char ByteBefore(const unsigned char* text, size_t at) const {

@@ -62,6 +62,7 @@ ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability 
 }
 
 void ProfileFile::Index() {
+    lastSection_ = nullptr;
     sections_.clear();
     sectionOrder_.clear();
     std::string current;
@@ -88,8 +89,14 @@ const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) cons
 }
 
 ProfileFile::Section* ProfileFile::FindSection(std::string_view name) {
+    // A writer writes a section's keys one after the other: the section of
+    // the last write is remembered (the map's elements never move).
+    if (lastSection_ && name == lastSectionName_) return lastSection_;
     const auto it = sections_.find(AsciiUpper(Trim(name)));
-    return it == sections_.end() ? nullptr : &it->second;
+    if (it == sections_.end()) return nullptr;
+    lastSectionName_.assign(name);
+    lastSection_ = &it->second;
+    return lastSection_;
 }
 
 size_t ProfileFile::FindKeyLine(const Section& section, std::string_view key) const {

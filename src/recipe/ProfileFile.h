@@ -72,6 +72,8 @@ private:
     std::unordered_map<std::string, Section> sections_; // by upper-cased name
     TextEncoding encoding_ = TextEncoding::Utf8;
     bool dirty_ = false;
+    std::string lastSectionName_; // as the last write named it
+    Section* lastSection_ = nullptr;
     bool loadFailed_ = false; // the file exists but could not be read whole
 };
 

@@ -100,7 +100,7 @@ void SectionedText::IndexHeaders() {
 }
 
 size_t SectionedText::FindSection(std::string_view section, size_t from) const {
-    const auto it = headers_.find(std::string(section));
+    const auto it = headers_.find(section);
     if (it == headers_.end()) return lines_.size();
     const std::vector<size_t>& at = it->second;
     const auto found = std::lower_bound(at.begin(), at.end(), from);

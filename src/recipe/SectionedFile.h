@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -51,8 +52,15 @@ private:
     void IndexHeaders();
 
     std::vector<std::string> lines_;
-    // Header line indexes, ascending, by the exact section name.
-    std::unordered_map<std::string, std::vector<size_t>> headers_;
+    // Header line indexes, ascending, by the exact section name; looked up
+    // by a view of the name, without a copy.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>()(name);
+        }
+    };
+    std::unordered_map<std::string, std::vector<size_t>, NameHash, std::equal_to<>> headers_;
     bool open_ = false;
 };
 
