@@ -56,7 +56,7 @@ private:
     bool open_ = false;
     std::string error_; // the first write failure
 
-    static constexpr size_t kBlock = 1 << 16;
+    static constexpr size_t kBlock = 1 << 18;
     std::string encoded_;
     // The lines not yet written: block_[0 .. used_), room for capacity_.
     std::unique_ptr<char[]> block_;
