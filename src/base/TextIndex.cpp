@@ -5,7 +5,8 @@
 //      ends and note a checkpoint every so many lines;
 //   3. find the announced key texts in the block, in the bytes of both
 //      encodings where a key has characters beyond ASCII, keeping the first
-//      few lines of each;
+//      line of each (a table needs no other; a derived layout that asks for
+//      a later one reads on from its top line);
 //   4. at the end: the encoding decides which bytes' finds count, and every
 //      find becomes a known place to start reading from.
 #include "base/TextIndex.h"
@@ -31,8 +32,6 @@ namespace vok {
 namespace {
 
 constexpr size_t kBlockSize = 1 << 18;
-// Only a key's first line is kept: a table needs no other, and a derived
-// layout that asks for a later one reads on from its top line.
 // Up to this many key texts are searched one by one; more at once.
 constexpr size_t kFewPatterns = 4;
 // Line ends are counted in chunks; only a chunk with a checkpoint is walked.

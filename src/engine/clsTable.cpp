@@ -1,10 +1,15 @@
 // Running a table, in steps:
 //   1. take the input file of the first period;
-//   2-5. find the lines holding the start and the end key texts, from line 1
-//        each, and add their offsets: first line F, last line L;
+//   2-5. the first lines holding the start and the end key texts, from line 1
+//        each, as the report's index knows them, plus their offsets: first
+//        line F, last line L;
 //   6-7. check the order, skip a table that starts at or before line 0;
-//   8-9. start at the sheet-1 write pointer, open the rows' file at line F;
-//   10. one output row per line from F to L (a CSV line, or workbook cells);
+//   8-9. start at the sheet-1 write pointer, open the rows' file at line F
+//        from the nearest place the index knows;
+//   10. one output row per line from F to L (a CSV line, or workbook cells):
+//        the first row the designed way, through the line processor's slot,
+//        the rows after it cut from the line's own bytes when every column
+//        takes period 1's field as it stands;
 //   11-12. close the file and move the write pointer below the rows written.
 #include "engine/clsTable.h"
 
