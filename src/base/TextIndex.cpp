@@ -151,9 +151,16 @@ public:
                 }
             }
         }
-        hasOutput_.resize(output_.size());
-        for (size_t s = 0; s < output_.size(); ++s)
-            hasOutput_[s] = !output_[s].empty();
+        // The table the scan runs on: each transition holds its target's row
+        // (its number times the classes) and, in its top bit, whether the
+        // target has outputs, so that a byte costs one look-up.
+        table_.resize(next_.size());
+        for (size_t at = 0; at < next_.size(); ++at) {
+            const auto to = static_cast<uint32_t>(next_[at]);
+            table_[at] =
+                to * static_cast<uint32_t>(classes_) | (output_[to].empty() ? 0u : kHasOutput);
+        }
+        next_ = std::vector<int32_t>();
     }
 
     // What an automaton of a group of patterns will hold, counted as the
@@ -177,12 +184,12 @@ public:
     // positions are the finds' first bytes.
     void Run(const unsigned char* data, size_t n, const std::vector<Pattern>& patterns,
              std::vector<char>& foundHere, std::vector<Find>& finds) const {
-        int32_t state = 0;
-        const size_t classes = classes_;
+        uint32_t row = 0;
         for (size_t i = 0; i < n; ++i) {
-            state = next_[static_cast<size_t>(state) * classes + classOf_[data[i]]];
-            if (!hasOutput_[static_cast<size_t>(state)]) continue;
-            for (const size_t p : output_[static_cast<size_t>(state)]) {
+            const uint32_t to = table_[row + classOf_[data[i]]];
+            row = to & ~kHasOutput;
+            if (!(to & kHasOutput)) continue;
+            for (const size_t p : output_[row / classes_]) {
                 if (patterns[p].found || foundHere[p]) continue;
                 foundHere[p] = 1;
                 finds.push_back({i + 1 - patterns[p].bytes.size(), p});
@@ -191,11 +198,13 @@ public:
     }
 
 private:
+    static constexpr uint32_t kHasOutput = 0x80000000u;
+
     std::array<uint8_t, 256> classOf_{};
     size_t classes_ = 1;
-    std::vector<int32_t> next_;
+    std::vector<int32_t> next_; // while building
+    std::vector<uint32_t> table_;
     std::vector<std::vector<size_t>> output_;
-    std::vector<char> hasOutput_;
 };
 
 } // namespace
