@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Times vok beside peer tools (gawk, mawk, pandas, cat) on the same generated
 # reports and prints one table of wall time, throughput, peak memory and how
-# many times faster vok is. It builds nothing: it runs build/vok as it stands.
-# See bench/README.md for the workloads and how to read the table.
+# many times faster vok is. From a fresh clone it installs what is missing and
+# builds the program first (only vok and its workbook module); VOK=path runs
+# another build of vok as it stands. See bench/README.md for the workloads and
+# how to read the table.
 set -euo pipefail
 
 usage() {
     cat <<'EOF'
 Usage: bench/compare.sh [--quick] [--big] [--no-pandas] [--self-check] [--keep]
+       VOK=/path/to/vok bench/compare.sh ...   (that program, not build/vok)
 
   --quick       one run of each tool on smaller workloads (about a minute)
   --big         also a 1 GB ledger (vok, gawk, mawk and cat only)
@@ -47,13 +50,28 @@ die() {
 }
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-vok="$root/build/vok"
+# The packages every tool needs, and build/vok up to date with the sources:
+# what a fresh clone lacks. Another program named by VOK runs as it stands.
+if [ -z "${VOK:-}" ]; then
+    # shellcheck source=../scripts/setup.sh
+    source "$root/scripts/setup.sh"
+    vok_install_packages
+    echo "compare.sh: building vok" >&2
+    build_log=$(mktemp /tmp/vok-bench-build.XXXXXX)
+    if ! { cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+        cmake --build "$root/build" -j "$(nproc)" --target vok vok-workbook; } >"$build_log" 2>&1; then
+        tail -n 30 "$build_log" >&2
+        die "the build of vok failed (the whole log: $build_log)"
+    fi
+    rm -f "$build_log"
+fi
+vok=${VOK:-"$root/build/vok"}
 tools="$root/bench/compare_tools.py"
 # Debian's interpreter: pandas, openpyxl and xlwt are Debian packages.
 py=/usr/bin/python3
 setup_hint="scripts/setup.sh installs it: source scripts/setup.sh && vok_install_packages"
 
-[ -x "$vok" ] || die "$vok is missing: build vok first (cmake -S . -B build && cmake --build build -j2, or ./run.sh --version)"
+[ -x "$vok" ] || die "$vok is missing or cannot be run"
 [ -x "$py" ] || die "$py is missing (package python3); $setup_hint"
 for t in gawk mawk cat; do
     command -v "$t" >/dev/null || die "$t is missing; $setup_hint"

@@ -6,7 +6,7 @@ set -euo pipefail
 VOK_PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev
-    libxlsxwriter-dev libzip-dev libexpat1-dev libgsf-1-dev
+    libxlsxwriter-dev libzip-dev libexpat1-dev libgsf-1-dev libisal-dev
     libfmt-dev libgtest-dev
     python3 python3-openpyxl python3-xlrd
     # A font for windows drawn without a display (the editor's tests and

@@ -12,16 +12,20 @@
 #include "base/Clock.h"
 #include "base/TextAccess.h"
 #include "base/TextEncoding.h"
+#include "base/TextIndex.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
 #include "output/SheetTarget.h"
 #include "output/WorkbookConnection.h"
+#include "recipe/ExportSpecFile.h"
+#include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
 #include <fmt/format.h>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace vok {
@@ -256,7 +260,8 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     state.SetStatus(
         StatusTarget::CurrentFile,
         fmt::format("{}   [{} of {} files]", options_.sInputFile.string(), index, count));
-    // The current paths and tab size.
+    // The current paths and tab size; nothing known of an earlier report is kept.
+    state.Reports.Clear();
     state.gInputFile = options_.sInputFile;
     state.gRecipeFile = options_.sRecipeFile;
     state.gOutputFile = options_.sOutputFile;
@@ -329,13 +334,37 @@ FileOutcome ConversionJob::NoTableWritten() {
     return Skipped(fileMessages_->FirstProblem().empty() ? text : fileMessages_->FirstProblem());
 }
 
+struct ConversionJob::ReadRecipe {
+    std::filesystem::path path;
+    struct stat file {};
+    SectionedText text;
+};
+
+const SectionedText& ConversionJob::RecipeText(const std::filesystem::path& recipeFile) {
+    // The same file, unchanged since it was read: its text is still good.
+    struct stat now {};
+    const bool known = ::stat(recipeFile.c_str(), &now) == 0;
+    if (recipe_ && known && recipe_->path == recipeFile && recipe_->file.st_dev == now.st_dev &&
+        recipe_->file.st_ino == now.st_ino && recipe_->file.st_size == now.st_size &&
+        recipe_->file.st_mtim.tv_sec == now.st_mtim.tv_sec &&
+        recipe_->file.st_mtim.tv_nsec == now.st_mtim.tv_nsec)
+        return recipe_->text;
+    recipe_ = std::make_unique<ReadRecipe>();
+    recipe_->path = recipeFile;
+    if (known) recipe_->file = now;
+    recipe_->text = SectionedText::FromFile(recipeFile);
+    // A file that changed while it was read is read again next time.
+    if (!known) recipe_->path.clear();
+    return recipe_->text;
+}
+
 FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipeFile) {
     JobState& state = *state_;
     Messages& messages = state.messages;
     // Two jobs sharing the program folder take turns with its working files.
     const ProgramFolderLock lock(settings_.LockFile);
 
-    // The recipe (in the recipe method), the input, the tab notice.
+    // The recipe (in the recipe method), the input.
     if (options_.bUseRecipe && !FileExists(state.gRecipeFile)) {
         const std::string text = "Recipe file " + state.gRecipeFile.string() + " does not exist!";
         messages.Show(text, MessageIcon::Exclamation);
@@ -346,44 +375,91 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         messages.Show(text, MessageIcon::Exclamation);
         return Skipped(text);
     }
-    if (!warnedAboutTabs_ && file_has_tabs(state.gInputFile)) WarnAboutTabsInFile();
+    // The recipe's text: the recipe file's, or, in the mark-up method, the
+    // recipe made from the marks in the input file (one read of it).
+    ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
+    SectionedText markedText;
+    bool markedRead = false;
+    std::string markProblem;
     if (!options_.bUseRecipe) {
-        // The mark-up method: a recipe from the marks in the input file.
-        // Faulty marks would convert some other stretch of the report.
-        std::error_code ec;
-        std::filesystem::remove(recipeFile, ec);
-        if (!FileCreateShort(*fileMessages_, state.gInputFile, recipeFile)) return NoTableWritten();
-    } else if (file_count_key_lines(recipeFile, {"[Table ", {}, {}, "Col"}) == 0) {
+        // The mark-up method. Faulty marks would convert some other stretch
+        // of the report: they are said, and nothing is written.
+        markedRead = MakeShortFromMarks(state.gInputFile, marked, markProblem);
+        if (markedRead) markedText = SectionedText(marked.Lines());
+        if (!markProblem.empty()) messages.Show(markProblem, MessageIcon::Critical);
+    }
+    const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
+    if (options_.bUseRecipe && CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 0) {
         // A recipe without tables (empty, not a recipe at all) writes nothing.
         messages.Show("The recipe file " + recipeFile.string() +
                           " holds no table section (a line [Table 1]).",
                       MessageIcon::Critical);
         return NoTableWritten();
     }
-    PrepareExportSpecs(recipeFile);
+    // The report is read once for everything the job needs of it: every key
+    // text of every table, and whether it holds tabs.
+    TextIndex& report = state.Reports.For(state.gInputFile);
+    ExpectKeyTexts(recipeText, report);
+    if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
+    if (!options_.bUseRecipe) {
+        // The recipe made from the marks is written for the user to see, over
+        // the earlier one and only when it differs.
+        std::string error;
+        if (!markedRead) {
+            std::error_code ec;
+            std::filesystem::remove(recipeFile, ec);
+            return NoTableWritten();
+        }
+        if (!marked.Commit(error)) {
+            const std::string text =
+                "Cannot write the recipe file " + recipeFile.string() + ": " + error;
+            messages.Show(text, MessageIcon::Critical);
+            return Failed(text);
+        }
+        if (!markProblem.empty()) return NoTableWritten();
+    }
+    if (!PrepareExportSpecs(recipeFile, recipeText, report))
+        return Failed(fileMessages_->FirstProblem());
     return RunRecipe();
 }
 
-void ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile) {
+bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
+                                       const SectionedText& recipeText, TextIndex& report) {
     JobState& state = *state_;
     clsRecipe& recipe = state.gRecipe;
     // A long-format file given as the recipe runs as it stands: no expansion,
     // nothing deleted or rewritten.
-    if (AsciiUpper(Trim(GetIniValue(recipeFile, "Header", "FileType", ""))) == "EXPORT SPEC") {
+    if (AsciiUpper(Trim(GetIniValue(recipeText, "Header", "FileType", ""))) == "EXPORT SPEC") {
         recipe.ResetRecipe();
         recipe.InputFileName[0] = state.gInputFile;
         recipe.ExportSpecFileName = recipeFile;
-    } else {
-        // The recipe expanded into the working export specification.
-        recipe.LoadFromFileShort(*fileMessages_, state.Caption(), recipeFile, state.gInputFile,
-                                 settings_.ExportSpecsFile, state.gTabSize);
+        state.ExportSpecs.ReadFromText(state, recipeText, recipeFile);
+        return true;
     }
-    // Read back; the run goes on with what the object holds otherwise.
-    if (FileExists(recipe.ExportSpecFileName))
-        state.ExportSpecs.ReadFromFile(state, recipe.ExportSpecFileName);
-    else
-        state.messages.Show("Cannot find Export Specs file: " + recipe.ExportSpecFileName.string(),
-                            MessageIcon::None);
+    // The recipe expanded into the working export specification, which is
+    // written for the user to see (over the earlier one, only when it differs)
+    // and read back from memory.
+    const bool missing = !recipeText.IsOpen() && !FileExists(recipeFile);
+    if (missing)
+        state.messages.Show("Cannot find recipe file: " + recipeFile.string(), MessageIcon::None);
+    recipe.ResetRecipe();
+    recipe.InputFileName[0] = state.gInputFile;
+    recipe.ExportSpecFileName = settings_.ExportSpecsFile;
+    if (missing) state.messages.Show("short format recipe file does not exist!", MessageIcon::None);
+    ProfileFile specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace,
+                      ProfileFile::Start::Empty);
+    ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report, state.gTabSize);
+    // A working file that could not be written ends the job before its
+    // output: a job that says it failed leaves the earlier output alone.
+    std::string error;
+    if (!specs.Commit(error)) {
+        state.messages.Show("Cannot write the export specification file " +
+                                settings_.ExportSpecsFile.string() + ": " + error,
+                            MessageIcon::Critical);
+        return false;
+    }
+    state.ExportSpecs.ReadFromText(state, SectionedText(specs.Lines()), settings_.ExportSpecsFile);
+    return true;
 }
 
 FileOutcome ConversionJob::RunRecipe() {

@@ -24,6 +24,8 @@
 namespace vok {
 
 class JobState;
+class SectionedText;
+class TextIndex;
 
 // What a job did, for the exit status and the status bar.
 struct JobResult {
@@ -70,7 +72,12 @@ public:
 private:
     void ConvertOneFile(int64_t index, int64_t count);
     FileOutcome ConvertWithRecipe(const std::filesystem::path& recipeFile);
-    void PrepareExportSpecs(const std::filesystem::path& recipeFile);
+    // Expands the recipe and reads the export specification; false, after a
+    // message, when the working file could not be written.
+    bool PrepareExportSpecs(const std::filesystem::path& recipeFile,
+                            const SectionedText& recipeText, TextIndex& report);
+    // The recipe's text, read once per job while the file stays as it was.
+    const SectionedText& RecipeText(const std::filesystem::path& recipeFile);
     FileOutcome RunRecipe();
     // Why the output must not be written (it is the input or the recipe, or
     // the input is a working file); "" when it may.
@@ -106,6 +113,10 @@ private:
     // Folders listed by this job, so that links never lead round in a circle.
     std::set<FolderIdentity> visited_;
     std::filesystem::path listRoot_;
+    // The recipe of a folder job is read once: its text, and what the file
+    // was like when it was read.
+    struct ReadRecipe;
+    std::unique_ptr<ReadRecipe> recipe_;
 };
 
 } // namespace vok

@@ -35,11 +35,12 @@ namespace vok {
 
 void WriteErrorLogHeader(const std::filesystem::path& errorLogFile) {
     // A failure here is silent: start-up goes on without a log. The log is
-    // remade at every start, so it is not worth waiting for the disk.
+    // remade at every start, so it is written over in place, without waiting
+    // for the disk.
     std::string error;
     ReplaceFileContents(errorLogFile,
                         "VOK Wizard Error Log [" + FormatDateTime(std::time(nullptr)) + "]\r\n",
-                        error, AtomicFile::Durability::Scratch);
+                        error, AtomicFile::Durability::InPlace);
 }
 
 void CreateDefaultConfigFile(const std::filesystem::path& configFile) {
@@ -54,8 +55,10 @@ void CreateDefaultConfigFile(const std::filesystem::path& configFile) {
                                                  "UseRecipeFile=\r\n"
                                                  "DefaultRecipeFile=\r\n"
                                                  "\r\n";
+    // Only the defaults, which the next start writes again if they are lost:
+    // not worth waiting for the disk.
     std::string error;
-    ReplaceFileContents(configFile, kDefault, error);
+    ReplaceFileContents(configFile, kDefault, error, AtomicFile::Durability::Unsynced);
 }
 
 namespace {

@@ -200,8 +200,64 @@ bool AtomicFile::Commit(std::string& error) {
     return true;
 }
 
+namespace {
+
+// True when the file holds exactly `bytes`; read only when the sizes agree.
+bool HoldsAlready(int fd, std::string_view bytes) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) != bytes.size())
+        return false;
+    std::string held(bytes.size(), '\0');
+    size_t done = 0;
+    while (done < held.size()) {
+        const ssize_t n =
+            ::pread(fd, held.data() + done, held.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return held == bytes;
+}
+
+// The working files' way: over the file itself, unless it holds the bytes already.
+bool WriteInPlace(const std::filesystem::path& target, std::string_view bytes, std::string& error) {
+    // The same refusal as a replacement: a file its owner made read-only stays.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+        error = SystemErrorText("Cannot replace the read-only file", target, errno);
+        return false;
+    }
+    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = SystemErrorText("Cannot write", target, errno);
+        return false;
+    }
+    bool written = HoldsAlready(fd, bytes);
+    if (!written && ::ftruncate(fd, 0) == 0) {
+        written = true;
+        off_t at = 0;
+        while (written && static_cast<size_t>(at) < bytes.size()) {
+            const ssize_t n = ::pwrite(fd, bytes.data() + at, bytes.size() - at, at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                written = false;
+            else
+                at += n;
+        }
+    }
+    if (!written) error = SystemErrorText("Cannot write", target, errno);
+    if (::close(fd) != 0 && written) {
+        error = SystemErrorText("Cannot write", target, errno);
+        written = false;
+    }
+    return written;
+}
+
+} // namespace
+
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
                          std::string& error, AtomicFile::Durability durability) {
+    if (durability == AtomicFile::Durability::InPlace) return WriteInPlace(target, bytes, error);
     AtomicFile file(target, durability);
     return file.Create(error) && file.Write(bytes, error) && file.Commit(error);
 }

@@ -4,6 +4,12 @@
 // writes goes through here: settings, working files, CSV output, workbooks,
 // recipes.
 //
+// How long a write waits for the disk depends on what the file is worth:
+// settings and recipes the user saves are synced; outputs are renamed into
+// place without waiting (a job of 2,000 files cannot wait 2,000 times for the
+// disk); the working files the program remakes for every input are written
+// over in place, and not at all when they hold those bytes already.
+//
 // A symbolic link is followed: the file it points to is replaced and the link
 // stays. The new file keeps the permissions of the one it replaces. A target
 // its owner made read-only is refused.
@@ -18,8 +24,13 @@ namespace vok {
 class AtomicFile {
 public:
     enum class Durability {
-        Synced,  // flushed to disk before the rename, and the rename itself
-        Scratch, // renamed without waiting for the disk: files the program remakes at will
+        Synced,   // flushed to disk before the rename, and the rename itself
+        Unsynced, // renamed without waiting for the disk: outputs, files remade at will
+        Scratch = Unsynced,
+        // ReplaceFileContents only: written over the file itself, without a
+        // temporary file or a sync, and skipped when the file holds the bytes
+        // already. For the working files that every input file remakes.
+        InPlace,
     };
 
     explicit AtomicFile(const std::filesystem::path& target,

@@ -64,7 +64,7 @@ int64_t file_count_key_lines(const std::filesystem::path& fileName, const KeyTex
     return found;
 }
 
-void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize) {
+void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize, bool oneBytePerChar) {
     out.clear();
     // 1. An empty line stays empty. A tab size of 0 or below leaves the tabs as
     // they are: emptying the line would silently lose the report's text.
@@ -74,7 +74,7 @@ void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize) {
         return;
     }
     // 2. The output's length counts characters, not bytes.
-    const bool ascii = IsAscii(line);
+    const bool ascii = oneBytePerChar || IsAscii(line);
     int64_t length = 0;
     int64_t stop = 1;
     // 3. Each tab moves to the first stop beyond both the previous tab's stop and the output.

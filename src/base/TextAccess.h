@@ -45,7 +45,10 @@ int64_t file_count_key_lines(const std::filesystem::path& fileName, const KeyTex
 std::string expand_tabs(std::string_view line, int32_t tabSize);
 
 // The same into a buffer the caller reuses; a line without tabs is copied.
-void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize);
+// `oneBytePerChar` counts bytes as characters (Windows-1252 bytes as the file
+// holds them); otherwise the line is UTF-8.
+void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize,
+                    bool oneBytePerChar = false);
 
 bool file_has_tabs(const std::filesystem::path& fileName);
 

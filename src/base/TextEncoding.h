@@ -26,6 +26,8 @@ public:
     bool Feed(const char* data, size_t size);
     // True when everything fed was UTF-8 and no sequence was left open.
     bool Finish() const { return valid_ && pending_ == 0; }
+    // No sequence is open: bytes of plain ASCII may be passed over unfed.
+    bool Idle() const { return pending_ == 0; }
 
 private:
     bool valid_ = true;

@@ -1,5 +1,6 @@
 #include "base/TextReader.h"
 
+#include "base/ByteSearch.h"
 #include "base/modUtilityFile.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@ namespace vok {
 
 namespace {
 
-constexpr size_t kBufferSize = 1 << 20;
+constexpr size_t kBufferSize = 1 << 18;
 
 // Reads the whole file once to learn whether it is UTF-8; `error` gets the
 // errno of a read that failed.
@@ -35,12 +36,20 @@ bool FileIsUtf8(int fd, char* buffer, size_t capacity, int& error) {
 
 } // namespace
 
-TextReader::TextReader(const std::filesystem::path& path) {
-    if (path.empty()) return;
+void TextReader::Allocate(size_t capacity) {
+    auto buffer = std::make_unique_for_overwrite<char[]>(capacity + kSlack);
+    if (end_ > 0) std::memcpy(buffer.get(), buffer_.get(), end_);
+    buffer_ = std::move(buffer);
+    capacity_ = capacity;
+    std::memset(buffer_.get() + end_, 0, kSlack);
+}
+
+bool TextReader::Open(const std::filesystem::path& path, size_t bufferSize) {
+    if (path.empty()) return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         openError_ = errno;
-        return;
+        return false;
     }
     // Folders open on Linux but are no text source.
     char probe;
@@ -48,23 +57,33 @@ TextReader::TextReader(const std::filesystem::path& path) {
     if (::read(fd, &probe, 0) < 0 || ::fstat(fd, &info) != 0) {
         openError_ = errno;
         ::close(fd);
-        return;
+        return false;
     }
     if (!S_ISREG(info.st_mode)) {
         openError_ = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
-        return;
+        return false;
     }
     fd_ = fd;
     // Small files (settings, recipes) get a buffer of their own size.
-    const auto size = static_cast<size_t>(info.st_size);
-    capacity_ = std::clamp<size_t>(size + 1, 4096, kBufferSize);
-    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    const size_t size = static_cast<size_t>(info.st_size);
+    if (bufferSize == 0 || bufferSize > kBufferSize) bufferSize = kBufferSize;
+    Allocate(std::clamp<size_t>(size + 1, 4096, bufferSize));
+    return true;
+}
+
+TextReader::TextReader(const std::filesystem::path& path) {
+    if (!Open(path, 0)) return;
     int error = 0;
     encoding_ = FileIsUtf8(fd_, buffer_.get(), capacity_, error) ? TextEncoding::Utf8
                                                                  : TextEncoding::Windows1252;
     Rewind();
     if (error != 0) Fail(error);
+}
+
+TextReader::TextReader(const std::filesystem::path& path, TextEncoding encoding, size_t bufferSize)
+    : encoding_(encoding) {
+    Open(path, bufferSize);
 }
 
 TextReader::~TextReader() {
@@ -83,6 +102,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
     encoding_ = other.encoding_;
     buffer_ = std::move(other.buffer_);
     capacity_ = other.capacity_;
+    readAhead_ = other.readAhead_;
     begin_ = other.begin_;
     end_ = other.end_;
     eof_ = other.eof_;
@@ -117,11 +137,15 @@ void TextReader::Close() {
 }
 
 void TextReader::Rewind() {
+    Seek(0);
+}
+
+void TextReader::Seek(int64_t offset) {
     if (fd_ < 0) return;
-    if (::lseek(fd_, 0, SEEK_SET) < 0) Fail(errno);
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) Fail(errno);
     begin_ = end_ = 0;
     eof_ = false;
-    atStart_ = true;
+    atStart_ = offset == 0;
     linesRead_ = 0;
 }
 
@@ -133,15 +157,12 @@ bool TextReader::Fill() {
         end_ -= begin_;
         begin_ = 0;
     }
-    if (end_ == capacity_) {
-        // A line longer than the buffer: double it.
-        auto bigger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
-        std::memcpy(bigger.get(), buffer_.get(), end_);
-        buffer_ = std::move(bigger);
-        capacity_ *= 2;
-    }
+    // A line longer than the buffer: double it.
+    if (end_ == capacity_) Allocate(capacity_ * 2);
+    size_t room = capacity_ - end_;
+    if (readAhead_ > 0 && readAhead_ < room) room = readAhead_;
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
+        const ssize_t got = ::read(fd_, buffer_.get() + end_, room);
         if (got < 0) {
             if (errno == EINTR) continue;
             Fail(errno);
@@ -152,6 +173,8 @@ bool TextReader::Fill() {
             return false;
         }
         end_ += static_cast<size_t>(got);
+        // What follows the bytes held reads as zeros.
+        std::memset(buffer_.get() + end_, 0, kSlack);
         break;
     }
     if (atStart_ && end_ - begin_ >= 3) {
@@ -182,11 +205,8 @@ bool TextReader::NextRawLine(std::string_view& raw) {
     for (;;) {
         const char* start = buffer_.get() + begin_;
         const size_t avail = end_ - begin_;
-        const char* lf = static_cast<const char*>(std::memchr(start, '\n', avail));
-        const size_t limit = lf ? static_cast<size_t>(lf - start) : avail;
-        const char* cr = static_cast<const char*>(std::memchr(start, '\r', limit));
-        if (cr) {
-            const size_t len = static_cast<size_t>(cr - start);
+        const size_t len = FindLineEnd(start, avail);
+        if (len < avail && start[len] == '\r') {
             if (len + 1 < avail || eof_) {
                 // CR LF counts as one terminator; a lone CR ends the line by itself.
                 const bool crlf = len + 1 < avail && start[len + 1] == '\n';
@@ -196,9 +216,9 @@ bool TextReader::NextRawLine(std::string_view& raw) {
                 return true;
             }
             // The CR is the last byte held: its LF may follow in the next block.
-        } else if (lf) {
-            raw = std::string_view(start, limit);
-            begin_ += limit + 1;
+        } else if (len < avail) {
+            raw = std::string_view(start, len);
+            begin_ += len + 1;
             ++linesRead_;
             return true;
         } else if (eof_) {

@@ -21,7 +21,12 @@ namespace vok {
 class TextReader {
 public:
     TextReader() = default;
+    // Reads the whole file once first to learn its encoding.
     explicit TextReader(const std::filesystem::path& path);
+    // A file whose encoding is known already (from a scan of it): nothing is
+    // read before the first line. `bufferSize`, when given, bounds the
+    // buffer: a few lines far into a large file need no megabyte.
+    TextReader(const std::filesystem::path& path, TextEncoding encoding, size_t bufferSize = 0);
     ~TextReader();
     TextReader(TextReader&& other) noexcept;
     TextReader& operator=(TextReader&& other) noexcept;
@@ -39,8 +44,22 @@ public:
     // The same, telling whether a line was there at all.
     bool ReadLine(std::string_view& line);
 
+    // The next line's bytes as the file holds them: Windows-1252 text is not
+    // decoded. Valid until the next call. The kSlack bytes after the line may
+    // be read too (what they hold is unspecified), so that a caller can read
+    // sixteen bytes at a time up to the line's end.
+    static constexpr size_t kSlack = 16;
+    bool ReadRawLine(std::string_view& line) { return NextRawLine(line); }
+
     // Skips lines without decoding them; returns how many were skipped.
     int64_t SkipLines(int64_t count);
+
+    // Goes to byte `offset`, which must be the start of a line; at 0 a
+    // byte-order mark is passed over as at opening.
+    void Seek(int64_t offset);
+    // Reads at most about `bytes` per refill from now on, for a few lines
+    // far into a large file; 0 reads as much as the buffer takes.
+    void SetReadAhead(size_t bytes) { readAhead_ = bytes; }
 
     // Back to the first line; the encoding found at opening is kept.
     void Rewind();
@@ -60,6 +79,8 @@ public:
     void Close();
 
 private:
+    bool Open(const std::filesystem::path& path, size_t bufferSize);
+    void Allocate(size_t capacity);
     bool Fill();
     void Fail(int error);
     bool NextRawLine(std::string_view& raw);
@@ -68,9 +89,10 @@ private:
     TextEncoding encoding_ = TextEncoding::Utf8;
     std::unique_ptr<char[]> buffer_; // not zeroed: every byte used was read first
     size_t capacity_ = 0;
-    size_t begin_ = 0; // first unread byte in the buffer
-    size_t end_ = 0;   // one past the last valid byte
-    bool eof_ = false; // the file has no more bytes beyond the buffer
+    size_t readAhead_ = 0; // 0: fill the buffer
+    size_t begin_ = 0;     // first unread byte in the buffer
+    size_t end_ = 0;       // one past the last valid byte
+    bool eof_ = false;     // the file has no more bytes beyond the buffer
     bool atStart_ = true;
     bool readFailed_ = false;
     int readError_ = 0;

@@ -6,6 +6,7 @@
 
 #include "base/JobObserver.h"
 #include "base/StopRequest.h"
+#include "base/TextIndex.h"
 #include "engine/clsExportSpecs.h"
 #include "engine/clsLineProcessor.h"
 #include "output/OutputType.h"
@@ -35,6 +36,7 @@ public:
     int32_t gTabSize = 8;
 
     clsRecipe gRecipe;
+    TextIndexCache Reports;     // what one read of each report told
     clsExportSpecs ExportSpecs; // the recipe's export specification
     clsLineProcessor LineProcessor;
     std::unique_ptr<Workbook> xlApp; // the open workbook, while one is open

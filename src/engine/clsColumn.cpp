@@ -11,14 +11,14 @@
 
 namespace vok {
 
-bool clsColumn::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
-                                         int32_t col_number) {
+bool clsColumn::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+                                         int32_t table_number, int32_t col_number) {
     Messages& messages = state.messages;
     const std::string section =
         "Table " + std::to_string(table_number) + " Col " + std::to_string(col_number);
     // The section itself; its absence is the caller's to say.
     valid_ = false;
-    if (!FindSection(file, section)) return false;
+    if (!file.SkipToSection(section)) return false;
     int32_t number = 0;
     // 1. The start position; a missing key reads as -999999.
     if (!ReadIntegerKey(messages, ReadIniValue(file, "", "ReadColumnStart", kMissing), section,
@@ -98,6 +98,11 @@ std::string_view clsColumn::GetValue(JobState& state) {
     const std::string_view value = state.LineProcessor.FieldValue(
         state, OperatorCode(state), ReadColumnStart, ReadColumnEnd, value_);
     // 3. A leading "=" would be taken for a formula; it is written all the same.
+    WarnIfFormula(state, value);
+    return value;
+}
+
+void clsColumn::WarnIfFormula(JobState& state, std::string_view value) {
     const size_t first = value.find_first_not_of(' ');
     if (first != std::string_view::npos && value[first] == '=') {
         state.messages.Beep();
@@ -105,7 +110,6 @@ std::string_view clsColumn::GetValue(JobState& state) {
             "Error: Source Data field begin with Equal Sign! This may not be accepted by Excel!",
             MessageIcon::Critical);
     }
-    return value;
 }
 
 namespace {
@@ -126,43 +130,65 @@ bool NeedsQuoting(std::string_view text, bool& hasQuote) {
         comma |= hasByte(word, ',');
         hasQuote |= hasByte(word, '"');
     }
-    if (i < text.size()) {
-        // The tail padded with zero bytes, which match neither character.
-        uint64_t word = 0;
-        std::memcpy(&word, text.data() + i, text.size() - i);
-        comma |= hasByte(word, ',');
-        hasQuote |= hasByte(word, '"');
+    for (; i < text.size(); ++i) {
+        comma |= text[i] == ',';
+        hasQuote |= text[i] == '"';
     }
     return comma || hasQuote;
+}
+
+void AppendQuotable(std::string& line, std::string_view text, bool blank, bool comma, bool quote) {
+    // 5. Quoted when the value holds a comma or a quote; quotes doubled. A
+    // blank is neither.
+    if (!comma && !quote) {
+        line.append(text);
+        if (blank) line.push_back(' ');
+        return;
+    }
+    line.push_back('"');
+    if (!quote) {
+        line.append(text);
+    } else {
+        for (const char c : text) {
+            if (c == '"') line.push_back('"');
+            line.push_back(c);
+        }
+    }
+    if (blank) line.push_back(' ');
+    line.push_back('"');
 }
 
 } // namespace
 
 bool clsColumn::Process(JobState& state, int32_t write_row) {
-    const std::string_view value = GetValue(state);
+    return WriteCell(state, write_row, GetValue(state));
+}
+
+bool clsColumn::WriteCell(JobState& state, int32_t write_row, std::string_view value) {
     // 4. The value as typed input into sheet 1.
     if (column_ == 0) column_ = AlphaToNum2(state.messages, WriteColumn);
-    return WriteCell(state, 1, write_row, column_, value);
+    return vok::WriteCell(state, 1, write_row, column_, value);
 }
 
 void clsColumn::AppendCsvValue(JobState& state, std::string& line) {
-    const std::string_view value = GetValue(state);
-    // 5. Quoted when the value holds a comma or a quote; quotes doubled.
+    AppendCsvField(line, GetValue(state), false);
+}
+
+void clsColumn::AppendCsvField(std::string& line, std::string_view text, bool blank) {
     bool quote = false;
-    if (!NeedsQuoting(value, quote)) {
-        line.append(value);
-        return;
+    const bool comma = NeedsQuoting(text, quote);
+    AppendQuotable(line, text, blank, comma, quote);
+}
+
+char* clsColumn::WriteQuotedField(char* out, const clsLineProcessor::RawField& field) {
+    *out++ = '"';
+    for (const char c : field.Text()) {
+        if (c == '"') *out++ = '"';
+        *out++ = c;
     }
-    line.push_back('"');
-    if (!quote) {
-        line.append(value);
-    } else {
-        for (const char c : value) {
-            if (c == '"') line.push_back('"');
-            line.push_back(c);
-        }
-    }
-    line.push_back('"');
+    if (field.blank) *out++ = ' ';
+    *out++ = '"';
+    return out;
 }
 
 std::string clsColumn::GetCsvValue(JobState& state) {

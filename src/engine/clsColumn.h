@@ -2,9 +2,11 @@
 // column it goes to and the operator that combines the periods.
 #pragma once
 
-#include "base/TextReader.h"
+#include "engine/clsLineProcessor.h"
+#include "recipe/SectionedFile.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -22,7 +24,7 @@ public:
 
     // Reads section "Table n Col c" from the open file's current position;
     // false when the file holds no such section from there on (nothing said).
-    bool ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number,
+    bool ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t table_number,
                                   int32_t col_number);
     void WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const;
 
@@ -33,6 +35,40 @@ public:
     // The value quoted for a CSV line, appended to `line`.
     void AppendCsvValue(JobState& state, std::string& line);
     std::string GetCsvValue(JobState& state);
+
+    // The pieces of a cell, for the per-line path that cuts the fields itself:
+    // the warning for a value that begins with "=", the value into the
+    // workbook (false when the run must end), and the CSV field of `text`
+    // followed by a blank when `blank` (quoted when it holds a comma or a
+    // quote, quotes doubled).
+    static void WarnIfFormula(JobState& state, std::string_view value);
+    bool WriteCell(JobState& state, int32_t write_row, std::string_view value);
+    static void AppendCsvField(std::string& line, std::string_view text, bool blank);
+    // The warning and the CSV field of a field the per-line path cut, written
+    // at `out`, which has room for twice the text's bytes and twenty more;
+    // gives the end of what it wrote. Inline: it runs for every cell.
+    static char* WriteCsvField(JobState& state, char* out,
+                               const clsLineProcessor::RawField& field) {
+        // 3. A leading "=" would be taken for a formula; it is written all the same.
+        if (field.equal) WarnIfFormula(state, field.Text());
+        // 5. Quoted when the value holds a comma or a quote; quotes doubled.
+        if (field.quote) return WriteQuotedField(out, field);
+        // Without branches, which commas in amounts would make unpredictable:
+        // each optional character is written, and kept only when it belongs.
+        *out = '"';
+        out += field.comma;
+        // Sixteen bytes at a time: the field is followed by readable bytes and
+        // `out` by room, so the last copy may run over; what it wrote past the
+        // field is written over next.
+        for (uint32_t i = 0; i < field.size; i += 16)
+            std::memcpy(out + i, field.data + i, 16);
+        out += field.size;
+        *out = ' ';
+        out += field.blank;
+        *out = '"';
+        out += field.comma;
+        return out;
+    }
 
     // Normalises PeriodOperator (trimmed, upper case) and maps it to the
     // line processor's operator code.
@@ -51,6 +87,7 @@ public:
 
 private:
     int32_t NormaliseOperator(JobState& state);
+    static char* WriteQuotedField(char* out, const clsLineProcessor::RawField& field);
 
     std::string value_;  // reused for every cell
     int32_t column_ = 0; // WriteColumn as a number, once known

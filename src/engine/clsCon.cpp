@@ -57,7 +57,12 @@ std::string NameKey(std::string_view name) {
 
 void clsCon::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                           int32_t con_number) {
-    TextReader file(file_name);
+    ReadFromFile(state, SectionedText::FromFile(file_name), file_name, con_number);
+}
+
+void clsCon::ReadFromFile(JobState& state, const SectionedText& text,
+                          const std::filesystem::path& file_name, int32_t con_number) {
+    SectionedCursor file(text);
     if (!file.IsOpen()) {
         state.messages.Show("Cannot open " + file_name.string() + " to read " +
                                 SectionName(con_number) + "!",
@@ -67,7 +72,7 @@ void clsCon::ReadFromFile(JobState& state, const std::filesystem::path& file_nam
     ReadFromFileSequentially(state, file, con_number);
 }
 
-void clsCon::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number) {
+void clsCon::ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t con_number) {
     Messages& messages = state.messages;
     const std::string section = SectionName(con_number);
     // Sound only once every check below has passed.

@@ -29,7 +29,10 @@ public:
     std::vector<int32_t> DupAccWriteRowNumbers;
 
     void ReadFromFile(JobState& state, const std::filesystem::path& file_name, int32_t con_number);
-    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number);
+    // The same on the file's text, read once for all its sections.
+    void ReadFromFile(JobState& state, const SectionedText& text,
+                      const std::filesystem::path& file_name, int32_t con_number);
+    void ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t con_number);
     void WriteToFile(ProfileFile& file, int32_t con_number) const;
 
     // Runs the consolidation on the open workbook.

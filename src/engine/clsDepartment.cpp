@@ -21,8 +21,8 @@ std::string SectionName(int32_t con_number, int32_t dept_number) {
 
 } // namespace
 
-bool clsDepartment::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number,
-                                             int32_t dept_number) {
+bool clsDepartment::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+                                             int32_t con_number, int32_t dept_number) {
     Messages& messages = state.messages;
     const std::string section = SectionName(con_number, dept_number);
 

@@ -2,7 +2,7 @@
 // the table's account column, and the account names found there.
 #pragma once
 
-#include "base/TextReader.h"
+#include "recipe/SectionedFile.h"
 
 #include <cstdint>
 #include <string>
@@ -23,7 +23,7 @@ public:
     int32_t ReadEndLineOffset = 0;
 
     // False (after the message) when a key text is missing.
-    bool ReadFromFileSequentially(JobState& state, TextReader& file, int32_t con_number,
+    bool ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t con_number,
                                   int32_t dept_number);
     void WriteToFile(ProfileFile& file, int32_t con_number, int32_t dept) const;
 

@@ -35,35 +35,39 @@ void clsExportSpecs::setWritePointer(Messages& messages, int32_t sheet, int32_t 
 }
 
 void clsExportSpecs::ReadFromFile(JobState& state, const std::filesystem::path& file_name) {
+    ReadFromText(state, SectionedText::FromFile(file_name), file_name);
+}
+
+void clsExportSpecs::ReadFromText(JobState& state, const SectionedText& text,
+                                  const std::filesystem::path& file_name) {
     // 1. A file of another kind leaves everything as it was.
-    if (FileHeaderIsInvalid(state.messages, file_name, FileHeader_Product, FileHeader_FileType,
+    if (FileHeaderIsInvalid(state.messages, text, FileHeader_Product, FileHeader_FileType,
                             FileHeader_FileFormat))
         return;
     // 2. The name.
-    Name = GetIniValue(file_name, "General", "Name", "");
+    Name = GetIniValue(text, "General", "Name", "");
     // 3. Section counts; column sections hold "Col" and are not tables.
-    titleCount_ = static_cast<int32_t>(file_count_key_lines(file_name, {"[Title ", {}, {}, {}}));
-    tableCount_ = static_cast<int32_t>(file_count_key_lines(file_name, {"[Table ", {}, {}, "Col"}));
-    conCount_ =
-        static_cast<int32_t>(file_count_key_lines(file_name, {"[Consolidate ", {}, {}, {}}));
+    titleCount_ = static_cast<int32_t>(CountKeyLines(text, {"[Title ", {}, {}, {}}));
+    tableCount_ = static_cast<int32_t>(CountKeyLines(text, {"[Table ", {}, {}, "Col"}));
+    conCount_ = static_cast<int32_t>(CountKeyLines(text, {"[Consolidate ", {}, {}, {}}));
     // 4. The run order.
-    BuildSectionSequence(file_name);
-    // 5-6. The sections of each kind, in number order; a section that fails its
-    // checks still takes its place.
+    BuildSectionSequence(text);
+    // 5-6. The sections of each kind, in number order, each looked up from the
+    // top of the file; a section that fails its checks still takes its place.
     TitlesCollection.clear();
     for (int32_t n = 1; n <= titleCount_; ++n)
-        TitlesCollection.emplace_back().ReadFromFile(state, file_name, n);
+        TitlesCollection.emplace_back().ReadFromFile(state, text, file_name, n);
     TablesCollection.clear();
     for (int32_t n = 1; n <= tableCount_; ++n)
-        TablesCollection.emplace_back().ReadFromFile(state, file_name, n);
+        TablesCollection.emplace_back().ReadFromFile(state, text, n);
     ConsolidateCollection.clear();
     for (int32_t n = 1; n <= conCount_; ++n)
-        ConsolidateCollection.emplace_back().ReadFromFile(state, file_name, n);
+        ConsolidateCollection.emplace_back().ReadFromFile(state, text, file_name, n);
 }
 
-void clsExportSpecs::BuildSectionSequence(const std::filesystem::path& file_name) {
+void clsExportSpecs::BuildSectionSequence(const SectionedText& text) {
     // 1. The sequence is rebuilt from the file's section header lines.
-    TextReader file(file_name);
+    SectionedCursor file(text);
     SectionSequenceCollection.clear();
     // 2. One search per section; the sign and size of the result tell the kind.
     const int32_t sections = titleCount_ + tableCount_ + conCount_;
@@ -143,6 +147,16 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
     FatalProcessError = false;
     state.StopRequested = state.Interrupted;
     state.gExportRunning = true;
+    // The report is read once for the key texts of every table.
+    if (recipe.InputFileFirst >= 1 &&
+        recipe.InputFileFirst <= static_cast<int32_t>(recipe.InputFileName.size())) {
+        TextIndex& report =
+            state.Reports.For(recipe.InputFileName[static_cast<size_t>(recipe.InputFileFirst - 1)]);
+        for (const clsTable& table : TablesCollection) {
+            report.Expect(table.ReadStartLine);
+            report.Expect(table.ReadEndLine);
+        }
+    }
     // 5. The sections in run order.
     size_t t = 0, k = 0, c = 0;
     bool consolidationNoticeShown = false;

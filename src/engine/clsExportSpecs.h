@@ -42,6 +42,9 @@ public:
     void setWritePointer(Messages& messages, int32_t sheet, int32_t write_pointer);
 
     void ReadFromFile(JobState& state, const std::filesystem::path& file_name);
+    // The same on the file's text, read once: `file_name` names it in messages.
+    void ReadFromText(JobState& state, const SectionedText& text,
+                      const std::filesystem::path& file_name);
     bool WriteToFile(JobState& state, const std::filesystem::path& file_name) const;
 
     // Runs all sections into the open CSV output, or the workbook when `csv` is null.
@@ -51,7 +54,7 @@ public:
     void PropertyPrintTables() const {}
 
 private:
-    void BuildSectionSequence(const std::filesystem::path& file_name);
+    void BuildSectionSequence(const SectionedText& text);
 
     int32_t titleCount_ = 0;
     int32_t tableCount_ = 0;

@@ -8,6 +8,7 @@
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 namespace vok {
@@ -58,6 +59,38 @@ void clsLineProcessor::StoreRow(size_t index, std::string_view line, int32_t tab
     if (blankAtEnd && !line.empty() && line.back() != ' ') slot.push_back(' ');
     // Known once here, so that cutting the slot's fields needs no scan.
     rowIsAscii_[index] = IsAscii(slot);
+}
+
+void clsLineProcessor::SetRawRow(std::string_view line, int32_t tabSize, bool oneByte) {
+    // As StoreRow: the blank is owed for the line as read, before expansion.
+    rawBlank_ = !line.empty() && line.back() != ' ';
+    if (tabSize > 0 && std::memchr(line.data(), '\t', line.size())) {
+        ExpandTabsInto(rawExpanded_, line, tabSize, oneByte);
+        // The same readable bytes after the row as after a line of the reader.
+        const size_t size = rawExpanded_.size();
+        rawExpanded_.append(TextReader::kSlack, '\0');
+        rawExpanded_.resize(size);
+        rawRow_ = rawExpanded_;
+    } else {
+        rawRow_ = line;
+    }
+    rawOneByte_ = oneByte || IsAscii(rawRow_);
+    rawChars_ = -1;
+}
+
+clsLineProcessor::RawField clsLineProcessor::CutRawFieldUtf8(const RawSpan& span) {
+    const size_t offset = span.offset, count = span.count;
+    // Characters are counted once per row.
+    if (rawChars_ < 0) rawChars_ = static_cast<int64_t>(CharCount(rawRow_));
+    const auto length = static_cast<size_t>(rawChars_);
+    RawField field;
+    if (offset > length) return field;
+    const std::string_view text = CharSubstr(rawRow_, offset, count);
+    field.data = text.data();
+    field.size = static_cast<uint32_t>(text.size());
+    field.blank = rawBlank_ && count > length - offset;
+    Inspect(field);
+    return field;
 }
 
 void clsLineProcessor::ReadRow(JobState& state, int64_t row, int32_t tabSize) {

@@ -5,12 +5,18 @@
 
 #include "base/TextReader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vok {
 
@@ -54,6 +60,44 @@ public:
     // once per cell.
     void BeginPass() { reported_.clear(); }
 
+    // The per-line path of a table pass whose columns all take period 1's
+    // field as it stands: the row is the line's bytes as the file holds them,
+    // cut where they lie; only a line with a tab is copied (expanded).
+    // `oneByte`: a byte is a character (ASCII, or Windows-1252 bytes).
+    struct RawField {
+        // The field's characters that lie on the line: `size` bytes from
+        // `data`, followed by at least 16 readable bytes.
+        const char* data = nullptr;
+        uint32_t size = 0;
+        bool blank = false; // the blank the row gets at its end belongs to the field too
+        // Whether the text holds a comma, a double quote, an equal sign.
+        bool comma = false, quote = false, equal = false;
+        std::string_view Text() const { return {data, size}; }
+    };
+    // Where a field lies: `count` characters (at least 1) from 0-based
+    // character `offset`.
+    struct RawSpan {
+        size_t offset;
+        size_t count;
+    };
+    void SetRawRow(std::string_view line, int32_t tabSize, bool oneByte);
+    RawField CutRawField(const RawSpan& span) {
+        return rawOneByte_ ? CutOneByte(span) : CutRawFieldUtf8(span);
+    }
+    // visit(i, field) for each span of `spans` in order: the loop that runs
+    // for every cell, kept in one piece so that the compiler can make it tight.
+    template <typename Span, typename Visit>
+    void ForEachRawField(const std::vector<Span>& spans, Visit&& visit) {
+        if (rawOneByte_) {
+            for (size_t i = 0; i < spans.size(); ++i)
+                visit(i, CutOneByte(spans[i]));
+        } else {
+            for (size_t i = 0; i < spans.size(); ++i)
+                visit(i, CutRawFieldUtf8(spans[i]));
+        }
+    }
+    size_t RawRowBytes() const { return rawRow_.size(); }
+
 private:
     // The line, valid until the next call; "" beyond the end of the file.
     std::string_view get_text_line(JobState& state, const std::filesystem::path& fileName,
@@ -76,6 +120,55 @@ private:
 
     std::vector<std::string> readLines_; // reused by get_text_line
     std::vector<std::string> reported_;  // problems reported in this pass
+
+    // The raw row of the per-line path.
+    std::string_view rawRow_;
+    std::string rawExpanded_; // a row with tabs, expanded
+    bool rawBlank_ = false;   // the row ends in a character other than a blank
+    bool rawOneByte_ = true;
+    int64_t rawChars_ = -1; // characters of a UTF-8 row, once counted
+
+    RawField CutRawFieldUtf8(const RawSpan& span);
+    RawField CutOneByte(const RawSpan& span) const {
+        const size_t length = rawRow_.size();
+        RawField field;
+        if (span.offset >= length) {
+            // The row's closing blank lies just past the line.
+            field.blank = rawBlank_ && span.offset == length;
+            return field;
+        }
+        const size_t size = std::min(span.count, length - span.offset);
+        field.data = rawRow_.data() + span.offset;
+        field.size = static_cast<uint32_t>(size);
+        field.blank = rawBlank_ && span.count > size;
+        Inspect(field);
+        return field;
+    }
+    // What the field's bytes hold, sixteen at a time: the bytes after the
+    // field are readable, and their bits are left out.
+    static void Inspect(RawField& field) {
+#if defined(__SSE2__)
+        const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"'),
+                      equal = _mm_set1_epi8('=');
+        unsigned c = 0, q = 0, e = 0;
+        for (uint32_t i = 0; i < field.size; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field.data + i));
+            const unsigned valid = field.size - i >= 16 ? 0xFFFFu : (1u << (field.size - i)) - 1;
+            c |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, comma))) & valid;
+            q |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote))) & valid;
+            e |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, equal))) & valid;
+        }
+        field.comma = c != 0;
+        field.quote = q != 0;
+        field.equal = e != 0;
+#else
+        for (uint32_t i = 0; i < field.size; ++i) {
+            field.comma |= field.data[i] == ',';
+            field.quote |= field.data[i] == '"';
+            field.equal |= field.data[i] == '=';
+        }
+#endif
+    }
 };
 
 } // namespace vok

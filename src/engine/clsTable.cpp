@@ -1,16 +1,22 @@
 // Running a table, in steps:
 //   1. take the input file of the first period;
-//   2-5. find the lines holding the start and the end key texts, from line 1
-//        each, and add their offsets: first line F, last line L;
+//   2-5. the first lines holding the start and the end key texts, from line 1
+//        each, as the report's index knows them, plus their offsets: first
+//        line F, last line L;
 //   6-7. check the order, skip a table that starts at or before line 0;
-//   8-9. start at the sheet-1 write pointer, open the rows' file at line F;
-//   10. one output row per line from F to L (a CSV line, or workbook cells);
+//   8-9. start at the sheet-1 write pointer, open the rows' file at line F
+//        from the nearest place the index knows;
+//   10. one output row per line from F to L (a CSV line, or workbook cells):
+//        the first row the designed way, through the line processor's slot,
+//        the rows after it cut from the line's own bytes when every column
+//        takes period 1's field as it stands;
 //   11-12. close the file and move the write pointer below the rows written.
 #include "engine/clsTable.h"
 
 #include "base/Clock.h"
 #include "base/ColumnLetters.h"
 #include "base/TextAccess.h"
+#include "base/TextIndex.h"
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
 #include "recipe/ExportSpecFile.h"
@@ -25,11 +31,16 @@ namespace vok {
 
 void clsTable::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                             int32_t table_number) {
-    TextReader file(file_name);
+    ReadFromFile(state, SectionedText::FromFile(file_name), table_number);
+}
+
+void clsTable::ReadFromFile(JobState& state, const SectionedText& text, int32_t table_number) {
+    SectionedCursor file(text);
     ReadFromFileSequentially(state, file, table_number);
 }
 
-void clsTable::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number) {
+void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+                                        int32_t table_number) {
     Messages& messages = state.messages;
     number_ = table_number;
     // Sound only once every check below has passed.
@@ -115,14 +126,54 @@ std::filesystem::path PeriodFile(JobState& state, int32_t period) {
 
 // A report that could not be read to its end: said once, and the run ends,
 // for a table cut short by a device error is no complete output.
-bool ReadFailed(JobState& state, const TextReader& input, const std::filesystem::path& file,
-                int32_t table) {
-    if (!input.ReadFailed()) return false;
+bool ReadFailed(JobState& state, bool failed, const std::string& why,
+                const std::filesystem::path& file, int32_t table) {
+    if (!failed) return false;
     state.messages.Show(fmt::format("Cannot read the report {}: {}. Table {} is incomplete.",
-                                    file.string(), input.ReadError(), table),
+                                    file.string(), why, table),
                         MessageIcon::Critical);
     state.ExportSpecs.FatalProcessError = true;
     return true;
+}
+
+// A column of the per-line path: where its field lies, and the column itself.
+struct RawColumn : clsLineProcessor::RawSpan {
+    clsColumn* column;
+};
+
+// True when every column takes period 1's field as it stands (the last or
+// the first period, and that period is 1): then the per-line path may cut
+// the fields from the line's own bytes. Asked after the first row, when every
+// column's operator is known.
+bool TakesPeriodOneAsItStands(JobState& state, std::vector<clsColumn>& columns, int32_t count,
+                              std::vector<RawColumn>& raw) {
+    const clsRecipe& recipe = state.gRecipe;
+    raw.clear();
+    for (int32_t i = 0; i < count; ++i) {
+        clsColumn& column = columns[static_cast<size_t>(i)];
+        const int32_t code = column.OperatorCode(state);
+        const bool periodOne =
+            (code == clsLineProcessor::kLastPeriod && recipe.InputFileLast == 1) ||
+            (code == clsLineProcessor::kFirstPeriod && recipe.InputFileFirst == 1);
+        if (!periodOne) return false;
+        RawColumn& c = raw.emplace_back();
+        c.offset = static_cast<size_t>(column.ReadColumnStart - 1);
+        c.count = static_cast<size_t>(int64_t{column.ReadColumnEnd} - column.ReadColumnStart + 1);
+        c.column = &column;
+    }
+    return true;
+}
+
+// The most bytes a CSV line of the per-line path can take: each field at
+// most its characters' bytes (four per character beyond ASCII) and never more
+// than the row, doubled for quotes, with two quotes, a blank and a comma.
+size_t RawLineBound(const clsLineProcessor& processor, const std::vector<RawColumn>& raw,
+                    int64_t width) {
+    const auto rowBytes = static_cast<int64_t>(processor.RawRowBytes());
+    const int64_t columns = static_cast<int64_t>(raw.size());
+    const int64_t fields = std::min(width * 4, columns * rowBytes);
+    // Room for the sixteen-byte copies to run over, too.
+    return static_cast<size_t>(2 * fields + 4 * columns + 2 + 16);
 }
 
 } // namespace
@@ -130,12 +181,13 @@ bool ReadFailed(JobState& state, const TextReader& input, const std::filesystem:
 void clsTable::Process(JobState& state, CsvWriter* csv) {
     Messages& messages = state.messages;
     clsExportSpecs& specs = state.ExportSpecs;
-    // 1. The key lines are searched in the first period's file.
+    // 1. The key lines are searched in the first period's file, which the job
+    // read once for all its tables' keys.
     const std::filesystem::path keyFile = PeriodFile(state, state.gRecipe.InputFileFirst);
-    TextReader input(keyFile);
-    // 2-3. The start key text, searched from line 1.
-    const int64_t startFound = find_key_line(input, KeyTexts{ReadStartLine, {}, {}, {}});
-    if (ReadFailed(state, input, keyFile, number_)) return;
+    TextIndex& keys = state.Reports.For(keyFile);
+    // 2-3. The start key text: its first line from line 1.
+    const int64_t startFound = keys.FirstLine(ReadStartLine);
+    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), keyFile, number_)) return;
     if (startFound == 0) {
         messages.Show("Error in Table specs: Can not find ReadStartLine: " + ReadStartLine,
                       MessageIcon::Critical);
@@ -143,10 +195,8 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
         return;
     }
     const int64_t first = startFound + ReadStartLineOffset;
-    // 4-5. The end key text, searched again from line 1.
-    input.Rewind();
-    const int64_t endFound = find_key_line(input, KeyTexts{ReadEndLine, {}, {}, {}});
-    if (ReadFailed(state, input, keyFile, number_)) return;
+    // 4-5. The end key text, also from line 1.
+    const int64_t endFound = keys.FirstLine(ReadEndLine);
     if (endFound == 0) {
         messages.Show("Error in Table specs: Can not find ReadEndLine: " + ReadEndLine,
                       MessageIcon::Critical);
@@ -176,40 +226,47 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     }
 
     // A table that runs past the end of the report ends at its last line.
-    if (ReadEndLineOffset > 0) {
-        const int64_t lineCount = endFound + input.SkipLines(ReadEndLineOffset);
-        if (last > lineCount) {
-            messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
-                                      "report {} ({} lines). The table ends at the report's last "
-                                      "line.",
-                                      number_, last, keyFile.string(), lineCount),
-                          MessageIcon::Warning);
-            last = lineCount;
-        }
+    if (ReadEndLineOffset > 0 && last > keys.LineCount()) {
+        const int64_t lineCount = keys.LineCount();
+        messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
+                                  "report {} ({} lines). The table ends at the report's last "
+                                  "line.",
+                                  number_, last, keyFile.string(), lineCount),
+                      MessageIcon::Warning);
+        last = lineCount;
     }
 
     // 8. The table's first row.
     const int32_t top = specs.getWritePointer(messages, 1);
 
-    // 9. The rows are read from item 1 of the input list.
+    // 9. The rows are read from item 1 of the input list, from line F on.
     const std::filesystem::path rowFile = PeriodFile(state, 1);
-    if (rowFile != keyFile) input = TextReader(rowFile);
-    input.Rewind();
-    const int64_t skipped = input.SkipLines(first - 1);
-    if (csv) csv->SetEncoding(input.Encoding());
+    TextIndex& rows = rowFile == keyFile ? keys : state.Reports.For(rowFile);
+    TextReader input;
+    const bool positioned = rows.OpenAt(first, input, last);
+    // A byte is a character in a Windows-1252 report, and in one of plain ASCII.
+    const bool latin = rows.Encoding() == TextEncoding::Windows1252;
+    const bool oneByte = latin || rows.AllAscii();
+    const int32_t tabSize = rows.HasTabs() ? state.gTabSize : 0;
+    if (csv) csv->SetEncoding(rows.Encoding());
 
     for (clsColumn& column : ColumnsCollection)
         column.StartPass();
-    state.LineProcessor.BeginPass();
-    std::string line;
+    clsLineProcessor& processor = state.LineProcessor;
+    processor.BeginPass();
+    std::string line, cell;
     int64_t done = 0;
     const int64_t total = last - first + 1;
     const int32_t columns =
         std::min<int32_t>(TotalColumns, static_cast<int32_t>(ColumnsCollection.size()));
     bool fatal = false;
+    // The per-line path, once the first row has shown that it applies.
+    std::vector<RawColumn> raw;
+    bool rawPath = false;
+    int64_t rawWidth = 0; // the fields' characters, all columns together
 
     // 10. One output row per line from F to L.
-    for (int64_t k = first; k <= last && skipped == first - 1; ++k) {
+    for (int64_t k = first; k <= last && positioned; ++k) {
         const int64_t r = k - first;
         // 10.1-10.2. Window events, and the rows done for the progress text.
         state.DoEvents();
@@ -222,8 +279,53 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
             state.StopRequested = false;
             state.Interrupted = false;
         }
+        if (rawPath) {
+            // 10.4-10.7, per line: the fields cut from the line's own bytes,
+            // straight into the CSV block or the cells.
+            std::string_view bytes;
+            if (!input.ReadRawLine(bytes)) bytes = {};
+            processor.SetRawRow(bytes, tabSize, oneByte);
+            const int32_t row = top + static_cast<int32_t>(r);
+            if (csv) {
+                // Room for every field doubled and quoted, with its comma.
+                char* out = csv->RawLineRoom(RawLineBound(processor, raw, rawWidth));
+                processor.ForEachRawField(raw, [&](size_t i, const clsLineProcessor::RawField& f) {
+                    if (i > 0) *out++ = ',';
+                    out = clsColumn::WriteCsvField(state, out, f);
+                });
+                csv->EndRawLine(out);
+                if (csv->Failed()) {
+                    specs.FatalProcessError = true;
+                    break;
+                }
+                ++done;
+                continue;
+            }
+            for (size_t i = 0; i < raw.size(); ++i) {
+                const clsLineProcessor::RawField field = processor.CutRawField(raw[i]);
+                // A cell takes UTF-8 text: Windows-1252 bytes are decoded.
+                std::string_view value = field.Text();
+                if (field.blank || (latin && !IsAscii(value))) {
+                    cell.clear();
+                    if (latin)
+                        AppendWindows1252AsUtf8(cell, value);
+                    else
+                        cell.assign(value);
+                    if (field.blank) cell.push_back(' ');
+                    value = cell;
+                }
+                if (field.equal) clsColumn::WarnIfFormula(state, value);
+                if (!raw[i].column->WriteCell(state, row, value)) {
+                    fatal = true;
+                    break;
+                }
+            }
+            if (fatal) break;
+            ++done;
+            continue;
+        }
         // 10.4. The line into the line processor.
-        state.LineProcessor.ReadRowPeriod1Only(state, input, state.gTabSize);
+        processor.ReadRowPeriod1Only(state, input, tabSize);
         // 10.5-10.6. Each column's value.
         line.clear();
         for (int32_t i = 1; i <= columns; ++i) {
@@ -258,8 +360,14 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
             }
         }
         ++done;
+        // The first row has checked the columns and settled their operators.
+        if (k == first) {
+            rawPath = TakesPeriodOneAsItStands(state, ColumnsCollection, columns, raw);
+            for (const RawColumn& c : raw)
+                rawWidth += static_cast<int64_t>(c.count);
+        }
     }
-    ReadFailed(state, input, rowFile, number_);
+    ReadFailed(state, input.ReadFailed(), input.ReadError(), rowFile, number_);
     // 11-12. The write pointer moves below the rows written.
     specs.setWritePointer(messages, 1, top + static_cast<int32_t>(done));
     WriteTableTopRow = top;

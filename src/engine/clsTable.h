@@ -28,7 +28,9 @@ public:
 
     void ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                       int32_t table_number);
-    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t table_number);
+    // The same on the file's text, read once for all its sections.
+    void ReadFromFile(JobState& state, const SectionedText& text, int32_t table_number);
+    void ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t table_number);
     void WriteToFile(ProfileFile& file, int32_t table_number) const;
 
     // Runs the table into the open CSV output, or into the workbook when

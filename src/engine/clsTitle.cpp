@@ -40,7 +40,12 @@ bool IsValidWriteColumn(std::string_view value) {
 
 void clsTitle::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                             int32_t title_number) {
-    TextReader file(file_name);
+    ReadFromFile(state, SectionedText::FromFile(file_name), file_name, title_number);
+}
+
+void clsTitle::ReadFromFile(JobState& state, const SectionedText& text,
+                            const std::filesystem::path& file_name, int32_t title_number) {
+    SectionedCursor file(text);
     if (!file.IsOpen()) {
         state.messages.Show("Cannot open " + file_name.string() + " to read " +
                                 SectionName(title_number) + "!",
@@ -50,7 +55,8 @@ void clsTitle::ReadFromFile(JobState& state, const std::filesystem::path& file_n
     ReadFromFileSequentially(state, file, title_number);
 }
 
-void clsTitle::ReadFromFileSequentially(JobState& state, TextReader& file, int32_t title_number) {
+void clsTitle::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+                                        int32_t title_number) {
     Messages& messages = state.messages;
     const std::string section = SectionName(title_number);
 

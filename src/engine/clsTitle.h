@@ -2,7 +2,7 @@
 // above or between tables. Titles are written to workbooks only.
 #pragma once
 
-#include "base/TextReader.h"
+#include "recipe/SectionedFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -22,7 +22,10 @@ public:
 
     void ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                       int32_t title_number);
-    void ReadFromFileSequentially(JobState& state, TextReader& file, int32_t title_number);
+    // The same on the file's text, read once for all its sections.
+    void ReadFromFile(JobState& state, const SectionedText& text,
+                      const std::filesystem::path& file_name, int32_t title_number);
+    void ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t title_number);
     void WriteToFile(ProfileFile& file, int32_t title_number) const;
 
     // Writes the lines into the workbook and moves the sheet's write pointer.

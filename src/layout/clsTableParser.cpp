@@ -3,6 +3,7 @@
 #include "base/Messages.h"
 #include "base/TextAccess.h"
 #include "base/TextEncoding.h"
+#include "base/TextIndex.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -32,8 +33,16 @@ void clsTableParser::Reset() {
 void clsTableParser::ReadFromFile(const std::filesystem::path& fileName, std::string_view topMarker,
                                   int32_t topOffset, std::string_view botMarker, int32_t botOffset,
                                   int32_t tabSize) {
+    TextIndex report(fileName);
+    report.Expect(topMarker);
+    report.Expect(botMarker);
+    ReadFromFile(report, topMarker, topOffset, botMarker, botOffset, tabSize);
+}
+
+void clsTableParser::ReadFromFile(TextIndex& report, std::string_view topMarker, int32_t topOffset,
+                                  std::string_view botMarker, int32_t botOffset, int32_t tabSize) {
     try {
-        LoadRows(fileName, topMarker, topOffset, botMarker, botOffset, tabSize);
+        LoadRows(report, topMarker, topOffset, botMarker, botOffset, tabSize);
     } catch (const std::exception&) {
         // The file is closed by now. Half-read rows must not pass for a table:
         // with no rows the caller reports the table as not found.
@@ -42,16 +51,12 @@ void clsTableParser::ReadFromFile(const std::filesystem::path& fileName, std::st
     }
 }
 
-void clsTableParser::LoadRows(const std::filesystem::path& fileName, std::string_view topMarker,
-                              int32_t topOffset, std::string_view botMarker, int32_t botOffset,
-                              int32_t tabSize) {
+void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int32_t topOffset,
+                              std::string_view botMarker, int32_t botOffset, int32_t tabSize) {
     // 1. Nothing of an earlier table stays.
     Reset();
     // 2-4. A file that cannot be opened is an empty source: no key line is found.
-    {
-        TextReader file = file_open_for_input(fileName);
-        FindMarkerLines(file, topMarker, botMarker);
-    }
+    FindMarkerLines(report, topMarker, botMarker);
     // 5. Both key lines found, the bottom one not above the top one.
     if (MarkerBotLoc < 1 || MarkerTopLoc < 1 || MarkerBotLoc < MarkerTopLoc) {
         Reset();
@@ -67,9 +72,21 @@ void clsTableParser::LoadRows(const std::filesystem::path& fileName, std::string
         Reset();
         return;
     }
-    // 8. Lines past the end of the file stay empty.
+    // 8. Lines past the end of the file stay empty; the rows are read from
+    // their first line on, which the index knows how to reach.
     std::vector<std::string> staged(static_cast<size_t>(std::max<int64_t>(rowCount, 0)));
-    file_read(messages_, staged, fileName, DataTopLoc, rowCount);
+    if (DataTopLoc < 1) {
+        messages_.Show(" invalid start_line in utilities.file_read!", MessageIcon::Critical);
+    } else if (rowCount >= 1) {
+        TextReader file;
+        if (report.OpenAt(DataTopLoc, file, DataBotLoc)) {
+            std::string_view line;
+            for (std::string& row : staged) {
+                if (!file.ReadLine(line)) break;
+                row.assign(line);
+            }
+        }
+    }
     // 9. Tabs expanded, each row ended by a blank; the widest row is the table's width.
     TextRows.reserve(staged.size());
     size_t width = 0;
@@ -90,10 +107,10 @@ void clsTableParser::LoadRows(const std::filesystem::path& fileName, std::string
     }
 }
 
-void clsTableParser::FindMarkerLines(TextReader& file, std::string_view topMarker,
+void clsTableParser::FindMarkerLines(TextIndex& report, std::string_view topMarker,
                                      std::string_view botMarker) {
     // 1-2. The top key line, from the start of the file.
-    const int64_t top = find_key_line(file, KeyTexts{topMarker, {}, {}, {}});
+    const int64_t top = report.FirstLine(topMarker);
     if (top == 0) return;
     MarkerTopLoc = top;
     // 3. A bottom key inside the top key text: the top line may close the block itself.
@@ -101,8 +118,8 @@ void clsTableParser::FindMarkerLines(TextReader& file, std::string_view topMarke
         MarkerBotLoc = top;
     }
     // 4. The bottom key line, searched on from the top one.
-    const int64_t further = find_key_line(file, KeyTexts{botMarker, {}, {}, {}});
-    if (further != 0) MarkerBotLoc = top + further;
+    const int64_t further = report.NextLine(botMarker, top);
+    if (further != 0) MarkerBotLoc = further;
 }
 
 std::vector<char> clsTableParser::BlankColumns() const {

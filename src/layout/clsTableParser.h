@@ -17,7 +17,7 @@
 namespace vok {
 
 class Messages;
-class TextReader;
+class TextIndex;
 
 class clsTableParser {
 public:
@@ -36,6 +36,10 @@ public:
     void ReadFromFile(const std::filesystem::path& fileName, std::string_view topMarker,
                       int32_t topOffset, std::string_view botMarker, int32_t botOffset,
                       int32_t tabSize);
+    // The same through the report's index: the key lines are looked up, and
+    // only the table's rows are read.
+    void ReadFromFile(TextIndex& report, std::string_view topMarker, int32_t topOffset,
+                      std::string_view botMarker, int32_t botOffset, int32_t tabSize);
 
     std::string VariableToFixedTemplate(std::string_view templ);
 
@@ -50,10 +54,9 @@ private:
     };
 
     void Reset();
-    void LoadRows(const std::filesystem::path& fileName, std::string_view topMarker,
-                  int32_t topOffset, std::string_view botMarker, int32_t botOffset,
-                  int32_t tabSize);
-    void FindMarkerLines(TextReader& file, std::string_view topMarker, std::string_view botMarker);
+    void LoadRows(TextIndex& report, std::string_view topMarker, int32_t topOffset,
+                  std::string_view botMarker, int32_t botOffset, int32_t tabSize);
+    void FindMarkerLines(TextIndex& report, std::string_view topMarker, std::string_view botMarker);
     bool AnalyzeTemplate(std::u32string_view templ, std::vector<int32_t>& colStart,
                          std::vector<int32_t>& colEnd, std::vector<std::string>& colOp);
 

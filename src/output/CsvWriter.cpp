@@ -1,14 +1,36 @@
 #include "output/CsvWriter.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vok {
 
 CsvWriter::CsvWriter(const std::filesystem::path& fileName, TextEncoding encoding)
-    : fileName_(fileName), encoding_(encoding), file_(fileName) {}
+    : fileName_(fileName), encoding_(encoding), file_(fileName, AtomicFile::Durability::Unsynced) {}
 
 bool CsvWriter::Open(std::string& error) {
     open_ = file_.Create(error);
-    if (open_) pending_.reserve(kBlock + 4096);
     return open_;
+}
+
+char* CsvWriter::RawLineRoom(size_t bytes) {
+    // The line end's two bytes come on top.
+    const size_t needed = used_ + bytes + 2;
+    if (needed > capacity_) {
+        const size_t capacity = std::max(needed, kBlock + 4096);
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+        if (used_ > 0) std::memcpy(bigger.get(), block_.get(), used_);
+        block_ = std::move(bigger);
+        capacity_ = capacity;
+    }
+    return block_.get() + used_;
+}
+
+void CsvWriter::EndRawLine(char* end) {
+    end[0] = '\r';
+    end[1] = '\n';
+    used_ = static_cast<size_t>(end + 2 - block_.get());
+    if (used_ >= kBlock) Flush();
 }
 
 void CsvWriter::WriteLine(std::string_view line) {
@@ -19,14 +41,15 @@ void CsvWriter::WriteLine(std::string_view line) {
         AppendUtf8AsWindows1252(encoded_, line);
         bytes = encoded_;
     }
-    pending_.append(bytes).append("\r\n");
-    if (pending_.size() >= kBlock) Flush();
+    char* at = RawLineRoom(bytes.size());
+    std::memcpy(at, bytes.data(), bytes.size());
+    EndRawLine(at + bytes.size());
 }
 
 void CsvWriter::Flush() {
-    if (pending_.empty() || Failed()) return;
-    file_.Write(pending_, error_);
-    pending_.clear();
+    // After a failure, or once closed, lines are dropped: nothing more reaches the file.
+    if (used_ > 0 && open_ && !Failed()) file_.Write(std::string_view(block_.get(), used_), error_);
+    used_ = 0;
 }
 
 bool CsvWriter::Close(std::string& error) {
@@ -34,8 +57,8 @@ bool CsvWriter::Close(std::string& error) {
         error = "the file " + fileName_.string() + " was never opened";
         return false;
     }
-    open_ = false;
     Flush();
+    open_ = false;
     if (Failed()) {
         error = error_;
         file_.Discard();
@@ -46,7 +69,7 @@ bool CsvWriter::Close(std::string& error) {
 
 void CsvWriter::Discard() {
     open_ = false;
-    pending_.clear();
+    used_ = 0;
     file_.Discard();
 }
 

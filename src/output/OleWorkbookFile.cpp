@@ -129,10 +129,10 @@ bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view 
         return false;
     }
     // 2. Onto the disk in one replacement; the temporary file goes away
-    //    unless the replacement is committed.
+    //    unless the replacement is committed. An output is not waited for.
     return ReplaceFileContents(
         path, std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)),
-        reason);
+        reason, AtomicFile::Durability::Unsynced);
 }
 
 } // namespace vok

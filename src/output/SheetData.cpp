@@ -5,6 +5,7 @@
 #include "output/TypedInput.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 
 namespace vok {
@@ -14,33 +15,12 @@ namespace {
 // Compaction pays off only once a fair share of the arena is garbage.
 constexpr size_t kMinDeadBytesToCompact = 64 * 1024;
 
-// Lower case for sheet-name comparison: ASCII, Latin-1, Greek and Cyrillic
-// capitals, which covers the names people type.
-char32_t FoldCase(char32_t c) {
-    if (c >= U'A' && c <= U'Z') return c + 32;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-    if (c >= 0x391 && c <= 0x3A9) return c + 32;
-    if (c >= 0x410 && c <= 0x42F) return c + 32;
-    if (c >= 0x400 && c <= 0x40F) return c + 80;
-    return c;
-}
-
 // Cells the row table can address (columns are kept in 16 bits).
 bool Addressable(int32_t row, int32_t column) {
     return row >= 1 && column >= 1 && column <= std::numeric_limits<uint16_t>::max();
 }
 
 } // namespace
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (IsAscii(a) && IsAscii(b)) return EqualsNoCase(a, b);
-    std::u32string x = ToUtf32(a), y = ToUtf32(b);
-    if (x.size() != y.size()) return false;
-    for (size_t i = 0; i < x.size(); ++i) {
-        if (FoldCase(x[i]) != FoldCase(y[i])) return false;
-    }
-    return true;
-}
 
 uint16_t FormatTable::Intern(std::string_view code) {
     if (code.empty()) return 0;
@@ -77,9 +57,13 @@ SheetData::Entry& SheetData::Slot(int32_t row, int32_t column) {
     std::vector<Entry>& cells = rows_[index];
     Entry fresh{};
     fresh.column = static_cast<uint16_t>(column);
-    // Rows are mostly written left to right: append without searching.
+    // Rows are mostly written left to right, and a table's rows are alike: a
+    // new row gets room for as many cells as the last one written, and cells
+    // are appended without searching.
+    if (cells.empty()) cells.reserve(rowWidth_);
     if (cells.empty() || cells.back().column < column) {
         cells.push_back(fresh);
+        rowWidth_ = std::max<size_t>(cells.size(), 1);
         return cells.back();
     }
     auto it = std::lower_bound(cells.begin(), cells.end(), column,
@@ -108,7 +92,18 @@ void SheetData::ReleaseText(const Entry& e) {
 void SheetData::StoreText(Entry& e, std::string_view utf8) {
     size_t offset = arena_.size();
     size_t length = std::min<size_t>(utf8.size(), std::numeric_limits<uint32_t>::max());
-    arena_.append(utf8.data(), length); // safe even when utf8 lies in the arena
+    if (offset + length > arena_.capacity()) {
+        // The texts are most of a large sheet's memory: the arena grows by a
+        // quarter at a time, not by doubling. A text from the arena itself
+        // moves with it.
+        const std::less<const char*> before;
+        const char* base = arena_.data();
+        const bool inside = !before(utf8.data(), base) && before(utf8.data(), base + offset);
+        const size_t from = inside ? static_cast<size_t>(utf8.data() - base) : 0;
+        arena_.reserve(offset + length + offset / 4 + 4096);
+        if (inside) utf8 = std::string_view(arena_.data() + from, length);
+    }
+    arena_.append(utf8.data(), length);
     e.type = CellValue::Type::Text;
     e.format = 0;
     e.offsetHigh = static_cast<uint16_t>(offset >> 32);
@@ -296,22 +291,8 @@ CellWrite AssignTypedInput(SheetData& sheet, FormatTable& formats, TypedValue& s
 
 std::string SheetNameProblem(std::string_view name, const std::vector<SheetData>& sheets,
                              size_t index) {
-    std::string quoted = "\"" + std::string(name) + "\"";
-    if (name.empty()) return "A sheet name cannot be empty.";
-    if (CharCount(name) > 31) {
-        return "The sheet name " + quoted + " is longer than the 31 characters a sheet name holds.";
-    }
-    size_t bad = name.find_first_of(":\\/?*[]");
-    if (bad != std::string_view::npos) {
-        return "The sheet name " + quoted + " contains \"" + std::string(1, name[bad]) +
-               "\"; a sheet name cannot contain any of : \\ / ? * [ ].";
-    }
-    if (name.front() == '\'' || name.back() == '\'') {
-        return "The sheet name " + quoted + " cannot begin or end with an apostrophe.";
-    }
-    if (EqualsNoCase(name, "History")) {
-        return "The sheet name " + quoted + " is reserved.";
-    }
+    std::string problem = SheetNameFormProblem(name);
+    if (!problem.empty()) return problem;
     for (size_t i = 0; i < sheets.size(); ++i) {
         if (i != index && SameNameIgnoringCase(sheets[i].Name(), name)) {
             return "The workbook already has a sheet named \"" + sheets[i].Name() + "\".";

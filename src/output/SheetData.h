@@ -6,6 +6,7 @@
 // (FormatTable).
 #pragma once
 
+#include "base/SheetNames.h"
 #include "output/Workbook.h"
 
 #include <cstdint>
@@ -108,6 +109,7 @@ private:
     std::vector<std::vector<Entry>> rows_; // rows_[row - 1]
     std::string arena_;
     size_t deadBytes_ = 0; // arena bytes no cell refers to any more
+    size_t rowWidth_ = 1;  // cells of the row written last, for the next one's room
     std::vector<CellRange> cleared_;
     bool changed_ = false;
 };
@@ -145,9 +147,6 @@ inline constexpr int32_t kMaxCellTextChars = 32'767;
 CellWrite AssignTypedInput(SheetData& sheet, FormatTable& formats, TypedValue& scratch,
                            const SheetLimits& limits, int32_t row, int32_t column,
                            std::string_view text);
-
-// Sheet names compare without regard to case, accented letters included.
-bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 
 // Why `name` cannot name sheet `index` (0-based) among `sheets`; "" when it can.
 // 1 to 31 characters, none of : \ / ? * [ ], no apostrophe first or last,

@@ -1,7 +1,7 @@
 #include "output/SheetTarget.h"
 
+#include "base/SheetNames.h"
 #include "base/modUtilityString.h"
-#include "output/SheetData.h"
 
 #include <algorithm>
 #include <fmt/format.h>
@@ -104,7 +104,7 @@ bool ParseSheetTarget(std::string_view text, SheetTarget& target, std::string& e
         target.number = number;
         return true;
     }
-    const std::string problem = SheetNameProblem(trimmed, {}, 0);
+    const std::string problem = SheetNameFormProblem(trimmed);
     if (!problem.empty()) {
         error = "The sheet target is no sheet name: " + problem;
         return false;

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <map>
+#include <memory>
 #include <set>
 
 namespace vok {
@@ -322,30 +323,46 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
         if (!standardFont.empty()) styles.SetDefaultFontName(standardFont);
     }
 
-    // 2. Every worksheet with edits gets its cells rewritten.
+    // 2. Every worksheet with edits gets its cells rewritten: first what the
+    // new part will hold (its extent, the formulas that leave, the cell formats
+    // its numbers need), then the part itself, written and compressed a block
+    // at a time.
     bool cellsChanged = false, formulaRemoved = false;
     std::vector<CellRange> extents(sheets_.size());
+    std::vector<std::string> originals(sheets_.size());
+    std::vector<std::unique_ptr<XlsxSheetPatcher>> patchers(sheets_.size());
+    std::set<std::string> newParts; // of the sheets added since the last save
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
         extents[i] = sheets_[i].extent;
         if (!sheets_[i].worksheet || (!sheets[i].Changed() && !sheets_[i].added)) continue;
         if (sheets_[i].added) {
             // A sheet added by this job gets a part of its own.
             sheets_[i].part = NewWorksheetPart(workbookPart_, [&](const std::string& part) {
-                return zip_->Has(part) || replaced.count(part) != 0;
+                return zip_->Has(part) || newParts.count(part) != 0;
             });
-            xml = kEmptyWorksheetXml;
-        } else if (!zip_->Read(sheets_[i].part, xml, error)) {
+            newParts.insert(sheets_[i].part);
+            originals[i] = kEmptyWorksheetXml;
+        } else if (!zip_->Read(sheets_[i].part, originals[i], error)) {
             return false;
         }
-        XlsxSheetPatch patch;
-        XlsxSheetPatcher patcher(sheets[i], formats, haveStyles ? &styles : nullptr);
-        if (!patcher.Patch(xml, patch, why)) return Failed(error, sheets_[i].part, why);
-        replaced[sheets_[i].part] = std::move(patch.xml);
-        extents[i] = patch.extent;
-        formulaRemoved |= patch.formulaRemoved;
+        patchers[i] =
+            std::make_unique<XlsxSheetPatcher>(sheets[i], formats, haveStyles ? &styles : nullptr);
+        if (!patchers[i]->Start(originals[i], why)) return Failed(error, sheets_[i].part, why);
+        extents[i] = patchers[i]->Result().extent;
+        formulaRemoved |= patchers[i]->Result().formulaRemoved;
         cellsChanged = true;
     }
     if (haveStyles && styles.Changed()) replaced[stylesPart_] = styles.Patched();
+    std::map<std::string, DeflatedPart> deflated;
+    for (size_t i = 0; i < patchers.size(); ++i) {
+        if (!patchers[i]) continue;
+        XlsxSheetPatcher& patcher = *patchers[i];
+        if (!DeflateBlocks([&](std::string& block) { return patcher.Next(block); },
+                           deflated[sheets_[i].part], why))
+            return Failed(error, sheets_[i].part, why);
+        patchers[i].reset();
+        originals[i] = std::string();
+    }
 
     // 3. Renamed sheets, and a recalculation when formulas may see new values.
     bool renamed = false;
@@ -388,10 +405,10 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
     }
 
     // 5. Write the new package beside the file and put it in the file's place.
-    if (!replaced.empty() || !removed.empty() || mustWrite_) {
-        AtomicFile replacement(path);
+    if (!replaced.empty() || !deflated.empty() || !removed.empty() || mustWrite_) {
+        AtomicFile replacement(path, AtomicFile::Durability::Unsynced);
         if (!replacement.CreateForLibrary(error) ||
-            !zip_->WriteCopy(replacement.TempPath(), replaced, removed, error) ||
+            !zip_->WriteCopy(replacement.TempPath(), replaced, deflated, removed, error) ||
             !replacement.Commit(error)) {
             return false;
         }

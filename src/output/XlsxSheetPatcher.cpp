@@ -29,7 +29,8 @@ void AppendRange(std::string& out, const CellRange& range) {
 } // namespace
 
 void XlsxSheetPatcher::Note(int32_t row, int32_t column) {
-    CellRange& e = result_->extent;
+    ++noted_;
+    CellRange& e = result_.extent;
     if (e.Empty()) {
         e = {row, column, row, column};
         return;
@@ -44,13 +45,12 @@ bool XlsxSheetPatcher::Orphaned(const XlsxCellSpan& cell) const {
     return cell.sharedGroup >= 0 && !cell.sharedMaster && orphanedGroups_.count(cell.sharedGroup);
 }
 
-bool XlsxSheetPatcher::Patch(std::string_view original, XlsxSheetPatch& result,
-                             std::string& error) {
+bool XlsxSheetPatcher::Start(std::string_view original, std::string& error) {
     // 1. Where the rows and cells lie.
-    XlsxSheetLayout layout;
-    if (!XlsxSheetReader::ReadLayout(original, layout, error)) return false;
+    layout_ = XlsxSheetLayout();
+    if (!XlsxSheetReader::ReadLayout(original, layout_, error)) return false;
     original_ = original;
-    prefix_ = layout.prefix;
+    prefix_ = layout_.prefix;
     const std::string& p = prefix_;
     tags_ = {"<" + p + "row r=\"",
              "</" + p + "row>",
@@ -59,16 +59,14 @@ bool XlsxSheetPatcher::Patch(std::string_view original, XlsxSheetPatch& result,
              "</" + p + "v></" + p + "c>",
              " t=\"inlineStr\"><" + p + "is><" + p + "t",
              "</" + p + "t></" + p + "is></" + p + "c>"};
-    result_ = &result;
-    result = XlsxSheetPatch();
-    out_.clear();
+    result_ = XlsxSheetPatch();
 
     // 2. A shared formula whose defining cell goes loses its text: the cells
     // that share it keep their last values instead.
     orphanedGroups_.clear();
-    for (const XlsxRowSpan& row : layout.rows) {
+    for (const XlsxRowSpan& row : layout_.rows) {
         for (size_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
-            const XlsxCellSpan& cell = layout.cells[i];
+            const XlsxCellSpan& cell = layout_.cells[i];
             if (cell.sharedMaster && (sheet_.Touched(row.row, cell.column) ||
                                       sheet_.InClearedRange(row.row, cell.column))) {
                 orphanedGroups_.insert(cell.sharedGroup);
@@ -76,64 +74,88 @@ bool XlsxSheetPatcher::Patch(std::string_view original, XlsxSheetPatch& result,
         }
     }
 
-    // 3. Everything before the rows. The dimension gets a slot of fixed width,
-    // filled once the rows are known; a big sheet is built in one buffer.
-    bool selfClosing = layout.sheetDataEndBegin == layout.sheetDataEnd; // <sheetData/>
-    size_t headEnd = selfClosing ? layout.sheetDataBegin : layout.sheetDataStartEnd;
+    // 3. Every row once without writing: the extent, the formulas that go,
+    // the cell formats the numbers need, whether any row is left.
+    emit_ = false;
+    anyRow_ = false;
+    next_ = 0;
+    touchedRow_ = sheet_.NextTouchedRow(1);
+    while (NextRow()) {
+    }
+    // 4. Ready to write from the top.
+    emit_ = true;
+    next_ = 0;
+    touchedRow_ = sheet_.NextTouchedRow(1);
+    phase_ = Phase::Head;
+    return true;
+}
+
+bool XlsxSheetPatcher::Next(std::string& block) {
     out_.clear();
-    out_.reserve(original.size() + static_cast<size_t>(sheet_.CellCount()) * 48 + 256);
-    size_t slot = std::string::npos, copied = 0;
-    if (layout.hasDimension) {
-        out_.append(original.substr(0, layout.dimensionBegin));
+    while (out_.size() < kBlock && phase_ != Phase::Done) {
+        if (phase_ == Phase::Head) {
+            EmitHead();
+            phase_ = Phase::Rows;
+        } else if (!NextRow()) {
+            EmitTail();
+            phase_ = Phase::Done;
+        }
+    }
+    block.swap(out_);
+    return !block.empty();
+}
+
+void XlsxSheetPatcher::EmitHead() {
+    // Everything before the rows, the dimension holding the extent in a slot
+    // of fixed width.
+    const bool selfClosing = layout_.sheetDataEndBegin == layout_.sheetDataEnd; // <sheetData/>
+    const size_t headEnd = selfClosing ? layout_.sheetDataBegin : layout_.sheetDataStartEnd;
+    size_t copied = 0;
+    if (layout_.hasDimension) {
+        out_.append(original_.substr(0, layout_.dimensionBegin));
         out_ += "<" + prefix_ + "dimension";
-        slot = out_.size();
-        out_.append(kDimensionSlotWidth, ' ');
-        out_ += "/>";
-        copied = layout.dimensionEnd;
-    }
-    out_.append(original.substr(copied, headEnd - copied));
-    size_t openedAt = out_.size();
-    if (selfClosing) out_ += "<" + prefix_ + "sheetData>";
-    size_t rowsStart = out_.size();
-
-    // 4. Walk the file's rows and the rows holding edits together, in order.
-    size_t next = 0;
-    int32_t touchedRow = sheet_.NextTouchedRow(1);
-    while (next < layout.rows.size() || touchedRow != 0) {
-        int32_t fileRow = next < layout.rows.size() ? layout.rows[next].row : INT_MAX;
-        int32_t editRow = touchedRow != 0 ? touchedRow : INT_MAX;
-        int32_t row = std::min(fileRow, editRow);
-        const XlsxRowSpan* inFile = fileRow == row ? &layout.rows[next] : nullptr;
-        if (inFile && editRow != row && !RowNeedsRewrite(layout, *inFile)) {
-            CopyRow(layout, *inFile);
-        } else {
-            MergeRow(layout, row, inFile);
-        }
-        if (inFile) ++next;
-        if (editRow == row) touchedRow = sheet_.NextTouchedRow(row + 1);
-    }
-
-    // 5. Everything after the rows, and the dimension's range in its slot.
-    if (selfClosing) {
-        if (out_.size() == rowsStart) { // still no rows: keep <sheetData/>
-            out_.resize(openedAt);
-            out_.append(original.substr(layout.sheetDataBegin,
-                                        layout.sheetDataEnd - layout.sheetDataBegin));
-        } else {
-            out_ += "</" + prefix_ + "sheetData>";
-        }
-        out_.append(original.substr(layout.sheetDataEnd));
-    } else {
-        out_.append(original.substr(layout.sheetDataEndBegin));
-    }
-    if (slot != std::string::npos) {
         std::string ref = " ref=\"";
-        AppendRange(ref, result.extent);
+        AppendRange(ref, result_.extent);
         ref += '"';
-        out_.replace(slot, ref.size(), ref);
+        out_ += ref;
+        if (ref.size() < kDimensionSlotWidth) out_.append(kDimensionSlotWidth - ref.size(), ' ');
+        out_ += "/>";
+        copied = layout_.dimensionEnd;
     }
-    result.xml = std::move(out_);
-    out_ = std::string();
+    out_.append(original_.substr(copied, headEnd - copied));
+    if (selfClosing && anyRow_) out_ += "<" + prefix_ + "sheetData>";
+}
+
+void XlsxSheetPatcher::EmitTail() {
+    // Everything after the rows; a sheet left without rows keeps its <sheetData/>.
+    const bool selfClosing = layout_.sheetDataEndBegin == layout_.sheetDataEnd;
+    if (!selfClosing) {
+        out_.append(original_.substr(layout_.sheetDataEndBegin));
+        return;
+    }
+    if (anyRow_) {
+        out_ += "</" + prefix_ + "sheetData>";
+    } else {
+        out_.append(original_.substr(layout_.sheetDataBegin,
+                                     layout_.sheetDataEnd - layout_.sheetDataBegin));
+    }
+    out_.append(original_.substr(layout_.sheetDataEnd));
+}
+
+bool XlsxSheetPatcher::NextRow() {
+    // The file's rows and the rows holding edits, together, in order.
+    if (next_ >= layout_.rows.size() && touchedRow_ == 0) return false;
+    const int32_t fileRow = next_ < layout_.rows.size() ? layout_.rows[next_].row : INT_MAX;
+    const int32_t editRow = touchedRow_ != 0 ? touchedRow_ : INT_MAX;
+    const int32_t row = std::min(fileRow, editRow);
+    const XlsxRowSpan* inFile = fileRow == row ? &layout_.rows[next_] : nullptr;
+    if (inFile && editRow != row && !RowNeedsRewrite(*inFile)) {
+        CopyRow(*inFile);
+    } else {
+        MergeRow(row, inFile);
+    }
+    if (inFile) ++next_;
+    if (editRow == row) touchedRow_ = sheet_.NextTouchedRow(row + 1);
     return true;
 }
 
@@ -150,16 +172,21 @@ int32_t XlsxSheetPatcher::FormatStyle(int32_t baseStyle, uint16_t format) {
     return it->second;
 }
 
-bool XlsxSheetPatcher::RowNeedsRewrite(const XlsxSheetLayout& layout,
-                                       const XlsxRowSpan& row) const {
+bool XlsxSheetPatcher::RowNeedsRewrite(const XlsxRowSpan& row) const {
     for (size_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
-        const XlsxCellSpan& cell = layout.cells[i];
+        const XlsxCellSpan& cell = layout_.cells[i];
         if (Orphaned(cell) || sheet_.InClearedRange(row.row, cell.column)) return true;
     }
     return false;
 }
 
-void XlsxSheetPatcher::CopyRow(const XlsxSheetLayout& layout, const XlsxRowSpan& row) {
+void XlsxSheetPatcher::CopyRow(const XlsxRowSpan& row) {
+    anyRow_ = true;
+    if (row.cellCount > 0) {
+        Note(row.row, layout_.cells[row.firstCell].column);
+        Note(row.row, layout_.cells[row.firstCell + row.cellCount - 1].column);
+    }
+    if (!emit_) return;
     std::string_view text = original_.substr(row.begin, row.end - row.begin);
     if (row.hasReference) {
         out_.append(text);
@@ -172,17 +199,15 @@ void XlsxSheetPatcher::CopyRow(const XlsxSheetLayout& layout, const XlsxRowSpan&
         out_ += '"';
         out_.append(text.substr(nameEnd));
     }
-    if (row.cellCount > 0) {
-        Note(row.row, layout.cells[row.firstCell].column);
-        Note(row.row, layout.cells[row.firstCell + row.cellCount - 1].column);
-    }
 }
 
-void XlsxSheetPatcher::MergeRow(const XlsxSheetLayout& layout, int32_t row,
-                                const XlsxRowSpan* original) {
+void XlsxSheetPatcher::MergeRow(int32_t row, const XlsxRowSpan* original) {
     // 1. The row's start tag: the file's one without its (now stale) spans hint.
-    size_t mark = out_.size();
-    if (original) {
+    const size_t mark = out_.size();
+    const int64_t notedBefore = noted_;
+    if (!emit_) {
+        // Learning: only what the cells decide.
+    } else if (original) {
         std::string tag = WithoutAttribute(
             original_.substr(original->begin, original->startTagEnd - original->begin), "spans");
         if (!original->hasReference) tag = WithAttribute(tag, "r", std::to_string(row));
@@ -193,8 +218,6 @@ void XlsxSheetPatcher::MergeRow(const XlsxSheetLayout& layout, int32_t row,
         AppendDecimal(out_, row);
         out_ += "\">";
     }
-    size_t cellsStart = out_.size();
-
     // 2. Merge the file's cells with the touched ones by column.
     touched_.clear();
     sheet_.ForEachTouchedInRow(
@@ -203,34 +226,38 @@ void XlsxSheetPatcher::MergeRow(const XlsxSheetLayout& layout, int32_t row,
     size_t count = original ? original->cellCount : 0;
     size_t ci = 0, ti = 0;
     while (ci < count || ti < touched_.size()) {
-        int32_t fileColumn = ci < count ? layout.cells[first + ci].column : INT_MAX;
+        int32_t fileColumn = ci < count ? layout_.cells[first + ci].column : INT_MAX;
         int32_t editColumn = ti < touched_.size() ? touched_[ti].first : INT_MAX;
         if (editColumn < fileColumn) {
             EmitNew(row, editColumn, touched_[ti++].second, -1);
             continue;
         }
-        const XlsxCellSpan& cell = layout.cells[first + ci++];
+        const XlsxCellSpan& cell = layout_.cells[first + ci++];
         bool cleared = sheet_.InClearedRange(row, cell.column);
         if (editColumn == fileColumn) {
             // A replaced cell keeps its look unless its range was cleared.
-            result_->formulaRemoved |= cell.HasFormula();
+            result_.formulaRemoved |= cell.HasFormula();
             EmitNew(row, editColumn, touched_[ti++].second, cleared ? -1 : cell.style);
         } else if (cleared) {
-            result_->formulaRemoved |= cell.HasFormula();
+            result_.formulaRemoved |= cell.HasFormula();
         } else {
             EmitOriginal(cell, row);
         }
     }
 
     // 3. A row vok added that ended up without cells is left out.
-    if (!original && out_.size() == cellsStart) {
-        out_.resize(mark);
+    if (!original && noted_ == notedBefore) {
+        if (emit_) out_.resize(mark);
         return;
     }
-    out_ += tags_.rowClose;
+    anyRow_ = true;
+    if (emit_) out_ += tags_.rowClose;
 }
 
 void XlsxSheetPatcher::EmitOriginal(const XlsxCellSpan& cell, int32_t row) {
+    Note(row, cell.column);
+    if (Orphaned(cell)) result_.formulaRemoved = true;
+    if (!emit_) return;
     std::string_view text = original_.substr(cell.begin, cell.end - cell.begin);
     size_t nameEnd = TagNameEnd(text);
     out_.append(text.substr(0, nameEnd));
@@ -240,13 +267,11 @@ void XlsxSheetPatcher::EmitOriginal(const XlsxCellSpan& cell, int32_t row) {
         out_ += '"';
     }
     if (Orphaned(cell)) {
-        result_->formulaRemoved = true;
         out_.append(text.substr(nameEnd, cell.formulaBegin - nameEnd));
         out_.append(text.substr(cell.formulaEnd));
     } else {
         out_.append(text.substr(nameEnd));
     }
-    Note(row, cell.column);
 }
 
 void XlsxSheetPatcher::EmitNew(int32_t row, int32_t column, const CellValue& value,
@@ -257,6 +282,8 @@ void XlsxSheetPatcher::EmitNew(int32_t row, int32_t column, const CellValue& val
     } else if (value.type == CellValue::Type::Number && value.format != 0 && styles_) {
         style = FormatStyle(style, value.format);
     }
+    Note(row, column);
+    if (!emit_) return;
     out_ += tags_.cellOpen;
     AppendCellReference(out_, row, column);
     out_ += '"';
@@ -282,7 +309,6 @@ void XlsxSheetPatcher::EmitNew(int32_t row, int32_t column, const CellValue& val
         out_ += tags_.inlineClose;
         break;
     }
-    Note(row, column);
 }
 
 } // namespace vok

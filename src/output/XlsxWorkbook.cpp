@@ -67,7 +67,7 @@ WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName) {
     std::string reason;
     std::filesystem::path source = fileName;
     if (missing || (fs::is_regular_file(status) && fs::file_size(fileName, ec) == 0 && !ec)) {
-        workbook->blank_ = std::make_unique<AtomicFile>(fileName);
+        workbook->blank_ = std::make_unique<AtomicFile>(fileName, AtomicFile::Durability::Unsynced);
         if (!CreateNew(*workbook->blank_, reason)) {
             result.error =
                 fmt::format("Cannot create the workbook {}: {}.", fileName.string(), reason);

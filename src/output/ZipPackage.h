@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -15,6 +16,28 @@
 struct zip;
 
 namespace vok {
+
+// A part compressed before the package is written: its raw deflate stream,
+// and what the package's directory says of it.
+struct DeflatedPart {
+    // The stream in pieces of kPiece bytes (the last one shorter): no piece
+    // is ever copied to grow, and none is larger than needed by more than one.
+    static constexpr size_t kPiece = 1 << 20;
+    struct Piece {
+        std::unique_ptr<char[]> bytes; // kPiece of them
+        size_t size = 0;
+    };
+    std::vector<Piece> pieces;
+    uint64_t compressed = 0;
+    uint64_t size = 0; // before compression
+    uint32_t crc = 0;
+};
+
+// Deflates the blocks `next` gives (false once there are none) into `part`,
+// block by block: a large sheet never stands in memory uncompressed. Fast:
+// workbooks of hundreds of thousands of rows are written often.
+bool DeflateBlocks(const std::function<bool(std::string&)>& next, DeflatedPart& part,
+                   std::string& error);
 
 class ZipPackage {
     struct ArchiveCloser {
@@ -38,11 +61,18 @@ public:
     const std::vector<std::string>& Names() const { return names_; }
 
     // Writes a package at `path` holding the parts of this one in their order,
-    // with `replaced` parts given new content (parts not yet present are added
-    // at the end) and `removed` parts left out.
+    // with `replaced` parts given new content and `deflated` ones their
+    // compressed content (parts not yet present are added at the end), and
+    // `removed` parts left out.
     bool WriteCopy(const std::filesystem::path& path,
                    const std::map<std::string, std::string>& replaced,
+                   const std::map<std::string, DeflatedPart>& deflated,
                    const std::set<std::string>& removed, std::string& error) const;
+    bool WriteCopy(const std::filesystem::path& path,
+                   const std::map<std::string, std::string>& replaced,
+                   const std::set<std::string>& removed, std::string& error) const {
+        return WriteCopy(path, replaced, {}, removed, error);
+    }
 
 private:
     long Index(std::string_view name) const;

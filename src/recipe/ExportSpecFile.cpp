@@ -4,6 +4,7 @@
 #include "base/JobObserver.h"
 #include "base/TextAccess.h"
 #include "base/TextEncoding.h"
+#include "base/TextIndex.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
 #include "layout/clsTableParser.h"
@@ -46,29 +47,10 @@ void WriteHeader(ProfileFile& file) {
     file.Write("Header", "FileFormat", kExportSpecFileFormat);
 }
 
-// A marked table: the line of its start mark, the template line after it,
-// and the line of its end mark.
-struct MarkedTable {
-    int64_t startLine = 0;
-    int64_t endLine = 0;
-    std::string templateLine;
-};
-
-MarkedTable FindMarkedTable(TextReader& file, std::string_view startMark,
-                            std::string_view endMark) {
-    MarkedTable found;
-    // The next line that begins with the start mark; the template follows it.
-    const int64_t a =
-        find_key_line(file, {startMark, {}, {}, {}}, 1, static_cast<int32_t>(CharCount(startMark)));
-    if (a <= 0) return found;
-    found.startLine = a;
-    found.templateLine = file_read_line(file);
-    // The next line that begins with the end mark.
-    const int64_t b =
-        find_key_line(file, {endMark, {}, {}, {}}, 1, static_cast<int32_t>(CharCount(endMark)));
-    if (b <= 0) return found;
-    found.endLine = a + b + 1;
-    return found;
+// True when the line, as the file holds it, begins with the mark (ASCII):
+// the first characters of the line are the mark's in either encoding.
+bool BeginsWith(std::string_view line, std::string_view mark) {
+    return line.size() >= mark.size() && line.substr(0, mark.size()) == mark;
 }
 
 // The table number right after a mark (">>12" gives 12); 0 when none.
@@ -80,67 +62,81 @@ int64_t MarkNumber(std::string_view line) {
     return number;
 }
 
-// The first fault in the marks of a report, or "" when they are sound: the
-// i-th table from the top is marked by a line beginning with ">>i", its
-// template on the next line, its rows, and a line beginning with "<<i".
-// Marks that break this rule would convert some other stretch of the report,
-// or nothing, without a word.
-std::string MarkProblem(TextReader& text, const std::filesystem::path& file) {
-    const auto where = [&](int64_t line) {
-        return fmt::format("Line {} of the report {}", line, file.string());
-    };
-    int64_t lineNumber = 0, openTable = 0, openLine = 0, expected = 1;
-    bool templateDue = false;
-    std::string_view line;
-    while (text.ReadLine(line)) {
-        ++lineNumber;
+// Finds the first fault in the marks of a report, a line at a time, or none
+// when they are sound: the i-th table from the top is marked by a line
+// beginning with ">>i", its template on the next line, its rows, and a line
+// beginning with "<<i". Marks that break this rule would convert some other
+// stretch of the report, or nothing, without a word.
+class MarkChecker {
+public:
+    explicit MarkChecker(const std::filesystem::path& file) : file_(file) {}
+
+    // The next line of the report, as the file holds it.
+    void Feed(std::string_view line) {
+        ++lineNumber_;
+        if (!problem_.empty()) return;
         const bool start = line.starts_with(">>"), end = line.starts_with("<<");
-        if (templateDue) {
-            templateDue = false;
+        if (templateDue_) {
+            templateDue_ = false;
             if (start || end || Trim(line).empty())
-                return fmt::format("{}: the mark >>{} is not followed by a template line.",
-                                   where(openLine), openTable);
-            continue;
+                problem_ = fmt::format("{}: the mark >>{} is not followed by a template line.",
+                                       Where(openLine_), openTable_);
+            return;
         }
-        if (!start && !end) continue;
+        if (!start && !end) return;
         const int64_t number = MarkNumber(line);
-        if (start && openTable != 0)
-            return fmt::format("{}: a new table is marked before the table marked >>{} on line {} "
-                               "ends with a line beginning with <<{}.",
-                               where(lineNumber), openTable, openLine, openTable);
-        if (start && number != expected)
-            return fmt::format("{}: the mark should read >>{}; marked tables are numbered 1, 2, "
-                               "3 ... from the top of the report.",
-                               where(lineNumber), expected);
-        if (start) {
-            openTable = number;
-            openLine = lineNumber;
-            templateDue = true;
-        } else if (openTable == 0) {
-            return fmt::format("{}: the end mark <<{} has no start mark >>{} above it.",
-                               where(lineNumber), number == 0 ? expected : number,
-                               number == 0 ? expected : number);
-        } else if (number != openTable) {
-            return fmt::format("{}: the end mark should read <<{}, to close the table marked >>{} "
-                               "on line {}.",
-                               where(lineNumber), openTable, openTable, openLine);
+        if (start && openTable_ != 0) {
+            problem_ = fmt::format("{}: a new table is marked before the table marked >>{} on "
+                                   "line {} ends with a line beginning with <<{}.",
+                                   Where(lineNumber_), openTable_, openLine_, openTable_);
+        } else if (start && number != expected_) {
+            problem_ = fmt::format("{}: the mark should read >>{}; marked tables are numbered 1, "
+                                   "2, 3 ... from the top of the report.",
+                                   Where(lineNumber_), expected_);
+        } else if (start) {
+            openTable_ = number;
+            openLine_ = lineNumber_;
+            templateDue_ = true;
+        } else if (openTable_ == 0) {
+            const int64_t shown = number == 0 ? expected_ : number;
+            problem_ = fmt::format("{}: the end mark <<{} has no start mark >>{} above it.",
+                                   Where(lineNumber_), shown, shown);
+        } else if (number != openTable_) {
+            problem_ = fmt::format("{}: the end mark should read <<{}, to close the table marked "
+                                   ">>{} on line {}.",
+                                   Where(lineNumber_), openTable_, openTable_, openLine_);
         } else {
-            openTable = 0;
-            ++expected;
+            openTable_ = 0;
+            ++expected_;
         }
     }
-    if (templateDue)
-        return fmt::format("{}: the mark >>{} is not followed by a template line.", where(openLine),
-                           openTable);
-    if (openTable != 0)
-        return fmt::format(
-            "{}: the table marked >>{} has no end mark (a line beginning with <<{}).",
-            where(openLine), openTable, openTable);
-    if (expected == 1)
-        return fmt::format("The report {} holds no marked table: no line begins with >>1.",
-                           file.string());
-    return {};
-}
+
+    // The first fault of the whole report; "" when there is none.
+    std::string Finish() const {
+        if (!problem_.empty()) return problem_;
+        if (templateDue_)
+            return fmt::format("{}: the mark >>{} is not followed by a template line.",
+                               Where(openLine_), openTable_);
+        if (openTable_ != 0)
+            return fmt::format(
+                "{}: the table marked >>{} has no end mark (a line beginning with <<{}).",
+                Where(openLine_), openTable_, openTable_);
+        if (expected_ == 1)
+            return fmt::format("The report {} holds no marked table: no line begins with >>1.",
+                               file_.string());
+        return {};
+    }
+
+private:
+    std::string Where(int64_t line) const {
+        return fmt::format("Line {} of the report {}", line, file_.string());
+    }
+
+    const std::filesystem::path& file_;
+    std::string problem_;
+    int64_t lineNumber_ = 0, openTable_ = 0, openLine_ = 0, expected_ = 1;
+    bool templateDue_ = false;
+};
 
 } // namespace
 
@@ -163,46 +159,68 @@ void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
     file.Write(section, "PeriodOperator", keys.PeriodOperator);
 }
 
+void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report) {
+    const int64_t tables = CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
+    for (int64_t i = 1; i <= tables; ++i) {
+        const std::string section = "Table " + std::to_string(i);
+        report.Expect(GetIniValue(recipe, section, "ReadStartLine", ""));
+        report.Expect(GetIniValue(recipe, section, "ReadEndLine", ""));
+    }
+}
+
 void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
                             const std::filesystem::path& short_file,
                             const std::filesystem::path& long_file,
                             const std::filesystem::path& textDataFile, int32_t tabSize) {
-    Messages& messages = observer;
     // A missing recipe gives a long file with header and [General] only.
     if (!FileExists(short_file))
-        messages.Show("short format recipe file does not exist!", MessageIcon::None);
+        observer.Show("short format recipe file does not exist!", MessageIcon::None);
+    const SectionedText shortText = SectionedText::FromFile(short_file);
+    TextIndex report(textDataFile);
+    ExpectKeyTexts(shortText, report);
     ProfileFile longFile(long_file);
+    ConvertShortToLong(observer, caption, shortText, longFile, report, tabSize);
+    std::string error;
+    if (!longFile.Commit(error))
+        observer.Show("Cannot write the export specification file " + long_file.string() + ": " +
+                          error,
+                      MessageIcon::Critical);
+}
+
+void ConvertShortToLong(JobObserver& observer, std::string_view caption,
+                        const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
+                        int32_t tabSize) {
+    Messages& messages = observer;
     WriteHeader(longFile);
     longFile.Write("General", "Name", "");
     // Tables: section headers without "Col".
-    const int64_t tables = file_count_key_lines(short_file, {"[Table ", {}, {}, "Col"});
+    const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
     // Each table in number order.
     for (int64_t i = 1; i <= tables; ++i) {
         const std::string section = "Table " + std::to_string(i);
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning " + section);
         // The table's keys; the template keeps its leading blanks.
-        const std::string startKey = GetIniValue(short_file, section, "ReadStartLine", "");
+        const std::string startKey = GetIniValue(shortText, section, "ReadStartLine", "");
         TableSectionKeys table;
         table.ReadStartLine = startKey;
-        if (!ReadIntegerKey(messages, GetIniValue(short_file, section, "ReadStartLineOffset", "0"),
+        if (!ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadStartLineOffset", "0"),
                             section, "ReadStartLineOffset", table.ReadStartLineOffset))
             break;
-        const std::string endKey = GetIniValue(short_file, section, "ReadEndLine", "");
+        const std::string endKey = GetIniValue(shortText, section, "ReadEndLine", "");
         table.ReadEndLine = endKey;
-        if (!ReadIntegerKey(messages, GetIniValue(short_file, section, "ReadEndLineOffset", "0"),
+        if (!ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadEndLineOffset", "0"),
                             section, "ReadEndLineOffset", table.ReadEndLineOffset))
             break;
-        const std::string parsing =
-            GetIniValueEx(short_file, section, "Parsing", "", kTrimTrailing);
-        const std::string writeColumn = GetIniValue(short_file, section, "WriteColumn", "");
+        const std::string parsing = GetIniValueEx(shortText, section, "Parsing", "", kTrimTrailing);
+        const std::string writeColumn = GetIniValue(shortText, section, "WriteColumn", "");
         // The template in upper case and its keyword.
         clsTableParser parser(messages);
         std::string templ = AsciiUpper(parsing);
         const std::string keyword(Trim(templ));
         // Templates that need the report read it for the table's width.
         if (ReadsTheReport(templ, keyword)) {
-            parser.ReadFromFile(textDataFile, startKey, table.ReadStartLineOffset, endKey,
+            parser.ReadFromFile(report, startKey, table.ReadStartLineOffset, endKey,
                                 table.ReadEndLineOffset, tabSize);
             const int32_t width = parser.TableWidth;
             if (width == 0) {
@@ -230,43 +248,19 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
         }
     }
     observer.StatusChanged(StatusTarget::Caption, caption);
-    std::string error;
-    if (!longFile.Commit(error))
-        messages.Show("Cannot write the export specification file " + long_file.string() + ": " +
-                          error,
-                      MessageIcon::Critical);
 }
 
 bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file) {
-    // A report that cannot be opened ends the operation.
-    TextReader text(text_file);
-    if (!text.IsOpen()) {
-        observer.Show("Cannot open the report " + text_file.string() + ": " + text.OpenError(),
-                      MessageIcon::Critical);
+    // A report that cannot be opened ends the operation. Faulty marks are
+    // said; the recipe is still written, for the user to see what they made.
+    ProfileFile recipe(short_file);
+    std::string problem;
+    if (!MakeShortFromMarks(text_file, recipe, problem)) {
+        observer.Show(problem, MessageIcon::Critical);
         return false;
     }
-    // Faulty marks are said; the recipe below still holds the tables marked
-    // soundly before the fault.
-    const std::string problem = MarkProblem(text, text_file);
     if (!problem.empty()) observer.Show(problem, MessageIcon::Critical);
-    text.Rewind();
-    ProfileFile recipe(short_file);
-    recipe.Write("Header", "Product", "VOK-B");
-    recipe.Write("Header", "FileType", "RECIPE");
-    recipe.Write("Header", "FileFormat", "1.0");
-    // One table per marked block, found by its numbered marks.
-    for (int64_t i = 1;; ++i) {
-        const MarkedTable marked = FindMarkedTable(text, ">>", "<<");
-        if (marked.templateLine.empty() || marked.startLine == 0 || marked.endLine == 0) break;
-        const std::string section = "Table " + std::to_string(i);
-        recipe.Write(section, "ReadStartLine", ">>" + std::to_string(i));
-        recipe.Write(section, "ReadStartLineOffset", "2");
-        recipe.Write(section, "ReadEndLine", "<<" + std::to_string(i));
-        recipe.Write(section, "ReadEndLineOffset", "-1");
-        recipe.Write(section, "Parsing", marked.templateLine);
-        recipe.Write(section, "WriteColumn", "A");
-    }
     std::string error;
     if (!recipe.Commit(error)) {
         observer.Show("Cannot write the recipe file " + short_file.string() + ": " + error,
@@ -274,6 +268,73 @@ bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_fi
         return false;
     }
     return problem.empty();
+}
+
+bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
+                        std::string& problem) {
+    // The lines are read as the file holds them and checked for UTF-8 on the
+    // way: the report is read once, and the templates are decoded at the end.
+    TextReader text(text_file, TextEncoding::Utf8);
+    if (!text.IsOpen()) {
+        problem = "Cannot open the report " + text_file.string() + ": " + text.OpenError();
+        return false;
+    }
+    MarkChecker marks(text_file);
+    recipe.Write("Header", "Product", "VOK-B");
+    recipe.Write("Header", "FileType", "RECIPE");
+    recipe.Write("Header", "FileFormat", "1.0");
+    // Each marked block: a line that begins with ">>", the template line
+    // after it (whatever it holds), and the next line that begins with "<<".
+    Utf8Validator validator;
+    std::vector<std::string> templates;
+    std::string_view line;
+    // After the first empty template no block counts, but the rest of the
+    // report is still read: its encoding decides how the templates read.
+    enum class Looking { ForStart, ForTemplate, ForEnd, Done } looking = Looking::ForStart;
+    std::string templ;
+    while (text.ReadRawLine(line)) {
+        // A line end between lines: a sequence cannot run over it.
+        validator.Feed(line.data(), line.size());
+        validator.Feed("\n", 1);
+        marks.Feed(line);
+        switch (looking) {
+        case Looking::ForStart:
+            if (BeginsWith(line, ">>")) looking = Looking::ForTemplate;
+            break;
+        case Looking::ForTemplate:
+            templ.assign(line);
+            looking = Looking::ForEnd;
+            break;
+        case Looking::ForEnd:
+            if (BeginsWith(line, "<<")) {
+                templates.push_back(std::move(templ));
+                looking = Looking::ForStart;
+            }
+            break;
+        case Looking::Done:
+            break;
+        }
+        // One table per marked block, up to the first empty template.
+        if (looking == Looking::ForEnd && templ.empty()) looking = Looking::Done;
+    }
+    const bool latin = !validator.Finish();
+    problem = marks.Finish();
+    // One table per marked block, found by its numbered marks.
+    for (size_t i = 0; i < templates.size(); ++i) {
+        const std::string section = "Table " + std::to_string(i + 1);
+        std::string parsing;
+        if (latin)
+            AppendWindows1252AsUtf8(parsing, templates[i]);
+        else
+            parsing = std::move(templates[i]);
+        recipe.Write(section, "ReadStartLine", ">>" + std::to_string(i + 1));
+        recipe.Write(section, "ReadStartLineOffset", "2");
+        recipe.Write(section, "ReadEndLine", "<<" + std::to_string(i + 1));
+        recipe.Write(section, "ReadEndLineOffset", "-1");
+        recipe.Write(section, "Parsing", parsing);
+        recipe.Write(section, "WriteColumn", "A");
+    }
+    return true;
 }
 
 } // namespace vok

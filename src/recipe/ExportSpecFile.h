@@ -22,6 +22,8 @@ namespace vok {
 
 class JobObserver;
 class ProfileFile;
+class SectionedText;
+class TextIndex;
 
 // The header every export specification file carries.
 inline constexpr std::string_view kExportSpecProduct = "VOK";
@@ -42,6 +44,21 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
 // closed, out of order or without a template line).
 bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file);
+
+// The same two in memory, as a job runs them: the long format of the recipe
+// `shortText` into `longFile`, the report read through its index; and the
+// recipe of a marked report into `recipe`, in one read of the report (false,
+// with the reason in `problem`, when it cannot be opened; otherwise `problem`
+// is the first fault of its marks, or ""). The caller commits the files.
+void ConvertShortToLong(JobObserver& observer, std::string_view caption,
+                        const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
+                        int32_t tabSize);
+bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
+                        std::string& problem);
+
+// Announces to the report's index the key texts of every table of a recipe or
+// export specification, so that one read of the report finds them all.
+void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report);
 
 // The keys of a table section "Table n", in the order readers expect.
 struct TableSectionKeys {

@@ -38,8 +38,14 @@ bool KeyName(std::string_view line, std::string_view& key) {
 
 } // namespace
 
-ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability durability)
+ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability durability,
+                         Start start)
     : fileName_(std::move(fileName)), durability_(durability) {
+    // A file written anew needs nothing of the old one; committing makes it.
+    if (start == Start::Empty) {
+        dirty_ = true;
+        return;
+    }
     TextReader reader(fileName_);
     if (reader.IsOpen()) {
         encoding_ = reader.Encoding();
@@ -57,6 +63,7 @@ ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability 
 }
 
 void ProfileFile::Index() {
+    lastSection_ = nullptr;
     sections_.clear();
     sectionOrder_.clear();
     std::string current;
@@ -80,6 +87,17 @@ void ProfileFile::Index() {
 const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
     const auto it = sections_.find(AsciiUpper(Trim(name)));
     return it == sections_.end() ? nullptr : &it->second;
+}
+
+ProfileFile::Section* ProfileFile::FindSection(std::string_view name) {
+    // A writer writes a section's keys one after the other: the section of
+    // the last write is remembered (the map's elements never move).
+    if (lastSection_ && name == lastSectionName_) return lastSection_;
+    const auto it = sections_.find(AsciiUpper(Trim(name)));
+    if (it == sections_.end()) return nullptr;
+    lastSectionName_.assign(name);
+    lastSection_ = &it->second;
+    return lastSection_;
 }
 
 size_t ProfileFile::FindKeyLine(const Section& section, std::string_view key) const {
@@ -111,7 +129,7 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     keyLine.reserve(key.size() + value.size() + 1);
     keyLine.append(Trim(key)).append("=").append(value);
 
-    const Section* found = FindSection(section);
+    Section* found = FindSection(section);
     if (!found) {
         // A new section goes at the end of the file, its key right after it.
         const std::string upper = AsciiUpper(Trim(section));
@@ -123,7 +141,7 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
         dirty_ = true;
         return;
     }
-    const Section s = *found;
+    Section& s = *found;
     const size_t existing = FindKeyLine(s, key);
     if (existing != std::string::npos) {
         // Only the value changes: the key keeps its spelling, since the
@@ -145,10 +163,19 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     size_t at = s.end;
     while (at > s.header + 1 && Trim(lines_[at - 1]).empty())
         --at;
+    if (at == lines_.size()) {
+        // The last section grows at the end of the file, as every section of a
+        // file written from the start does: no other section moves.
+        lines_.push_back(std::move(keyLine));
+        s.end = lines_.size();
+        dirty_ = true;
+        return;
+    }
+    const size_t header = s.header;
     lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(at), std::move(keyLine));
     dirty_ = true;
     for (auto& [name, other] : sections_) {
-        if (other.header >= at && other.header != s.header) ++other.header;
+        if (other.header >= at && other.header != header) ++other.header;
         if (other.end >= at) ++other.end;
     }
 }

@@ -24,9 +24,14 @@ namespace vok {
 
 class ProfileFile {
 public:
+    // What the object starts from: the file as it is (a missing file is
+    // empty), or nothing, for a file that is written anew as a whole.
+    enum class Start { FromFile, Empty };
+
     // Loads the file when it exists; a missing file starts empty.
     explicit ProfileFile(std::filesystem::path fileName,
-                         AtomicFile::Durability durability = AtomicFile::Durability::Synced);
+                         AtomicFile::Durability durability = AtomicFile::Durability::Synced,
+                         Start start = Start::FromFile);
 
     const std::filesystem::path& FileName() const { return fileName_; }
 
@@ -43,6 +48,10 @@ public:
     // be read is never replaced: the copy in memory would lack its content.
     bool Commit(std::string& error);
 
+    // The lines as the file holds them once committed (and as reading it back
+    // gives them).
+    const std::vector<std::string>& Lines() const { return lines_; }
+
     // Something was written that the file on disk does not hold yet.
     bool Changed() const { return dirty_; }
 
@@ -53,6 +62,7 @@ private:
     };
     void Index();
     const Section* FindSection(std::string_view name) const;
+    Section* FindSection(std::string_view name);
     size_t FindKeyLine(const Section& section, std::string_view key) const;
 
     std::filesystem::path fileName_;
@@ -63,6 +73,8 @@ private:
     TextEncoding encoding_ = TextEncoding::Utf8;
     bool byteOrderMark_ = false;
     bool dirty_ = false;
+    std::string lastSectionName_; // as the last write named it
+    Section* lastSection_ = nullptr;
     bool loadFailed_ = false; // the file exists but could not be read whole
 };
 

@@ -1,10 +1,12 @@
 #include "recipe/SectionedFile.h"
 
 #include "base/Messages.h"
+#include "base/TextAccess.h"
 #include "base/TextEncoding.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -29,26 +31,11 @@ std::string_view TrimByMode(std::string_view value, int32_t trimMode) {
     return Trim(value);
 }
 
-} // namespace
-
-bool FindSection(TextReader& file, std::string_view section) {
+// 3. Key search from the line after the section's header (or from the current
+// line): the first line that mentions the key and has "=" decides.
+template <typename File>
+std::string SearchKey(File& file, std::string_view key, std::string result, int32_t trimMode) {
     std::string_view line;
-    for (;;) {
-        if (!file.ReadLine(line)) return false;
-        std::string_view name;
-        if (IsSectionHeader(line, name) && name == section) return true;
-    }
-}
-
-std::string ReadIniValue(TextReader& file, std::string_view section, std::string_view key,
-                         std::string_view defaultValue, int32_t trimMode) {
-    // 1. The result starts as the default.
-    std::string result(defaultValue);
-    if (!file.IsOpen()) return result;
-    std::string_view line;
-    // 2. Section search, unless the search goes on in the current section.
-    if (!section.empty() && !FindSection(file, section)) return result;
-    // 3. Key search: the first line that mentions the key and has "=" decides.
     while (file.ReadLine(line)) {
         if (line.find('[') != std::string_view::npos) return result;
         if (line.find(key) == std::string_view::npos) continue;
@@ -66,6 +53,128 @@ std::string ReadIniValue(TextReader& file, std::string_view section, std::string
     return result;
 }
 
+} // namespace
+
+std::string ReadIniValue(TextReader& file, std::string_view section, std::string_view key,
+                         std::string_view defaultValue, int32_t trimMode) {
+    // 1. The result starts as the default.
+    std::string result(defaultValue);
+    if (!file.IsOpen()) return result;
+    // 2. Section search, unless the search goes on in the current section.
+    if (!section.empty()) {
+        std::string_view line;
+        for (;;) {
+            if (!file.ReadLine(line)) return result;
+            std::string_view name;
+            if (IsSectionHeader(line, name) && name == section) break;
+        }
+    }
+    // 3. Key search.
+    return SearchKey(file, key, std::move(result), trimMode);
+}
+
+SectionedText::SectionedText(std::vector<std::string> lines)
+    : lines_(std::move(lines)), open_(true) {
+    IndexHeaders();
+}
+
+SectionedText SectionedText::FromFile(const std::filesystem::path& fileName) {
+    SectionedText text;
+    TextReader file(fileName);
+    if (!file.IsOpen()) return text;
+    // A read that fails halfway leaves the lines read so far, as a file would.
+    std::string_view line;
+    while (file.ReadLine(line))
+        text.lines_.emplace_back(line);
+    text.open_ = true;
+    text.IndexHeaders();
+    return text;
+}
+
+void SectionedText::IndexHeaders() {
+    headers_.clear();
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view name;
+        if (IsSectionHeader(lines_[i], name)) headers_[std::string(name)].push_back(i);
+    }
+}
+
+size_t SectionedText::FindSection(std::string_view section, size_t from) const {
+    const auto it = headers_.find(section);
+    if (it == headers_.end()) return lines_.size();
+    const std::vector<size_t>& at = it->second;
+    const auto found = std::lower_bound(at.begin(), at.end(), from);
+    return found == at.end() ? lines_.size() : *found;
+}
+
+bool SectionedCursor::ReadLine(std::string_view& line) {
+    const std::vector<std::string>& lines = text_->Lines();
+    if (next_ >= lines.size()) return false;
+    line = lines[next_++];
+    return true;
+}
+
+bool SectionedCursor::SkipToSection(std::string_view section) {
+    next_ = text_->FindSection(section, next_);
+    if (next_ >= text_->Lines().size()) return false;
+    ++next_;
+    return true;
+}
+
+std::string ReadIniValue(SectionedCursor& file, std::string_view section, std::string_view key,
+                         std::string_view defaultValue, int32_t trimMode) {
+    // 1. The result starts as the default.
+    std::string result(defaultValue);
+    if (!file.IsOpen()) return result;
+    // 2. Section search: the first header of the section from here, found in
+    // the index instead of line by line.
+    if (!section.empty() && !file.SkipToSection(section)) return result;
+    // 3. Key search.
+    return SearchKey(file, key, std::move(result), trimMode);
+}
+
+std::string GetIniValueEx(const SectionedText& text, std::string_view section, std::string_view key,
+                          std::string_view defaultValue, int32_t trimMode) {
+    if (!text.IsOpen()) return {};
+    SectionedCursor file(text);
+    return ReadIniValue(file, section, key, defaultValue, trimMode);
+}
+
+std::string GetIniValue(const SectionedText& text, std::string_view section, std::string_view key,
+                        std::string_view defaultValue) {
+    return GetIniValueEx(text, section, key, defaultValue, kTrimBoth);
+}
+
+int64_t find_key_line(SectionedCursor& file, const KeyTexts& keys) {
+    // The same search as on a file, over whole lines.
+    int64_t count = 0;
+    std::string_view line;
+    while (file.ReadLine(line)) {
+        ++count;
+        auto contains = [&](std::string_view key) {
+            return !line.empty() && line.find(key) != std::string_view::npos;
+        };
+        const bool excluded = !keys.exclusion.empty() && contains(keys.exclusion);
+        if (contains(keys.key)) {
+            if (!excluded) return count;
+        } else if (!keys.alternative.empty() && contains(keys.alternative)) {
+            if (!excluded) return -count;
+        } else if (!keys.endKey.empty() && contains(keys.endKey)) {
+            if (!excluded) return count + kEndKeyOffset;
+        }
+    }
+    return 0;
+}
+
+int64_t CountKeyLines(const SectionedText& text, const KeyTexts& keys) {
+    if (!text.IsOpen()) return 0;
+    SectionedCursor file(text);
+    int64_t found = 0;
+    while (find_key_line(file, keys) != 0)
+        ++found;
+    return found;
+}
+
 std::string GetIniValueEx(const std::filesystem::path& fileName, std::string_view section,
                           std::string_view key, std::string_view defaultValue, int32_t trimMode) {
     TextReader file(fileName);
@@ -78,9 +187,8 @@ std::string GetIniValue(const std::filesystem::path& fileName, std::string_view 
     return GetIniValueEx(fileName, section, key, defaultValue, kTrimBoth);
 }
 
-bool FileHeaderIsInvalid(Messages& messages, const std::filesystem::path& fileName,
-                         std::string_view product, std::string_view fileType,
-                         std::string_view fileFormat) {
+bool FileHeaderIsInvalid(Messages& messages, const SectionedText& text, std::string_view product,
+                         std::string_view fileType, std::string_view fileFormat) {
     const struct {
         std::string_view key;
         std::string_view expected;
@@ -89,13 +197,20 @@ bool FileHeaderIsInvalid(Messages& messages, const std::filesystem::path& fileNa
                   {"FileType", fileType, "Incorrect file type!"},
                   {"FileFormat", fileFormat, "Incorrect file format!"}};
     for (const auto& check : checks) {
-        const std::string value = GetIniValue(fileName, "Header", check.key, kMissing);
+        const std::string value = GetIniValue(text, "Header", check.key, kMissing);
         if (AsciiUpper(Trim(value)) != AsciiUpper(check.expected)) {
             messages.Show(check.message, MessageIcon::Critical);
             return true;
         }
     }
     return false;
+}
+
+bool FileHeaderIsInvalid(Messages& messages, const std::filesystem::path& fileName,
+                         std::string_view product, std::string_view fileType,
+                         std::string_view fileFormat) {
+    return FileHeaderIsInvalid(messages, SectionedText::FromFile(fileName), product, fileType,
+                               fileFormat);
 }
 
 bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view section,

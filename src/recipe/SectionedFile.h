@@ -9,27 +9,97 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vok {
 
 class Messages;
+struct KeyTexts;
 
 // Readers that must tell a missing key from a present one pass this default.
 inline constexpr std::string_view kMissing = "-999999";
 
 enum TrimMode : int32_t { kTrimLeading = 1, kTrimTrailing = 2, kTrimBoth = 3 };
 
-// Moves the open file just past the header of `section`, searching from its
-// current position; false (at the end of the file) when there is none.
-bool FindSection(TextReader& file, std::string_view section);
-
 // Sequential lookup on an open file from its current position. An empty
 // section name continues the search in the section being read.
 std::string ReadIniValue(TextReader& file, std::string_view section, std::string_view key,
                          std::string_view defaultValue, int32_t trimMode = kTrimBoth);
+
+// A sectioned file read into memory once. Recipes and export specifications
+// are looked up key by key, section by section: on the file that costs a read
+// from its top per key, here a jump to the section's header line. The
+// lookups below keep the designed rules exactly.
+class SectionedText {
+public:
+    SectionedText() = default;
+    // Lines as a file's reader gives them (no line ends, UTF-8).
+    explicit SectionedText(std::vector<std::string> lines);
+    // An unreadable file is like a closed one: every lookup gives its default.
+    static SectionedText FromFile(const std::filesystem::path& fileName);
+
+    bool IsOpen() const { return open_; }
+    const std::vector<std::string>& Lines() const { return lines_; }
+    // The first header line of `section` at or after line index `from`;
+    // Lines().size() when there is none.
+    size_t FindSection(std::string_view section, size_t from) const;
+
+private:
+    void IndexHeaders();
+
+    std::vector<std::string> lines_;
+    // Header line indexes, ascending, by the exact section name; looked up
+    // by a view of the name, without a copy.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>()(name);
+        }
+    };
+    std::unordered_map<std::string, std::vector<size_t>, NameHash, std::equal_to<>> headers_;
+    bool open_ = false;
+};
+
+// A read position in a SectionedText: what an open file is to the sequential
+// lookups. It starts at the first line.
+class SectionedCursor {
+public:
+    explicit SectionedCursor(const SectionedText& text) : text_(&text) {}
+    const SectionedText& Text() const { return *text_; }
+    bool IsOpen() const { return text_->IsOpen(); }
+    // The next line; false at the end.
+    bool ReadLine(std::string_view& line);
+    bool AtEnd() const { return next_ >= text_->Lines().size(); }
+    // Moves to the first header line of `section` from here and past it; false
+    // (at the end) when there is none.
+    bool SkipToSection(std::string_view section);
+
+private:
+    const SectionedText* text_;
+    size_t next_ = 0;
+};
+
+// The sequential lookup on a text in memory, exactly as on an open file.
+std::string ReadIniValue(SectionedCursor& file, std::string_view section, std::string_view key,
+                         std::string_view defaultValue, int32_t trimMode = kTrimBoth);
+
+// Whole-file lookups on a text in memory: "" when the file could not be opened.
+std::string GetIniValue(const SectionedText& text, std::string_view section, std::string_view key,
+                        std::string_view defaultValue);
+std::string GetIniValueEx(const SectionedText& text, std::string_view section, std::string_view key,
+                          std::string_view defaultValue, int32_t trimMode);
+
+// The key-line search of whole lines from the cursor on, and the count of
+// lines holding any of the keys and not the exclusion text.
+int64_t find_key_line(SectionedCursor& file, const KeyTexts& keys);
+int64_t CountKeyLines(const SectionedText& text, const KeyTexts& keys);
+
+bool FileHeaderIsInvalid(Messages& messages, const SectionedText& text, std::string_view product,
+                         std::string_view fileType, std::string_view fileFormat);
 
 // Whole-file lookups: "" (not the default) when the file cannot be opened.
 std::string GetIniValue(const std::filesystem::path& fileName, std::string_view section,

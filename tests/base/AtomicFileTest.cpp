@@ -4,6 +4,7 @@
 
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -69,6 +70,39 @@ TEST(AtomicFileTest, FailuresNameTheCause) {
     AtomicFile never(dir / "b.txt");
     EXPECT_FALSE(never.Commit(error));
     EXPECT_FALSE(std::filesystem::exists(dir / "b.txt"));
+}
+
+// The working files are written over in place and left alone when they hold
+// the bytes already: no temporary file, no new inode, no new time stamp.
+TEST(AtomicFileTest, InPlaceWritesOverTheFileOnlyWhenItsContentChanges) {
+    TempDir dir;
+    const std::filesystem::path target = dir / "_ExportSpecs.t2x";
+    std::string error;
+    ASSERT_TRUE(ReplaceFileContents(target, "first, longer content", error,
+                                    AtomicFile::Durability::InPlace))
+        << error;
+    struct stat before {};
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+    // A shorter content leaves nothing of the longer one behind.
+    ASSERT_TRUE(ReplaceFileContents(target, "second", error, AtomicFile::Durability::InPlace));
+    EXPECT_EQ(ReadFile(target), "second");
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    // The same bytes again: the file is not touched.
+    const timespec old = {1'000'000'000, 0};
+    const timespec times[2] = {old, old};
+    ASSERT_EQ(::utimensat(AT_FDCWD, target.c_str(), times, 0), 0);
+    ASSERT_TRUE(ReplaceFileContents(target, "second", error, AtomicFile::Durability::InPlace));
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mtim.tv_sec, old.tv_sec);
+    ASSERT_TRUE(ReplaceFileContents(target, "third!", error, AtomicFile::Durability::InPlace));
+    EXPECT_EQ(ReadFile(target), "third!");
+    EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+    // A folder that takes no file is said, with its cause.
+    EXPECT_FALSE(ReplaceFileContents(dir / "no/such/folder/a.txt", "x", error,
+                                     AtomicFile::Durability::InPlace));
+    EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
 }
 
 } // namespace

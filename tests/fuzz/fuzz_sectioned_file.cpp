@@ -1,6 +1,7 @@
 // The sectioned-file reader and writer: the input is a settings file, read
 // with the designed sequential and whole-file lookups and the header check,
-// then changed through the profile writer and read back.
+// on the file and in memory (which must agree), then changed through the
+// profile writer and read back.
 #include "base/TextAccess.h"
 #include "fuzz/FuzzSupport.h"
 #include "recipe/ProfileFile.h"
@@ -14,23 +15,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::filesystem::path file = fuzz::ScratchFile("settings.ini", fuzz::Text(data, size));
     fuzz::QuietObserver messages;
 
-    GetIniValue(file, "Header", "Product", kMissing);
-    GetIniValueEx(file, "Table 1", "Parsing", "", kTrimTrailing);
-    GetIniValueEx(file, "Table 1", "ReadStartLine", "", kTrimLeading);
+    const SectionedText text = SectionedText::FromFile(file);
+    if (GetIniValue(file, "Header", "Product", kMissing) !=
+            GetIniValue(text, "Header", "Product", kMissing) ||
+        GetIniValueEx(file, "Table 1", "Parsing", "", kTrimTrailing) !=
+            GetIniValueEx(text, "Table 1", "Parsing", "", kTrimTrailing) ||
+        GetIniValueEx(file, "Table 1", "ReadStartLine", "", kTrimLeading) !=
+            GetIniValueEx(text, "Table 1", "ReadStartLine", "", kTrimLeading))
+        std::abort();
     FileHeaderIsInvalid(messages, file, "VOK", "EXPORT SPEC", "1.1");
-    file_count_key_lines(file, {"[Table ", {}, {}, "Col"});
+    FileHeaderIsInvalid(messages, text, "VOK", "EXPORT SPEC", "1.1");
+    if (file_count_key_lines(file, {"[Table ", {}, {}, "Col"}) !=
+        CountKeyLines(text, {"[Table ", {}, {}, "Col"}))
+        std::abort();
     CountFileLines(file);
 
-    // Sections one after the other, as the export specification reads them.
+    // Sections one after the other, as the export specification reads them:
+    // the open file and the text in memory give the same values.
     TextReader reader(file);
+    SectionedCursor cursor(text);
     for (int n = 1; n <= 3; ++n) {
         const std::string section = "Table " + std::to_string(n);
-        ReadIniValue(reader, section, "ReadStartLine", kMissing);
+        if (ReadIniValue(reader, section, "ReadStartLine", kMissing) !=
+            ReadIniValue(cursor, section, "ReadStartLine", kMissing))
+            std::abort();
         int32_t number = 0;
-        ReadIntegerKey(messages, ReadIniValue(reader, "", "ReadStartLineOffset", "0"), section,
-                       "ReadStartLineOffset", number);
-        FindSection(reader, section + " Col 1");
-        ReadIniValue(reader, "", "WriteColumn", kMissing);
+        const std::string offset = ReadIniValue(reader, "", "ReadStartLineOffset", "0");
+        if (offset != ReadIniValue(cursor, "", "ReadStartLineOffset", "0")) std::abort();
+        ReadIntegerKey(messages, offset, section, "ReadStartLineOffset", number);
+        ReadIniValue(reader, section + " Col 1", "WriteColumn", kMissing);
+        cursor.SkipToSection(section + " Col 1");
+        ReadIniValue(cursor, "", "WriteColumn", kMissing);
     }
 
     // A written key reads back as written.

@@ -1,0 +1,611 @@
+// The scan, in steps:
+//   1. read the file in blocks that end at a line end (a line longer than a
+//      block grows the block);
+//   2. per block: check the bytes for UTF-8, look for a tab, count the line
+//      ends and note a checkpoint every so many lines;
+//   3. find the announced key texts in the block, in the bytes of both
+//      encodings where a key has characters beyond ASCII, keeping the first
+//      line of each (a table needs no other; a derived layout that asks for
+//      a later one reads on from its top line);
+//   4. at the end: the encoding decides which bytes' finds count, and every
+//      find becomes a known place to start reading from.
+#include "base/TextIndex.h"
+
+#include "base/ByteSearch.h"
+#include "base/TextAccess.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vok {
+
+namespace {
+
+constexpr size_t kBlockSize = 1 << 18;
+// Up to this many key texts are searched one by one; more at once.
+constexpr size_t kFewPatterns = 4;
+// Line ends are counted in chunks; only a chunk with a checkpoint is walked.
+constexpr size_t kChunk = 4096;
+// A report of more lines gets a checkpoint less often, so their number stays bounded.
+constexpr size_t kMaxCheckpoints = 1 << 15;
+// Transitions one automaton may hold; beyond, the keys are split among several.
+constexpr size_t kMaxTransitions = size_t{1} << 22;
+
+// Line ends in p[0 .. n): every CR, and every LF that does not follow a CR.
+// `before` is the byte before p (0 at the start of the file). This runs over
+// every byte of every report: 64 bytes at a time, as bit masks.
+size_t CountLineEnds(const unsigned char* p, size_t n, unsigned char before) {
+    size_t count = 0;
+    uint64_t carry = before == '\r' ? 1 : 0; // a CR just before the next 64 bytes
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; i + 64 <= n; i += 64) {
+        uint64_t crs = 0, lfs = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i v = _mm_loadu_si128(
+                reinterpret_cast<const __m128i*>(p + i + 16 * static_cast<size_t>(k)));
+            crs |= static_cast<uint64_t>(
+                       static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr))))
+                   << (16 * k);
+            lfs |= static_cast<uint64_t>(
+                       static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))))
+                   << (16 * k);
+        }
+        const uint64_t ends = crs | (lfs & ~((crs << 1) | carry));
+        count += static_cast<size_t>(std::popcount(ends));
+        carry = crs >> 63;
+    }
+#endif
+    for (; i < n; ++i) {
+        count += (p[i] == '\r') | ((p[i] == '\n') & (carry == 0));
+        carry = p[i] == '\r' ? 1 : 0;
+    }
+    return count;
+}
+
+bool IsLineEnd(const unsigned char* p, size_t i, unsigned char before) {
+    const unsigned char previous = i == 0 ? before : p[i - 1];
+    return p[i] == '\r' || (p[i] == '\n' && previous != '\r');
+}
+
+// A key text in the bytes of one encoding.
+struct Pattern {
+    std::string bytes;
+    size_t key;
+    enum class Form { Both, Utf8, Latin } form;
+    bool found = false; // its first line is known
+};
+
+struct Find {
+    size_t position; // in the block
+    size_t pattern;
+};
+
+// Many patterns at once: an Aho-Corasick automaton over byte classes (the
+// bytes that occur in the patterns, and one class for all others), complete,
+// so that each byte costs one table look-up.
+class Automaton {
+public:
+    Automaton(const std::vector<Pattern>& patterns, const std::vector<size_t>& members) {
+        // Byte classes.
+        classOf_.fill(0);
+        classes_ = 1;
+        for (const size_t p : members) {
+            for (const char c : patterns[p].bytes) {
+                uint8_t& cls = classOf_[static_cast<unsigned char>(c)];
+                if (cls == 0) cls = static_cast<uint8_t>(classes_++);
+            }
+        }
+        // The trie.
+        next_.assign(classes_, -1);
+        output_.assign(1, {});
+        for (const size_t p : members) {
+            int32_t state = 0;
+            for (const char c : patterns[p].bytes) {
+                const size_t at =
+                    static_cast<size_t>(state) * classes_ + classOf_[static_cast<unsigned char>(c)];
+                if (next_[at] < 0) {
+                    next_[at] = static_cast<int32_t>(output_.size());
+                    output_.emplace_back();
+                    next_.resize(next_.size() + classes_, -1);
+                }
+                state = next_[at];
+            }
+            output_[static_cast<size_t>(state)].push_back(p);
+        }
+        // Failure links in breadth-first order turn the trie into a complete
+        // automaton; a state's outputs include those of its failure state.
+        std::vector<int32_t> fail(output_.size(), 0), queue;
+        for (size_t c = 0; c < classes_; ++c) {
+            int32_t& to = next_[c];
+            if (to < 0) {
+                to = 0;
+            } else {
+                queue.push_back(to);
+            }
+        }
+        for (size_t head = 0; head < queue.size(); ++head) {
+            const int32_t state = queue[head];
+            const std::vector<size_t>& inherited = output_[static_cast<size_t>(fail[state])];
+            std::vector<size_t>& own = output_[static_cast<size_t>(state)];
+            own.insert(own.end(), inherited.begin(), inherited.end());
+            for (size_t c = 0; c < classes_; ++c) {
+                int32_t& to = next_[static_cast<size_t>(state) * classes_ + c];
+                const int32_t viaFail = next_[static_cast<size_t>(fail[state]) * classes_ + c];
+                if (to < 0) {
+                    to = viaFail;
+                } else {
+                    fail[static_cast<size_t>(to)] = viaFail;
+                    queue.push_back(to);
+                }
+            }
+        }
+        // The table the scan runs on: each transition holds its target's row
+        // (its number times the classes) and, in its top bit, whether the
+        // target has outputs, so that a byte costs one look-up.
+        table_.resize(next_.size());
+        for (size_t at = 0; at < next_.size(); ++at) {
+            const auto to = static_cast<uint32_t>(next_[at]);
+            table_[at] =
+                to * static_cast<uint32_t>(classes_) | (output_[to].empty() ? 0u : kHasOutput);
+        }
+        next_ = std::vector<int32_t>();
+    }
+
+    // What an automaton of a group of patterns will hold, counted as the
+    // group grows: at most one state per byte, one transition per class.
+    struct Measure {
+        size_t bytes = 1;
+        size_t classes = 1;
+        std::array<bool, 256> seen{};
+        size_t Transitions() const { return bytes * classes; }
+        void Add(const std::string& pattern) {
+            bytes += pattern.size();
+            for (const char c : pattern) {
+                bool& s = seen[static_cast<unsigned char>(c)];
+                if (!s) ++classes;
+                s = true;
+            }
+        }
+    };
+
+    // The first find in this block of each pattern not found before;
+    // positions are the finds' first bytes.
+    void Run(const unsigned char* data, size_t n, const std::vector<Pattern>& patterns,
+             std::vector<char>& foundHere, std::vector<Find>& finds) const {
+        uint32_t row = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const uint32_t to = table_[row + classOf_[data[i]]];
+            row = to & ~kHasOutput;
+            if (!(to & kHasOutput)) continue;
+            for (const size_t p : output_[row / classes_]) {
+                if (patterns[p].found || foundHere[p]) continue;
+                foundHere[p] = 1;
+                finds.push_back({i + 1 - patterns[p].bytes.size(), p});
+            }
+        }
+    }
+
+private:
+    static constexpr uint32_t kHasOutput = 0x80000000u;
+
+    std::array<uint8_t, 256> classOf_{};
+    size_t classes_ = 1;
+    std::vector<int32_t> next_; // while building
+    std::vector<uint32_t> table_;
+    std::vector<std::vector<size_t>> output_;
+};
+
+} // namespace
+
+// One pass over the file.
+class TextIndex::Scanner {
+public:
+    Scanner(TextIndex& index, bool basics) : index_(index), basics_(basics) {
+        for (size_t k = 0; k < index.keys_.size(); ++k) {
+            Key& key = index.keys_[k];
+            if (key.scanned || key.text.empty()) continue;
+            if (IsAscii(key.text)) {
+                patterns_.push_back({key.text, k, Pattern::Form::Both});
+                continue;
+            }
+            // A key with a character Windows-1252 has not is never met in such a file.
+            patterns_.push_back({key.text, k, Pattern::Form::Utf8});
+            std::string latin;
+            if (AppendUtf8AsWindows1252(latin, key.text))
+                patterns_.push_back({std::move(latin), k, Pattern::Form::Latin});
+        }
+        // Many patterns: automata, each within its size.
+        if (patterns_.size() > kFewPatterns) {
+            std::vector<size_t> group;
+            Automaton::Measure measure;
+            for (size_t p = 0; p < patterns_.size(); ++p) {
+                Automaton::Measure grown = measure;
+                grown.Add(patterns_[p].bytes);
+                if (!group.empty() && grown.Transitions() > kMaxTransitions) {
+                    automata_.emplace_back(patterns_, group);
+                    group.clear();
+                    grown = Automaton::Measure();
+                    grown.Add(patterns_[p].bytes);
+                }
+                group.push_back(p);
+                measure = grown;
+            }
+            automata_.emplace_back(patterns_, group);
+        }
+        foundHere_.assign(patterns_.size(), 0);
+        nextCheckpoint_ = index.checkpointEvery_;
+    }
+
+    void Run() {
+        // 1. The file, or nothing: a missing file or a folder is no text source.
+        const int fd = ::open(index_.path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        struct stat info {};
+        char probe;
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::read(fd, &probe, 0) < 0) {
+            ::close(fd);
+            return;
+        }
+        if (basics_) index_.exists_ = true;
+        std::vector<unsigned char> buffer(
+            std::clamp<size_t>(static_cast<size_t>(info.st_size) + 1, 4096, kBlockSize));
+        size_t held = 0;
+        bool atEnd = false, first = true;
+        int64_t fileOffset = 0; // of buffer[0]
+        while (!atEnd) {
+            // Fill the buffer behind what was carried over.
+            if (held == buffer.size()) buffer.resize(buffer.size() * 2);
+            const ssize_t got = ::read(fd, buffer.data() + held, buffer.size() - held);
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                if (basics_) {
+                    index_.readFailed_ = true;
+                    index_.readError_ = errno;
+                }
+                atEnd = true;
+            } else if (got == 0) {
+                atEnd = true;
+            }
+            held += got > 0 ? static_cast<size_t>(got) : 0;
+            // The block ends after the last complete line end; a CR at the very
+            // end waits for the byte that may make it CR LF.
+            size_t cut = atEnd ? held : LastCompleteLineEnd(buffer.data(), held);
+            if (cut == 0) continue;
+            // A byte-order mark at the start is no part of the first line.
+            size_t skip = 0;
+            if (first) {
+                first = false;
+                if (held >= 3 && std::memcmp(buffer.data(), "\xEF\xBB\xBF", 3) == 0)
+                    skip = 3;
+                else if (!atEnd && held < 3) {
+                    first = true;
+                    continue;
+                }
+            }
+            ProcessBlock(buffer.data(), skip, cut, fileOffset);
+            std::memmove(buffer.data(), buffer.data() + cut, held - cut);
+            held -= cut;
+            fileOffset += static_cast<int64_t>(cut);
+        }
+        ::close(fd);
+        Finish();
+    }
+
+private:
+    static size_t LastCompleteLineEnd(const unsigned char* data, size_t n) {
+        for (size_t k = n; k-- > 0;) {
+            if (data[k] == '\n') return k + 1;
+            if (data[k] == '\r' && k + 1 < n) return k + 1; // the next byte is no LF
+        }
+        return 0;
+    }
+
+    void ProcessBlock(const unsigned char* data, size_t begin, size_t end, int64_t fileOffset) {
+        if (basics_) {
+            // 2. Encoding, tabs.
+            // Plain ASCII needs no look from the validator: only the block
+            // from its first other byte on is fed.
+            const size_t other = FirstNonAscii(reinterpret_cast<const char*>(data), end);
+            if (other < end) index_.allAscii_ = false;
+            if (utf8_ && (other < end || !validator_.Idle())) {
+                const size_t from = validator_.Idle() ? other : 0;
+                utf8_ = validator_.Feed(reinterpret_cast<const char*>(data + from), end - from);
+            }
+            if (!index_.hasTabs_ && std::memchr(data, '\t', end)) index_.hasTabs_ = true;
+        }
+        const unsigned char* text = data + begin;
+        const size_t n = end - begin;
+        const int64_t textOffset = fileOffset + static_cast<int64_t>(begin);
+        // 3. The finds of this block, in the order of their positions.
+        finds_.clear();
+        std::fill(foundHere_.begin(), foundHere_.end(), 0);
+        if (automata_.empty()) {
+            for (size_t p = 0; p < patterns_.size(); ++p) {
+                if (patterns_[p].found) continue;
+                const size_t at =
+                    FindBytes(reinterpret_cast<const char*>(text), n, patterns_[p].bytes);
+                if (at < n) finds_.push_back({at, p});
+            }
+        } else {
+            for (const Automaton& automaton : automata_)
+                automaton.Run(text, n, patterns_, foundHere_, finds_);
+        }
+        std::sort(finds_.begin(), finds_.end(), [](const Find& a, const Find& b) {
+            return a.position < b.position || (a.position == b.position && a.pattern < b.pattern);
+        });
+        // 2. Line ends, chunk by chunk, with the checkpoints among them; the
+        // finds get their line numbers on the way.
+        size_t at = 0, next = 0;
+        while (at < n) {
+            const size_t chunkEnd = std::min(n, at + kChunk);
+            // Finds inside this chunk: count up to each.
+            size_t from = at;
+            while (next < finds_.size() && finds_[next].position < chunkEnd) {
+                const size_t position = finds_[next].position;
+                Advance(text, from, position, n, textOffset);
+                from = position;
+                Record(finds_[next], text, textOffset);
+                ++next;
+            }
+            Advance(text, from, chunkEnd, n, textOffset);
+            at = chunkEnd;
+        }
+        if (n > 0) {
+            lastBefore_ = text[n - 1];
+            anyText_ = true;
+        }
+    }
+
+    // Counts the line ends of text[from .. to), one by one only where a
+    // checkpoint falls among them.
+    void Advance(const unsigned char* text, size_t from, size_t to, size_t n, int64_t textOffset) {
+        if (from >= to) return;
+        const size_t count = CountLineEnds(text + from, to - from, ByteBefore(text, from));
+        if (basics_ && lineEnds_ + static_cast<int64_t>(count) >= nextCheckpoint_)
+            WalkForCheckpoints(text, from, to, n, textOffset);
+        else
+            lineEnds_ += static_cast<int64_t>(count);
+    }
+
+    unsigned char ByteBefore(const unsigned char* text, size_t at) const {
+        return at == 0 ? lastBefore_ : text[at - 1];
+    }
+
+    // Counts the line ends of text[from .. to) one by one, noting where each
+    // checkpoint's line starts. `n` is the block's length: a CR LF may
+    // straddle two chunks, never two blocks.
+    void WalkForCheckpoints(const unsigned char* text, size_t from, size_t to, size_t n,
+                            int64_t textOffset) {
+        for (size_t i = from; i < to; ++i) {
+            if (!IsLineEnd(text, i, lastBefore_)) continue;
+            ++lineEnds_;
+            if (lineEnds_ != nextCheckpoint_) continue;
+            size_t start = i + 1;
+            if (text[i] == '\r' && start < n && text[start] == '\n') ++start;
+            AddCheckpoint(textOffset + static_cast<int64_t>(start));
+        }
+    }
+
+    void AddCheckpoint(int64_t offset) {
+        std::vector<int64_t>& points = index_.checkpoints_;
+        points.push_back(offset);
+        if (points.size() >= kMaxCheckpoints) {
+            // Every other one goes: the checkpoints stay bounded, further apart.
+            size_t kept = 0;
+            for (size_t i = 0; i < points.size(); i += 2)
+                points[kept++] = points[i];
+            points.resize(kept);
+            index_.checkpointEvery_ *= 2;
+        }
+        nextCheckpoint_ = static_cast<int64_t>(points.size()) * index_.checkpointEvery_;
+    }
+
+    void Record(const Find& find, const unsigned char* text, int64_t textOffset) {
+        Pattern& pattern = patterns_[find.pattern];
+        // The line's start: after the last line end before the find.
+        size_t start = find.position;
+        while (start > 0 && text[start - 1] != '\n' && text[start - 1] != '\r')
+            --start;
+        const Hit hit{lineEnds_ + 1, textOffset + static_cast<int64_t>(start)};
+        Key& key = index_.keys_[pattern.key];
+        if (pattern.form == Pattern::Form::Latin)
+            key.latinFirst = hit;
+        else
+            key.utf8First = hit;
+        pattern.found = true;
+    }
+
+    void Finish() {
+        // 4. The encoding, and a last line without a line end, which still counts.
+        if (!basics_) return;
+        index_.encoding_ =
+            utf8_ && validator_.Finish() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+        const bool partialLine = anyText_ && lastBefore_ != '\n' && lastBefore_ != '\r';
+        index_.lineCount_ = lineEnds_ + (partialLine ? 1 : 0);
+    }
+
+    TextIndex& index_;
+    bool basics_;
+    std::vector<Pattern> patterns_;
+    std::vector<Automaton> automata_;
+    std::vector<char> foundHere_;
+    std::vector<Find> finds_;
+    Utf8Validator validator_;
+    bool utf8_ = true;
+    int64_t lineEnds_ = 0;
+    int64_t nextCheckpoint_ = 0;   // line ends before the next checkpoint's line
+    unsigned char lastBefore_ = 0; // the last byte of the text so far
+    bool anyText_ = false;
+};
+
+TextIndex::TextIndex(std::filesystem::path path) : path_(std::move(path)) {}
+
+TextIndex::Key& TextIndex::KeyOf(std::string_view key) {
+    const auto [it, added] = keyIndex_.try_emplace(std::string(key), keys_.size());
+    if (added) keys_.push_back(Key{std::string(key)});
+    return keys_[it->second];
+}
+
+void TextIndex::Expect(std::string_view key) {
+    KeyOf(key);
+}
+
+void TextIndex::Scan() {
+    if (!scanned_) {
+        checkpoints_.assign(1, 0);
+        checkpointEvery_ = 1024;
+    }
+    Scanner scanner(*this, !scanned_);
+    scanner.Run();
+    scanned_ = true;
+    for (Key& key : keys_)
+        key.scanned = true;
+    // Every find is a place to start reading from.
+    anchors_.clear();
+    for (const Key& key : keys_) {
+        if (FirstHit(key).line > 0) anchors_.push_back(FirstHit(key));
+    }
+    std::sort(anchors_.begin(), anchors_.end(),
+              [](const Hit& a, const Hit& b) { return a.line < b.line; });
+}
+
+void TextIndex::EnsureScanned(Key& key) {
+    if (!scanned_ || !key.scanned) Scan();
+}
+
+const TextIndex::Hit& TextIndex::FirstHit(const Key& key) const {
+    // A key of plain ASCII has the same bytes in both encodings.
+    if (encoding_ == TextEncoding::Utf8 || IsAscii(key.text)) return key.utf8First;
+    return key.latinFirst;
+}
+
+bool TextIndex::Exists() {
+    if (!scanned_) Scan();
+    return exists_;
+}
+
+TextEncoding TextIndex::Encoding() {
+    if (!scanned_) Scan();
+    return encoding_;
+}
+
+bool TextIndex::HasTabs() {
+    if (!scanned_) Scan();
+    return hasTabs_;
+}
+
+bool TextIndex::AllAscii() {
+    if (!scanned_) Scan();
+    return allAscii_;
+}
+
+int64_t TextIndex::LineCount() {
+    if (!scanned_) Scan();
+    return lineCount_;
+}
+
+bool TextIndex::ReadFailed() {
+    if (!scanned_) Scan();
+    return readFailed_;
+}
+
+std::string TextIndex::ReadError() {
+    return ReadFailed() ? std::strerror(readError_) : std::string();
+}
+
+int64_t TextIndex::FirstLine(std::string_view key) {
+    // An empty key is held by the first non-empty line: read, not searched.
+    if (key.empty()) return Exists() ? SearchFrom(key, 1) : 0;
+    Key& k = KeyOf(key);
+    EnsureScanned(k);
+    return FirstHit(k).line;
+}
+
+int64_t TextIndex::NextLine(std::string_view key, int64_t after) {
+    if (after < 0) after = 0;
+    if (key.empty()) return Exists() ? SearchFrom(key, after + 1) : 0;
+    Key& k = KeyOf(key);
+    EnsureScanned(k);
+    const int64_t first = FirstHit(k).line;
+    if (first == 0) return 0;
+    if (first > after) return first;
+    // Past its first line: read on from the line after.
+    return SearchFrom(key, after + 1);
+}
+
+int64_t TextIndex::SearchFrom(std::string_view key, int64_t line) {
+    TextReader reader;
+    if (!OpenAt(line, reader)) return 0;
+    const int64_t found = find_key_line(reader, KeyTexts{key, {}, {}, {}});
+    return found == 0 ? 0 : line - 1 + found;
+}
+
+TextIndex::Hit TextIndex::AnchorAtOrBefore(int64_t line) const {
+    // The checkpoint at or before the line; the first is the start of the file.
+    const auto i = std::min<int64_t>((line - 1) / checkpointEvery_,
+                                     static_cast<int64_t>(checkpoints_.size()) - 1);
+    Hit best{1 + i * checkpointEvery_, checkpoints_[static_cast<size_t>(i)]};
+    // A key's line may lie nearer.
+    const auto after = std::upper_bound(anchors_.begin(), anchors_.end(), line,
+                                        [](int64_t l, const Hit& h) { return l < h.line; });
+    if (after != anchors_.begin() && std::prev(after)->line > best.line) best = *std::prev(after);
+    return best;
+}
+
+int64_t TextIndex::AnchorOffsetAfter(int64_t line) const {
+    int64_t best = -1;
+    const int64_t i = line / checkpointEvery_ + 1; // its line, 1 + i * every, lies past `line`
+    if (i < static_cast<int64_t>(checkpoints_.size())) best = checkpoints_[static_cast<size_t>(i)];
+    const auto after = std::upper_bound(anchors_.begin(), anchors_.end(), line,
+                                        [](int64_t l, const Hit& h) { return l < h.line; });
+    if (after != anchors_.end() && (best < 0 || after->offset < best)) best = after->offset;
+    return best;
+}
+
+bool TextIndex::OpenAt(int64_t line, TextReader& reader, int64_t lastLine) {
+    reader = TextReader();
+    if (!Exists() || line < 1 || line > lineCount_ + 1) return false;
+    const Hit anchor = AnchorAtOrBefore(line);
+    // The bytes up to the next known place after the last line are all the
+    // reader needs: two more for the LF of a last CR LF and the check after it.
+    size_t span = 0;
+    if (lastLine >= line) {
+        const int64_t end = AnchorOffsetAfter(lastLine);
+        if (end > anchor.offset) span = static_cast<size_t>(end - anchor.offset) + 2;
+    }
+    reader = TextReader(path_, encoding_, span);
+    reader.Seek(anchor.offset);
+    if (span > 0) reader.SetReadAhead(span);
+    return reader.SkipLines(line - anchor.line) == line - anchor.line;
+}
+
+TextIndex& TextIndexCache::For(const std::filesystem::path& path) {
+    struct stat info {};
+    const bool known = ::stat(path.c_str(), &info) == 0;
+    Entry& entry = entries_[path];
+    const bool same = entry.index && known && entry.device == info.st_dev &&
+                      entry.inode == info.st_ino && entry.size == info.st_size &&
+                      entry.modified == info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec;
+    if (!same) {
+        entry.index = std::make_unique<TextIndex>(path);
+        entry.device = known ? info.st_dev : 0;
+        entry.inode = known ? info.st_ino : 0;
+        entry.size = known ? info.st_size : -1;
+        entry.modified = known ? info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec : 0;
+    }
+    return *entry.index;
+}
+
+} // namespace vok

@@ -1,0 +1,123 @@
+// What one read of a report tells the job about it: its encoding, whether it
+// holds tabs, how many lines it has, and the lines that hold each key text the
+// job searches for. A table's designed search "from line 1 for the first line
+// holding the key" is then a look-up, and its rows are read from a known
+// place instead of from the top of the file.
+//
+// The scan reads the file in large blocks. Key texts are searched in the bytes
+// as the file holds them (a key is encoded the way the file is, so a
+// Windows-1252 report is never decoded for the search); few keys are searched
+// one by one, many at once with an automaton. Memory stays flat in the size of
+// the report: a line position every so many lines, and for each key its first
+// line. What is not known (a key nobody announced, a key's later lines) is
+// found by reading the file again, from the nearest known place.
+#pragma once
+
+#include "base/TextEncoding.h"
+#include "base/TextReader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vok {
+
+class TextIndex {
+public:
+    explicit TextIndex(std::filesystem::path path);
+
+    const std::filesystem::path& Path() const { return path_; }
+
+    // A key text the next scan looks for too, so that asking for it later
+    // reads nothing. Announce every key of a job before asking anything.
+    void Expect(std::string_view key);
+
+    // What the scan learnt (each of them scans the file if it was not yet).
+    bool Exists();
+    TextEncoding Encoding();
+    bool HasTabs();
+    // Every byte is ASCII: a byte is a character in either encoding.
+    bool AllAscii();
+    int64_t LineCount();
+    // True when reading the file failed; the lines before the failure are known.
+    bool ReadFailed();
+    std::string ReadError();
+
+    // The 1-based number of the first line that holds the key (a case-sensitive
+    // substring; an empty key is held by every non-empty line); 0 when none
+    // does or the file does not exist. What the key-line search from line 1 gives.
+    int64_t FirstLine(std::string_view key);
+    // The first line after line `after` that holds the key; 0 when none does.
+    int64_t NextLine(std::string_view key, int64_t after);
+
+    // Opens `reader` on the file at the start of 1-based `line`, by way of the
+    // nearest known place before it: as if lines 1 to line - 1 had been read.
+    // `lastLine`, when given, is the last line the caller means to read: the
+    // reader then reads no further ahead than it needs. False (and a closed
+    // reader) when the file has fewer than line - 1 lines.
+    bool OpenAt(int64_t line, TextReader& reader, int64_t lastLine = 0);
+
+private:
+    struct Hit {
+        int64_t line;
+        int64_t offset; // byte offset of the line's start
+    };
+    // One key text, and the first line where a scan met it in each
+    // encoding's bytes (line 0: none; a key of plain ASCII uses the first).
+    struct Key {
+        std::string text;
+        bool scanned = false;
+        Hit utf8First{0, 0}, latinFirst{0, 0};
+    };
+    class Scanner;
+
+    Key& KeyOf(std::string_view key);
+    // Reads the file once for what is not known yet: the file itself on the
+    // first call, and every announced key not yet searched.
+    void Scan();
+    void EnsureScanned(Key& key);
+    const Hit& FirstHit(const Key& key) const;
+    // The last known line start at or before `line`: line 1, a checkpoint or a hit.
+    Hit AnchorAtOrBefore(int64_t line) const;
+    int64_t AnchorOffsetAfter(int64_t line) const;
+    int64_t SearchFrom(std::string_view key, int64_t line);
+
+    std::filesystem::path path_;
+    bool scanned_ = false;
+    bool exists_ = false;
+    TextEncoding encoding_ = TextEncoding::Utf8;
+    bool hasTabs_ = false;
+    bool allAscii_ = true;
+    int64_t lineCount_ = 0;
+    bool readFailed_ = false;
+    int readError_ = 0;
+    // Checkpoints: the start of line 1 + i * checkpointEvery_.
+    std::vector<int64_t> checkpoints_;
+    int64_t checkpointEvery_ = 1024;
+    std::vector<Key> keys_;
+    std::unordered_map<std::string, size_t> keyIndex_;
+    std::vector<Hit> anchors_; // the first line of every key, by line
+};
+
+// The reports of one job, each indexed once. An index is dropped when its
+// file changed on disk since it was made.
+class TextIndexCache {
+public:
+    TextIndex& For(const std::filesystem::path& path);
+    void Clear() { entries_.clear(); }
+
+private:
+    struct Entry {
+        std::unique_ptr<TextIndex> index;
+        uint64_t device = 0, inode = 0;
+        int64_t size = -1, modified = 0;
+    };
+    std::map<std::filesystem::path, Entry> entries_;
+};
+
+} // namespace vok

@@ -1,0 +1,14 @@
+// The entry of the workbook module (libvok-workbook.so): the one function the
+// program looks up when it loads the module for its first workbook job.
+#include "output/WorkbookModule.h"
+
+#include "output/XlsWorkbook.h"
+#include "output/XlsxWorkbook.h"
+
+extern "C" __attribute__((visibility("default"))) void
+vok_open_workbook(const std::filesystem::path* fileName, int type,
+                  vok::WorkbookOpenResult* result) {
+    using vok::OutputType;
+    *result = static_cast<OutputType>(type) == OutputType::Xls ? vok::OpenXlsWorkbook(*fileName)
+                                                               : vok::OpenXlsxWorkbook(*fileName);
+}

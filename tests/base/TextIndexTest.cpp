@@ -1,0 +1,207 @@
+// The one-read index of a report must answer exactly what the line-by-line
+// key-line search answers: each case is checked against that search on the
+// same file, with few keys (searched one by one) and with many (searched at
+// once), including reports of several blocks.
+#include "base/TextIndex.h"
+
+#include "base/TextAccess.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace vok {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+// The designed search: the first line after `after` holding the key.
+int64_t Sequential(const std::filesystem::path& path, std::string_view key, int64_t after) {
+    TextReader reader(path);
+    if (reader.SkipLines(after) < after) return 0;
+    const int64_t found = find_key_line(reader, KeyTexts{key, {}, {}, {}});
+    return found == 0 ? 0 : after + found;
+}
+
+// Every key's first line, and its next line after a few places, as the
+// sequential search gives them; `announce` decides how many keys the scan
+// searches at once.
+void ExpectSameAnswers(const std::filesystem::path& path, const std::vector<std::string>& keys,
+                       bool announce) {
+    TextIndex index(path);
+    if (announce) {
+        for (const std::string& key : keys)
+            index.Expect(key);
+    }
+    for (const std::string& key : keys) {
+        EXPECT_EQ(index.FirstLine(key), Sequential(path, key, 0)) << "key [" << key << "]";
+        for (const int64_t after : {1, 2, 3, 5, 8})
+            EXPECT_EQ(index.NextLine(key, after), Sequential(path, key, after))
+                << "key [" << key << "] after " << after;
+    }
+}
+
+std::vector<std::string> Many(std::vector<std::string> keys) {
+    // Enough further keys to take the many-keys path.
+    for (int i = 0; i < 8; ++i)
+        keys.push_back("absent key " + std::to_string(i));
+    return keys;
+}
+
+TEST(TextIndex, AnswersAsTheSearchDoesOnLineEndsMarksAndEncodings) {
+    TempDir dir;
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::vector<std::string> keys;
+    };
+    const std::vector<Case> cases = {
+        // The key on the last line, which has no line end.
+        {"last", "a\r\nb\r\nTOTAL", {"TOTAL", "b", "a", "TOT", "x"}},
+        // CR only, LF only and CR LF mixed; an empty line between.
+        {"ends", "one\rtwo\nthree\r\n\rfour\n\nKEY five\r", {"KEY", "two", "four", "o"}},
+        // Keys that are parts of other keys; the key only after the start line.
+        {"parts",
+         "PAGE 10\r\nPAGE 1\r\nTOTAL FOR PAGE 1\r\nPAGE 100\r\nTOTAL FOR PAGE 10\r\n",
+         {"PAGE 1", "PAGE 10", "PAGE 100", "TOTAL FOR PAGE 1", "TOTAL FOR PAGE 10", "PAGE 1000"}},
+        // A byte-order mark is no part of the first line.
+        {"bom",
+         "\xEF\xBB\xBFHEAD\r\nbody \xC3\xA9t\xC3\xA9\r\nHEAD again\r\n",
+         {"HEAD", "\xC3\xA9t\xC3\xA9", "\xEF\xBB\xBFHEAD", "body"}},
+        // Windows-1252: a key with an accented letter matches its one byte;
+        // a key Windows-1252 cannot hold matches nothing.
+        {"latin",
+         "caf\xE9\r\n\x80 12\r\nna\xEFve caf\xE9\r\n",
+         {"caf\xC3\xA9", "\xE2\x82\xAC 12", "na\xC3\xAFve", "\xC4\x80", "caf"}},
+        // Tabs are searched as they stand; blanks inside a key count.
+        {"tabs", "A\tB\r\nA B\r\n\tTOTAL\t\r\n", {"A\tB", "A B", "\tTOTAL", "TOTAL\t"}},
+        // Case counts.
+        {"case", "total\r\nTotal\r\nTOTAL\r\n", {"TOTAL", "Total", "total", "tOTAL"}},
+        // Empty keys: the first non-empty line.
+        {"empty", "\r\n\r\nx\r\n\r\ny\r\n", {"", "y"}},
+        {"blank", "\r\n\r\n", {"", "x"}},
+        {"nothing", "", {"", "x"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path path = dir / (c.name + ".txt");
+        WriteFile(path, c.bytes);
+        ExpectSameAnswers(path, c.keys, false);
+        ExpectSameAnswers(path, c.keys, true);
+        ExpectSameAnswers(path, Many(c.keys), true);
+    }
+    // A missing file holds no key.
+    TextIndex missing(dir / "missing.txt");
+    EXPECT_FALSE(missing.Exists());
+    EXPECT_EQ(missing.FirstLine("x"), 0);
+    EXPECT_EQ(missing.FirstLine(""), 0);
+    EXPECT_FALSE(missing.HasTabs());
+}
+
+TEST(TextIndex, EncodingTabsAndLinesAsTheReaderSeesThem) {
+    TempDir dir;
+    const struct {
+        std::string bytes;
+        TextEncoding encoding;
+        bool tabs;
+        int64_t lines;
+    } cases[] = {
+        {"", TextEncoding::Utf8, false, 0},
+        {"\xEF\xBB\xBF", TextEncoding::Utf8, false, 0},
+        {"\xEF\xBB\xBF\r\n", TextEncoding::Utf8, false, 1},
+        {"a\r\nb", TextEncoding::Utf8, false, 2},
+        {"a\r\n\r\n", TextEncoding::Utf8, false, 2},
+        {"a\r\r\n\n", TextEncoding::Utf8, false, 3},
+        {"x\ty\r", TextEncoding::Utf8, true, 1},
+        {"caf\xC3\xA9\n", TextEncoding::Utf8, false, 1},
+        {"caf\xE9\n", TextEncoding::Windows1252, false, 1},
+        {"\xEF\xBB\xBF"
+         "caf\xE9",
+         TextEncoding::Windows1252, false, 1},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::filesystem::path path = dir / ("f" + std::to_string(++n));
+        WriteFile(path, c.bytes);
+        TextIndex index(path);
+        TextReader reader(path);
+        EXPECT_EQ(index.Encoding(), reader.Encoding()) << n;
+        EXPECT_EQ(index.Encoding(), c.encoding) << n;
+        EXPECT_EQ(index.HasTabs(), c.tabs) << n;
+        EXPECT_EQ(index.HasTabs(), file_has_tabs(path)) << n;
+        EXPECT_EQ(index.LineCount(), c.lines) << n;
+        EXPECT_EQ(index.LineCount(), reader.SkipLines(INT64_MAX)) << n;
+    }
+}
+
+// Lines of several megabytes' worth of blocks, with CR LF pairs that a block
+// boundary may split: the keys' lines, the line count and reading from any
+// line agree with reading the file from its start.
+TEST(TextIndex, LargeReportsAcrossBlocks) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "large.txt";
+    std::string bytes;
+    const int kLines = 60000;
+    for (int i = 1; i <= kLines; ++i) {
+        bytes += "line " + std::to_string(i) + std::string(static_cast<size_t>(i % 61), '.');
+        bytes += i % 7 == 0 ? "\r" : i % 5 == 0 ? "\n" : "\r\n";
+    }
+    bytes += "END OF REPORT";
+    WriteFile(path, bytes);
+    const std::vector<std::string> keys = {"line 1.",     "line 59999.", "END OF REPORT",
+                                           "line 30000.", "line 4",      "nowhere"};
+    ExpectSameAnswers(path, keys, true);
+    ExpectSameAnswers(path, Many(keys), true);
+
+    TextIndex index(path);
+    index.Expect("line 30000.");
+    EXPECT_EQ(index.LineCount(), kLines + 1);
+    TextReader whole(path);
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (whole.ReadLine(line))
+        lines.emplace_back(line);
+    ASSERT_EQ(static_cast<int64_t>(lines.size()), kLines + 1);
+    for (const int64_t at : {1, 2, 1024, 1025, 2049, 30000, 30001, 59999, 60001}) {
+        TextReader reader;
+        ASSERT_TRUE(index.OpenAt(at, reader, at + 3)) << at;
+        for (int64_t k = at; k <= std::min<int64_t>(at + 3, kLines + 1); ++k) {
+            ASSERT_TRUE(reader.ReadLine(line)) << k;
+            EXPECT_EQ(line, lines[static_cast<size_t>(k - 1)]) << k;
+        }
+    }
+    // Just past the last line: positioned at the end, as after reading every line.
+    TextReader reader;
+    ASSERT_TRUE(index.OpenAt(kLines + 2, reader));
+    EXPECT_FALSE(reader.ReadLine(line));
+    EXPECT_FALSE(index.OpenAt(kLines + 3, reader));
+    EXPECT_FALSE(index.OpenAt(0, reader));
+}
+
+// A key announced after the scan, or asked for without being announced, is
+// still found: the file is read again for it.
+TEST(TextIndex, KeysNotAnnouncedAreFoundByAnotherRead) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "r.txt";
+    WriteFile(path, "HEAD\r\nrow\r\nTOTAL\r\n");
+    TextIndex index(path);
+    index.Expect("HEAD");
+    EXPECT_EQ(index.FirstLine("HEAD"), 1);
+    EXPECT_EQ(index.FirstLine("TOTAL"), 3);
+    index.Expect("row");
+    EXPECT_EQ(index.FirstLine("row"), 2);
+}
+
+TEST(TextIndex, TheCacheRemakesTheIndexOfAChangedFile) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "r.txt";
+    WriteFile(path, "HEAD\r\n");
+    TextIndexCache cache;
+    EXPECT_EQ(cache.For(path).FirstLine("TOTAL"), 0);
+    EXPECT_EQ(&cache.For(path), &cache.For(path));
+    WriteFile(path, "HEAD\r\nTOTAL\r\n");
+    EXPECT_EQ(cache.For(path).FirstLine("TOTAL"), 2);
+}
+
+} // namespace
+} // namespace vok
