@@ -45,6 +45,12 @@ static int (*real_fsync)(int);
 static int (*real_fdatasync)(int);
 static int (*real_close)(int);
 static int (*real_rename)(const char *, const char *);
+static ssize_t (*real_pwrite)(int, const void *, size_t, off_t);
+static ssize_t (*real_pwrite64)(int, const void *, size_t, off_t);
+static int (*real_mkstemp)(char *);
+static int (*real_mkostemp)(char *, int);
+static size_t (*real_fwrite)(const void *, size_t, size_t, FILE *);
+static int (*real_fclose)(FILE *);
 static int (*real_renameat)(int, const char *, int, const char *);
 
 static void *next(const char *name) {
@@ -77,6 +83,12 @@ __attribute__((constructor)) static void setup(void) {
     real_close = next("close");
     real_rename = next("rename");
     real_renameat = next("renameat");
+    real_pwrite = next("pwrite");
+    real_pwrite64 = next("pwrite64");
+    real_mkstemp = next("mkstemp");
+    real_mkostemp = next("mkostemp");
+    real_fwrite = next("fwrite");
+    real_fclose = next("fclose");
     atexit(report);
 }
 
@@ -180,6 +192,58 @@ ssize_t write(int fd, const void *buffer, size_t size) {
     const char *path = tracked_path(fd);
     if (path && fails("write", path)) return -1;
     return real_write(fd, buffer, size);
+}
+
+ssize_t pwrite(int fd, const void *buffer, size_t size, off_t offset) {
+    const char *path = tracked_path(fd);
+    if (path && fails("write", path)) return -1;
+    return real_pwrite(fd, buffer, size, offset);
+}
+
+ssize_t pwrite64(int fd, const void *buffer, size_t size, off_t offset) {
+    const char *path = tracked_path(fd);
+    if (path && fails("write", path)) return -1;
+    return real_pwrite64(fd, buffer, size, offset);
+}
+
+int mkstemp(char *path) {
+    int fd = real_mkstemp(path);
+    track(fd, path, O_RDWR);
+    return fd;
+}
+
+int mkostemp(char *path, int flags) {
+    int fd = real_mkostemp(path, flags);
+    track(fd, path, O_RDWR | flags);
+    return fd;
+}
+
+/* A short count, as stdio gives when the disk refuses the bytes. */
+size_t fwrite(const void *buffer, size_t size, size_t count, FILE *stream) {
+    const char *path = tracked_path(fileno(stream));
+    if (path && size && count && fails("write", path)) return 0;
+    return real_fwrite(buffer, size, count, stream);
+}
+
+/* The stream is closed either way; its descriptor is no longer followed. */
+int fclose(FILE *stream) {
+    const int fd = fileno(stream);
+    const char *path = tracked_path(fd);
+    int failed = 0, saved = 0;
+    if (path) {
+        failed = closing_counts[fd] && fails("close", path);
+        saved = errno;
+        pthread_mutex_lock(&lock);
+        free(tracked[fd]);
+        tracked[fd] = NULL;
+        pthread_mutex_unlock(&lock);
+    }
+    int result = real_fclose(stream);
+    if (failed) {
+        errno = saved;
+        return EOF;
+    }
+    return result;
 }
 
 int fsync(int fd) {

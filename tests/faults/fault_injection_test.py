@@ -1,7 +1,8 @@
 """I/O errors injected into the real program, in the manner of SQLite's
 I/O-error tests: the preloaded library makes the n-th write, fsync, close or
-rename of a file in the output folder (and, for the recipe job, in the
-program folder) fail with ENOSPC or EIO. A CSV job and two workbook jobs run
+rename of a file in the output folder (and, for the CSV job, in the program
+folder, where the working export specification is written) fail with ENOSPC
+or EIO; the libraries' stdio writes count too (libzip writes an .xlsx so). A CSV job and two workbook jobs run
 over an earlier output for every n up to the number of such calls the job
 makes; each time the job must end with status 1 and a message naming the
 cause, the earlier output must be byte for byte as it was, and no temporary
@@ -51,6 +52,11 @@ class FaultInjection(unittest.TestCase):
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def vok(self, output, fault_at=None, errno_name="ENOSPC", folders=None):
+        # The working export specification is written only when it changes:
+        # without it, every run writes it, and a fault may hit that write.
+        working = os.path.join(self.home, "_ExportSpecs.t2x")
+        if os.path.exists(working):
+            os.remove(working)
         env = {**os.environ, "VOK_HOME": self.home}
         report_file = os.path.join(self.dir, "calls.txt")
         if fault_at is not None:
