@@ -88,7 +88,7 @@ private:
 
 ConversionJob::ConversionJob(const ProgramSettings& settings, clsConversionOptions options,
                              JobObserver& observer)
-    : settings_(settings), options_(std::move(options)), observer_(observer),
+    : settings_(settings), options_(std::move(options)),
       fileMessages_(std::make_unique<FileMessages>(observer)),
       state_(std::make_unique<JobState>(*fileMessages_, stop_)),
       warnedAboutTabs_(settings.Settings.bWarnedAboutTabsInFile) {}

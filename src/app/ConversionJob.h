@@ -103,7 +103,6 @@ private:
 
     const ProgramSettings& settings_;
     clsConversionOptions options_;
-    JobObserver& observer_;
     std::unique_ptr<FileMessages> fileMessages_;
     StopRequest stop_;
     std::unique_ptr<JobState> state_;
