@@ -17,5 +17,7 @@ cd "$build"
 # The sanitized program aborts on its first finding, which fails the test
 # that ran it; a preloaded library (the fault-injection test) may come first.
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:verify_asan_link_order=0"
+# System libraries' own leaks are not ours to fix.
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan-suppressions.txt:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --output-on-failure -j "$(nproc)" --timeout 1500
