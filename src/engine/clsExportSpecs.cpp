@@ -176,7 +176,11 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
             ++k;
             state.DoEvents();
             state.SetStatus(StatusTarget::Caption, fmt::format(" Exporting Table {}:", k));
+            if (state.tableWatcher)
+                state.tableWatcher->TableStarting(k - 1, TablesCollection[k - 1]);
             TablesCollection[k - 1].Process(state, csv);
+            if (state.tableWatcher)
+                state.tableWatcher->TableFinished(k - 1, TablesCollection[k - 1]);
             if (FatalProcessError) break;
             ++ProcessedTables;
         } else if (item == "Consolidate" && c < ConsolidateCollection.size()) {
