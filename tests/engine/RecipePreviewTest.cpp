@@ -168,6 +168,25 @@ TEST(RecipePreview, ReportLinesAreThoseTheTablePassSees) {
     EXPECT_TRUE(ReadReportLines(f.dir / "none.txt", 1, 5, 8).empty());
 }
 
+// A viewer's lines, in any order across many blocks, are the report's lines.
+TEST(RecipePreview, AViewersLinesAreTheReportsAcrossBlocks) {
+    std::string report;
+    for (int i = 1; i <= 3000; ++i)
+        report += "line " + std::to_string(i) + (i % 7 == 0 ? "\tx" : "") + "\r\n";
+    Fixture f(report);
+    ReportLineSource lines(f.request.report, 4);
+    EXPECT_EQ(lines.LineCount(), 3000);
+    for (const int64_t line : {2999, 1, 256, 257, 1500, 14, 3000, 700, 2, 2600, 1800, 900, 5})
+        EXPECT_EQ(lines.Line(line), ReadReportLines(f.request.report, line, 1, 4).at(0)) << line;
+    EXPECT_EQ(lines.Line(14), "line 14 x"); // the tab expanded to the next stop of 4
+    EXPECT_EQ(lines.Line(0), "");
+    EXPECT_EQ(lines.Line(3001), "");
+    ReportLineSource none(f.dir / "none.txt", 8);
+    EXPECT_FALSE(none.Exists());
+    EXPECT_EQ(none.LineCount(), 0);
+    EXPECT_EQ(none.Line(1), "");
+}
+
 // A request made while another runs: only the newest result is handed on,
 // and a result never follows a newer one.
 TEST(RecipePreview, TheWorkerHandsOnTheNewestResultOnly) {
