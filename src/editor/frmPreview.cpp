@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
+#include <cmath>
 #include <fmt/format.h>
 
 namespace vok {
@@ -60,8 +61,8 @@ ReportView::ReportView(QWidget* parent) : QAbstractScrollArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
-int ReportView::CharWidth() const {
-    return std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+qreal ReportView::CharWidth() const {
+    return std::max<qreal>(1, QFontMetricsF(font()).horizontalAdvance(QLatin1Char('M')));
 }
 int ReportView::LineHeight() const {
     return std::max(1, fontMetrics().lineSpacing());
@@ -70,7 +71,7 @@ int ReportView::GutterWidth() const {
     const int64_t lines = report_ ? report_->LineCount() : 0;
     const int digits = static_cast<int>(std::to_string(std::max<int64_t>(lines, 1)).size());
     // The line number, then room for a key line's mark.
-    return (digits + 3) * CharWidth();
+    return static_cast<int>(std::ceil((digits + 3) * CharWidth()));
 }
 
 void ReportView::SetContent(std::shared_ptr<ReportLineSource> report,
@@ -124,8 +125,8 @@ void ReportView::SelectField(const Field& field) {
     const int visible = std::max(1, viewport()->height() / LineHeight());
     verticalScrollBar()->setValue(static_cast<int>(
         std::clamp<int64_t>(field.line - 1 - visible / 2, 0, verticalScrollBar()->maximum())));
-    const int left = (field.start - 1) * CharWidth();
-    const int right = field.end * CharWidth();
+    const auto left = static_cast<int>((field.start - 1) * CharWidth());
+    const auto right = static_cast<int>(std::ceil(field.end * CharWidth()));
     const int textWidth = viewport()->width() - GutterWidth();
     QScrollBar& across = *horizontalScrollBar();
     if (left < across.value() || right > across.value() + textWidth)
@@ -140,9 +141,10 @@ void ReportView::UpdateScrollBars() {
         0, static_cast<int>(std::clamp<int64_t>(lines - visible, 0, INT32_MAX)));
     verticalScrollBar()->setPageStep(visible);
     const int textWidth = std::max(0, viewport()->width() - GutterWidth());
-    horizontalScrollBar()->setRange(0, std::max(0, (widestLine_ + 2) * CharWidth() - textWidth));
+    horizontalScrollBar()->setRange(
+        0, std::max(0, static_cast<int>((widestLine_ + 2) * CharWidth()) - textWidth));
     horizontalScrollBar()->setPageStep(std::max(1, textWidth));
-    horizontalScrollBar()->setSingleStep(CharWidth());
+    horizontalScrollBar()->setSingleStep(static_cast<int>(std::ceil(CharWidth())));
 }
 
 void ReportView::resizeEvent(QResizeEvent* event) {
@@ -155,7 +157,8 @@ void ReportView::paintEvent(QPaintEvent*) {
     const QRect area = viewport()->rect();
     painter.fillRect(area, palette().base());
     if (!report_) return;
-    const int cw = CharWidth(), lh = LineHeight(), gutter = GutterWidth();
+    const qreal cw = CharWidth();
+    const int lh = LineHeight(), gutter = GutterWidth();
     const int ascent = fontMetrics().ascent();
     const int textLeft = gutter - horizontalScrollBar()->value();
     const int64_t lineCount = report_->LineCount();
@@ -175,14 +178,14 @@ void ReportView::paintEvent(QPaintEvent*) {
             if (key < first || key > last) continue;
             painter.setPen(QPen(TableMark(t), 1, Qt::DashLine));
             painter.drawRect(QRect(gutter, top(key), area.width() - gutter - 1, lh - 1));
-            painter.fillRect(QRect(gutter - 2 * cw, top(key) + 2, cw, lh - 4), TableMark(t));
+            painter.fillRect(QRectF(gutter - 2 * cw, top(key) + 2, cw, lh - 4), TableMark(t));
         }
     }
     // 2. The selected field.
     if (selected_ && selected_->line >= first && selected_->line <= last) {
         painter.setClipRect(textArea);
-        painter.fillRect(QRect(textLeft + (selected_->start - 1) * cw, top(selected_->line),
-                               (selected_->end - selected_->start + 1) * cw, lh),
+        painter.fillRect(QRectF(textLeft + (selected_->start - 1) * cw, top(selected_->line),
+                                (selected_->end - selected_->start + 1) * cw, lh),
                          palette().highlight());
         painter.setClipping(false);
     }
@@ -191,22 +194,22 @@ void ReportView::paintEvent(QPaintEvent*) {
         const int y = top(line) + ascent;
         painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
         const QString number = QString::number(line);
-        painter.drawText(gutter - 3 * cw - number.size() * cw, y, number);
+        painter.drawText(QPointF(gutter - (3 + number.size()) * cw, y), number);
         const QString text = QString::fromStdString(report_->Line(line));
         widest = std::max(widest, static_cast<int32_t>(text.size()));
         painter.setClipRect(textArea);
         const bool selected = selected_ && selected_->line == line;
         if (!selected) {
             painter.setPen(palette().color(QPalette::Text));
-            painter.drawText(textLeft, y, text);
+            painter.drawText(QPointF(textLeft, y), text);
         } else {
             // The field in the selection's own colour, the rest as usual.
             const int start = selected_->start - 1, count = selected_->end - start;
             painter.setPen(palette().color(QPalette::Text));
-            painter.drawText(textLeft, y, text.left(start));
-            painter.drawText(textLeft + (start + count) * cw, y, text.mid(start + count));
+            painter.drawText(QPointF(textLeft, y), text.left(start));
+            painter.drawText(QPointF(textLeft + (start + count) * cw, y), text.mid(start + count));
             painter.setPen(palette().color(QPalette::HighlightedText));
-            painter.drawText(textLeft + start * cw, y, text.mid(start, count));
+            painter.drawText(QPointF(textLeft + start * cw, y), text.mid(start, count));
         }
         painter.setClipping(false);
     }
@@ -218,14 +221,97 @@ void ReportView::paintEvent(QPaintEvent*) {
         if (from > to) continue;
         painter.setPen(QPen(TableMark(t), 1));
         for (const int32_t rule : RulesOnLine(from)) {
-            const int x = textLeft + rule * cw;
-            painter.drawLine(x, top(from), x, top(to) + lh - 1);
+            const qreal x = textLeft + rule * cw;
+            painter.drawLine(QPointF(x, top(from)), QPointF(x, top(to) + lh - 1));
         }
     }
     if (widest > widestLine_) {
         widestLine_ = widest;
         UpdateScrollBars();
     }
+}
+
+void PreviewRowsModel::SetResult(std::shared_ptr<const PreviewResult> result) {
+    beginResetModel();
+    result_ = std::move(result);
+    letters_.clear();
+    rows_.clear();
+    columnOf_.clear();
+    for (const PreviewTable& table : result_->tables)
+        for (const PreviewColumn& column : table.columns)
+            letters_.push_back(column.letters);
+    std::sort(letters_.begin(), letters_.end(), LettersBefore);
+    letters_.erase(std::unique(letters_.begin(), letters_.end()), letters_.end());
+    for (size_t t = 0; t < result_->tables.size(); ++t) {
+        const PreviewTable& table = result_->tables[t];
+        for (size_t r = 0; r < table.rows.size(); ++r)
+            rows_.emplace_back(t, table.firstLine + static_cast<int64_t>(r));
+        std::vector<int>& columns = columnOf_.emplace_back(letters_.size(), -1);
+        for (size_t c = 0; c < table.columns.size(); ++c) {
+            const auto at = std::lower_bound(letters_.begin(), letters_.end(),
+                                             table.columns[c].letters, LettersBefore);
+            columns[static_cast<size_t>(at - letters_.begin())] = static_cast<int>(c);
+        }
+    }
+    endResetModel();
+}
+
+int PreviewRowsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int PreviewRowsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kFirstCellColumn + static_cast<int>(letters_.size());
+}
+
+const PreviewCell* PreviewRowsModel::CellAt(int row, int column) const {
+    const auto [t, line] = rows_[static_cast<size_t>(row)];
+    const PreviewTable& table = result_->tables[t];
+    const int c = columnOf_[t][static_cast<size_t>(column - kFirstCellColumn)];
+    const std::vector<PreviewCell>& cells = table.rows[static_cast<size_t>(line - table.firstLine)];
+    return c >= 0 && static_cast<size_t>(c) < cells.size() ? &cells[static_cast<size_t>(c)]
+                                                           : nullptr;
+}
+
+QVariant PreviewRowsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+    const auto [t, line] = rows_[static_cast<size_t>(index.row())];
+    if (index.column() < kFirstCellColumn) {
+        switch (role) {
+        case Qt::DisplayRole:
+            return index.column() == 0 ? QVariant(result_->tables[t].number)
+                                       : QVariant(static_cast<qlonglong>(line));
+        case Qt::TextAlignmentRole:
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        case Qt::BackgroundRole:
+            return TableShade(t);
+        default:
+            return {};
+        }
+    }
+    const PreviewCell* cell = CellAt(index.row(), index.column());
+    if (!cell) return {};
+    const bool number = cell->kind == TypedValue::Kind::Number;
+    switch (role) {
+    case Qt::DisplayRole:
+        // A number as typed, without the blanks around it; text as stored.
+        return QString::fromStdString(number ? std::string(Trim(cell->text)) : cell->text);
+    case Qt::TextAlignmentRole:
+        return QVariant((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    case Qt::UserRole:
+        return number;
+    default:
+        return {};
+    }
+}
+
+QVariant PreviewRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Vertical) return section + 1;
+    if (section == 0) return QStringLiteral("Table");
+    if (section == 1) return QStringLiteral("Line");
+    if (section < columnCount()) return QString::fromStdString(LettersOf(section));
+    return {};
 }
 
 frmPreview::frmPreview(PreviewHost host, QWidget* parent)
@@ -248,9 +334,11 @@ frmPreview::frmPreview(PreviewHost host, QWidget* parent)
     lblSummary.setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     gridRows.setObjectName("gridRows");
+    gridRows.setModel(&rows_);
     gridRows.setFont(FixedPitchFont());
     gridRows.setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridRows.setSelectionMode(QAbstractItemView::SingleSelection);
+    gridRows.horizontalHeader()->setResizeContentsPrecision(100);
     gridRows.verticalHeader()->setVisible(false);
     gridRows.verticalHeader()->setDefaultSectionSize(gridRows.fontMetrics().lineSpacing() + 4);
     lstMessages.setObjectName("lstMessages");
@@ -275,8 +363,10 @@ frmPreview::frmPreview(PreviewHost host, QWidget* parent)
     connect(&refresh_, &QTimer::timeout, this, [this] { RefreshNow(); });
     connect(&txtReport, &QLineEdit::editingFinished, this, [this] { RefreshNow(); });
     connect(&cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
-    connect(&gridRows, &QTableWidget::currentCellChanged, this,
-            [this](int row, int column, int, int) { gridRows_CellClicked(row, column); });
+    connect(gridRows.selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                gridRows_CellClicked(current.row(), current.column());
+            });
 
     worker_ = std::make_unique<PreviewWorker>([this](std::shared_ptr<const PreviewResult> result) {
         // The report's scan for the view happens here, off the window's thread.
@@ -329,7 +419,9 @@ void frmPreview::ShowResult(std::shared_ptr<const PreviewResult> result,
     if (result->generation != worker_->Latest()) return;
     shown_ = std::move(result);
     reportView.SetContent(std::move(report), shown_->tables);
-    FillGrid(*shown_);
+    rows_.SetResult(shown_);
+    // The widths of the first rows' contents: the view measures no more than those.
+    gridRows.resizeColumnsToContents();
 
     lstMessages.clear();
     for (const PreviewMessage& message : shown_->messages) {
@@ -362,64 +454,12 @@ void frmPreview::ShowResult(std::shared_ptr<const PreviewResult> result,
     emit ResultShown();
 }
 
-void frmPreview::FillGrid(const PreviewResult& result) {
-    // The columns: the table, the report line, then every sheet column any table writes.
-    gridLetters_.clear();
-    for (const PreviewTable& table : result.tables)
-        for (const PreviewColumn& column : table.columns)
-            gridLetters_.push_back(column.letters);
-    std::sort(gridLetters_.begin(), gridLetters_.end(), LettersBefore);
-    gridLetters_.erase(std::unique(gridLetters_.begin(), gridLetters_.end()), gridLetters_.end());
-    gridRowSources_.clear();
-    for (size_t t = 0; t < result.tables.size(); ++t)
-        for (size_t r = 0; r < result.tables[t].rows.size(); ++r)
-            gridRowSources_.emplace_back(t, result.tables[t].firstLine + static_cast<int64_t>(r));
-
-    const QSignalBlocker quiet(gridRows);
-    gridRows.clear();
-    gridRows.setColumnCount(2 + static_cast<int>(gridLetters_.size()));
-    gridRows.setRowCount(static_cast<int>(gridRowSources_.size()));
-    QStringList headers{"Table", "Line"};
-    for (const std::string& letters : gridLetters_)
-        headers << QString::fromStdString(letters);
-    gridRows.setHorizontalHeaderLabels(headers);
-
-    auto item = [](const QString& text, Qt::Alignment alignment) {
-        auto cell = std::make_unique<QTableWidgetItem>(text);
-        cell->setTextAlignment(alignment | Qt::AlignVCenter);
-        return cell;
-    };
-    for (size_t g = 0; g < gridRowSources_.size(); ++g) {
-        const auto [t, line] = gridRowSources_[g];
-        const PreviewTable& table = result.tables[t];
-        const auto row = static_cast<int>(g);
-        gridRows.setItem(row, 0, item(QString::number(table.number), Qt::AlignRight).release());
-        gridRows.setItem(row, 1, item(QString::number(line), Qt::AlignRight).release());
-        const std::vector<PreviewCell>& cells =
-            table.rows[static_cast<size_t>(line - table.firstLine)];
-        for (size_t c = 0; c < cells.size() && c < table.columns.size(); ++c) {
-            const auto at =
-                std::find(gridLetters_.begin(), gridLetters_.end(), table.columns[c].letters);
-            const PreviewCell& cell = cells[c];
-            const bool number = cell.kind == TypedValue::Kind::Number;
-            // A number as typed, without the blanks around it; text as stored.
-            const QString text =
-                QString::fromStdString(number ? std::string(Trim(cell.text)) : cell.text);
-            auto shown = item(text, number ? Qt::AlignRight : Qt::AlignLeft);
-            shown->setData(Qt::UserRole, number);
-            gridRows.setItem(row, 2 + static_cast<int>(at - gridLetters_.begin()), shown.release());
-        }
-        gridRows.item(row, 0)->setBackground(TableShade(t));
-        gridRows.item(row, 1)->setBackground(TableShade(t));
-    }
-    gridRows.resizeColumnsToContents();
-}
-
 void frmPreview::gridRows_CellClicked(int row, int column) {
-    if (!shown_ || row < 0 || static_cast<size_t>(row) >= gridRowSources_.size() || column < 2)
+    if (!shown_ || row < 0 || row >= rows_.rowCount() ||
+        column < PreviewRowsModel::kFirstCellColumn || column >= rows_.columnCount())
         return;
-    const auto [t, line] = gridRowSources_[static_cast<size_t>(row)];
-    const std::string& letters = gridLetters_[static_cast<size_t>(column - 2)];
+    const auto [t, line] = rows_.SourceOf(row);
+    const std::string& letters = rows_.LettersOf(column);
     for (const PreviewColumn& field : shown_->tables[t].columns) {
         if (field.letters != letters) continue;
         reportView.SelectField({line, field.start, field.end});

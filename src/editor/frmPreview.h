@@ -10,13 +10,14 @@
 #include "engine/RecipePreview.h"
 
 #include <QAbstractScrollArea>
+#include <QAbstractTableModel>
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -59,7 +60,8 @@ protected:
 
 private:
     void UpdateScrollBars();
-    int CharWidth() const;
+    // A character's advance, fractional as the text is laid out.
+    qreal CharWidth() const;
     int LineHeight() const;
     int GutterWidth() const;
 
@@ -67,6 +69,36 @@ private:
     std::vector<PreviewTable> tables_;
     std::optional<Field> selected_;
     int32_t widestLine_ = 0;
+};
+
+// The rows of every table of a preview, for the grid: the table, the report
+// line, then a column for each sheet column any table writes. Numbers stand
+// on the right (Qt::UserRole tells a number), text as stored on the left.
+class PreviewRowsModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    void SetResult(std::shared_ptr<const PreviewResult> result);
+    // The table's index and the report line of a grid row; the sheet column of a grid column.
+    std::pair<size_t, int64_t> SourceOf(int row) const { return rows_[static_cast<size_t>(row)]; }
+    const std::string& LettersOf(int column) const {
+        return letters_[static_cast<size_t>(column - kFirstCellColumn)];
+    }
+    static constexpr int kFirstCellColumn = 2;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    const PreviewCell* CellAt(int row, int column) const;
+
+    std::shared_ptr<const PreviewResult> result_;
+    std::vector<std::pair<size_t, int64_t>> rows_;
+    std::vector<std::string> letters_;
+    // Per table, for each grid column of cells: the table's column, or -1.
+    std::vector<std::vector<int>> columnOf_;
 };
 
 // What the preview window needs from the editor that opens it.
@@ -111,7 +143,7 @@ public:
     QLabel lblSummary;
     QSplitter splitter;
     ReportView reportView;
-    QTableWidget gridRows;
+    QTableView gridRows;
     QListWidget lstMessages;
 
 signals:
@@ -121,17 +153,13 @@ signals:
 private:
     void ShowResult(std::shared_ptr<const PreviewResult> result,
                     std::shared_ptr<ReportLineSource> report);
-    void FillGrid(const PreviewResult& result);
     void cmdBrowse_Click();
     void gridRows_CellClicked(int row, int column);
 
     PreviewHost host_;
     QTimer refresh_;
     std::shared_ptr<const PreviewResult> shown_;
-    // For each grid row: its table's index and the report line it comes from.
-    std::vector<std::pair<size_t, int64_t>> gridRowSources_;
-    // For each grid column after the first two: the sheet column's letters.
-    std::vector<std::string> gridLetters_;
+    PreviewRowsModel rows_;
     // Last: its thread ends before the window's members go.
     std::unique_ptr<PreviewWorker> worker_;
 };

@@ -60,13 +60,22 @@ void TypeOver(frmExportBuilder& editor, const QString& key, const QString& text)
     QTest::keyClicks(&editor.txtFileEditor, text);
 }
 
-QString Cell(const frmPreview& preview, int row, const QString& header) {
-    for (int c = 0; c < preview.gridRows.columnCount(); ++c) {
-        if (preview.gridRows.horizontalHeaderItem(c)->text() != header) continue;
-        const QTableWidgetItem* item = preview.gridRows.item(row, c);
-        return item ? item->text() : QString();
+QVariant Data(const frmPreview& preview, int row, const QString& header,
+              int role = Qt::DisplayRole) {
+    const QAbstractItemModel& model = *preview.gridRows.model();
+    for (int c = 0; c < model.columnCount(); ++c) {
+        if (model.headerData(c, Qt::Horizontal).toString() == header)
+            return model.data(model.index(row, c), role);
     }
     return "(no column " + header + ")";
+}
+
+QString Cell(const frmPreview& preview, int row, const QString& header) {
+    return Data(preview, row, header).toString();
+}
+
+int Rows(const frmPreview& preview) {
+    return preview.gridRows.model()->rowCount();
 }
 
 QStringList MessagesShown(const frmPreview& preview) {
@@ -108,14 +117,15 @@ void PreviewWindowTest::opensBesideTheEditorOnTheFormsReport() {
     QCOMPARE(PathFromText(preview->txtReport.text()), f.report);
     QSignalSpy shown(preview, &frmPreview::ResultShown);
     QVERIFY(shown.wait(10000));
-    QCOMPARE(preview->gridRows.rowCount(), 3);
+    QCOMPARE(Rows(*preview), 3);
     QCOMPARE(Cell(*preview, 0, "B"), QString("1000-00    ")); // a field takes the blank after it
     QCOMPARE(Cell(*preview, 1, "D"), QString("(12.00)"));
     // Numbers right-aligned, text as stored on the left.
-    const QTableWidgetItem* amount = preview->gridRows.item(1, 4);
-    QVERIFY(amount->textAlignment() & Qt::AlignRight);
-    QVERIFY(amount->data(Qt::UserRole).toBool());
-    QVERIFY(preview->gridRows.item(1, 3)->textAlignment() & Qt::AlignLeft);
+    QVERIFY(Data(*preview, 1, "D", Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+    QVERIFY(Data(*preview, 1, "D", Qt::UserRole).toBool());
+    QVERIFY(Data(*preview, 1, "C", Qt::TextAlignmentRole).toInt() & Qt::AlignLeft);
+    QVERIFY(!Data(*preview, 1, "C", Qt::UserRole).toBool());
+    QCOMPARE(Cell(*preview, 2, "Line"), QString("6"));
     // The table's lines and key lines in the view.
     QVERIFY(!preview->reportView.TableOfLine(3).has_value());
     QCOMPARE(preview->reportView.TableOfLine(4), std::optional<size_t>(0));
@@ -167,8 +177,8 @@ void PreviewWindowTest::clickingACellSelectsItsFieldInTheReport() {
     QVERIFY(!preview.reportView.SelectedField().has_value());
     // The amount of the third row: report line 6, characters 33 to 41.
     int amount = -1;
-    for (int c = 0; c < preview.gridRows.columnCount(); ++c)
-        if (preview.gridRows.horizontalHeaderItem(c)->text() == "D") amount = c;
+    for (int c = 0; c < preview.gridRows.model()->columnCount(); ++c)
+        if (preview.gridRows.model()->headerData(c, Qt::Horizontal).toString() == "D") amount = c;
     QVERIFY(amount >= 0);
     const QRect cell = preview.gridRows.visualRect(preview.gridRows.model()->index(2, amount));
     QTest::mouseClick(preview.gridRows.viewport(), Qt::LeftButton, {}, cell.center());
@@ -189,7 +199,7 @@ void PreviewWindowTest::aMissingKeyShowsTheMessageAndNoRows() {
     QVERIFY(shown.wait(10000));
     QCOMPARE(MessagesShown(preview),
              QStringList{"Error in Table specs: Can not find ReadStartLine: ACCOUNT NUMBER"});
-    QCOMPARE(preview.gridRows.rowCount(), 0);
+    QCOMPARE(Rows(preview), 0);
     QVERIFY(preview.lblSummary.text().contains("Table 1: no rows"));
     // Nothing shaded: the table's lines are not known.
     for (int64_t line = 1; line <= 7; ++line)
@@ -213,7 +223,7 @@ void PreviewWindowTest::anotherReportIsPickedAndClosingTheEditorHidesThePreview(
     preview.cmdBrowse.click();
     QVERIFY(shown.wait(10000));
     QCOMPARE(PathFromText(preview.txtReport.text()), f.dir / "other.txt");
-    QCOMPARE(preview.gridRows.rowCount(), 1);
+    QCOMPARE(Rows(preview), 1);
     QCOMPARE(Cell(preview, 0, "B"), QString("9999-99    "));
     QCOMPARE(f.prompts->openRequests.size(), size_t{1});
 
