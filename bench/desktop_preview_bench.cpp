@@ -5,6 +5,7 @@
 // a refresh asked for to the result on the window (the preview on the worker
 // thread, the report's scan for the view, the grid of 500 rows a table and
 // the messages filled in). Prints the fastest, the median and the slowest.
+#include "PreviewBenchInput.h"
 #include "editor/frmPreview.h"
 
 #include <QApplication>
@@ -21,55 +22,16 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-void WriteReport(const fs::path& path, long lines, int tables) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        std::perror("report");
-        std::exit(1);
-    }
-    const long perTable = lines / tables - 4;
-    long i = 0;
-    for (int t = 1; t <= tables; ++t) {
-        std::fputs(fmt::format("SECTION {:02} LEDGER\r\nACCOUNT  DESCRIPTION                DATE"
-                               "        DEBIT          CREDIT\r\n-------\r\n",
-                               t)
-                       .c_str(),
-                   out);
-        for (long r = 0; r < perTable; ++r, ++i)
-            std::fputs(
-                fmt::format("{:04}-{:02}  {:<25}  {:02}/{:02}/2026  {:>13.2f}  {:>13.2f}\r\n",
-                            1000 + i % 9000, i % 100, "OFFICE SUPPLIES", 1 + i % 12, 1 + i % 28,
-                            (i * 7919 % 1000000) / 100.0, (i * 104729 % 800000) / 100.0)
-                    .c_str(),
-                out);
-        std::fputs(fmt::format("SECTION {:02} TOTAL\r\n", t).c_str(), out);
-    }
-    std::fclose(out);
-}
-
-std::string Recipe(int tables) {
-    std::string text = "[Header]\r\nProduct=VOK-B\r\nFileType=RECIPE\r\nFileFormat=1.0\r\n";
-    for (int t = 1; t <= tables; ++t)
-        text += fmt::format("[Table {0}]\r\nReadStartLine=SECTION {0:02} LEDGER\r\n"
-                            "ReadStartLineOffset=3\r\nReadEndLine=SECTION {0:02} TOTAL\r\n"
-                            "ReadEndLineOffset=-1\r\nParsing={1}\r\nWriteColumn=A\r\n",
-                            t,
-                            t % 2 ? "-------  -------------------------  ----------  "
-                                    "-------------  -------------"
-                                  : "=R");
-    return text;
-}
-
-} // namespace
+using vok::bench::kHeadLines;
+using vok::bench::Recipe;
+using vok::bench::WriteReport;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const long lines = argc > 1 ? std::atol(argv[1]) : 100'000;
     const int tables = argc > 2 ? std::atoi(argv[2]) : 20;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 10;
-    if (lines < 100 || tables < 1 || runs < 1 || lines / tables < 6) {
+    if (lines < 100 || tables < 1 || runs < 1 || lines / tables < kHeadLines + 2) {
         std::fputs("usage: desktop_preview_bench [lines >= 100] [tables] [runs]\n", stderr);
         return 2;
     }

@@ -46,7 +46,17 @@ struct PreviewFixture : EditorFixture {
         editor.cmdPreview.click();
         return *editor.PreviewWindow();
     }
+    // The window open on the fixture's report, its first result shown (firstShown).
+    frmPreview& OpenOnReport() {
+        frmPreview& preview = Open();
+        preview.txtReport.setText(PathText(report));
+        QSignalSpy shown(&preview, &frmPreview::ResultShown);
+        preview.RefreshNow();
+        firstShown = shown.wait(10000);
+        return preview;
+    }
     std::filesystem::path report;
+    bool firstShown = false;
 };
 
 // Typing over the rest of the editor's line after `key`.
@@ -140,18 +150,15 @@ void PreviewWindowTest::opensBesideTheEditorOnTheFormsReport() {
 
 void PreviewWindowTest::typingMovesTheRulesAndChangesTheGrid() {
     PreviewFixture f;
-    frmPreview& preview = f.Open();
-    preview.txtReport.setText(PathText(f.report));
-    preview.RefreshNow();
+    frmPreview& preview = f.OpenOnReport();
+    QVERIFY(f.firstShown);
     QSignalSpy shown(&preview, &frmPreview::ResultShown);
-    QVERIFY(shown.wait(10000));
     const std::vector<int32_t> before{0, 11, 12, 31, 32, 41};
     QCOMPARE(preview.reportView.RulesOnLine(4), before);
     QCOMPARE(Cell(preview, 0, "C"), QString("Cash in bank       "));
     QCOMPARE(Cell(preview, 0, "D"), QString("1,234.50"));
 
     // A wider description field: its end and the amount's field move right.
-    shown.clear();
     TypeOver(f.editor, "Parsing=", "----------  ------------------------ -----");
     QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 10000);
     QTest::qWait(2 * frmPreview::kRefreshInterval + 200);
@@ -167,11 +174,8 @@ void PreviewWindowTest::typingMovesTheRulesAndChangesTheGrid() {
 
 void PreviewWindowTest::clickingACellSelectsItsFieldInTheReport() {
     PreviewFixture f;
-    frmPreview& preview = f.Open();
-    preview.txtReport.setText(PathText(f.report));
-    preview.RefreshNow();
-    QSignalSpy shown(&preview, &frmPreview::ResultShown);
-    QVERIFY(shown.wait(10000));
+    frmPreview& preview = f.OpenOnReport();
+    QVERIFY(f.firstShown);
     preview.show();
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     QVERIFY(!preview.reportView.SelectedField().has_value());
@@ -192,11 +196,8 @@ void PreviewWindowTest::clickingACellSelectsItsFieldInTheReport() {
 void PreviewWindowTest::aMissingKeyShowsTheMessageAndNoRows() {
     PreviewFixture f;
     WriteFile(f.dir / "ledger.rcp", Recipe("ACCOUNT NUMBER", kParsing));
-    frmPreview& preview = f.Open();
-    preview.txtReport.setText(PathText(f.report));
-    preview.RefreshNow();
-    QSignalSpy shown(&preview, &frmPreview::ResultShown);
-    QVERIFY(shown.wait(10000));
+    frmPreview& preview = f.OpenOnReport();
+    QVERIFY(f.firstShown);
     QCOMPARE(MessagesShown(preview),
              QStringList{"Error in Table specs: Can not find ReadStartLine: ACCOUNT NUMBER"});
     QCOMPARE(Rows(preview), 0);
