@@ -208,9 +208,10 @@ int RunCommandLine(const std::vector<std::string>& args) {
     clsConversionOptions options;
     const CommandLine commandLine =
         ReadCommandLine(args, options, program.ProgramFolder, std::filesystem::current_path(ec));
-    // A preview writes nothing, not even the error log or a default config.ini.
+    // A preview writes nothing, not even the error log or a default config.ini,
+    // also when its command line is refused. A log it writes only when -l asks.
     const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
-    if (!preview) {
+    if (!options.bPreview) {
         // The error log is reset before anything else can fail.
         WriteErrorLogHeader(program.gErrorLogFile);
         // config.ini exists before any setting is read.

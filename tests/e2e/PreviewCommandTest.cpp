@@ -98,10 +98,14 @@ TEST(PreviewCommand, ProblemsAreSaidAndEndWithStatusOne) {
     WriteFile(work / "r.rcp", CrLf({"[Table 1]", "ReadStartLine=HEAD", "ReadStartLineOffset=1",
                                     "ReadEndLine=BOTTOM", "ReadEndLineOffset=-1", "Parsing=-- -",
                                     "WriteColumn=A"}));
-    RunResult run = RunVok({"--preview", "-i", work.File("report.txt"), "-r", work.File("r.rcp")},
+    // A log, the one file a preview writes, and only when asked.
+    RunResult run = RunVok({"--preview", "-i", work.File("report.txt"), "-r", work.File("r.rcp"),
+                            "-l", work.File("logs/preview.log")},
                            home.Path().string());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "Error in Table specs: Can not find ReadStartLine: HEAD\n");
+    EXPECT_NE(ReadFile(work / "logs" / "preview.log").find("Can not find ReadStartLine: HEAD"),
+              std::string::npos);
     EXPECT_NE(run.out.find("Table 1: no rows: its start key is not in the report\n"
                            "  start key \"HEAD\" not in the report, offset 1; end key \"BOTTOM\" "
                            "on line 3, offset -1\n"),
@@ -120,6 +124,8 @@ TEST(PreviewCommand, ProblemsAreSaidAndEndWithStatusOne) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("The number of rows must be a whole number, 0 or more: -1"),
               std::string::npos);
+    // Refused or not, a preview left the program folder empty.
+    EXPECT_TRUE(std::filesystem::is_empty(home.Path()));
     run = RunVok({"-i", work.File("report.txt"), "--rows", "3"}, home.Path().string());
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("The option --rows goes with --preview."), std::string::npos);
