@@ -3,16 +3,13 @@
 #include "base/modUtilityString.h"
 #include "ui/modUtilityForm.h"
 
-#include <QApplication>
 #include <QFont>
-#include <QFontDatabase>
 #include <QHeaderView>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
 #include <cmath>
-#include <fmt/format.h>
 
 namespace vok {
 
