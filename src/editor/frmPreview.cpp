@@ -408,6 +408,7 @@ void frmPreview::RefreshNow() {
     request.tabSize = host_.tabSize ? host_.tabSize() : 8;
     request.rowLimit = kGridRowsPerTable;
     worker_->Submit(std::move(request));
+    ++previewsAsked_;
 }
 
 void frmPreview::ShowResult(std::shared_ptr<const PreviewResult> result,

@@ -134,6 +134,8 @@ public:
     void RecipeChanged();
     // A preview now, of the text and the report as they stand.
     void RefreshNow();
+    // Previews asked of the worker so far.
+    int PreviewsAsked() const { return previewsAsked_; }
     // The result the window shows; null before the first.
     const PreviewResult* Shown() const { return shown_.get(); }
 
@@ -160,6 +162,7 @@ private:
     QTimer refresh_;
     std::shared_ptr<const PreviewResult> shown_;
     PreviewRowsModel rows_;
+    int previewsAsked_ = 0;
     // Last: its thread ends before the window's members go.
     std::unique_ptr<PreviewWorker> worker_;
 };
