@@ -72,11 +72,16 @@ void ScreenshotTest::previewWindow() {
     QVERIFY(QDir().mkpath(folder));
     const std::filesystem::path examples(VOK_EXAMPLES);
     TempDir home;
+    // The report box shows a folder a user might have, not the source tree's.
+    const std::filesystem::path reports = std::filesystem::temp_directory_path() / "Reports";
+    std::filesystem::create_directories(reports);
+    std::filesystem::copy_file(examples / "trial-balance.txt", reports / "trial-balance.txt",
+                               std::filesystem::copy_options::overwrite_existing);
     frmExportBuilder editor{RecipeEditorHost{home.Path(),
                                              {},
                                              [] { return QPoint(0, 0); },
                                              {},
-                                             [&] { return examples / "trial-balance.txt"; },
+                                             [&] { return reports / "trial-balance.txt"; },
                                              [] { return 8; }},
                             std::make_shared<RecordingPrompts>()};
     editor.LoadRecipeIntoEditor(examples / "trial-balance.rcp");
