@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Pictures of the recipe editor, the table builder and the field builder, for
-# a person to look at: builds what is needed, then writes build/screenshots/*.png
-# without a display.
+# Pictures of the recipe editor, the table builder, the field builder and the
+# preview window, for a person to look at: builds what is needed, then writes
+# build/screenshots/*.png under a virtual X server (xvfb-run), or on Qt's
+# offscreen platform when there is none.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/setup.sh"
@@ -9,6 +10,11 @@ vok_install_packages
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" --target editor_ScreenshotTest -j 2 >&2
 mkdir -p "$root/build/screenshots"
-QT_QPA_PLATFORM=offscreen VOK_SCREENSHOTS="$root/build/screenshots" \
-    "$root/build/editor_ScreenshotTest"
+if command -v xvfb-run >/dev/null; then
+    QT_QPA_PLATFORM=xcb VOK_SCREENSHOTS="$root/build/screenshots" \
+        xvfb-run -a -s "-screen 0 1600x1200x24" "$root/build/editor_ScreenshotTest"
+else
+    QT_QPA_PLATFORM=offscreen VOK_SCREENSHOTS="$root/build/screenshots" \
+        "$root/build/editor_ScreenshotTest"
+fi
 ls "$root/build/screenshots"/*.png

@@ -565,9 +565,7 @@ FileOutcome ConversionJob::OutputKept() {
 void ConversionJob::WarnAboutTabsInFile() {
     if (warnedAboutTabs_) return;
     warnedAboutTabs_ = true;
-    state_->messages.Show("NOTE: The text in the Input File contains tab characters.\n"
-                          "To specify the tab stop, change the options.",
-                          MessageIcon::Information, {}, MessageKind::Notice);
+    state_->messages.Show(kTabsInFileNotice, MessageIcon::Information, {}, MessageKind::Notice);
 }
 
 bool ConversionJob::LaunchFile(Messages& messages, const std::filesystem::path& sFile,

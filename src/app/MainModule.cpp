@@ -3,12 +3,15 @@
 #include "app/CommandLineObserver.h"
 #include "app/ConversionJob.h"
 #include "app/InterruptWatcher.h"
+#include "app/PreviewText.h"
 #include "app/ProgramSettings.h"
 #include "app/modParseCommandLine.h"
 #include "base/AtomicFile.h"
 #include "base/Clock.h"
 #include "base/HelpTopics.h"
 #include "base/modUtilityFile.h"
+#include "engine/RecipePreview.h"
+#include "output/OutputType.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -163,19 +166,57 @@ bool OpenHelpTopic(int32_t topic) {
 
 namespace {
 
+// A preview of the job: what it would write, printed; nothing is written.
+// The exit status is a job's: 1 when anything but a notice was said.
+int RunPreview(const ProgramSettings& program, const clsConversionOptions& options,
+               CommandLineObserver& observer) {
+    if (options.sInputFile.native().find('*') != std::string::npos) {
+        observer.Show("A preview takes one report, not a folder pattern: " +
+                          options.sInputFile.string(),
+                      MessageIcon::Exclamation);
+        return 1;
+    }
+    PreviewRequest request;
+    request.source = options.bUseRecipe ? PreviewRequest::Source::RecipeFile
+                                        : PreviewRequest::Source::MarkedReport;
+    request.recipeFile = options.sRecipeFile;
+    request.report = options.sInputFile;
+    request.tabSize = options.lTabSize;
+    request.rowLimit = options.lPreviewRows;
+    // The limits of the workbook the job would write; CSV has none of its own.
+    request.outputType = OutputTypeOf(options.sOutputFile).value_or(OutputType::Xlsx);
+    if (request.outputType == OutputType::Csv) request.outputType = OutputType::Xlsx;
+    request.tabNoticeShown = program.Settings.bWarnedAboutTabsInFile;
+    request.specName = program.ExportSpecsFile;
+    StopRequest stop;
+    const InterruptWatcher watcher([&stop] { stop.RequestStop(); });
+    const PreviewResult result = PreviewRecipe(request, stop);
+    for (const PreviewMessage& message : result.messages)
+        observer.Show(message.text, message.icon, {}, message.kind);
+    fmt::print("{}", FormatPreview(result, [&](int64_t first, int64_t count) {
+                   return ReadReportLines(result.report, first, count, request.tabSize);
+               }));
+    std::fflush(stdout);
+    return observer.FailuresShown() == 0 && !result.stopped ? 0 : 1;
+}
+
 int RunCommandLine(const std::vector<std::string>& args) {
     ProgramSettings program(ProgramFolderPath());
-
-    // The error log is reset before anything else can fail.
-    WriteErrorLogHeader(program.gErrorLogFile);
-    // config.ini exists before any setting is read.
-    if (!FileExists(program.gConfigFile)) CreateDefaultConfigFile(program.gConfigFile);
 
     // The command line.
     std::error_code ec;
     clsConversionOptions options;
     const CommandLine commandLine =
         ReadCommandLine(args, options, program.ProgramFolder, std::filesystem::current_path(ec));
+    // A preview writes nothing, not even the error log or a default config.ini,
+    // also when its command line is refused. A log it writes only when -l asks.
+    const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
+    if (!options.bPreview) {
+        // The error log is reset before anything else can fail.
+        WriteErrorLogHeader(program.gErrorLogFile);
+        // config.ini exists before any setting is read.
+        if (!FileExists(program.gConfigFile)) CreateDefaultConfigFile(program.gConfigFile);
+    }
     switch (commandLine.action) {
     case CommandLineAction::Error:
         fmt::print(stderr, "vok: {}\nTry 'vok --help'.\n", commandLine.error);
@@ -214,6 +255,11 @@ int RunCommandLine(const std::vector<std::string>& args) {
     CommandLineObserver observer;
     observer.SetLogFile(options.sLogFile);
     observer.SetVerbose(options.bVerbose);
+    if (preview) {
+        // The settings as they stand; a missing config.ini is the defaults.
+        if (FileExists(program.gConfigFile)) program.ReadSettings(observer);
+        return RunPreview(program, options, observer);
+    }
     program.ReadSettings(observer);
     ConversionJob job(program, options, observer);
     const InterruptWatcher watcher([&job] { job.RequestStop(); });

@@ -24,6 +24,10 @@ public:
     bool bClearOutputFileBeforeProcessing = true;
     std::string sSheetTarget = "1";
     int32_t lTabSize = 8;
+    // Show what the job would write instead of writing anything (--preview,
+    // /P), with this many rows of each table.
+    bool bPreview = false;
+    int64_t lPreviewRows = 10;
     int32_t lCommandLineExitCode = 0;
     std::string sErr;
     int32_t lErr = 0;

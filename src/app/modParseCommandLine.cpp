@@ -88,7 +88,12 @@ bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
             makeLogFolder(options.sLogFile);
         } else if (upper == "O")
             options.sOutputFile = ResolveSwitchPath(argument, programFolder);
-        else if (upper == "R") {
+        else if (upper == "P") {
+            // A preview; its argument, when a whole number, the rows per table.
+            options.bPreview = true;
+            int32_t rows;
+            if (ParseWholeNumber(argument, rows) && rows >= 0) options.lPreviewRows = rows;
+        } else if (upper == "R") {
             options.bUseRecipe = true;
             options.sRecipeFile = ResolveSwitchPath(argument, programFolder);
         } else if (upper == "S")
@@ -121,7 +126,7 @@ std::filesystem::path ResolveLinuxPath(const std::string& text,
 // The Linux-style options that take no value.
 bool IsLinuxFlag(std::string_view name) {
     for (const std::string_view flag : {"--subfolders", "--original-folder", "--no-clear", "--show",
-                                        "--verbose", "--help", "--version"}) {
+                                        "--verbose", "--help", "--version", "--preview"}) {
         if (name == flag) return true;
     }
     return false;
@@ -132,6 +137,7 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
                            LogFolderMaker makeLogFolder) {
     CommandLine result;
     result.action = CommandLineAction::RunJob;
+    bool rowsGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -181,6 +187,16 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
         } else if (name == "-w" || name == "--sheet") {
             if (!takeValue()) return result;
             options.sSheetTarget = value;
+        } else if (name == "--rows") {
+            if (!takeValue()) return result;
+            int32_t rows;
+            if (!ParseWholeNumber(value, rows) || rows < 0) {
+                result.action = CommandLineAction::Error;
+                result.error = "The number of rows must be a whole number, 0 or more: " + value;
+                return result;
+            }
+            options.lPreviewRows = rows;
+            rowsGiven = true;
         } else if (hasValue && IsLinuxFlag(name)) {
             result.action = CommandLineAction::Error;
             result.error = "The option " + name + " takes no value.";
@@ -199,6 +215,8 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
             options.bShowExcel = true;
         } else if (name == "-v" || name == "--verbose") {
             options.bVerbose = true;
+        } else if (name == "--preview") {
+            options.bPreview = true;
         } else if (name == "-h" || name == "--help") {
             result.action = CommandLineAction::ShowHelp;
             return result;
@@ -210,6 +228,10 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
             result.error = "Unknown option: " + args[i];
             return result;
         }
+    }
+    if (rowsGiven && !options.bPreview) {
+        result.action = CommandLineAction::Error;
+        result.error = "The option --rows goes with --preview.";
     }
     return result;
 }
@@ -242,6 +264,7 @@ std::string UsageText() {
 
 Usage (switch syntax):
   vok /I input /O output [/R recipe] [/S] [/G] [/C] [/E] [/T size] [/W sheet] [/L log] [/V] [/?]
+  vok /I input [/R recipe] /P [rows]
 
   /I path   input file, or a folder and pattern such as \data\in\*.txt
   /O path   output file; with a pattern input a folder pattern with "*",
@@ -256,6 +279,8 @@ Usage (switch syntax):
   /W sheet  the workbook sheet the tables go to: a number (1-255) or a name
   /L path   write every message and each converted file to this log file
   /V        print the progress texts
+  /P [rows] preview: show each table's lines, fields and first rows (10
+            unless a number follows) instead of converting; nothing is written
   /?        show this text, then run the job
 
   In this syntax a path uses "\" between folders ("/" starts a switch). A name
@@ -263,6 +288,7 @@ Usage (switch syntax):
 
 Usage (Linux style, when the first argument starts with "-"):
   vok -i input -o output [-r recipe] [options]
+  vok --preview -i input [-r recipe] [--rows N] [-t size]
 
   -i, --input PATH        input file or folder pattern
   -o, --output PATH       output file or folder pattern
@@ -275,6 +301,10 @@ Usage (Linux style, when the first argument starts with "-"):
   -w, --sheet TEXT        the sheet the tables go to: a number or a name
   -l, --log PATH          log file
   -v, --verbose           print the progress texts
+      --preview           show what the job would write instead of writing it:
+                          each table's lines, a ruler with its fields over its
+                          first lines and its first rows; nothing is written
+      --rows N            rows of each table the preview shows (default 10)
   -h, --help              show this text
       --version           show the version
 

@@ -13,6 +13,20 @@
 
 namespace vok {
 
+int64_t KeyLineAnswer(std::string_view searched, const KeyTexts& keys, int64_t count) {
+    // An empty key is contained in every non-empty text, an empty text contains nothing.
+    auto contains = [&](std::string_view key) {
+        return !searched.empty() && searched.find(key) != std::string_view::npos;
+    };
+    const bool excluded = !keys.exclusion.empty() && contains(keys.exclusion);
+    if (excluded) return 0;
+    // The key text wins over the alternative, and that over the end key.
+    if (contains(keys.key)) return count;
+    if (!keys.alternative.empty() && contains(keys.alternative)) return -count;
+    if (!keys.endKey.empty() && contains(keys.endKey)) return count + kEndKeyOffset;
+    return 0;
+}
+
 int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColumn, int32_t width) {
     // 1. Lines read in this call.
     int64_t count = 0;
@@ -31,19 +45,7 @@ int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColum
                 searched = CharSubstr(line, start, static_cast<size_t>(width));
             }
         }
-        // An empty key is contained in every non-empty text, an empty text contains nothing.
-        auto contains = [&](std::string_view key) {
-            return !searched.empty() && searched.find(key) != std::string_view::npos;
-        };
-        const bool excluded = !keys.exclusion.empty() && contains(keys.exclusion);
-        // 5-7. The key text wins over the alternative, and that over the end key.
-        if (contains(keys.key)) {
-            if (!excluded) return count;
-        } else if (!keys.alternative.empty() && contains(keys.alternative)) {
-            if (!excluded) return -count;
-        } else if (!keys.endKey.empty() && contains(keys.endKey)) {
-            if (!excluded) return count + kEndKeyOffset;
-        }
+        if (const int64_t answer = KeyLineAnswer(searched, keys, count); answer != 0) return answer;
     }
     return 0;
 }

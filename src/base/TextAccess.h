@@ -28,6 +28,11 @@ struct KeyTexts {
     std::string_view exclusion;
 };
 
+// What the key-line search answers for `searched` as the `count`-th line read:
+// the result encoding above, or 0 when no key matches or the exclusion text
+// is there too (the search then goes on with the next line).
+int64_t KeyLineAnswer(std::string_view searched, const KeyTexts& keys, int64_t count);
+
 // The key-line search on an open file, from its current position. With a width
 // above 0 only `width` characters from 1-based `startColumn` are searched.
 int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColumn = 0,

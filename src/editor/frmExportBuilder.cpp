@@ -4,6 +4,7 @@
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
 #include "editor/RecipeText.h"
+#include "editor/frmPreview.h"
 #include "editor/frmTableBuilder.h"
 #include "ui/modUtilityForm.h"
 
@@ -61,16 +62,15 @@ frmExportBuilder::frmExportBuilder(RecipeEditorHost host, std::shared_ptr<Editor
     frameButtons.setParent(this);
     frameButtons.setLayout(&buttonLayout_);
     buttonLayout_.setContentsMargins(0, 0, 0, 0);
-    const std::pair<QPushButton*, const char*> buttons[] = {{&cmdSaveAs, "Save As..."},
-                                                            {&cmdNew, "New..."},
-                                                            {&cmdSave, "&Save"},
-                                                            {&cmdAddTable, "Add Table..."},
-                                                            {&cmdLoadFile, "Read File..."},
-                                                            {&cmdHelp, "Help..."},
-                                                            {&cmdCancel, "Cancel"},
-                                                            {&cmdClose, "&Close"}};
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {&cmdSaveAs, "Save As..."},   {&cmdNew, "New..."},
+        {&cmdSave, "&Save"},          {&cmdAddTable, "Add Table..."},
+        {&cmdPreview, "&Preview..."}, {&cmdLoadFile, "Read File..."},
+        {&cmdHelp, "Help..."},        {&cmdCancel, "Cancel"},
+        {&cmdClose, "&Close"}};
     // Shown from top to bottom: making a recipe, then leaving the window.
-    for (QPushButton* button : {&cmdNew, &cmdLoadFile, &cmdSave, &cmdSaveAs, &cmdAddTable})
+    for (QPushButton* button :
+         {&cmdNew, &cmdLoadFile, &cmdSave, &cmdSaveAs, &cmdAddTable, &cmdPreview})
         buttonLayout_.addWidget(button);
     buttonLayout_.addSpacing(PixelsFromTwips(200, this));
     for (QPushButton* button : {&cmdHelp, &cmdClose, &cmdCancel})
@@ -83,12 +83,13 @@ frmExportBuilder::frmExportBuilder(RecipeEditorHost host, std::shared_ptr<Editor
     // would shift every field after it.
     txtFileEditor.setTabChangesFocus(true);
     SetTabOrder({&txtFileEditor, &cmdNew, &cmdLoadFile, &cmdSave, &cmdSaveAs, &cmdAddTable,
-                 &cmdHelp, &cmdClose, &cmdCancel});
+                 &cmdPreview, &cmdHelp, &cmdClose, &cmdCancel});
 
     connect(&cmdNew, &QPushButton::clicked, this, [this] { cmdNew_Click(); });
     connect(&cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
     connect(&cmdSaveAs, &QPushButton::clicked, this, [this] { cmdSaveAs_Click(); });
     connect(&cmdAddTable, &QPushButton::clicked, this, [this] { cmdAddTable_Click(); });
+    connect(&cmdPreview, &QPushButton::clicked, this, [this] { cmdPreview_Click(); });
     connect(&cmdLoadFile, &QPushButton::clicked, this, [this] { cmdLoadFile_Click(); });
     connect(&cmdHelp, &QPushButton::clicked, this, [this] { cmdHelp_Click(); });
     connect(&cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
@@ -266,6 +267,23 @@ void frmExportBuilder::cmdAddTable_Click() {
     RefreshCaption();
 }
 
+void frmExportBuilder::cmdPreview_Click() {
+    if (!preview_) {
+        PreviewHost host{[this] { return EditorText(); }, host_.inputBoxPath, host_.tabSize,
+                         prompts_};
+        preview_ = std::make_unique<frmPreview>(std::move(host), this);
+        // Beside the editor, where it leaves the text in sight.
+        preview_->move(frameGeometry().right() + 1, y());
+        connect(&txtFileEditor, &QPlainTextEdit::textChanged, preview_.get(),
+                [this] { preview_->RecipeChanged(); });
+    }
+    preview_->ProposeReport();
+    preview_->show();
+    preview_->raise();
+    preview_->activateWindow();
+    preview_->RefreshNow();
+}
+
 void frmExportBuilder::cmdLoadFile_Click() {
     if (!MayDiscardEdits()) return;
     const std::optional<std::filesystem::path> chosen =
@@ -292,6 +310,8 @@ void frmExportBuilder::cmdCancel_Click() {
 void frmExportBuilder::done(int result) {
     // Unloaded: the next use runs the opening again; the members stay.
     loaded_ = false;
+    // The preview follows this text; without it, it has nothing to follow.
+    if (preview_) preview_->hide();
     QDialog::done(result);
 }
 

@@ -28,6 +28,8 @@
 
 namespace vok {
 
+class frmPreview;
+
 // What the editor needs from the window that opens it.
 struct RecipeEditorHost {
     std::filesystem::path programFolder;
@@ -36,6 +38,10 @@ struct RecipeEditorHost {
     // The conversion form's top-left corner on the screen, in pixels.
     std::function<QPoint()> formTopLeft;
     std::function<void(int topic)> showHelp;
+    // The conversion form's input file, which the preview proposes, and the
+    // tab size of the options.
+    std::function<std::filesystem::path()> inputBoxPath;
+    std::function<int32_t()> tabSize;
 };
 
 // The help topic of the recipe method.
@@ -83,6 +89,8 @@ public:
 
     EditorPrompts& Prompts() { return *prompts_; }
     const RecipeEditorHost& Host() const { return host_; }
+    // The preview window, once Preview... opened it.
+    frmPreview* PreviewWindow() const { return preview_.get(); }
 
     // The controls, in the window's layout order.
     QStatusBar StatusBar1;
@@ -93,6 +101,7 @@ public:
     QPushButton cmdNew;
     QPushButton cmdSave;
     QPushButton cmdAddTable;
+    QPushButton cmdPreview;
     QPushButton cmdLoadFile;
     QPushButton cmdHelp;
     QPushButton cmdCancel;
@@ -120,6 +129,7 @@ private:
     void cmdSave_Click();
     void cmdSaveAs_Click();
     void cmdAddTable_Click();
+    void cmdPreview_Click();
     void cmdLoadFile_Click();
     void cmdHelp_Click();
     void cmdClose_Click();
@@ -129,6 +139,7 @@ private:
     std::shared_ptr<EditorPrompts> prompts_;
     QVBoxLayout buttonLayout_;
     bool loaded_ = false;
+    std::unique_ptr<frmPreview> preview_;
 };
 
 } // namespace vok

@@ -21,6 +21,22 @@
 
 namespace vok {
 
+// The notice a job shows once when a report holds tab characters (once ever:
+// config.ini remembers it).
+inline constexpr std::string_view kTabsInFileNotice =
+    "NOTE: The text in the Input File contains tab characters.\n"
+    "To specify the tab stop, change the options.";
+
+// Told when the run reaches a table and when it leaves it, on the job's
+// thread: the recipe preview keeps each table's rows by it.
+class TableRunWatcher {
+public:
+    virtual ~TableRunWatcher() = default;
+    // `index`: the table's 0-based place in the export specification's tables.
+    virtual void TableStarting(size_t index, const clsTable& table) = 0;
+    virtual void TableFinished(size_t index, const clsTable& table) = 0;
+};
+
 class JobState {
 public:
     JobState(JobObserver& observer, StopRequest& stop);
@@ -40,6 +56,7 @@ public:
     clsExportSpecs ExportSpecs; // the recipe's export specification
     clsLineProcessor LineProcessor;
     std::unique_ptr<Workbook> xlApp; // the open workbook, while one is open
+    TableRunWatcher* tableWatcher = nullptr;
 
     // The run flags: a stop asked for and seen, an export in progress, and a
     // stop that holds until the job ends (Ctrl+C, closing the window).

@@ -188,7 +188,11 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
                 break;
             }
             const int32_t rowBefore = writePointer1_;
+            if (state.tableWatcher)
+                state.tableWatcher->TableStarting(k - 1, TablesCollection[k - 1]);
             TablesCollection[k - 1].Process(state, csv);
+            if (state.tableWatcher)
+                state.tableWatcher->TableFinished(k - 1, TablesCollection[k - 1]);
             if (writePointer1_ > rowBefore) ++TablesWritten;
             if (FatalProcessError) break;
             ++ProcessedTables;

@@ -183,10 +183,12 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     clsExportSpecs& specs = state.ExportSpecs;
     // 1. The key lines are searched in the first period's file, which the job
     // read once for all its tables' keys.
+    StartKeyLine = EndKeyLine = FirstDataLine = LastDataLine = 0;
     const std::filesystem::path keyFile = PeriodFile(state, state.gRecipe.InputFileFirst);
     TextIndex& keys = state.Reports.For(keyFile);
     // 2-3. The start key text: its first line from line 1.
     const int64_t startFound = keys.FirstLine(ReadStartLine);
+    StartKeyLine = startFound;
     if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), keyFile, number_)) return;
     if (startFound == 0) {
         messages.Show("Error in Table specs: Can not find ReadStartLine: " + ReadStartLine,
@@ -197,6 +199,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     const int64_t first = startFound + ReadStartLineOffset;
     // 4-5. The end key text, also from line 1.
     const int64_t endFound = keys.FirstLine(ReadEndLine);
+    EndKeyLine = endFound;
     if (endFound == 0) {
         messages.Show("Error in Table specs: Can not find ReadEndLine: " + ReadEndLine,
                       MessageIcon::Critical);
@@ -204,6 +207,8 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
         return;
     }
     int64_t last = endFound + ReadEndLineOffset;
+    FirstDataLine = first;
+    LastDataLine = last;
     // 6. The end must not come before the start.
     if (last < first) {
         messages.Show("Error in Table specs: ReadEndLine key text [" + ReadEndLine + "]" +
@@ -234,6 +239,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
                                   number_, last, keyFile.string(), lineCount),
                       MessageIcon::Warning);
         last = lineCount;
+        LastDataLine = last;
     }
 
     // 8. The table's first row.

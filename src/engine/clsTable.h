@@ -26,6 +26,13 @@ public:
     int32_t TotalColumns = 0;
     std::vector<clsColumn> ColumnsCollection;
 
+    // Where the last pass found the table: the lines holding its key texts
+    // and its first and last data lines; 0 where the pass did not get so far.
+    int64_t StartKeyLine = 0;
+    int64_t EndKeyLine = 0;
+    int64_t FirstDataLine = 0;
+    int64_t LastDataLine = 0;
+
     void ReadFromFile(JobState& state, const std::filesystem::path& file_name,
                       int32_t table_number);
     // The same on the file's text, read once for all its sections.

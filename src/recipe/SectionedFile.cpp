@@ -151,17 +151,7 @@ int64_t find_key_line(SectionedCursor& file, const KeyTexts& keys) {
     std::string_view line;
     while (file.ReadLine(line)) {
         ++count;
-        auto contains = [&](std::string_view key) {
-            return !line.empty() && line.find(key) != std::string_view::npos;
-        };
-        const bool excluded = !keys.exclusion.empty() && contains(keys.exclusion);
-        if (contains(keys.key)) {
-            if (!excluded) return count;
-        } else if (!keys.alternative.empty() && contains(keys.alternative)) {
-            if (!excluded) return -count;
-        } else if (!keys.endKey.empty() && contains(keys.endKey)) {
-            if (!excluded) return count + kEndKeyOffset;
-        }
+        if (const int64_t answer = KeyLineAnswer(line, keys, count); answer != 0) return answer;
     }
     return 0;
 }

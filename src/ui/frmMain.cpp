@@ -502,9 +502,12 @@ void frmMain::ConfigureVOKOptions() {
 
 void frmMain::EditRecipe() {
     if (!editor_) {
-        RecipeEditorHost host{program_.ProgramFolder, [this] { return BoxPath(*cbRecipeFile_); },
+        RecipeEditorHost host{program_.ProgramFolder,
+                              [this] { return BoxPath(*cbRecipeFile_); },
                               [this] { return mapToGlobal(QPoint(0, 0)); },
-                              [this](int topic) { ShowHelpTopic(topic); }};
+                              [this](int topic) { ShowHelpTopic(topic); },
+                              [this] { return BoxPath(*cbInputFile_); },
+                              [this] { return program_.Settings.lTabSize; }};
         editor_ = std::make_unique<frmExportBuilder>(std::move(host), this);
     }
     editor_->LoadRecipeIntoEditor(BoxPath(*cbRecipeFile_));

@@ -96,13 +96,15 @@ struct EditorFixture {
     TempDir dir;
     std::shared_ptr<RecordingPrompts> prompts = std::make_shared<RecordingPrompts>();
     std::filesystem::path recipeBox;
+    std::filesystem::path inputBox; // the conversion form's input file
     QPoint formTopLeft{100, 80};
     std::vector<int> helpTopics;
     QStringList modalFailures; // dialogs that OnModal waited for in vain
     QStringList modalLog;      // what the actions on modal dialogs saw
     frmExportBuilder editor{RecipeEditorHost{dir.Path(), [this] { return recipeBox; },
                                              [this] { return formTopLeft; },
-                                             [this](int topic) { helpTopics.push_back(topic); }},
+                                             [this](int topic) { helpTopics.push_back(topic); },
+                                             [this] { return inputBox; }, [] { return 8; }},
                             prompts};
 };
 

@@ -4,9 +4,11 @@
 #include "EditorTestSupport.h"
 #include "editor/frmAddField.h"
 #include "editor/frmExportBuilder.h"
+#include "editor/frmPreview.h"
 #include "editor/frmTableBuilder.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace vok;
@@ -17,6 +19,7 @@ class ScreenshotTest : public QObject {
 
 private slots:
     void editorAndBuilders();
+    void previewWindow();
 };
 
 void ScreenshotTest::editorAndBuilders() {
@@ -60,6 +63,39 @@ void ScreenshotTest::editorAndBuilders() {
                                   "trial-balance-for-the-year.rcp");
     f.editor.resize(f.editor.minimumSize());
     save(f.editor, "editor-smallest");
+}
+
+// The preview of the trial balance example, with a cell of the grid chosen.
+void ScreenshotTest::previewWindow() {
+    const QString folder = qEnvironmentVariable("VOK_SCREENSHOTS");
+    if (folder.isEmpty()) QSKIP("VOK_SCREENSHOTS names no folder");
+    QVERIFY(QDir().mkpath(folder));
+    const std::filesystem::path examples(VOK_EXAMPLES);
+    TempDir home;
+    // The report box shows a folder a user might have, not the source tree's.
+    const std::filesystem::path reports = std::filesystem::temp_directory_path() / "Reports";
+    std::filesystem::create_directories(reports);
+    std::filesystem::copy_file(examples / "trial-balance.txt", reports / "trial-balance.txt",
+                               std::filesystem::copy_options::overwrite_existing);
+    frmExportBuilder editor{RecipeEditorHost{home.Path(),
+                                             {},
+                                             [] { return QPoint(0, 0); },
+                                             {},
+                                             [&] { return reports / "trial-balance.txt"; },
+                                             [] { return 8; }},
+                            std::make_shared<RecordingPrompts>()};
+    editor.LoadRecipeIntoEditor(examples / "trial-balance.rcp");
+    editor.show();
+    editor.cmdPreview.click();
+    frmPreview& preview = *editor.PreviewWindow();
+    QSignalSpy shown(&preview, &frmPreview::ResultShown);
+    QVERIFY(shown.wait(10000));
+    preview.resize(1100, 760);
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    preview.gridRows.setCurrentIndex(preview.gridRows.model()->index(2, 4)); // column C, third row
+    QTest::qWait(200);
+    const QString file = folder + "/preview-window.png";
+    QVERIFY2(preview.grab().save(file), qPrintable(file));
 }
 
 QTEST_MAIN(ScreenshotTest)

@@ -1,0 +1,33 @@
+// The preview of a recipe as text, for a terminal: per table its line range
+// and key lines, a ruler with the field boundaries over its first lines, and
+// its first rows as an aligned table (numbers right-aligned, text as stored).
+#pragma once
+
+#include "engine/RecipePreview.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vok {
+
+// The report lines the ruler stands over: at most this many of each table.
+inline constexpr int64_t kPreviewRulerLines = 5;
+
+// `reportLines(first, count)` gives the report's lines as the table pass sees
+// them (ReadReportLines, say).
+std::string FormatPreview(
+    const PreviewResult& result,
+    const std::function<std::vector<std::string>(int64_t first, int64_t count)>& reportLines);
+
+// The three lines of a ruler `width` characters wide, each beginning with
+// `indent` blanks: positions ("....+....1"), the column letters at their
+// fields' starts, and the fields ("|" at a start, "-" over the rest).
+std::vector<std::string> PreviewRuler(const std::vector<PreviewColumn>& columns, size_t width,
+                                      size_t indent);
+
+// Why a table yields no rows, in a few words; "" when it yields some.
+std::string WhyNoRows(const PreviewTable& table);
+
+} // namespace vok
