@@ -548,7 +548,7 @@ FileOutcome ConversionJob::RunRecipe() {
 }
 
 bool ConversionJob::RunFailed() const {
-    // A run the user stopped keeps what it wrote, as designed; one that a
+    // A run the user stopped keeps what it wrote; one that a
     // failure cut short is no output to put in place of the earlier one.
     return state_->ExportSpecs.FatalProcessError && !state_->StopRequested;
 }

@@ -1,4 +1,4 @@
-// The command line: the designed switch syntax (/I path /O path /R recipe ...)
+// The command line: the switch syntax (/I path /O path /R recipe ...)
 // and the Linux-style syntax (-i/--input ...), both filling the same options.
 #pragma once
 
@@ -24,7 +24,7 @@ std::string GetField(int32_t n, std::string_view text, char delimiter, std::stri
 void CreateLogFolder(const std::filesystem::path& logFile);
 using LogFolderMaker = void (*)(const std::filesystem::path& logFile);
 
-// Parses the designed switch syntax. Returns false for an empty text. Paths
+// Parses the switch syntax. Returns false for an empty text. Paths
 // without a backslash name files in the program folder. `helpRequested` is set
 // by "/?"; parsing goes on after it. `makeLogFolder` is the one effect on the
 // disk; a caller that must not touch it passes another.

@@ -1,7 +1,7 @@
 // Whoever watches a conversion job: the command line, the desktop, the tests.
 //
 // A job reports when a file starts and finishes (with its outcome), how many
-// rows of the current table are done, the status texts of the designed status
+// rows of the current table are done, the status texts of the status
 // bars and caption, and every message and question (through Messages). The job
 // never reads anything back from its observer but the answers to questions.
 //

@@ -1,6 +1,6 @@
 // A request to stop a running job, safe to set from any thread: the Pause
 // button, Ctrl+C and closing the window set it, the job takes it where the
-// design lets window events run (at each file, each section, each row).
+// program lets window events run (at each file, each section, each row).
 #pragma once
 
 #include <atomic>

@@ -54,7 +54,7 @@ std::u32string ToUtf32(std::string_view text);
 std::string ToUtf8(std::u32string_view text);
 void AppendUtf8(std::string& out, char32_t c);
 
-// Upper case of ASCII letters only, as the designed comparisons of key and
+// Upper case of ASCII letters only, as the comparisons of key and
 // section names need; other characters are left as they are.
 std::string AsciiUpper(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);

@@ -1,6 +1,6 @@
 // What one read of a report tells the job about it: its encoding, whether it
 // holds tabs, how many lines it has, and the lines that hold each key text the
-// job searches for. A table's designed search "from line 1 for the first line
+// job searches for. A table's search "from line 1 for the first line
 // holding the key" is then a look-up, and its rows are read from a known
 // place instead of from the top of the file.
 //

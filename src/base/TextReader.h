@@ -1,4 +1,4 @@
-// An open text file read line by line: what the design calls a file number.
+// An open text file read line by line: what the job's steps call a file number.
 //
 // A line ends at CR LF, at a lone CR and at a lone LF; the terminator is not
 // part of the line, and a last line without one still counts. A UTF-8

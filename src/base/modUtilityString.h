@@ -19,7 +19,7 @@ std::string_view TrimLeft(std::string_view text);
 std::string_view TrimRight(std::string_view text);
 std::string_view Trim(std::string_view text);
 
-// A whole number as the design's conversions read it: blanks around it
+// A whole number as the program's conversions read it: blanks around it
 // allowed, a decimal fraction rounded to the nearest whole number (halves to
 // even). False for anything else, and for numbers outside 32 bits.
 bool ParseWholeNumber(std::string_view text, int32_t& value);

@@ -65,7 +65,7 @@ public:
     bool Interrupted = false;
     int64_t lTotalTimeStart = 0;
 
-    // Takes a stop request made since the last call: where the design lets
+    // Takes a stop request made since the last call: where the program lets
     // pending window events run.
     void DoEvents();
 

@@ -7,7 +7,7 @@
 //   8-9. start at the sheet-1 write pointer, open the rows' file at line F
 //        from the nearest place the index knows;
 //   10. one output row per line from F to L (a CSV line, or workbook cells):
-//        the first row the designed way, through the line processor's slot,
+//        the first row the general way, through the line processor's slot,
 //        the rows after it cut from the line's own bytes when every column
 //        takes period 1's field as it stands;
 //   11-12. close the file and move the write pointer below the rows written.

@@ -1,6 +1,6 @@
 // Sectioned files as recipes and export specifications use them: "[" name "]"
 // lines open sections, "key=value" lines carry settings. These are the
-// designed readers with their exact rules (case-sensitive names, a section
+// readers with their exact rules (case-sensitive names, a section
 // ends at any line holding "[", comments after ";", trim modes, the
 // "-999999" sentinel), the [Header] check, and small helpers around them.
 #pragma once
@@ -33,7 +33,7 @@ std::string ReadIniValue(TextReader& file, std::string_view section, std::string
 // A sectioned file read into memory once. Recipes and export specifications
 // are looked up key by key, section by section: on the file that costs a read
 // from its top per key, here a jump to the section's header line. The
-// lookups below keep the designed rules exactly.
+// lookups below keep those rules exactly.
 class SectionedText {
 public:
     SectionedText() = default;

@@ -45,9 +45,9 @@ std::filesystem::path BoxPath(const QComboBox& box) {
     return PathFromSwitchSyntax(ToStdString(box.currentText()));
 }
 
-// A button with a picture at its left, as the design's picture boxes over the
+// A button with a picture at its left, in place of picture boxes over the
 // buttons' left edges; the picture is part of the button, so it acts like it.
-// The blanks that open the design's captions only made room for the picture,
+// The blanks that open the captions only made room for the picture,
 // which the button now places itself.
 QPushButton* Button(const char* name, const QString& caption, QStyle::StandardPixmap picture,
                     const QString& tip = {}) {

@@ -1,4 +1,4 @@
-// The command line in both syntaxes: the designed switches and the Linux style.
+// The command line in both syntaxes: the switches and the Linux style.
 #include "app/modParseCommandLine.h"
 #include "base/modUtilityFile.h"
 #include "support/TestSupport.h"

@@ -1,4 +1,4 @@
-// Column letters both ways, with the designed messages for codes out of range.
+// Column letters both ways, with the messages for codes out of range.
 #include "base/ColumnLetters.h"
 
 #include "support/RecordingObserver.h"

@@ -60,7 +60,7 @@ TEST_F(KeyLineTest, EmptyKeyMatchesTheFirstNonEmptyLine) {
 }
 
 TEST_F(KeyLineTest, ExclusionSkipsTheLineAndTheSearchGoesOn) {
-    // The designed section-order search over an export specification.
+    // The section-order search over an export specification.
     const std::string path = Make({"[Header]", "Product=VOK", "[Table 1]", "[Table 1 Col 1]",
                                    "[Title 1]", "[Table 2 Col 1]", "[Table 2]", "[Consolidate 1]"});
     const KeyTexts order{"[Title ", "[Table ", "[Consolidate ", "Col"};
@@ -104,7 +104,7 @@ TEST_F(KeyLineTest, SearchContinuesFromTheCurrentPosition) {
     EXPECT_EQ(find_key_line(closed, {}), 0);
 }
 
-TEST(ExpandTabsTest, DesignedExamplesWithTabSizeEight) {
+TEST(ExpandTabsTest, KnownExamplesWithTabSizeEight) {
     EXPECT_EQ(expand_tabs("ab\tc", 8), "ab      c");
     EXPECT_EQ(expand_tabs("abcdefgh\ti", 8), "abcdefghi");
     EXPECT_EQ(expand_tabs("\t\tx", 8), std::string(16, ' ') + "x");

@@ -15,7 +15,7 @@ namespace {
 using test::TempDir;
 using test::WriteFile;
 
-// The designed search: the first line after `after` holding the key.
+// The plain search: the first line after `after` holding the key.
 int64_t Sequential(const std::filesystem::path& path, std::string_view key, int64_t after) {
     TextReader reader(path);
     if (reader.SkipLines(after) < after) return 0;

@@ -60,7 +60,7 @@ std::vector<std::string> Texts(const PreviewResult& result) {
     return texts;
 }
 
-// A fixed template's table is looked for by the run: the designed message,
+// A fixed template's table is looked for by the run: the usual message,
 // no rows, and the tables after it are not run. A derived one is looked for
 // by the expansion, which stops there.
 TEST(RecipePreview, AMissingKeyTextGivesTheDesignedMessageAndNoRows) {

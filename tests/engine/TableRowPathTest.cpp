@@ -1,4 +1,4 @@
-// A table's first row goes the designed way (the line into the line
+// A table's first row goes the general way (the line into the line
 // processor's slot, each field through ProcessField); the rows after it are
 // cut from the line's own bytes. Every kind of line is put into a table twice
 // in a row, and both rows must come out the same, in CSV and in cells.

@@ -64,7 +64,7 @@ class FaultInjection(unittest.TestCase):
                 "LD_PRELOAD": LIBRARY,
                 "VOK_FAULT_DIRS": ":".join(folders),
                 # The error log is remade at every start and may fail without a
-                # word, by design; the lock file is never written.
+                # word, on purpose; the lock file is never written.
                 "VOK_FAULT_SKIP": "ErrorLog.txt:vok.lock",
                 "VOK_FAULT_AT": str(fault_at),
                 "VOK_FAULT_ERRNO": errno_name,

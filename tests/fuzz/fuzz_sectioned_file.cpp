@@ -1,5 +1,5 @@
 // The sectioned-file reader and writer: the input is a settings file, read
-// with the designed sequential and whole-file lookups and the header check,
+// with the sequential and whole-file lookups and the header check,
 // on the file and in memory (which must agree), then changed through the
 // profile writer and read back.
 #include "base/TextAccess.h"

@@ -75,7 +75,7 @@ TEST(TableParserTemplate, FixedPiecesPassThrough) {
     EXPECT_EQ(parser.VariableToFixedTemplate("========="), "--- ---- ");
 }
 
-// The designed derivation, column by column and with real string reversal.
+// The derivation, column by column and with real string reversal.
 bool RefBlank(const std::vector<std::u32string>& rows, size_t pos) {
     return std::all_of(rows.begin(), rows.end(), [&](const std::u32string& row) {
         return pos > row.size() || row[pos - 1] == U' ' || row[pos - 1] == U'\u00A0';
