@@ -9,6 +9,7 @@
 #include "app/ConversionJob.h"
 
 #include "app/ProgramFolderLock.h"
+#include "base/AtomicFile.h"
 #include "base/Clock.h"
 #include "base/TextAccess.h"
 #include "base/TextEncoding.h"
@@ -276,6 +277,9 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
             messages.Show(clash, MessageIcon::Exclamation);
             outcome = Skipped(clash);
         } else {
+            // Temporary files that killed runs left beside the outputs go, once a folder.
+            if (sweptFolders_.insert(state.gOutputFile.parent_path()).second)
+                SweepStaleTemporaries(state.gOutputFile);
             outcome = ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile
                                                             : settings_.AutoRecipeFile);
         }

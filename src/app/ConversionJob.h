@@ -112,6 +112,8 @@ private:
     // Folders listed by this job, so that links never lead round in a circle.
     std::set<FolderIdentity> visited_;
     std::filesystem::path listRoot_;
+    // Output folders already swept of temporary files that killed runs left.
+    std::set<std::filesystem::path> sweptFolders_;
     // The recipe of a folder job is read once: its text, and what the file
     // was like when it was read.
     struct ReadRecipe;

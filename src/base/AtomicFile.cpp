@@ -55,35 +55,66 @@ pid_t TemporaryOwner(std::string_view rest) {
                : 0;
 }
 
-// Removes the temporary files of earlier saves of `name` whose process is
-// gone (killed, or the machine stopped): nothing else would ever remove them.
-void RemoveStaleTemporaries(const std::filesystem::path& folder, const std::string& name) {
-    const std::string prefix = ".~" + name + ".";
+// The process that made the temporary file `entry` (".~NAME.PID-RAND.tmp"
+// or the zip library's name beside it) when it is one of ours; 0 otherwise.
+// With `name` empty the file may belong to any target: NAME may hold dots,
+// so each dot is tried as its end.
+pid_t EntryOwner(std::string_view entry, std::string_view name) {
+    if (entry.size() < 3 || entry.substr(0, 2) != ".~") return 0;
+    const std::string_view rest = entry.substr(2);
+    if (!name.empty()) {
+        if (rest.size() <= name.size() + 1 || rest.substr(0, name.size()) != name ||
+            rest[name.size()] != '.')
+            return 0;
+        return TemporaryOwner(rest.substr(name.size() + 1));
+    }
+    for (size_t dot = rest.find('.'); dot != std::string_view::npos;
+         dot = rest.find('.', dot + 1)) {
+        if (const pid_t owner = TemporaryOwner(rest.substr(dot + 1)); owner > 0) return owner;
+    }
+    return 0;
+}
+
+// Removes the temporary files in `folder` of earlier saves (of `name`, or of
+// any target when it is empty) whose process is gone (killed, or the machine
+// stopped): nothing else would ever remove them.
+void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view name) {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string entry = it->path().filename().string();
-        if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0) continue;
-        const pid_t owner = TemporaryOwner(std::string_view(entry).substr(prefix.size()));
+        const pid_t owner = EntryOwner(entry, name);
         if (owner <= 0 || owner == ::getpid()) continue;
         if (::kill(owner, 0) == 0 || errno != ESRCH) continue; // still running, or unknown
         ::unlink(it->path().c_str());
     }
 }
 
+// The file a save of `target` replaces: a link's target, so the link stays.
+std::filesystem::path ReplacedFile(const std::filesystem::path& target) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(target, ec)) {
+        std::filesystem::path real = std::filesystem::weakly_canonical(target, ec);
+        if (!ec) return real;
+    }
+    return target;
+}
+
 } // namespace
+
+std::filesystem::path SweepStaleTemporaries(const std::filesystem::path& target) {
+    std::filesystem::path folder = ReplacedFile(target).parent_path();
+    if (folder.empty()) folder = ".";
+    RemoveStaleTemporaries(folder, {});
+    return folder;
+}
 
 std::string SystemErrorText(std::string_view what, const std::filesystem::path& path, int error) {
     return fmt::format("{} {} ({})", what, path.string(), std::strerror(error));
 }
 
 AtomicFile::AtomicFile(const std::filesystem::path& target, Durability durability)
-    : target_(target), durability_(durability) {
-    std::error_code ec;
-    if (std::filesystem::is_symlink(target_, ec)) {
-        const std::filesystem::path real = std::filesystem::weakly_canonical(target_, ec);
-        if (!ec) target_ = real;
-    }
+    : target_(ReplacedFile(target)), durability_(durability) {
     folder_ = target_.parent_path();
     if (folder_.empty()) folder_ = ".";
 }
@@ -110,7 +141,9 @@ bool AtomicFile::Create(std::string& error) {
         return false;
     }
     const std::string name = target_.filename().string();
-    RemoveStaleTemporaries(folder_, name);
+    // Outputs are swept once per folder by their job (SweepStaleTemporaries):
+    // a sweep per save would read a folder of n outputs n times.
+    if (durability_ == Durability::Synced) RemoveStaleTemporaries(folder_, name);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path candidate =
             folder_ / (".~" + name + "." + UniqueSuffix() + ".tmp");

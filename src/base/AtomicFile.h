@@ -74,6 +74,12 @@ private:
     bool committed_ = false;
 };
 
+// Removes the temporary files that killed runs left in the folder a save of
+// `target` writes in (beside a link's target), for every target there, and
+// returns that folder. A job calls it once for each folder it writes outputs
+// to; files users save (Durability::Synced) are swept at each save instead.
+std::filesystem::path SweepStaleTemporaries(const std::filesystem::path& target);
+
 // The whole content at once; false, with the reason, when it could not be written.
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
                          std::string& error,

@@ -3,6 +3,7 @@
 #include "base/modUtilityString.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -41,10 +42,14 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     if (a.empty() || b.empty()) return false;
     struct stat sa {
     }, sb{};
-    const bool aExists = ::stat(a.c_str(), &sa) == 0;
-    const bool bExists = ::stat(b.c_str(), &sb) == 0;
-    if (aExists && bExists) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    // A file that does not exist yet is the other one only by its resolved name.
+    const int aError = ::stat(a.c_str(), &sa) == 0 ? 0 : errno;
+    const int bError = ::stat(b.c_str(), &sb) == 0 ? 0 : errno;
+    if (aError == 0 && bError == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    // A name that leads nowhere is not a file that exists (a folder job asks
+    // this for every output it has yet to write, so the names are not resolved).
+    if ((aError == 0 && bError == ENOENT) || (aError == ENOENT && bError == 0)) return false;
+    // Two files that do not exist yet (or cannot be looked at) are the same
+    // one only by their resolved names.
     std::error_code ec1, ec2;
     const std::filesystem::path ra = std::filesystem::weakly_canonical(a, ec1);
     const std::filesystem::path rb = std::filesystem::weakly_canonical(b, ec2);

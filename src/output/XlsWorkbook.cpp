@@ -187,7 +187,7 @@ WorkbookOpenResult OpenXlsWorkbook(const std::filesystem::path& fileName) {
     // A missing or empty file becomes a new workbook, written when it is
     // saved. The folder must take the file: better said now than after the run.
     std::string reason;
-    AtomicFile probe(fileName);
+    AtomicFile probe(fileName, AtomicFile::Durability::Unsynced);
     if (!probe.Create(reason)) {
         return {nullptr,
                 fmt::format("Cannot create the workbook {}: {}.", fileName.string(), reason)};
