@@ -1,5 +1,8 @@
 #include "fuzz/FuzzSupport.h"
 
+#include "output/Workbook.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -8,6 +11,24 @@
 namespace vok::fuzz {
 
 namespace {
+
+void Exercise(Workbook& book) {
+    const int32_t sheets = book.SheetCount();
+    for (int32_t s = 1; s <= sheets && s <= 8; ++s) {
+        book.SheetName(s);
+        const CellRange used = book.UsedRange(s);
+        book.CellText(s, std::max(used.firstRow, 1), std::max(used.firstColumn, 1));
+    }
+    book.SetCellValue(1, 1, 1, "1,234.50");
+    book.SetCellValue(1, 2, 3, "(12.00)");
+    book.SetCellValue(1, 3, 2, "text <&> \"quoted\"");
+    book.SetCellValue(1, 4, 1, "");
+    std::string error;
+    book.SetSheetName(1, "Fuzz (P1)", error);
+    book.AddSheet("Added", error);
+    if (sheets >= 2) book.ClearRange(2, book.UsedRange(2));
+    book.SetStandardFont("Courier New");
+}
 
 const std::filesystem::path& ScratchFolder() {
     static const std::filesystem::path folder = [] {
@@ -57,6 +78,24 @@ std::vector<std::string_view> Parts(std::string_view text, size_t parts) {
     result.push_back(text);
     result.resize(parts);
     return result;
+}
+
+void RoundTripWorkbook(std::string_view bytes, std::string_view fileName, OutputType type) {
+    const std::filesystem::path file = ScratchFile(fileName, bytes);
+    WorkbookOpenResult opened = OpenWorkbookFile(file, type);
+    if (!opened.workbook) {
+        if (opened.error.empty()) std::abort();
+        return;
+    }
+    Exercise(*opened.workbook);
+    std::string error;
+    if (!opened.workbook->Save(error)) return;
+    opened.workbook.reset();
+    WorkbookOpenResult again = OpenWorkbookFile(file, type);
+    if (!again.workbook) {
+        std::fprintf(stderr, "vok cannot open what it saved: %s\n", again.error.c_str());
+        std::abort();
+    }
 }
 
 } // namespace vok::fuzz

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/JobObserver.h"
+#include "output/OutputType.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,13 @@ inline std::string_view Text(const uint8_t* data, size_t size) {
 
 // The input cut at each line "--8<--" (at most `parts` parts; missing ones empty).
 std::vector<std::string_view> Parts(std::string_view text, size_t parts);
+
+// The workbook readers' harness: `bytes` saved as `fileName` is opened as a
+// workbook of `type`; when vok takes it, cells are typed in, a sheet is
+// renamed, added and cleared, the workbook is saved (every rewriting path of
+// the package), and what vok saved must open again. Aborts on a refusal
+// without a reason or on a saved file vok cannot open.
+void RoundTripWorkbook(std::string_view bytes, std::string_view fileName, OutputType type);
 
 // Says nothing, answers every question with Yes, and counts the messages.
 class QuietObserver : public JobObserver {
