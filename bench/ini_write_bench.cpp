@@ -1,4 +1,4 @@
-// Writing an export specification's keys through the private-profile writer:
+// Writing an export-specs file's keys through the private-profile writer:
 // 10,000 keys in 2,000 sections of 5 keys, as the export spec writer does,
 // committed once, committed every 100 keys, and (for a sample) one commit per
 // key; then a sample read back with the whole-file lookup. Run by hand.

@@ -3,8 +3,8 @@
 //     name each output, convert each file, then say "Conversion Complete" and
 //     the elapsed time;
 //   ConvertOneFile: choose CSV or workbook output, check recipe and input,
-//     turn the recipe (or the marks in the input) into the export
-//     specification, read it back and run it (RunRecipe), and report the
+//     turn the recipe (or the marks in the input) into the export-specs
+//     file, read it back and run it (RunRecipe), and report the
 //     file's outcome.
 #include "app/ConversionJob.h"
 
@@ -440,7 +440,7 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
         state.ExportSpecs.ReadFromText(state, recipeText, recipeFile);
         return true;
     }
-    // The recipe expanded into the working export specification, which is
+    // The recipe expanded into the working export-specs file, which is
     // written for the user to see (over the earlier one, only when it differs)
     // and read back from memory.
     const bool missing = !recipeText.IsOpen() && !FileExists(recipeFile);
@@ -457,7 +457,7 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     // output: a job that says it failed leaves the earlier output alone.
     std::string error;
     if (!specs.Commit(error)) {
-        state.messages.Show("Cannot write the export specification file " +
+        state.messages.Show("Cannot write the export-specs file " +
                                 settings_.ExportSpecsFile.string() + ": " + error,
                             MessageIcon::Critical);
         return false;

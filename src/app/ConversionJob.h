@@ -1,7 +1,7 @@
 // The conversion job: turns one set of options into output files. It decides
 // which input files belong to the job (one file, or every file of a folder
 // pattern, optionally with sub-folders), names each output, chooses CSV or
-// workbook output per file, prepares the export specification from a recipe
+// workbook output per file, prepares the export-specs file from a recipe
 // or from the marks in the input file, runs it and reports to its observer.
 // The desktop's Convert button and the command line run the same code; the
 // desktop runs it on a worker thread.
@@ -72,7 +72,7 @@ public:
 private:
     void ConvertOneFile(int64_t index, int64_t count);
     FileOutcome ConvertWithRecipe(const std::filesystem::path& recipeFile);
-    // Expands the recipe and reads the export specification; false, after a
+    // Expands the recipe and reads the export-specs file; false, after a
     // message, when the working file could not be written.
     bool PrepareExportSpecs(const std::filesystem::path& recipeFile,
                             const SectionedText& recipeText, TextIndex& report);

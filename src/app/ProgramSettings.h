@@ -30,7 +30,7 @@ public:
     const std::filesystem::path gErrorLogFile;
     const std::filesystem::path gConfigFile;
     const std::filesystem::path AutoRecipeFile;  // the recipe made from a marked-up report
-    const std::filesystem::path ExportSpecsFile; // the working export specification
+    const std::filesystem::path ExportSpecsFile; // the working export-specs file
     const std::filesystem::path LockFile;        // held while a job uses the working files
 
     FormSettings Settings;

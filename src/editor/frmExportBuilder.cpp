@@ -121,7 +121,7 @@ void frmExportBuilder::EnsureLoaded() {
     } else {
         SetEditorText(ExportSpecs);
     }
-    // 3.
+    // 3. The caption counts the tables; nothing is edited yet.
     RefreshCaption();
     bDirty = false;
 }

@@ -103,7 +103,7 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
     RefreshCaption();
     // 3. Typing since the last save is carried over.
     editor_.ExportSpecs = editor_.EditorText();
-    // 4.
+    // 4. A new table starts with no fields.
     ParsingString.clear();
     FieldCount = 0;
     ShowFieldCount();

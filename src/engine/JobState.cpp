@@ -67,7 +67,7 @@ bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std:
 
 void LoadFullRecipe(JobState& state, const std::filesystem::path& file_name) {
     clsRecipe& recipe = state.gRecipe;
-    // A recipe that cannot be read still leaves the specification the object names.
+    // A recipe that cannot be read still leaves the export-specs file the object names.
     recipe.LoadFromFile(state.messages, file_name);
     if (FileExists(recipe.ExportSpecFileName))
         state.ExportSpecs.ReadFromFile(state, recipe.ExportSpecFileName);

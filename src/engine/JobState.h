@@ -1,5 +1,5 @@
 // The state of the running job: the file being converted, the recipe and its
-// export specification, the line processor, the open workbook, the run flags
+// export-specs file, the line processor, the open workbook, the run flags
 // and the stop request. The job driver makes one for each job; nothing of it
 // outlives the job, and two jobs never share one.
 #pragma once
@@ -32,7 +32,7 @@ inline constexpr std::string_view kTabsInFileNotice =
 class TableRunWatcher {
 public:
     virtual ~TableRunWatcher() = default;
-    // `index`: the table's 0-based place in the export specification's tables.
+    // `index`: the table's 0-based place in the export-specs file's tables.
     virtual void TableStarting(size_t index, const clsTable& table) = 0;
     virtual void TableFinished(size_t index, const clsTable& table) = 0;
 };
@@ -53,7 +53,7 @@ public:
 
     clsRecipe gRecipe;
     TextIndexCache Reports;     // what one read of each report told
-    clsExportSpecs ExportSpecs; // the recipe's export specification
+    clsExportSpecs ExportSpecs; // the recipe's export-specs file
     clsLineProcessor LineProcessor;
     std::unique_ptr<Workbook> xlApp; // the open workbook, while one is open
     TableRunWatcher* tableWatcher = nullptr;
@@ -81,11 +81,11 @@ private:
 
 // Assigns a cell of the open workbook as typed input. When the workbook cannot
 // take it (past the format's last row or column) it shows the message, sets
-// the export specification's FatalProcessError and returns false.
+// the export-specs file's FatalProcessError and returns false.
 bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std::string_view text);
 
-// The full recipe form into the job: the recipe's own keys, then the export
-// specification file it names ("Cannot find Export Specs file: " when there is
+// The full recipe form into the job: the recipe's own keys, then the export-specs
+// file it names ("Cannot find Export Specs file: " when there is
 // none).
 void LoadFullRecipe(JobState& state, const std::filesystem::path& file_name);
 

@@ -2,7 +2,7 @@
 //   1. the report must be there, and the recipe (a job's first checks);
 //   2. the recipe's text: the editor's, the file's, or made from the marks;
 //   3. one read of the report for every key text, and the tab notice;
-//   4. the export specification: a long-format recipe as it stands, a short
+//   4. the export-specs file: a long-format recipe as it stands, a short
 //      one expanded in memory (derived layouts read the report);
 //   5. the run, as a workbook job's, into a workbook kept in memory that
 //      keeps each table's first rows (all rows when a consolidation reads
@@ -368,7 +368,7 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
     if (!request.tabNoticeShown && result.reportHasTabs)
         observer.Show(kTabsInFileNotice, MessageIcon::Information, {}, MessageKind::Notice);
 
-    // 4. The export specification, as the job prepares it.
+    // 4. The export-specs file, as the job prepares it.
     clsRecipe& job = state.gRecipe;
     job.ResetRecipe();
     job.InputFileName[0] = request.report;

@@ -1,7 +1,7 @@
 // The preview of a recipe: what a job would make of a report, computed in
 // memory and written nowhere. The recipe (a text in the short or the long
 // format, a recipe file, or the marks in the report) is expanded as a job
-// expands it, and its export specification runs as a workbook job runs it,
+// expands it, and its export-specs file runs as a workbook job runs it,
 // into a workbook kept in memory. The result tells, per table, the lines it
 // takes, its columns and the rows a job would write (each cell as typed input
 // stores it), and every message the run showed.
@@ -48,7 +48,7 @@ struct PreviewRequest {
     OutputType outputType = OutputType::Xlsx;
     // The tab notice was shown before (config.ini says so): not again.
     bool tabNoticeShown = false;
-    // The working export specification's name, for the messages that name it.
+    // The working export-specs file's name, for the messages that name it.
     std::filesystem::path specName = "_ExportSpecs.t2x";
     // Handed back in the result, so that a caller can tell results apart.
     uint64_t generation = 0;
@@ -77,7 +77,7 @@ struct PreviewTable {
     int64_t startKeyLine = 0, endKeyLine = 0;
     int64_t firstLine = 0, lastLine = 0;
     std::vector<PreviewColumn> columns; // derived layouts resolved
-    // The recipe's table became a table of the export specification (the
+    // The recipe's table became a table of the export-specs file (the
     // expansion stops at a table it cannot lay out), and the run reached it.
     bool expanded = false;
     bool ran = false;

@@ -1,4 +1,4 @@
-// The export specification's file and run.
+// The export-specs object: the file read into tables, titles and consolidations, and its run.
 #include "engine/clsExportSpecs.h"
 
 #include "base/Clock.h"
@@ -108,8 +108,7 @@ bool clsExportSpecs::WriteToFile(JobState& state, const std::filesystem::path& f
     }
     std::string error;
     if (file.Commit(error)) return true;
-    state.messages.Show("Cannot write the export specification file " + file_name.string() + ": " +
-                            error,
+    state.messages.Show("Cannot write the export-specs file " + file_name.string() + ": " + error,
                         MessageIcon::Critical);
     return false;
 }

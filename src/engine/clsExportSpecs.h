@@ -1,4 +1,4 @@
-// The export specification: the working form of a recipe. An ordered list of
+// The export-specs file: the working form of a recipe. An ordered list of
 // sections (titles, tables, consolidations), read from and written to its
 // long-format file, the run that walks them, and the run state the sections
 // share: per-sheet write pointers, the fatal-error flag and the count

@@ -87,8 +87,8 @@ void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
                                                                        c)) {
             ColumnsCollection.pop_back();
             TotalColumns = c - 1;
-            messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the export "
-                                      "specification holds no section [{} Col {}]!",
+            messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the export-specs "
+                                      "file holds no section [{} Col {}]!",
                                       section, columns, section, c),
                           MessageIcon::Critical);
             return;

@@ -182,8 +182,7 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
     ConvertShortToLong(observer, caption, shortText, longFile, report, tabSize);
     std::string error;
     if (!longFile.Commit(error))
-        observer.Show("Cannot write the export specification file " + long_file.string() + ": " +
-                          error,
+        observer.Show("Cannot write the export-specs file " + long_file.string() + ": " + error,
                       MessageIcon::Critical);
 }
 

@@ -1,4 +1,4 @@
-// The export specification file (the long format, ".t2x") as the recipe
+// The export-specs file (the long format, ".t2x") as the recipe
 // layer makes it: the expansion of a short-format recipe into it, the
 // short-format recipe made from the ">>" and "<<" marks of a report, and the
 // table and column sections, spelled here once for every writer.
@@ -25,7 +25,7 @@ class ProfileFile;
 class SectionedText;
 class TextIndex;
 
-// The header every export specification file carries.
+// The header every export-specs file carries.
 inline constexpr std::string_view kExportSpecProduct = "VOK";
 inline constexpr std::string_view kExportSpecFileType = "EXPORT SPEC";
 inline constexpr std::string_view kExportSpecFileFormat = "1.1";
@@ -57,7 +57,7 @@ bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& rec
                         std::string& problem);
 
 // Announces to the report's index the key texts of every table of a recipe or
-// export specification, so that one read of the report finds them all.
+// export-specs file, so that one read of the report finds them all.
 void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report);
 
 // The keys of a table section "Table n", in the order readers expect.

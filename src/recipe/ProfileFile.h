@@ -7,7 +7,7 @@
 // A ProfileFile holds one file in memory. Every write goes to the memory copy;
 // Commit writes the whole file to a temporary file beside it and renames that
 // over the file, so a failure never leaves half a file. A run of writes to one
-// file (an export specification has thousands of keys) commits once.
+// file (an export-specs file has thousands of keys) commits once.
 #pragma once
 
 #include "base/AtomicFile.h"

@@ -1,4 +1,4 @@
-// Sectioned files as recipes and export specifications use them: "[" name "]"
+// Sectioned files as recipes and export-specs files use them: "[" name "]"
 // lines open sections, "key=value" lines carry settings. These are the
 // readers with their exact rules (case-sensitive names, a section
 // ends at any line holding "[", comments after ";", trim modes, the
@@ -30,7 +30,7 @@ enum TrimMode : int32_t { kTrimLeading = 1, kTrimTrailing = 2, kTrimBoth = 3 };
 std::string ReadIniValue(TextReader& file, std::string_view section, std::string_view key,
                          std::string_view defaultValue, int32_t trimMode = kTrimBoth);
 
-// A sectioned file read into memory once. Recipes and export specifications
+// A sectioned file read into memory once. Recipes and export-specs files
 // are looked up key by key, section by section: on the file that costs a read
 // from its top per key, here a jump to the section's header line. The
 // lookups below keep those rules exactly.
@@ -113,7 +113,7 @@ bool FileHeaderIsInvalid(Messages& messages, const std::filesystem::path& fileNa
                          std::string_view product, std::string_view fileType,
                          std::string_view fileFormat);
 
-// Converts a whole-number value read from a recipe or export specification.
+// Converts a whole-number value read from a recipe or export-specs file.
 // A value that is no number shows "Error in <section> : <key> is not a whole
 // number: <value>" and gives false, so a bad file never ends in a crash.
 bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view section,

@@ -34,7 +34,7 @@ void clsRecipe::LoadFromFileShort(JobObserver& observer, std::string_view captio
     ResetRecipe();
     // The job's current input file is the first period.
     InputFileName[0] = inputFile;
-    // The export specification is always written into a new file.
+    // The export-specs file is always written into a new file.
     ExportSpecFileName = exportSpecFile;
     std::error_code ec;
     std::filesystem::remove(ExportSpecFileName, ec);

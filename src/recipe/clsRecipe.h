@@ -1,6 +1,6 @@
 // The recipe of one conversion job: its input periods, number format and sheet
-// names, and where its export specification file lies. The job state holds the
-// export specification itself beside it.
+// names, and where its export-specs file lies. The job state holds the
+// export-specs file itself beside it.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +32,7 @@ public:
     // Every member back to its value after reset.
     void ResetRecipe();
 
-    // Turns a short-format recipe into the working export specification file
+    // Turns a short-format recipe into the working export-specs file
     // `exportSpecFile`, with `inputFile` as the report of its first period.
     // `caption` is the caption the progress texts build on.
     void LoadFromFileShort(JobObserver& observer, std::string_view caption,
@@ -41,7 +41,7 @@ public:
                            const std::filesystem::path& exportSpecFile, int32_t tabSize);
 
     // The full recipe form: the recipe's own keys with the name of a separate
-    // export specification file, which the caller reads. False when the file
+    // export-specs file, which the caller reads. False when the file
     // is missing or cannot be read whole (after a message).
     bool LoadFromFile(Messages& messages, const std::filesystem::path& file_name);
     // False (after a message) when the file could not be written.

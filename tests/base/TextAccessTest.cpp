@@ -60,7 +60,7 @@ TEST_F(KeyLineTest, EmptyKeyMatchesTheFirstNonEmptyLine) {
 }
 
 TEST_F(KeyLineTest, ExclusionSkipsTheLineAndTheSearchGoesOn) {
-    // The section-order search over an export specification.
+    // The section-order search over an export-specs file.
     const std::string path = Make({"[Header]", "Product=VOK", "[Table 1]", "[Table 1 Col 1]",
                                    "[Title 1]", "[Table 2 Col 1]", "[Table 2]", "[Consolidate 1]"});
     const KeyTexts order{"[Title ", "[Table ", "[Consolidate ", "Col"};

@@ -47,7 +47,7 @@ TEST(PreviewCommand, WritesNothingAndPrintsWhatTheJobWouldWrite) {
     TempDir home, work;
     WriteOld(home / "config.ini", "[General]\r\nlTabSize=8\r\n");
     WriteOld(home / "ErrorLog.txt", "an earlier log\r\n");
-    WriteOld(home / "_ExportSpecs.t2x", "an earlier specification\r\n");
+    WriteOld(home / "_ExportSpecs.t2x", "an earlier export-specs file\r\n");
     WriteOld(home / "_AutoRecipe.rcp", "an earlier recipe\r\n");
     WriteOld(work / "out.csv", "an earlier output\r\n");
     WriteOld(work / "out.xlsx", "not even a workbook");

@@ -74,7 +74,7 @@ TEST(WorkingFiles, WrittenInPlaceOnlyWhenTheirContentChanges) {
 }
 
 // A folder job: every report converted with the one recipe, each to its own
-// output; the working specification is the same for all and written once.
+// output; the working export-specs file is the same for all and written once.
 TEST(WorkingFiles, AFolderJobWithOneRecipe) {
     TempDir home, work;
     const std::string recipe =

@@ -237,7 +237,7 @@ class Faults(unittest.TestCase):
             self.assertEqual(code, 1)
             self.assertNotIn("unexpected failure", err)
             self.assertEqual(err.count("TotalColumns"), 1, err[:500])
-            self.assertIn("TotalColumns is " + count + ", but the export specification holds no "
+            self.assertIn("TotalColumns is " + count + ", but the export-specs file holds no "
                           "section [Table 1 Col 2]!", err)
             # A table whose section is wrong is not run: it would write what
             # the file does not say over the earlier output.

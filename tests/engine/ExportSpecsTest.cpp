@@ -72,7 +72,7 @@ TEST(ExportSpecs, ReadsSectionsInRunOrderAndWritesThemBackUnchanged) {
     EXPECT_EQ(ReadFile(f.dir.File("out.t2x")), kLongFile);
 }
 
-TEST(ExportSpecs, WrongHeaderKeepsThePreviousSpecification) {
+TEST(ExportSpecs, WrongHeaderKeepsThePreviousExportSpecs) {
     StateFixture f;
     WriteFile(f.dir.File("in.t2x"), kLongFile);
     clsExportSpecs& specs = f.state.ExportSpecs;

@@ -1,7 +1,7 @@
 """I/O errors injected into the real program, in the manner of SQLite's
 I/O-error tests: the preloaded library makes the n-th write, fsync, close or
 rename of a file in the output folder (and, for the CSV job, in the program
-folder, where the working export specification is written) fail with ENOSPC
+folder, where the working export-specs file is written) fail with ENOSPC
 or EIO; the libraries' stdio writes count too (libzip writes an .xlsx so). A CSV job and two workbook jobs run
 over an earlier output for every n up to the number of such calls the job
 makes; each time the job must end with status 1 and a message naming the
@@ -52,7 +52,7 @@ class FaultInjection(unittest.TestCase):
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def vok(self, output, fault_at=None, errno_name="ENOSPC", folders=None):
-        # The working export specification is written only when it changes:
+        # The working export-specs file is written only when it changes:
         # without it, every run writes it, and a fault may hit that write.
         working = os.path.join(self.home, "_ExportSpecs.t2x")
         if os.path.exists(working):
@@ -114,7 +114,7 @@ class FaultInjection(unittest.TestCase):
             name, len(calls), ", ".join(sorted({c.split()[0] for c in calls})), runs))
 
     def test_csv_job(self):
-        # The CSV file, and the working export specification in the program folder.
+        # The CSV file, and the working export-specs file in the program folder.
         self.check_job("ledger.csv", [self.out, self.home])
 
     def test_xlsx_job(self):

@@ -1,5 +1,5 @@
-// The long-format reader and its run: the input is an export specification
-// and a report (cut by a line "--8<--"). The specification is read, then run
+// The long-format reader and its run: the input is a long-format recipe
+// (an export-specs file) and a report (cut by a line "--8<--"). The recipe is read, then run
 // into a CSV file and into a workbook held in memory (titles and
 // consolidations included).
 #include "engine/JobState.h"

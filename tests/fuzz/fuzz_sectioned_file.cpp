@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     CountFileLines(file);
 
-    // Sections one after the other, as the export specification reads them:
+    // Sections one after the other, as the export-specs file reads them:
     // the open file and the text in memory give the same values.
     TextReader reader(file);
     SectionedCursor cursor(text);

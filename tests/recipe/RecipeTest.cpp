@@ -1,5 +1,4 @@
 #include "recipe/clsRecipe.h"
-
 #include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
@@ -61,7 +60,7 @@ TEST(Recipe, FullFormRoundTripsEveryMember) {
     EXPECT_EQ(loaded.InputFileName, recipe.InputFileName);
 }
 
-TEST(Recipe, ShortFormResetsTheRecipeAndRewritesTheWorkingSpecification) {
+TEST(Recipe, ShortFormResetsTheRecipeAndRewritesTheWorkingExportSpecs) {
     StateFixture f;
     clsRecipe& recipe = f.state.gRecipe;
     recipe.InputFileLast = 4;
