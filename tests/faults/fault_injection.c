@@ -225,19 +225,25 @@ size_t fwrite(const void *buffer, size_t size, size_t count, FILE *stream) {
     return real_fwrite(buffer, size, count, stream);
 }
 
+/* Stops following `fd` as it is closed. Returns whether this close is the
+   one to fail (with its errno in `saved`): a close that fails still releases
+   the descriptor, as after a delayed write error on a network folder. */
+static int release_tracked(int fd, int *saved) {
+    const char *path = tracked_path(fd);
+    if (!path) return 0;
+    const int failed = closing_counts[fd] && fails("close", path);
+    *saved = errno;
+    pthread_mutex_lock(&lock);
+    free(tracked[fd]);
+    tracked[fd] = NULL;
+    pthread_mutex_unlock(&lock);
+    return failed;
+}
+
 /* The stream is closed either way; its descriptor is no longer followed. */
 int fclose(FILE *stream) {
-    const int fd = fileno(stream);
-    const char *path = tracked_path(fd);
-    int failed = 0, saved = 0;
-    if (path) {
-        failed = closing_counts[fd] && fails("close", path);
-        saved = errno;
-        pthread_mutex_lock(&lock);
-        free(tracked[fd]);
-        tracked[fd] = NULL;
-        pthread_mutex_unlock(&lock);
-    }
+    int saved = 0;
+    const int failed = release_tracked(fileno(stream), &saved);
     int result = real_fclose(stream);
     if (failed) {
         errno = saved;
@@ -261,18 +267,8 @@ int fdatasync(int fd) {
 }
 
 int close(int fd) {
-    const char *path = tracked_path(fd);
-    int failed = 0, saved = 0;
-    if (path) {
-        /* A close that fails still releases the descriptor, as after a
-           delayed write error on a network folder. */
-        failed = closing_counts[fd] && fails("close", path);
-        saved = errno;
-        pthread_mutex_lock(&lock);
-        free(tracked[fd]);
-        tracked[fd] = NULL;
-        pthread_mutex_unlock(&lock);
-    }
+    int saved = 0;
+    const int failed = release_tracked(fd, &saved);
     int result = real_close(fd);
     if (failed) {
         errno = saved;
