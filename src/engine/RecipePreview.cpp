@@ -148,15 +148,7 @@ public:
         CellRange used;
         for (const auto& [key, cell] : cells_) {
             if (SheetOf(key) != sheet || cell.value.kind == TypedValue::Kind::Empty) continue;
-            const int32_t row = RowOf(key), column = ColumnOf(key);
-            if (used.Empty()) {
-                used = {row, column, row, column};
-                continue;
-            }
-            used.firstRow = std::min(used.firstRow, row);
-            used.lastRow = std::max(used.lastRow, row);
-            used.firstColumn = std::min(used.firstColumn, column);
-            used.lastColumn = std::max(used.lastColumn, column);
+            used.Include(RowOf(key), ColumnOf(key));
         }
         return used;
     }

@@ -10,6 +10,7 @@
 
 #include "output/OutputType.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -29,6 +30,17 @@ enum class CellWrite {
 struct CellRange {
     int32_t firstRow = 0, firstColumn = 0, lastRow = 0, lastColumn = 0; // all 0: empty
     bool Empty() const { return lastRow == 0; }
+    // Grows the range to hold the cell (row and column from 1).
+    void Include(int32_t row, int32_t column) {
+        if (Empty()) {
+            *this = {row, column, row, column};
+            return;
+        }
+        firstRow = std::min(firstRow, row);
+        lastRow = std::max(lastRow, row);
+        firstColumn = std::min(firstColumn, column);
+        lastColumn = std::max(lastColumn, column);
+    }
 };
 
 class Workbook {

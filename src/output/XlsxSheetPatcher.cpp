@@ -30,15 +30,7 @@ void AppendRange(std::string& out, const CellRange& range) {
 
 void XlsxSheetPatcher::Note(int32_t row, int32_t column) {
     ++noted_;
-    CellRange& e = result_.extent;
-    if (e.Empty()) {
-        e = {row, column, row, column};
-        return;
-    }
-    e.firstColumn = std::min(e.firstColumn, column);
-    e.lastColumn = std::max(e.lastColumn, column);
-    e.firstRow = std::min(e.firstRow, row);
-    e.lastRow = std::max(e.lastRow, row);
+    result_.extent.Include(row, column);
 }
 
 bool XlsxSheetPatcher::Orphaned(const XlsxCellSpan& cell) const {

@@ -70,11 +70,7 @@ public:
         for (const auto& [key, text] : cells) {
             const auto [s, row, column] = key;
             if (s != sheet) continue;
-            if (range.Empty()) range = {row, column, row, column};
-            range.firstRow = std::min(range.firstRow, row);
-            range.firstColumn = std::min(range.firstColumn, column);
-            range.lastRow = std::max(range.lastRow, row);
-            range.lastColumn = std::max(range.lastColumn, column);
+            range.Include(row, column);
         }
         return range;
     }
