@@ -9,6 +9,7 @@
 #include "base/AtomicFile.h"
 #include "base/Clock.h"
 #include "base/HelpTopics.h"
+#include "base/ProgramLayout.h"
 #include "base/modUtilityFile.h"
 #include "engine/RecipePreview.h"
 #include "output/OutputType.h"
@@ -200,23 +201,34 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     return observer.FailuresShown() == 0 && !result.stopped ? 0 : 1;
 }
 
+// The program's own folders, made on first use, then the error log and the
+// default config.ini in them. False, with the reason, when a folder cannot be made.
+bool PrepareProgramFiles(const ProgramFolders& folders, const ProgramSettings& program,
+                         std::string& error) {
+    if (!MakeProgramFolders(folders, error)) return false;
+    // The error log is reset before anything else can fail.
+    WriteErrorLogHeader(program.gErrorLogFile);
+    // config.ini exists before any setting is read.
+    if (!FileExists(program.gConfigFile)) CreateDefaultConfigFile(program.gConfigFile);
+    return true;
+}
+
 int RunCommandLine(const std::vector<std::string>& args) {
-    ProgramSettings program(ProgramFolderPath());
+    const ProgramFolders folders = ThisProgramFolders();
+    ProgramSettings program(folders);
 
     // The command line.
     std::error_code ec;
     clsConversionOptions options;
     const CommandLine commandLine =
         ReadCommandLine(args, options, program.ProgramFolder, std::filesystem::current_path(ec));
-    // A preview writes nothing, not even the error log or a default config.ini,
-    // also when its command line is refused. A log it writes only when -l asks.
+    // A preview writes nothing, not even the error log, a default config.ini
+    // or its folders, also when its command line is refused. A log it writes
+    // only when -l asks.
     const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
-    if (!options.bPreview) {
-        // The error log is reset before anything else can fail.
-        WriteErrorLogHeader(program.gErrorLogFile);
-        // config.ini exists before any setting is read.
-        if (!FileExists(program.gConfigFile)) CreateDefaultConfigFile(program.gConfigFile);
-    }
+    std::string folderError;
+    const bool foldersReady =
+        options.bPreview || PrepareProgramFiles(folders, program, folderError);
     switch (commandLine.action) {
     case CommandLineAction::Error:
         fmt::print(stderr, "vok: {}\nTry 'vok --help'.\n", commandLine.error);
@@ -255,6 +267,11 @@ int RunCommandLine(const std::vector<std::string>& args) {
     CommandLineObserver observer;
     observer.SetLogFile(options.sLogFile);
     observer.SetVerbose(options.bVerbose);
+    // A job without its folders would have nowhere for its working files.
+    if (!foldersReady) {
+        observer.Show(folderError, MessageIcon::Critical);
+        return 1;
+    }
     if (preview) {
         // The settings as they stand; a missing config.ini is the defaults.
         if (FileExists(program.gConfigFile)) program.ReadSettings(observer);

@@ -1,7 +1,7 @@
 #include "app/ProgramSettings.h"
 
-#include "base/HelpTopics.h"
 #include "base/Messages.h"
+#include "base/ProgramLayout.h"
 #include "base/TextEncoding.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityFileSystemObject.h"
@@ -9,15 +9,26 @@
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fmt/format.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
+#include <vector>
 
 namespace vok {
 
-ProgramSettings::ProgramSettings(std::filesystem::path programFolder)
-    : ProgramFolder(std::move(programFolder)), gErrorLogFile(ProgramFolder / "ErrorLog.txt"),
-      gConfigFile(ProgramFolder / "config.ini"), AutoRecipeFile(ProgramFolder / "_AutoRecipe.rcp"),
+ProgramSettings::ProgramSettings(const ProgramFolders& folders)
+    : ProgramFolder(folders.state), SettingsFolder(folders.settings),
+      gErrorLogFile(ProgramFolder / "ErrorLog.txt"), gConfigFile(SettingsFolder / "config.ini"),
+      AutoRecipeFile(ProgramFolder / "_AutoRecipe.rcp"),
       ExportSpecsFile(ProgramFolder / "_ExportSpecs.t2x"), LockFile(ProgramFolder / "vok.lock") {}
+
+ProgramSettings::ProgramSettings(const std::filesystem::path& programFolder)
+    : ProgramSettings(ProgramFolders{programFolder, programFolder}) {}
 
 void ProgramSettings::ReadSettings(Messages& messages) {
     if (!FileExists(gConfigFile)) {
@@ -58,15 +69,102 @@ bool ProgramSettings::SaveSettings(std::string& error) const {
     return config.Commit(error);
 }
 
-std::filesystem::path ProgramFolderPath() {
-    if (const char* home = std::getenv("VOK_HOME"); home && *home) {
-        if (!FolderExists(home)) MakeFolderPath(home);
-        return home;
-    }
-    std::filesystem::path folder = ExecutableFolder();
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// An XDG folder must be absolute; anything else counts as unset.
+fs::path AbsoluteOrNone(const std::string& value) {
+    const fs::path folder(value);
+    return folder.is_absolute() ? folder : fs::path();
+}
+
+fs::path HomeFromPasswordFile() {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir)
+        return {};
+    return AbsoluteOrNone(found->pw_dir);
+}
+
+// Makes the folder after its missing parents; an existing folder is left as
+// it is. `cause` names the folder that could not be made and why.
+bool MakeFolder(const fs::path& folder, mode_t mode, std::string& cause) {
     std::error_code ec;
-    if (folder.empty()) folder = std::filesystem::current_path(ec);
-    return folder;
+    if (fs::is_directory(folder, ec)) return true;
+    const fs::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder && !MakeFolder(parent, mode, cause)) return false;
+    if (::mkdir(folder.c_str(), mode) == 0) return true;
+    const int error = errno;
+    if (error == EEXIST && fs::is_directory(folder, ec)) return true;
+    cause = folder.string() + ": " +
+            (error == EEXIST ? std::string("a file of that name is in the way")
+                             : std::string(std::strerror(error)));
+    return false;
+}
+
+bool MakeOneFolder(const fs::path& folder, std::string_view what, std::string_view variable,
+                   mode_t mode, std::string& error) {
+    if (folder.empty()) {
+        error = fmt::format("Cannot tell where the {} folder lies: neither {} nor HOME names "
+                            "a folder.",
+                            what, variable);
+        return false;
+    }
+    std::string cause;
+    if (MakeFolder(folder, mode, cause)) return true;
+    error = fmt::format("Cannot make the {} folder {} ({}).", what, folder.string(), cause);
+    return false;
+}
+
+} // namespace
+
+FolderEnvironment FolderEnvironment::OfProcess() {
+    FolderEnvironment environment;
+    environment.vokHome = EnvironmentValue("VOK_HOME");
+    environment.xdgConfigHome = AbsoluteOrNone(EnvironmentValue("XDG_CONFIG_HOME"));
+    environment.xdgStateHome = AbsoluteOrNone(EnvironmentValue("XDG_STATE_HOME"));
+    environment.home = AbsoluteOrNone(EnvironmentValue("HOME"));
+    if (environment.home.empty()) environment.home = HomeFromPasswordFile();
+    return environment;
+}
+
+ProgramFolders ProgramFoldersFor(const ProgramLayout& layout,
+                                 const FolderEnvironment& environment) {
+    // VOK_HOME names one folder for everything.
+    if (!environment.vokHome.empty()) return {environment.vokHome, environment.vokHome, false};
+    // A build folder or a portable copy: the program folder beside the executable.
+    if (!layout.installed) {
+        fs::path folder = layout.executableFolder;
+        std::error_code ec;
+        if (folder.empty()) folder = fs::current_path(ec);
+        return {folder, folder, false};
+    }
+    // An installation: each user's own XDG folders.
+    auto under = [&](const fs::path& xdg, const fs::path& fallback) {
+        if (!xdg.empty()) return xdg / "vok";
+        return environment.home.empty() ? fs::path() : environment.home / fallback / "vok";
+    };
+    return {under(environment.xdgConfigHome, ".config"),
+            under(environment.xdgStateHome, fs::path(".local") / "state"), true};
+}
+
+ProgramFolders ThisProgramFolders() {
+    return ProgramFoldersFor(ThisProgramLayout(), FolderEnvironment::OfProcess());
+}
+
+bool MakeProgramFolders(const ProgramFolders& folders, std::string& error) {
+    if (!folders.perUser)
+        return MakeOneFolder(folders.state, "program", "VOK_HOME", 0777, error);
+    return MakeOneFolder(folders.settings, "settings", "XDG_CONFIG_HOME", 0700, error) &&
+           MakeOneFolder(folders.state, "state", "XDG_STATE_HOME", 0700, error);
 }
 
 } // namespace vok

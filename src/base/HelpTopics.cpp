@@ -1,7 +1,8 @@
 #include "base/HelpTopics.h"
 
+#include "base/ProgramLayout.h"
+
 #include <array>
-#include <system_error>
 #include <utility>
 
 namespace vok {
@@ -26,14 +27,8 @@ std::optional<std::string_view> HelpPageOfTopic(int32_t topic) {
     return std::nullopt;
 }
 
-std::filesystem::path ExecutableFolder() {
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::path() : exe.parent_path();
-}
-
 std::filesystem::path HelpFolder() {
-    return ExecutableFolder() / "help";
+    return ThisProgramLayout().helpFolder;
 }
 
 std::filesystem::path HelpPageFile(int32_t topic) {

@@ -1,6 +1,6 @@
 // The user manual's pages and the help topics that open them. The manual is a
-// folder of HTML pages beside the executable (help/), whatever VOK_HOME says:
-// it belongs to the program, not to the settings. The command line ("/?")
+// folder of HTML pages that belongs to the program, not to the settings:
+// where it lies follows the program's layout, whatever VOK_HOME says. The command line ("/?")
 // and the desktop's help buttons both look pages up here.
 #pragma once
 
@@ -28,10 +28,8 @@ inline constexpr std::string_view kHelpAboutPage = "about.htm";
 // topic. The contents topic gives the contents page.
 std::optional<std::string_view> HelpPageOfTopic(int32_t topic);
 
-// The folder that holds the running executable ("" when it cannot be told).
-std::filesystem::path ExecutableFolder();
-
-// The manual's folder: help/ beside the executable.
+// The manual's folder: help/ beside the executable, or share/vok/help/ of
+// an installation.
 std::filesystem::path HelpFolder();
 
 // The full path of a topic's page; empty for an unknown topic.

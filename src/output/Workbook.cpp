@@ -2,6 +2,8 @@
 
 #include "output/WorkbookModule.h"
 
+#include "base/ProgramLayout.h"
+
 #include <dlfcn.h>
 #include <filesystem>
 #include <fmt/format.h>
@@ -17,18 +19,19 @@ namespace vok {
 namespace {
 
 // The workbook engine, loaded on the first workbook job of the process and
-// kept: the module beside the program, or the one in the build tree (for
-// programs built into a folder of their own).
+// kept: the module of the program's layout (beside it, or in lib/vok/ of an
+// installation), or the one in the build tree (for programs built into a
+// folder of their own).
 class WorkbookEngine {
 public:
     using Open = void (*)(const std::filesystem::path*, int, WorkbookOpenResult*);
 
     WorkbookEngine() {
-        std::error_code ec;
-        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+        const ProgramLayout layout = ThisProgramLayout();
         std::vector<std::filesystem::path> places;
-        if (!ec) places.push_back(program.parent_path() / kVokWorkbookModule);
-        if (*VOK_WORKBOOK_MODULE_DIR)
+        if (!layout.moduleFolder.empty()) places.push_back(layout.moduleFolder / kVokWorkbookModule);
+        // An installation uses its own module only, never the build tree's.
+        if (*VOK_WORKBOOK_MODULE_DIR && !layout.installed)
             places.push_back(std::filesystem::path(VOK_WORKBOOK_MODULE_DIR) / kVokWorkbookModule);
         for (const std::filesystem::path& place : places) {
             // The module stays loaded: the workbooks it makes use its code until the end.

@@ -2,13 +2,17 @@
 
 #include "app/MainModule.h"
 #include "app/ProgramSettings.h"
+#include "base/ProgramLayout.h"
 #include "base/modUtilityFile.h"
 #include "ui/DesktopMessages.h"
 #include "ui/DesktopShell.h"
+#include "ui/frmMain.h"
 #include "ui/frmMainMDI.h"
 #include "ui/frmPleaseWait.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QIcon>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -20,9 +24,23 @@
 
 namespace vok {
 
+std::optional<std::filesystem::path> FileToOpen(const std::vector<std::string>& args,
+                                                const std::filesystem::path& currentFolder) {
+    if (args.size() != 1 || args.front().empty() || args.front().front() == '-') return {};
+    std::filesystem::path file(args.front());
+    if (file.is_relative()) file = (currentFolder / file).lexically_normal();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) return {};
+    return file;
+}
+
 int DesktopMain(int argc, char** argv) {
     // A command line runs its job as vok itself does, without a window.
-    if (argc > 1) return Main(std::vector<std::string>(argv + 1, argv + argc));
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::error_code ec;
+    const std::optional<std::filesystem::path> given =
+        FileToOpen(args, std::filesystem::current_path(ec));
+    if (!args.empty() && !given) return Main(args);
 
     // Without a display Qt would abort; say what is wrong instead.
     if (!HasDisplay()) {
@@ -34,10 +52,21 @@ int DesktopMain(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VOK Wizard"));
-    QApplication::setWindowIcon(
-        QApplication::style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    // The icon of the menu entry, from the theme or the program's own copy.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vok"));
+    const QString icon = QString::fromStdString(ThisProgramLayout().iconFile.native());
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("vok"), QFile::exists(icon) ? QIcon(icon)
+                                                   : QApplication::style()->standardIcon(
+                                                         QStyle::SP_FileDialogContentsView)));
 
-    ProgramSettings program(ProgramFolderPath());
+    const ProgramFolders folders = ThisProgramFolders();
+    ProgramSettings program(folders);
+    // Without its folders the program could keep neither settings nor working files.
+    if (std::string error; !MakeProgramFolders(folders, error)) {
+        DesktopMessages().Show(error, MessageIcon::Critical);
+        return 1;
+    }
     // The error log is reset first; config.ini exists before any setting is read.
     WriteErrorLogHeader(program.gErrorLogFile);
     if (!FileExists(program.gConfigFile)) CreateDefaultConfigFile(program.gConfigFile);
@@ -59,6 +88,9 @@ int DesktopMain(int argc, char** argv) {
     window.show();
     startup.raise();
     QTimer::singleShot(250, &startup, &QWidget::hide);
+    // The file it was started with, once the window is up.
+    if (given)
+        QTimer::singleShot(300, &window, [&window, &given] { window.Form().OpenGivenFile(*given); });
     return QApplication::exec();
 }
 

@@ -539,6 +539,18 @@ void frmMain::ShowManualPage(std::string_view page) {
                    MessageIcon::Information);
 }
 
+void frmMain::OpenGivenFile(const std::filesystem::path& file) {
+    const QString text = QString::fromStdString(file.native());
+    const std::string extension = AsciiUpper(GetExtensionName(file));
+    if (extension != "RCP" && extension != "T2X") {
+        cbInputFile_->setEditText(text);
+        return;
+    }
+    rbUseRecipe_[0]->setChecked(true);
+    cbRecipeFile_->setEditText(text);
+    EditRecipe();
+}
+
 void frmMain::LaunchBoxPath(const QComboBox& box) {
     ConversionJob::LaunchFile(messages_, BoxPath(box), [this](const std::filesystem::path& path) {
         return shell_.openUrl(QUrl::fromLocalFile(QString::fromStdString(path.native())));

@@ -76,6 +76,10 @@ public:
     // Shows the recipe editor with the recipe box's file; the box then names
     // the recipe the editor worked on.
     void EditRecipe();
+    // A file the program was started with (the menu entry, a file manager): a
+    // recipe or export-specs file goes into step 2 with the recipe method and
+    // opens in the recipe editor; any other file is the report of step 1.
+    void OpenGivenFile(const std::filesystem::path& file);
     // The recipe editor, made at its first opening and kept for the program's life.
     frmExportBuilder* RecipeEditor() const { return editor_.get(); }
 
