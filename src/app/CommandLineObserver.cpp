@@ -31,18 +31,35 @@ void CommandLineObserver::Log(std::string_view text) {
     }
 }
 
+void CommandLineObserver::WriteError(std::string_view text) {
+    if (progress_) {
+        progress_->WriteAbove(text);
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
 void CommandLineObserver::DisplayMessage(std::string_view text, MessageIcon, std::string_view,
                                          MessageKind) {
-    fmt::print(stderr, "{}\n", text);
-    std::fflush(stderr);
+    WriteError(fmt::format("{}\n", text));
     Log(text);
 }
 
 bool CommandLineObserver::DisplayQuestion(std::string_view text, MessageIcon, std::string_view) {
     // Only the stop question is asked here, and only after Ctrl+C.
-    fmt::print(stderr, "{} Yes\n", text);
+    WriteError(fmt::format("{} Yes\n", text));
     Log(text);
     return true;
+}
+
+void CommandLineObserver::FileStarted(int64_t index, int64_t count,
+                                      const std::filesystem::path& input) {
+    if (progress_) progress_->FileStarted(index, count, input);
+}
+
+void CommandLineObserver::TableStarted(int32_t table, int64_t firstLine, int64_t reportLines) {
+    if (progress_) progress_->TableStarted(table, firstLine, reportLines);
 }
 
 bool CommandLineObserver::ProgressDue() {
@@ -53,6 +70,7 @@ bool CommandLineObserver::ProgressDue() {
 }
 
 void CommandLineObserver::RowsDone(int64_t done, int64_t total) {
+    if (progress_) progress_->RowsDone(done);
     if (!verbose_ || (done != 0 && !ProgressDue())) return;
     fmt::print(stderr, "{} row {} of {}\n", caption_, done + 1, total);
 }

@@ -2,9 +2,11 @@
 // and the program never waits for a key; the stop question, which only Ctrl+C
 // raises here, is answered Yes. With a log file every message and the outcome
 // of every file are also written there with their date and time; in verbose
-// mode the progress texts go to standard error too.
+// mode the progress texts go to standard error too. On a terminal a job may
+// show a progress line instead, with the messages written above it.
 #pragma once
 
+#include "app/TerminalProgress.h"
 #include "base/JobObserver.h"
 
 #include <cstdint>
@@ -20,7 +22,12 @@ public:
     // Opens the log for appending; false (after a message) when it cannot be written.
     bool SetLogFile(const std::filesystem::path& path);
     void SetVerbose(bool verbose) { verbose_ = verbose; }
+    // Shows the progress line on the terminal open on `fd` until EndProgressLine.
+    void ShowProgressLine(int fd) { progress_ = std::make_unique<TerminalProgress>(fd); }
+    void EndProgressLine() { progress_.reset(); }
 
+    void FileStarted(int64_t index, int64_t count, const std::filesystem::path& input) override;
+    void TableStarted(int32_t table, int64_t firstLine, int64_t reportLines) override;
     void RowsDone(int64_t done, int64_t total) override;
     void StatusChanged(StatusTarget target, std::string_view text) override;
     void FileFinished(const std::filesystem::path& input, const std::filesystem::path& output,
@@ -34,6 +41,8 @@ protected:
 
 private:
     void Log(std::string_view text);
+    // Standard error, above the progress line when there is one.
+    void WriteError(std::string_view text);
     // A few progress lines a second are enough to follow a long table.
     bool ProgressDue();
 
@@ -46,6 +55,7 @@ private:
     bool verbose_ = false;
     std::string caption_;
     int64_t lastProgressTick_ = 0;
+    std::unique_ptr<TerminalProgress> progress_;
 };
 
 } // namespace vok

@@ -61,6 +61,9 @@ public:
     void FileStarted(int64_t index, int64_t count, const std::filesystem::path& input) override {
         target_.FileStarted(index, count, input);
     }
+    void TableStarted(int32_t table, int64_t firstLine, int64_t reportLines) override {
+        target_.TableStarted(table, firstLine, reportLines);
+    }
     void RowsDone(int64_t done, int64_t total) override { target_.RowsDone(done, total); }
     void StatusChanged(StatusTarget target, std::string_view text) override {
         target_.StatusChanged(target, text);

@@ -280,7 +280,11 @@ int RunCommandLine(const std::vector<std::string>& args) {
     program.ReadSettings(observer);
     ConversionJob job(program, options, observer);
     const InterruptWatcher watcher([&job] { job.RequestStop(); });
+    // A long job on a terminal shows where it is; -v prints its own lines.
+    if (!options.bQuiet && !options.bVerbose && TerminalProgress::Suits(STDERR_FILENO))
+        observer.ShowProgressLine(STDERR_FILENO);
     const JobResult result = job.BeginProcessing();
+    observer.EndProgressLine();
     return result.Succeeded() && observer.FailuresShown() == 0 ? 0 : 1;
 }
 

@@ -20,6 +20,8 @@ public:
     bool bSaveInOriginalFolder = false;
     std::filesystem::path sLogFile;
     bool bVerbose = false;
+    // No progress line on a terminal (--quiet, /Q); messages still show.
+    bool bQuiet = false;
     bool bShowExcel = false;
     bool bClearOutputFileBeforeProcessing = true;
     std::string sSheetTarget = "1";

@@ -93,7 +93,9 @@ bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
             options.bPreview = true;
             int32_t rows;
             if (ParseWholeNumber(argument, rows) && rows >= 0) options.lPreviewRows = rows;
-        } else if (upper == "R") {
+        } else if (upper == "Q")
+            options.bQuiet = true;
+        else if (upper == "R") {
             options.bUseRecipe = true;
             options.sRecipeFile = ResolveSwitchPath(argument, programFolder);
         } else if (upper == "S")
@@ -126,7 +128,7 @@ std::filesystem::path ResolveLinuxPath(const std::string& text,
 // The Linux-style options that take no value.
 bool IsLinuxFlag(std::string_view name) {
     for (const std::string_view flag : {"--subfolders", "--original-folder", "--no-clear", "--show",
-                                        "--verbose", "--help", "--version", "--preview"}) {
+                                        "--verbose", "--quiet", "--help", "--version", "--preview"}) {
         if (name == flag) return true;
     }
     return false;
@@ -215,6 +217,8 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
             options.bShowExcel = true;
         } else if (name == "-v" || name == "--verbose") {
             options.bVerbose = true;
+        } else if (name == "-q" || name == "--quiet") {
+            options.bQuiet = true;
         } else if (name == "--preview") {
             options.bPreview = true;
         } else if (name == "-h" || name == "--help") {
@@ -263,7 +267,8 @@ std::string UsageText() {
     return R"(vok - converts printed-style text reports into CSV files and workbooks.
 
 Usage (switch syntax):
-  vok /I input /O output [/R recipe] [/S] [/G] [/C] [/E] [/T size] [/W sheet] [/L log] [/V] [/?]
+  vok /I input /O output [/R recipe] [/S] [/G] [/C] [/E] [/T size] [/W sheet] [/L log]
+      [/V] [/Q] [/?]
   vok /I input [/R recipe] /P [rows]
 
   /I path   input file, or a folder and pattern such as \data\in\*.txt
@@ -279,12 +284,14 @@ Usage (switch syntax):
   /W sheet  the workbook sheet the tables go to: a number (1-255) or a name
   /L path   write every message and each converted file to this log file
   /V        print the progress texts
+  /Q        quiet: no progress line on a terminal (messages still show)
   /P [rows] preview: show each table's lines, fields and first rows (10
             unless a number follows) instead of converting; nothing is written
   /?        show this text, then run the job
 
   In this syntax a path uses "\" between folders ("/" starts a switch). A name
-  without "\" names a file in the program folder.
+  without "\" names a file in the program folder (for an installed vok, its
+  state folder, ~/.local/state/vok).
 
 Usage (Linux style, when the first argument starts with "-"):
   vok -i input -o output [-r recipe] [options]
@@ -301,6 +308,7 @@ Usage (Linux style, when the first argument starts with "-"):
   -w, --sheet TEXT        the sheet the tables go to: a number or a name
   -l, --log PATH          log file
   -v, --verbose           print the progress texts
+  -q, --quiet             no progress line on a terminal (messages still show)
       --preview           show what the job would write instead of writing it:
                           each table's lines, a ruler with its fields over its
                           first lines and its first rows; nothing is written
@@ -310,7 +318,9 @@ Usage (Linux style, when the first argument starts with "-"):
 
   Relative paths resolve against the current folder.
 
-The exit status is 0 when the job reported no problem, 1 otherwise.
+On a terminal a long job shows one progress line, unless -q or -v is given.
+The exit status is 0 when the job reported no problem, 1 otherwise, and 2 when
+the Linux-style command line cannot be read.
 )";
 }
 

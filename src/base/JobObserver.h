@@ -48,6 +48,11 @@ public:
     virtual void FileStarted(int64_t /*index*/, int64_t /*count*/,
                              const std::filesystem::path& /*input*/) {}
 
+    // Table `table` starts its rows at line `firstLine` of a report of
+    // `reportLines` lines: how much of the report its rows have read.
+    virtual void TableStarted(int32_t /*table*/, int64_t /*firstLine*/,
+                              int64_t /*reportLines*/) {}
+
     // Rows of the running table written so far, and its row count.
     virtual void RowsDone(int64_t /*done*/, int64_t /*total*/) {}
 

@@ -271,6 +271,8 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     bool rawPath = false;
     int64_t rawWidth = 0; // the fields' characters, all columns together
 
+    state.observer.TableStarted(number_, first, rows.LineCount());
+
     // 10. One output row per line from F to L.
     for (int64_t k = first; k <= last && positioned; ++k) {
         const int64_t r = k - first;

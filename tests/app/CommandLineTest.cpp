@@ -42,7 +42,9 @@ TEST_F(SwitchSyntaxTest, EmptyAndSlashlessTexts) {
 }
 
 TEST_F(SwitchSyntaxTest, FlagSwitchesInEitherCase) {
-    EXPECT_TRUE(Parse("ignored text /c /E /g /s /V"));
+    EXPECT_FALSE(options.bQuiet);
+    EXPECT_TRUE(Parse("ignored text /c /E /g /s /V /q"));
+    EXPECT_TRUE(options.bQuiet);
     EXPECT_FALSE(options.bClearOutputFileBeforeProcessing);
     EXPECT_TRUE(options.bShowExcel);
     EXPECT_TRUE(options.bSaveInOriginalFolder);
@@ -151,7 +153,8 @@ protected:
 TEST_F(LinuxSyntaxTest, OptionsFillTheSameFields) {
     const CommandLine cl =
         Read({"-i", "in/a.txt", "--output=/abs/out.csv", "--recipe", "r.rcp", "-t", "4", "-s",
-              "--original-folder", "-c", "-e", "-v", "-w", "\"Sheet 2\"", "--log", "logs/run.log"});
+              "--original-folder", "-c", "-e", "-v", "-q", "-w", "\"Sheet 2\"", "--log",
+              "logs/run.log"});
     EXPECT_EQ(cl.action, CommandLineAction::RunJob);
     const std::filesystem::path cur = current.Path();
     EXPECT_EQ(options.sInputFile, cur / "in/a.txt");
@@ -164,6 +167,7 @@ TEST_F(LinuxSyntaxTest, OptionsFillTheSameFields) {
     EXPECT_FALSE(options.bClearOutputFileBeforeProcessing);
     EXPECT_TRUE(options.bShowExcel);
     EXPECT_TRUE(options.bVerbose);
+    EXPECT_TRUE(options.bQuiet);
     EXPECT_EQ(options.sSheetTarget, "\"Sheet 2\"");
     EXPECT_EQ(options.sLogFile, cur / "logs/run.log");
     EXPECT_TRUE(std::filesystem::is_directory(cur / "logs"));
