@@ -3,6 +3,7 @@ build/vok started without arguments opens the window, whose recent lists come
 from config.ini; F5 converts, the window is moved and resized, File > Exit
 closes it, and config.ini then holds the placement, the settings and the
 lists. The output is the one the command line writes for the same job.
+vok-desktop given a recipe opens the window with the recipe editor on it.
 
 Exits with 77 (skipped) when Xvfb or xdotool is missing."""
 
@@ -126,6 +127,18 @@ class DesktopUnderXvfb(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         with open(output, "rb") as a, open(cli, "rb") as b:
             self.assertEqual(a.read(), b.read())
+
+    def test_a_recipe_given_to_vok_desktop_opens_in_the_editor(self):
+        # What the menu entry and a file manager run for a recipe.
+        recipe = os.path.join(self.dir, "month.rcp")
+        shutil.copy(os.path.join(EXAMPLES, "trial-balance.rcp"), recipe)
+        self.program = subprocess.Popen([os.path.join(BUILD, "vok-desktop"), recipe],
+                                         env=self.env, stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.DEVNULL)
+        editor = self.xdotool("search", "--sync", "--name", "^Recipe Editor - Tables = 2$")
+        self.assertTrue(editor.stdout.split())
+        self.xdotool("search", "--sync", "--name", CAPTION)
+        self.assertIsNone(self.program.poll())
 
 
 if __name__ == "__main__":

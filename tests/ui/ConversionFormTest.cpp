@@ -5,6 +5,7 @@
 #include "base/HelpTopics.h"
 #include "editor/frmExportBuilder.h"
 #include "recipe/ProfileFile.h"
+#include "ui/DesktopMain.h"
 #include "ui/frmMain.h"
 #include "ui/modPickFolder.h"
 #include "ui/modUtilityForm.h"
@@ -295,6 +296,54 @@ private slots:
         QVERIFY(caption.startsWith(QStringLiteral("Recipe Editor - Tables = ")));
         QCOMPARE(f.Box("cbRecipeFile")->currentText(),
                  QString::fromStdString(f.dir.File("new.rcp")));
+    }
+
+    // The file the program is started with (vok-desktop FILE): a report goes
+    // into step 1; a recipe or export-specs file, in any case of its
+    // extension, into step 2 with the recipe method, and the editor opens on it.
+    void AGivenFileTakesItsPlace() {
+        DesktopFixture f;
+        f.Open(CrLf({"[General]", "UseRecipeFile=NO"}));
+        const std::string report = f.dir.File("ledger.txt");
+        f.Form().OpenGivenFile(report);
+        QCOMPARE(f.Box("cbInputFile")->currentText(), QString::fromStdString(report));
+        QVERIFY(f.Find<QRadioButton>("rbUseRecipe1")->isChecked());
+        QVERIFY(!f.Form().RecipeEditor());
+
+        for (const char* name : {"month.RCP", "long.t2x"}) {
+            std::filesystem::copy_file(Example("trial-balance.rcp"), f.dir / name);
+            QString text;
+            QTimer::singleShot(0, [&] {
+                auto* editor = dynamic_cast<frmExportBuilder*>(QApplication::activeModalWidget());
+                if (!editor) return;
+                text = editor->txtFileEditor.toPlainText();
+                editor->cmdClose.click();
+            });
+            f.Form().OpenGivenFile(f.dir / name);
+            QVERIFY2(text.contains(QStringLiteral("ReadStartLine=PAGE 2")), name);
+            QVERIFY(f.Find<QRadioButton>("rbUseRecipe0")->isChecked());
+            QCOMPARE(f.Box("cbRecipeFile")->currentText(), QString::fromStdString(f.dir.File(name)));
+            QCOMPARE(f.Box("cbInputFile")->currentText(), QString::fromStdString(report));
+        }
+    }
+
+    // vok-desktop opens the window on one existing file; options, several
+    // arguments or a name that is no file are a command line.
+    void OnlyOneExistingFileOpensTheWindow() {
+        TempDir dir;
+        WriteFile(dir / "month.rcp", "[Header]\r\n");
+        std::filesystem::create_directory(dir / "folder");
+        const auto open = [&](std::vector<std::string> args) {
+            return FileToOpen(args, dir.Path());
+        };
+        QCOMPARE(open({"month.rcp"}).value(), dir / "month.rcp");
+        QCOMPARE(open({dir.File("month.rcp")}).value(), dir / "month.rcp");
+        QVERIFY(!open({}));
+        QVERIFY(!open({"missing.rcp"}));
+        QVERIFY(!open({"folder"}));
+        QVERIFY(!open({"-i"}));
+        QVERIFY(!open({"/?"}));
+        QVERIFY(!open({"month.rcp", "month.rcp"}));
     }
 
     // The real folder chooser: its title, where it starts, and Cancel.
