@@ -13,6 +13,9 @@ VOK_PACKAGES=(
     # screenshots, the desktop's pictures); the desktop under a virtual X
     # server: scripts/screenshots.sh and the desktop's end-to-end test.
     fonts-dejavu-core xvfb xdotool imagemagick
+    # The package and its checks (tests/e2e/package_test.py, install_test.py):
+    # dpkg-shlibdeps, desktop-file-validate, appstreamcli, man.
+    dpkg-dev desktop-file-utils appstream man-db
     # Only bench/compare.sh uses these: the peer tools it times vok against.
     gawk mawk python3-pandas python3-xlwt time
 )
