@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <netdb.h>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -213,22 +214,9 @@ bool PrepareProgramFiles(const ProgramFolders& folders, const ProgramSettings& p
     return true;
 }
 
-int RunCommandLine(const std::vector<std::string>& args) {
-    const ProgramFolders folders = ThisProgramFolders();
-    ProgramSettings program(folders);
-
-    // The command line.
-    std::error_code ec;
-    clsConversionOptions options;
-    const CommandLine commandLine =
-        ReadCommandLine(args, options, program.ProgramFolder, std::filesystem::current_path(ec));
-    // A preview writes nothing, not even the error log, a default config.ini
-    // or its folders, also when its command line is refused. A log it writes
-    // only when -l asks.
-    const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
-    std::string folderError;
-    const bool foldersReady =
-        options.bPreview || PrepareProgramFiles(folders, program, folderError);
+// What a command line that runs no job does: its exit status, or nothing
+// for a job.
+std::optional<int> AnswerWithoutJob(const CommandLine& commandLine) {
     switch (commandLine.action) {
     case CommandLineAction::Error:
         fmt::print(stderr, "vok: {}\nTry 'vok --help'.\n", commandLine.error);
@@ -246,22 +234,60 @@ int RunCommandLine(const std::vector<std::string>& args) {
     case CommandLineAction::RunJob:
         break;
     }
-    // "/?" opens the how-to-use page on a desktop, or prints the usage text;
-    // then the job runs as parsed.
-    if (commandLine.helpRequested && !(HasDisplay() && OpenHelpTopic(kHelpHowToUseTopic)))
-        fmt::print("{}", UsageText());
+    return std::nullopt;
+}
 
-    // The log is appended to from the first message on: naming the report,
-    // the recipe or the output as the log would write into it.
+// The log is appended to from the first message on: naming the report, the
+// recipe or the output as the log would write into it. True, said, when it does.
+bool LogFileIsAnotherFile(const clsConversionOptions& options) {
     for (const auto& [other, what] :
          {std::pair{&options.sInputFile, "input"}, std::pair{&options.sRecipeFile, "recipe"},
           std::pair{&options.sOutputFile, "output"}}) {
         if (!options.sLogFile.empty() && SameFile(options.sLogFile, *other)) {
             fmt::print(stderr, "The log file {} is the {} file {}; nothing was converted.\n",
                        options.sLogFile.string(), what, other->string());
-            return 1;
+            return true;
         }
     }
+    return false;
+}
+
+// The job, with Ctrl+C as its stop request and, on a terminal, the progress line.
+int RunJob(ProgramSettings& program, const clsConversionOptions& options,
+           CommandLineObserver& observer) {
+    program.ReadSettings(observer);
+    ConversionJob job(program, options, observer);
+    const InterruptWatcher watcher([&job] { job.RequestStop(); });
+    // A long job on a terminal shows where it is; -v prints its own lines.
+    if (!options.bQuiet && !options.bVerbose && TerminalProgress::Suits(STDERR_FILENO))
+        observer.ShowProgressLine(STDERR_FILENO);
+    const JobResult result = job.BeginProcessing();
+    observer.EndProgressLine();
+    return result.Succeeded() && observer.FailuresShown() == 0 ? 0 : 1;
+}
+
+int RunCommandLine(const std::vector<std::string>& args) {
+    const ProgramFolders folders = ThisProgramFolders();
+    ProgramSettings program(folders);
+
+    // The command line.
+    std::error_code ec;
+    clsConversionOptions options;
+    const CommandLine commandLine =
+        ReadCommandLine(args, options, program.ProgramFolder, std::filesystem::current_path(ec));
+    // A preview writes nothing, not even the error log, a default config.ini
+    // or its folders, also when its command line is refused. A log it writes
+    // only when -l asks.
+    const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
+    std::string folderError;
+    const bool foldersReady =
+        options.bPreview || PrepareProgramFiles(folders, program, folderError);
+    if (const std::optional<int> status = AnswerWithoutJob(commandLine)) return *status;
+    // "/?" opens the how-to-use page on a desktop, or prints the usage text;
+    // then the job runs as parsed.
+    if (commandLine.helpRequested && !(HasDisplay() && OpenHelpTopic(kHelpHowToUseTopic)))
+        fmt::print("{}", UsageText());
+    if (LogFileIsAnotherFile(options)) return 1;
 
     // Command-line mode: the form's settings are read, nothing is written back.
     CommandLineObserver observer;
@@ -277,15 +303,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
         if (FileExists(program.gConfigFile)) program.ReadSettings(observer);
         return RunPreview(program, options, observer);
     }
-    program.ReadSettings(observer);
-    ConversionJob job(program, options, observer);
-    const InterruptWatcher watcher([&job] { job.RequestStop(); });
-    // A long job on a terminal shows where it is; -v prints its own lines.
-    if (!options.bQuiet && !options.bVerbose && TerminalProgress::Suits(STDERR_FILENO))
-        observer.ShowProgressLine(STDERR_FILENO);
-    const JobResult result = job.BeginProcessing();
-    observer.EndProgressLine();
-    return result.Succeeded() && observer.FailuresShown() == 0 ? 0 : 1;
+    return RunJob(program, options, observer);
 }
 
 } // namespace

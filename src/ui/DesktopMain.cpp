@@ -34,6 +34,21 @@ std::optional<std::filesystem::path> FileToOpen(const std::vector<std::string>& 
     return file;
 }
 
+namespace {
+
+// The window is the menu entry's program, with its icon: from the icon theme,
+// or the program's own copy where no theme has it (a build folder).
+void ShowAsTheMenuEntry() {
+    QGuiApplication::setDesktopFileName(QStringLiteral("vok"));
+    const QString icon = QString::fromStdString(ThisProgramLayout().iconFile.native());
+    const QIcon fallback = QFile::exists(icon) ? QIcon(icon)
+                                               : QApplication::style()->standardIcon(
+                                                     QStyle::SP_FileDialogContentsView);
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vok"), fallback));
+}
+
+} // namespace
+
 int DesktopMain(int argc, char** argv) {
     // A command line runs its job as vok itself does, without a window.
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -52,13 +67,7 @@ int DesktopMain(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VOK Wizard"));
-    // The icon of the menu entry, from the theme or the program's own copy.
-    QGuiApplication::setDesktopFileName(QStringLiteral("vok"));
-    const QString icon = QString::fromStdString(ThisProgramLayout().iconFile.native());
-    QApplication::setWindowIcon(QIcon::fromTheme(
-        QStringLiteral("vok"), QFile::exists(icon) ? QIcon(icon)
-                                                   : QApplication::style()->standardIcon(
-                                                         QStyle::SP_FileDialogContentsView)));
+    ShowAsTheMenuEntry();
 
     const ProgramFolders folders = ThisProgramFolders();
     ProgramSettings program(folders);
