@@ -477,6 +477,7 @@ const std::string& ReportLineSource::Line(int64_t line) {
         }
         found = blocks_.emplace(start, ReadLines(index_, start, kBlockLines, tabSize_)).first;
         recent_.push_back(start);
+        ++blocksRead_;
     }
     const auto at = static_cast<size_t>(line - start);
     return at < found->second.size() ? found->second[at] : empty_;
