@@ -346,10 +346,9 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
         recipeName = "_AutoRecipe.rcp";
         ProfileFile marked(recipeName, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
         // Faulty marks are said, as the job says them.
-        std::string problem;
-        if (MakeShortFromMarks(request.report, marked, problem))
-            recipe = SectionedText(marked.Lines());
-        if (!problem.empty()) observer.Show(problem, MessageIcon::Critical);
+        const MarkedRecipe marks = MakeShortFromMarks(request.report, marked);
+        if (marks.read) recipe = SectionedText(marked.Lines());
+        if (!marks.problem.empty()) observer.Show(marks.problem, MessageIcon::Critical);
         break;
     }
     }
