@@ -16,6 +16,7 @@
 #include "base/TextIndex.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
+#include "engine/InputChecks.h"
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
 #include "output/SheetTarget.h"
@@ -25,6 +26,7 @@
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
+#include <new>
 #include <fmt/format.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -280,8 +282,7 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
             // Temporary files that killed runs left beside the outputs go, once a folder.
             if (sweptFolders_.insert(state.gOutputFile.parent_path()).second)
                 SweepStaleTemporaries(state.gOutputFile);
-            outcome = ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile
-                                                            : settings_.AutoRecipeFile);
+            outcome = ConvertGuarded();
         }
     } else {
         messages.Show("Output File must be of type XLS or CSV", MessageIcon::Exclamation);
@@ -305,6 +306,25 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
         break;
     }
     fileMessages_->FileFinished(state.gInputFile, state.gOutputFile, outcome);
+}
+
+FileOutcome ConversionJob::ConvertGuarded() {
+    JobState& state = *state_;
+    try {
+        return ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile
+                                                     : settings_.AutoRecipeFile);
+    } catch (const std::exception& e) {
+        // A failure nothing foresaw (memory running out, say) ends this file
+        // only, and names it; what was begun is dropped, the earlier output kept.
+        state.xlApp.reset();
+        state.gExportRunning = false;
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        const std::string text = fmt::format(
+            "The conversion of {} stopped: {}. {} was not written.", state.gInputFile.string(),
+            memory ? "there is not enough memory" : e.what(), state.gOutputFile.string());
+        state.messages.Show(text, MessageIcon::Critical);
+        return Failed(text);
+    }
 }
 
 std::string ConversionJob::PathClash() const {
@@ -357,8 +377,9 @@ const SectionedText& ConversionJob::RecipeText(const std::filesystem::path& reci
     recipe_->path = recipeFile;
     if (known) recipe_->file = now;
     recipe_->text = SectionedText::FromFile(recipeFile);
-    // A file that changed while it was read is read again next time.
-    if (!known) recipe_->path.clear();
+    // A file that changed while it was read, or could not be read (too many
+    // open files may pass), is read again next time.
+    if (!known || !recipe_->text.ReadError().empty()) recipe_->path.clear();
     return recipe_->text;
 }
 
@@ -370,12 +391,12 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
 
     // The recipe (in the recipe method), the input.
     if (options_.bUseRecipe && !FileExists(state.gRecipeFile)) {
-        const std::string text = "Recipe file " + state.gRecipeFile.string() + " does not exist!";
+        const std::string text = NoSuchFileMessage("Recipe file ", state.gRecipeFile);
         messages.Show(text, MessageIcon::Exclamation);
         return Skipped(text);
     }
     if (!FileExists(state.gInputFile)) {
-        const std::string text = "Input file: " + state.gInputFile.string() + " does not exist!";
+        const std::string text = NoSuchFileMessage("Input file: ", state.gInputFile);
         messages.Show(text, MessageIcon::Exclamation);
         return Skipped(text);
     }
@@ -393,6 +414,11 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         if (!markProblem.empty()) messages.Show(markProblem, MessageIcon::Critical);
     }
     const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
+    // A recipe that cannot be read is no recipe without tables.
+    if (options_.bUseRecipe) {
+        std::string problem = RecipeReadProblem(messages, recipeText, recipeFile);
+        if (!problem.empty()) return Skipped(std::move(problem));
+    }
     if (options_.bUseRecipe && CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 0) {
         // A recipe without tables (empty, not a recipe at all) writes nothing.
         messages.Show("The recipe file " + recipeFile.string() +
@@ -404,6 +430,11 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     // text of every table, and whether it holds tabs.
     TextIndex& report = state.Reports.For(state.gInputFile);
     ExpectKeyTexts(recipeText, report);
+    // A report the marks could not be read from was said already.
+    if (options_.bUseRecipe || markedRead) {
+        std::string problem = ReportReadProblem(messages, report);
+        if (!problem.empty()) return Skipped(std::move(problem));
+    }
     if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {
         // The recipe made from the marks is written for the user to see, over

@@ -72,6 +72,9 @@ public:
 private:
     void ConvertOneFile(int64_t index, int64_t count);
     FileOutcome ConvertWithRecipe(const std::filesystem::path& recipeFile);
+    // The same for the job's recipe, with a failure nothing foresaw said as
+    // this file's own.
+    FileOutcome ConvertGuarded();
     // Expands the recipe and reads the export-specs file; false, after a
     // message, when the working file could not be written.
     bool PrepareExportSpecs(const std::filesystem::path& recipeFile,

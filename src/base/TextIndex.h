@@ -44,9 +44,16 @@ public:
     // Every byte is ASCII: a byte is a character in either encoding.
     bool AllAscii();
     int64_t LineCount();
-    // True when reading the file failed; the lines before the failure are known.
+    // In a report read as Windows-1252 that also holds characters of good
+    // UTF-8 (which then read as two or three others): the line whose bytes
+    // are not UTF-8, so that the user may mend it. 0 otherwise.
+    int64_t MixedEncodingLine();
+    // True when reading the file failed (a device error, a line longer than
+    // kLongestLine); the lines before the failure are known.
     bool ReadFailed();
     std::string ReadError();
+    // Why the file could not be opened ("Permission denied"); empty when it was.
+    const std::string& OpenError();
 
     // The 1-based number of the first line that holds the key (a case-sensitive
     // substring; an empty key is held by every non-empty line); 0 when none
@@ -96,6 +103,9 @@ private:
     int64_t lineCount_ = 0;
     bool readFailed_ = false;
     int readError_ = 0;
+    int64_t mixedLine_ = 0;
+    int64_t longLine_ = 0; // the line longer than kLongestLine, when one is
+    std::string openError_;
     // Checkpoints: the start of line 1 + i * checkpointEvery_.
     std::vector<int64_t> checkpoints_;
     int64_t checkpointEvery_ = 1024;

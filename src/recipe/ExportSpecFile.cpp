@@ -275,7 +275,7 @@ bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& rec
     // way: the report is read once, and the templates are decoded at the end.
     TextReader text(text_file, TextEncoding::Utf8);
     if (!text.IsOpen()) {
-        problem = "Cannot open the report " + text_file.string() + ": " + text.OpenError();
+        problem = "Cannot read the report " + text_file.string() + ": " + text.OpenError();
         return false;
     }
     MarkChecker marks(text_file);
@@ -315,6 +315,11 @@ bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& rec
         }
         // One table per marked block, up to the first empty template.
         if (looking == Looking::ForEnd && templ.empty()) looking = Looking::Done;
+    }
+    // A report read only in part (a line too long, a device error) gives no recipe.
+    if (text.ReadFailed()) {
+        problem = "Cannot read the report " + text_file.string() + ": " + text.ReadError();
+        return false;
     }
     const bool latin = !validator.Finish();
     problem = marks.Finish();

@@ -81,11 +81,15 @@ SectionedText::SectionedText(std::vector<std::string> lines)
 SectionedText SectionedText::FromFile(const std::filesystem::path& fileName) {
     SectionedText text;
     TextReader file(fileName);
-    if (!file.IsOpen()) return text;
+    if (!file.IsOpen()) {
+        text.error_ = file.OpenError();
+        return text;
+    }
     // A read that fails halfway leaves the lines read so far, as a file would.
     std::string_view line;
     while (file.ReadLine(line))
         text.lines_.emplace_back(line);
+    text.error_ = file.ReadError();
     text.open_ = true;
     text.IndexHeaders();
     return text;
