@@ -42,6 +42,67 @@ std::string WithTrailingSeparator(const std::filesystem::path& folder) {
     return text;
 }
 
+// How a folder job names the output of each input: computed once from the
+// output pattern and the input pattern.
+struct OutputNaming {
+    std::string prefix;    // the output pattern up to its first "*"
+    std::string inputBase; // the input pattern's folder, with its separator
+    std::string extension; // the output pattern's extension
+    bool besideInput = false;
+
+    // The folder an input's output goes to.
+    std::filesystem::path FolderFor(const std::filesystem::path& input) const {
+        const std::string folder = WithTrailingSeparator(GetParentFolderName(input));
+        if (besideInput) return folder;
+        const std::string relative =
+            folder.size() > inputBase.size() ? folder.substr(inputBase.size()) : "";
+        return prefix + relative;
+    }
+    std::filesystem::path OutputFor(const std::filesystem::path& input) const {
+        return FolderFor(input).native() + GetBaseName(input) + "." + extension;
+    }
+};
+
+// True when `inner` is `outer` or lies below it (both resolved).
+bool IsWithin(const std::filesystem::path& inner, const std::filesystem::path& outer) {
+    const auto [outerEnd, innerEnd] =
+        std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return outerEnd == outer.end();
+}
+
+// An output folder inside the input tree holds the outputs of earlier runs
+// among the inputs: converted again, they would nest outputs deeper at every
+// run. A listed file the output pattern could have named, and that would not
+// be its own output, is left out, and the user is told once.
+void LeaveOutEarlierOutputs(std::vector<std::filesystem::path>& files, const OutputNaming& naming,
+                            const std::filesystem::path& inputRoot, Messages& messages) {
+    std::error_code ec;
+    const std::filesystem::path patternFolder = FolderOfPath(naming.prefix);
+    const std::filesystem::path outputFolder =
+        std::filesystem::weakly_canonical(patternFolder, ec);
+    if (patternFolder.empty() || ec || !IsWithin(outputFolder, inputRoot)) return;
+    // What the resolved name of an earlier output starts with.
+    const std::string lead = WithTrailingSeparator(outputFolder) +
+                             naming.prefix.substr(patternFolder.native().size());
+    const size_t before = files.size();
+    std::erase_if(files, [&](const std::filesystem::path& file) {
+        if (!EqualsNoCase(GetExtensionName(file), naming.extension)) return false;
+        const std::filesystem::path folder =
+            std::filesystem::weakly_canonical(file.parent_path(), ec);
+        return !ec && (folder / file.filename()).native().starts_with(lead) &&
+               naming.OutputFor(file) != file;
+    });
+    const size_t left = before - files.size();
+    if (left == 0) return;
+    messages.Show(fmt::format("{} under the output folder {} {} the output pattern and {} left "
+                              "out of the input list: {} of an earlier run.",
+                              left == 1 ? std::string("1 file") : fmt::format("{} files", left),
+                              outputFolder.string(), left == 1 ? "matches" : "match",
+                              left == 1 ? "was" : "were",
+                              left == 1 ? "it is an output" : "they are outputs"),
+                  MessageIcon::Information, {}, MessageKind::Notice);
+}
+
 FileOutcome Skipped(std::string reason) {
     return {FileOutcome::Kind::Skipped, std::move(reason)};
 }
@@ -122,29 +183,21 @@ JobResult ConversionJob::BeginProcessing() {
                           MessageIcon::Information, "Invalid Target Folder");
         } else {
             // Computed once: output prefix, input base, output extension.
-            const std::string prefix = output.substr(0, output.find('*'));
-            const std::string inputBase =
-                WithTrailingSeparator(GetParentFolderName(options_.sInputFile));
-            const std::string extension = GetExtensionName(options_.sOutputFile);
+            const OutputNaming naming{
+                output.substr(0, output.find('*')),
+                WithTrailingSeparator(GetParentFolderName(options_.sInputFile)),
+                GetExtensionName(options_.sOutputFile), options_.bSaveInOriginalFolder};
+            if (!naming.besideInput) LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
             const auto count = static_cast<int64_t>(clnFiles.size());
-            // Each file in turn.
+            // Each file in turn, its output folder made when missing.
             for (int64_t i = 0; i < count; ++i) {
                 state.DoEvents();
                 if (state.StopRequested) break;
                 options_.sInputFile = clnFiles[static_cast<size_t>(i)];
-                const std::string folder =
-                    WithTrailingSeparator(GetParentFolderName(options_.sInputFile));
-                const std::string base = GetBaseName(options_.sInputFile);
-                if (options_.bSaveInOriginalFolder) {
-                    options_.sOutputFile = folder + base + "." + extension;
-                } else {
-                    const std::string relative =
-                        folder.size() > inputBase.size() ? folder.substr(inputBase.size()) : "";
-                    const std::filesystem::path outputFolder = prefix + relative;
-                    if (!outputFolder.empty() && !FolderExistsFso(outputFolder))
-                        MakeFolderPath(outputFolder);
-                    options_.sOutputFile = outputFolder.native() + base + "." + extension;
-                }
+                const std::filesystem::path outputFolder = naming.FolderFor(options_.sInputFile);
+                if (!naming.besideInput && !outputFolder.empty() && !FolderExistsFso(outputFolder))
+                    MakeFolderPath(outputFolder);
+                options_.sOutputFile = naming.OutputFor(options_.sInputFile);
                 ConvertOneFile(i + 1, count);
             }
         }
