@@ -18,7 +18,8 @@ std::string NoSuchFileMessage(std::string_view lead, const std::filesystem::path
 std::string RecipeReadProblem(Messages& messages, const SectionedText& recipe,
                               const std::filesystem::path& path) {
     if (recipe.ReadError().empty()) return {};
-    std::string text = fmt::format("Cannot read the recipe {}: {}", path.string(), recipe.ReadError());
+    std::string text =
+        fmt::format("Cannot read the recipe {}: {}.", path.string(), recipe.ReadError());
     messages.Show(text, MessageIcon::Critical);
     return text;
 }
@@ -27,7 +28,7 @@ std::string ReportReadProblem(Messages& messages, TextIndex& report) {
     const std::string path = report.Path().string();
     std::string why = report.Exists() ? report.ReadError() : report.OpenError();
     if (!why.empty()) {
-        std::string text = fmt::format("Cannot read the report {}: {}", path, why);
+        std::string text = fmt::format("Cannot read the report {}: {}.", path, why);
         messages.Show(text, MessageIcon::Critical);
         return text;
     }

@@ -186,10 +186,32 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
                       MessageIcon::Critical);
 }
 
+namespace {
+
+// Why a table whose template derives its layout from the report got none:
+// its key lines were not found, or the lines between them hold no row.
+std::string NoLayoutMessage(const clsTableParser& parser, int64_t table,
+                            const std::filesystem::path& report) {
+    if (parser.MarkerTopLoc < 1 || parser.MarkerBotLoc < parser.MarkerTopLoc)
+        return "Table " + std::to_string(table) + " not found!";
+    if (parser.DataBotLoc < parser.DataTopLoc)
+        return fmt::format("Table {} was found, but holds no line (it would start on line {} and "
+                           "end on line {} of the report {}): there is no row to derive the "
+                           "column layout of its template from.",
+                           table, parser.DataTopLoc, parser.DataBotLoc, report.string());
+    return fmt::format("Table {} was found, but its lines (line {} to line {} of the report {}) "
+                       "are empty: there is no row to derive the column layout of its template "
+                       "from.",
+                       table, parser.DataTopLoc, parser.DataBotLoc, report.string());
+}
+
+} // namespace
+
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
                         int32_t tabSize) {
-    Messages& messages = observer;
+    // A fault shared by the fields of one table is said once, with its count.
+    RepeatFoldingMessages messages(observer);
     WriteHeader(longFile);
     longFile.Write("General", "Name", "");
     // Tables: section headers without "Col".
@@ -197,6 +219,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
     // Each table in number order.
     for (int64_t i = 1; i <= tables; ++i) {
         const std::string section = "Table " + std::to_string(i);
+        const RepeatScope scope(messages);
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning " + section);
         // The table's keys; the template keeps its leading blanks.
@@ -223,7 +246,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                                 table.ReadEndLineOffset, tabSize);
             const int32_t width = parser.TableWidth;
             if (width == 0) {
-                messages.Show("Table " + std::to_string(i) + " not found!", MessageIcon::Warning);
+                messages.Show(NoLayoutMessage(parser, i, report.Path()), MessageIcon::Warning);
                 break;
             }
             templ = parser.VariableToFixedTemplate(ExpandKeyword(templ, keyword, width));
@@ -275,7 +298,7 @@ bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& rec
     // way: the report is read once, and the templates are decoded at the end.
     TextReader text(text_file, TextEncoding::Utf8);
     if (!text.IsOpen()) {
-        problem = "Cannot read the report " + text_file.string() + ": " + text.OpenError();
+        problem = "Cannot read the report " + text_file.string() + ": " + text.OpenError() + ".";
         return false;
     }
     MarkChecker marks(text_file);
@@ -318,7 +341,7 @@ bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& rec
     }
     // A report read only in part (a line too long, a device error) gives no recipe.
     if (text.ReadFailed()) {
-        problem = "Cannot read the report " + text_file.string() + ": " + text.ReadError();
+        problem = "Cannot read the report " + text_file.string() + ": " + text.ReadError() + ".";
         return false;
     }
     const bool latin = !validator.Finish();

@@ -212,7 +212,7 @@ bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view
     if (ParseWholeNumber(value, result)) return true;
     std::string text = "Error in ";
     text.append(section).append(" : ").append(key).append(" is not a whole number: ");
-    text.append(value);
+    text.append(Echo(value));
     messages.Show(text, MessageIcon::Critical);
     return false;
 }
