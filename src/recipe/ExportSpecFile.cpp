@@ -192,6 +192,10 @@ namespace {
 // its key lines were not found, or the lines between them hold no row.
 std::string NoLayoutMessage(const clsTableParser& parser, int64_t table,
                             const std::filesystem::path& report) {
+    if (!parser.LoadProblem.empty())
+        return fmt::format("Table {}: its lines could not be read to derive the column layout "
+                           "of its template from: {}.",
+                           table, parser.LoadProblem);
     if (parser.MarkerTopLoc < 1 || parser.MarkerBotLoc < parser.MarkerTopLoc)
         return "Table " + std::to_string(table) + " not found!";
     if (parser.DataBotLoc < parser.DataTopLoc)
