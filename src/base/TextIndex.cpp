@@ -656,6 +656,8 @@ bool TextIndex::OpenAt(int64_t line, TextReader& reader, int64_t lastLine) {
         if (end > anchor.offset) span = static_cast<size_t>(end - anchor.offset) + 2;
     }
     reader = TextReader(path_, encoding_, span);
+    // Opened once already, the file may still fail now (too many open files).
+    if (!reader.IsOpen()) return false;
     reader.Seek(anchor.offset, anchor.line);
     if (span > 0) reader.SetReadAhead(span);
     return reader.SkipLines(line - anchor.line) == line - anchor.line;

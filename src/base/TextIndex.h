@@ -66,7 +66,8 @@ public:
     // nearest known place before it: as if lines 1 to line - 1 had been read.
     // `lastLine`, when given, is the last line the caller means to read: the
     // reader then reads no further ahead than it needs. False (and a closed
-    // reader) when the file has fewer than line - 1 lines.
+    // reader) when the file has fewer than line - 1 lines, or cannot be
+    // opened now (the reader's OpenError says why).
     bool OpenAt(int64_t line, TextReader& reader, int64_t lastLine = 0);
 
 private:

@@ -256,6 +256,9 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     TextIndex& rows = rowFile == keyFile ? keys : state.Reports.For(rowFile);
     TextReader input;
     const bool positioned = rows.OpenAt(first, input, last);
+    // A report that opened for its scan may fail now (too many open files):
+    // empty rows must not pass for its lines.
+    if (ReadFailed(state, !input.OpenError().empty(), input.OpenError(), rowFile, number_)) return;
     // A byte is a character in a Windows-1252 report, and in one of plain ASCII.
     const bool latin = rows.Encoding() == TextEncoding::Windows1252;
     const bool oneByte = latin || rows.AllAscii();

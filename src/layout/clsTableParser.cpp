@@ -90,6 +90,9 @@ void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int
                 row.assign(line);
             }
         }
+        // Rows the report could not give must not pass for empty ones.
+        LoadProblem = file.ReadFailed() ? file.ReadError() : file.OpenError();
+        if (!LoadProblem.empty()) return;
     }
     // 9. Tabs expanded, each row ended by a blank; the widest row is the table's width.
     TextRows.reserve(staged.size());

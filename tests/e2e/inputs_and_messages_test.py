@@ -234,6 +234,28 @@ class Inputs(unittest.TestCase):
         self.assertEqual(self.vok("-i", marked, "-o", out + "/d.csv", prefix=prefix), (0, ""))
         self.assertEqual(sorted(os.listdir(out)), ["d.csv"])
 
+    def test_running_out_of_file_descriptors_says_so(self):
+        # Out of file descriptors, a recipe read as "holds no table section",
+        # and a table's rows as empty ones. At every limit the run either
+        # converts as without one or says the cause.
+        kept = self.earlier("out.csv")
+        derive = self.write("derive.rcp", recipe(parsing="="))
+        causes = set()
+        for recipe_file in (self.path("good.rcp"), derive):
+            for limit in range(4, 12):
+                code, err = self.vok("-i", self.path("report.txt"), "-r", recipe_file, "-o",
+                                     self.path("new.csv"), prefix=["prlimit", "--nofile=%d" % limit])
+                if code == 0:
+                    self.assertEqual(err, "")
+                    continue
+                self.assertIn("Too many open files", err)
+                self.assertNotIn("holds no table section", err)
+                causes.add(err.split(":")[0])
+        self.assertEqual(causes, {"Cannot read the recipe " + self.path("good.rcp"),
+                                  "Cannot read the recipe " + derive,
+                                  "Cannot read the report " + self.path("report.txt")})
+        self.assert_kept(kept)
+
     def test_a_named_pipe_as_input_says_what_it_is_and_never_waits(self):
         pipe = self.path("pipe.txt")
         os.mkfifo(pipe)

@@ -1,11 +1,13 @@
 // Loading a table's rows from a report and deriving its layout the way the
 // recipe expansion does.
 #include "base/TextEncoding.h"
+#include "base/TextIndex.h"
 #include "layout/clsTableParser.h"
 #include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <utility>
 
 namespace vok {
@@ -183,6 +185,26 @@ TEST_F(TableParserRead, TableFarDownALongReport) {
     EXPECT_EQ(parser.DataBotLoc, 40003);
     EXPECT_EQ(parser.TextRows, (std::vector<std::string>{"alpha  1 ", "beta  22 "}));
     EXPECT_TRUE(messages.shown.empty());
+}
+
+// Rows that cannot be read are no empty rows: the load says why, and one
+// wide row leaves the others as they are.
+TEST_F(TableParserRead, RowsThatCannotBeReadGiveTheCauseAndWideRowsStayAlone) {
+    Load({"alpha 1", std::string(100000, 'w'), "beta 22"});
+    EXPECT_EQ(parser.TableWidth, 100001);
+    EXPECT_EQ(parser.TextRows[0], "alpha 1 ");
+    EXPECT_TRUE(parser.LoadProblem.empty());
+    // Scanned, then the file gives way to a named pipe before its rows are read.
+    TextIndex report(file);
+    report.Expect("TOP");
+    report.Expect("END");
+    ASSERT_EQ(report.LineCount(), 7);
+    std::filesystem::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    parser.ReadFromFile(report, "TOP", 1, "END", -1, 8);
+    EXPECT_EQ(parser.TableWidth, 0);
+    EXPECT_TRUE(parser.TextRows.empty());
+    EXPECT_EQ(parser.LoadProblem, "it is a named pipe (FIFO), not a file");
 }
 
 TEST_F(TableParserRead, LoneCarriageReturnsAndLineFeedsEndLines) {
