@@ -468,10 +468,8 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     }
     const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
     // A recipe that cannot be read is no recipe without tables.
-    if (options_.bUseRecipe) {
-        std::string problem = RecipeReadProblem(messages, recipeText, recipeFile);
-        if (!problem.empty()) return Skipped(std::move(problem));
-    }
+    if (options_.bUseRecipe && !RecipeReadProblem(messages, recipeText, recipeFile).empty())
+        return NoTableWritten();
     if (options_.bUseRecipe && CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 0) {
         // A recipe without tables (empty, not a recipe at all) writes nothing.
         messages.Show("The recipe file " + recipeFile.string() +
@@ -484,10 +482,8 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     TextIndex& report = state.Reports.For(state.gInputFile);
     ExpectKeyTexts(recipeText, report);
     // A report the marks could not be read from was said already.
-    if (options_.bUseRecipe || markedRead) {
-        std::string problem = ReportReadProblem(messages, report);
-        if (!problem.empty()) return Skipped(std::move(problem));
-    }
+    if ((options_.bUseRecipe || markedRead) && !ReportReadProblem(messages, report).empty())
+        return NoTableWritten();
     if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {
         // The recipe made from the marks is written for the user to see, over
