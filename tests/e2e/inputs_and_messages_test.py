@@ -11,31 +11,11 @@ import unittest
 
 import openpyxl
 
+from e2e_support import REPORT, FolderFiles, crlf, recipe
+
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 VOK = os.path.join(BUILD, "vok")
 LIMIT = "is longer than 1 MiB (1,048,576 bytes)."
-
-
-def crlf(*lines):
-    return "".join(line + "\r\n" for line in lines)
-
-
-REPORT = crlf("LEDGER REPORT",
-              "ACCOUNT NO  DESCRIPTION         AMOUNT",
-              "----------  ------------------  ---------",
-              "1000-00    Cash in bank         1,234.50",
-              "2000-00    Payables             (12.00)",
-              "3000-00    Capital              9,000.00",
-              "",
-              "                          TOTALS 10,222.50")
-
-
-def recipe(start="ACCOUNT NO", start_offset="2", end="TOTALS", end_offset="-1",
-           parsing="---------- ------------------- ---------"):
-    return crlf("[Header]", "Product=VOK-B", "FileType=RECIPE", "FileFormat=1.0", "[Table 1]",
-                "ReadStartLine=" + start, "ReadStartLineOffset=" + start_offset,
-                "ReadEndLine=" + end, "ReadEndLineOffset=" + end_offset,
-                "Parsing=" + parsing, "WriteColumn=A")
 
 
 def sanitized():
@@ -45,7 +25,7 @@ def sanitized():
     return "libasan" in done.stdout
 
 
-class Inputs(unittest.TestCase):
+class Inputs(FolderFiles, unittest.TestCase):
     SYNTAX = "linux"
     SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-s": "/S", "-t": "/T", "-w": "/W",
                 "--preview": "/P"}
@@ -60,19 +40,6 @@ class Inputs(unittest.TestCase):
 
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def write(self, name, content):
-        data = content.encode() if isinstance(content, str) else content
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-        return self.path(name)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
 
     def command(self, args):
         if self.SYNTAX == "switch":
