@@ -443,16 +443,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     const ProgramFolderLock lock(settings_.LockFile);
 
     // The recipe (in the recipe method), the input.
-    if (options_.bUseRecipe && !FileExists(state.gRecipeFile)) {
-        const std::string text = NoSuchFileMessage("Recipe file ", state.gRecipeFile);
-        messages.Show(text, MessageIcon::Exclamation);
-        return Skipped(text);
-    }
-    if (!FileExists(state.gInputFile)) {
-        const std::string text = NoSuchFileMessage("Input file: ", state.gInputFile);
-        messages.Show(text, MessageIcon::Exclamation);
-        return Skipped(text);
-    }
+    if (std::string missing = MissingInput(); !missing.empty()) return Skipped(std::move(missing));
     // The recipe's text: the recipe file's, or, in the mark-up method, the
     // recipe made from the marks in the input file (one read of it).
     ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
@@ -505,6 +496,17 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     if (!PrepareExportSpecs(recipeFile, recipeText, report))
         return Failed(fileMessages_->FirstProblem());
     return RunRecipe();
+}
+
+std::string ConversionJob::MissingInput() {
+    const JobState& state = *state_;
+    std::string text;
+    if (options_.bUseRecipe && !FileExists(state.gRecipeFile))
+        text = NoSuchFileMessage("Recipe file ", state.gRecipeFile);
+    else if (!FileExists(state.gInputFile))
+        text = NoSuchFileMessage("Input file: ", state.gInputFile);
+    if (!text.empty()) state_->messages.Show(text, MessageIcon::Exclamation);
+    return text;
 }
 
 bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,

@@ -352,32 +352,33 @@ private:
         return 0;
     }
 
-    void ProcessBlock(const unsigned char* data, size_t begin, size_t end, int64_t fileOffset) {
-        if (basics_) {
-            // 2. Encoding, tabs.
-            // Plain ASCII needs no look from the validator: only the block
-            // from its first other byte on is fed.
-            const size_t other = FirstNonAscii(reinterpret_cast<const char*>(data), end);
-            if (other < end) index_.allAscii_ = false;
-            if (utf8_ && (other < end || !validator_.Idle())) {
-                const size_t from = validator_.Idle() ? other : 0;
-                utf8_ = validator_.Feed(reinterpret_cast<const char*>(data + from), end - from);
-                if (!utf8_) {
-                    // The line of the first byte that is not UTF-8: the line
-                    // ends before it, counted from the text's start.
-                    const size_t bad = std::max(from + validator_.FailedAt(), begin);
-                    firstLatinLine_ = lineEnds_ + 1 +
-                                      static_cast<int64_t>(CountLineEnds(
-                                          data + begin, bad - begin, lastBefore_));
-                }
+    // 2. Encoding and tabs of data[0 .. end), whose text starts at `begin`.
+    void NoteEncodingAndTabs(const unsigned char* data, size_t begin, size_t end) {
+        // Plain ASCII needs no look from the validator: only the block from
+        // its first other byte on is fed.
+        const char* bytes = reinterpret_cast<const char*>(data);
+        const size_t other = FirstNonAscii(bytes, end);
+        if (other < end) index_.allAscii_ = false;
+        if (utf8_ && (other < end || !validator_.Idle())) {
+            const size_t from = validator_.Idle() ? other : 0;
+            utf8_ = validator_.Feed(bytes + from, end - from);
+            if (!utf8_) {
+                // The line of the first byte that is not UTF-8: the line ends
+                // before it, counted from the text's start.
+                const size_t bad = std::max(from + validator_.FailedAt(), begin);
+                firstLatinLine_ = lineEnds_ + 1 + static_cast<int64_t>(CountLineEnds(
+                                                      data + begin, bad - begin, lastBefore_));
             }
-            // Characters of more than a byte that are good UTF-8 turn into
-            // others when the report reads as Windows-1252.
-            if (!sawUtf8Character_ && other < end)
-                sawUtf8Character_ = HoldsUtf8Sequence(
-                    std::string_view(reinterpret_cast<const char*>(data + other), end - other));
-            if (!index_.hasTabs_ && std::memchr(data, '\t', end)) index_.hasTabs_ = true;
         }
+        // Characters of more than a byte that are good UTF-8 turn into others
+        // when the report reads as Windows-1252.
+        if (!sawUtf8Character_ && other < end)
+            sawUtf8Character_ = HoldsUtf8Sequence(std::string_view(bytes + other, end - other));
+        if (!index_.hasTabs_ && std::memchr(data, '\t', end)) index_.hasTabs_ = true;
+    }
+
+    void ProcessBlock(const unsigned char* data, size_t begin, size_t end, int64_t fileOffset) {
+        if (basics_) NoteEncodingAndTabs(data, begin, end);
         const unsigned char* text = data + begin;
         const size_t n = end - begin;
         const int64_t textOffset = fileOffset + static_cast<int64_t>(begin);
