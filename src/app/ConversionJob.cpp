@@ -574,7 +574,7 @@ FileOutcome ConversionJob::RunRecipe() {
         state.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
         if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
             sheetTargetNoticeShown_ = true;
-            messages.Show("The sheet target " + std::string(Trim(options_.sSheetTarget)) +
+            messages.Show("The sheet target " + Echo(Trim(options_.sSheetTarget)) +
                               " applies to workbooks only; a CSV output has no sheets.",
                           MessageIcon::Information, {}, MessageKind::Notice);
         }
@@ -608,7 +608,7 @@ FileOutcome ConversionJob::RunRecipe() {
         } else if (const int32_t sheet = ResolveSheetTarget(*state.xlApp, target, targetError);
                    sheet == 0) {
             const std::string text = "Cannot write to the sheet target " +
-                                     std::string(Trim(options_.sSheetTarget)) + " of " +
+                                     Echo(Trim(options_.sSheetTarget)) + " of " +
                                      state.gOutputFile.string() + ": " + targetError;
             messages.Show(text, MessageIcon::Critical);
             outcome = Skipped(text);

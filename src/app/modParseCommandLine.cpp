@@ -65,7 +65,7 @@ std::string TabSizeProblem(std::string_view argument, int32_t& size) {
         size = value;
         return {};
     }
-    return "The tab size must be a whole number from 1 to 64: " + std::string(argument);
+    return "The tab size must be a whole number from 1 to 64: " + Echo(argument);
 }
 
 void CreateLogFolder(const std::filesystem::path& logFile) {

@@ -99,7 +99,7 @@ bool ParseSheetTarget(std::string_view text, SheetTarget& target, std::string& e
         int32_t number = 0;
         if (trimmed.size() > 9 || !ParseWholeNumber(trimmed, number) || number < 1 ||
             number > kMaxSheetTargetNumber) {
-            error = fmt::format("The sheet target {} is no sheet number from 1 to {}.", trimmed,
+            error = fmt::format("The sheet target {} is no sheet number from 1 to {}.", Echo(trimmed),
                                 kMaxSheetTargetNumber);
             return false;
         }
