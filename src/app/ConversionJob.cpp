@@ -448,14 +448,13 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     // recipe made from the marks in the input file (one read of it).
     ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
     SectionedText markedText;
-    bool markedRead = false;
-    std::string markProblem;
+    MarkedRecipe marks;
     if (!options_.bUseRecipe) {
         // The mark-up method. Faulty marks would convert some other stretch
-        // of the report: they are said, and nothing is written.
-        markedRead = MakeShortFromMarks(state.gInputFile, marked, markProblem);
-        if (markedRead) markedText = SectionedText(marked.Lines());
-        if (!markProblem.empty()) messages.Show(markProblem, MessageIcon::Critical);
+        // of the report: they are said, and only the tables above them count.
+        marks = MakeShortFromMarks(state.gInputFile, marked);
+        if (marks.read) markedText = SectionedText(marked.Lines());
+        if (!marks.problem.empty()) messages.Show(marks.problem, MessageIcon::Critical);
     }
     const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
     // A recipe that cannot be read is no recipe without tables.
@@ -473,14 +472,14 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     TextIndex& report = state.Reports.For(state.gInputFile);
     ExpectKeyTexts(recipeText, report);
     // A report the marks could not be read from was said already.
-    if ((options_.bUseRecipe || markedRead) && !ReportReadProblem(messages, report).empty())
+    if ((options_.bUseRecipe || marks.read) && !ReportReadProblem(messages, report).empty())
         return NoTableWritten();
     if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {
         // The recipe made from the marks is written for the user to see, over
         // the earlier one and only when it differs.
         std::string error;
-        if (!markedRead) {
+        if (!marks.read) {
             std::error_code ec;
             std::filesystem::remove(recipeFile, ec);
             return NoTableWritten();
@@ -491,7 +490,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
             messages.Show(text, MessageIcon::Critical);
             return Failed(text);
         }
-        if (!markProblem.empty()) return NoTableWritten();
+        if (marks.tables == 0) return NoTableWritten();
     }
     if (!PrepareExportSpecs(recipeFile, recipeText, report))
         return Failed(fileMessages_->FirstProblem());

@@ -348,11 +348,10 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
         recipeName = "_AutoRecipe.rcp";
         ProfileFile marked(recipeName, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
         // Faulty marks are said, as the job says them.
-        std::string problem;
-        const bool read = MakeShortFromMarks(request.report, marked, problem);
-        if (read) recipe = SectionedText(marked.Lines());
-        if (!problem.empty()) observer.Show(problem, MessageIcon::Critical);
-        if (!read) return;
+        const MarkedRecipe marks = MakeShortFromMarks(request.report, marked);
+        if (marks.read) recipe = SectionedText(marked.Lines());
+        if (!marks.problem.empty()) observer.Show(marks.problem, MessageIcon::Critical);
+        if (!marks.read) return;
         break;
     }
     }
@@ -483,6 +482,7 @@ const std::string& ReportLineSource::Line(int64_t line) {
         }
         found = blocks_.emplace(start, ReadLines(index_, start, kBlockLines, tabSize_)).first;
         recent_.push_back(start);
+        ++blocksRead_;
     }
     const auto at = static_cast<size_t>(line - start);
     return at < found->second.size() ? found->second[at] : empty_;
