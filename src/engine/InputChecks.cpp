@@ -19,7 +19,7 @@ std::string RecipeReadProblem(Messages& messages, const SectionedText& recipe,
                               const std::filesystem::path& path) {
     if (recipe.ReadError().empty()) return {};
     std::string text =
-        fmt::format("Cannot read the recipe {}: {}.", path.string(), recipe.ReadError());
+        fmt::format("Cannot read the recipe {}: {}", path.string(), recipe.ReadError());
     messages.Show(text, MessageIcon::Critical);
     return text;
 }
@@ -28,7 +28,7 @@ std::string ReportReadProblem(Messages& messages, TextIndex& report) {
     const std::string path = report.Path().string();
     std::string why = report.Exists() ? report.ReadError() : report.OpenError();
     if (!why.empty()) {
-        std::string text = fmt::format("Cannot read the report {}: {}.", path, why);
+        std::string text = fmt::format("Cannot read the report {}: {}", path, why);
         messages.Show(text, MessageIcon::Critical);
         return text;
     }

@@ -318,8 +318,7 @@ MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileF
     MarkedRecipe marked;
     TextReader text(text_file, TextEncoding::Utf8);
     if (!text.IsOpen()) {
-        marked.problem =
-            "Cannot read the report " + text_file.string() + ": " + text.OpenError() + ".";
+        marked.problem = "Cannot read the report " + text_file.string() + ": " + text.OpenError();
         return marked;
     }
     recipe.Write("Header", "Product", "VOK-B");
@@ -339,8 +338,7 @@ MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileF
     }
     // A report cut short by a read error would lose its later tables unsaid.
     if (text.ReadFailed()) {
-        marked.problem =
-            "Cannot read the report " + text_file.string() + ": " + text.ReadError() + ".";
+        marked.problem = "Cannot read the report " + text_file.string() + ": " + text.ReadError();
         return marked;
     }
     const bool latin = !validator.Finish();

@@ -15,7 +15,7 @@ from e2e_support import REPORT, FolderFiles, crlf, recipe
 
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 VOK = os.path.join(BUILD, "vok")
-LIMIT = "is longer than 1 MiB (1,048,576 bytes)."
+LIMIT = "is longer than 1 MiB (1,048,576 bytes)"
 
 
 def sanitized():
@@ -181,15 +181,15 @@ class Inputs(FolderFiles, unittest.TestCase):
             os.chmod(name, 0)
         cases = [
             (("-i", report, "-r", secret_recipe, "-o", out + "/a.csv"),
-             "Cannot read the recipe %s: Permission denied." % secret_recipe),
+             "Cannot read the recipe %s: Permission denied" % secret_recipe),
             (("-i", secret_report, "-r", good, "-o", out + "/b.xlsx"),
-             "Cannot read the report %s: Permission denied." % secret_report),
+             "Cannot read the report %s: Permission denied" % secret_report),
             (("-i", secret_marks, "-o", out + "/c.csv"),
-             "Cannot read the report %s: Permission denied." % secret_marks),
+             "Cannot read the report %s: Permission denied" % secret_marks),
             (("--preview", "-i", report, "-r", secret_recipe),
-             "Cannot read the recipe %s: Permission denied." % secret_recipe),
+             "Cannot read the recipe %s: Permission denied" % secret_recipe),
             (("--preview", "-i", secret_report, "-r", good),
-             "Cannot read the report %s: Permission denied." % secret_report),
+             "Cannot read the report %s: Permission denied" % secret_report),
         ]
         for args, message in cases:
             code, err = self.vok(*args, prefix=prefix)

@@ -162,7 +162,7 @@ class Faults(FolderFiles, unittest.TestCase):
             (b"", "holds no table section"),
             (os.urandom(3000).replace(b"[", b"("), "holds no table section"),
             (b"[Header]\r\n", "holds no table section"),
-            (b"x" * (10 << 20), "line 1 is longer than 1 MiB (1,048,576 bytes)."),
+            (b"x" * (10 << 20), "line 1 is longer than 1 MiB (1,048,576 bytes)"),
             (recipe(start_offset="-99999").encode(), "lies before the start of the report"),
             (long_format().encode(), "holds no table section"),
             (long_format("[Consolidate 1]", "Table=99", "ReadAccountsColumn=1",
