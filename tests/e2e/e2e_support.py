@@ -1,5 +1,6 @@
-"""What the end-to-end tests share: a small ledger report, its recipe, and
-the files of a test's own folder."""
+"""What the end-to-end tests share: a small ledger report, its recipe, the
+files of a test's own folder, and a picture of a folder tree to tell that
+nothing in it changed."""
 
 import os
 
@@ -41,3 +42,14 @@ class FolderFiles:
     def read(self, name):
         with open(self.path(name), "rb") as f:
             return f.read()
+
+
+def tree(folder):
+    """Every path under the folder with its size and modification time."""
+    seen = {}
+    for base, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = os.path.join(base, name)
+            info = os.lstat(path)
+            seen[os.path.relpath(path, folder)] = (info.st_size, info.st_mtime_ns)
+    return seen

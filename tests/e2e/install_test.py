@@ -26,22 +26,13 @@ import unittest
 import openpyxl
 import xlrd
 
+from e2e_support import tree
+
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 SOURCE = os.environ.get("VOK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 EXAMPLES = os.path.join(SOURCE, "examples")
 CAN_DROP = os.geteuid() == 0 and shutil.which("setpriv") is not None
 NOBODY = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
-
-
-def tree(folder):
-    """Every path under the folder with its size and modification time."""
-    seen = {}
-    for base, dirs, files in os.walk(folder):
-        for name in dirs + files:
-            path = os.path.join(base, name)
-            info = os.lstat(path)
-            seen[os.path.relpath(path, folder)] = (info.st_size, info.st_mtime_ns)
-    return seen
 
 
 def rows_of(path):

@@ -9,6 +9,8 @@ import subprocess
 import tempfile
 import unittest
 
+from e2e_support import tree
+
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 SOURCE = os.environ.get("VOK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 EXAMPLES = os.path.join(SOURCE, "examples")
@@ -23,16 +25,6 @@ FILES = {
     "usr/share/man/man1/vok.1.gz", "usr/share/man/man1/vok-desktop.1.gz",
     "usr/share/metainfo/com.hollin.vok.metainfo.xml", "usr/share/mime/packages/vok.xml",
 }
-
-
-def tree(folder):
-    seen = {}
-    for base, dirs, files in os.walk(folder):
-        for name in dirs + files:
-            path = os.path.join(base, name)
-            info = os.lstat(path)
-            seen[os.path.relpath(path, folder)] = (info.st_size, info.st_mtime_ns)
-    return seen
 
 
 @unittest.skipUnless(shutil.which("dpkg-deb") and shutil.which("dpkg-shlibdeps"),
