@@ -36,6 +36,18 @@ public:
     // The whole Workbook stream.
     std::string Build();
 
+    // One XF record. `styleXf`: a style XF (parent 0xFFF); otherwise a cell XF
+    // whose parent is the Normal style. `usedAttributes` marks what differs
+    // from the parent.
+    static void WriteXf(BiffRecordBuffer& out, uint16_t formatId, bool styleXf,
+                        uint8_t usedAttributes);
+    // A BOF record of a substream of `type`.
+    static void WriteBof(BiffRecordBuffer& out, uint16_t type);
+    // DIMENSIONS: exactly the cells of `extent`.
+    static void WriteDimensions(BiffRecordBuffer& out, const CellRange& extent);
+    // WINDOW2 of a sheet; the selected one is also shown.
+    static void WriteWindow2(BiffRecordBuffer& out, bool selected);
+
 private:
     void CollectCells();
     void AssignFormatIds();

@@ -360,9 +360,11 @@ std::string SheetStream(const std::function<void(BiffRecordBuffer&)>& extra,
     return out.TakeBytes();
 }
 
+// A record of zeros, long enough for any cell record.
 void Empty(BiffRecordBuffer& out, uint16_t id) {
     out.Begin(id);
-    out.U32(0);
+    for (int i = 0; i < 6; ++i)
+        out.U32(0);
     out.End();
 }
 
@@ -371,13 +373,13 @@ TEST(XlsInspectorTest, NamesWhatARewriteWouldLose) {
         {0x0006, "formulas"},
         {0x04BC, "formulas"},
         {0x0221, "formulas"},
-        {0x0018, "defined names"},
         {0x005D, "pictures or drawing objects"},
-
         {0x001C, "cell comments"},
         {0x0205, "logical or error values"},
-        {0x01B8, "hyperlinks"},
         {0x00D6, "cells of a kind vok cannot read"},
+        // Defined names and hyperlinks are kept as the file holds them.
+        {0x0018, ""},
+        {0x01B8, ""},
     };
     for (const auto& [id, text] : cases) {
         const Biff8Contents c =
@@ -420,8 +422,10 @@ TEST(XlsInspectorTest, NamesWhatARewriteWouldLose) {
     EXPECT_EQ(Biff8Inspector::DescribeLosses(c.losses), "macros");
     c = Biff8Inspector::Inspect(SheetStream([](BiffRecordBuffer&) {}));
     EXPECT_EQ(c.losses, 0u);
-    Biff8Inspector::InspectContainerEntries(
-        {"\005SummaryInformation", "\005DocumentSummaryInformation", "\001CompObj", "\001Ole"}, c);
+    Biff8Inspector::InspectContainerEntries({"\005SummaryInformation",
+                                             "\005DocumentSummaryInformation", "\001CompObj",
+                                             "\001Ole", "MsoDataStore", "Custom data"},
+                                            c);
     EXPECT_EQ(c.losses, 0u);
     Biff8Inspector::InspectContainerEntries({"_VBA_PROJECT_CUR", "MBD00A1B2C3"}, c);
     EXPECT_EQ(Biff8Inspector::DescribeLosses(c.losses), "macros and embedded objects");
