@@ -6,6 +6,7 @@
 #include "output/Biff8Writer.h"
 #include "output/RkNumber.h"
 #include "output/Utf16Text.h"
+#include "output/XlsTestSupport.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -14,33 +15,11 @@
 namespace vok {
 namespace {
 
-struct Record {
-    uint16_t id;
-    size_t offset; // of the header
-    std::string data;
-};
-
-uint16_t U16(std::string_view d, size_t at) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(d[at]) |
-                                 (static_cast<unsigned char>(d[at + 1]) << 8));
-}
-uint32_t U32(std::string_view d, size_t at) {
-    return U16(d, at) | (uint32_t{U16(d, at + 2)} << 16);
-}
-
-// The records up to the zero padding at the end.
-std::vector<Record> Records(const std::string& stream) {
-    std::vector<Record> records;
-    size_t pos = 0;
-    while (pos + 4 <= stream.size()) {
-        const uint16_t id = U16(stream, pos), length = U16(stream, pos + 2);
-        if (id == 0 && length == 0) break;
-        EXPECT_LE(pos + 4 + length, stream.size());
-        records.push_back({id, pos, stream.substr(pos + 4, length)});
-        pos += 4 + length;
-    }
-    return records;
-}
+using test::Find;
+using test::Record;
+using test::Records;
+using test::U16;
+using test::U32;
 
 std::u16string Utf16(std::string_view utf8) {
     std::u16string out;
@@ -234,13 +213,6 @@ TEST(XlsRkTest, EncodesOnlyWhatDecodesExactly) {
             ASSERT_EQ(std::memcmp(&back, &value, 8), 0) << value;
         }
     }
-}
-
-const Record* Find(const std::vector<Record>& records, uint16_t id, size_t from = 0) {
-    for (size_t i = from; i < records.size(); ++i) {
-        if (records[i].id == id) return &records[i];
-    }
-    return nullptr;
 }
 
 TEST(XlsWriterTest, LaysOutGlobalsSheetsAndExactDimensions) {
