@@ -202,6 +202,9 @@ void Biff8Inspector::OnSheetRecord(size_t sheet, const Record& record) {
         extent.Include(span.row + 1, span.first + 1);
         extent.Include(span.row + 1, span.last + 1);
         OnCellRecord(sheet, record);
+    } else if (record.id == kRow && record.data.size() < 16) {
+        result_.damage = fmt::format("it is damaged (a row record of sheet {} is too short)",
+                                     sheet + 1);
     } else if (record.id == kWsBool && record.data.size() >= 2 &&
                (static_cast<unsigned char>(record.data[1]) & 0x10)) {
         result_.losses |= kLossMacros; // a dialog sheet
