@@ -44,6 +44,11 @@ public:
     // The new stream; otherwise why not.
     Outcome Build(std::string& stream, std::string& reason);
 
+    // After Build: whether the sheet's cells were rebuilt, and the cells it
+    // then holds (1-based).
+    bool Rebuilt(size_t sheet) const { return sheet < plans_.size() && plans_[sheet].table; }
+    CellRange RebuiltExtent(size_t sheet) const { return plans_[sheet].table->Extent(); }
+
 private:
     struct SheetPlan {
         size_t begin = kNew; // its BOF in the original stream

@@ -207,8 +207,8 @@ bool XlsWorkbook::SaveIntoFile(std::string& error) {
         // 1. The file's records with the edits; nothing is written when they
         //    would lose something of it.
         std::string stream;
-        const auto outcome =
-            Biff8Rewriter(file_->workbook, sheets_, formats_, standardFont_).Build(stream, reason);
+        Biff8Rewriter rewriter(file_->workbook, sheets_, formats_, standardFont_);
+        const auto outcome = rewriter.Build(stream, reason);
         if (outcome == Biff8Rewriter::Outcome::Refused) {
             error = fmt::format("The workbook {} was left unchanged: {}.", fileName_.string(),
                                 reason);
@@ -218,7 +218,10 @@ bool XlsWorkbook::SaveIntoFile(std::string& error) {
         if (outcome == Biff8Rewriter::Outcome::Written &&
             OleWorkbookFile::Write(fileName_, stream, file_->others, file_->rootClassId, reason)) {
             // From now on the saved file is the one edits go into.
-            file_->extents = Biff8Inspector::Inspect(stream).extents;
+            file_->extents.resize(sheets_.size());
+            for (size_t i = 0; i < sheets_.size(); ++i) {
+                if (rewriter.Rebuilt(i)) file_->extents[i] = rewriter.RebuiltExtent(i);
+            }
             file_->workbook = std::move(stream);
             for (SheetData& sheet : sheets_)
                 sheet.MarkUnchanged();

@@ -320,6 +320,29 @@ TEST(XlsRewriterTest, AddedSheetsAreCountedWhereTheWorkbookCountsItsOwn) {
     EXPECT_EQ(again.workbook->CellText(1, 1, 1), "kept");
 }
 
+TEST(XlsRewriterTest, ASecondSaveWritesIntoWhatTheFirstSaved) {
+    TempDir dir;
+    const std::string file = dir.File("twice.xls");
+    auto book = OpenFile(file, HandMadeBook({"a"}, {{u"One", [](BiffRecordBuffer& out) {
+        out.Begin(0x00BE), out.U16(0), out.U16(0), out.U16(16), out.U16(16), out.U16(1), out.End();
+    }}}));
+    ASSERT_TRUE(book);
+    std::string error;
+    book->SetCellValue(1, 3, 1, "first");
+    ASSERT_TRUE(book->Save(error)) << error;
+    book->SetCellValue(1, 4, 1, "second");
+    EXPECT_EQ(book->UsedRange(1).lastRow, 4);
+    ASSERT_TRUE(book->Save(error)) << error;
+    auto again = OpenXlsWorkbook(file);
+    ASSERT_TRUE(again.workbook) << again.error;
+    EXPECT_EQ(again.workbook->CellText(1, 3, 1), "first");
+    EXPECT_EQ(again.workbook->CellText(1, 4, 1), "second");
+    // The formatted blank cells count as used until a clear takes them.
+    const CellRange used = again.workbook->UsedRange(1);
+    EXPECT_EQ((std::vector<int32_t>{used.firstRow, used.firstColumn, used.lastRow, used.lastColumn}),
+              (std::vector<int32_t>{1, 1, 4, 2}));
+}
+
 struct GObjectUnref {
     void operator()(void* object) const {
         if (object) g_object_unref(object);
