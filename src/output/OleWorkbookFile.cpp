@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <gsf/gsf-infile-impl.h>
 #include <gsf/gsf.h>
 #include <memory>
 #include <mutex>
@@ -68,9 +69,19 @@ bool ReadStream(GsfInput* input, std::string& bytes) {
     return true;
 }
 
+// The entry `index` of a storage. The library's own accessor prints a warning
+// of its own when the entry is damaged; vok says what is wrong instead.
+GsfInput* ChildByIndex(GsfInfile* parent, int index) {
+    GError* error = nullptr;
+    GsfInput* child =
+        GSF_INFILE_CLASS(G_OBJECT_GET_CLASS(parent))->child_by_index(parent, index, &error);
+    TakeMessage(error, "");
+    return child;
+}
+
 // Reads a stream, or a storage and everything in it, into `entry`.
 bool ReadEntry(GsfInfile* parent, int index, OleEntry& entry, int depth) {
-    GsfPtr<GsfInput> child(gsf_infile_child_by_index(parent, index));
+    GsfPtr<GsfInput> child(ChildByIndex(parent, index));
     if (!child) return false;
     const char* name = gsf_infile_name_by_index(parent, index);
     entry.name = name ? name : "";
@@ -138,7 +149,7 @@ bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContent
         const char* name = gsf_infile_name_by_index(ole.get(), i);
         const std::string_view entry = name ? name : "";
         if (EqualsNoCase(entry, "Workbook") && !contents.hasWorkbookStream) {
-            GsfPtr<GsfInput> stream(gsf_infile_child_by_index(ole.get(), i));
+            GsfPtr<GsfInput> stream(ChildByIndex(ole.get(), i));
             if (!stream || !ReadStream(stream.get(), contents.workbook)) {
                 reason = "its workbook stream cannot be read";
                 return false;
@@ -147,7 +158,10 @@ bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContent
         } else {
             if (EqualsNoCase(entry, "Book")) contents.hasOldBookStream = true;
             if (!ReadEntry(ole.get(), i, contents.others.emplace_back(), 0)) {
-                reason = "its entry \"" + std::string(entry) + "\" cannot be read";
+                // Names such as "\005SummaryInformation" begin with a control character.
+                std::string shown(entry);
+                std::erase_if(shown, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+                reason = "its entry \"" + shown + "\" cannot be read";
                 return false;
             }
         }
