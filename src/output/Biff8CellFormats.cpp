@@ -50,8 +50,8 @@ void Biff8CellFormats::FillDefaults() {
     filled_ = true;
     // The 16 every workbook holds, as in a new one.
     for (size_t index = xfs_.size(); index <= kDefaultCellXf; ++index) {
-        xfs_.push_back(XfData(0, index < kDefaultCellXf,
-                              index == 0 || index == kDefaultCellXf ? 0x00 : 0xF4));
+        xfs_.push_back(
+            XfData(0, index < kDefaultCellXf, index == 0 || index == kDefaultCellXf ? 0x00 : 0xF4));
     }
 }
 

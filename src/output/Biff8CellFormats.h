@@ -32,7 +32,7 @@ public:
     // when no record can be added (the workbook holds the most it may).
     uint16_t XfFor(uint16_t base, std::string_view code);
 
-        // The new FORMAT and XF records; the XFs begin with those that fill up the
+    // The new FORMAT and XF records; the XFs begin with those that fill up the
     // 16 every workbook must have.
     void WriteNewFormats(BiffRecordBuffer& out) const;
     void WriteNewXfs(BiffRecordBuffer& out);

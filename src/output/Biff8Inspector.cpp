@@ -16,7 +16,6 @@ namespace vok {
 namespace {
 
 using namespace biff8;
-using biff8::Record;
 
 // Records whose content a rewrite from the cell values would drop.
 struct LossRecord {
@@ -40,12 +39,18 @@ constexpr std::array<LossRecord, 13> kLossRecords{{
 }};
 
 constexpr std::array<std::string_view, 12> kLossTexts{
-    "formulas",         "charts",
-    "pictures or drawing objects", "cell comments",
-    "macros",           "a password",
-    "logical or error values", "pivot tables",
-    "data validation",  "conditional formatting",
-    "embedded objects", "cells of a kind vok cannot read",
+    "formulas",
+    "charts",
+    "pictures or drawing objects",
+    "cell comments",
+    "macros",
+    "a password",
+    "logical or error values",
+    "pivot tables",
+    "data validation",
+    "conditional formatting",
+    "embedded objects",
+    "cells of a kind vok cannot read",
 };
 
 // Every drawing object (picture, shape, chart, comment, text box, control)
@@ -169,7 +174,8 @@ void Biff8Inspector::OnGlobalsRecord(uint16_t id, std::string_view data) {
         result_.font.height = Le16(data, 0);
     } else if (id == kFormat && data.size() >= 2) {
         std::string code;
-        if (ReadBiffString(data, 2, false, code)) formats_.emplace_back(Le16(data, 0), std::move(code));
+        if (ReadBiffString(data, 2, false, code))
+            formats_.emplace_back(Le16(data, 0), std::move(code));
     } else if (id == kXf && data.size() >= 4) {
         xfFormatIds_.push_back(Le16(data, 2));
     } else if (id == kBoundSheet && data.size() >= 6) {
@@ -203,8 +209,8 @@ void Biff8Inspector::OnSheetRecord(size_t sheet, const Record& record) {
         extent.Include(span.row + 1, span.last + 1);
         OnCellRecord(sheet, record);
     } else if (record.id == kRow && record.data.size() < 16) {
-        result_.damage = fmt::format("it is damaged (a row record of sheet {} is too short)",
-                                     sheet + 1);
+        result_.damage =
+            fmt::format("it is damaged (a row record of sheet {} is too short)", sheet + 1);
     } else if (record.id == kWsBool && record.data.size() >= 2 &&
                (static_cast<unsigned char>(record.data[1]) & 0x10)) {
         result_.losses |= kLossMacros; // a dialog sheet

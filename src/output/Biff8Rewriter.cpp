@@ -12,7 +12,6 @@ namespace vok {
 namespace {
 
 using namespace biff8;
-using biff8::Record;
 
 constexpr size_t kNotFound = std::string_view::npos;
 // A Workbook stream below this size would go into the container's mini
@@ -41,8 +40,7 @@ std::string RangeText(const CellRange& range) {
 }
 
 // The first cell of `range` that a cleared range covers; false when none does.
-bool FirstClearedIn(const SheetData& sheet, const CellRange& range, int32_t& row,
-                    int32_t& column) {
+bool FirstClearedIn(const SheetData& sheet, const CellRange& range, int32_t& row, int32_t& column) {
     for (const CellRange& cleared : sheet.ClearedRanges()) {
         row = std::max(range.firstRow, cleared.firstRow);
         column = std::max(range.firstColumn, cleared.firstColumn);
@@ -252,9 +250,8 @@ bool Biff8Rewriter::MarkKeptStrings(std::vector<bool>& used, uint32_t& reference
     size_t bytes = 0;
     for (const std::string_view record : sst_)
         bytes += record.size();
-    const size_t count = sst_.empty() || sst_[0].size() < 8
-                             ? 0
-                             : std::min<size_t>(Le32(sst_[0], 4), bytes / 3);
+    const size_t count =
+        sst_.empty() || sst_[0].size() < 8 ? 0 : std::min<size_t>(Le32(sst_[0], 4), bytes / 3);
     bool ok = true;
     auto mark = [&](uint32_t string) {
         if (string >= count) {
@@ -422,7 +419,7 @@ void Biff8Rewriter::WriteSheetRecord(SheetPlan& plan, const Record& record,
 }
 
 size_t Biff8Rewriter::WriteIndex(const SheetPlan& plan, const Record& original) {
-    const size_t blocks = std::min(!plan.table   ? plan.keptDbCells
+    const size_t blocks = std::min(!plan.table    ? plan.keptDbCells
                                    : plan.dbCells ? plan.table->BlockCount()
                                                   : 0,
                                    kMaxIndexSlots);

@@ -51,12 +51,12 @@ public:
 
 private:
     struct SheetPlan {
-        size_t begin = kNew; // its BOF in the original stream
+        size_t begin = kNew;                 // its BOF in the original stream
         std::unique_ptr<XlsCellTable> table; // sheets with edits
-        bool dbCells = false;        // the file indexes its cell table
-        size_t tableAt = kNew;       // the record the table is written before
-        size_t keptDbCells = 0;      // sheets without edits: their DBCELL records
-        std::vector<size_t> ties;    // merges and hyperlinks of an edited sheet
+        bool dbCells = false;                // the file indexes its cell table
+        size_t tableAt = kNew;               // the record the table is written before
+        size_t keptDbCells = 0;              // sheets without edits: their DBCELL records
+        std::vector<size_t> ties;            // merges and hyperlinks of an edited sheet
     };
     static constexpr size_t kNew = SIZE_MAX;
     // Where a sheet's INDEX record points, once the sheet is written.
@@ -78,8 +78,7 @@ private:
     void WriteGlobalsRecord(const biff8::Record& record);
     void WriteBoundSheet(size_t index, std::string_view original);
     void WriteSheet(size_t index);
-    void WriteSheetRecord(SheetPlan& plan, const biff8::Record& record,
-                          SheetPositions& positions);
+    void WriteSheetRecord(SheetPlan& plan, const biff8::Record& record, SheetPositions& positions);
     // INDEX with room for the sheet's DBCELL positions; how many.
     size_t WriteIndex(const SheetPlan& plan, const biff8::Record& original);
     void WriteNewSheet(size_t index);
@@ -93,8 +92,8 @@ private:
     size_t firstFontAt_ = kNew;
     size_t newFormatsAt_ = kNew, newXfsAt_ = kNew, newSheetsAt_ = kNew;
     size_t firstXfAt_ = kNew, firstBoundSheetAt_ = kNew;
-    std::vector<size_t> boundSheets_;       // offsets of the BOUNDSHEET8 records
-    std::vector<std::string_view> sst_;     // the SST record's data and its CONTINUE records'
+    std::vector<size_t> boundSheets_;   // offsets of the BOUNDSHEET8 records
+    std::vector<std::string_view> sst_; // the SST record's data and its CONTINUE records'
     size_t fileSheets_ = 0;
     bool inSst_ = false;
     std::vector<SheetPlan> plans_;

@@ -167,8 +167,7 @@ namespace {
 // everything else runs on over record boundaries unmarked.
 class StoredTableReader {
 public:
-    explicit StoredTableReader(const std::vector<std::string_view>& records)
-        : records_(records) {}
+    explicit StoredTableReader(const std::vector<std::string_view>& records) : records_(records) {}
 
     bool AtRecordEnd() const { return position_ == records_[record_].size(); }
     bool NextRecord() {
@@ -184,7 +183,8 @@ public:
             while (AtRecordEnd()) {
                 if (!NextRecord()) return false;
             }
-            value |= uint32_t{static_cast<unsigned char>(records_[record_][position_++])} << (8 * i);
+            value |= uint32_t{static_cast<unsigned char>(records_[record_][position_++])}
+                     << (8 * i);
         }
         return true;
     }
@@ -216,9 +216,9 @@ public:
                 std::min(count - units.size(), (data.size() - position_) / (wide ? 2 : 1));
             if (take == 0) return false; // half a character
             for (size_t c = 0; c < take; ++c) {
-                units.push_back(wide ? static_cast<char16_t>(biff8::Le16(data, position_ + 2 * c))
-                                     : static_cast<char16_t>(
-                                           static_cast<unsigned char>(data[position_ + c])));
+                units.push_back(
+                    wide ? static_cast<char16_t>(biff8::Le16(data, position_ + 2 * c))
+                         : static_cast<char16_t>(static_cast<unsigned char>(data[position_ + c])));
             }
             position_ += take * (wide ? 2 : 1);
         }

@@ -25,9 +25,9 @@ namespace vok {
 // One string of a table as a file stores it.
 struct Biff8StoredString {
     std::u16string_view characters;
-    bool wide = false;          // stored two bytes a character
-    std::string_view runs;      // formatting runs, 4 bytes each
-    std::string_view extended;  // extended (phonetic) data
+    bool wide = false;         // stored two bytes a character
+    std::string_view runs;     // formatting runs, 4 bytes each
+    std::string_view extended; // extended (phonetic) data
 };
 
 class Biff8SharedStrings {

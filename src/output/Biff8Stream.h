@@ -62,11 +62,11 @@ inline bool ReadRecord(std::string_view stream, size_t offset, Record& record) {
 // EOF included: visit(const Record&, int depth), depth 0 for the substream's
 // own records and 1 or more inside the substreams nested in it (a chart in a
 // sheet). Returns the offset after its EOF; npos when the stream ends first.
-template <typename Visit> size_t WalkSubstream(std::string_view stream, size_t begin, Visit&& visit) {
+template <typename Visit>
+size_t WalkSubstream(std::string_view stream, size_t begin, Visit&& visit) {
     int open = 0;
     Record record;
-    for (size_t position = begin; ReadRecord(stream, position, record);
-         position = record.End()) {
+    for (size_t position = begin; ReadRecord(stream, position, record); position = record.End()) {
         if (record.id == kBof) ++open;
         visit(record, open - 1);
         if (record.id == kEof && --open <= 0) return record.End();
@@ -110,13 +110,17 @@ inline CellRecordKind CellRecordKindOf(uint16_t id) {
 }
 
 // Bytes per cell of a MULRK (XF and RK) or MULBLANK (XF) record.
-inline size_t MulCellSize(CellRecordKind kind) { return kind == CellRecordKind::MulRk ? 6 : 2; }
+inline size_t MulCellSize(CellRecordKind kind) {
+    return kind == CellRecordKind::MulRk ? 6 : 2;
+}
 
 // The cells of a record of kind `kind` (not None); false when the record is
 // too short for them, its columns disagree or lie beyond the last column.
 inline bool ReadCellSpan(CellRecordKind kind, const Record& record, CellSpan& span) {
     const std::string_view d = record.data;
-    const size_t fixed = record.id == kNumber ? 14 : record.id == kRk || record.id == kLabelSst ? 10 : 6;
+    const size_t fixed = record.id == kNumber                         ? 14
+                         : record.id == kRk || record.id == kLabelSst ? 10
+                                                                      : 6;
     if (d.size() < fixed) return false;
     span.row = Le16(d, 0);
     span.first = span.last = Le16(d, 2);

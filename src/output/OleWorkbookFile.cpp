@@ -85,8 +85,8 @@ bool ReadEntry(GsfInfile* parent, int index, OleEntry& entry, int depth) {
     if (!child) return false;
     const char* name = gsf_infile_name_by_index(parent, index);
     entry.name = name ? name : "";
-    const int count = GSF_IS_INFILE(child.get()) ? gsf_infile_num_children(GSF_INFILE(child.get()))
-                                                 : -1;
+    const int count =
+        GSF_IS_INFILE(child.get()) ? gsf_infile_num_children(GSF_INFILE(child.get())) : -1;
     if (count < 0) return ReadStream(child.get(), entry.bytes);
     // Storages nest; a file whose storages nest deeper than any writer makes
     // them is no workbook to keep.

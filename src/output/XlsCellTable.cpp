@@ -23,8 +23,10 @@ uint32_t CellKey(uint16_t row, uint16_t column) {
 
 bool XlsCellTable::Take(const Record& record, bool& damaged) {
     if (record.id == kRow) {
-        if (record.data.size() < kRowRecordSize - 4) damaged = true;
-        else rowRecords_.emplace_back(Le16(record.data, 0), record.offset);
+        if (record.data.size() < kRowRecordSize - 4)
+            damaged = true;
+        else
+            rowRecords_.emplace_back(Le16(record.data, 0), record.offset);
         return true;
     }
     if (record.id == kDbCell) return true; // made anew
@@ -52,8 +54,8 @@ bool XlsCellTable::Edited(uint16_t row, uint16_t column, uint16_t xf) {
 void XlsCellTable::TakeCells(const Record& record, CellRecordKind kind, const CellSpan& span) {
     if (kind == CellRecordKind::Single) {
         if (!Edited(span.row, span.first, Le16(record.data, 4)))
-            pieces_.push_back({span.row, span.first, span.first, Piece::Kind::Record, 0,
-                               record.offset});
+            pieces_.push_back(
+                {span.row, span.first, span.first, Piece::Kind::Record, 0, record.offset});
         return;
     }
     // A MULRK or MULBLANK row: the runs of cells no edit reaches.
@@ -76,7 +78,8 @@ void XlsCellTable::AddEdits(const FormatTable& formats, Biff8CellFormats& cellFo
     std::sort(replaced_.begin(), replaced_.end());
     for (int32_t row = sheet_.NextTouchedRow(1); row > 0; row = sheet_.NextTouchedRow(row + 1)) {
         sheet_.ForEachTouchedInRow(row, [&](int32_t column, const CellValue& value) {
-            edited_.push_back(CellKey(static_cast<uint16_t>(row - 1), static_cast<uint16_t>(column - 1)));
+            edited_.push_back(
+                CellKey(static_cast<uint16_t>(row - 1), static_cast<uint16_t>(column - 1)));
             AddEdit(static_cast<uint16_t>(row - 1), static_cast<uint16_t>(column - 1), value,
                     formats, cellFormats);
         });
@@ -87,11 +90,10 @@ void XlsCellTable::AddEdits(const FormatTable& formats, Biff8CellFormats& cellFo
 void XlsCellTable::AddEdit(uint16_t row, uint16_t column, const CellValue& value,
                            const FormatTable& formats, Biff8CellFormats& cellFormats) {
     const uint32_t key = CellKey(row, column);
-    const auto found = std::lower_bound(replaced_.begin(), replaced_.end(),
-                                        std::pair<uint32_t, uint16_t>{key, 0});
+    const auto found =
+        std::lower_bound(replaced_.begin(), replaced_.end(), std::pair<uint32_t, uint16_t>{key, 0});
     const bool held = found != replaced_.end() && found->first == key;
-    const uint16_t look =
-        held ? cellFormats.XfFor(found->second, "") : cellFormats.DefaultCellXf();
+    const uint16_t look = held ? cellFormats.XfFor(found->second, "") : cellFormats.DefaultCellXf();
     const bool empty = value.type == CellValue::Type::Empty ||
                        (value.type == CellValue::Type::Text && value.text.empty());
     if (empty) {
@@ -179,7 +181,8 @@ void XlsCellTable::Write(BiffRecordBuffer& out, const std::vector<uint32_t>& rem
         for (size_t i = block; i < end; ++i) {
             const Row& row = rows_[i];
             if (row.pieces == 0) continue;
-            offsets.push_back(static_cast<uint16_t>(std::min<size_t>(out.Size() - previous, 0xFFFF)));
+            offsets.push_back(
+                static_cast<uint16_t>(std::min<size_t>(out.Size() - previous, 0xFFFF)));
             previous = out.Size();
             for (size_t p = row.firstPiece; p < row.firstPiece + row.pieces; ++p)
                 WritePiece(out, pieces_[p], remap);
@@ -227,8 +230,10 @@ void XlsCellTable::WritePiece(BiffRecordBuffer& out, const Piece& piece,
     switch (piece.kind) {
     case Piece::Kind::Record:
         ReadRecord(stream_, piece.source, record);
-        if (record.id == kLabelSst) WriteLabelSst(out, record, remap);
-        else out.Raw(record.Bytes(stream_));
+        if (record.id == kLabelSst)
+            WriteLabelSst(out, record, remap);
+        else
+            out.Raw(record.Bytes(stream_));
         return;
     case Piece::Kind::MulPart:
         WriteMulPart(out, piece);
@@ -247,8 +252,10 @@ void XlsCellTable::WritePiece(BiffRecordBuffer& out, const Piece& piece,
         const auto rk = EncodeRk(number);
         out.Begin(rk ? kRk : kNumber);
         out.U16(piece.row), out.U16(piece.first), out.U16(piece.xf);
-        if (rk) out.U32(*rk);
-        else out.F64(number);
+        if (rk)
+            out.U32(*rk);
+        else
+            out.F64(number);
         break;
     }
     }

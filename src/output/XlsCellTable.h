@@ -25,7 +25,8 @@ class Biff8SharedStrings;
 
 class XlsCellTable {
 public:
-    XlsCellTable(std::string_view stream, const SheetData& sheet) : stream_(stream), sheet_(sheet) {}
+    XlsCellTable(std::string_view stream, const SheetData& sheet)
+        : stream_(stream), sheet_(sheet) {}
 
     // Takes in one record of the sheet (depth 0): a ROW, DBCELL or cell
     // record; false for any other record, which the table leaves alone. A
@@ -77,8 +78,8 @@ private:
     };
     struct Row {
         uint16_t row;
-        size_t record;      // offset of its ROW record; kNoRecord when it has none
-        size_t pieces = 0;  // its pieces: pieces_[firstPiece, firstPiece + pieces)
+        size_t record;     // offset of its ROW record; kNoRecord when it has none
+        size_t pieces = 0; // its pieces: pieces_[firstPiece, firstPiece + pieces)
         size_t firstPiece = 0;
     };
     static constexpr size_t kNoRecord = SIZE_MAX;

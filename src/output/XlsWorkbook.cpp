@@ -210,8 +210,8 @@ bool XlsWorkbook::SaveIntoFile(std::string& error) {
         Biff8Rewriter rewriter(file_->workbook, sheets_, formats_, standardFont_);
         const auto outcome = rewriter.Build(stream, reason);
         if (outcome == Biff8Rewriter::Outcome::Refused) {
-            error = fmt::format("The workbook {} was left unchanged: {}.", fileName_.string(),
-                                reason);
+            error =
+                fmt::format("The workbook {} was left unchanged: {}.", fileName_.string(), reason);
             return false;
         }
         // 2. The container with its other entries as they were.

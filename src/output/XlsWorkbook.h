@@ -24,8 +24,8 @@ namespace vok {
 
 // What an existing file holds besides the cells vok reads, kept for saving.
 struct XlsFileContents {
-    std::string workbook;          // the record stream
-    std::vector<OleEntry> others;  // the container's other entries
+    std::string workbook;         // the record stream
+    std::vector<OleEntry> others; // the container's other entries
     OleClassId rootClassId{};
     std::vector<CellRange> extents; // per sheet: every cell record, blank ones too
 };
@@ -74,9 +74,9 @@ private:
     std::vector<SheetData> sheets_;
     FormatTable formats_;
     XlsFont font_;
-    std::string standardFont_; // set by the run; "" keeps an existing file's
+    std::string standardFont_;              // set by the run; "" keeps an existing file's
     std::unique_ptr<XlsFileContents> file_; // none for a new workbook
-    TypedValue typed_; // reused for every assignment
+    TypedValue typed_;                      // reused for every assignment
 };
 
 // Opens the .xls file, or creates a new workbook (written when it is saved)

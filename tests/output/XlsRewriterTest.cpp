@@ -49,9 +49,10 @@ void Cell(BiffRecordBuffer& out, uint16_t id, uint16_t row, uint16_t column, uin
 // A workbook as a writer other than vok lays it out: XF 15 a style (so a
 // default cell XF must be added) and XF 16 a filled cell format; the shared
 // strings `strings`; one sheet per entry of `sheets`.
-std::string HandMadeBook(const std::vector<std::string>& strings,
-                         const std::vector<std::pair<std::u16string, Records_>>& sheets,
-                         const Records_& globals = [](BiffRecordBuffer&) {}) {
+std::string HandMadeBook(
+    const std::vector<std::string>& strings,
+    const std::vector<std::pair<std::u16string, Records_>>& sheets,
+    const Records_& globals = [](BiffRecordBuffer&) {}) {
     BiffRecordBuffer out;
     Bof(out, 0x0005);
     out.Begin(0x0031);
@@ -123,29 +124,37 @@ std::unique_ptr<Workbook> OpenFile(const std::string& file, const std::string& s
 TEST(XlsRewriterTest, EditedSheetKeepsItsRecordsAndCutsRowsAroundTheEdits) {
     TempDir dir;
     const std::string file = dir.File("book.xls");
-    auto book = OpenFile(file, HandMadeBook({"old", "gone"}, {{u"Data", [](BiffRecordBuffer& out) {
-        out.Begin(0x020B), out.U32(0), out.U32(0), out.U32(3), out.U32(0), out.U32(0), out.End();
-        out.Begin(0x0055), out.U16(8), out.End(); // DEFCOLWIDTH
-        out.Begin(0x0200), out.U32(0), out.U32(3), out.U16(0), out.U16(5), out.U16(0), out.End();
-        out.Begin(0x0208); // ROW 0, 30 points high
-        out.U16(0), out.U16(0), out.U16(5), out.U16(600), out.U32(0), out.U16(0x0140), out.U16(15);
-        out.End();
-        out.Begin(0x00BD); // MULRK A1:E1, 1 to 5
-        out.U16(0), out.U16(0);
-        for (int i = 1; i <= 5; ++i)
-            out.U16(16), out.U32(*EncodeRk(i));
-        out.U16(4);
-        out.End();
-        out.Begin(0x00BE); // MULBLANK A2:D2
-        out.U16(1), out.U16(0), out.U16(16), out.U16(16), out.U16(16), out.U16(16), out.U16(3);
-        out.End();
-        Cell(out, 0x00FD, 2, 0, 16), out.U32(1), out.End();
-        Cell(out, 0x00FD, 2, 1, 16), out.U32(0), out.End();
-        out.Begin(0x00D7), out.U32(0), out.End();
-        out.Begin(0x023E), out.U16(0x06B6), out.U16(0), out.U16(0), out.U32(64), out.U32(0),
-            out.U32(0), out.End();
-        out.Begin(0x00E5), out.U16(1), out.U16(9), out.U16(9), out.U16(0), out.U16(1), out.End();
-    }}}));
+    auto book =
+        OpenFile(file, HandMadeBook({"old", "gone"},
+                                    {{u"Data", [](BiffRecordBuffer& out) {
+                                          out.Begin(0x020B), out.U32(0), out.U32(0), out.U32(3),
+                                              out.U32(0), out.U32(0), out.End();
+                                          out.Begin(0x0055), out.U16(8), out.End(); // DEFCOLWIDTH
+                                          out.Begin(0x0200), out.U32(0), out.U32(3), out.U16(0),
+                                              out.U16(5), out.U16(0), out.End();
+                                          out.Begin(0x0208); // ROW 0, 30 points high
+                                          out.U16(0), out.U16(0), out.U16(5), out.U16(600),
+                                              out.U32(0), out.U16(0x0140), out.U16(15);
+                                          out.End();
+                                          out.Begin(0x00BD); // MULRK A1:E1, 1 to 5
+                                          out.U16(0), out.U16(0);
+                                          for (int i = 1; i <= 5; ++i)
+                                              out.U16(16), out.U32(*EncodeRk(i));
+                                          out.U16(4);
+                                          out.End();
+                                          out.Begin(0x00BE); // MULBLANK A2:D2
+                                          out.U16(1), out.U16(0), out.U16(16), out.U16(16),
+                                              out.U16(16), out.U16(16), out.U16(3);
+                                          out.End();
+                                          Cell(out, 0x00FD, 2, 0, 16), out.U32(1), out.End();
+                                          Cell(out, 0x00FD, 2, 1, 16), out.U32(0), out.End();
+                                          out.Begin(0x00D7), out.U32(0), out.End();
+                                          out.Begin(0x023E), out.U16(0x06B6), out.U16(0),
+                                              out.U16(0), out.U32(64), out.U32(0), out.U32(0),
+                                              out.End();
+                                          out.Begin(0x00E5), out.U16(1), out.U16(9), out.U16(9),
+                                              out.U16(0), out.U16(1), out.End();
+                                      }}}));
     ASSERT_TRUE(book);
     EXPECT_EQ(book->SetCellValue(1, 1, 3, "9"), CellWrite::Written);        // in the MULRK
     EXPECT_EQ(book->SetCellValue(1, 2, 2, ""), CellWrite::Written);         // a blank emptied
@@ -184,8 +193,7 @@ TEST(XlsRewriterTest, EditedSheetKeepsItsRecordsAndCutsRowsAroundTheEdits) {
         ids.push_back(r.id);
     EXPECT_EQ(ids, (std::vector<uint16_t>{0x0809, 0x020B, 0x0055, 0x0200, 0x0208, 0x0208, 0x0208,
                                           0x0208, 0x00BD, 0x027E, 0x00BD, 0x0201, 0x0201, 0x00BE,
-                                          0x00FD, 0x00FD, 0x027E, 0x00D7, 0x023E, 0x00E5,
-                                          0x000A}));
+                                          0x00FD, 0x00FD, 0x027E, 0x00D7, 0x023E, 0x00E5, 0x000A}));
     EXPECT_EQ(sheet[4].data.substr(6), std::string("\x58\x02\0\0\0\0\x40\x01\x0F\0", 10));
     EXPECT_EQ(U16(sheet[9].data, 2), 2u);
     EXPECT_EQ(U16(sheet[9].data, 4), 16u);
@@ -252,10 +260,13 @@ TEST(XlsRewriterTest, RichStringsKeepTheirRunsAcrossRecords) {
 TEST(XlsRewriterTest, MergesAndHyperlinksOnWrittenOrClearedCellsStopTheSave) {
     TempDir dir;
     const std::string file = dir.File("tied.xls");
-    const std::string original = HandMadeBook({}, {{u"Ties", [](BiffRecordBuffer& out) {
-        out.Begin(0x00E5), out.U16(1), out.U16(1), out.U16(2), out.U16(1), out.U16(3), out.End();
-        out.Begin(0x01B8), out.U16(9), out.U16(9), out.U16(0), out.U16(0), out.U32(0), out.End();
-    }}});
+    const std::string original =
+        HandMadeBook({}, {{u"Ties", [](BiffRecordBuffer& out) {
+                               out.Begin(0x00E5), out.U16(1), out.U16(1), out.U16(2), out.U16(1),
+                                   out.U16(3), out.End();
+                               out.Begin(0x01B8), out.U16(9), out.U16(9), out.U16(0), out.U16(0),
+                                   out.U32(0), out.End();
+                           }}});
     struct Case {
         std::function<void(Workbook&)> edit;
         std::string message; // "" when the save goes through
@@ -263,7 +274,9 @@ TEST(XlsRewriterTest, MergesAndHyperlinksOnWrittenOrClearedCellsStopTheSave) {
     const Case cases[] = {
         {[](Workbook& b) { b.SetCellValue(1, 3, 4, "x"); },
          "writing cell D3 of sheet \"Ties\" would lose the merged cells B2:D3"},
-        {[](Workbook& b) { b.ClearRange(1, {3, 4, 20, 20}); },
+        {[](Workbook& b) {
+             b.ClearRange(1, {3, 4, 20, 20});
+         },
          "clearing cell D3 of sheet \"Ties\" would lose the merged cells B2:D3"},
         {[](Workbook& b) { b.SetCellValue(1, 10, 1, ""); },
          "writing cell A10 of sheet \"Ties\" would lose the hyperlink on A10"},
@@ -294,9 +307,11 @@ TEST(XlsRewriterTest, AddedSheetsAreCountedWhereTheWorkbookCountsItsOwn) {
         Cell(out, 0x00FD, 0, 0, 16), out.U32(0), out.End();
     };
     auto book = OpenFile(file, HandMadeBook({"kept"}, {{u"One", sheet}}, [](BiffRecordBuffer& out) {
-        out.Begin(0x01AE), out.U16(1), out.U16(0x0401), out.End(); // SUPBOOK: own sheets
-        out.Begin(0x0017), out.U16(1), out.U16(0), out.U16(0), out.U16(0), out.End();
-    }));
+                             out.Begin(0x01AE), out.U16(1), out.U16(0x0401),
+                                 out.End(); // SUPBOOK: own sheets
+                             out.Begin(0x0017), out.U16(1), out.U16(0), out.U16(0), out.U16(0),
+                                 out.End();
+                         }));
     ASSERT_TRUE(book);
     std::string error;
     ASSERT_TRUE(book->AddSheet("Added", error)) << error;
@@ -324,8 +339,10 @@ TEST(XlsRewriterTest, ASecondSaveWritesIntoWhatTheFirstSaved) {
     TempDir dir;
     const std::string file = dir.File("twice.xls");
     auto book = OpenFile(file, HandMadeBook({"a"}, {{u"One", [](BiffRecordBuffer& out) {
-        out.Begin(0x00BE), out.U16(0), out.U16(0), out.U16(16), out.U16(16), out.U16(1), out.End();
-    }}}));
+                                                         out.Begin(0x00BE), out.U16(0), out.U16(0),
+                                                             out.U16(16), out.U16(16), out.U16(1),
+                                                             out.End();
+                                                     }}}));
     ASSERT_TRUE(book);
     std::string error;
     book->SetCellValue(1, 3, 1, "first");
@@ -339,8 +356,9 @@ TEST(XlsRewriterTest, ASecondSaveWritesIntoWhatTheFirstSaved) {
     EXPECT_EQ(again.workbook->CellText(1, 4, 1), "second");
     // The formatted blank cells count as used until a clear takes them.
     const CellRange used = again.workbook->UsedRange(1);
-    EXPECT_EQ((std::vector<int32_t>{used.firstRow, used.firstColumn, used.lastRow, used.lastColumn}),
-              (std::vector<int32_t>{1, 1, 4, 2}));
+    EXPECT_EQ(
+        (std::vector<int32_t>{used.firstRow, used.firstColumn, used.lastRow, used.lastColumn}),
+        (std::vector<int32_t>{1, 1, 4, 2}));
 }
 
 struct GObjectUnref {
