@@ -14,10 +14,9 @@ namespace {
 using namespace biff8;
 
 constexpr size_t kXfSize = 20;
-constexpr size_t kMaxFormatCodeLength = 255;
 // XF 0 is the Normal style, 1 to 14 the outline styles, 15 the default cell
 // format.
-constexpr uint16_t kDefaultCellXf = 15;
+constexpr uint16_t kDefaultCellXf = Biff8Writer::kDefaultCellXf;
 
 // The data of an XF record as vok writes it.
 std::string XfData(uint16_t formatId, bool styleXf, uint8_t usedAttributes) {
@@ -86,7 +85,7 @@ std::optional<uint16_t> Biff8CellFormats::FormatIdFor(std::string_view code) {
         if (!redefined) return builtIn;
     }
     // 3. A new FORMAT record after the highest number in use.
-    if (Utf16Length(code) > kMaxFormatCodeLength) return std::nullopt;
+    if (Utf16Length(code) > Biff8Writer::kMaxFormatCodeLength) return std::nullopt;
     uint16_t highest = kFirstCustomFormatId - 1;
     for (const auto& format : formats_)
         highest = std::max(highest, format.first);

@@ -14,9 +14,6 @@ namespace {
 using namespace biff8;
 
 constexpr size_t kNotFound = std::string_view::npos;
-// A Workbook stream below this size would go into the container's mini
-// stream, as for a new workbook.
-constexpr size_t kMinimumStreamSize = 4096;
 // SUPBOOK of the workbook's own sheets: their count, then this marker.
 constexpr uint16_t kSelfReference = 0x0401;
 // INDEX: reserved, first row, row after the last, DEFCOLWIDTH, then one
@@ -94,7 +91,7 @@ Biff8Rewriter::Outcome Biff8Rewriter::Build(std::string& stream, std::string& re
     WriteGlobals();
     for (size_t i = 0; i < sheets_.size(); ++i)
         WriteSheet(i);
-    out_.PadTo(kMinimumStreamSize);
+    out_.PadTo(Biff8Writer::kMinimumStreamSize);
     stream = out_.TakeBytes();
     return Outcome::Written;
 }

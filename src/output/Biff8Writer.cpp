@@ -14,11 +14,6 @@ namespace {
 using namespace biff8;
 
 constexpr uint16_t kUtf16CodePage = 1200;
-constexpr size_t kMaxFormatCodeLength = 255;
-// Streams below 4096 bytes would go into the container's mini stream, which
-// some readers handle badly; the spreadsheet's own files never use it for the
-// Workbook stream.
-constexpr size_t kMinimumStreamSize = 4096;
 
 // An empty text is no cell in the file (and an empty shared string upsets readers).
 bool IsEmptyText(const CellValue& value) {

@@ -29,6 +29,12 @@ public:
     // fits are written as General.
     static constexpr size_t kMaxXfRecords = 4050;
     static constexpr uint16_t kDefaultCellXf = 15;
+    // The longest number format code readers accept.
+    static constexpr size_t kMaxFormatCodeLength = 255;
+    // Streams below 4096 bytes would go into the container's mini stream,
+    // which some readers handle badly; the spreadsheet's own files never use
+    // it for the Workbook stream.
+    static constexpr size_t kMinimumStreamSize = 4096;
 
     Biff8Writer(const std::vector<SheetData>& sheets, const FormatTable& formats,
                 const XlsFont& font);

@@ -185,57 +185,48 @@ void XlsWorkbook::ClearRange(int32_t sheet, const CellRange& range) {
 }
 
 bool XlsWorkbook::Save(std::string& error) {
-    if (file_) return SaveIntoFile(error);
     std::string reason;
+    bool refused = false;
     try {
-        const std::string stream = Biff8Writer(sheets_, formats_, font_).Build();
-        if (OleWorkbookFile::Write(fileName_, stream, reason)) return true;
+        if (file_ ? SaveIntoFile(reason, refused) : SaveNew(reason)) return true;
     } catch (const std::bad_alloc&) {
         reason = "there is not enough memory";
     } catch (const std::exception& e) {
         reason = e.what();
     }
-    error = fmt::format("Cannot save the workbook {}: {}. Any earlier file of that name is "
-                        "unchanged.",
-                        fileName_.string(), reason);
+    error = refused
+                ? fmt::format("The workbook {} was left unchanged: {}.", fileName_.string(), reason)
+                : fmt::format("Cannot save the workbook {}: {}. Any earlier file of that "
+                              "name is unchanged.",
+                              fileName_.string(), reason);
     return false;
 }
 
-bool XlsWorkbook::SaveIntoFile(std::string& error) {
-    std::string reason;
-    try {
-        // 1. The file's records with the edits; nothing is written when they
-        //    would lose something of it.
-        std::string stream;
-        Biff8Rewriter rewriter(file_->workbook, sheets_, formats_, standardFont_);
-        const auto outcome = rewriter.Build(stream, reason);
-        if (outcome == Biff8Rewriter::Outcome::Refused) {
-            error =
-                fmt::format("The workbook {} was left unchanged: {}.", fileName_.string(), reason);
-            return false;
-        }
-        // 2. The container with its other entries as they were.
-        if (outcome == Biff8Rewriter::Outcome::Written &&
-            OleWorkbookFile::Write(fileName_, stream, file_->others, file_->rootClassId, reason)) {
-            // From now on the saved file is the one edits go into.
-            file_->extents.resize(sheets_.size());
-            for (size_t i = 0; i < sheets_.size(); ++i) {
-                if (rewriter.Rebuilt(i)) file_->extents[i] = rewriter.RebuiltExtent(i);
-            }
-            file_->workbook = std::move(stream);
-            for (SheetData& sheet : sheets_)
-                sheet.MarkUnchanged();
-            return true;
-        }
-    } catch (const std::bad_alloc&) {
-        reason = "there is not enough memory";
-    } catch (const std::exception& e) {
-        reason = e.what();
+bool XlsWorkbook::SaveNew(std::string& reason) {
+    const std::string stream = Biff8Writer(sheets_, formats_, font_).Build();
+    return OleWorkbookFile::Write(fileName_, stream, reason);
+}
+
+bool XlsWorkbook::SaveIntoFile(std::string& reason, bool& refused) {
+    // 1. The file's records with the edits; nothing is written when they
+    //    would lose something of it.
+    std::string stream;
+    Biff8Rewriter rewriter(file_->workbook, sheets_, formats_, standardFont_);
+    const auto outcome = rewriter.Build(stream, reason);
+    refused = outcome == Biff8Rewriter::Outcome::Refused;
+    if (outcome != Biff8Rewriter::Outcome::Written) return false;
+    // 2. The container with its other entries as they were.
+    if (!OleWorkbookFile::Write(fileName_, stream, file_->others, file_->rootClassId, reason))
+        return false;
+    // 3. From now on the saved file is the one edits go into.
+    file_->extents.resize(sheets_.size());
+    for (size_t i = 0; i < sheets_.size(); ++i) {
+        if (rewriter.Rebuilt(i)) file_->extents[i] = rewriter.RebuiltExtent(i);
     }
-    error = fmt::format("Cannot save the workbook {}: {}. Any earlier file of that name is "
-                        "unchanged.",
-                        fileName_.string(), reason);
-    return false;
+    file_->workbook = std::move(stream);
+    for (SheetData& sheet : sheets_)
+        sheet.MarkUnchanged();
+    return true;
 }
 
 WorkbookOpenResult OpenXlsWorkbook(const std::filesystem::path& fileName) {

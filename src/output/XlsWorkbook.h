@@ -66,9 +66,11 @@ private:
     // Why the format forbids the name for `sheet` (1-based); "" when it is allowed.
     std::string SheetNameProblem(int32_t sheet, std::string_view name) const;
     bool ValidSheet(int32_t sheet) const { return sheet >= 1 && sheet <= SheetCount(); }
-    // Writes the edits into the existing file; false, with the error, when
-    // that would lose something or failed.
-    bool SaveIntoFile(std::string& error);
+    // Writes a new workbook whole; false, with the reason, when that failed.
+    bool SaveNew(std::string& reason);
+    // Writes the edits into the existing file; false, with the reason, when
+    // that failed or would lose something of the file (`refused`).
+    bool SaveIntoFile(std::string& reason, bool& refused);
 
     std::filesystem::path fileName_;
     std::vector<SheetData> sheets_;
