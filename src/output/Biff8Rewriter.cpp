@@ -36,19 +36,6 @@ std::string RangeText(const CellRange& range) {
     return text;
 }
 
-// The first cell of `range` that a cleared range covers; false when none does.
-bool FirstClearedIn(const SheetData& sheet, const CellRange& range, int32_t& row, int32_t& column) {
-    for (const CellRange& cleared : sheet.ClearedRanges()) {
-        row = std::max(range.firstRow, cleared.firstRow);
-        column = std::max(range.firstColumn, cleared.firstColumn);
-        if (row <= std::min(range.lastRow, cleared.lastRow) &&
-            column <= std::min(range.lastColumn, cleared.lastColumn)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 std::u16string Utf16(std::string_view utf8) {
     std::u16string units;
     AppendUtf16(units, utf8);
@@ -193,7 +180,6 @@ bool Biff8Rewriter::ReadEditedSheet(SheetPlan& plan, const SheetData& sheet) {
 }
 
 std::string Biff8Rewriter::TieLost(size_t index, const Record& record) const {
-    const SheetData& sheet = sheets_[index];
     const XlsCellTable& table = *plans_[index].table;
     // MERGEDCELLS: a count, then the ranges; HLINK: its range, then the link.
     // A range is first row, last row, first column, last column (0-based).
@@ -206,8 +192,10 @@ std::string Biff8Rewriter::TieLost(size_t index, const Record& record) const {
         const CellRange range{Le16(d, at) + 1, Le16(d, at + 4) + 1, Le16(d, at + 2) + 1,
                               Le16(d, at + 6) + 1};
         int32_t row = 0, column = 0;
-        const bool written = table.FirstEditIn(range, row, column);
-        if (!written && !FirstClearedIn(sheet, range, row, column)) continue;
+        // Clearing empties the cells and keeps the merge or the link over
+        // them, as the .xlsx engine does; a value written into one would be
+        // hidden by it, or take a link it was never meant to have.
+        if (!table.FirstEditIn(range, row, column)) continue;
         // The user knows the sheet by the name the file gives it.
         Record bound;
         std::string name;
@@ -215,8 +203,7 @@ std::string Biff8Rewriter::TieLost(size_t index, const Record& record) const {
         ReadBiffString(bound.data, 6, true, name);
         std::string cell;
         AppendCellReference(cell, row, column);
-        return fmt::format("{} cell {} of sheet \"{}\" would lose {} {}",
-                           written ? "writing" : "clearing", cell, name,
+        return fmt::format("writing cell {} of sheet \"{}\" would lose {} {}", cell, name,
                            merge ? "the merged cells" : "the hyperlink on", RangeText(range));
     }
     return {};
