@@ -130,15 +130,19 @@ void frmExportBuilder::LoadRecipeIntoEditor(const std::filesystem::path& sFileNa
     EnsureLoaded();
     if (FileExists(sFileName)) {
         std::string text;
+        RecipeFileForm form;
         std::string error;
-        if (!ReadRecipeText(sFileName, text, error)) {
+        if (!ReadRecipeText(sFileName, text, form, error)) {
             // Taking the name would let a later save overwrite a file the
             // user never saw.
             prompts_->ReportError(this, QString::fromStdString(error));
             return;
         }
         ExportSpecs = std::move(text);
-        SetEditorText(ExportSpecs + std::string(kCrLf));
+        fileForm_ = form;
+        // The box shows the file as it is: its last line end, if it has one,
+        // is the one line end after the text.
+        SetEditorText(form.finalLineEnd ? ExportSpecs + std::string(kCrLf) : ExportSpecs);
         TableCounter = CountRecipeTables(sFileName);
         RefreshCaption();
         QTextCursor caret = txtFileEditor.textCursor();
@@ -153,6 +157,7 @@ void frmExportBuilder::LoadRecipeIntoEditor(const std::filesystem::path& sFileNa
 
 void frmExportBuilder::StartNewRecipe() {
     ExportSpecs = std::string(kNewRecipeText);
+    fileForm_ = RecipeFileForm{};
     // The new text holds no table: the table builder proposes table 1.
     TableCounter = 0;
     SetEditorText(ExportSpecs);
@@ -195,8 +200,9 @@ bool frmExportBuilder::SaveRecipe() {
 }
 
 bool frmExportBuilder::SaveRecipeText(const std::filesystem::path& path) {
-    std::string bytes = ExportSpecs;
-    bytes.append(kCrLf);
+    // The text box already ends with the line end it shows: a save adds one
+    // only to a text whose last line has none.
+    const std::string bytes = RecipeFileBytes(ExportSpecs, fileForm_);
     std::string error;
     if (ReplaceFileContents(path, bytes, error)) return true;
     prompts_->ReportError(this, QString::fromStdString(fmt::format(
@@ -304,7 +310,15 @@ void frmExportBuilder::cmdClose_Click() {
 }
 
 void frmExportBuilder::cmdCancel_Click() {
-    reject();
+    // Cancel closes without asking; Esc and the title bar's close go through reject().
+    QDialog::reject();
+}
+
+void frmExportBuilder::reject() {
+    // Unsaved text is not dropped by a key pressed in passing: the Close
+    // question first, with Cancel to go on editing.
+    if (!MayDiscardEdits()) return;
+    QDialog::reject();
 }
 
 void frmExportBuilder::done(int result) {
