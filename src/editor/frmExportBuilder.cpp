@@ -9,7 +9,9 @@
 #include "ui/modUtilityForm.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTextCursor>
 #include <algorithm>
@@ -278,16 +280,34 @@ void frmExportBuilder::cmdPreview_Click() {
         PreviewHost host{[this] { return EditorText(); }, host_.inputBoxPath, host_.tabSize,
                          prompts_};
         preview_ = std::make_unique<frmPreview>(std::move(host), this);
-        // Beside the editor, where it leaves the text in sight.
-        preview_->move(frameGeometry().right() + 1, y());
         connect(&txtFileEditor, &QPlainTextEdit::textChanged, preview_.get(),
                 [this] { preview_->RecipeChanged(); });
     }
+    if (!preview_->isVisible()) PlacePreview();
     preview_->ProposeReport();
     preview_->show();
     preview_->raise();
     preview_->activateWindow();
     preview_->RefreshNow();
+}
+
+void frmExportBuilder::PlacePreview() {
+    // Beside the editor, where it leaves the text in sight, and on the
+    // editor's screen whole: its Browse... button and the grid's right columns
+    // must be within reach.
+    const QRect editor = frameGeometry();
+    const QScreen* screen = QGuiApplication::screenAt(editor.center());
+    if (!screen) screen = this->screen();
+    if (!screen) return;
+    // The preview's frame is not known before it is first shown: the editor's stands for it.
+    const QRect inner = geometry();
+    const QMargins frame(inner.left() - editor.left(), inner.top() - editor.top(),
+                         editor.right() - inner.right(), editor.bottom() - inner.bottom());
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QRect placed =
+        PlaceBeside(editor, preview_->size() + frameSize, screen->availableGeometry());
+    preview_->resize(placed.size() - frameSize);
+    preview_->move(placed.topLeft());
 }
 
 void frmExportBuilder::cmdLoadFile_Click() {

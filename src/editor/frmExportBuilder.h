@@ -129,6 +129,8 @@ private:
     // when the user cancelled, or chose to save and the save did not happen.
     bool MayDiscardEdits();
     void ShowFileName(const std::filesystem::path& path);
+    // The preview beside the editor, within the editor's screen.
+    void PlacePreview();
     void LayOut();
 
     void cmdNew_Click();

@@ -8,6 +8,8 @@
 #include "editor/frmTableBuilder.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,6 +22,7 @@ class ScreenshotTest : public QObject {
 private slots:
     void editorAndBuilders();
     void previewWindow();
+    void previewBesideTheEditor();
 };
 
 void ScreenshotTest::editorAndBuilders() {
@@ -96,6 +99,37 @@ void ScreenshotTest::previewWindow() {
     QTest::qWait(200);
     const QString file = folder + "/preview-window.png";
     QVERIFY2(preview.grab().save(file), qPrintable(file));
+}
+
+// The whole screen with the editor where the conversion form puts it and the
+// preview opened from it: where the preview lands on this screen's size.
+void ScreenshotTest::previewBesideTheEditor() {
+    const QString folder = qEnvironmentVariable("VOK_SCREENSHOTS");
+    if (folder.isEmpty()) QSKIP("VOK_SCREENSHOTS names no folder");
+    QVERIFY(QDir().mkpath(folder));
+    const std::filesystem::path examples(VOK_EXAMPLES);
+    TempDir home;
+    frmExportBuilder editor{RecipeEditorHost{home.Path(),
+                                             {},
+                                             [] { return QPoint(10, 60); },
+                                             {},
+                                             [&] { return examples / "trial-balance.txt"; },
+                                             [] { return 8; }},
+                            std::make_shared<RecordingPrompts>()};
+    editor.LoadRecipeIntoEditor(examples / "trial-balance.rcp");
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&editor));
+    editor.cmdPreview.click();
+    frmPreview& preview = *editor.PreviewWindow();
+    QSignalSpy shown(&preview, &frmPreview::ResultShown);
+    QVERIFY(shown.wait(10000));
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    QTest::qWait(300);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QString file = folder + QStringLiteral("/screen-%1x%2-editor-and-preview.png")
+                                      .arg(screen->size().width())
+                                      .arg(screen->size().height());
+    QVERIFY2(screen->grabWindow(0).save(file), qPrintable(file));
 }
 
 QTEST_MAIN(ScreenshotTest)
