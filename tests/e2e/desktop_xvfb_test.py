@@ -1,8 +1,8 @@
 """The real desktop program under a virtual X server, as a user meets it:
 build/vok started without arguments opens the window, whose recent lists come
-from config.ini; F5 converts, the window is moved and resized, File > Exit
-closes it, and config.ini then holds the placement, the settings and the
-lists. The output is the one the command line writes for the same job.
+from config.ini; F5 converts, the window is moved and resized, Alt+F, X
+(File > Exit) closes it, and config.ini then holds the placement, the settings
+and the lists. The output is the one the command line writes for the same job.
 
 Exits with 77 (skipped) when Xvfb or xdotool is missing."""
 
@@ -101,8 +101,9 @@ class DesktopUnderXvfb(unittest.TestCase):
         self.xdotool("windowmove", "--sync", window, "100", "120")
         self.xdotool("windowsize", "--sync", window, "800", "500")
         time.sleep(0.3)
-        # The File menu opens under the mouse; its popup takes the key "x".
-        self.xdotool("mousemove", "--window", window, "20", "9", "click", "1")
+        # Alt+F opens the File menu, whose popup takes the key "x" (E&xit).
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("key", "--window", window, "alt+f")
         time.sleep(0.5)
         self.xdotool("key", "x")
         self.assertEqual(self.program.wait(timeout=20), 0)
