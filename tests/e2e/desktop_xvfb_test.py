@@ -21,12 +21,22 @@ EXAMPLES = os.path.join(SOURCE, "examples")
 CAPTION = "^VOK Wizard - Document To CSV/XLS Conversion$"
 
 
-def free_display():
-    for number in range(98, 20, -1):
-        if not os.path.exists(f"/tmp/.X{number}-lock") and not os.path.exists(
-                f"/tmp/.X11-unix/X{number}"):
-            return f":{number}"
-    raise RuntimeError("no free X display")
+def start_xvfb():
+    """A virtual X server on a display it chooses itself, and that display once
+    the server is ready. Choosing a number here could race with another test
+    starting a server at the same time, and this test would then drive (and
+    lose) the other one's display."""
+    ready, ready_w = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(ready_w), "-screen", "0",
+                               "1280x1024x24", "-nolisten", "tcp"], pass_fds=(ready_w,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(ready_w)
+    with os.fdopen(ready) as f:
+        number = f.readline().strip()
+    if not number:
+        server.wait()
+        raise RuntimeError("Xvfb did not start")
+    return server, ":" + number
 
 
 def read_ini(path):
@@ -47,17 +57,10 @@ class DesktopUnderXvfb(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="vok-xvfb-")
         self.home = os.path.join(self.dir, "home")
         os.mkdir(self.home)
-        self.display = free_display()
+        self.xvfb, self.display = start_xvfb()
         self.env = dict(os.environ, DISPLAY=self.display, VOK_HOME=self.home)
         self.env.pop("QT_QPA_PLATFORM", None)
-        self.xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1280x1024x24",
-                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
         self.program = None
-        for _ in range(100):
-            if self.xdotool("getdisplaygeometry", check=False).returncode == 0:
-                break
-            time.sleep(0.1)
 
     def tearDown(self):
         if self.program and self.program.poll() is None:
