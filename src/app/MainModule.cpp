@@ -193,9 +193,8 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     const PreviewResult result = PreviewRecipe(request, stop);
     for (const PreviewMessage& message : result.messages)
         observer.Show(message.text, message.icon, {}, message.kind);
-    fmt::print("{}", FormatPreview(result, [&](int64_t first, int64_t count) {
-                   return ReadReportLines(result.report, first, count, request.tabSize);
-               }));
+    ReportLineSource report(result.report, request.tabSize);
+    fmt::print("{}", FormatPreview(result, report));
     std::fflush(stdout);
     return observer.FailuresShown() == 0 && !result.stopped ? 0 : 1;
 }
@@ -221,6 +220,10 @@ int RunCommandLine(const std::vector<std::string>& args) {
     case CommandLineAction::Error:
         fmt::print(stderr, "vok: {}\nTry 'vok --help'.\n", commandLine.error);
         return 2;
+    case CommandLineAction::Refused:
+        // A value the options dialog would refuse too: said as a job's message.
+        fmt::print(stderr, "{}\n", commandLine.error);
+        return 1;
     case CommandLineAction::ShowHelp:
         fmt::print("{}", UsageText());
         return 0;

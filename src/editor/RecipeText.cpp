@@ -5,27 +5,13 @@
 #include "base/modUtilityString.h"
 
 #include <array>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <fstream>
 #include <fmt/format.h>
+#include <fstream>
 #include <system_error>
-#include <unistd.h>
 
 namespace vok {
 
 namespace {
-
-// Why a file cannot be opened for reading, as the system says it.
-std::string OpenFailureReason(const std::filesystem::path& file) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(file, ec)) return "it is a folder";
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
-    return "it is not a regular file";
-}
 
 // The file's first line end, and whether its last byte ends a line. The
 // file was read whole just before; it is read here as bytes, undecoded.
@@ -89,8 +75,7 @@ bool ReadRecipeText(const std::filesystem::path& file, std::string& text, Recipe
     }
     TextReader reader(file);
     if (!reader.IsOpen()) {
-        error = fmt::format("Cannot read the recipe file {}: {}", file.string(),
-                            OpenFailureReason(file));
+        error = fmt::format("Cannot read the recipe file {}: {}", file.string(), reader.OpenError());
         return false;
     }
     std::string joined;
