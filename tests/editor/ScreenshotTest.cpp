@@ -12,9 +12,40 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <memory>
 
 using namespace vok;
 using namespace vok::test;
+
+namespace {
+
+// The editor shown with the trial balance example's recipe, opened from a
+// conversion form at `formTopLeft` whose input box names `report`.
+std::unique_ptr<frmExportBuilder> TrialBalanceEditor(const TempDir& home,
+                                                     const std::filesystem::path& report,
+                                                     QPoint formTopLeft) {
+    auto editor = std::make_unique<frmExportBuilder>(
+        RecipeEditorHost{home.Path(),
+                         {},
+                         [formTopLeft] { return formTopLeft; },
+                         {},
+                         [report] { return report; },
+                         [] { return 8; }},
+        std::make_shared<RecordingPrompts>());
+    editor->LoadRecipeIntoEditor(std::filesystem::path(VOK_EXAMPLES) / "trial-balance.rcp");
+    editor->show();
+    return editor;
+}
+
+// Preview... pressed: the preview once it shows its first result, or nothing.
+frmPreview* OpenedPreview(frmExportBuilder& editor) {
+    editor.cmdPreview.click();
+    frmPreview* preview = editor.PreviewWindow();
+    QSignalSpy shown(preview, &frmPreview::ResultShown);
+    return shown.wait(10000) ? preview : nullptr;
+}
+
+} // namespace
 
 class ScreenshotTest : public QObject {
     Q_OBJECT
@@ -80,19 +111,11 @@ void ScreenshotTest::previewWindow() {
     std::filesystem::create_directories(reports);
     std::filesystem::copy_file(examples / "trial-balance.txt", reports / "trial-balance.txt",
                                std::filesystem::copy_options::overwrite_existing);
-    frmExportBuilder editor{RecipeEditorHost{home.Path(),
-                                             {},
-                                             [] { return QPoint(0, 0); },
-                                             {},
-                                             [&] { return reports / "trial-balance.txt"; },
-                                             [] { return 8; }},
-                            std::make_shared<RecordingPrompts>()};
-    editor.LoadRecipeIntoEditor(examples / "trial-balance.rcp");
-    editor.show();
-    editor.cmdPreview.click();
-    frmPreview& preview = *editor.PreviewWindow();
-    QSignalSpy shown(&preview, &frmPreview::ResultShown);
-    QVERIFY(shown.wait(10000));
+    std::unique_ptr<frmExportBuilder> editor =
+        TrialBalanceEditor(home, reports / "trial-balance.txt", QPoint(0, 0));
+    frmPreview* opened = OpenedPreview(*editor);
+    QVERIFY(opened);
+    frmPreview& preview = *opened;
     preview.resize(1100, 760);
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     preview.gridRows.setCurrentIndex(preview.gridRows.model()->index(2, 4)); // column C, third row
@@ -109,20 +132,12 @@ void ScreenshotTest::previewBesideTheEditor() {
     QVERIFY(QDir().mkpath(folder));
     const std::filesystem::path examples(VOK_EXAMPLES);
     TempDir home;
-    frmExportBuilder editor{RecipeEditorHost{home.Path(),
-                                             {},
-                                             [] { return QPoint(10, 60); },
-                                             {},
-                                             [&] { return examples / "trial-balance.txt"; },
-                                             [] { return 8; }},
-                            std::make_shared<RecordingPrompts>()};
-    editor.LoadRecipeIntoEditor(examples / "trial-balance.rcp");
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    editor.cmdPreview.click();
-    frmPreview& preview = *editor.PreviewWindow();
-    QSignalSpy shown(&preview, &frmPreview::ResultShown);
-    QVERIFY(shown.wait(10000));
+    std::unique_ptr<frmExportBuilder> editor =
+        TrialBalanceEditor(home, examples / "trial-balance.txt", QPoint(10, 60));
+    QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+    frmPreview* opened = OpenedPreview(*editor);
+    QVERIFY(opened);
+    frmPreview& preview = *opened;
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     QTest::qWait(300);
     QScreen* screen = QGuiApplication::primaryScreen();
