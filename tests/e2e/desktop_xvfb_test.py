@@ -21,15 +21,16 @@ EXAMPLES = os.path.join(SOURCE, "examples")
 CAPTION = "^VOK Wizard - Document To CSV/XLS Conversion$"
 
 
-def start_xvfb():
+def start_xvfb(log):
     """A virtual X server on a display it chooses itself, and that display once
     the server is ready. Choosing a number here could race with another test
-    starting a server at the same time, and this test would then drive (and
-    lose) the other one's display."""
+    starting a server at the same time. The server does not reset when its
+    last client leaves: while it resets it refuses connections, and the
+    program, started just after a probe of the display, then found none."""
     ready, ready_w = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(ready_w), "-screen", "0",
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(ready_w), "-noreset", "-screen", "0",
                                "1280x1024x24", "-nolisten", "tcp"], pass_fds=(ready_w,),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                              stdout=log, stderr=subprocess.STDOUT)
     os.close(ready_w)
     with os.fdopen(ready) as f:
         number = f.readline().strip()
@@ -57,22 +58,43 @@ class DesktopUnderXvfb(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="vok-xvfb-")
         self.home = os.path.join(self.dir, "home")
         os.mkdir(self.home)
-        self.xvfb, self.display = start_xvfb()
+        self.xvfb_log = open(os.path.join(self.dir, "xvfb-output.txt"), "w+")
+        self.xvfb, self.display = start_xvfb(self.xvfb_log)
         self.env = dict(os.environ, DISPLAY=self.display, VOK_HOME=self.home)
         self.env.pop("QT_QPA_PLATFORM", None)
         self.program = None
 
     def tearDown(self):
+        if getattr(self, "output", None):
+            self.output.close()
         if self.program and self.program.poll() is None:
             self.program.kill()
             self.program.wait()
         self.xvfb.terminate()
         self.xvfb.wait()
+        self.xvfb_log.close()
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def xdotool(self, *args, check=True):
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
                               timeout=30, check=check)
+
+    def wait_for_window(self, caption, seconds=30):
+        """The id of the window with that caption once it is there. A search
+        fails outright when a window it looks at closes meanwhile (the
+        start-up window does), so it is tried again rather than trusted."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            found = self.xdotool("search", "--name", caption, check=False).stdout.split()
+            if found:
+                return found[0]
+            time.sleep(0.1)
+        self.output.seek(0)
+        self.xvfb_log.seek(0)
+        self.fail("no window %s on %s; the program %s and wrote: %s; Xvfb %s and wrote: %s" % (
+            caption, self.display, "runs" if self.program.poll() is None else
+            "ended with %d" % self.program.returncode, self.output.read()[-2000:],
+            "runs" if self.xvfb.poll() is None else "ended", self.xvfb_log.read()[-2000:]))
 
     def test_f5_converts_and_closing_saves_placement_settings_and_lists(self):
         report = os.path.join(EXAMPLES, "trial-balance.txt")
@@ -87,9 +109,10 @@ class DesktopUnderXvfb(unittest.TestCase):
                 "mruOutputFile20=" + output,
                 "[mruRecipeFile]", "mruRecipeFile20=" + recipe, ""]))
 
-        self.program = subprocess.Popen([VOK], env=self.env, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-        window = self.xdotool("search", "--sync", "--name", CAPTION).stdout.split()[0]
+        self.output = open(os.path.join(self.dir, "program-output.txt"), "w+")
+        self.program = subprocess.Popen([VOK], env=self.env, stdout=self.output,
+                                        stderr=subprocess.STDOUT)
+        window = self.wait_for_window(CAPTION)
         time.sleep(0.5)  # the start-up window goes
         self.xdotool("windowfocus", "--sync", window)
         self.xdotool("key", "--window", window, "F5")
