@@ -13,6 +13,12 @@ mkdir -p "$root/build/screenshots"
 if command -v xvfb-run >/dev/null; then
     QT_QPA_PLATFORM=xcb VOK_SCREENSHOTS="$root/build/screenshots" \
         xvfb-run -a -s "-screen 0 1600x1200x24" "$root/build/editor_ScreenshotTest"
+    # Where the preview opens on a common screen and on a small one.
+    for size in 1280x1024 800x600; do
+        QT_QPA_PLATFORM=xcb VOK_SCREENSHOTS="$root/build/screenshots" \
+            xvfb-run -a -s "-screen 0 ${size}x24" "$root/build/editor_ScreenshotTest" \
+            previewBesideTheEditor
+    done
 else
     QT_QPA_PLATFORM=offscreen VOK_SCREENSHOTS="$root/build/screenshots" \
         "$root/build/editor_ScreenshotTest"

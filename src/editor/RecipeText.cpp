@@ -4,12 +4,43 @@
 #include "base/TextReader.h"
 #include "base/modUtilityString.h"
 
+#include <array>
 #include <fmt/format.h>
+#include <fstream>
 #include <system_error>
 
 namespace vok {
 
 namespace {
+
+// The file's first line end, and whether its last byte ends a line. The
+// file was read whole just before; it is read here as bytes, undecoded.
+void LearnLineEnds(const std::filesystem::path& file, RecipeFileForm& form) {
+    std::ifstream in(file, std::ios::binary);
+    std::array<char, 4096> block{};
+    bool decided = false;
+    bool pendingCr = false;
+    char last = '\0';
+    while (in.read(block.data(), block.size()) || in.gcount() > 0) {
+        const auto size = static_cast<size_t>(in.gcount());
+        for (size_t i = 0; i < size && !decided; ++i) {
+            const char c = block[i];
+            if (pendingCr) {
+                form.lineEnd = c == '\n' ? kCrLf : std::string_view("\r");
+                decided = true;
+            } else if (c == '\r') {
+                pendingCr = true;
+            } else if (c == '\n') {
+                form.lineEnd = "\n";
+                decided = true;
+            }
+        }
+        last = block[size - 1];
+    }
+    // A lone CR as the file's very last byte.
+    if (pendingCr && !decided) form.lineEnd = "\r";
+    form.finalLineEnd = last == '\n' || last == '\r';
+}
 
 // Digits only, with an optional sign when `signAllowed`; blanks around them.
 bool ParseInteger(std::string_view text, bool signAllowed, int64_t limit, int64_t& value) {
@@ -32,7 +63,8 @@ bool ParseInteger(std::string_view text, bool signAllowed, int64_t limit, int64_
 
 } // namespace
 
-bool ReadRecipeText(const std::filesystem::path& file, std::string& text, std::string& error) {
+bool ReadRecipeText(const std::filesystem::path& file, std::string& text, RecipeFileForm& form,
+                    std::string& error) {
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(file, ec);
     if (!ec && size > kLargestRecipeFile) {
@@ -60,7 +92,33 @@ bool ReadRecipeText(const std::filesystem::path& file, std::string& text, std::s
         return false;
     }
     text = std::move(joined);
+    form = RecipeFileForm{};
+    form.byteOrderMark = reader.HadByteOrderMark();
+    form.encoding = reader.Encoding();
+    LearnLineEnds(file, form);
     return true;
+}
+
+std::string RecipeFileBytes(std::string_view text, const RecipeFileForm& form) {
+    // The file's line ends, and its last line ended as the file's was.
+    std::string body;
+    body.reserve(text.size() + 8);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, kCrLf.size(), kCrLf) == 0) {
+            body.append(form.lineEnd);
+            ++i;
+        } else {
+            body.push_back(text[i]);
+        }
+    }
+    if (form.finalLineEnd && !text.ends_with(kCrLf)) body.append(form.lineEnd);
+    // The file's byte-order mark and encoding, unless a character typed has
+    // no code in Windows-1252.
+    std::string bytes(form.byteOrderMark ? "\xEF\xBB\xBF" : "");
+    if (form.encoding == TextEncoding::Windows1252 && AppendUtf8AsWindows1252(bytes, body))
+        return bytes;
+    bytes.resize(form.byteOrderMark ? 3 : 0);
+    return bytes + body;
 }
 
 int32_t CountRecipeTables(const std::filesystem::path& file) {

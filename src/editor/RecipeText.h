@@ -3,6 +3,8 @@
 // section that the table and field builders put together.
 #pragma once
 
+#include "base/TextEncoding.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -21,9 +23,27 @@ inline constexpr std::string_view kNewRecipeText = "[Header]\r\n"
 // A recipe file is small; anything larger was picked by mistake (a report).
 inline constexpr std::uintmax_t kLargestRecipeFile = 16 * 1024 * 1024;
 
-// The file's lines joined by CR LF, without a line end after the last. False,
-// with a message naming the file and the reason, when it cannot be read whole.
-bool ReadRecipeText(const std::filesystem::path& file, std::string& text, std::string& error);
+// What a recipe file's bytes hold beside its text: a save writes the text back
+// in the same form, so that an unchanged recipe is saved as the same bytes.
+// A new recipe has CR LF line ends, a last line end, UTF-8 and no byte-order mark.
+struct RecipeFileForm {
+    std::string_view lineEnd = kCrLf; // the file's first line end: CR LF, LF or CR
+    bool finalLineEnd = true;         // the file's last line is ended
+    bool byteOrderMark = false;
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
+// The file's lines joined by CR LF, without a line end after the last, and the
+// form of the file. False, with a message naming the file and the reason, when
+// it cannot be read whole.
+bool ReadRecipeText(const std::filesystem::path& file, std::string& text, RecipeFileForm& form,
+                    std::string& error);
+
+// The bytes of a recipe file of `form` holding `text` (CR LF line ends): the
+// form's line ends; a line end after the last line when the text has none
+// and the form's file ended its last line; the form's byte-order mark and
+// encoding (UTF-8 where Windows-1252 has no code for a character typed).
+std::string RecipeFileBytes(std::string_view text, const RecipeFileForm& form);
 
 // Table sections of a recipe file: lines holding "[Table " but not "Col".
 int32_t CountRecipeTables(const std::filesystem::path& file);

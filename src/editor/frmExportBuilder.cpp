@@ -9,7 +9,9 @@
 #include "ui/modUtilityForm.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTextCursor>
 #include <algorithm>
@@ -130,15 +132,19 @@ void frmExportBuilder::LoadRecipeIntoEditor(const std::filesystem::path& sFileNa
     EnsureLoaded();
     if (FileExists(sFileName)) {
         std::string text;
+        RecipeFileForm form;
         std::string error;
-        if (!ReadRecipeText(sFileName, text, error)) {
+        if (!ReadRecipeText(sFileName, text, form, error)) {
             // Taking the name would let a later save overwrite a file the
             // user never saw.
             prompts_->ReportError(this, QString::fromStdString(error));
             return;
         }
         ExportSpecs = std::move(text);
-        SetEditorText(ExportSpecs + std::string(kCrLf));
+        fileForm_ = form;
+        // The box shows the file as it is: its last line end, if it has one,
+        // is the one line end after the text.
+        SetEditorText(form.finalLineEnd ? ExportSpecs + std::string(kCrLf) : ExportSpecs);
         TableCounter = CountRecipeTables(sFileName);
         RefreshCaption();
         QTextCursor caret = txtFileEditor.textCursor();
@@ -153,6 +159,7 @@ void frmExportBuilder::LoadRecipeIntoEditor(const std::filesystem::path& sFileNa
 
 void frmExportBuilder::StartNewRecipe() {
     ExportSpecs = std::string(kNewRecipeText);
+    fileForm_ = RecipeFileForm{};
     // The new text holds no table: the table builder proposes table 1.
     TableCounter = 0;
     SetEditorText(ExportSpecs);
@@ -195,8 +202,9 @@ bool frmExportBuilder::SaveRecipe() {
 }
 
 bool frmExportBuilder::SaveRecipeText(const std::filesystem::path& path) {
-    std::string bytes = ExportSpecs;
-    bytes.append(kCrLf);
+    // The text box already ends with the line end it shows: a save adds one
+    // only to a text whose last line has none.
+    const std::string bytes = RecipeFileBytes(ExportSpecs, fileForm_);
     std::string error;
     if (ReplaceFileContents(path, bytes, error)) return true;
     prompts_->ReportError(this, QString::fromStdString(fmt::format(
@@ -272,16 +280,34 @@ void frmExportBuilder::cmdPreview_Click() {
         PreviewHost host{[this] { return EditorText(); }, host_.inputBoxPath, host_.tabSize,
                          prompts_};
         preview_ = std::make_unique<frmPreview>(std::move(host), this);
-        // Beside the editor, where it leaves the text in sight.
-        preview_->move(frameGeometry().right() + 1, y());
         connect(&txtFileEditor, &QPlainTextEdit::textChanged, preview_.get(),
                 [this] { preview_->RecipeChanged(); });
     }
+    if (!preview_->isVisible()) PlacePreview();
     preview_->ProposeReport();
     preview_->show();
     preview_->raise();
     preview_->activateWindow();
     preview_->RefreshNow();
+}
+
+void frmExportBuilder::PlacePreview() {
+    // Beside the editor, where it leaves the text in sight, and on the
+    // editor's screen whole: its Browse... button and the grid's right columns
+    // must be within reach.
+    const QRect editor = frameGeometry();
+    const QScreen* screen = QGuiApplication::screenAt(editor.center());
+    if (!screen) screen = this->screen();
+    if (!screen) return;
+    // The preview's frame is not known before it is first shown: the editor's stands for it.
+    const QRect inner = geometry();
+    const QMargins frame(inner.left() - editor.left(), inner.top() - editor.top(),
+                         editor.right() - inner.right(), editor.bottom() - inner.bottom());
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QRect placed =
+        PlaceBeside(editor, preview_->size() + frameSize, screen->availableGeometry());
+    preview_->resize(placed.size() - frameSize);
+    preview_->move(placed.topLeft());
 }
 
 void frmExportBuilder::cmdLoadFile_Click() {
@@ -304,7 +330,15 @@ void frmExportBuilder::cmdClose_Click() {
 }
 
 void frmExportBuilder::cmdCancel_Click() {
-    reject();
+    // Cancel closes without asking; Esc and the title bar's close go through reject().
+    QDialog::reject();
+}
+
+void frmExportBuilder::reject() {
+    // Unsaved text is not dropped by a key pressed in passing: the Close
+    // question first, with Cancel to go on editing.
+    if (!MayDiscardEdits()) return;
+    QDialog::reject();
 }
 
 void frmExportBuilder::done(int result) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "editor/EditorPrompts.h"
+#include "editor/RecipeText.h"
 
 #include <QDialog>
 #include <QFrame>
@@ -79,8 +80,10 @@ public:
     bool SaveRecipeAs();
     // The chosen recipe, or nothing when the dialog was cancelled.
     std::optional<std::filesystem::path> PickRecipeFile(const std::filesystem::path& proposed);
-    // Writes ExportSpecs and one CR LF, replacing the file; a failure is
-    // reported with the file's name and the reason.
+    // Writes ExportSpecs, replacing the file, in the form of the recipe file
+    // last read (its line ends, last line end and encoding); a text without
+    // a line end after its last line gets one unless that file had none. A
+    // failure is reported with the file's name and the reason.
     bool SaveRecipeText(const std::filesystem::path& path);
 
     // The text box with CR LF line ends, and setting it from such a text.
@@ -113,6 +116,9 @@ protected:
 
 public slots:
     void done(int result) override;
+    // Esc and the title bar's close: with unsaved text, the Close question
+    // (Yes saves, No drops, Cancel stays) before the window closes.
+    void reject() override;
 
 private:
     // Runs when the window is loaded for a use: placement, then the text of
@@ -123,6 +129,8 @@ private:
     // when the user cancelled, or chose to save and the save did not happen.
     bool MayDiscardEdits();
     void ShowFileName(const std::filesystem::path& path);
+    // The preview beside the editor, within the editor's screen.
+    void PlacePreview();
     void LayOut();
 
     void cmdNew_Click();
@@ -139,6 +147,8 @@ private:
     std::shared_ptr<EditorPrompts> prompts_;
     QVBoxLayout buttonLayout_;
     bool loaded_ = false;
+    // How the recipe last read was written; a new recipe's for a new one.
+    RecipeFileForm fileForm_;
     std::unique_ptr<frmPreview> preview_;
 };
 

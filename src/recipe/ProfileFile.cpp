@@ -180,6 +180,20 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
     }
 }
 
+void ProfileFile::DeleteKey(std::string_view section, std::string_view key) {
+    const Section* found = FindSection(section);
+    if (!found) return;
+    const size_t at = FindKeyLine(*found, key);
+    if (at == std::string::npos) return;
+    lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(at));
+    dirty_ = true;
+    // The sections after the line move up by one; its own section ends one earlier.
+    for (auto& [name, other] : sections_) {
+        if (other.header > at) --other.header;
+        if (other.end > at) --other.end;
+    }
+}
+
 bool ProfileFile::Commit(std::string& error) {
     if (!dirty_) return true;
     if (loadFailed_) {

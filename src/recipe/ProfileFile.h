@@ -43,6 +43,10 @@ public:
     // the value a key already has changes nothing.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
+    // Removes the key's line from the section, as writing no value does with
+    // the operating system's function; a key that is not there changes nothing.
+    void DeleteKey(std::string_view section, std::string_view key);
+
     // Writes the file (temporary file and rename); false when that failed, and
     // the earlier file is then left as it was. A file that exists but could not
     // be read is never replaced: the copy in memory would lack its content.

@@ -1,6 +1,7 @@
 #include "ui/clsMRU.h"
 
 #include "base/TextEncoding.h"
+#include "base/modUtilityString.h"
 #include "recipe/ProfileFile.h"
 
 #include <algorithm>
@@ -17,8 +18,17 @@ void clsMRU::Setup(int32_t lMaxItems, std::filesystem::path sSaveToFile,
     ReadIniFileIntoCollection();
 }
 
+bool StoresWhole(std::string_view path) {
+    if (path.find_first_of("\r\n") != std::string_view::npos) return false;
+    if (Trim(path) != path) return false;
+    const bool quoted = path.size() >= 2 && path.front() == path.back() &&
+                        (path.front() == '"' || path.front() == '\'');
+    return !quoted;
+}
+
 void clsMRU::AddUniqueItemToCollection(std::string_view vNewValue) {
-    if (vNewValue.empty()) return;
+    // A path the file would give back cut or changed is not offered again.
+    if (vNewValue.empty() || !StoresWhole(vNewValue)) return;
     const auto same = [&](const std::string& entry) { return EqualsNoCase(entry, vNewValue); };
     clnMRU_.erase(std::remove_if(clnMRU_.begin(), clnMRU_.end(), same), clnMRU_.end());
     clnMRU_.emplace_back(vNewValue);
@@ -40,6 +50,9 @@ void clsMRU::WriteCollectionToIniFile(ProfileFile& file) const {
     int32_t key = lMaxItems_;
     for (auto it = clnMRU_.rbegin(); it != clnMRU_.rend() && key >= 1; ++it, --key)
         file.Write(name, name + std::to_string(key), *it);
+    // Keys of a longer list would come back as its oldest entries.
+    for (; key >= 1; --key)
+        file.DeleteKey(name, name + std::to_string(key));
 }
 
 void clsMRU::ShutDown(ProfileFile& file) {

@@ -21,14 +21,16 @@ public:
                std::string sDescriptionOfCollection);
 
     // Adds a path as the newest entry; an entry equal but for letter case is
-    // removed first. The empty path is ignored.
+    // removed first. The empty path is ignored, and so is one that config.ini
+    // cannot give back whole (see StoresWhole).
     void AddUniqueItemToCollection(std::string_view vNewValue);
 
     // Rebuilds the list from keys 1 to lMaxItems of its section.
     void ReadIniFileIntoCollection();
 
     // Writes the newest lMaxItems entries into the file in memory, newest
-    // under the highest key; keys below the last one written are not touched.
+    // under the highest key; the keys below the last one written, left from
+    // a longer list, are removed.
     void WriteCollectionToIniFile(ProfileFile& file) const;
 
     // Writes the list into the file and then empties it.
@@ -48,5 +50,9 @@ private:
 
 // What a missing key reads as; a stored value equal to it is skipped too.
 inline constexpr std::string_view kMissingMruEntry = "+-!#";
+
+// Whether a path reads back from config.ini as it was written: a line end in
+// it would cut it, and blanks or quotes around it are taken off on reading.
+bool StoresWhole(std::string_view path);
 
 } // namespace vok

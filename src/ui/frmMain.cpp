@@ -487,11 +487,12 @@ void frmMain::UpdateMRUs() {
                                                                {cbRecipeFile_, &mruRecipeFile}}};
     for (size_t i = 0; i < lists.size(); ++i) {
         auto [box, list] = lists[i];
-        // What the user typed since the job started is kept for the next job.
+        // The box keeps its text: what the user typed since the job started,
+        // or a path the list could not take.
         const QString typed = box->currentText();
         list->AddUniqueItemToCollection(ToStdString(jobTexts_[i]));
         FillComboWithMRU(*box, *list);
-        if (typed != jobTexts_[i]) box->setEditText(typed);
+        if (box->currentText() != typed) box->setEditText(typed);
     }
 }
 

@@ -119,9 +119,11 @@ void frmMainMDI::Load() {
     ReadIniFile();
     form_->InitializeForm();
     // The form's toolbar and menus take the window's place while it is shown.
+    // The window's own menus leave the bar: hidden, they would still claim
+    // their Alt keys, and two claims on Alt+F open neither menu.
     addToolBar(form_->ToolBar());
     for (QAction* own : menuBar()->actions())
-        own->setVisible(false);
+        menuBar()->removeAction(own);
     for (QMenu* menu : form_->Menus())
         menuBar()->addMenu(menu);
 }

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace vok {
@@ -27,6 +28,25 @@ int PixelsFromTwips(int twips, const QWidget* widget) {
 
 int TwipsFromPixels(int pixels, const QWidget* widget) {
     return static_cast<int>(std::lround(pixels * 1440.0 / LogicalDpi(widget)));
+}
+
+QRect PlaceBeside(const QRect& anchor, QSize size, const QRect& available) {
+    // No larger than the screen.
+    size = size.boundedTo(available.size());
+    const int roomRight = available.right() - anchor.right();
+    const int roomLeft = anchor.left() - available.left();
+    // Beside the anchor where there is room, else against the roomier edge.
+    int x = 0;
+    if (roomRight >= size.width())
+        x = anchor.right() + 1;
+    else if (roomLeft >= size.width())
+        x = anchor.left() - size.width();
+    else
+        x = roomRight >= roomLeft ? available.right() + 1 - size.width() : available.left();
+    // Level with the anchor's top; on the screen even when the anchor is not.
+    x = std::clamp(x, available.left(), available.right() + 1 - size.width());
+    const int y = std::clamp(anchor.top(), available.top(), available.bottom() + 1 - size.height());
+    return {QPoint(x, y), size};
 }
 
 void FillComboWithMRU(QComboBox& combo, const clsMRU& list) {

@@ -1,8 +1,8 @@
 """The real desktop program under a virtual X server, as a user meets it:
 build/vok started without arguments opens the window, whose recent lists come
-from config.ini; F5 converts, the window is moved and resized, File > Exit
-closes it, and config.ini then holds the placement, the settings and the
-lists. The output is the one the command line writes for the same job.
+from config.ini; F5 converts, the window is moved and resized, Alt+F, X
+(File > Exit) closes it, and config.ini then holds the placement, the settings
+and the lists. The output is the one the command line writes for the same job.
 vok-desktop given a recipe opens the window with the recipe editor on it.
 
 Exits with 77 (skipped) when Xvfb or xdotool is missing."""
@@ -22,12 +22,23 @@ EXAMPLES = os.path.join(SOURCE, "examples")
 CAPTION = "^VOK Wizard - Document To CSV/XLS Conversion$"
 
 
-def free_display():
-    for number in range(98, 20, -1):
-        if not os.path.exists(f"/tmp/.X{number}-lock") and not os.path.exists(
-                f"/tmp/.X11-unix/X{number}"):
-            return f":{number}"
-    raise RuntimeError("no free X display")
+def start_xvfb(log):
+    """A virtual X server on a display it chooses itself, and that display once
+    the server is ready. Choosing a number here could race with another test
+    starting a server at the same time. The server does not reset when its
+    last client leaves: while it resets it refuses connections, and the
+    program, started just after a probe of the display, then found none."""
+    ready, ready_w = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(ready_w), "-noreset", "-screen", "0",
+                               "1280x1024x24", "-nolisten", "tcp"], pass_fds=(ready_w,),
+                              stdout=log, stderr=subprocess.STDOUT)
+    os.close(ready_w)
+    with os.fdopen(ready) as f:
+        number = f.readline().strip()
+    if not number:
+        server.wait()
+        raise RuntimeError("Xvfb did not start")
+    return server, ":" + number
 
 
 def read_ini(path):
@@ -48,29 +59,43 @@ class DesktopUnderXvfb(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="vok-xvfb-")
         self.home = os.path.join(self.dir, "home")
         os.mkdir(self.home)
-        self.display = free_display()
+        self.xvfb_log = open(os.path.join(self.dir, "xvfb-output.txt"), "w+")
+        self.xvfb, self.display = start_xvfb(self.xvfb_log)
         self.env = dict(os.environ, DISPLAY=self.display, VOK_HOME=self.home)
         self.env.pop("QT_QPA_PLATFORM", None)
-        self.xvfb = subprocess.Popen(["Xvfb", self.display, "-screen", "0", "1280x1024x24",
-                                      "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
         self.program = None
-        for _ in range(100):
-            if self.xdotool("getdisplaygeometry", check=False).returncode == 0:
-                break
-            time.sleep(0.1)
 
     def tearDown(self):
+        if getattr(self, "output", None):
+            self.output.close()
         if self.program and self.program.poll() is None:
             self.program.kill()
             self.program.wait()
         self.xvfb.terminate()
         self.xvfb.wait()
+        self.xvfb_log.close()
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def xdotool(self, *args, check=True):
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
                               timeout=30, check=check)
+
+    def wait_for_window(self, caption, seconds=30):
+        """The id of the window with that caption once it is there. A search
+        fails outright when a window it looks at closes meanwhile (the
+        start-up window does), so it is tried again rather than trusted."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            found = self.xdotool("search", "--name", caption, check=False).stdout.split()
+            if found:
+                return found[0]
+            time.sleep(0.1)
+        self.output.seek(0)
+        self.xvfb_log.seek(0)
+        self.fail("no window %s on %s; the program %s and wrote: %s; Xvfb %s and wrote: %s" % (
+            caption, self.display, "runs" if self.program.poll() is None else
+            "ended with %d" % self.program.returncode, self.output.read()[-2000:],
+            "runs" if self.xvfb.poll() is None else "ended", self.xvfb_log.read()[-2000:]))
 
     def test_f5_converts_and_closing_saves_placement_settings_and_lists(self):
         report = os.path.join(EXAMPLES, "trial-balance.txt")
@@ -85,9 +110,10 @@ class DesktopUnderXvfb(unittest.TestCase):
                 "mruOutputFile20=" + output,
                 "[mruRecipeFile]", "mruRecipeFile20=" + recipe, ""]))
 
-        self.program = subprocess.Popen([VOK], env=self.env, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-        window = self.xdotool("search", "--sync", "--name", CAPTION).stdout.split()[0]
+        self.output = open(os.path.join(self.dir, "program-output.txt"), "w+")
+        self.program = subprocess.Popen([VOK], env=self.env, stdout=self.output,
+                                        stderr=subprocess.STDOUT)
+        window = self.wait_for_window(CAPTION)
         time.sleep(0.5)  # the start-up window goes
         self.xdotool("windowfocus", "--sync", window)
         self.xdotool("key", "--window", window, "F5")
@@ -102,8 +128,9 @@ class DesktopUnderXvfb(unittest.TestCase):
         self.xdotool("windowmove", "--sync", window, "100", "120")
         self.xdotool("windowsize", "--sync", window, "800", "500")
         time.sleep(0.3)
-        # The File menu opens under the mouse; its popup takes the key "x".
-        self.xdotool("mousemove", "--window", window, "20", "9", "click", "1")
+        # Alt+F opens the File menu, whose popup takes the key "x" (E&xit).
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("key", "--window", window, "alt+f")
         time.sleep(0.5)
         self.xdotool("key", "x")
         self.assertEqual(self.program.wait(timeout=20), 0)
@@ -132,12 +159,12 @@ class DesktopUnderXvfb(unittest.TestCase):
         # What the menu entry and a file manager run for a recipe.
         recipe = os.path.join(self.dir, "month.rcp")
         shutil.copy(os.path.join(EXAMPLES, "trial-balance.rcp"), recipe)
+        self.output = open(os.path.join(self.dir, "program-output.txt"), "w+")
         self.program = subprocess.Popen([os.path.join(BUILD, "vok-desktop"), recipe],
-                                         env=self.env, stdout=subprocess.DEVNULL,
-                                         stderr=subprocess.DEVNULL)
-        editor = self.xdotool("search", "--sync", "--name", "^Recipe Editor - Tables = 2$")
-        self.assertTrue(editor.stdout.split())
-        self.xdotool("search", "--sync", "--name", CAPTION)
+                                        env=self.env, stdout=self.output,
+                                        stderr=subprocess.STDOUT)
+        self.wait_for_window("^Recipe Editor - Tables = 2$")
+        self.wait_for_window(CAPTION)
         self.assertIsNone(self.program.poll())
 
 

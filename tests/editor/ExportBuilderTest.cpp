@@ -50,6 +50,15 @@ void Type(frmExportBuilder& editor, const QString& text) {
     editor.txtFileEditor.insertPlainText(text);
 }
 
+// Alt and the letter of a button's caption, as a user presses them; the
+// button answers with a short click animation, which this waits for.
+void PressAltKey(QPushButton& button, Qt::Key key) {
+    QSignalSpy clicked(&button, &QPushButton::clicked);
+    QWidget* focus = button.window()->focusWidget();
+    QTest::keyClick(focus ? focus : button.window(), key, Qt::AltModifier);
+    QTRY_COMPARE(clicked.count(), 1);
+}
+
 } // namespace
 
 class ExportBuilderTest : public QObject {
@@ -59,6 +68,8 @@ private slots:
     void opensARecipeWithItsTableCountAndOneLineEndAfterIt();
     void aMissingRecipeOpensAsNewAndSaveCreatesIt();
     void savingWritesTheTextAndOneLineEnd();
+    void savingAnUnchangedRecipeGivesTheSameBytes();
+    void escAsksBeforeDroppingEditsAndClosesUnchangedText();
     void declinedOverwriteKeepsNameStatusAndUnsavedState();
     void closeAsksOnceAndCancelNever();
     void saveWithoutANameRunsSaveAs();
@@ -95,7 +106,8 @@ void ExportBuilderTest::aMissingRecipeOpensAsNewAndSaveCreatesIt() {
     QCOMPARE(f.editor.statusPanel1.text(), QString::fromStdString(missing.string()));
     QVERIFY(!f.editor.bDirty);
     f.editor.cmdSave.click();
-    QCOMPARE(ReadFile(missing), std::string(kNewRecipeText) + "\r\n");
+    // The box's text, whose last line is ended already.
+    QCOMPARE(ReadFile(missing), std::string(kNewRecipeText));
     QVERIFY(f.prompts->shown.empty());
     QVERIFY(f.prompts->saveRequests.empty());
 }
@@ -112,11 +124,101 @@ void ExportBuilderTest::savingWritesTheTextAndOneLineEnd() {
     QCOMPARE(f.editor.ExportSpecs, expected);
     QCOMPARE(ReadFile(f.dir / "two.rcp"), expected + "\r\n");
     QVERIFY(!f.editor.bDirty);
-    // Each load and save adds one line end: the text box shows one after the
-    // last line, and the save writes one more.
-    f.editor.LoadRecipeIntoEditor(f.dir / "two.rcp");
-    f.editor.cmdSave.click();
-    QCOMPARE(ReadFile(f.dir / "two.rcp"), expected + "\r\n\r\n");
+}
+
+void ExportBuilderTest::savingAnUnchangedRecipeGivesTheSameBytes() {
+    const std::pair<const char*, std::string> files[] = {
+        {"CR LF", kTwoTables},
+        {"LF", "[Header]\nProduct=VOK-B\n\n[Table 1]\nReadStartLine=A\n"},
+        {"CR", "[Header]\rProduct=VOK-B\r"},
+        {"no last line end, CR LF", kTwoTablesRead},
+        {"no last line end, LF", "[Header]\nProduct=VOK-B\n[Table 1]"},
+        {"blank lines at the end", "[Header]\r\n[Table 1]\r\n\r\n\r\n"},
+        {"Windows-1252", "[Header]\r\n[Table 1]\r\nReadStartLine=Soci\xE9t\xE9 \x80\r\n"},
+        {"byte-order mark", "\xEF\xBB\xBF[Header]\r\nReadStartLine=Soci\xC3\xA9t\xC3\xA9\r\n"},
+        {"one empty line", "\r\n"},
+        {"empty", ""}};
+    EditorFixture f;
+    f.editor.show();
+    f.editor.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.editor));
+    const auto file = f.dir / "r.rcp";
+    for (const auto& [name, bytes] : files) {
+        WriteFile(file, bytes);
+        // Opened and saved (Alt+S) twice, as a user opens the same recipe month after month.
+        for (int round = 1; round <= 2; ++round) {
+            f.editor.LoadRecipeIntoEditor(file);
+            PressAltKey(f.editor.cmdSave, Qt::Key_S);
+            QVERIFY2(ReadFile(file) == bytes, name);
+        }
+    }
+    QVERIFY(f.prompts->shown.empty());
+
+    // Lines added to an LF file end in LF; a last line typed without a line
+    // end gets one in a file that had one, and none in a file that had none
+    // (whose one line told no line end: CR LF, as in a new recipe).
+    WriteFile(file, "[Header]\n");
+    f.editor.LoadRecipeIntoEditor(file);
+    Type(f.editor, "[Table 1]\nReadStartLine=A");
+    PressAltKey(f.editor.cmdSave, Qt::Key_S);
+    QCOMPARE(ReadFile(file), std::string("[Header]\n[Table 1]\nReadStartLine=A\n"));
+    WriteFile(file, "[Header]");
+    f.editor.LoadRecipeIntoEditor(file);
+    Type(f.editor, "\n[Table 1]");
+    PressAltKey(f.editor.cmdSave, Qt::Key_S);
+    QCOMPARE(ReadFile(file), std::string("[Header]\r\n[Table 1]"));
+    // A character Windows-1252 has no code for: the file becomes UTF-8, nothing is lost.
+    WriteFile(file, "Soci\xE9t\xE9\r\n");
+    f.editor.LoadRecipeIntoEditor(file);
+    Type(f.editor, "\u03A9");
+    PressAltKey(f.editor.cmdSave, Qt::Key_S);
+    QCOMPARE(ReadFile(file), std::string("Soci\xC3\xA9t\xC3\xA9\r\n\xCE\xA9\r\n"));
+}
+
+void ExportBuilderTest::escAsksBeforeDroppingEditsAndClosesUnchangedText() {
+    const QString question = "You've edited the file, do you want to save your changes?";
+    EditorFixture f;
+    WriteFile(f.dir / "a.rcp", kTwoTables);
+    auto open = [&] {
+        f.editor.LoadRecipeIntoEditor(f.dir / "a.rcp");
+        f.editor.show();
+        f.editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.editor));
+        f.editor.txtFileEditor.setFocus();
+    };
+    // Nothing changed: Esc closes without a word.
+    open();
+    QTest::keyClick(&f.editor.txtFileEditor, Qt::Key_Escape);
+    QVERIFY(!f.editor.isVisible());
+    QVERIFY(f.prompts->shown.empty());
+
+    // Changed: Cancel goes on editing, No drops the edit, Yes saves it.
+    open();
+    Type(f.editor, "x");
+    f.prompts->yesNoCancel = {Answer::Cancel};
+    QTest::keyClick(&f.editor.txtFileEditor, Qt::Key_Escape);
+    QVERIFY(f.editor.isVisible());
+    QVERIFY(f.editor.bDirty);
+    QVERIFY(f.editor.txtFileEditor.toPlainText().endsWith("x"));
+    f.prompts->yesNoCancel = {Answer::No};
+    QTest::keyClick(&f.editor.txtFileEditor, Qt::Key_Escape);
+    QVERIFY(!f.editor.isVisible());
+    QCOMPARE(ReadFile(f.dir / "a.rcp"), kTwoTables);
+    open();
+    Type(f.editor, "x");
+    f.prompts->yesNoCancel = {Answer::Yes};
+    QTest::keyClick(&f.editor.txtFileEditor, Qt::Key_Escape);
+    QVERIFY(!f.editor.isVisible());
+    QCOMPARE(ReadFile(f.dir / "a.rcp"), kTwoTables + "x\r\n");
+    QCOMPARE(f.prompts->Texts("yes-no-cancel"), (QStringList{question, question, question}));
+
+    // Alt+C is Close: it asks the designed Yes/No question.
+    open();
+    Type(f.editor, "y");
+    f.prompts->yesNo = {false};
+    PressAltKey(f.editor.cmdClose, Qt::Key_C);
+    QVERIFY(!f.editor.isVisible());
+    QCOMPARE(f.prompts->Texts("yes-no"), QStringList{question});
 }
 
 void ExportBuilderTest::declinedOverwriteKeepsNameStatusAndUnsavedState() {

@@ -8,11 +8,44 @@
 #include "editor/frmTableBuilder.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <memory>
 
 using namespace vok;
 using namespace vok::test;
+
+namespace {
+
+// The editor shown with the trial balance example's recipe, opened from a
+// conversion form at `formTopLeft` whose input box names `report`.
+std::unique_ptr<frmExportBuilder> TrialBalanceEditor(const TempDir& home,
+                                                     const std::filesystem::path& report,
+                                                     QPoint formTopLeft) {
+    auto editor = std::make_unique<frmExportBuilder>(
+        RecipeEditorHost{home.Path(),
+                         {},
+                         [formTopLeft] { return formTopLeft; },
+                         {},
+                         [report] { return report; },
+                         [] { return 8; }},
+        std::make_shared<RecordingPrompts>());
+    editor->LoadRecipeIntoEditor(std::filesystem::path(VOK_EXAMPLES) / "trial-balance.rcp");
+    editor->show();
+    return editor;
+}
+
+// Preview... pressed: the preview once it shows its first result, or nothing.
+frmPreview* OpenedPreview(frmExportBuilder& editor) {
+    editor.cmdPreview.click();
+    frmPreview* preview = editor.PreviewWindow();
+    QSignalSpy shown(preview, &frmPreview::ResultShown);
+    return shown.wait(10000) ? preview : nullptr;
+}
+
+} // namespace
 
 class ScreenshotTest : public QObject {
     Q_OBJECT
@@ -20,6 +53,7 @@ class ScreenshotTest : public QObject {
 private slots:
     void editorAndBuilders();
     void previewWindow();
+    void previewBesideTheEditor();
 };
 
 void ScreenshotTest::editorAndBuilders() {
@@ -77,25 +111,40 @@ void ScreenshotTest::previewWindow() {
     std::filesystem::create_directories(reports);
     std::filesystem::copy_file(examples / "trial-balance.txt", reports / "trial-balance.txt",
                                std::filesystem::copy_options::overwrite_existing);
-    frmExportBuilder editor{RecipeEditorHost{home.Path(),
-                                             {},
-                                             [] { return QPoint(0, 0); },
-                                             {},
-                                             [&] { return reports / "trial-balance.txt"; },
-                                             [] { return 8; }},
-                            std::make_shared<RecordingPrompts>()};
-    editor.LoadRecipeIntoEditor(examples / "trial-balance.rcp");
-    editor.show();
-    editor.cmdPreview.click();
-    frmPreview& preview = *editor.PreviewWindow();
-    QSignalSpy shown(&preview, &frmPreview::ResultShown);
-    QVERIFY(shown.wait(10000));
+    std::unique_ptr<frmExportBuilder> editor =
+        TrialBalanceEditor(home, reports / "trial-balance.txt", QPoint(0, 0));
+    frmPreview* opened = OpenedPreview(*editor);
+    QVERIFY(opened);
+    frmPreview& preview = *opened;
     preview.resize(1100, 760);
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     preview.gridRows.setCurrentIndex(preview.gridRows.model()->index(2, 4)); // column C, third row
     QTest::qWait(200);
     const QString file = folder + "/preview-window.png";
     QVERIFY2(preview.grab().save(file), qPrintable(file));
+}
+
+// The whole screen with the editor where the conversion form puts it and the
+// preview opened from it: where the preview lands on this screen's size.
+void ScreenshotTest::previewBesideTheEditor() {
+    const QString folder = qEnvironmentVariable("VOK_SCREENSHOTS");
+    if (folder.isEmpty()) QSKIP("VOK_SCREENSHOTS names no folder");
+    QVERIFY(QDir().mkpath(folder));
+    const std::filesystem::path examples(VOK_EXAMPLES);
+    TempDir home;
+    std::unique_ptr<frmExportBuilder> editor =
+        TrialBalanceEditor(home, examples / "trial-balance.txt", QPoint(10, 60));
+    QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+    frmPreview* opened = OpenedPreview(*editor);
+    QVERIFY(opened);
+    frmPreview& preview = *opened;
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    QTest::qWait(300);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QString file = folder + QStringLiteral("/screen-%1x%2-editor-and-preview.png")
+                                      .arg(screen->size().width())
+                                      .arg(screen->size().height());
+    QVERIFY2(screen->grabWindow(0).save(file), qPrintable(file));
 }
 
 QTEST_MAIN(ScreenshotTest)

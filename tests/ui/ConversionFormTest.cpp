@@ -227,6 +227,35 @@ private slots:
         QCOMPARE(f.Panel("sbCurrentFilePanel1"), QStringLiteral("Processing File:"));
     }
 
+    // Alt and a menu's letter open that menu, as a keyboard user expects;
+    // Alt+F, X leaves the program and saves as any close does.
+    void EachMenuOpensWithItsAltKeyAndAltFXExits() {
+        DesktopFixture f;
+        f.Open();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        const std::pair<Qt::Key, const char*> menus[] = {
+            {Qt::Key_F, "mnuFile"}, {Qt::Key_E, "mnuEdit"}, {Qt::Key_H, "mnuHelpMenu"}};
+        for (const auto& [key, name] : menus) {
+            QTest::keyClick(f.window.get(), key, Qt::AltModifier);
+            QWidget* popup = QApplication::activePopupWidget();
+            QVERIFY2(popup, name);
+            QCOMPARE(popup->objectName(), QString::fromLatin1(name));
+            QTest::keyClick(popup, Qt::Key_Escape);
+            // Escape leaves the menu bar with the highlight; a second leaves the bar.
+            if (QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
+            QTest::keyClick(f.window->menuBar(), Qt::Key_Escape);
+            QVERIFY(!QApplication::activePopupWidget());
+        }
+        QTest::keyClick(f.window.get(), Qt::Key_F, Qt::AltModifier);
+        QWidget* file = QApplication::activePopupWidget();
+        QVERIFY(file);
+        QTest::keyClick(file, Qt::Key_X);
+        QTRY_VERIFY(!f.window->isVisible());
+        const ProfileFile saved(f.program.gConfigFile);
+        QCOMPARE(saved.Get("frmMainMDI", "WindowState", "-"), std::string("0"));
+    }
+
     void SizeSnapsBackToTheMinimumAndThePlacementIsKept() {
         DesktopFixture f;
         f.Open(CrLf({"[frmMainMDI]", "WindowState=0", "Left=1500", "Top=900", "Width=9000",

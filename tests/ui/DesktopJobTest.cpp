@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -188,6 +189,34 @@ private slots:
         QCOMPARE(f.Panel("sbMainPanel3"),
                  QStringLiteral("Conversion Complete (1 problem message shown)"));
         QCOMPARE(f.Box("cbInputFile")->count(), 1);
+    }
+
+    // A report whose name holds a line end converts; the recent list leaves
+    // it out rather than store a cut path, and the box keeps it. Keys left
+    // from a longer list are gone from config.ini after the close.
+    void APathWithALineEndConvertsAndStaysOutOfTheRecentList() {
+        DesktopFixture f;
+        const std::string older = f.dir.File("older.txt");
+        f.Open(CrLf({"[mruInputFile]", "mruInputFile18=" + older, "mruInputFile19=/d/A.txt",
+                     "mruInputFile20=/d/a.txt"}));
+        const std::filesystem::path report = f.dir / "march\nledger.txt";
+        WriteFile(report, CrLf({">>1", "-----", "alpha", "<<1"}));
+        f.shell.fileAnswer = QString::fromStdString(report.native());
+        QTest::mouseClick(f.Find<QPushButton>("cmdInputBrowse"), Qt::LeftButton);
+        f.Type("cbOutputFile", QString::fromStdString(f.dir.File("out.csv")));
+        PressF5(*f.window);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Form().JobRunning(), 30000);
+        QVERIFY(f.Form().LastResult()->Succeeded());
+        QCOMPARE(ReadFile(f.dir / "out.csv"), std::string("alpha\r\n"));
+        QCOMPARE(f.Box("cbInputFile")->currentText(), QString::fromStdString(report.native()));
+        QCOMPARE(f.Box("cbInputFile")->count(), 2);
+        f.window->close();
+        QCOMPARE(ReadFile(f.program.gConfigFile).find("ledger.txt"), std::string::npos);
+        const ProfileFile saved(f.program.gConfigFile);
+        QCOMPARE(saved.Get("mruInputFile", "mruInputFile20", "-"), std::string("/d/a.txt"));
+        QCOMPARE(saved.Get("mruInputFile", "mruInputFile19", "-"), older);
+        QCOMPARE(saved.Get("mruInputFile", "mruInputFile18", "-"), std::string("-"));
+        QCOMPARE(saved.Get("mruOutputFile", "mruOutputFile20", "-"), f.dir.File("out.csv"));
     }
 
     void ClosingDuringAJobStopsItAndSavesTheSettings() {

@@ -48,7 +48,7 @@ private slots:
         QCOMPARE(again.clnMRU().back(), std::string("out25.csv"));
     }
 
-    void ThreeEntriesWriteKeys20To18AndLeaveTheRest() {
+    void ThreeEntriesWriteKeys20To18AndRemoveTheRest() {
         TempDir dir;
         const auto config = dir / "config.ini";
         // Keys of an earlier, longer list, and a value that reads as missing.
@@ -70,9 +70,56 @@ private slots:
         fresh.WriteCollectionToIniFile(file);
         std::string error;
         QVERIFY(file.Commit(error));
+        // The keys of the longer list would come back as its oldest entries.
+        QCOMPARE(ReadFile(config), CrLf({"[mruRecipeFile]", "mruRecipeFile18=a.rcp",
+                                         "mruRecipeFile19=b.rcp", "mruRecipeFile20=c.rcp"}));
+    }
+
+    // A list that shrank (two entries equal but for case) among other
+    // sections: its stale keys go, the other sections stay whole and writable.
+    void StaleKeysOfAShrunkListAreRemoved() {
+        TempDir dir;
+        const auto config = dir / "config.ini";
+        WriteFile(config, CrLf({"[General]", "lTabSize=4", "[mruInputFile]",
+                                "mruInputFile17=/d/old.txt", "mruInputFile18=/d/A.txt",
+                                "mruInputFile19=/d/b.txt", "mruInputFile20=/d/a.TXT", "",
+                                "[frmMainMDI]", "Left=10"}));
+        clsMRU list;
+        list.Setup(20, config, "mruInputFile");
+        QCOMPARE(list.Count(), 3);
+        ProfileFile file(config);
+        list.ShutDown(file);
+        file.Write("frmMainMDI", "Top", "20");
+        std::string error;
+        QVERIFY(file.Commit(error));
         QCOMPARE(ReadFile(config),
-                 CrLf({"[mruRecipeFile]", "mruRecipeFile1=old1.rcp", "mruRecipeFile17=old17.rcp",
-                       "mruRecipeFile18=a.rcp", "mruRecipeFile19=b.rcp", "mruRecipeFile20=c.rcp"}));
+                 CrLf({"[General]", "lTabSize=4", "[mruInputFile]", "mruInputFile18=/d/old.txt",
+                       "mruInputFile19=/d/b.txt", "mruInputFile20=/d/a.TXT", "", "[frmMainMDI]",
+                       "Left=10", "Top=20"}));
+    }
+
+    // A path config.ini cannot give back whole is not taken: a line end would
+    // cut it into a wrong path, blanks and quotes around it would be lost.
+    void PathsTheFileCannotHoldWholeAreNotListed() {
+        TempDir dir;
+        const auto config = dir / "config.ini";
+        clsMRU list;
+        list.Setup(20, config, "mruInputFile");
+        list.AddUniqueItemToCollection("/d/kept.txt");
+        for (const char* path : {"/d/first\nsecond.txt", "/d/cr\r.txt", " /d/lead.txt",
+                                 "/d/trail.txt ", "\"/d/quoted.txt\"", "'/d/q.txt'"})
+            list.AddUniqueItemToCollection(path);
+        list.AddUniqueItemToCollection("/d/it's \"fine\".txt");
+        QCOMPARE(list.clnMRU(),
+                 (std::vector<std::string>{"/d/kept.txt", "/d/it's \"fine\".txt"}));
+        ProfileFile file(config);
+        list.ShutDown(file);
+        std::string error;
+        QVERIFY(file.Commit(error));
+        clsMRU again;
+        again.Setup(20, config, "mruInputFile");
+        QCOMPARE(again.clnMRU(),
+                 (std::vector<std::string>{"/d/kept.txt", "/d/it's \"fine\".txt"}));
     }
 
     void ComboShowsTheNewestFirstAndAsItsText() {
