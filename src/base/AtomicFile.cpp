@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <climits>
 #include <fmt/format.h>
 #include <limits>
 #include <random>
@@ -41,9 +41,8 @@ size_t NameLimit(const std::filesystem::path& folder) {
 // as much of it as fits, cut before a character, not inside one.
 std::string TemporaryStem(const std::filesystem::path& folder, std::string_view name) {
     const size_t limit = NameLimit(folder);
-    const size_t room = limit > kTemporaryExtra + kLibraryExtra + 1
-                            ? limit - kTemporaryExtra - kLibraryExtra
-                            : 1;
+    const size_t room =
+        limit > kTemporaryExtra + kLibraryExtra + 1 ? limit - kTemporaryExtra - kLibraryExtra : 1;
     if (name.size() <= room) return std::string(name);
     size_t cut = room;
     while (cut > 1 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)

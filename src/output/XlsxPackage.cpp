@@ -139,8 +139,7 @@ std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path
                                                std::vector<SheetData>& sheets, std::string& error) {
     auto package = std::make_unique<XlsxPackage>(OnlyOpen());
     package->zip_ = ZipPackage::Open(path, error);
-    if (!package->zip_ || !package->ReadStructure(error) ||
-        !package->CheckRewrittenParts(error))
+    if (!package->zip_ || !package->ReadStructure(error) || !package->CheckRewrittenParts(error))
         return nullptr;
 
     // The shared strings, then every worksheet's values.
@@ -338,7 +337,7 @@ bool XlsxPackage::ListAddedSheets(const std::vector<XlsxNewSheet>& added,
 
 // What one save changes, all of it built before anything is written.
 struct XlsxPackage::SaveEdits {
-    std::map<std::string, std::string> replaced; // new content, UTF-8 until written
+    std::map<std::string, std::string> replaced;  // new content, UTF-8 until written
     std::map<std::string, DeflatedPart> deflated; // rewritten sheets, in their encoding
     std::set<std::string> removed;
     std::vector<CellRange> extents; // of every sheet after the save
@@ -396,8 +395,9 @@ bool XlsxPackage::PatchSheets(std::vector<SheetData>& sheets, const FormatTable&
     return true;
 }
 
-bool XlsxPackage::SheetFailed(std::string& error, size_t sheet, const std::vector<SheetData>& sheets,
-                              bool refused, const std::string& why) const {
+bool XlsxPackage::SheetFailed(std::string& error, size_t sheet,
+                              const std::vector<SheetData>& sheets, bool refused,
+                              const std::string& why) const {
     // Edits that would break a formula group are refused, the sheet named as
     // the user knows it; anything else means the part is damaged.
     if (!refused) return Failed(error, sheets_[sheet].part, why);
@@ -537,8 +537,8 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
         !PatchWorkbook(sheets, edits, error) || !PatchPackageParts(edits, error))
         return false;
     // 2. Written only when something changed.
-    const bool changed = !edits.replaced.empty() || !edits.deflated.empty() ||
-                         !edits.removed.empty() || mustWrite_;
+    const bool changed =
+        !edits.replaced.empty() || !edits.deflated.empty() || !edits.removed.empty() || mustWrite_;
     if (changed && !WritePackage(path, edits, error)) return false;
     // 3. The model and the package agree again.
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {

@@ -1,8 +1,8 @@
 #include "output/XlsxSheetPatcher.h"
 
 #include "output/SheetData.h"
-#include "output/XlsxSheetReader.h"
 #include "output/XlsxFormulas.h"
+#include "output/XlsxSheetReader.h"
 #include "output/XlsxStyles.h"
 #include "output/XmlText.h"
 
@@ -112,9 +112,10 @@ bool XlsxSheetPatcher::SharedFormulaMoves(std::string& error) {
                 continue;
             std::string where;
             AppendCellReference(where, row.row, cell.column);
-            error = fmt::format("has a shared formula that vok cannot copy into {} when it "
-                                "replaces the group's first cell: a reference would leave the sheet",
-                                where);
+            error =
+                fmt::format("has a shared formula that vok cannot copy into {} when it "
+                            "replaces the group's first cell: a reference would leave the sheet",
+                            where);
             return false;
         }
     }

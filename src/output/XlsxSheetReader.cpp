@@ -229,7 +229,8 @@ private:
             XlsxFormulaBlock block;
             block.dataTable = t == "dataTable";
             if (!ParseRange(ref, block.range)) {
-                error = fmt::format("the range \"{}\" of a formula in row {} is not valid", ref, row_);
+                error =
+                    fmt::format("the range \"{}\" of a formula in row {} is not valid", ref, row_);
                 return;
             }
             block.range.Include(row_, column_);

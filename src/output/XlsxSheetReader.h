@@ -19,14 +19,14 @@ class XlsxSharedStrings;
 
 struct XlsxCellSpan {
     int32_t column = 0;
-    int32_t style = 0;         // the s attribute; 0 when absent
-    size_t begin = 0, end = 0; // the whole <c> element
+    int32_t style = 0;          // the s attribute; 0 when absent
+    size_t begin = 0, end = 0;  // the whole <c> element
     uint32_t formulaBegin = 0;  // the <f> element, relative to begin
     uint32_t formulaTagEnd = 0; // the end of its start tag
     uint32_t formulaEnd = 0;    // (all 0: no formula)
-    int32_t sharedGroup = -1;  // si of a shared formula
-    bool sharedMaster = false; // holds the shared formula's text
-    bool hasReference = false; // carries its r attribute
+    int32_t sharedGroup = -1;   // si of a shared formula
+    bool sharedMaster = false;  // holds the shared formula's text
+    bool hasReference = false;  // carries its r attribute
     bool HasFormula() const { return formulaEnd != 0; }
 };
 

@@ -23,7 +23,7 @@ TEST(XlsxFormulasTest, RelativeReferencesMoveAndAbsoluteOnesStay) {
     EXPECT_EQ(Shifted("SUM(1:2)+SUM($3:$3)", 5, 2), "SUM(6:7)+SUM($3:$3)");
     // Other sheets and books move alike; the names of sheets never do.
     EXPECT_EQ(Shifted("Sheet1!A1+'My Sheet'!B2+'It''s'!C3", 1, 0),
-                      "Sheet1!A2+'My Sheet'!B3+'It''s'!C4");
+              "Sheet1!A2+'My Sheet'!B3+'It''s'!C4");
     EXPECT_EQ(Shifted("[1]Data!A1+Jan:Mar!B1", 1, 0), "[1]Data!A2+Jan:Mar!B2");
     EXPECT_EQ(Shifted("'AB1'!A1+AB1!A1", 1, 0), "'AB1'!A2+AB1!A2");
 }

@@ -387,13 +387,19 @@ TEST(XlsxPackageTest, DamagedPartsAreReportedAndTheFileKept) {
 TEST(XlsxPackageTest, FormulaGroupsAreKeptWholeOrTheSaveIsRefused) {
     TempDir dir;
     const std::string file = dir.File("groups.xlsx");
-    WritePackage(file, MakeWorkbook({{"Data", Sheet(
-        "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"C1\"><f t=\"array\" ref=\"C1:C3\">A1:A3*2</f>"
-        "<v>2</v></c><c r=\"E1\"><f t=\"dataTable\" ref=\"E1:F2\" dt2D=\"0\" dtr=\"0\" r1=\"A1\"/>"
-        "<v>7</v></c></row><row r=\"2\"><c r=\"A2\"><v>2</v></c><c r=\"C2\"><v>4</v></c></row>"
-        "<row r=\"3\"><c r=\"A3\"><v>3</v></c><c r=\"C3\"><v>6</v></c><c r=\"G3\"><f t=\"shared\" "
-        "ref=\"G3:G4\" si=\"0\">H1048576</f><v>0</v></c></row><row r=\"4\"><c r=\"G4\"><f t=\"shared\" "
-        "si=\"0\"/><v>0</v></c></row>")}}));
+    WritePackage(
+        file,
+        MakeWorkbook({{"Data", Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"C1\"><f "
+                                     "t=\"array\" ref=\"C1:C3\">A1:A3*2</f>"
+                                     "<v>2</v></c><c r=\"E1\"><f t=\"dataTable\" ref=\"E1:F2\" "
+                                     "dt2D=\"0\" dtr=\"0\" r1=\"A1\"/>"
+                                     "<v>7</v></c></row><row r=\"2\"><c r=\"A2\"><v>2</v></c><c "
+                                     "r=\"C2\"><v>4</v></c></row>"
+                                     "<row r=\"3\"><c r=\"A3\"><v>3</v></c><c "
+                                     "r=\"C3\"><v>6</v></c><c r=\"G3\"><f t=\"shared\" "
+                                     "ref=\"G3:G4\" si=\"0\">H1048576</f><v>0</v></c></row><row "
+                                     "r=\"4\"><c r=\"G4\"><f t=\"shared\" "
+                                     "si=\"0\"/><v>0</v></c></row>")}}));
     const std::string bytes = ReadFile(file);
     const auto refused = [&](int32_t row, int32_t column, const std::string& why) {
         auto book = OpenOk(file);
@@ -406,8 +412,9 @@ TEST(XlsxPackageTest, FormulaGroupsAreKeptWholeOrTheSaveIsRefused) {
     refused(2, 3, "has an array formula in C1:C3, and vok would replace only some of its cells");
     refused(1, 3, "has an array formula in C1:C3, and vok would replace only some of its cells");
     refused(2, 6, "has a data table in E1:F2, and vok would replace only some of its cells");
-    refused(3, 7, "has a shared formula that vok cannot copy into G4 when it replaces the group's "
-                  "first cell: a reference would leave the sheet");
+    refused(3, 7,
+            "has a shared formula that vok cannot copy into G4 when it replaces the group's "
+            "first cell: a reference would leave the sheet");
     // The whole array written, the data table's range cleared: both leave whole.
     {
         auto book = OpenOk(file);
@@ -463,20 +470,24 @@ TEST(XlsxPackageTest, PartsInOtherEncodingsAreWrittenBackInTheirOwn) {
          {"Other", Sheet("<row r=\"1\"><c r=\"A1\"><f>Data!A2</f><v>1</v></c></row>")}},
         kStylesLatin1,
         std::string("<?xml version=\"1.0\"?><sst xmlns=\"") + kMain +
-            "\"><si><t>Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC</t></si></sst>");
+            "\"><si><t>Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x82\xAC</t></si></sst>");
     parts["xl/worksheets/sheet1.xml"] =
         Utf16Part(Declared("UTF-16", parts["xl/worksheets/sheet1.xml"]), false, true);
     parts["xl/worksheets/sheet2.xml"] =
         Utf16Part(Declared("UTF-16", parts["xl/worksheets/sheet2.xml"]), true, true);
     parts["xl/sharedStrings.xml"] =
         Utf16Part(Declared("UTF-16", parts["xl/sharedStrings.xml"]), true, false);
-    parts["xl/workbook.xml"] = Utf16Part(Declared("UTF-16", parts["xl/workbook.xml"]), false, false);
+    parts["xl/workbook.xml"] =
+        Utf16Part(Declared("UTF-16", parts["xl/workbook.xml"]), false, false);
     WritePackage(file, parts);
     {
         auto book = OpenOk(file);
-        EXPECT_EQ(book->CellText(1, 1, 1), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+        EXPECT_EQ(book->CellText(1, 1, 1), "Gr\xC3\xBC\xC3\x9F"
+                                           "e \xE2\x82\xAC");
         EXPECT_EQ(book->CellText(1, 2, 1), "1");
-        EXPECT_EQ(book->SetCellValue(1, 3, 1, "\xE2\x82\xAC 12 \xF0\x9F\x98\x80"), CellWrite::Written);
+        EXPECT_EQ(book->SetCellValue(1, 3, 1, "\xE2\x82\xAC 12 \xF0\x9F\x98\x80"),
+                  CellWrite::Written);
         EXPECT_EQ(book->SetCellValue(1, 2, 1, "5"), CellWrite::Written);
         book->SetStandardFont("Courier New");
         std::string error;
@@ -485,10 +496,13 @@ TEST(XlsxPackageTest, PartsInOtherEncodingsAreWrittenBackInTheirOwn) {
     }
     Parts after = ReadPackage(file);
     // Each rewritten part as its writer stored it, with vok's edits.
-    const std::string sheet = Declared("UTF-16", Sheet(
-        "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><f>A2*2</f><v>2</v></c></row>"
-        "<row r=\"2\"><c r=\"A2\"><v>5</v></c></row><row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is>"
-        "<t>\xE2\x82\xAC 12 \xF0\x9F\x98\x80</t></is></c></row>"));
+    const std::string sheet = Declared(
+        "UTF-16",
+        Sheet(
+            "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><f>A2*2</f><v>2</v></c></row>"
+            "<row r=\"2\"><c r=\"A2\"><v>5</v></c></row><row r=\"3\"><c r=\"A3\" "
+            "t=\"inlineStr\"><is>"
+            "<t>\xE2\x82\xAC 12 \xF0\x9F\x98\x80</t></is></c></row>"));
     std::string expected = Utf16Part(sheet, false, true);
     expected.replace(expected.find(Utf16Part("ref=\"A1\"/>", false, false)),
                      Utf16Part("ref=\"A1\"/>", false, false).size(),
@@ -499,7 +513,8 @@ TEST(XlsxPackageTest, PartsInOtherEncodingsAreWrittenBackInTheirOwn) {
                                                  "</f><v>1</v></c></row>")),
                         true, true));
     EXPECT_EQ(after["xl/workbook.xml"].substr(0, 4), std::string("<\0?\0", 4));
-    EXPECT_TRUE(Contains(after["xl/workbook.xml"], Utf16Part("name=\"D\xC3\xA4ten\"", false, false)));
+    EXPECT_TRUE(
+        Contains(after["xl/workbook.xml"], Utf16Part("name=\"D\xC3\xA4ten\"", false, false)));
     EXPECT_TRUE(Contains(after["xl/styles.xml"], "encoding=\"ISO-8859-1\"?>"));
     EXPECT_TRUE(Contains(after["xl/styles.xml"], "<name val=\"Courier New\"/>"));
     for (const auto& [name, content] : parts) {

@@ -51,8 +51,9 @@ TEST(XmlEncodingTest, TheMarkTheFirstBytesOrTheDeclarationDecide) {
 }
 
 TEST(XmlEncodingTest, ReadingAndWritingBackKeepEveryByte) {
-    const std::u16string text = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><t>Gr\u00FC\u00DFe "
-                                u"\u20AC \U0001F600</t>";
+    const std::u16string text =
+        u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?><t>Gr\u00FC\u00DFe "
+        u"\u20AC \U0001F600</t>";
     std::string bytes = Utf16Le(text);
     const std::string original = bytes;
     std::string why;
