@@ -81,7 +81,10 @@ std::vector<std::string_view> Parts(std::string_view text, size_t parts) {
 }
 
 void RoundTripWorkbook(std::string_view bytes, std::string_view fileName, OutputType type) {
-    const std::filesystem::path file = ScratchFile(fileName, bytes);
+    RoundTripWorkbookFile(ScratchFile(fileName, bytes), type);
+}
+
+void RoundTripWorkbookFile(const std::filesystem::path& file, OutputType type) {
     WorkbookOpenResult opened = OpenWorkbookFile(file, type);
     if (!opened.workbook) {
         if (opened.error.empty()) std::abort();
