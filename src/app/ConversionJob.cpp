@@ -384,14 +384,13 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     // recipe made from the marks in the input file (one read of it).
     ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
     SectionedText markedText;
-    bool markedRead = false;
-    std::string markProblem;
+    MarkedRecipe marks;
     if (!options_.bUseRecipe) {
         // The mark-up method. Faulty marks would convert some other stretch
-        // of the report: they are said, and nothing is written.
-        markedRead = MakeShortFromMarks(state.gInputFile, marked, markProblem);
-        if (markedRead) markedText = SectionedText(marked.Lines());
-        if (!markProblem.empty()) messages.Show(markProblem, MessageIcon::Critical);
+        // of the report: they are said, and only the tables above them count.
+        marks = MakeShortFromMarks(state.gInputFile, marked);
+        if (marks.read) markedText = SectionedText(marked.Lines());
+        if (!marks.problem.empty()) messages.Show(marks.problem, MessageIcon::Critical);
     }
     const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
     if (options_.bUseRecipe && CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 0) {
@@ -410,7 +409,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         // The recipe made from the marks is written for the user to see, over
         // the earlier one and only when it differs.
         std::string error;
-        if (!markedRead) {
+        if (!marks.read) {
             std::error_code ec;
             std::filesystem::remove(recipeFile, ec);
             return NoTableWritten();
@@ -421,7 +420,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
             messages.Show(text, MessageIcon::Critical);
             return Failed(text);
         }
-        if (!markProblem.empty()) return NoTableWritten();
+        if (marks.tables == 0) return NoTableWritten();
     }
     if (!PrepareExportSpecs(recipeFile, recipeText, report))
         return Failed(fileMessages_->FirstProblem());

@@ -193,9 +193,8 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     const PreviewResult result = PreviewRecipe(request, stop);
     for (const PreviewMessage& message : result.messages)
         observer.Show(message.text, message.icon, {}, message.kind);
-    fmt::print("{}", FormatPreview(result, [&](int64_t first, int64_t count) {
-                   return ReadReportLines(result.report, first, count, request.tabSize);
-               }));
+    ReportLineSource report(result.report, request.tabSize);
+    fmt::print("{}", FormatPreview(result, report));
     std::fflush(stdout);
     return observer.FailuresShown() == 0 && !result.stopped ? 0 : 1;
 }

@@ -106,9 +106,7 @@ std::string WhyNoRows(const PreviewTable& table) {
     return "no rows were written";
 }
 
-std::string FormatPreview(
-    const PreviewResult& result,
-    const std::function<std::vector<std::string>(int64_t first, int64_t count)>& reportLines) {
+std::string FormatPreview(const PreviewResult& result, ReportLineSource& report) {
     std::string out = "Report: " + result.report.string() + "\n";
     if (result.tables.empty()) out += "No tables.\n";
     for (const PreviewTable& table : result.tables) {
@@ -131,8 +129,11 @@ std::string FormatPreview(
         }
         // The ruler over the table's first lines.
         if (!table.columns.empty() && table.firstLine >= 1 && lines >= 1) {
-            const int64_t count = std::min(lines, kPreviewRulerLines);
-            const std::vector<std::string> text = reportLines(table.firstLine, count);
+            const int64_t count = std::clamp<int64_t>(
+                std::min(lines, report.LineCount() - table.firstLine + 1), 0, kPreviewRulerLines);
+            std::vector<std::string> text;
+            for (int64_t line = table.firstLine; line < table.firstLine + count; ++line)
+                text.push_back(report.Line(line));
             const size_t numberWidth =
                 std::to_string(table.firstLine + std::max<int64_t>(count, 1) - 1).size();
             const size_t indent = 2 + numberWidth + 2;

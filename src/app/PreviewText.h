@@ -6,7 +6,6 @@
 #include "engine/RecipePreview.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,11 +14,9 @@ namespace vok {
 // The report lines the ruler stands over: at most this many of each table.
 inline constexpr int64_t kPreviewRulerLines = 5;
 
-// `reportLines(first, count)` gives the report's lines as the table pass sees
-// them (ReadReportLines, say).
-std::string FormatPreview(
-    const PreviewResult& result,
-    const std::function<std::vector<std::string>(int64_t first, int64_t count)>& reportLines);
+// The report's lines come from `report`, which reads each part of the report
+// once as the tables go down it.
+std::string FormatPreview(const PreviewResult& result, ReportLineSource& report);
 
 // The three lines of a ruler `width` characters wide, each beginning with
 // `indent` blanks: positions ("....+....1"), the column letters at their

@@ -346,10 +346,9 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
         recipeName = "_AutoRecipe.rcp";
         ProfileFile marked(recipeName, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
         // Faulty marks are said, as the job says them.
-        std::string problem;
-        if (MakeShortFromMarks(request.report, marked, problem))
-            recipe = SectionedText(marked.Lines());
-        if (!problem.empty()) observer.Show(problem, MessageIcon::Critical);
+        const MarkedRecipe marks = MakeShortFromMarks(request.report, marked);
+        if (marks.read) recipe = SectionedText(marked.Lines());
+        if (!marks.problem.empty()) observer.Show(marks.problem, MessageIcon::Critical);
         break;
     }
     }
@@ -477,6 +476,7 @@ const std::string& ReportLineSource::Line(int64_t line) {
         }
         found = blocks_.emplace(start, ReadLines(index_, start, kBlockLines, tabSize_)).first;
         recent_.push_back(start);
+        ++blocksRead_;
     }
     const auto at = static_cast<size_t>(line - start);
     return at < found->second.size() ? found->second[at] : empty_;

@@ -126,8 +126,12 @@ public:
     const std::filesystem::path& Path() const { return index_.Path(); }
     bool Exists() { return index_.Exists(); }
     int64_t LineCount() { return index_.Exists() ? index_.LineCount() : 0; }
-    // 1-based line `line`; an empty text outside the report.
+    // 1-based line `line`; an empty text outside the report. The text stays
+    // good until the next call.
     const std::string& Line(int64_t line);
+    // Blocks read from the report so far: lines asked for in order read each
+    // block once.
+    int64_t BlocksRead() const { return blocksRead_; }
 
 private:
     static constexpr int64_t kBlockLines = 256;
@@ -138,6 +142,7 @@ private:
     std::map<int64_t, std::vector<std::string>> blocks_; // by first line
     std::vector<int64_t> recent_;                        // block starts, oldest first
     std::string empty_;
+    int64_t blocksRead_ = 0;
 };
 
 // Runs previews on a thread of its own, the newest request first: a request

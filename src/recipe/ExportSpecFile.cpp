@@ -47,12 +47,6 @@ void WriteHeader(ProfileFile& file) {
     file.Write("Header", "FileFormat", kExportSpecFileFormat);
 }
 
-// True when the line, as the file holds it, begins with the mark (ASCII):
-// the first characters of the line are the mark's in either encoding.
-bool BeginsWith(std::string_view line, std::string_view mark) {
-    return line.size() >= mark.size() && line.substr(0, mark.size()) == mark;
-}
-
 // The table number right after a mark (">>12" gives 12); 0 when none.
 int64_t MarkNumber(std::string_view line) {
     int64_t number = 0;
@@ -62,14 +56,15 @@ int64_t MarkNumber(std::string_view line) {
     return number;
 }
 
-// Finds the first fault in the marks of a report, a line at a time, or none
-// when they are sound: the i-th table from the top is marked by a line
-// beginning with ">>i", its template on the next line, its rows, and a line
-// beginning with "<<i". Marks that break this rule would convert some other
-// stretch of the report, or nothing, without a word.
-class MarkChecker {
+// Reads the marks of a report a line at a time: the i-th table from the top
+// is marked by a line beginning with ">>i", its template on the next line,
+// its rows, and a line beginning with "<<i". Marks that break this rule would
+// convert some other stretch of the report without a word, so the first
+// fault ends the reading of marks: the tables marked soundly above it are
+// kept, and the fault is said with the line where the reading stopped.
+class MarkReader {
 public:
-    explicit MarkChecker(const std::filesystem::path& file) : file_(file) {}
+    explicit MarkReader(const std::filesystem::path& file) : file_(file) {}
 
     // The next line of the report, as the file holds it.
     void Feed(std::string_view line) {
@@ -79,52 +74,66 @@ public:
         if (templateDue_) {
             templateDue_ = false;
             if (start || end || Trim(line).empty())
-                problem_ = fmt::format("{}: the mark >>{} is not followed by a template line.",
-                                       Where(openLine_), openTable_);
+                Fault(fmt::format("{}: the mark >>{} is not followed by a template line.",
+                                  Where(openLine_), openTable_));
+            else
+                template_.assign(line);
             return;
         }
         if (!start && !end) return;
         const int64_t number = MarkNumber(line);
         if (start && openTable_ != 0) {
-            problem_ = fmt::format("{}: a new table is marked before the table marked >>{} on "
-                                   "line {} ends with a line beginning with <<{}.",
-                                   Where(lineNumber_), openTable_, openLine_, openTable_);
+            Fault(fmt::format("{}: a new table is marked before the table marked >>{} on line {} "
+                              "ends with a line beginning with <<{}.",
+                              Where(lineNumber_), openTable_, openLine_, openTable_));
         } else if (start && number != expected_) {
-            problem_ = fmt::format("{}: the mark should read >>{}; marked tables are numbered 1, "
-                                   "2, 3 ... from the top of the report.",
-                                   Where(lineNumber_), expected_);
+            Fault(fmt::format("{}: the mark should read >>{}; marked tables are numbered 1, 2, "
+                              "3 ... from the top of the report.",
+                              Where(lineNumber_), expected_));
         } else if (start) {
             openTable_ = number;
             openLine_ = lineNumber_;
             templateDue_ = true;
         } else if (openTable_ == 0) {
             const int64_t shown = number == 0 ? expected_ : number;
-            problem_ = fmt::format("{}: the end mark <<{} has no start mark >>{} above it.",
-                                   Where(lineNumber_), shown, shown);
+            Fault(fmt::format("{}: the end mark <<{} has no start mark >>{} above it.",
+                              Where(lineNumber_), shown, shown));
         } else if (number != openTable_) {
-            problem_ = fmt::format("{}: the end mark should read <<{}, to close the table marked "
-                                   ">>{} on line {}.",
-                                   Where(lineNumber_), openTable_, openTable_, openLine_);
+            Fault(fmt::format("{}: the end mark should read <<{}, to close the table marked >>{} "
+                              "on line {}.",
+                              Where(lineNumber_), openTable_, openTable_, openLine_));
         } else {
+            templates_.push_back(std::move(template_));
             openTable_ = 0;
             ++expected_;
         }
     }
 
-    // The first fault of the whole report; "" when there is none.
-    std::string Finish() const {
-        if (!problem_.empty()) return problem_;
-        if (templateDue_)
-            return fmt::format("{}: the mark >>{} is not followed by a template line.",
-                               Where(openLine_), openTable_);
-        if (openTable_ != 0)
-            return fmt::format(
+    // The templates of the tables marked soundly, top first, as the file holds them.
+    std::vector<std::string>& Templates() { return templates_; }
+
+    // The first fault of the whole report and what became of the tables
+    // above it; "" when there is none.
+    std::string Finish() {
+        // A table still open at the end has no end mark.
+        if (problem_.empty() && templateDue_)
+            Fault(fmt::format("{}: the mark >>{} is not followed by a template line.",
+                              Where(openLine_), openTable_));
+        if (problem_.empty() && openTable_ != 0)
+            Fault(fmt::format(
                 "{}: the table marked >>{} has no end mark (a line beginning with <<{}).",
-                Where(openLine_), openTable_, openTable_);
-        if (expected_ == 1)
+                Where(openLine_), openTable_, openTable_));
+        if (problem_.empty() && templates_.empty())
             return fmt::format("The report {} holds no marked table: no line begins with >>1.",
                                file_.string());
-        return {};
+        // Where the reading stopped, when tables above it are converted.
+        if (problem_.empty() || templates_.empty()) return problem_;
+        const size_t kept = templates_.size();
+        const std::string tables = kept == 1   ? "table 1, above it, is"
+                                   : kept == 2 ? "tables 1 and 2, above it, are"
+                                               : fmt::format("tables 1 to {}, above it, are", kept);
+        return fmt::format("{} The reading of the marks stopped at line {}: only {} converted.",
+                           problem_, stopLine_, tables);
     }
 
 private:
@@ -132,9 +141,16 @@ private:
         return fmt::format("Line {} of the report {}", line, file_.string());
     }
 
+    // The reading stops at the start of the table the fault belongs to.
+    void Fault(std::string text) {
+        problem_ = std::move(text);
+        stopLine_ = openTable_ != 0 ? openLine_ : lineNumber_;
+    }
+
     const std::filesystem::path& file_;
-    std::string problem_;
-    int64_t lineNumber_ = 0, openTable_ = 0, openLine_ = 0, expected_ = 1;
+    std::vector<std::string> templates_;
+    std::string template_, problem_;
+    int64_t lineNumber_ = 0, openTable_ = 0, openLine_ = 0, expected_ = 1, stopLine_ = 0;
     bool templateDue_ = false;
 };
 
@@ -251,74 +267,58 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
 
 bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file) {
-    // A report that cannot be opened ends the operation. Faulty marks are
-    // said; the recipe is still written, for the user to see what they made.
+    // A report that cannot be read ends the operation. Faulty marks are
+    // said; the recipe of the tables above them is still written.
     ProfileFile recipe(short_file);
-    std::string problem;
-    if (!MakeShortFromMarks(text_file, recipe, problem)) {
-        observer.Show(problem, MessageIcon::Critical);
+    const MarkedRecipe marked = MakeShortFromMarks(text_file, recipe);
+    if (!marked.read) {
+        observer.Show(marked.problem, MessageIcon::Critical);
         return false;
     }
-    if (!problem.empty()) observer.Show(problem, MessageIcon::Critical);
+    if (!marked.problem.empty()) observer.Show(marked.problem, MessageIcon::Critical);
     std::string error;
     if (!recipe.Commit(error)) {
         observer.Show("Cannot write the recipe file " + short_file.string() + ": " + error,
                       MessageIcon::Critical);
         return false;
     }
-    return problem.empty();
+    return marked.tables > 0;
 }
 
-bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
-                        std::string& problem) {
+MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe) {
     // The lines are read as the file holds them and checked for UTF-8 on the
     // way: the report is read once, and the templates are decoded at the end.
+    MarkedRecipe marked;
     TextReader text(text_file, TextEncoding::Utf8);
     if (!text.IsOpen()) {
-        problem = "Cannot open the report " + text_file.string() + ": " + text.OpenError();
-        return false;
+        marked.problem = "Cannot open the report " + text_file.string() + ": " + text.OpenError();
+        return marked;
     }
-    MarkChecker marks(text_file);
     recipe.Write("Header", "Product", "VOK-B");
     recipe.Write("Header", "FileType", "RECIPE");
     recipe.Write("Header", "FileFormat", "1.0");
-    // Each marked block: a line that begins with ">>", the template line
-    // after it (whatever it holds), and the next line that begins with "<<".
+    // Every line goes to the marks and to the encoding check: after a fault
+    // no mark counts, but the whole report's encoding decides how the
+    // templates read.
+    MarkReader marks(text_file);
     Utf8Validator validator;
-    std::vector<std::string> templates;
     std::string_view line;
-    // After the first empty template no block counts, but the rest of the
-    // report is still read: its encoding decides how the templates read.
-    enum class Looking { ForStart, ForTemplate, ForEnd, Done } looking = Looking::ForStart;
-    std::string templ;
     while (text.ReadRawLine(line)) {
         // A line end between lines: a sequence cannot run over it.
         validator.Feed(line.data(), line.size());
         validator.Feed("\n", 1);
         marks.Feed(line);
-        switch (looking) {
-        case Looking::ForStart:
-            if (BeginsWith(line, ">>")) looking = Looking::ForTemplate;
-            break;
-        case Looking::ForTemplate:
-            templ.assign(line);
-            looking = Looking::ForEnd;
-            break;
-        case Looking::ForEnd:
-            if (BeginsWith(line, "<<")) {
-                templates.push_back(std::move(templ));
-                looking = Looking::ForStart;
-            }
-            break;
-        case Looking::Done:
-            break;
-        }
-        // One table per marked block, up to the first empty template.
-        if (looking == Looking::ForEnd && templ.empty()) looking = Looking::Done;
+    }
+    // A report cut short by a read error would lose its later tables unsaid.
+    if (text.ReadFailed()) {
+        marked.problem = "Cannot read the report " + text_file.string() + ": " + text.ReadError();
+        return marked;
     }
     const bool latin = !validator.Finish();
-    problem = marks.Finish();
-    // One table per marked block, found by its numbered marks.
+    marked.read = true;
+    marked.problem = marks.Finish();
+    // One table per soundly marked block, found by its numbered marks.
+    std::vector<std::string>& templates = marks.Templates();
     for (size_t i = 0; i < templates.size(); ++i) {
         const std::string section = "Table " + std::to_string(i + 1);
         std::string parsing;
@@ -333,7 +333,8 @@ bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& rec
         recipe.Write(section, "Parsing", parsing);
         recipe.Write(section, "WriteColumn", "A");
     }
-    return true;
+    marked.tables = static_cast<int64_t>(templates.size());
+    return marked;
 }
 
 } // namespace vok

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace vok {
@@ -38,23 +39,27 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
                             const std::filesystem::path& long_file,
                             const std::filesystem::path& textDataFile, int32_t tabSize);
 
-// Writes a short-format recipe from the ">>" and "<<" marks of a report.
-// False, after a message naming the report and the line, when the report
-// cannot be read or its marks are faulty (no table marked, a mark never
-// closed, out of order or without a template line).
+// Writes a short-format recipe from the ">>" and "<<" marks of a report: one
+// table per block marked soundly above the first fault of the marks (a mark
+// never closed, out of order or without a template line), which is said with
+// the line where the reading of marks stopped. False, after a message, when
+// the report cannot be read, the recipe cannot be written or it holds no table.
 bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file);
 
 // The same two in memory, as a job runs them: the long format of the recipe
 // `shortText` into `longFile`, the report read through its index; and the
-// recipe of a marked report into `recipe`, in one read of the report (false,
-// with the reason in `problem`, when it cannot be opened; otherwise `problem`
-// is the first fault of its marks, or ""). The caller commits the files.
+// recipe of a marked report into `recipe`, in one read of the report. The
+// caller commits the files.
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
                         int32_t tabSize);
-bool MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
-                        std::string& problem);
+struct MarkedRecipe {
+    bool read = false;   // false: the report could not be read, `problem` says why
+    int64_t tables = 0;  // the tables of the recipe
+    std::string problem; // the first fault of the marks, or ""
+};
+MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe);
 
 // Announces to the report's index the key texts of every table of a recipe or
 // export-specs file, so that one read of the report finds them all.

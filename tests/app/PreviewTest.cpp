@@ -9,6 +9,7 @@
 #include "output/Workbook.h"
 #include "support/JobFixture.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace vok::test {
@@ -214,9 +215,8 @@ TEST(Preview, TextShowsLinesRulerAndAlignedRows) {
     const PreviewResult result =
         PreviewOf({"tb", kExamples / "trial-balance.txt", kExamples / "trial-balance.rcp"},
                   OutputType::Xlsx, 10);
-    const std::string text = FormatPreview(result, [&](int64_t first, int64_t count) {
-        return ReadReportLines(result.report, first, count, 8);
-    });
+    ReportLineSource report(result.report, 8);
+    const std::string text = FormatPreview(result, report);
     EXPECT_NE(text.find("Table 1: lines 6 to 17, 12 rows\n"
                         "  start key \"PAGE 1\" on line 1, offset 5; end key \"CONTINUED ON NEXT "
                         "PAGE\" on line 19, offset -2\n"
@@ -235,6 +235,28 @@ TEST(Preview, TextShowsLinesRulerAndAlignedRows) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("  ... and 2 more rows\n"), std::string::npos);
+}
+
+// The text of a preview of many tables reads each part of the report once,
+// not the report again for every table's ruler.
+TEST(Preview, TextOfManyTablesReadsEachPartOfTheReportOnce) {
+    TempDir dir;
+    std::string report;
+    constexpr int kTables = 700;
+    for (int t = 1; t <= kTables; ++t)
+        report += fmt::format(">>{0}\r\n-----  ----\r\nT{0:04} {1:4}\r\n<<{0}\r\n", t, t % 97);
+    const Case marked{"marked", dir / "marked.txt", {}};
+    WriteFile(marked.report, report);
+    const PreviewResult result = PreviewOf(marked, OutputType::Xlsx, 10);
+    ASSERT_EQ(result.tables.size(), static_cast<size_t>(kTables));
+    ReportLineSource lines(marked.report, 8);
+    const std::string text = FormatPreview(result, lines);
+    // Every table with its ruler over its line, the last one too.
+    EXPECT_NE(text.find("Table 700: lines 2799 to 2799, 1 row\n"), std::string::npos);
+    EXPECT_NE(text.find("  2799  T0700   21\n"), std::string::npos);
+    EXPECT_EQ(lines.LineCount(), 4 * kTables);
+    const int64_t blocks = (lines.LineCount() + 255) / 256;
+    EXPECT_EQ(lines.BlocksRead(), blocks);
 }
 
 TEST(Preview, RulerMarksEachFieldAndWhyNoRowsSaysWhy) {

@@ -55,7 +55,8 @@ TABLE_1 = ("[Table 1]", "ReadStartLine=ACCOUNT NO", "ReadStartLineOffset=2",
 
 class Faults(unittest.TestCase):
     SYNTAX = "linux"
-    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-l": "/L", "-w": "/W"}
+    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-l": "/L", "-w": "/W",
+                "--preview": "/P"}
 
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="vok-rel-")
@@ -89,6 +90,7 @@ class Faults(unittest.TestCase):
         done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False,
                               cwd=self.dir)
+        self.stdout = done.stdout.decode(errors="replace")
         return done.returncode, done.stderr.decode(errors="replace")
 
     def temporaries(self, folder=None):
@@ -212,8 +214,8 @@ class Faults(unittest.TestCase):
             (crlf("<<1", ">>1", "-----", "a"), "Line 1 of the report {}: the end mark <<1 has no"),
             (crlf("x", ">>1"), "Line 2 of the report {}: the mark >>1 is not followed by a "
                                "template line"),
-            (crlf(">>1", "-----", "a", "<<1", ">>1", "-----", "b", "<<1"),
-             "Line 5 of the report {}: the mark should read >>2"),
+            (crlf(">>1", "-----", "a", "<<2", ">>2", "-----", "b", "<<2"),
+             "Line 4 of the report {}: the end mark should read <<1"),
         ]
         for content, message in marked:
             text = self.write("marked.txt", content)
@@ -436,6 +438,57 @@ class Faults(unittest.TestCase):
         self.assertEqual(code, 1)
         self.assertIn("No space left on device", err)
         self.assertEqual(sorted(os.listdir(full)), ["filler", "out.csv", "out.xls", "out.xlsx"])
+
+    def test_fault12_faulty_marks_after_sound_tables_convert_the_tables_above(self):
+        # Fault 12: a second mark without its template line wrote nothing
+        # ("No table was written", status 1), where the table above it had
+        # always been converted. The tables marked soundly above the first
+        # fault are converted; the message says where the reading stopped,
+        # and the status is 1, as after every failure message.
+        stop = " The reading of the marks stopped at line 6: only table 1, above it, is converted."
+        faults = [
+            ([">>2", "", "gamma 7890", "<<2"],
+             "Line 6 of the report {}: the mark >>2 is not followed by a template line."),
+            ([">>2", "----- ----", "gamma 7890"],
+             "Line 6 of the report {}: the table marked >>2 has no end mark"),
+            ([">>1", "----- ----", "gamma 7890", "<<1"],
+             "Line 6 of the report {}: the mark should read >>2"),
+            (["<<2", ">>2", "----- ----", "gamma 7890", "<<2"],
+             "Line 6 of the report {}: the end mark <<2 has no start mark >>2 above it."),
+        ]
+        table_1 = [">>1", "----- ----", "alpha 1234", "beta    56", "<<1"]
+        self.write("out.csv", "earlier output\r\n")
+        for end in ("\r\n", "\n"):
+            for lines, message in faults:
+                with self.subTest(end=end, fault=message):
+                    report = self.write("marked.txt", "".join(l + end for l in table_1 + lines))
+                    code, err = self.vok("-i", report, "-o", self.path("out.csv"))
+                    self.assertEqual(code, 1, err)
+                    self.assertIn(message.format(report), err)
+                    self.assertIn(stop, err)
+                    self.assertNotIn("No table was written", err)
+                    self.assertEqual(self.read("out.csv"), b"alpha ,1234\r\nbeta  ,  56\r\n")
+                    with open(os.path.join(self.home, "_AutoRecipe.rcp"), "rb") as f:
+                        auto = f.read()
+                    self.assertIn(b"[Table 1]\r\nReadStartLine=>>1\r\n", auto)
+                    self.assertIn(b"Parsing=----- ----\r\n", auto)
+                    self.assertNotIn(b"[Table 2]", auto)
+        # A workbook gets the same rows.
+        code, err = self.vok("-i", report, "-o", self.path("out.xlsx"))
+        self.assertEqual(code, 1, err)
+        sheet = openpyxl.load_workbook(self.path("out.xlsx")).worksheets[0]
+        self.assertEqual([[c.value for c in row] for row in sheet.iter_rows()],
+                         [["alpha ", 1234], ["beta  ", 56]])
+        # The preview shows the same table, says the same and writes nothing.
+        os.remove(self.path("out.xlsx"))
+        code, err = self.vok("--preview", "-i", report, "-o", self.path("out.xlsx"))
+        self.assertEqual(code, 1, err)
+        self.assertIn(faults[-1][1].format(report) + stop, err)
+        self.assertIn("Table 1: lines 3 to 4, 2 rows\n", self.stdout)
+        self.assertIn("    2 | beta   |   56\n", self.stdout)
+        self.assertNotIn("Table 2", self.stdout)
+        self.assertFalse(os.path.exists(self.path("out.xlsx")))
+        self.assertEqual(self.temporaries(), [])
 
 
 class FaultsSwitchSyntax(Faults):

@@ -114,20 +114,39 @@ TEST(RecipePreview, AMissingKeyTextGivesTheDesignedMessageAndNoRows) {
     EXPECT_TRUE(result.tables.empty());
 }
 
-// Faulty marks are said as a job says them, with the line; the tables marked
-// soundly before the fault are still shown.
+// Faulty marks are said as a job says them, with the line and where their
+// reading stopped; the tables marked soundly before the fault are shown as
+// the job converts them, in a report with either line end.
 TEST(RecipePreview, FaultyMarksAreSaidWithTheirLine) {
     Fixture f(CrLf({">>1", "----------  ------------------", "1000-00     Cash in bank", "<<1",
                     "text", ">>2", "----------", "2000-00"}));
     f.request.source = PreviewRequest::Source::MarkedReport;
-    const PreviewResult result = f.Run({});
+    PreviewResult result = f.Run({});
     EXPECT_EQ(Texts(result), std::vector<std::string>{
                                  "Line 6 of the report " + f.dir.File("report.txt") +
                                  ": the table marked >>2 has no end mark (a line beginning with "
-                                 "<<2)."});
+                                 "<<2). The reading of the marks stopped at line 6: only table "
+                                 "1, above it, is converted."});
     EXPECT_EQ(result.Failures(), 1);
-    ASSERT_FALSE(result.tables.empty());
+    ASSERT_EQ(result.tables.size(), 1u);
     EXPECT_EQ(result.tables[0].rowCount, 1);
+    for (const std::string_view end : {"\r\n", "\n"}) {
+        std::string report;
+        for (const std::string_view line : {">>1", "----- ----", "alpha 1234", "beta    56", "<<1",
+                                            ">>2", "", "gamma 7890", "<<2"})
+            report += std::string(line) + std::string(end);
+        WriteFile(f.dir / "report.txt", report);
+        result = f.Run({});
+        EXPECT_EQ(Texts(result), std::vector<std::string>{
+                                     "Line 6 of the report " + f.dir.File("report.txt") +
+                                     ": the mark >>2 is not followed by a template line. The "
+                                     "reading of the marks stopped at line 6: only table 1, "
+                                     "above it, is converted."});
+        ASSERT_EQ(result.tables.size(), 1u);
+        ASSERT_EQ(result.tables[0].rows.size(), 2u);
+        EXPECT_EQ(result.tables[0].rows[1][0].text, "beta  ");
+        EXPECT_EQ(result.tables[0].rows[1][1].number, 56);
+    }
 }
 
 // Rows are kept up to the limit, counted in full; the editor's text may have

@@ -1,10 +1,12 @@
 // The recipe layer's long-format file: a short recipe expanded into it, and a
 // recipe made from the marks of a report.
 #include "recipe/ExportSpecFile.h"
+#include "recipe/ProfileFile.h"
 
 #include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace vok::test {
@@ -60,15 +62,94 @@ TEST(ExportSpecFile, ShortRecipeExpansion) {
     EXPECT_EQ(out.find("[Table 1]"), std::string::npos);
 }
 
-TEST(ExportSpecFile, MarkedReportYieldsARecipeUpToTheFirstEmptyTemplate) {
+// The first fault in the marks ends their reading: the tables marked soundly
+// above it make the recipe, and the message names the fault's line and where
+// the reading stopped (the start of the table the fault belongs to).
+TEST(ExportSpecFile, FaultyMarksKeepTheTablesMarkedSoundlyAboveThem) {
     Fixture f;
-    WriteFile(f.dir.File("marked.txt"), CrLf({">>1", "---  ---", "a    b", "<<1", ">>2", "", "x",
-                                              "<<2", ">>3", "--", "y", "<<3"}));
-    FileCreateShort(f.messages, f.dir / "marked.txt", f.dir / "auto.rcp");
-    const std::string recipe = ReadFile(f.dir.File("auto.rcp"));
-    EXPECT_NE(recipe.find("[Table 1]\r\nReadStartLine=>>1\r\n"), std::string::npos);
-    EXPECT_NE(recipe.find("Parsing=---  ---\r\nWriteColumn=A\r\n"), std::string::npos);
-    EXPECT_EQ(recipe.find("[Table 2]"), std::string::npos);
+    const std::vector<std::string_view> sound = {">>1", "---  ---", "a    b", "<<1",
+                                                 ">>2", "--",       "c",      "<<2"};
+    struct Case {
+        std::vector<std::string_view> after; // lines after the two sound tables
+        int64_t line;                        // the fault's line, as the message names it
+        std::string fault;
+        int64_t stop;
+    };
+    const std::vector<Case> cases = {
+        {{">>3", "", "x", "<<3", ">>4", "--", "y", "<<4"},
+         9,
+         "the mark >>3 is not followed by a template line.",
+         9},
+        {{">>3", "--", "x"}, 9, "the table marked >>3 has no end mark (a line beginning with <<3).", 9},
+        {{"<<3", ">>3", "--", "x", "<<3"}, 9, "the end mark <<3 has no start mark >>3 above it.", 9},
+        {{">>2", "--", "x", "<<2"},
+         9,
+         "the mark should read >>3; marked tables are numbered 1, 2, 3 ... from the top of the "
+         "report.",
+         9},
+        {{">>3", "--", "x", "<<4"},
+         12,
+         "the end mark should read <<3, to close the table marked >>3 on line 9.",
+         9},
+        {{">>3", "--", "x", ">>4", "--", "<<4"},
+         12,
+         "a new table is marked before the table marked >>3 on line 9 ends with a line beginning "
+         "with <<3.",
+         9},
+    };
+    const std::string report = f.dir.File("marked.txt");
+    for (const Case& c : cases) {
+        std::vector<std::string_view> lines = sound;
+        lines.insert(lines.end(), c.after.begin(), c.after.end());
+        std::string text;
+        for (const std::string_view line : lines)
+            text += std::string(line) + "\r\n";
+        WriteFile(report, text);
+        f.messages.shown.clear();
+        SCOPED_TRACE(c.fault);
+        EXPECT_TRUE(FileCreateShort(f.messages, report, f.dir / "auto.rcp"));
+        EXPECT_EQ(f.messages.Texts(),
+                  std::vector<std::string>{fmt::format(
+                      "Line {} of the report {}: {} The reading of the marks stopped at line {}: "
+                      "only tables 1 and 2, above it, are converted.",
+                      c.line, report, c.fault, c.stop)});
+        const std::string recipe = ReadFile(f.dir.File("auto.rcp"));
+        EXPECT_NE(recipe.find("[Table 1]\r\nReadStartLine=>>1\r\nReadStartLineOffset=2\r\n"
+                              "ReadEndLine=<<1\r\nReadEndLineOffset=-1\r\nParsing=---  ---\r\n"
+                              "WriteColumn=A\r\n"),
+                  std::string::npos);
+        EXPECT_NE(recipe.find("[Table 2]\r\nReadStartLine=>>2\r\n"), std::string::npos);
+        EXPECT_EQ(recipe.find("[Table 3]"), std::string::npos);
+    }
+    // One table above the fault; none: nothing to convert, and no word of a stop.
+    WriteFile(report, CrLf({">>1", "---", "a", "<<1", ">>2", "", "x", "<<2"}));
+    f.messages.shown.clear();
+    EXPECT_TRUE(FileCreateShort(f.messages, report, f.dir / "auto.rcp"));
+    EXPECT_EQ(f.messages.Texts(),
+              std::vector<std::string>{"Line 5 of the report " + report +
+                                       ": the mark >>2 is not followed by a template line. The "
+                                       "reading of the marks stopped at line 5: only table 1, "
+                                       "above it, is converted."});
+    WriteFile(report, CrLf({"x", ">>1", "---", "a", "<<2"}));
+    f.messages.shown.clear();
+    std::filesystem::remove(f.dir / "auto.rcp"); // the caller's part, as in a job
+    EXPECT_FALSE(FileCreateShort(f.messages, report, f.dir / "auto.rcp"));
+    EXPECT_EQ(f.messages.Texts(),
+              std::vector<std::string>{"Line 5 of the report " + report +
+                                       ": the end mark should read <<1, to close the table "
+                                       "marked >>1 on line 2."});
+    EXPECT_EQ(ReadFile(f.dir.File("auto.rcp")).find("[Table"), std::string::npos);
+}
+
+// A report whose reading fails halfway is said, not taken for one without
+// its later marks (reading /proc/self/mem from its start fails with EIO).
+TEST(ExportSpecFile, AReportThatCannotBeReadMakesNoRecipe) {
+    Fixture f;
+    ProfileFile recipe(f.dir / "auto.rcp");
+    const MarkedRecipe marked = MakeShortFromMarks("/proc/self/mem", recipe);
+    EXPECT_FALSE(marked.read);
+    EXPECT_EQ(marked.tables, 0);
+    EXPECT_EQ(marked.problem, "Cannot read the report /proc/self/mem: Input/output error");
 }
 
 } // namespace
