@@ -16,6 +16,7 @@
 #include "base/TextIndex.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
+#include "engine/InputChecks.h"
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
 #include "output/SheetTarget.h"
@@ -25,6 +26,7 @@
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
+#include <new>
 #include <fmt/format.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -38,6 +40,67 @@ std::string WithTrailingSeparator(const std::filesystem::path& folder) {
     std::string text = folder.native();
     if (text.empty() || text.back() != '/') text.push_back('/');
     return text;
+}
+
+// How a folder job names the output of each input: computed once from the
+// output pattern and the input pattern.
+struct OutputNaming {
+    std::string prefix;    // the output pattern up to its first "*"
+    std::string inputBase; // the input pattern's folder, with its separator
+    std::string extension; // the output pattern's extension
+    bool besideInput = false;
+
+    // The folder an input's output goes to.
+    std::filesystem::path FolderFor(const std::filesystem::path& input) const {
+        const std::string folder = WithTrailingSeparator(GetParentFolderName(input));
+        if (besideInput) return folder;
+        const std::string relative =
+            folder.size() > inputBase.size() ? folder.substr(inputBase.size()) : "";
+        return prefix + relative;
+    }
+    std::filesystem::path OutputFor(const std::filesystem::path& input) const {
+        return FolderFor(input).native() + GetBaseName(input) + "." + extension;
+    }
+};
+
+// True when `inner` is `outer` or lies below it (both resolved).
+bool IsWithin(const std::filesystem::path& inner, const std::filesystem::path& outer) {
+    const auto [outerEnd, innerEnd] =
+        std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+    return outerEnd == outer.end();
+}
+
+// An output folder inside the input tree holds the outputs of earlier runs
+// among the inputs: converted again, they would nest outputs deeper at every
+// run. A listed file the output pattern could have named, and that would not
+// be its own output, is left out, and the user is told once.
+void LeaveOutEarlierOutputs(std::vector<std::filesystem::path>& files, const OutputNaming& naming,
+                            const std::filesystem::path& inputRoot, Messages& messages) {
+    std::error_code ec;
+    const std::filesystem::path patternFolder = FolderOfPath(naming.prefix);
+    const std::filesystem::path outputFolder =
+        std::filesystem::weakly_canonical(patternFolder, ec);
+    if (patternFolder.empty() || ec || !IsWithin(outputFolder, inputRoot)) return;
+    // What the resolved name of an earlier output starts with.
+    const std::string lead = WithTrailingSeparator(outputFolder) +
+                             naming.prefix.substr(patternFolder.native().size());
+    const size_t before = files.size();
+    std::erase_if(files, [&](const std::filesystem::path& file) {
+        if (!EqualsNoCase(GetExtensionName(file), naming.extension)) return false;
+        const std::filesystem::path folder =
+            std::filesystem::weakly_canonical(file.parent_path(), ec);
+        return !ec && (folder / file.filename()).native().starts_with(lead) &&
+               naming.OutputFor(file) != file;
+    });
+    const size_t left = before - files.size();
+    if (left == 0) return;
+    messages.Show(fmt::format("{} under the output folder {} {} the output pattern and {} left "
+                              "out of the input list: {} of an earlier run.",
+                              left == 1 ? std::string("1 file") : fmt::format("{} files", left),
+                              outputFolder.string(), left == 1 ? "matches" : "match",
+                              left == 1 ? "was" : "were",
+                              left == 1 ? "it is an output" : "they are outputs"),
+                  MessageIcon::Information, {}, MessageKind::Notice);
 }
 
 FileOutcome Skipped(std::string reason) {
@@ -120,29 +183,21 @@ JobResult ConversionJob::BeginProcessing() {
                           MessageIcon::Information, "Invalid Target Folder");
         } else {
             // Computed once: output prefix, input base, output extension.
-            const std::string prefix = output.substr(0, output.find('*'));
-            const std::string inputBase =
-                WithTrailingSeparator(GetParentFolderName(options_.sInputFile));
-            const std::string extension = GetExtensionName(options_.sOutputFile);
+            const OutputNaming naming{
+                output.substr(0, output.find('*')),
+                WithTrailingSeparator(GetParentFolderName(options_.sInputFile)),
+                GetExtensionName(options_.sOutputFile), options_.bSaveInOriginalFolder};
+            if (!naming.besideInput) LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
             const auto count = static_cast<int64_t>(clnFiles.size());
-            // Each file in turn.
+            // Each file in turn, its output folder made when missing.
             for (int64_t i = 0; i < count; ++i) {
                 state.DoEvents();
                 if (state.StopRequested) break;
                 options_.sInputFile = clnFiles[static_cast<size_t>(i)];
-                const std::string folder =
-                    WithTrailingSeparator(GetParentFolderName(options_.sInputFile));
-                const std::string base = GetBaseName(options_.sInputFile);
-                if (options_.bSaveInOriginalFolder) {
-                    options_.sOutputFile = folder + base + "." + extension;
-                } else {
-                    const std::string relative =
-                        folder.size() > inputBase.size() ? folder.substr(inputBase.size()) : "";
-                    const std::filesystem::path outputFolder = prefix + relative;
-                    if (!outputFolder.empty() && !FolderExistsFso(outputFolder))
-                        MakeFolderPath(outputFolder);
-                    options_.sOutputFile = outputFolder.native() + base + "." + extension;
-                }
+                const std::filesystem::path outputFolder = naming.FolderFor(options_.sInputFile);
+                if (!naming.besideInput && !outputFolder.empty() && !FolderExistsFso(outputFolder))
+                    MakeFolderPath(outputFolder);
+                options_.sOutputFile = naming.OutputFor(options_.sInputFile);
                 ConvertOneFile(i + 1, count);
             }
         }
@@ -280,8 +335,7 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
             // Temporary files that killed runs left beside the outputs go, once a folder.
             if (sweptFolders_.insert(state.gOutputFile.parent_path()).second)
                 SweepStaleTemporaries(state.gOutputFile);
-            outcome = ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile
-                                                            : settings_.AutoRecipeFile);
+            outcome = ConvertGuarded();
         }
     } else {
         const std::string refusal = OutputTypeRefusal(state.gOutputFile);
@@ -306,6 +360,25 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
         break;
     }
     fileMessages_->FileFinished(state.gInputFile, state.gOutputFile, outcome);
+}
+
+FileOutcome ConversionJob::ConvertGuarded() {
+    JobState& state = *state_;
+    try {
+        return ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile
+                                                     : settings_.AutoRecipeFile);
+    } catch (const std::exception& e) {
+        // A failure nothing foresaw (memory running out, say) ends this file
+        // only, and names it; what was begun is dropped, the earlier output kept.
+        state.xlApp.reset();
+        state.gExportRunning = false;
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        const std::string text = fmt::format(
+            "The conversion of {} stopped: {}. {} was not written.", state.gInputFile.string(),
+            memory ? "there is not enough memory" : e.what(), state.gOutputFile.string());
+        state.messages.Show(text, MessageIcon::Critical);
+        return Failed(text);
+    }
 }
 
 std::string ConversionJob::PathClash() const {
@@ -358,8 +431,9 @@ const SectionedText& ConversionJob::RecipeText(const std::filesystem::path& reci
     recipe_->path = recipeFile;
     if (known) recipe_->file = now;
     recipe_->text = SectionedText::FromFile(recipeFile);
-    // A file that changed while it was read is read again next time.
-    if (!known) recipe_->path.clear();
+    // A file that changed while it was read, or could not be read (too many
+    // open files may pass), is read again next time.
+    if (!known || !recipe_->text.ReadError().empty()) recipe_->path.clear();
     return recipe_->text;
 }
 
@@ -370,16 +444,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     const ProgramFolderLock lock(settings_.LockFile);
 
     // The recipe (in the recipe method), the input.
-    if (options_.bUseRecipe && !FileExists(state.gRecipeFile)) {
-        const std::string text = "Recipe file " + state.gRecipeFile.string() + " does not exist!";
-        messages.Show(text, MessageIcon::Exclamation);
-        return Skipped(text);
-    }
-    if (!FileExists(state.gInputFile)) {
-        const std::string text = "Input file: " + state.gInputFile.string() + " does not exist!";
-        messages.Show(text, MessageIcon::Exclamation);
-        return Skipped(text);
-    }
+    if (std::string missing = MissingInput(); !missing.empty()) return Skipped(std::move(missing));
     // The recipe's text: the recipe file's, or, in the mark-up method, the
     // recipe made from the marks in the input file (one read of it).
     ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
@@ -393,6 +458,9 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         if (!marks.problem.empty()) messages.Show(marks.problem, MessageIcon::Critical);
     }
     const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
+    // A recipe that cannot be read is no recipe without tables.
+    if (options_.bUseRecipe && !RecipeReadProblem(messages, recipeText, recipeFile).empty())
+        return NoTableWritten();
     if (options_.bUseRecipe && CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 0) {
         // A recipe without tables (empty, not a recipe at all) writes nothing.
         messages.Show("The recipe file " + recipeFile.string() +
@@ -404,6 +472,9 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     // text of every table, and whether it holds tabs.
     TextIndex& report = state.Reports.For(state.gInputFile);
     ExpectKeyTexts(recipeText, report);
+    // A report the marks could not be read from was said already.
+    if ((options_.bUseRecipe || marks.read) && !ReportReadProblem(messages, report).empty())
+        return NoTableWritten();
     if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {
         // The recipe made from the marks is written for the user to see, over
@@ -425,6 +496,17 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     if (!PrepareExportSpecs(recipeFile, recipeText, report))
         return Failed(fileMessages_->FirstProblem());
     return RunRecipe();
+}
+
+std::string ConversionJob::MissingInput() {
+    const JobState& state = *state_;
+    std::string text;
+    if (options_.bUseRecipe && !FileExists(state.gRecipeFile))
+        text = NoSuchFileMessage("Recipe file ", state.gRecipeFile);
+    else if (!FileExists(state.gInputFile))
+        text = NoSuchFileMessage("Input file: ", state.gInputFile);
+    if (!text.empty()) state_->messages.Show(text, MessageIcon::Exclamation);
+    return text;
 }
 
 bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
@@ -492,7 +574,7 @@ FileOutcome ConversionJob::RunRecipe() {
         state.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
         if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
             sheetTargetNoticeShown_ = true;
-            messages.Show("The sheet target " + std::string(Trim(options_.sSheetTarget)) +
+            messages.Show("The sheet target " + Echo(Trim(options_.sSheetTarget)) +
                               " applies to workbooks only; a CSV output has no sheets.",
                           MessageIcon::Information, {}, MessageKind::Notice);
         }
@@ -526,7 +608,7 @@ FileOutcome ConversionJob::RunRecipe() {
         } else if (const int32_t sheet = ResolveSheetTarget(*state.xlApp, target, targetError);
                    sheet == 0) {
             const std::string text = "Cannot write to the sheet target " +
-                                     std::string(Trim(options_.sSheetTarget)) + " of " +
+                                     Echo(Trim(options_.sSheetTarget)) + " of " +
                                      state.gOutputFile.string() + ": " + targetError;
             messages.Show(text, MessageIcon::Critical);
             outcome = Skipped(text);

@@ -72,6 +72,12 @@ public:
 private:
     void ConvertOneFile(int64_t index, int64_t count);
     FileOutcome ConvertWithRecipe(const std::filesystem::path& recipeFile);
+    // The same for the job's recipe, with a failure nothing foresaw said as
+    // this file's own.
+    FileOutcome ConvertGuarded();
+    // The designed message for a recipe (in the recipe method) or an input
+    // that is no file, after showing it; "" when both are files.
+    std::string MissingInput();
     // Expands the recipe and reads the export-specs file; false, after a
     // message, when the working file could not be written.
     bool PrepareExportSpecs(const std::filesystem::path& recipeFile,

@@ -220,6 +220,10 @@ int RunCommandLine(const std::vector<std::string>& args) {
     case CommandLineAction::Error:
         fmt::print(stderr, "vok: {}\nTry 'vok --help'.\n", commandLine.error);
         return 2;
+    case CommandLineAction::Refused:
+        // A value the options dialog would refuse too: said as a job's message.
+        fmt::print(stderr, "{}\n", commandLine.error);
+        return 1;
     case CommandLineAction::ShowHelp:
         fmt::print("{}", UsageText());
         return 0;

@@ -2,6 +2,7 @@
 
 #include "base/HelpTopics.h"
 #include "base/Messages.h"
+#include "base/TextAccess.h"
 #include "base/TextEncoding.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityFileSystemObject.h"
@@ -33,9 +34,12 @@ void ProgramSettings::ReadSettings(Messages& messages) {
     s.bShowExcel = flag("bShowExcel", "TRUE");
     s.bClearOutputFileBeforeProcessing = flag("bClearOutputFileBeforeProcessing", "TRUE");
     s.sSheetTarget = config.Get("General", "sSheetTarget", "1");
-    // A tab size that is no whole number reads as the usual 8.
+    // A tab size the options dialog would refuse (edited by hand) reads as the usual 8.
     int32_t tabSize = 8;
-    s.lTabSize = ParseWholeNumber(config.Get("General", "lTabSize", "8"), tabSize) ? tabSize : 8;
+    s.lTabSize = ParseWholeNumber(config.Get("General", "lTabSize", "8"), tabSize) &&
+                         tabSize >= kSmallestTabSize && tabSize <= kLargestTabSize
+                     ? tabSize
+                     : 8;
     s.UseRecipeFile =
         AsciiUpper(Trim(GetIniValue(gConfigFile, "General", "UseRecipeFile", "NO"))) == "YES";
 }

@@ -1,5 +1,6 @@
 #include "app/modParseCommandLine.h"
 
+#include "base/TextAccess.h"
 #include "base/TextEncoding.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityFileSystemObject.h"
@@ -57,13 +58,23 @@ std::filesystem::path ResolveSwitchPath(const std::string& argument,
 
 } // namespace
 
+std::string TabSizeProblem(std::string_view argument, int32_t& size) {
+    int32_t value = 0;
+    if (ParseWholeNumber(argument, value) && value >= kSmallestTabSize &&
+        value <= kLargestTabSize) {
+        size = value;
+        return {};
+    }
+    return "The tab size must be a whole number from 1 to 64: " + Echo(argument);
+}
+
 void CreateLogFolder(const std::filesystem::path& logFile) {
     const std::filesystem::path folder = GetParentFolderName(logFile);
     if (!folder.empty() && !FolderExistsFso(folder)) MakeFolderPath(folder);
 }
 
 bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
-                      const std::filesystem::path& programFolder, bool& helpRequested,
+                      const std::filesystem::path& programFolder, CommandLine& result,
                       LogFolderMaker makeLogFolder) {
     // 1. An empty text starts the desktop program.
     if (text.empty()) return false;
@@ -99,14 +110,17 @@ bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
         } else if (upper == "S")
             options.bDoSubfolders = true;
         else if (upper == "T") {
-            int32_t size;
-            if (ParseWholeNumber(argument, size)) options.lTabSize = size;
+            std::string problem = TabSizeProblem(argument, options.lTabSize);
+            if (!problem.empty() && result.action != CommandLineAction::Refused) {
+                result.action = CommandLineAction::Refused;
+                result.error = std::move(problem);
+            }
         } else if (upper == "V")
             options.bVerbose = true;
         else if (upper == "W")
             options.sSheetTarget = StripQuotes(argument);
         else if (upper == "?")
-            helpRequested = true;
+            result.helpRequested = true;
     }
     return true;
 }
@@ -177,13 +191,12 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
             makeLogFolder(options.sLogFile);
         } else if (name == "-t" || name == "--tab-size") {
             if (!takeValue()) return result;
-            int32_t size;
-            if (!ParseWholeNumber(value, size)) {
-                result.action = CommandLineAction::Error;
-                result.error = "The tab size must be a whole number: " + value;
+            std::string problem = TabSizeProblem(value, options.lTabSize);
+            if (!problem.empty()) {
+                result.action = CommandLineAction::Refused;
+                result.error = std::move(problem);
                 return result;
             }
-            options.lTabSize = size;
         } else if (name == "-w" || name == "--sheet") {
             if (!takeValue()) return result;
             options.sSheetTarget = value;
@@ -252,10 +265,9 @@ CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionO
         if (!text.empty()) text.push_back(' ');
         text.append(arg);
     }
-    result.action =
-        ParseCommandLine(text, options, programFolder, result.helpRequested, makeLogFolder)
-            ? CommandLineAction::RunJob
-            : CommandLineAction::Interactive;
+    result.action = CommandLineAction::RunJob;
+    if (!ParseCommandLine(text, options, programFolder, result, makeLogFolder))
+        result.action = CommandLineAction::Interactive;
     return result;
 }
 
@@ -275,7 +287,7 @@ Usage (switch syntax):
   /G        with a pattern input, write each output beside its input
   /C        do not clear the target sheet before writing
   /E        show the spreadsheet while it works (kept for compatibility)
-  /T size   tab stop size for reading the input (default 8)
+  /T size   tab stop size for reading the input, 1 to 64 (default 8)
   /W sheet  the workbook sheet the tables go to: a number (1-255) or a name
   /L path   write every message and each converted file to this log file
   /V        print the progress texts
@@ -297,7 +309,7 @@ Usage (Linux style, when the first argument starts with "-"):
   -g, --original-folder   write each output beside its input
   -c, --no-clear          do not clear the target sheet before writing
   -e, --show              show the spreadsheet while it works
-  -t, --tab-size N        tab stop size (default 8)
+  -t, --tab-size N        tab stop size, 1 to 64 (default 8)
   -w, --sheet TEXT        the sheet the tables go to: a number or a name
   -l, --log PATH          log file
   -v, --verbose           print the progress texts

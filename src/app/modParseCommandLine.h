@@ -24,27 +24,34 @@ std::string GetField(int32_t n, std::string_view text, char delimiter, std::stri
 void CreateLogFolder(const std::filesystem::path& logFile);
 using LogFolderMaker = void (*)(const std::filesystem::path& logFile);
 
-// Parses the switch syntax. Returns false for an empty text. Paths
-// without a backslash name files in the program folder. `helpRequested` is set
-// by "/?"; parsing goes on after it. `makeLogFolder` is the one effect on the
-// disk; a caller that must not touch it passes another.
-bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
-                      const std::filesystem::path& programFolder, bool& helpRequested,
-                      LogFolderMaker makeLogFolder = CreateLogFolder);
-
 enum class CommandLineAction {
     Interactive, // no arguments: the desktop program
     RunJob,      // run one job with the options
     ShowHelp,    // --help: print the usage text and end
     ShowVersion, // --version
     Error,       // a Linux-style command line that cannot be read
+    Refused,     // a value no job may take (a tab size outside 1 to 64)
 };
 
 struct CommandLine {
     CommandLineAction action = CommandLineAction::Interactive;
     bool helpRequested = false; // "/?": the usage text, then the job still runs
-    std::string error;
+    std::string error;          // why the command line is an Error or Refused
 };
+
+// The message that refuses a tab size as typed, or "" for one from 1 to 64,
+// which `size` then holds.
+std::string TabSizeProblem(std::string_view argument, int32_t& size);
+
+// Parses the switch syntax. Returns false for an empty text. Paths
+// without a backslash name files in the program folder. "/?" sets
+// `result.helpRequested`; parsing goes on after it. A value no job may take
+// sets `result.action` to Refused, with the first such refusal as its error.
+// `makeLogFolder` is the one effect on the disk; a caller that must not
+// touch it passes another.
+bool ParseCommandLine(std::string_view text, clsConversionOptions& options,
+                      const std::filesystem::path& programFolder, CommandLine& result,
+                      LogFolderMaker makeLogFolder = CreateLogFolder);
 
 // Reads the program's arguments: none, the switch syntax (joined with single
 // blanks) or, when the first argument starts with "-", the Linux style.

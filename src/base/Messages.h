@@ -9,7 +9,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace vok {
 
@@ -43,6 +47,76 @@ protected:
 private:
     // A job on a worker thread counts; the window reads the count when it ends.
     std::atomic<int64_t> failures_{0};
+};
+
+// Messages passed on to another, except that while a scope is open (one
+// table) a message said again is only counted: the scope's end says once how
+// often it was repeated. A table of 20,000 fields, or of as many cells that
+// each need a word, thus says a few lines instead of burying the user.
+class RepeatFoldingMessages final : public Messages {
+public:
+    explicit RepeatFoldingMessages(Messages& target) : target_(target) {}
+    ~RepeatFoldingMessages() override;
+    RepeatFoldingMessages(const RepeatFoldingMessages&) = delete;
+    RepeatFoldingMessages& operator=(const RepeatFoldingMessages&) = delete;
+
+    // Scopes nest; the end of the outermost says the repeats.
+    void BeginScope() { ++depth_; }
+    void EndScope();
+
+    // Counts a message of `kind` said before in this scope; false (nothing
+    // counted) when it is the first, or when no scope is open.
+    bool CountIfRepeated(std::string_view kind);
+    // Says `text`, a message of `kind` that names its place (a row, a column):
+    // in a scope, further messages of that kind are compared by their kind
+    // alone, and the scope's end says "<kind> (repeated n times)".
+    void ShowFirst(std::string_view kind, std::string_view text, MessageIcon icon);
+
+    void Beep() override { target_.Beep(); }
+
+protected:
+    void DisplayMessage(std::string_view text, MessageIcon icon, std::string_view caption,
+                        MessageKind kind) override;
+    bool DisplayQuestion(std::string_view text, MessageIcon icon,
+                         std::string_view caption) override {
+        return target_.AskYesNo(text, icon, caption);
+    }
+
+private:
+    struct Said {
+        std::string kind; // the text, or the kind of a message that names its place
+        MessageIcon icon;
+        MessageKind messageKind;
+        int64_t repeats = 0;
+    };
+    // The message of `kind` said in this scope, or nullptr.
+    Said* Find(std::string_view kind);
+    void Remember(std::string_view kind, MessageIcon icon, MessageKind messageKind);
+
+    Messages& target_;
+    int depth_ = 0;
+    std::vector<Said> said_; // in the order first said
+    struct KindHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view kind) const {
+            return std::hash<std::string_view>()(kind);
+        }
+    };
+    std::unordered_map<std::string, size_t, KindHash, std::equal_to<>> index_;
+};
+
+// Opens a scope of repeat folding for as long as it lives.
+class RepeatScope {
+public:
+    explicit RepeatScope(RepeatFoldingMessages& messages) : messages_(messages) {
+        messages_.BeginScope();
+    }
+    ~RepeatScope() { messages_.EndScope(); }
+    RepeatScope(const RepeatScope&) = delete;
+    RepeatScope& operator=(const RepeatScope&) = delete;
+
+private:
+    RepeatFoldingMessages& messages_;
 };
 
 // The program's title, the caption of boxes that name no caption of their own.

@@ -1,6 +1,7 @@
 #include "base/SheetNames.h"
 
 #include "base/TextEncoding.h"
+#include "base/modUtilityString.h"
 
 namespace vok {
 
@@ -30,7 +31,7 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::string SheetNameFormProblem(std::string_view name) {
-    std::string quoted = "\"" + std::string(name) + "\"";
+    std::string quoted = "\"" + Echo(name) + "\"";
     if (name.empty()) return "A sheet name cannot be empty.";
     if (CharCount(name) > 31) {
         return "The sheet name " + quoted + " is longer than the 31 characters a sheet name holds.";

@@ -45,6 +45,11 @@ int64_t file_find_key_line(const std::filesystem::path& fileName, const KeyTexts
 // Number of lines that hold any of the keys and not the exclusion text.
 int64_t file_count_key_lines(const std::filesystem::path& fileName, const KeyTexts& keys);
 
+// The tab sizes a user may choose, in the options dialog and on the command
+// line: larger ones would turn one tab into a needlessly long stretch of blanks.
+inline constexpr int32_t kSmallestTabSize = 1;
+inline constexpr int32_t kLargestTabSize = 64;
+
 // Tab stops lie at positions 1 + k * tabSize; see the algorithm in the .cpp.
 // A tab size of 0 or below leaves the line as it is.
 std::string expand_tabs(std::string_view line, int32_t tabSize);

@@ -33,8 +33,14 @@ bool IsAscii(std::string_view text) {
 
 bool Utf8Validator::Feed(const char* data, size_t size) {
     if (!valid_) return false;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+    const unsigned char* const start = reinterpret_cast<const unsigned char*>(data);
+    const unsigned char* p = start;
     const unsigned char* end = p + size;
+    // The byte just read is the one that cannot be UTF-8.
+    auto invalid = [&] {
+        failedAt_ = static_cast<size_t>(p - 1 - start);
+        return valid_ = false;
+    };
     while (p < end) {
         if (pending_ == 0) {
             // ASCII runs are the common case: skip them eight bytes at a time.
@@ -54,23 +60,35 @@ bool Utf8Validator::Feed(const char* data, size_t size) {
             else if (c >= 0xF0 && c <= 0xF4)
                 pending_ = 3;
             else
-                return valid_ = false;
+                return invalid();
             lead_ = c;
             firstCont_ = true;
             continue;
         }
         const unsigned char c = *p++;
-        if ((c & 0xC0) != 0x80) return valid_ = false;
+        if ((c & 0xC0) != 0x80) return invalid();
         if (firstCont_) {
             // Overlong forms, surrogates and code points above U+10FFFF.
             if ((lead_ == 0xE0 && c < 0xA0) || (lead_ == 0xED && c > 0x9F) ||
                 (lead_ == 0xF0 && c < 0x90) || (lead_ == 0xF4 && c > 0x8F))
-                return valid_ = false;
+                return invalid();
             firstCont_ = false;
         }
         --pending_;
     }
     return true;
+}
+
+bool HoldsUtf8Sequence(std::string_view bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0xC2 || lead > 0xF4) continue;
+        const size_t length = lead <= 0xDF ? 2 : lead <= 0xEF ? 3 : 4;
+        if (bytes.size() - i < length) return false;
+        Utf8Validator one;
+        if (one.Feed(bytes.data() + i, length) && one.Finish()) return true;
+    }
+    return false;
 }
 
 void AppendUtf8(std::string& out, char32_t c) {

@@ -28,13 +28,20 @@ public:
     bool Finish() const { return valid_ && pending_ == 0; }
     // No sequence is open: bytes of plain ASCII may be passed over unfed.
     bool Idle() const { return pending_ == 0; }
+    // Where, in the bytes of the Feed that returned false first, the byte
+    // lies that cannot be UTF-8.
+    size_t FailedAt() const { return failedAt_; }
 
 private:
     bool valid_ = true;
     int pending_ = 0;       // continuation bytes still expected
     uint32_t lead_ = 0;     // the sequence's lead byte, for the overlong and range checks
     bool firstCont_ = true; // the next continuation byte is the first after the lead
+    size_t failedAt_ = 0;
 };
+
+// True when the bytes hold a well-formed UTF-8 character of two bytes or more.
+bool HoldsUtf8Sequence(std::string_view bytes);
 
 // Decodes Windows-1252 bytes, appending them to UTF-8 text.
 void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes);

@@ -13,6 +13,7 @@
 
 #include "base/ByteSearch.h"
 #include "base/TextAccess.h"
+#include "base/modUtilityFile.h"
 
 #include <algorithm>
 #include <array>
@@ -249,15 +250,15 @@ public:
     }
 
     void Run() {
-        // 1. The file, or nothing: a missing file or a folder is no text source.
-        const int fd = ::open(index_.path_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        struct stat info {};
-        char probe;
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::read(fd, &probe, 0) < 0) {
-            ::close(fd);
+        // 1. The file, or nothing: a missing file, a folder or a device is no text source.
+        std::string openError;
+        const int fd = OpenForReading(index_.path_, openError);
+        if (fd < 0) {
+            if (basics_) index_.openError_ = std::move(openError);
             return;
         }
+        struct stat info {};
+        ::fstat(fd, &info);
         if (basics_) index_.exists_ = true;
         std::vector<unsigned char> buffer(
             std::clamp<size_t>(static_cast<size_t>(info.st_size) + 1, 4096, kBlockSize));
@@ -265,8 +266,9 @@ public:
         bool atEnd = false, first = true;
         int64_t fileOffset = 0; // of buffer[0]
         while (!atEnd) {
-            // Fill the buffer behind what was carried over.
-            if (held == buffer.size()) buffer.resize(buffer.size() * 2);
+            // Fill the buffer behind what was carried over; a buffer full
+            // without a line end at its largest holds a line too long.
+            if (held == buffer.size() && !Grow(buffer)) break;
             const ssize_t got = ::read(fd, buffer.data() + held, buffer.size() - held);
             if (got < 0) {
                 if (errno == EINTR) continue;
@@ -294,6 +296,8 @@ public:
                     continue;
                 }
             }
+            // Only a buffer grown past a block can hold a line too long.
+            if (buffer.size() > kBlockSize && !LinesFit(buffer.data() + skip, cut - skip)) break;
             ProcessBlock(buffer.data(), skip, cut, fileOffset);
             std::memmove(buffer.data(), buffer.data() + cut, held - cut);
             held -= cut;
@@ -304,6 +308,42 @@ public:
     }
 
 private:
+    // Doubles a buffer that holds part of one line, up to the longest line
+    // with a byte-order mark and a CR LF around it; false (a line too long)
+    // when it is that large already.
+    bool Grow(std::vector<unsigned char>& buffer) {
+        constexpr size_t kLargest = kLongestLine + 8;
+        if (buffer.size() < kLargest) {
+            buffer.resize(std::min(buffer.size() * 2, kLargest));
+            return true;
+        }
+        LineTooLong(lineEnds_ + 1);
+        return false;
+    }
+
+    // True when no line of the complete lines in text[0 .. n) is longer than
+    // kLongestLine; otherwise the scan ends at the first that is.
+    bool LinesFit(const unsigned char* text, size_t n) {
+        const char* p = reinterpret_cast<const char*>(text);
+        int64_t line = lineEnds_ + 1;
+        for (size_t at = 0; at < n; ++line) {
+            const size_t length = FindLineEnd(p + at, n - at);
+            if (length > kLongestLine) {
+                LineTooLong(line);
+                return false;
+            }
+            at += length + 1;
+            if (at < n && p[at - 1] == '\r' && p[at] == '\n') ++at;
+        }
+        return true;
+    }
+
+    void LineTooLong(int64_t line) {
+        if (!basics_) return;
+        index_.readFailed_ = true;
+        index_.longLine_ = line;
+    }
+
     static size_t LastCompleteLineEnd(const unsigned char* data, size_t n) {
         for (size_t k = n; k-- > 0;) {
             if (data[k] == '\n') return k + 1;
@@ -312,19 +352,33 @@ private:
         return 0;
     }
 
-    void ProcessBlock(const unsigned char* data, size_t begin, size_t end, int64_t fileOffset) {
-        if (basics_) {
-            // 2. Encoding, tabs.
-            // Plain ASCII needs no look from the validator: only the block
-            // from its first other byte on is fed.
-            const size_t other = FirstNonAscii(reinterpret_cast<const char*>(data), end);
-            if (other < end) index_.allAscii_ = false;
-            if (utf8_ && (other < end || !validator_.Idle())) {
-                const size_t from = validator_.Idle() ? other : 0;
-                utf8_ = validator_.Feed(reinterpret_cast<const char*>(data + from), end - from);
+    // 2. Encoding and tabs of data[0 .. end), whose text starts at `begin`.
+    void NoteEncodingAndTabs(const unsigned char* data, size_t begin, size_t end) {
+        // Plain ASCII needs no look from the validator: only the block from
+        // its first other byte on is fed.
+        const char* bytes = reinterpret_cast<const char*>(data);
+        const size_t other = FirstNonAscii(bytes, end);
+        if (other < end) index_.allAscii_ = false;
+        if (utf8_ && (other < end || !validator_.Idle())) {
+            const size_t from = validator_.Idle() ? other : 0;
+            utf8_ = validator_.Feed(bytes + from, end - from);
+            if (!utf8_) {
+                // The line of the first byte that is not UTF-8: the line ends
+                // before it, counted from the text's start.
+                const size_t bad = std::max(from + validator_.FailedAt(), begin);
+                firstLatinLine_ = lineEnds_ + 1 + static_cast<int64_t>(CountLineEnds(
+                                                      data + begin, bad - begin, lastBefore_));
             }
-            if (!index_.hasTabs_ && std::memchr(data, '\t', end)) index_.hasTabs_ = true;
         }
+        // Characters of more than a byte that are good UTF-8 turn into others
+        // when the report reads as Windows-1252.
+        if (!sawUtf8Character_ && other < end)
+            sawUtf8Character_ = HoldsUtf8Sequence(std::string_view(bytes + other, end - other));
+        if (!index_.hasTabs_ && std::memchr(data, '\t', end)) index_.hasTabs_ = true;
+    }
+
+    void ProcessBlock(const unsigned char* data, size_t begin, size_t end, int64_t fileOffset) {
+        if (basics_) NoteEncodingAndTabs(data, begin, end);
         const unsigned char* text = data + begin;
         const size_t n = end - begin;
         const int64_t textOffset = fileOffset + static_cast<int64_t>(begin);
@@ -432,6 +486,10 @@ private:
         if (!basics_) return;
         index_.encoding_ =
             utf8_ && validator_.Finish() ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+        // A sequence left open at the end lies on the last line.
+        if (utf8_ && !validator_.Finish()) firstLatinLine_ = lineEnds_ + 1;
+        if (index_.encoding_ == TextEncoding::Windows1252 && sawUtf8Character_)
+            index_.mixedLine_ = firstLatinLine_;
         const bool partialLine = anyText_ && lastBefore_ != '\n' && lastBefore_ != '\r';
         index_.lineCount_ = lineEnds_ + (partialLine ? 1 : 0);
     }
@@ -444,6 +502,8 @@ private:
     std::vector<Find> finds_;
     Utf8Validator validator_;
     bool utf8_ = true;
+    int64_t firstLatinLine_ = 0;   // the line of the first byte that is not UTF-8
+    bool sawUtf8Character_ = false; // a character of good UTF-8 beyond ASCII
     int64_t lineEnds_ = 0;
     int64_t nextCheckpoint_ = 0;   // line ends before the next checkpoint's line
     unsigned char lastBefore_ = 0; // the last byte of the text so far
@@ -511,6 +571,11 @@ bool TextIndex::AllAscii() {
     return allAscii_;
 }
 
+int64_t TextIndex::MixedEncodingLine() {
+    if (!scanned_) Scan();
+    return mixedLine_;
+}
+
 int64_t TextIndex::LineCount() {
     if (!scanned_) Scan();
     return lineCount_;
@@ -522,7 +587,13 @@ bool TextIndex::ReadFailed() {
 }
 
 std::string TextIndex::ReadError() {
-    return ReadFailed() ? std::strerror(readError_) : std::string();
+    if (!ReadFailed()) return {};
+    return longLine_ > 0 ? LineTooLongText(longLine_) : std::strerror(readError_);
+}
+
+const std::string& TextIndex::OpenError() {
+    if (!scanned_) Scan();
+    return openError_;
 }
 
 int64_t TextIndex::FirstLine(std::string_view key) {
@@ -586,7 +657,9 @@ bool TextIndex::OpenAt(int64_t line, TextReader& reader, int64_t lastLine) {
         if (end > anchor.offset) span = static_cast<size_t>(end - anchor.offset) + 2;
     }
     reader = TextReader(path_, encoding_, span);
-    reader.Seek(anchor.offset);
+    // Opened once already, the file may still fail now (too many open files).
+    if (!reader.IsOpen()) return false;
+    reader.Seek(anchor.offset, anchor.line);
     if (span > 0) reader.SetReadAhead(span);
     return reader.SkipLines(line - anchor.line) == line - anchor.line;
 }

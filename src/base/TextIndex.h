@@ -44,9 +44,16 @@ public:
     // Every byte is ASCII: a byte is a character in either encoding.
     bool AllAscii();
     int64_t LineCount();
-    // True when reading the file failed; the lines before the failure are known.
+    // In a report read as Windows-1252 that also holds characters of good
+    // UTF-8 (which then read as two or three others): the line whose bytes
+    // are not UTF-8, so that the user may mend it. 0 otherwise.
+    int64_t MixedEncodingLine();
+    // True when reading the file failed (a device error, a line longer than
+    // kLongestLine); the lines before the failure are known.
     bool ReadFailed();
     std::string ReadError();
+    // Why the file could not be opened ("Permission denied"); empty when it was.
+    const std::string& OpenError();
 
     // The 1-based number of the first line that holds the key (a case-sensitive
     // substring; an empty key is held by every non-empty line); 0 when none
@@ -59,7 +66,8 @@ public:
     // nearest known place before it: as if lines 1 to line - 1 had been read.
     // `lastLine`, when given, is the last line the caller means to read: the
     // reader then reads no further ahead than it needs. False (and a closed
-    // reader) when the file has fewer than line - 1 lines.
+    // reader) when the file has fewer than line - 1 lines, or cannot be
+    // opened now (the reader's OpenError says why).
     bool OpenAt(int64_t line, TextReader& reader, int64_t lastLine = 0);
 
 private:
@@ -96,6 +104,9 @@ private:
     int64_t lineCount_ = 0;
     bool readFailed_ = false;
     int readError_ = 0;
+    int64_t mixedLine_ = 0;
+    int64_t longLine_ = 0; // the line longer than kLongestLine, when one is
+    std::string openError_;
     // Checkpoints: the start of line 1 + i * checkpointEvery_.
     std::vector<int64_t> checkpoints_;
     int64_t checkpointEvery_ = 1024;

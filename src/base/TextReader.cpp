@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fmt/format.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,10 @@ namespace vok {
 namespace {
 
 constexpr size_t kBufferSize = 1 << 18;
+// The most the buffer grows to: the longest line with a byte-order mark and a
+// CR LF around it, and a little to spare. A buffer this full without a line
+// end holds a line longer than kLongestLine.
+constexpr size_t kLargestBuffer = kLongestLine + 8;
 
 // Reads the whole file once to learn whether it is UTF-8; `error` gets the
 // errno of a read that failed.
@@ -36,6 +41,11 @@ bool FileIsUtf8(int fd, char* buffer, size_t capacity, int& error) {
 
 } // namespace
 
+std::string LineTooLongText(int64_t line) {
+    if (line <= 0) return "a line is longer than 1 MiB (1,048,576 bytes)";
+    return fmt::format("line {} is longer than 1 MiB (1,048,576 bytes)", line);
+}
+
 void TextReader::Allocate(size_t capacity) {
     auto buffer = std::make_unique_for_overwrite<char[]>(capacity + kSlack);
     if (end_ > 0) std::memcpy(buffer.get(), buffer_.get(), end_);
@@ -46,24 +56,11 @@ void TextReader::Allocate(size_t capacity) {
 
 bool TextReader::Open(const std::filesystem::path& path, size_t bufferSize) {
     if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        openError_ = errno;
-        return false;
-    }
-    // Folders open on Linux but are no text source.
-    char probe;
+    // Folders, named pipes and devices are no text source.
+    const int fd = OpenForReading(path, openError_);
+    if (fd < 0) return false;
     struct stat info {};
-    if (::read(fd, &probe, 0) < 0 || ::fstat(fd, &info) != 0) {
-        openError_ = errno;
-        ::close(fd);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        openError_ = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
-        return false;
-    }
+    ::fstat(fd, &info);
     fd_ = fd;
     // Small files (settings, recipes) get a buffer of their own size.
     const size_t size = static_cast<size_t>(info.st_size);
@@ -109,7 +106,9 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
     atStart_ = other.atStart_;
     readFailed_ = other.readFailed_;
     readError_ = other.readError_;
-    openError_ = other.openError_;
+    tooLongLine_ = other.tooLongLine_;
+    firstLine_ = other.firstLine_;
+    openError_ = std::move(other.openError_);
     byteOrderMark_ = other.byteOrderMark_;
     linesRead_ = other.linesRead_;
     scratch_ = std::move(other.scratch_);
@@ -123,12 +122,16 @@ void TextReader::Fail(int error) {
     eof_ = true;
 }
 
-std::string TextReader::ReadError() const {
-    return readFailed_ ? std::strerror(readError_) : std::string();
+void TextReader::FailLineTooLong() {
+    if (!readFailed_) tooLongLine_ = firstLine_ > 0 ? firstLine_ + linesRead_ : 0;
+    readFailed_ = true;
+    eof_ = true;
+    begin_ = end_; // what is held of the line is no line
 }
 
-std::string TextReader::OpenError() const {
-    return openError_ != 0 ? std::strerror(openError_) : std::string();
+std::string TextReader::ReadError() const {
+    if (!readFailed_) return {};
+    return tooLongLine_ >= 0 ? LineTooLongText(tooLongLine_) : std::strerror(readError_);
 }
 
 void TextReader::Close() {
@@ -140,8 +143,9 @@ void TextReader::Rewind() {
     Seek(0);
 }
 
-void TextReader::Seek(int64_t offset) {
+void TextReader::Seek(int64_t offset, int64_t line) {
     if (fd_ < 0) return;
+    firstLine_ = offset == 0 ? 1 : line;
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) Fail(errno);
     begin_ = end_ = 0;
     eof_ = false;
@@ -157,8 +161,14 @@ bool TextReader::Fill() {
         end_ -= begin_;
         begin_ = 0;
     }
-    // A line longer than the buffer: double it.
-    if (end_ == capacity_) Allocate(capacity_ * 2);
+    // A line longer than the buffer: double it, up to the longest line.
+    if (end_ == capacity_) {
+        if (capacity_ >= kLargestBuffer) {
+            FailLineTooLong();
+            return false;
+        }
+        Allocate(std::min(capacity_ * 2, kLargestBuffer));
+    }
     size_t room = capacity_ - end_;
     if (readAhead_ > 0 && readAhead_ < room) room = readAhead_;
     for (;;) {
@@ -200,6 +210,17 @@ bool TextReader::AtEnd() {
     return begin_ == end_;
 }
 
+bool TextReader::TakeLine(std::string_view& raw, size_t length, size_t terminator) {
+    if (length > kLongestLine) {
+        FailLineTooLong();
+        return false;
+    }
+    raw = std::string_view(buffer_.get() + begin_, length);
+    begin_ += length + terminator;
+    ++linesRead_;
+    return true;
+}
+
 bool TextReader::NextRawLine(std::string_view& raw) {
     if (AtEnd()) return false;
     for (;;) {
@@ -210,24 +231,16 @@ bool TextReader::NextRawLine(std::string_view& raw) {
             if (len + 1 < avail || eof_) {
                 // CR LF counts as one terminator; a lone CR ends the line by itself.
                 const bool crlf = len + 1 < avail && start[len + 1] == '\n';
-                raw = std::string_view(start, len);
-                begin_ += len + (crlf ? 2 : 1);
-                ++linesRead_;
-                return true;
+                return TakeLine(raw, len, crlf ? 2 : 1);
             }
             // The CR is the last byte held: its LF may follow in the next block.
         } else if (len < avail) {
-            raw = std::string_view(start, len);
-            begin_ += len + 1;
-            ++linesRead_;
-            return true;
-        } else if (eof_) {
-            raw = std::string_view(start, avail);
-            begin_ = end_;
-            ++linesRead_;
-            return true;
+            return TakeLine(raw, len, 1);
+        } else if (eof_ && tooLongLine_ < 0) {
+            return TakeLine(raw, avail, 0);
         }
         if (!Fill() && !eof_) return false;
+        if (tooLongLine_ >= 0) return false;
     }
 }
 

@@ -4,7 +4,8 @@
 // part of the line, and a last line without one still counts. A UTF-8
 // byte-order mark is not part of the first line. Lines come out as UTF-8
 // (Windows-1252 files are decoded). A reader that could not open its file is
-// an empty source, like file number 0.
+// an empty source, like file number 0. A line longer than kLongestLine bytes
+// ends the reading as a failed read does: no line is held without bound.
 #pragma once
 
 #include "base/TextEncoding.h"
@@ -17,6 +18,13 @@
 #include <vector>
 
 namespace vok {
+
+// The longest line any text file vok reads may have: 1 MiB, its line end not counted.
+inline constexpr size_t kLongestLine = size_t{1} << 20;
+
+// Why reading stopped at a line longer than kLongestLine: "line 7 is longer
+// than 1 MiB (1,048,576 bytes)"; `line` 0 when its number is not known.
+std::string LineTooLongText(int64_t line);
 
 class TextReader {
 public:
@@ -55,8 +63,9 @@ public:
     int64_t SkipLines(int64_t count);
 
     // Goes to byte `offset`, which must be the start of a line; at 0 a
-    // byte-order mark is passed over as at opening.
-    void Seek(int64_t offset);
+    // byte-order mark is passed over as at opening. `line` is that line's
+    // 1-based number, for the message of a line too long (0: not known).
+    void Seek(int64_t offset, int64_t line = 0);
     // Reads at most about `bytes` per refill from now on, for a few lines
     // far into a large file; 0 reads as much as the buffer takes.
     void SetReadAhead(size_t bytes) { readAhead_ = bytes; }
@@ -65,16 +74,18 @@ public:
     void Rewind();
 
     // True when a read failed after opening (a device error, a file that
-    // vanished from a network folder); the lines read so far are all there is.
+    // vanished from a network folder, a line longer than kLongestLine); the
+    // lines read so far are all there is.
     bool ReadFailed() const { return readFailed_; }
-    // Why the read failed ("Input/output error"); empty when none did.
+    // Why the read failed ("Input/output error", LineTooLongText); empty when none did.
     std::string ReadError() const;
     // True once the first line was read from a file that began with a UTF-8
     // byte-order mark (which is not part of that line).
     bool HadByteOrderMark() const { return byteOrderMark_; }
 
-    // Why the file could not be opened ("Permission denied"); empty when it was.
-    std::string OpenError() const;
+    // Why the file could not be opened ("Permission denied", "it is a
+    // folder, not a file"); empty when it was.
+    const std::string& OpenError() const { return openError_; }
 
     void Close();
 
@@ -83,6 +94,9 @@ private:
     void Allocate(size_t capacity);
     bool Fill();
     void Fail(int error);
+    void FailLineTooLong();
+    // Hands out the next `length` bytes as a line and passes over its terminator.
+    bool TakeLine(std::string_view& raw, size_t length, size_t terminator);
     bool NextRawLine(std::string_view& raw);
 
     int fd_ = -1;
@@ -96,7 +110,9 @@ private:
     bool atStart_ = true;
     bool readFailed_ = false;
     int readError_ = 0;
-    int openError_ = 0;
+    int64_t tooLongLine_ = -1; // the line too long to read (0: its number is not known)
+    int64_t firstLine_ = 1;    // the number of the line at the last Seek (0: not known)
+    std::string openError_;
     bool byteOrderMark_ = false;
     int64_t linesRead_ = 0;
     std::string scratch_; // lines that span a buffer refill, and decoded lines

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace vok {
 
@@ -23,6 +26,52 @@ bool FileExists(const std::filesystem::path& path) {
     if (trimmed.find_first_of("*?") != std::string_view::npos) return false;
     std::error_code ec;
     return std::filesystem::is_regular_file(std::filesystem::path(trimmed), ec);
+}
+
+namespace {
+
+std::string KindOfMode(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe (FIFO)";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return S_ISREG(mode) ? "" : "a special file";
+}
+
+} // namespace
+
+std::string NonFileKind(const std::filesystem::path& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) return {};
+    return KindOfMode(info.st_mode);
+}
+
+int OpenForReading(const std::filesystem::path& path, std::string& error) {
+    if (path.empty()) {
+        error = std::strerror(ENOENT);
+        return -1;
+    }
+    // Without O_NONBLOCK, opening a named pipe waits for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = "it is " + KindOfMode(info.st_mode) + ", not a file";
+        ::close(fd);
+        return -1;
+    }
+    // A regular file reads the same either way; blocking reads are what the readers expect.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 bool FolderExists(const std::filesystem::path& folder) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace vok {
@@ -17,6 +18,17 @@ std::filesystem::path PathFromSwitchSyntax(std::string_view text);
 // folders, wild-card patterns and anything that cannot be examined. Blanks
 // around the name are not part of it.
 bool FileExists(const std::filesystem::path& path);
+
+// What a path that exists names when it is no regular file: "a folder", "a
+// named pipe (FIFO)", "a character device", "a block device", "a socket".
+// Empty for a regular file (or a link to one) and for a path that does not
+// exist or cannot be examined.
+std::string NonFileKind(const std::filesystem::path& path);
+
+// Opens a regular file for reading: a named pipe or a device is refused
+// before anything waits on it. -1 when it cannot, with `error` saying why as
+// a user reads it ("Permission denied", "it is a named pipe (FIFO), not a file").
+int OpenForReading(const std::filesystem::path& path, std::string& error);
 
 // True for an existing folder.
 bool FolderExists(const std::filesystem::path& folder);

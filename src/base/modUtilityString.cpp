@@ -1,5 +1,7 @@
 #include "base/modUtilityString.h"
 
+#include "base/TextEncoding.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -51,6 +53,17 @@ bool ParseWholeNumber(std::string_view text, int32_t& value) {
     if (rounded < INT32_MIN || rounded > INT32_MAX) return false;
     value = static_cast<int32_t>(rounded);
     return true;
+}
+
+std::string Echo(std::string_view value) {
+    constexpr size_t kShown = 200;
+    // At most as many characters as bytes: a short value needs no count.
+    if (value.size() <= kShown) return std::string(value);
+    const size_t characters = CharCount(value);
+    if (characters <= kShown) return std::string(value);
+    std::string shown(CharSubstr(value, 0, kShown));
+    shown += "... (cut: " + std::to_string(characters) + " characters in all)";
+    return shown;
 }
 
 } // namespace vok

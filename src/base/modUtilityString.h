@@ -24,4 +24,9 @@ std::string_view Trim(std::string_view text);
 // even). False for anything else, and for numbers outside 32 bits.
 bool ParseWholeNumber(std::string_view text, int32_t& value);
 
+// A value from a file or the command line as a message echoes it: whole up
+// to 200 characters; a longer one is cut there and marked as cut, so that a
+// 100 KB key text does not bury the message around it.
+std::string Echo(std::string_view value);
+
 } // namespace vok

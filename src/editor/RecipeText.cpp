@@ -4,26 +4,12 @@
 #include "base/TextReader.h"
 #include "base/modUtilityString.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <fmt/format.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace vok {
 
 namespace {
-
-// Why a file cannot be opened for reading, as the system says it.
-std::string OpenFailureReason(const std::filesystem::path& file) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(file, ec)) return "it is a folder";
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
-    return "it is not a regular file";
-}
 
 // Digits only, with an optional sign when `signAllowed`; blanks around them.
 bool ParseInteger(std::string_view text, bool signAllowed, int64_t limit, int64_t& value) {
@@ -57,8 +43,7 @@ bool ReadRecipeText(const std::filesystem::path& file, std::string& text, std::s
     }
     TextReader reader(file);
     if (!reader.IsOpen()) {
-        error = fmt::format("Cannot read the recipe file {}: {}", file.string(),
-                            OpenFailureReason(file));
+        error = fmt::format("Cannot read the recipe file {}: {}", file.string(), reader.OpenError());
         return false;
     }
     std::string joined;

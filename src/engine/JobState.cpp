@@ -60,6 +60,13 @@ bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std:
         state.messages.Show(fmt::format("The workbook {} has no sheet {}.", file, sheet),
                             MessageIcon::Critical);
         break;
+    case CellWrite::ChartSheet:
+        state.messages.Show(fmt::format("Cannot write to sheet {} of the workbook {}: it is a "
+                                        "chart sheet, which holds no cells. Choose another "
+                                        "sheet target.",
+                                        sheet, file),
+                            MessageIcon::Critical);
+        break;
     }
     state.ExportSpecs.FatalProcessError = true;
     return false;

@@ -42,7 +42,9 @@ public:
     JobState(JobObserver& observer, StopRequest& stop);
 
     JobObserver& observer;
-    Messages& messages; // the observer, as the messages interface
+    // The observer, as the messages interface; a table's repeated messages
+    // are folded into one line each.
+    RepeatFoldingMessages messages;
 
     // The file being converted and how it is read.
     std::filesystem::path gInputFile;
@@ -50,6 +52,9 @@ public:
     std::filesystem::path gRecipeFile;
     OutputType outputType = OutputType::Csv;
     int32_t gTabSize = 8;
+    // The output row the running table writes (the CSV line), for messages
+    // that name a cell.
+    int32_t currentRow = 0;
 
     clsRecipe gRecipe;
     TextIndexCache Reports;     // what one read of each report told

@@ -18,6 +18,7 @@
 #include "base/TextIndex.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
+#include "engine/InputChecks.h"
 #include "engine/JobState.h"
 #include "output/SheetData.h"
 #include "output/XlsWorkbook.h"
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <new>
 #include <optional>
 #include <unordered_map>
 
@@ -322,13 +324,12 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
 
     // 1. A job's checks: the recipe file, then the report.
     if (request.source == PreviewRequest::Source::RecipeFile && !FileExists(request.recipeFile)) {
-        observer.Show("Recipe file " + request.recipeFile.string() + " does not exist!",
+        observer.Show(NoSuchFileMessage("Recipe file ", request.recipeFile),
                       MessageIcon::Exclamation);
         return;
     }
     if (!FileExists(request.report)) {
-        observer.Show("Input file: " + request.report.string() + " does not exist!",
-                      MessageIcon::Exclamation);
+        observer.Show(NoSuchFileMessage("Input file: ", request.report), MessageIcon::Exclamation);
         return;
     }
     // 2. The recipe's text. The recipe of the marks is made in memory and
@@ -341,6 +342,7 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
         break;
     case PreviewRequest::Source::RecipeFile:
         recipe = SectionedText::FromFile(request.recipeFile);
+        if (!RecipeReadProblem(observer, recipe, request.recipeFile).empty()) return;
         break;
     case PreviewRequest::Source::MarkedReport: {
         recipeName = "_AutoRecipe.rcp";
@@ -349,12 +351,14 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
         const MarkedRecipe marks = MakeShortFromMarks(request.report, marked);
         if (marks.read) recipe = SectionedText(marked.Lines());
         if (!marks.problem.empty()) observer.Show(marks.problem, MessageIcon::Critical);
+        if (!marks.read) return;
         break;
     }
     }
     // 3. One read of the report for every key text; the tab notice.
     TextIndex& report = state.Reports.For(request.report);
     ExpectKeyTexts(recipe, report);
+    if (!ReportReadProblem(observer, report).empty()) return;
     result.reportHasTabs = report.HasTabs();
     if (!request.tabNoticeShown && result.reportHasTabs)
         observer.Show(kTabsInFileNotice, MessageIcon::Information, {}, MessageKind::Notice);
@@ -424,7 +428,9 @@ PreviewResult PreviewRecipe(const PreviewRequest& request, StopRequest& stop) {
         Preview(request, stop, result);
     } catch (const std::exception& e) {
         // Nothing should get here; a preview that fails says so instead of ending the program.
-        result.messages.push_back({std::string("The preview stopped: ") + e.what(),
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        result.messages.push_back({"The preview of " + request.report.string() + " stopped: " +
+                                       (memory ? "there is not enough memory" : e.what()),
                                    MessageIcon::Critical, MessageKind::Failure});
     }
     result.elapsedMicroseconds = std::chrono::duration_cast<std::chrono::microseconds>(

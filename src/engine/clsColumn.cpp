@@ -8,12 +8,13 @@
 #include "recipe/SectionedFile.h"
 
 #include <cstring>
+#include <fmt/format.h>
 
 namespace vok {
 
 bool clsColumn::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
                                          int32_t table_number, int32_t col_number) {
-    Messages& messages = state.messages;
+    RepeatFoldingMessages& messages = state.messages;
     const std::string section =
         "Table " + std::to_string(table_number) + " Col " + std::to_string(col_number);
     // The section itself; its absence is the caller's to say.
@@ -42,8 +43,12 @@ bool clsColumn::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
     const std::string letters(Trim(ReadIniValue(file, "", "WriteColumn", kMissing)));
     const std::string upper = AsciiUpper(letters);
     if (letters == kMissing || upper < "A" || upper > "Z") {
-        messages.Show("Error in " + section + " : Write Column must be (A-Z)!",
-                      MessageIcon::Critical);
+        // Said for the first such column of the table; the others are counted.
+        const std::string kind =
+            "Error in Table " + std::to_string(table_number) + " : Write Column must be (A-Z)!";
+        if (!messages.CountIfRepeated(kind))
+            messages.ShowFirst(kind, "Error in " + section + " : Write Column must be (A-Z)!",
+                               MessageIcon::Critical);
         return true;
     }
     WriteColumn = letters;
@@ -78,7 +83,7 @@ int32_t clsColumn::NormaliseOperator(JobState& state) {
         // Said once per table pass, not once per cell of the column.
         operatorCode_ = clsLineProcessor::kLastPeriod;
         if (!operatorReported_) {
-            state.messages.Show("Unrecognized operator: " + PeriodOperator +
+            state.messages.Show("Unrecognized operator: " + Echo(PeriodOperator) +
                                     " in clsColumn.OperatorCode!",
                                 MessageIcon::Critical);
             operatorReported_ = true;
@@ -87,7 +92,8 @@ int32_t clsColumn::NormaliseOperator(JobState& state) {
     return operatorCode_;
 }
 
-void clsColumn::StartPass() {
+void clsColumn::StartPass(int32_t number) {
+    number_ = number;
     column_ = 0;
     operatorKnown_ = false;
     operatorReported_ = false;
@@ -102,14 +108,20 @@ std::string_view clsColumn::GetValue(JobState& state) {
     return value;
 }
 
-void clsColumn::WarnIfFormula(JobState& state, std::string_view value) {
+void clsColumn::WarnIfFormula(JobState& state, std::string_view value) const {
+    static constexpr std::string_view kText =
+        "Error: Source Data field begin with Equal Sign! This may not be accepted by Excel!";
     const size_t first = value.find_first_not_of(' ');
-    if (first != std::string_view::npos && value[first] == '=') {
-        state.messages.Beep();
-        state.messages.Show(
-            "Error: Source Data field begin with Equal Sign! This may not be accepted by Excel!",
-            MessageIcon::Critical);
-    }
+    if (first == std::string_view::npos || value[first] != '=') return;
+    // Said with its cell the first time in a table; the rest are counted.
+    RepeatFoldingMessages& messages = state.messages;
+    if (messages.CountIfRepeated(kText)) return;
+    messages.Beep();
+    // A CSV line has fields, a sheet lettered columns.
+    const std::string place = state.xlApp
+                                  ? fmt::format("row {}, column {}", state.currentRow, WriteColumn)
+                                  : fmt::format("line {}, field {}", state.currentRow, number_);
+    messages.ShowFirst(kText, fmt::format("{} ({})", kText, place), MessageIcon::Critical);
 }
 
 namespace {

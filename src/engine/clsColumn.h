@@ -41,14 +41,13 @@ public:
     // workbook (false when the run must end), and the CSV field of `text`
     // followed by a blank when `blank` (quoted when it holds a comma or a
     // quote, quotes doubled).
-    static void WarnIfFormula(JobState& state, std::string_view value);
+    void WarnIfFormula(JobState& state, std::string_view value) const;
     bool WriteCell(JobState& state, int32_t write_row, std::string_view value);
     static void AppendCsvField(std::string& line, std::string_view text, bool blank);
     // The warning and the CSV field of a field the per-line path cut, written
     // at `out`, which has room for twice the text's bytes and twenty more;
     // gives the end of what it wrote. Inline: it runs for every cell.
-    static char* WriteCsvField(JobState& state, char* out,
-                               const clsLineProcessor::RawField& field) {
+    char* WriteCsvField(JobState& state, char* out, const clsLineProcessor::RawField& field) const {
         // 3. A leading "=" would be taken for a formula; it is written all the same.
         if (field.equal) WarnIfFormula(state, field.Text());
         // 5. Quoted when the value holds a comma or a quote; quotes doubled.
@@ -77,8 +76,9 @@ public:
     }
 
     // Forgets what the previous table pass learnt about this column (its
-    // column number and operator code, worked out once per pass).
-    void StartPass();
+    // column number and operator code, worked out once per pass); `number`
+    // is its place in its table, from 1, which messages name.
+    void StartPass(int32_t number);
 
     void PropertyPrint() const {}
 
@@ -95,6 +95,7 @@ private:
     bool operatorReported_ = false;
     int32_t operatorCode_ = 0;
     bool valid_ = true;
+    int32_t number_ = 0; // the column's place in its table, from 1
 };
 
 } // namespace vok

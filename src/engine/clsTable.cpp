@@ -17,6 +17,7 @@
 #include "base/ColumnLetters.h"
 #include "base/TextAccess.h"
 #include "base/TextIndex.h"
+#include "base/modUtilityString.h"
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
 #include "recipe/ExportSpecFile.h"
@@ -42,6 +43,8 @@ void clsTable::ReadFromFile(JobState& state, const SectionedText& text, int32_t 
 void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
                                         int32_t table_number) {
     Messages& messages = state.messages;
+    // A fault shared by thousands of columns is said once, with its count.
+    const RepeatScope scope(state.messages);
     number_ = table_number;
     // Sound only once every check below has passed.
     valid_ = false;
@@ -180,6 +183,8 @@ size_t RawLineBound(const clsLineProcessor& processor, const std::vector<RawColu
 
 void clsTable::Process(JobState& state, CsvWriter* csv) {
     Messages& messages = state.messages;
+    // A message for many rows or cells is said once, with its count.
+    const RepeatScope scope(state.messages);
     clsExportSpecs& specs = state.ExportSpecs;
     // 1. The key lines are searched in the first period's file, which the job
     // read once for all its tables' keys.
@@ -191,7 +196,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     StartKeyLine = startFound;
     if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), keyFile, number_)) return;
     if (startFound == 0) {
-        messages.Show("Error in Table specs: Can not find ReadStartLine: " + ReadStartLine,
+        messages.Show("Error in Table specs: Can not find ReadStartLine: " + Echo(ReadStartLine),
                       MessageIcon::Critical);
         specs.FatalProcessError = true;
         return;
@@ -201,7 +206,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     const int64_t endFound = keys.FirstLine(ReadEndLine);
     EndKeyLine = endFound;
     if (endFound == 0) {
-        messages.Show("Error in Table specs: Can not find ReadEndLine: " + ReadEndLine,
+        messages.Show("Error in Table specs: Can not find ReadEndLine: " + Echo(ReadEndLine),
                       MessageIcon::Critical);
         specs.FatalProcessError = true;
         return;
@@ -211,8 +216,9 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     LastDataLine = last;
     // 6. The end must not come before the start.
     if (last < first) {
-        messages.Show("Error in Table specs: ReadEndLine key text [" + ReadEndLine + "]" +
-                          " was found before ReadStartLine key text [" + ReadStartLine + "]",
+        messages.Show("Error in Table specs: ReadEndLine key text [" + Echo(ReadEndLine) + "]" +
+                          " was found before ReadStartLine key text [" + Echo(ReadStartLine) +
+                          "]",
                       MessageIcon::Critical);
         specs.FatalProcessError = true;
         return;
@@ -250,14 +256,17 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     TextIndex& rows = rowFile == keyFile ? keys : state.Reports.For(rowFile);
     TextReader input;
     const bool positioned = rows.OpenAt(first, input, last);
+    // A report that opened for its scan may fail now (too many open files):
+    // empty rows must not pass for its lines.
+    if (ReadFailed(state, !input.OpenError().empty(), input.OpenError(), rowFile, number_)) return;
     // A byte is a character in a Windows-1252 report, and in one of plain ASCII.
     const bool latin = rows.Encoding() == TextEncoding::Windows1252;
     const bool oneByte = latin || rows.AllAscii();
     const int32_t tabSize = rows.HasTabs() ? state.gTabSize : 0;
     if (csv) csv->SetEncoding(rows.Encoding());
 
-    for (clsColumn& column : ColumnsCollection)
-        column.StartPass();
+    for (size_t c = 0; c < ColumnsCollection.size(); ++c)
+        ColumnsCollection[c].StartPass(static_cast<int32_t>(c + 1));
     clsLineProcessor& processor = state.LineProcessor;
     processor.BeginPass();
     std::string line, cell;
@@ -292,12 +301,13 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
             if (!input.ReadRawLine(bytes)) bytes = {};
             processor.SetRawRow(bytes, tabSize, oneByte);
             const int32_t row = top + static_cast<int32_t>(r);
+            state.currentRow = row;
             if (csv) {
                 // Room for every field doubled and quoted, with its comma.
                 char* out = csv->RawLineRoom(RawLineBound(processor, raw, rawWidth));
                 processor.ForEachRawField(raw, [&](size_t i, const clsLineProcessor::RawField& f) {
                     if (i > 0) *out++ = ',';
-                    out = clsColumn::WriteCsvField(state, out, f);
+                    out = raw[i].column->WriteCsvField(state, out, f);
                 });
                 csv->EndRawLine(out);
                 if (csv->Failed()) {
@@ -320,7 +330,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
                     if (field.blank) cell.push_back(' ');
                     value = cell;
                 }
-                if (field.equal) clsColumn::WarnIfFormula(state, value);
+                if (field.equal) raw[i].column->WarnIfFormula(state, value);
                 if (!raw[i].column->WriteCell(state, row, value)) {
                     fatal = true;
                     break;
@@ -332,6 +342,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
         }
         // 10.4. The line into the line processor.
         processor.ReadRowPeriod1Only(state, input, tabSize);
+        state.currentRow = top + static_cast<int32_t>(r);
         // 10.5-10.6. Each column's value.
         line.clear();
         for (int32_t i = 1; i <= columns; ++i) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <stdexcept>
 
 namespace vok {
@@ -28,6 +29,7 @@ void clsTableParser::Reset() {
     DataBotLoc = 0;
     TableWidth = 0;
     TextRows.clear();
+    LoadProblem.clear();
 }
 
 void clsTableParser::ReadFromFile(const std::filesystem::path& fileName, std::string_view topMarker,
@@ -43,11 +45,13 @@ void clsTableParser::ReadFromFile(TextIndex& report, std::string_view topMarker,
                                   std::string_view botMarker, int32_t botOffset, int32_t tabSize) {
     try {
         LoadRows(report, topMarker, topOffset, botMarker, botOffset, tabSize);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // The file is closed by now. Half-read rows must not pass for a table:
-        // with no rows the caller reports the table as not found.
+        // with no rows the caller reports the table, with the cause.
         TextRows.clear();
         TableWidth = 0;
+        LoadProblem = dynamic_cast<const std::bad_alloc*>(&e) ? "there is not enough memory"
+                                                               : e.what();
     }
 }
 
@@ -86,6 +90,9 @@ void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int
                 row.assign(line);
             }
         }
+        // Rows the report could not give must not pass for empty ones.
+        LoadProblem = file.ReadFailed() ? file.ReadError() : file.OpenError();
+        if (!LoadProblem.empty()) return;
     }
     // 9. Tabs expanded, each row ended by a blank; the widest row is the table's width.
     TextRows.reserve(staged.size());
@@ -99,12 +106,10 @@ void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int
     if (width > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
         throw std::length_error("table row too long");
     }
+    // 10. The rows are not padded to the table's width: a position past a
+    // row's end counts as a blank (BlankColumns), and one wide row would
+    // otherwise make every row as wide, taking memory without bound.
     TableWidth = static_cast<int32_t>(width);
-    // 10. Every row padded with blanks to the table's width.
-    for (std::string& row : TextRows) {
-        const auto length = static_cast<int64_t>(CharCount(row));
-        string_append_repeat(row, " ", TableWidth - length);
-    }
 }
 
 void clsTableParser::FindMarkerLines(TextIndex& report, std::string_view topMarker,

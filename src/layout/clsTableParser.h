@@ -31,7 +31,11 @@ public:
     int64_t DataTopLoc = 0;
     int64_t DataBotLoc = 0;
     int32_t TableWidth = 0;
-    std::vector<std::string> TextRows; // the table's rows, normalised, all TableWidth long
+    // The table's rows, normalised (tabs expanded, a closing blank), at most
+    // TableWidth long: the positions past a row's end are blank.
+    std::vector<std::string> TextRows;
+    // Why the rows could not be loaded (memory ran out); empty when they were.
+    std::string LoadProblem;
 
     void ReadFromFile(const std::filesystem::path& fileName, std::string_view topMarker,
                       int32_t topOffset, std::string_view botMarker, int32_t botOffset,

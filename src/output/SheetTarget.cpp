@@ -93,11 +93,13 @@ bool ParseSheetTarget(std::string_view text, SheetTarget& target, std::string& e
     const std::string_view trimmed = Trim(text);
     target = {};
     if (trimmed.empty()) return true;
-    if (AllDigits(trimmed)) {
+    // A signed number is a number too: "-1" names no sheet, as "0" does not.
+    const bool sign = trimmed.front() == '-' || trimmed.front() == '+';
+    if (AllDigits(sign ? trimmed.substr(1) : trimmed)) {
         int32_t number = 0;
         if (trimmed.size() > 9 || !ParseWholeNumber(trimmed, number) || number < 1 ||
             number > kMaxSheetTargetNumber) {
-            error = fmt::format("The sheet target {} is no sheet number from 1 to {}.", trimmed,
+            error = fmt::format("The sheet target {} is no sheet number from 1 to {}.", Echo(trimmed),
                                 kMaxSheetTargetNumber);
             return false;
         }

@@ -126,7 +126,7 @@ CellWrite XlsxWorkbook::SetCellValue(int32_t sheet, int32_t row, int32_t column,
     if (!ValidSheet(sheet)) return CellWrite::NoSuchSheet;
     size_t index = static_cast<size_t>(sheet - 1);
     // A chart sheet has no cells to write.
-    if (!package_->IsWorksheet(index)) return CellWrite::NoSuchSheet;
+    if (!package_->IsWorksheet(index)) return CellWrite::ChartSheet;
     return AssignTypedInput(sheets_[index], formats_, typed_, kLimits, row, column, text);
 }
 

@@ -202,10 +202,36 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
                       MessageIcon::Critical);
 }
 
+namespace {
+
+// Why a table whose template derives its layout from the report got none:
+// its key lines were not found, or the lines between them hold no row.
+std::string NoLayoutMessage(const clsTableParser& parser, int64_t table,
+                            const std::filesystem::path& report) {
+    if (!parser.LoadProblem.empty())
+        return fmt::format("Table {}: its lines could not be read to derive the column layout "
+                           "of its template from: {}.",
+                           table, parser.LoadProblem);
+    if (parser.MarkerTopLoc < 1 || parser.MarkerBotLoc < parser.MarkerTopLoc)
+        return "Table " + std::to_string(table) + " not found!";
+    if (parser.DataBotLoc < parser.DataTopLoc)
+        return fmt::format("Table {} was found, but holds no line (it would start on line {} and "
+                           "end on line {} of the report {}): there is no row to derive the "
+                           "column layout of its template from.",
+                           table, parser.DataTopLoc, parser.DataBotLoc, report.string());
+    return fmt::format("Table {} was found, but its lines (line {} to line {} of the report {}) "
+                       "are empty: there is no row to derive the column layout of its template "
+                       "from.",
+                       table, parser.DataTopLoc, parser.DataBotLoc, report.string());
+}
+
+} // namespace
+
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
                         int32_t tabSize) {
-    Messages& messages = observer;
+    // A fault shared by the fields of one table is said once, with its count.
+    RepeatFoldingMessages messages(observer);
     WriteHeader(longFile);
     longFile.Write("General", "Name", "");
     // Tables: section headers without "Col".
@@ -213,6 +239,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
     // Each table in number order.
     for (int64_t i = 1; i <= tables; ++i) {
         const std::string section = "Table " + std::to_string(i);
+        const RepeatScope scope(messages);
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning " + section);
         // The table's keys; the template keeps its leading blanks.
@@ -239,7 +266,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                                 table.ReadEndLineOffset, tabSize);
             const int32_t width = parser.TableWidth;
             if (width == 0) {
-                messages.Show("Table " + std::to_string(i) + " not found!", MessageIcon::Warning);
+                messages.Show(NoLayoutMessage(parser, i, report.Path()), MessageIcon::Warning);
                 break;
             }
             templ = parser.VariableToFixedTemplate(ExpandKeyword(templ, keyword, width));
@@ -291,7 +318,7 @@ MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileF
     MarkedRecipe marked;
     TextReader text(text_file, TextEncoding::Utf8);
     if (!text.IsOpen()) {
-        marked.problem = "Cannot open the report " + text_file.string() + ": " + text.OpenError();
+        marked.problem = "Cannot read the report " + text_file.string() + ": " + text.OpenError();
         return marked;
     }
     recipe.Write("Header", "Product", "VOK-B");

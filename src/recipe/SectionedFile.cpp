@@ -80,12 +80,32 @@ SectionedText::SectionedText(std::vector<std::string> lines)
 
 SectionedText SectionedText::FromFile(const std::filesystem::path& fileName) {
     SectionedText text;
-    TextReader file(fileName);
-    if (!file.IsOpen()) return text;
+    // One read: the lines as the file holds them, checked for UTF-8 on the
+    // way and decoded at the end when they are not. Reading the file for its
+    // encoding first would read a huge one whole before its first line.
+    TextReader file(fileName, TextEncoding::Utf8);
+    if (!file.IsOpen()) {
+        text.error_ = file.OpenError();
+        return text;
+    }
     // A read that fails halfway leaves the lines read so far, as a file would.
+    Utf8Validator validator;
     std::string_view line;
-    while (file.ReadLine(line))
+    while (file.ReadRawLine(line)) {
+        // A line end between lines: no character runs over it.
+        validator.Feed(line.data(), line.size());
+        validator.Feed("\n", 1);
         text.lines_.emplace_back(line);
+    }
+    if (!validator.Finish()) {
+        for (std::string& raw : text.lines_) {
+            if (IsAscii(raw)) continue;
+            std::string decoded;
+            AppendWindows1252AsUtf8(decoded, raw);
+            raw = std::move(decoded);
+        }
+    }
+    text.error_ = file.ReadError();
     text.open_ = true;
     text.IndexHeaders();
     return text;
@@ -208,7 +228,7 @@ bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view
     if (ParseWholeNumber(value, result)) return true;
     std::string text = "Error in ";
     text.append(section).append(" : ").append(key).append(" is not a whole number: ");
-    text.append(value);
+    text.append(Echo(value));
     messages.Show(text, MessageIcon::Critical);
     return false;
 }

@@ -43,6 +43,10 @@ public:
     static SectionedText FromFile(const std::filesystem::path& fileName);
 
     bool IsOpen() const { return open_; }
+    // Why the file could not be read in full ("Permission denied", a line
+    // too long); empty when it was. A read that failed halfway leaves the
+    // lines before the failure.
+    const std::string& ReadError() const { return error_; }
     const std::vector<std::string>& Lines() const { return lines_; }
     // The first header line of `section` at or after line index `from`;
     // Lines().size() when there is none.
@@ -62,6 +66,7 @@ private:
     };
     std::unordered_map<std::string, std::vector<size_t>, NameHash, std::equal_to<>> headers_;
     bool open_ = false;
+    std::string error_;
 };
 
 // A read position in a SectionedText: what an open file is to the sequential

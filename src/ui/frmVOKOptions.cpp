@@ -2,6 +2,7 @@
 
 #include "app/ProgramSettings.h"
 #include "base/Messages.h"
+#include "base/TextAccess.h"
 #include "ui/modUtilityForm.h"
 
 #include <QCheckBox>
@@ -16,8 +17,6 @@
 namespace vok {
 
 namespace {
-
-constexpr int32_t kLargestTabSize = 64;
 
 QGroupBox* Page(QTabWidget* tabs, const char* name, const QString& caption) {
     auto* page = new QWidget;
@@ -43,7 +42,7 @@ bool ParseTabSize(const QString& text, int32_t& value) {
     for (const QChar c : t)
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
     const int size = t.toInt();
-    if (size < 1 || size > kLargestTabSize) return false;
+    if (size < kSmallestTabSize || size > kLargestTabSize) return false;
     value = size;
     return true;
 }

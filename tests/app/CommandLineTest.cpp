@@ -14,8 +14,10 @@ using test::TempDir;
 class SwitchSyntaxTest : public ::testing::Test {
 protected:
     bool Parse(std::string_view text) {
-        help = false;
-        return ParseCommandLine(text, options, program, help);
+        result = {};
+        const bool parsed = ParseCommandLine(text, options, program, result);
+        help = result.helpRequested;
+        return parsed;
     }
     std::filesystem::path InProgramFolder(std::string_view name) const { return program / name; }
     // A path of the temporary folder written the way the switch syntax needs it.
@@ -28,6 +30,7 @@ protected:
     TempDir dir;
     std::filesystem::path program = dir.Path();
     clsConversionOptions options;
+    CommandLine result;
     bool help = false;
 };
 
@@ -74,20 +77,24 @@ TEST_F(SwitchSyntaxTest, PathsResolveByTheirBackslash) {
     EXPECT_EQ(options.sInputFile, InProgramFolder("b.txt"));
 }
 
+// Tab sizes run from 1 to 64, as in the options dialog; anything else is
+// refused with the value as typed, and the last good one is kept.
 TEST_F(SwitchSyntaxTest, TabSize) {
     EXPECT_TRUE(Parse("/T 4"));
     EXPECT_EQ(options.lTabSize, 4);
-    EXPECT_TRUE(Parse("/T four"));
-    EXPECT_EQ(options.lTabSize, 4);
+    EXPECT_EQ(result.action, CommandLineAction::Interactive);
     EXPECT_TRUE(Parse("/T 2.5"));
     EXPECT_EQ(options.lTabSize, 2); // halves go to the even neighbour
-    EXPECT_TRUE(Parse("/t3.5"));
-    EXPECT_EQ(options.lTabSize, 4);
-    EXPECT_TRUE(Parse("/T"));
-    EXPECT_EQ(options.lTabSize, 4);
-    EXPECT_TRUE(Parse("/T 99999999999 /S"));
-    EXPECT_EQ(options.lTabSize, 4);
-    EXPECT_TRUE(options.bDoSubfolders);
+    EXPECT_TRUE(Parse("/t3.5 /T 64"));
+    EXPECT_EQ(options.lTabSize, 64);
+    for (const std::string_view bad : {"four", "0", "-1", "65", "0.4", "99999999999", ""}) {
+        EXPECT_TRUE(Parse("/T " + std::string(bad) + " /S /T 9"));
+        EXPECT_EQ(result.action, CommandLineAction::Refused) << bad;
+        EXPECT_EQ(result.error,
+                  "The tab size must be a whole number from 1 to 64: " + std::string(bad));
+        EXPECT_TRUE(options.bDoSubfolders);
+    }
+    EXPECT_EQ(options.lTabSize, 9);
 }
 
 TEST_F(SwitchSyntaxTest, RecipeSheetLogAndHelp) {
@@ -194,10 +201,12 @@ TEST_F(LinuxSyntaxTest, BadCommandLinesAreErrors) {
     EXPECT_EQ(cl.error, "Unknown option: stray.txt");
     cl = Read({"--verbose=yes"});
     EXPECT_EQ(cl.error, "The option --verbose takes no value.");
-    cl = Read({"-t", "four"});
-    EXPECT_EQ(cl.action, CommandLineAction::Error);
-    EXPECT_EQ(cl.error, "The tab size must be a whole number: four");
-    EXPECT_EQ(options.lTabSize, 8);
+    for (const char* bad : {"four", "0", "-1", "65", "2147483647"}) {
+        cl = Read({"-t", bad});
+        EXPECT_EQ(cl.action, CommandLineAction::Refused) << bad;
+        EXPECT_EQ(cl.error, std::string("The tab size must be a whole number from 1 to 64: ") + bad);
+        EXPECT_EQ(options.lTabSize, 8);
+    }
 }
 
 TEST_F(LinuxSyntaxTest, HelpVersionAndTheChoiceOfSyntax) {

@@ -75,6 +75,12 @@ TEST(MainModuleTest, BooleansAreFalseOnlyForFalse) {
     f.state.ReadSettings(f.messages);
     EXPECT_TRUE(f.state.Settings.UseRecipeFile);
     EXPECT_EQ(f.state.Settings.lTabSize, 8); // a tab size that is no number reads as 8
+    // Nor one the options dialog would refuse: it would take memory without bound.
+    for (const char* size : {"0", "-3", "65", "2147483647"}) {
+        WriteFile(f.state.gConfigFile, CrLf({"[General]", std::string("lTabSize=") + size}));
+        f.state.ReadSettings(f.messages);
+        EXPECT_EQ(f.state.Settings.lTabSize, 8) << size;
+    }
 }
 
 TEST(MainModuleTest, MissingConfigIsReported) {

@@ -178,6 +178,65 @@ TEST(TextIndex, LargeReportsAcrossBlocks) {
     EXPECT_FALSE(index.OpenAt(0, reader));
 }
 
+// The scan stops at a line longer than kLongestLine and names it, as the
+// reader does; a line at the limit, even after a grown block, is a line.
+TEST(TextIndex, ALineTooLongEndsTheScanWithItsNumber) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "long.txt";
+    const std::string atLimit(kLongestLine, 'a'), beyond(kLongestLine + 1, 'b');
+    const struct {
+        std::string bytes;
+        int64_t tooLong; // 0: none
+    } cases[] = {
+        {"head\r\n" + atLimit + "\r\nKEY\r\n", 0},
+        {"\xEF\xBB\xBF" + atLimit + "\r", 0},
+        {"head\r\n" + beyond + "\r\nKEY\r\n", 2},
+        // After a grown block, a line too long held whole by it.
+        {atLimit + "\n" + beyond + "\nKEY\n", 2},
+        {atLimit + "\n" + std::string(200, 'c') + "\n" + beyond, 3},
+        {std::string(3 * kLongestLine, 'x'), 1},
+    };
+    for (const auto& c : cases) {
+        WriteFile(path, c.bytes);
+        TextIndex index(path);
+        index.Expect("KEY");
+        EXPECT_EQ(index.ReadFailed(), c.tooLong > 0) << c.tooLong;
+        if (c.tooLong > 0) {
+            EXPECT_EQ(index.ReadError(), "line " + std::to_string(c.tooLong) +
+                                             " is longer than 1 MiB (1,048,576 bytes)");
+        } else {
+            EXPECT_EQ(index.LineCount(), TextReader(path).SkipLines(INT64_MAX));
+        }
+    }
+}
+
+// A report of good UTF-8 but for one line reads as Windows-1252; the index
+// names that line, and nothing for a report that is Windows-1252 throughout.
+TEST(TextIndex, NamesTheLineThatMakesAReportWindows1252) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "r.txt";
+    const std::string filler = std::string(300000, '.') + "\n";
+    const struct {
+        std::string bytes;
+        int64_t line;
+    } cases[] = {
+        {"caf\xC3\xA9\nbad \xE9 byte\nmore\n", 2},
+        {"bad \xE9\ncaf\xC3\xA9\n", 1},
+        // Good characters only in a later block; a sequence cut by a line end.
+        {"a\r\nb \xC3\r\n" + filler + filler + "caf\xC3\xA9\n", 2},
+        // The last line ends in the middle of a character.
+        {"caf\xC3\xA9\nend \xC3", 2},
+        {"caf\xE9\nna\xEFve\n", 0},
+        {"caf\xC3\xA9\n", 0},
+        {"plain\n", 0},
+    };
+    for (const auto& c : cases) {
+        WriteFile(path, c.bytes);
+        TextIndex index(path);
+        EXPECT_EQ(index.MixedEncodingLine(), c.line) << c.bytes.substr(0, 20);
+    }
+}
+
 // A key announced after the scan, or asked for without being announced, is
 // still found: the file is read again for it.
 TEST(TextIndex, KeysNotAnnouncedAreFoundByAnotherRead) {

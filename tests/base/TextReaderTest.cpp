@@ -3,10 +3,12 @@
 #include "base/TextReader.h"
 
 #include "base/TextAccess.h"
+#include "base/modUtilityFile.h"
 #include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace vok {
 namespace {
@@ -73,18 +75,77 @@ TEST(TextReaderTest, LineEndsAcrossTheBufferBoundary) {
     // A CR as the very last byte of a file exactly one block long.
     WriteFile(path, first + "\r");
     EXPECT_EQ(ReadAll(path), (Lines{first}));
-    // A line longer than the buffer, then more lines.
-    const std::string longLine(kReaderBuffer * 2 + 17, 'b');
+    // A line longer than the buffer (as long as a line may be), then more lines.
+    const std::string longLine(kLongestLine, 'b');
     WriteFile(path, "x\n" + longLine + "\r\ny");
     EXPECT_EQ(ReadAll(path), (Lines{"x", longLine, "y"}));
-    // After "head" the grown buffer holds 2 MiB from the line's start: its CR is
-    // the last byte held and the LF comes with the next refill.
-    std::string many(kReaderBuffer * 2 - 1, 'c');
+    // A line that fills the grown buffer but for its CR LF.
+    std::string many(kLongestLine - 1, 'c');
     many += "\r\nafter\r\n";
     WriteFile(path, "head\r\n" + many);
     const Lines lines = ReadAll(path);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[2], "after");
+}
+
+// Lines end at kLongestLine bytes: one byte more ends the reading with the
+// line's number, wherever the line lies and whatever ends it.
+TEST(TextReaderTest, ALineLongerThanTheLimitEndsTheReadingWithItsNumber) {
+    TempDir dir;
+    const std::string path = dir.File("long.txt");
+    const std::string atLimit(kLongestLine, 'a'), beyond(kLongestLine + 1, 'b');
+    // At the limit, with a byte-order mark and CR LF around it: read.
+    WriteFile(path, "\xEF\xBB\xBF" + atLimit + "\r\nnext");
+    EXPECT_EQ(ReadAll(path), (Lines{atLimit, "next"}));
+    for (const std::string_view ending : {"\r\n", "\r", "\n", ""}) {
+        WriteFile(path, "one\ntwo\r\n" + beyond + std::string(ending) + "after\n");
+        TextReader reader(path);
+        EXPECT_EQ(reader.ReadLine(), "one");
+        EXPECT_EQ(reader.ReadLine(), "two");
+        std::string_view line;
+        EXPECT_FALSE(reader.ReadLine(line)) << "ending [" << ending << "]";
+        EXPECT_TRUE(reader.ReadFailed());
+        EXPECT_EQ(reader.ReadError(), "line 3 is longer than 1 MiB (1,048,576 bytes)");
+        // Nothing further is read, however often asked.
+        EXPECT_FALSE(reader.ReadLine(line));
+        EXPECT_TRUE(reader.AtEnd());
+    }
+    // A file without any line end, far beyond the limit; skipping finds it too.
+    WriteFile(path, std::string(3 * kLongestLine, 'x'));
+    TextReader reader(path);
+    EXPECT_EQ(reader.SkipLines(10), 0);
+    EXPECT_EQ(reader.ReadError(), "line 1 is longer than 1 MiB (1,048,576 bytes)");
+    // From a place whose line number is known, the number counts on from it.
+    WriteFile(path, "a\nb\n" + beyond);
+    TextReader placed(path, TextEncoding::Utf8);
+    placed.Seek(2, 2);
+    EXPECT_EQ(placed.ReadLine(), "b");
+    EXPECT_EQ(placed.ReadLine(), "");
+    EXPECT_EQ(placed.ReadError(), "line 3 is longer than 1 MiB (1,048,576 bytes)");
+}
+
+// What is no regular file is refused at once: a named pipe without a writer
+// would otherwise hold the reader for ever.
+TEST(TextReaderTest, FoldersPipesAndDevicesAreNoTextSource) {
+    TempDir dir;
+    const std::string pipe = dir.File("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const struct {
+        std::string path, why;
+    } cases[] = {{pipe, "it is a named pipe (FIFO), not a file"},
+                 {"/dev/null", "it is a character device, not a file"},
+                 {dir.Path().string(), "it is a folder, not a file"},
+                 {dir.File("none.txt"), "No such file or directory"}};
+    for (const auto& c : cases) {
+        TextReader reader(c.path);
+        EXPECT_FALSE(reader.IsOpen()) << c.path;
+        EXPECT_EQ(reader.OpenError(), c.why);
+        TextReader known(c.path, TextEncoding::Utf8);
+        EXPECT_EQ(known.OpenError(), c.why);
+    }
+    EXPECT_EQ(NonFileKind(pipe), "a named pipe (FIFO)");
+    EXPECT_EQ(NonFileKind("/dev/null"), "a character device");
+    EXPECT_EQ(NonFileKind(dir.File("none.txt")), "");
 }
 
 TEST(TextReaderTest, ByteOrderMarkIsNotPartOfTheFirstLine) {

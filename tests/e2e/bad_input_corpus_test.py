@@ -15,7 +15,8 @@ BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), 
 SOURCE = os.environ.get("VOK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 VOK = os.path.join(BUILD, "vok")
 CORPUS = os.path.abspath(os.path.join(SOURCE, "tests", "data", "bad"))
-SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-l": "/L", "-w": "/W", "-t": "/T", "-c": "/C"}
+SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-l": "/L", "-w": "/W", "-t": "/T", "-c": "/C",
+            "--preview": "/P"}
 
 
 def read_cases():
@@ -35,6 +36,15 @@ def generated(name):
         return b"x" * (10 << 20)
     if name == "report-10-mb-line.txt":
         return b"ACCOUNT" * ((10 << 20) // 7) + b"\r\n"
+    if name == "marks-10-mb-line.txt":
+        return b">>1\r\n----\r\n" + b"x" * (10 << 20) + b"\r\n<<1\r\n"
+    if name == "long-10-mb-line.t2x":
+        return (b"[Header]\r\nProduct=VOK\r\nFileType=EXPORT SPEC\r\nFileFormat=1.1\r\n"
+                b"[General]\r\nName=\r\n" + b"x" * (10 << 20))
+    if name == "recipe-100-kb-key.rcp":
+        return (b"[Header]\r\nProduct=VOK-B\r\nFileType=RECIPE\r\nFileFormat=1.0\r\n"
+                b"[Table 1]\r\nReadStartLine=" + b"K" * 100000 + b"\r\nReadStartLineOffset=2\r\n"
+                b"ReadEndLine=TOTALS\r\nReadEndLineOffset=-1\r\nParsing=----\r\nWriteColumn=A\r\n")
     raise KeyError(name)
 
 
@@ -111,6 +121,11 @@ class BadInputCorpus(unittest.TestCase):
                     return path
                 if kind == "gen":
                     return place(path, generated(source))
+                if kind == "fifo":
+                    # Never read back: a named pipe without a writer would wait.
+                    if not os.path.exists(path):
+                        os.mkfifo(path)
+                    return path
                 with open(os.path.join(CORPUS, source), "rb") as f:
                     return place(path, f.read())
             return re.sub(r"\{([^}]+)\}", one, text)

@@ -15,32 +15,12 @@ import zipfile
 import openpyxl
 import xlrd
 
+from e2e_support import REPORT, FolderFiles, crlf, recipe
+
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 SOURCE = os.environ.get("VOK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
 VOK = os.path.join(BUILD, "vok")
 EXAMPLES = os.path.abspath(os.path.join(SOURCE, "examples"))
-
-
-def crlf(*lines):
-    return "".join(line + "\r\n" for line in lines)
-
-
-REPORT = crlf("LEDGER REPORT",
-              "ACCOUNT NO  DESCRIPTION         AMOUNT",
-              "----------  ------------------  ---------",
-              "1000-00    Cash in bank         1,234.50",
-              "2000-00    Payables             (12.00)",
-              "3000-00    Capital              9,000.00",
-              "",
-              "                          TOTALS 10,222.50")
-
-
-def recipe(start="ACCOUNT NO", start_offset="2", end="TOTALS", end_offset="-1",
-           parsing="---------- ------------------- ---------"):
-    return crlf("[Header]", "Product=VOK-B", "FileType=RECIPE", "FileFormat=1.0", "[Table 1]",
-                "ReadStartLine=" + start, "ReadStartLineOffset=" + start_offset,
-                "ReadEndLine=" + end, "ReadEndLineOffset=" + end_offset,
-                "Parsing=" + parsing, "WriteColumn=A")
 
 
 def long_format(*sections):
@@ -53,7 +33,7 @@ TABLE_1 = ("[Table 1]", "ReadStartLine=ACCOUNT NO", "ReadStartLineOffset=2",
            "[Table 1 Col 1]", "ReadColumnStart=1", "ReadColumnEnd=10", "WriteColumn=A")
 
 
-class Faults(unittest.TestCase):
+class Faults(FolderFiles, unittest.TestCase):
     SYNTAX = "linux"
     SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-l": "/L", "-w": "/W",
                 "--preview": "/P"}
@@ -68,19 +48,6 @@ class Faults(unittest.TestCase):
         for mount in reversed(self.mounts):
             subprocess.run(["umount", mount], check=False)
         shutil.rmtree(self.dir, ignore_errors=True)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def write(self, name, content):
-        data = content.encode() if isinstance(content, str) else content
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-        return self.path(name)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
 
     def vok(self, *args):
         """Runs vok with Linux-style arguments, or their switch-syntax spelling
@@ -195,7 +162,7 @@ class Faults(unittest.TestCase):
             (b"", "holds no table section"),
             (os.urandom(3000).replace(b"[", b"("), "holds no table section"),
             (b"[Header]\r\n", "holds no table section"),
-            (b"x" * (10 << 20), "holds no table section"),
+            (b"x" * (10 << 20), "line 1 is longer than 1 MiB (1,048,576 bytes)"),
             (recipe(start_offset="-99999").encode(), "lies before the start of the report"),
             (long_format().encode(), "holds no table section"),
             (long_format("[Consolidate 1]", "Table=99", "ReadAccountsColumn=1",

@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -114,6 +115,23 @@ struct EditorFixture {
 // dialog comes up in time, the failure is noted in `failures` and whatever
 // modal dialog is up is closed, so that a test never hangs. The waiting
 // timers end with `context`, so a test that ends first takes them along.
+// A dialog that is still open some seconds after it was answered would block
+// its test until the test runner kills it: it is closed, and said.
+template <typename T>
+void ExpectClosed(QObject& context, QStringList& failures, QPointer<T> dialog,
+                  int attemptsLeft = 1000) {
+    QTimer::singleShot(10, &context, [&context, &failures, dialog, attemptsLeft] {
+        if (dialog.isNull() || !dialog->isVisible()) return;
+        if (attemptsLeft > 0) {
+            ExpectClosed<T>(context, failures, dialog, attemptsLeft - 1);
+            return;
+        }
+        failures << QStringLiteral("the %1 stayed open after it was answered")
+                        .arg(T::staticMetaObject.className());
+        dialog->reject();
+    });
+}
+
 template <typename T>
 void OnModal(QObject& context, QStringList& failures, std::function<void(T&)> action,
              int attemptsLeft = 500) {
@@ -122,6 +140,7 @@ void OnModal(QObject& context, QStringList& failures, std::function<void(T&)> ac
                            QWidget* modal = QApplication::activeModalWidget();
                            if (auto* dialog = qobject_cast<T*>(modal)) {
                                action(*dialog);
+                               ExpectClosed<T>(context, failures, dialog);
                                return;
                            }
                            if (attemptsLeft > 0) {

@@ -140,12 +140,20 @@ TEST(TableRowPath, Windows1252AndUtf8Reports) {
 }
 
 // Each field that begins with "=" is said on every row, on either path.
-TEST(TableRowPath, EqualSignsAreSaidForEveryRow) {
-    Pairs t(Report({"=a  =b  c=  = d"}, "\r\n"), 1, 8);
-    t.Csv();
-    // Fields 1 ("=a "), 2 (" =b  ") and 4 ("= d "), not 3 ("c=  "): three on
-    // each of the two rows.
-    EXPECT_EQ(t.messages.Texts().size(), 6u);
+// Fields 1 ("=a "), 2 (" =b  ") and 4 ("= d "), not 3 ("c=  "), on each of
+// the two rows: said once with the first cell's place, then with the count
+// of the others, in the CSV line path as in the cell path.
+TEST(TableRowPath, EqualSignsAreSaidOnceWithTheirPlaceAndCount) {
+    constexpr std::string_view kText =
+        "Error: Source Data field begin with Equal Sign! This may not be accepted by Excel!";
+    Pairs csv(Report({"=a  =b  c=  = d"}, "\r\n"), 1, 8);
+    csv.Csv();
+    EXPECT_EQ(csv.messages.Texts(), (std::vector<std::string>{std::string(kText) + " (line 1, field 1)",
+                                                             std::string(kText) + " (repeated 5 times)"}));
+    Pairs cells(Report({"=a  =b  c=  = d"}, "\r\n"), 1, 8);
+    cells.Cells();
+    EXPECT_EQ(cells.messages.Texts(), (std::vector<std::string>{std::string(kText) + " (row 1, column A)",
+                                                               std::string(kText) + " (repeated 5 times)"}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // and the whole input is also read as one switch-syntax text. Nothing may
 // touch the disk: the log folder maker is replaced.
 #include "app/modParseCommandLine.h"
+#include "base/TextAccess.h"
 #include "fuzz/FuzzSupport.h"
 #include "output/SheetTarget.h"
 
@@ -24,11 +25,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     clsConversionOptions options;
     const CommandLine read = ReadCommandLine(args, options, program, current, noFolder);
-    if (read.action == CommandLineAction::Error && read.error.empty()) std::abort();
+    if ((read.action == CommandLineAction::Error || read.action == CommandLineAction::Refused) &&
+        read.error.empty())
+        std::abort();
+    // A tab size that was taken lies within the bounds of the options dialog.
+    if (read.action == CommandLineAction::RunJob &&
+        (options.lTabSize < kSmallestTabSize || options.lTabSize > kLargestTabSize))
+        std::abort();
 
     clsConversionOptions switches;
-    bool help = false;
-    ParseCommandLine(text, switches, program, help, noFolder);
+    CommandLine parsed;
+    ParseCommandLine(text, switches, program, parsed, noFolder);
+    if (parsed.action != CommandLineAction::Refused &&
+        (switches.lTabSize < kSmallestTabSize || switches.lTabSize > kLargestTabSize))
+        std::abort();
     // Every path of the switch syntax has its folders separated by "/".
     for (const auto* path : {&switches.sInputFile, &switches.sOutputFile, &switches.sRecipeFile})
         if (path->native().find('\\') != std::string::npos) std::abort();

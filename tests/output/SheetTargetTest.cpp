@@ -26,6 +26,15 @@ TEST(SheetTargetTest, NumbersNamesAndTextsNoSheetMayCarry) {
         EXPECT_FALSE(ParseSheetTarget(bad, target, error)) << bad;
         EXPECT_NE(error.find("sheet target"), std::string::npos) << error;
     }
+    // A signed number is a number, not a sheet named "-1": refused as 0 is.
+    for (const char* bad : {"-1", " -1 ", "-0", "+0", "+256"}) {
+        EXPECT_FALSE(ParseSheetTarget(bad, target, error)) << bad;
+        EXPECT_NE(error.find("is no sheet number from 1 to 255"), std::string::npos) << error;
+    }
+    EXPECT_TRUE(ParseSheetTarget("+3", target, error));
+    EXPECT_EQ(target.number, 3);
+    EXPECT_TRUE(ParseSheetTarget("-", target, error)); // a name
+    EXPECT_EQ(target.name, "-");
 }
 
 TEST(SheetTargetTest, MissingSheetsAreAddedAndNamesMatchWithoutCase) {

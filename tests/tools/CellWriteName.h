@@ -17,6 +17,8 @@ constexpr std::string_view CellWriteName(CellWrite result) {
         return "BeyondLastColumn";
     case CellWrite::NoSuchSheet:
         return "NoSuchSheet";
+    case CellWrite::ChartSheet:
+        return "ChartSheet";
     case CellWrite::TextTooLong:
         return "TextTooLong";
     }
