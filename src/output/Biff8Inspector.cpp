@@ -2,13 +2,14 @@
 
 #include "base/TextEncoding.h"
 #include "output/Biff8NumberFormats.h"
-#include "output/Biff8Records.h"
+#include "output/Biff8SharedStrings.h"
+#include "output/Biff8Stream.h"
 #include "output/RkNumber.h"
 #include "output/Utf16Text.h"
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <fmt/format.h>
 
 namespace vok {
 
@@ -21,15 +22,13 @@ struct LossRecord {
     uint16_t id;
     uint32_t loss;
 };
-constexpr std::array<LossRecord, 15> kLossRecords{{
+constexpr std::array<LossRecord, 13> kLossRecords{{
     {0x0006, kLossFormulas},           // FORMULA
     {0x0221, kLossFormulas},           // ARRAY
     {0x04BC, kLossFormulas},           // SHRFMLA
     {0x0236, kLossFormulas},           // TABLE (data table)
-    {0x0018, kLossDefinedNames},       // NAME
     {0x001C, kLossComments},           // NOTE
     {0x0205, kLossLogicalValues},      // BOOLERR
-    {0x01B8, kLossHyperlinks},         // HLINK
     {0x00B0, kLossPivotTables},        // SXVIEW
     {0x01B2, kLossDataValidation},     // DVAL
     {0x01BE, kLossDataValidation},     // DV
@@ -39,36 +38,20 @@ constexpr std::array<LossRecord, 15> kLossRecords{{
     {0x00D3, kLossMacros},             // OBPROJ: a macro project
 }};
 
-constexpr std::array<std::string_view, 14> kLossTexts{
-    "formulas",         "defined names",
-    "charts",           "pictures or drawing objects",
-    "cell comments",    "macros",
-    "a password",       "logical or error values",
-    "hyperlinks",       "pivot tables",
-    "data validation",  "conditional formatting",
-    "embedded objects", "cells of a kind vok cannot read",
+constexpr std::array<std::string_view, 12> kLossTexts{
+    "formulas",
+    "charts",
+    "pictures or drawing objects",
+    "cell comments",
+    "macros",
+    "a password",
+    "logical or error values",
+    "pivot tables",
+    "data validation",
+    "conditional formatting",
+    "embedded objects",
+    "cells of a kind vok cannot read",
 };
-
-// Top-level container entries besides the Workbook stream that a rewrite may drop.
-constexpr std::array<std::string_view, 4> kPlainEntries{
-    "\005SummaryInformation", "\005DocumentSummaryInformation", "\001CompObj", "\001Ole"};
-
-uint16_t Le16(std::string_view data, size_t offset) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(data[offset]) |
-                                 (static_cast<unsigned char>(data[offset + 1]) << 8));
-}
-
-uint32_t Le32(std::string_view data, size_t offset) {
-    return Le16(data, offset) | (static_cast<uint32_t>(Le16(data, offset + 2)) << 16);
-}
-
-double LeDouble(std::string_view data, size_t offset) {
-    const uint64_t bits =
-        Le32(data, offset) | (static_cast<uint64_t>(Le32(data, offset + 4)) << 32);
-    double value;
-    std::memcpy(&value, &bits, 8);
-    return value;
-}
 
 // Every drawing object (picture, shape, chart, comment, text box, control)
 // has an OBJ record, whose first part names its kind; the drawing containers
@@ -78,25 +61,6 @@ uint32_t ObjectLoss(std::string_view obj) {
     constexpr uint16_t kCommonData = 0x0015, kChart = 0x0005, kComment = 0x0019;
     const uint16_t kind = obj.size() >= 6 && Le16(obj, 0) == kCommonData ? Le16(obj, 4) : 0;
     return kind == kChart ? kLossCharts : kind == kComment ? kLossComments : kLossDrawings;
-}
-
-// A string with a character count (8 or 16 bits) and a flags byte; false when
-// it runs past the record.
-bool ReadString(std::string_view data, size_t offset, bool shortCount, std::string& utf8) {
-    const size_t header = shortCount ? 2 : 3;
-    if (data.size() < offset + header) return false;
-    const size_t count = shortCount ? static_cast<unsigned char>(data[offset]) : Le16(data, offset);
-    const bool wide = static_cast<unsigned char>(data[offset + header - 1]) & 1;
-    const size_t start = offset + header;
-    if (data.size() < start + count * (wide ? 2 : 1)) return false;
-    std::u16string units(count, u'\0');
-    for (size_t i = 0; i < count; ++i) {
-        units[i] = wide ? Le16(data, start + 2 * i)
-                        : static_cast<char16_t>(static_cast<unsigned char>(data[start + i]));
-    }
-    utf8.clear();
-    AppendUtf16AsUtf8(utf8, units);
-    return true;
 }
 
 } // namespace
@@ -139,19 +103,18 @@ void Biff8Inspector::Run() {
 
 void Biff8Inspector::ScanSubstream(size_t position, int32_t sheet) {
     std::vector<uint16_t> open; // BOF types of the substream and those nested in it
+    Record record;
     do {
-        if (position + 4 > stream_.size()) {
-            result_.damage = "it is damaged (the workbook stream ends inside a sheet)";
+        if (!ReadRecord(stream_, position, record)) {
+            result_.damage = position + 4 > stream_.size()
+                                 ? "it is damaged (the workbook stream ends inside a sheet)"
+                                 : "it is damaged (a record runs past the end of the workbook "
+                                   "stream)";
             return;
         }
-        const uint16_t id = Le16(stream_, position);
-        const uint16_t length = Le16(stream_, position + 2);
-        if (position + 4 + length > stream_.size()) {
-            result_.damage = "it is damaged (a record runs past the end of the workbook stream)";
-            return;
-        }
-        const std::string_view data = stream_.substr(position + 4, length);
-        position += 4 + length;
+        const uint16_t id = record.id;
+        const std::string_view data = record.data;
+        position = record.End();
         if (id == kBof) {
             if (!OnBof(data, sheet, open.empty())) return;
             open.push_back(data.size() >= 4 ? Le16(data, 2) : 0);
@@ -170,10 +133,10 @@ void Biff8Inspector::ScanSubstream(size_t position, int32_t sheet) {
             if (open.size() == 1 && sheet < 0) {
                 OnGlobalsRecord(id, data);
             } else if (open.size() == 1 && open.front() == kBofWorksheet) {
-                OnSheetRecord(static_cast<size_t>(sheet), id, data);
+                OnSheetRecord(static_cast<size_t>(sheet), record);
             }
         }
-    } while (!open.empty());
+    } while (!open.empty() && Reading());
 }
 
 bool Biff8Inspector::OnBof(std::string_view data, int32_t sheet, bool outermost) {
@@ -185,6 +148,11 @@ bool Biff8Inspector::OnBof(std::string_view data, int32_t sheet, bool outermost)
     const uint16_t type = Le16(data, 2);
     if (sheet < 0 && outermost && (version != kBiff8Version || type != kBofGlobals)) {
         result_.damage = "it is not an Excel 97-2003 workbook";
+        return false;
+    }
+    if (sheet >= 0 && outermost && type != kBofWorksheet && type != kBofChart &&
+        type != kBofMacroSheet && type != kBofVbModule) {
+        result_.damage = "it is damaged (a sheet does not begin as one)";
         return false;
     }
     if (type == kBofChart) result_.losses |= kLossCharts;
@@ -202,11 +170,12 @@ void Biff8Inspector::OnGlobalsRecord(uint16_t id, std::string_view data) {
         inSst_ = false;
     }
     if (id == kFont && !result_.hasFont && data.size() >= 14) {
-        result_.hasFont = ReadString(data, 14, true, result_.font.name);
+        result_.hasFont = ReadBiffString(data, 14, true, result_.font.name);
         result_.font.height = Le16(data, 0);
     } else if (id == kFormat && data.size() >= 2) {
         std::string code;
-        if (ReadString(data, 2, false, code)) formats_.emplace_back(Le16(data, 0), std::move(code));
+        if (ReadBiffString(data, 2, false, code))
+            formats_.emplace_back(Le16(data, 0), std::move(code));
     } else if (id == kXf && data.size() >= 4) {
         xfFormatIds_.push_back(Le16(data, 2));
     } else if (id == kBoundSheet && data.size() >= 6) {
@@ -214,7 +183,7 @@ void Biff8Inspector::OnGlobalsRecord(uint16_t id, std::string_view data) {
         if (type == 1 || type == 6) result_.losses |= kLossMacros;
         if (type == 2) result_.losses |= kLossCharts;
         std::string name;
-        if (!ReadString(data, 6, true, name)) {
+        if (!ReadBiffString(data, 6, true, name)) {
             result_.damage = "it is damaged (a sheet name runs past its record)";
             return;
         }
@@ -222,114 +191,70 @@ void Biff8Inspector::OnGlobalsRecord(uint16_t id, std::string_view data) {
         result_.sheetNames.push_back(std::move(name));
         result_.numbers.emplace_back();
         result_.texts.emplace_back();
+        result_.extents.emplace_back();
     }
 }
 
-void Biff8Inspector::OnSheetRecord(size_t sheet, uint16_t id, std::string_view data) {
+void Biff8Inspector::OnSheetRecord(size_t sheet, const Record& record) {
+    const CellRecordKind kind = CellRecordKindOf(record.id);
+    if (kind != CellRecordKind::None) {
+        CellSpan span;
+        if (!ReadCellSpan(kind, record, span)) {
+            result_.damage =
+                fmt::format("it is damaged (a cell record of sheet {} is malformed)", sheet + 1);
+            return;
+        }
+        CellRange& extent = result_.extents[sheet];
+        extent.Include(span.row + 1, span.first + 1);
+        extent.Include(span.row + 1, span.last + 1);
+        OnCellRecord(sheet, record);
+    } else if (record.id == kRow && record.data.size() < 16) {
+        result_.damage =
+            fmt::format("it is damaged (a row record of sheet {} is too short)", sheet + 1);
+    } else if (record.id == kWsBool && record.data.size() >= 2 &&
+               (static_cast<unsigned char>(record.data[1]) & 0x10)) {
+        result_.losses |= kLossMacros; // a dialog sheet
+    }
+}
+
+void Biff8Inspector::OnCellRecord(size_t sheet, const Record& record) {
+    const std::string_view data = record.data;
     auto& cells = result_.numbers[sheet];
-    if (id == kNumber && data.size() >= 14) {
-        cells.push_back({Le16(data, 0), Le16(data, 2), Le16(data, 4), LeDouble(data, 6)});
-    } else if (id == kRk && data.size() >= 10) {
-        cells.push_back({Le16(data, 0), Le16(data, 2), Le16(data, 4), DecodeRk(Le32(data, 6))});
-    } else if (id == kMulRk && data.size() >= 6) {
+    const uint16_t row = Le16(data, 0), column = Le16(data, 2);
+    if (record.id == kNumber) {
+        cells.push_back({row, column, Le16(data, 4), LeDouble(data, 6)});
+    } else if (record.id == kRk) {
+        cells.push_back({row, column, Le16(data, 4), DecodeRk(Le32(data, 6))});
+    } else if (record.id == kMulRk) {
         // row, first column, (XF, RK) pairs, last column
-        const uint32_t row = Le16(data, 0);
-        const uint16_t first = Le16(data, 2);
         const size_t count = (data.size() - 6) / 6;
         for (size_t i = 0; i < count; ++i) {
-            cells.push_back({row, static_cast<uint16_t>(first + i), Le16(data, 4 + 6 * i),
+            cells.push_back({row, static_cast<uint16_t>(column + i), Le16(data, 4 + 6 * i),
                              DecodeRk(Le32(data, 6 + 6 * i))});
         }
-    } else if (id == kLabelSst && data.size() >= 10) {
+    } else if (record.id == kLabelSst) {
         const uint32_t index = Le32(data, 6);
         if (index >= sharedStrings_.size()) {
             result_.damage = "it is damaged (a cell refers to a shared string it does not hold)";
             return;
         }
-        result_.texts[sheet].push_back({Le16(data, 0), Le16(data, 2), sharedStrings_[index]});
-    } else if (id == kLabel && data.size() >= 6) {
+        result_.texts[sheet].push_back({row, column, sharedStrings_[index]});
+    } else if (record.id == kLabel) {
         Biff8TextCell& cell = result_.texts[sheet].emplace_back();
-        cell.row = Le16(data, 0);
-        cell.column = Le16(data, 2);
-        if (!ReadString(data, 6, false, cell.text)) {
+        cell.row = row;
+        cell.column = column;
+        if (!ReadBiffString(data, 6, false, cell.text)) {
             result_.damage = "it is damaged (a cell's text runs past its record)";
             return;
         }
-    } else if (id == kWsBool && data.size() >= 2 && (static_cast<unsigned char>(data[1]) & 0x10)) {
-        result_.losses |= kLossMacros; // a dialog sheet
     }
 }
 
-// The shared strings: each a character count, flags, optional counts of
-// formatting runs and extended data, the characters, then the runs and the
-// data. Characters that run on into the next CONTINUE record start it with a
-// new flags byte (one or two bytes per character); everything else runs on
-// over record boundaries unmarked.
 void Biff8Inspector::DecodeSharedStrings() {
-    size_t segment = 0, pos = 8;
-    bool ok = sst_[0].size() >= 8;
-    auto atEnd = [&] { return pos == sst_[segment].size(); };
-    auto nextSegment = [&] {
-        if (segment + 1 >= sst_.size()) return false;
-        ++segment;
-        pos = 0;
-        return true;
-    };
-    auto readByte = [&](uint32_t& byte) {
-        while (atEnd()) {
-            if (!nextSegment()) return false;
-        }
-        byte = static_cast<unsigned char>(sst_[segment][pos++]);
-        return true;
-    };
-    auto read = [&](int bytes, uint32_t& value) {
-        value = 0;
-        for (int i = 0; i < bytes && ok; ++i) {
-            uint32_t byte = 0;
-            ok = readByte(byte);
-            value |= byte << (8 * i);
-        }
-        return ok;
-    };
-    const uint32_t unique = ok ? Le32(sst_[0], 4) : 0;
-    std::u16string units;
-    for (uint32_t i = 0; i < unique && ok; ++i) {
-        // 1. The header.
-        uint32_t count = 0, flags = 0, runs = 0, extended = 0;
-        if (!read(2, count) || !read(1, flags)) break;
-        if ((flags & 0x08) && !read(2, runs)) break;
-        if ((flags & 0x04) && !read(4, extended)) break;
-        // 2. The characters.
-        bool wide = flags & 1;
-        units.clear();
-        while (units.size() < count && ok) {
-            if (atEnd()) {
-                uint32_t continued = 0;
-                ok = nextSegment() && readByte(continued);
-                wide = continued & 1;
-                if (!ok) break;
-            }
-            const std::string_view data = sst_[segment];
-            const size_t take =
-                std::min<size_t>(count - units.size(), (data.size() - pos) / (wide ? 2 : 1));
-            if (take == 0) ok = false; // half a character
-            for (size_t c = 0; c < take && ok; ++c) {
-                units.push_back(
-                    wide ? static_cast<char16_t>(Le16(data, pos + 2 * c))
-                         : static_cast<char16_t>(static_cast<unsigned char>(data[pos + c])));
-            }
-            pos += take * (wide ? 2 : 1);
-        }
-        if (!ok) break;
-        std::string& text = sharedStrings_.emplace_back();
-        AppendUtf16AsUtf8(text, units);
-        // 3. Formatting runs and extended data.
-        for (size_t skip = 4 * size_t{runs} + extended; skip > 0 && ok; --skip) {
-            uint32_t byte = 0;
-            ok = readByte(byte);
-        }
-    }
-    if (!ok) result_.damage = "it is damaged (its shared strings run past their records)";
+    const bool read = Biff8SharedStrings::Read(sst_, [this](const Biff8StoredString& stored) {
+        AppendUtf16AsUtf8(sharedStrings_.emplace_back(), stored.characters);
+    });
+    if (!read) result_.damage = "it is damaged (its shared strings run past their records)";
 }
 
 void Biff8Inspector::ResolveFormats() {
@@ -351,16 +276,13 @@ void Biff8Inspector::ResolveFormats() {
 
 void Biff8Inspector::InspectContainerEntries(const std::vector<std::string>& names,
                                              Biff8Contents& contents) {
+    // Every other entry (document properties, the class name, custom data)
+    // is kept as it stands.
     for (const std::string& name : names) {
-        // Document properties, the class name and the link flags carry no
-        // content of the workbook.
-        if (std::find(kPlainEntries.begin(), kPlainEntries.end(), name) != kPlainEntries.end()) {
-            continue;
-        }
         const std::string upper = AsciiUpper(name);
         if (upper.starts_with("_VBA_PROJECT") || upper == "VBA" || upper == "MACROS") {
             contents.losses |= kLossMacros;
-        } else {
+        } else if (upper.starts_with("MBD") || upper == "OBJECTPOOL") {
             contents.losses |= kLossEmbeddedObjects;
         }
     }

@@ -1,9 +1,10 @@
 // Reads the record stream of an existing .xls workbook: everything vok could
-// not keep on rewriting the file (formulas, charts, drawings, macros, a
+// not keep on writing into the file (formulas, charts, drawings, macros, a
 // password, ...), the default font, the sheets' names and the value and
-// number format of every cell vok keeps (numbers and texts).
+// number format of every cell vok reads (numbers and texts).
 #pragma once
 
+#include "output/Biff8Stream.h"
 #include "output/Biff8Writer.h"
 
 #include <cstdint>
@@ -13,22 +14,20 @@
 
 namespace vok {
 
-// What a workbook holds that rewriting it from its cell values would lose.
+// What a workbook holds that vok cannot keep when it writes into it.
 enum XlsLoss : uint32_t {
     kLossFormulas = 1u << 0,
-    kLossDefinedNames = 1u << 1,
-    kLossCharts = 1u << 2,
-    kLossDrawings = 1u << 3,
-    kLossComments = 1u << 4,
-    kLossMacros = 1u << 5,
-    kLossPassword = 1u << 6,
-    kLossLogicalValues = 1u << 7,
-    kLossHyperlinks = 1u << 8,
-    kLossPivotTables = 1u << 9,
-    kLossDataValidation = 1u << 10,
-    kLossConditionalFormats = 1u << 11,
-    kLossEmbeddedObjects = 1u << 12,
-    kLossUnreadableCells = 1u << 13,
+    kLossCharts = 1u << 1,
+    kLossDrawings = 1u << 2,
+    kLossComments = 1u << 3,
+    kLossMacros = 1u << 4,
+    kLossPassword = 1u << 5,
+    kLossLogicalValues = 1u << 6,
+    kLossPivotTables = 1u << 7,
+    kLossDataValidation = 1u << 8,
+    kLossConditionalFormats = 1u << 9,
+    kLossEmbeddedObjects = 1u << 10,
+    kLossUnreadableCells = 1u << 11,
 };
 
 // A numeric cell as stored: 0-based row and column, its XF.
@@ -55,6 +54,7 @@ struct Biff8Contents {
     std::vector<std::string> sheetNames;               // per BOUNDSHEET8, in tab order
     std::vector<std::vector<Biff8NumberCell>> numbers; // per sheet, by row, then column
     std::vector<std::vector<Biff8TextCell>> texts;     // per sheet, in stream order
+    std::vector<CellRange> extents; // per sheet, every cell record (1-based), blank ones too
 };
 
 class Biff8Inspector {
@@ -62,7 +62,7 @@ public:
     static Biff8Contents Inspect(std::string_view stream);
 
     // Adds what the other top-level entries of the container reveal (macro
-    // projects, embedded objects).
+    // projects, embedded objects); any other entry is kept.
     static void InspectContainerEntries(const std::vector<std::string>& names,
                                         Biff8Contents& contents);
 
@@ -78,7 +78,8 @@ private:
     void ScanSubstream(size_t position, int32_t sheet);
     bool OnBof(std::string_view data, int32_t sheet, bool outermost);
     void OnGlobalsRecord(uint16_t id, std::string_view data);
-    void OnSheetRecord(size_t sheet, uint16_t id, std::string_view data);
+    void OnSheetRecord(size_t sheet, const biff8::Record& record);
+    void OnCellRecord(size_t sheet, const biff8::Record& record);
     void ResolveFormats();
     void DecodeSharedStrings();
 

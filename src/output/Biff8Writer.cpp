@@ -14,22 +14,6 @@ namespace {
 using namespace biff8;
 
 constexpr uint16_t kUtf16CodePage = 1200;
-constexpr size_t kMaxFormatCodeLength = 255;
-// Streams below 4096 bytes would go into the container's mini stream, which
-// some readers handle badly; the spreadsheet's own files never use it for the
-// Workbook stream.
-constexpr size_t kMinimumStreamSize = 4096;
-
-void WriteBof(BiffRecordBuffer& out, uint16_t type) {
-    out.Begin(kBof);
-    out.U16(kBiff8Version);
-    out.U16(type);
-    out.U16(0x0DBB); // build
-    out.U16(0x07CC); // year
-    out.U32(0);      // file history
-    out.U32(6);      // lowest version that can read all records
-    out.End();
-}
 
 // An empty text is no cell in the file (and an empty shared string upsets readers).
 bool IsEmptyText(const CellValue& value) {
@@ -38,23 +22,6 @@ bool IsEmptyText(const CellValue& value) {
 
 void WriteEof(BiffRecordBuffer& out) {
     out.Begin(kEof);
-    out.End();
-}
-
-// One XF record. `styleXf`: a style XF (parent 0xFFF); otherwise a cell XF
-// whose parent is the Normal style.
-void WriteXf(BiffRecordBuffer& out, uint16_t formatId, bool styleXf, uint8_t usedAttributes) {
-    out.Begin(kXf);
-    out.U16(0); // font 0
-    out.U16(formatId);
-    out.U16(styleXf ? 0xFFF5 : 0x0001); // locked; style flag and parent
-    out.U8(0x20);                       // aligned bottom
-    out.U8(0);                          // no rotation
-    out.U8(0);                          // no indent
-    out.U8(usedAttributes);
-    out.U32(0);      // no borders
-    out.U32(0);      // border colours
-    out.U16(0x20C0); // pattern colours: automatic foreground and background
     out.End();
 }
 
@@ -111,6 +78,61 @@ void Biff8Writer::AssignFormatIds() {
             formatIds_[i] = nextCustom++;
         } // else: a code no reader accepts stays General
     }
+}
+
+void Biff8Writer::WriteBof(BiffRecordBuffer& out, uint16_t type) {
+    out.Begin(kBof);
+    out.U16(kBiff8Version);
+    out.U16(type);
+    out.U16(0x0DBB); // build
+    out.U16(0x07CC); // year
+    out.U32(0);      // file history
+    out.U32(6);      // lowest version that can read all records
+    out.End();
+}
+
+void Biff8Writer::WriteDimensions(BiffRecordBuffer& out, const CellRange& extent) {
+    out.Begin(kDimensions);
+    if (extent.Empty()) {
+        out.U32(0), out.U32(0), out.U16(0), out.U16(0);
+    } else {
+        out.U32(static_cast<uint32_t>(extent.firstRow - 1));
+        out.U32(static_cast<uint32_t>(extent.lastRow)); // last row + 1, 0-based
+        out.U16(static_cast<uint16_t>(extent.firstColumn - 1));
+        out.U16(static_cast<uint16_t>(extent.lastColumn));
+    }
+    out.U16(0);
+    out.End();
+}
+
+void Biff8Writer::WriteWindow2(BiffRecordBuffer& out, bool selected) {
+    out.Begin(kWindow2);
+    // Gridlines, headers, zeros, automatic grid colour, outline symbols; the
+    // selected sheet is also shown.
+    out.U16(selected ? 0x06B6 : 0x00B6);
+    out.U16(0);  // top row
+    out.U16(0);  // left column
+    out.U32(64); // automatic header colour
+    out.U16(0);  // zoom in page-break preview: default
+    out.U16(0);  // zoom in normal view: default
+    out.U32(0);
+    out.End();
+}
+
+void Biff8Writer::WriteXf(BiffRecordBuffer& out, uint16_t formatId, bool styleXf,
+                          uint8_t usedAttributes) {
+    out.Begin(kXf);
+    out.U16(0); // font 0
+    out.U16(formatId);
+    out.U16(styleXf ? 0xFFF5 : 0x0001); // locked; style flag and parent
+    out.U8(0x20);                       // aligned bottom
+    out.U8(0);                          // no rotation
+    out.U8(0);                          // no indent
+    out.U8(usedAttributes);
+    out.U32(0);      // no borders
+    out.U32(0);      // border colours
+    out.U16(0x20C0); // pattern colours: automatic foreground and background
+    out.End();
 }
 
 uint16_t Biff8Writer::CellXf(uint16_t format) const {
@@ -213,18 +235,7 @@ void Biff8Writer::WriteXfs() {
 void Biff8Writer::WriteSheet(size_t sheet) {
     WriteBof(out_, kBofWorksheet);
 
-    const CellRange& extent = extents_[sheet];
-    out_.Begin(kDimensions);
-    if (extent.Empty()) {
-        out_.U32(0), out_.U32(0), out_.U16(0), out_.U16(0);
-    } else {
-        out_.U32(static_cast<uint32_t>(extent.firstRow - 1));
-        out_.U32(static_cast<uint32_t>(extent.lastRow)); // last row + 1, 0-based
-        out_.U16(static_cast<uint16_t>(extent.firstColumn - 1));
-        out_.U16(static_cast<uint16_t>(extent.lastColumn));
-    }
-    out_.U16(0);
-    out_.End();
+    WriteDimensions(out_, extents_[sheet]);
 
     const std::vector<uint32_t>& indexes = stringIndexes_[sheet];
     size_t nextString = 0;
@@ -248,17 +259,7 @@ void Biff8Writer::WriteSheet(size_t sheet) {
         out_.End();
     });
 
-    out_.Begin(kWindow2);
-    // Gridlines, headers, zeros, automatic grid colour, outline symbols; the
-    // first sheet is also selected and shown.
-    out_.U16(sheet == 0 ? 0x06B6 : 0x00B6);
-    out_.U16(0);  // top row
-    out_.U16(0);  // left column
-    out_.U32(64); // automatic header colour
-    out_.U16(0);  // zoom in page-break preview: default
-    out_.U16(0);  // zoom in normal view: default
-    out_.U32(0);
-    out_.End();
+    WriteWindow2(out_, sheet == 0);
 
     WriteEof(out_);
 }

@@ -29,12 +29,30 @@ public:
     // fits are written as General.
     static constexpr size_t kMaxXfRecords = 4050;
     static constexpr uint16_t kDefaultCellXf = 15;
+    // The longest number format code readers accept.
+    static constexpr size_t kMaxFormatCodeLength = 255;
+    // Streams below 4096 bytes would go into the container's mini stream,
+    // which some readers handle badly; the spreadsheet's own files never use
+    // it for the Workbook stream.
+    static constexpr size_t kMinimumStreamSize = 4096;
 
     Biff8Writer(const std::vector<SheetData>& sheets, const FormatTable& formats,
                 const XlsFont& font);
 
     // The whole Workbook stream.
     std::string Build();
+
+    // One XF record. `styleXf`: a style XF (parent 0xFFF); otherwise a cell XF
+    // whose parent is the Normal style. `usedAttributes` marks what differs
+    // from the parent.
+    static void WriteXf(BiffRecordBuffer& out, uint16_t formatId, bool styleXf,
+                        uint8_t usedAttributes);
+    // A BOF record of a substream of `type`.
+    static void WriteBof(BiffRecordBuffer& out, uint16_t type);
+    // DIMENSIONS: exactly the cells of `extent`.
+    static void WriteDimensions(BiffRecordBuffer& out, const CellRange& extent);
+    // WINDOW2 of a sheet; the selected one is also shown.
+    static void WriteWindow2(BiffRecordBuffer& out, bool selected);
 
 private:
     void CollectCells();

@@ -66,6 +66,11 @@ void BiffRecordBuffer::Characters(std::u16string_view text, bool wide) {
     }
 }
 
+void BiffRecordBuffer::PatchU16(size_t offset, uint16_t value) {
+    bytes_[offset] = static_cast<char>(value & 0xFF);
+    bytes_[offset + 1] = static_cast<char>(value >> 8);
+}
+
 void BiffRecordBuffer::PatchU32(size_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i)
         bytes_[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);

@@ -27,6 +27,8 @@ public:
     void U16(uint16_t value);
     void U32(uint32_t value);
     void F64(double value);
+    // Bytes as they are.
+    void Raw(std::string_view bytes) { bytes_.append(bytes); }
     // A string with a 8-bit (ShortXLUnicodeString) or 16-bit (XLUnicodeString)
     // count of UTF-16 units, a flags byte and the characters, one byte each when
     // every unit fits in one.
@@ -35,6 +37,7 @@ public:
     // The characters alone, one byte or two each.
     void Characters(std::u16string_view text, bool wide);
 
+    void PatchU16(size_t offset, uint16_t value);
     void PatchU32(size_t offset, uint32_t value);
     // Pads with zero bytes to at least `size` bytes.
     void PadTo(size_t size);

@@ -3,10 +3,12 @@
 #include "base/AtomicFile.h"
 #include "base/TextEncoding.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <gsf/gsf-infile-impl.h>
 #include <gsf/gsf.h>
 #include <memory>
 #include <mutex>
@@ -67,6 +69,62 @@ bool ReadStream(GsfInput* input, std::string& bytes) {
     return true;
 }
 
+// The entry `index` of a storage. The library's own accessor prints a warning
+// of its own when the entry is damaged; vok says what is wrong instead.
+GsfInput* ChildByIndex(GsfInfile* parent, int index) {
+    GError* error = nullptr;
+    GsfInput* child =
+        GSF_INFILE_CLASS(G_OBJECT_GET_CLASS(parent))->child_by_index(parent, index, &error);
+    TakeMessage(error, "");
+    return child;
+}
+
+// Reads a stream, or a storage and everything in it, into `entry`.
+bool ReadEntry(GsfInfile* parent, int index, OleEntry& entry, int depth) {
+    GsfPtr<GsfInput> child(ChildByIndex(parent, index));
+    if (!child) return false;
+    const char* name = gsf_infile_name_by_index(parent, index);
+    entry.name = name ? name : "";
+    const int count =
+        GSF_IS_INFILE(child.get()) ? gsf_infile_num_children(GSF_INFILE(child.get())) : -1;
+    if (count < 0) return ReadStream(child.get(), entry.bytes);
+    // Storages nest; a file whose storages nest deeper than any writer makes
+    // them is no workbook to keep.
+    if (depth > 32) return false;
+    entry.storage = true;
+    if (GSF_IS_INFILE_MSOLE(child.get()))
+        gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(child.get()), entry.classId.data());
+    entry.children.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        if (!ReadEntry(GSF_INFILE(child.get()), i, entry.children[static_cast<size_t>(i)],
+                       depth + 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsZero(const OleClassId& id) {
+    return std::all_of(id.begin(), id.end(), [](uint8_t b) { return b == 0; });
+}
+
+// Writes the entry (and, for a storage, everything in it) into `parent`.
+bool WriteEntry(GsfOutfile* parent, const OleEntry& entry) {
+    GsfPtr<GsfOutput> child(gsf_outfile_new_child(parent, entry.name.c_str(), entry.storage));
+    if (!child) return false;
+    bool ok = true;
+    if (entry.storage) {
+        if (!IsZero(entry.classId))
+            gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child.get()), entry.classId.data());
+        for (const OleEntry& inner : entry.children)
+            ok = ok && WriteEntry(GSF_OUTFILE(child.get()), inner);
+    } else if (!entry.bytes.empty()) {
+        ok = gsf_output_write(child.get(), entry.bytes.size(),
+                              reinterpret_cast<const guint8*>(entry.bytes.data()));
+    }
+    return gsf_output_close(child.get()) && ok;
+}
+
 } // namespace
 
 bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContents& contents,
@@ -91,7 +149,7 @@ bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContent
         const char* name = gsf_infile_name_by_index(ole.get(), i);
         const std::string_view entry = name ? name : "";
         if (EqualsNoCase(entry, "Workbook") && !contents.hasWorkbookStream) {
-            GsfPtr<GsfInput> stream(gsf_infile_child_by_index(ole.get(), i));
+            GsfPtr<GsfInput> stream(ChildByIndex(ole.get(), i));
             if (!stream || !ReadStream(stream.get(), contents.workbook)) {
                 reason = "its workbook stream cannot be read";
                 return false;
@@ -99,13 +157,26 @@ bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContent
             contents.hasWorkbookStream = true;
         } else {
             if (EqualsNoCase(entry, "Book")) contents.hasOldBookStream = true;
-            contents.others.emplace_back(entry);
+            if (!ReadEntry(ole.get(), i, contents.others.emplace_back(), 0)) {
+                // Names such as "\005SummaryInformation" begin with a control character.
+                std::string shown(entry);
+                std::erase_if(shown, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+                reason = "its entry \"" + shown + "\" cannot be read";
+                return false;
+            }
         }
     }
+    gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(ole.get()), contents.rootClassId.data());
     return true;
 }
 
 bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view workbook,
+                            std::string& reason) {
+    return Write(path, workbook, {}, OleClassId{}, reason);
+}
+
+bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view workbook,
+                            const std::vector<OleEntry>& others, const OleClassId& rootClassId,
                             std::string& reason) {
     InitialiseGsf();
     // 1. The container in memory, so that nothing touches the disk until it is
@@ -121,6 +192,10 @@ bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view 
                                          reinterpret_cast<const guint8*>(workbook.data()));
     if (stream) ok = gsf_output_close(stream.get()) && ok;
     stream.reset();
+    for (const OleEntry& entry : others)
+        ok = ok && WriteEntry(ole.get(), entry);
+    if (!IsZero(rootClassId))
+        gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(ole.get()), rootClassId.data());
     ok = gsf_output_close(GSF_OUTPUT(ole.get())) && ok;
     const gsf_off_t size = gsf_output_size(sink.get());
     const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));

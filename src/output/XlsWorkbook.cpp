@@ -3,10 +3,12 @@
 #include "base/AtomicFile.h"
 #include "base/modUtilityFile.h"
 #include "output/Biff8Inspector.h"
+#include "output/Biff8Rewriter.h"
 #include "output/OleWorkbookFile.h"
 #include "output/Utf16Text.h"
 #include "output/XlsReader.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <fmt/format.h>
@@ -50,14 +52,16 @@ WorkbookOpenResult OpenExisting(const std::filesystem::path& fileName,
                                                       : "it is not an Excel 97-2003 workbook");
         return result;
     }
-    // 2. What rewriting it would lose.
+    // 2. What writing into it would lose.
     Biff8Contents contents = Biff8Inspector::Inspect(ole.workbook);
-    ole.workbook = std::string();
     if (!contents.damage.empty()) {
         result.error = CannotOpen(fileName, contents.damage);
         return result;
     }
-    Biff8Inspector::InspectContainerEntries(ole.others, contents);
+    std::vector<std::string> entries;
+    for (const OleEntry& entry : ole.others)
+        entries.push_back(entry.name);
+    Biff8Inspector::InspectContainerEntries(entries, contents);
     if (contents.losses != 0) {
         result.error =
             fmt::format("The workbook {} holds {}, which vok cannot keep; the file "
@@ -72,22 +76,29 @@ WorkbookOpenResult OpenExisting(const std::filesystem::path& fileName,
         result.error = CannotOpen(fileName, reason);
         return result;
     }
+    // 4. The rest of the file, kept for saving.
+    auto file = std::make_unique<XlsFileContents>();
+    file->workbook = std::move(ole.workbook);
+    file->others = std::move(ole.others);
+    file->rootClassId = ole.rootClassId;
+    file->extents = std::move(contents.extents);
     result.workbook = std::make_unique<XlsWorkbook>(
         fileName, std::move(sheets), std::move(formats),
         contents.hasFont && !contents.font.name.empty() && contents.font.height > 0 ? contents.font
-                                                                                    : XlsFont{});
+                                                                                    : XlsFont{},
+        std::move(file));
     return result;
 }
 
 } // namespace
 
 XlsWorkbook::XlsWorkbook(std::filesystem::path fileName)
-    : XlsWorkbook(std::move(fileName), NewSheets(), FormatTable(), XlsFont{}) {}
+    : XlsWorkbook(std::move(fileName), NewSheets(), FormatTable(), XlsFont{}, nullptr) {}
 
 XlsWorkbook::XlsWorkbook(std::filesystem::path fileName, std::vector<SheetData> sheets,
-                         FormatTable formats, XlsFont font)
+                         FormatTable formats, XlsFont font, std::unique_ptr<XlsFileContents> file)
     : fileName_(std::move(fileName)), sheets_(std::move(sheets)), formats_(std::move(formats)),
-      font_(std::move(font)) {}
+      font_(std::move(font)), file_(std::move(file)) {}
 
 std::string XlsWorkbook::SheetName(int32_t sheet) const {
     return ValidSheet(sheet) ? sheets_[sheet - 1].Name() : std::string();
@@ -145,10 +156,28 @@ void XlsWorkbook::SetStandardFont(std::string_view name) {
     // A font name the format cannot hold keeps the current font.
     if (name.empty() || Utf16Length(name) > kMaxFontNameLength) return;
     font_.name = std::string(name);
+    standardFont_ = font_.name;
 }
 
 CellRange XlsWorkbook::UsedRange(int32_t sheet) const {
-    return ValidSheet(sheet) ? sheets_[sheet - 1].UsedRange() : CellRange{};
+    if (!ValidSheet(sheet)) return {};
+    const SheetData& data = sheets_[sheet - 1];
+    CellRange used = data.UsedRange();
+    // Cells of the file without a value (formatted blank ones) count too,
+    // until a clear has taken them away.
+    const auto index = static_cast<size_t>(sheet - 1);
+    if (!file_ || index >= file_->extents.size() || file_->extents[index].Empty()) return used;
+    const CellRange& extent = file_->extents[index];
+    const auto& cleared = data.ClearedRanges();
+    if (std::any_of(cleared.begin(), cleared.end(), [&](const CellRange& r) {
+            return r.firstRow <= extent.firstRow && r.lastRow >= extent.lastRow &&
+                   r.firstColumn <= extent.firstColumn && r.lastColumn >= extent.lastColumn;
+        })) {
+        return used;
+    }
+    used.Include(extent.firstRow, extent.firstColumn);
+    used.Include(extent.lastRow, extent.lastColumn);
+    return used;
 }
 
 void XlsWorkbook::ClearRange(int32_t sheet, const CellRange& range) {
@@ -157,18 +186,47 @@ void XlsWorkbook::ClearRange(int32_t sheet, const CellRange& range) {
 
 bool XlsWorkbook::Save(std::string& error) {
     std::string reason;
+    bool refused = false;
     try {
-        const std::string stream = Biff8Writer(sheets_, formats_, font_).Build();
-        if (OleWorkbookFile::Write(fileName_, stream, reason)) return true;
+        if (file_ ? SaveIntoFile(reason, refused) : SaveNew(reason)) return true;
     } catch (const std::bad_alloc&) {
         reason = "there is not enough memory";
     } catch (const std::exception& e) {
         reason = e.what();
     }
-    error = fmt::format("Cannot save the workbook {}: {}. Any earlier file of that name is "
-                        "unchanged.",
-                        fileName_.string(), reason);
+    error = refused
+                ? fmt::format("The workbook {} was left unchanged: {}.", fileName_.string(), reason)
+                : fmt::format("Cannot save the workbook {}: {}. Any earlier file of that "
+                              "name is unchanged.",
+                              fileName_.string(), reason);
     return false;
+}
+
+bool XlsWorkbook::SaveNew(std::string& reason) {
+    const std::string stream = Biff8Writer(sheets_, formats_, font_).Build();
+    return OleWorkbookFile::Write(fileName_, stream, reason);
+}
+
+bool XlsWorkbook::SaveIntoFile(std::string& reason, bool& refused) {
+    // 1. The file's records with the edits; nothing is written when they
+    //    would lose something of it.
+    std::string stream;
+    Biff8Rewriter rewriter(file_->workbook, sheets_, formats_, standardFont_);
+    const auto outcome = rewriter.Build(stream, reason);
+    refused = outcome == Biff8Rewriter::Outcome::Refused;
+    if (outcome != Biff8Rewriter::Outcome::Written) return false;
+    // 2. The container with its other entries as they were.
+    if (!OleWorkbookFile::Write(fileName_, stream, file_->others, file_->rootClassId, reason))
+        return false;
+    // 3. From now on the saved file is the one edits go into.
+    file_->extents.resize(sheets_.size());
+    for (size_t i = 0; i < sheets_.size(); ++i) {
+        if (rewriter.Rebuilt(i)) file_->extents[i] = rewriter.RebuiltExtent(i);
+    }
+    file_->workbook = std::move(stream);
+    for (SheetData& sheet : sheets_)
+        sheet.MarkUnchanged();
+    return true;
 }
 
 WorkbookOpenResult OpenXlsWorkbook(const std::filesystem::path& fileName) {

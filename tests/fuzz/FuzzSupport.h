@@ -37,7 +37,7 @@ std::vector<std::string_view> Parts(std::string_view text, size_t parts);
 // the package), and what vok saved must open again. Aborts on a refusal
 // without a reason or on a saved file vok cannot open.
 void RoundTripWorkbook(std::string_view bytes, std::string_view fileName, OutputType type);
-// The same for a workbook the harness wrote itself.
+// The same for a workbook file already in the scratch folder.
 void RoundTripWorkbookFile(const std::filesystem::path& file, OutputType type);
 
 // Says nothing, answers every question with Yes, and counts the messages.

@@ -6,6 +6,7 @@
 #include "output/Biff8Writer.h"
 #include "output/RkNumber.h"
 #include "output/Utf16Text.h"
+#include "output/XlsTestSupport.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -14,33 +15,11 @@
 namespace vok {
 namespace {
 
-struct Record {
-    uint16_t id;
-    size_t offset; // of the header
-    std::string data;
-};
-
-uint16_t U16(std::string_view d, size_t at) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(d[at]) |
-                                 (static_cast<unsigned char>(d[at + 1]) << 8));
-}
-uint32_t U32(std::string_view d, size_t at) {
-    return U16(d, at) | (uint32_t{U16(d, at + 2)} << 16);
-}
-
-// The records up to the zero padding at the end.
-std::vector<Record> Records(const std::string& stream) {
-    std::vector<Record> records;
-    size_t pos = 0;
-    while (pos + 4 <= stream.size()) {
-        const uint16_t id = U16(stream, pos), length = U16(stream, pos + 2);
-        if (id == 0 && length == 0) break;
-        EXPECT_LE(pos + 4 + length, stream.size());
-        records.push_back({id, pos, stream.substr(pos + 4, length)});
-        pos += 4 + length;
-    }
-    return records;
-}
+using test::Find;
+using test::Record;
+using test::Records;
+using test::U16;
+using test::U32;
 
 std::u16string Utf16(std::string_view utf8) {
     std::u16string out;
@@ -236,13 +215,6 @@ TEST(XlsRkTest, EncodesOnlyWhatDecodesExactly) {
     }
 }
 
-const Record* Find(const std::vector<Record>& records, uint16_t id, size_t from = 0) {
-    for (size_t i = from; i < records.size(); ++i) {
-        if (records[i].id == id) return &records[i];
-    }
-    return nullptr;
-}
-
 TEST(XlsWriterTest, LaysOutGlobalsSheetsAndExactDimensions) {
     std::vector<SheetData> sheets{SheetData("Data"), SheetData("Empty"), SheetData("Ünïcode")};
     FormatTable formats;
@@ -360,9 +332,11 @@ std::string SheetStream(const std::function<void(BiffRecordBuffer&)>& extra,
     return out.TakeBytes();
 }
 
+// A record of zeros, long enough for any cell record.
 void Empty(BiffRecordBuffer& out, uint16_t id) {
     out.Begin(id);
-    out.U32(0);
+    for (int i = 0; i < 6; ++i)
+        out.U32(0);
     out.End();
 }
 
@@ -371,13 +345,13 @@ TEST(XlsInspectorTest, NamesWhatARewriteWouldLose) {
         {0x0006, "formulas"},
         {0x04BC, "formulas"},
         {0x0221, "formulas"},
-        {0x0018, "defined names"},
         {0x005D, "pictures or drawing objects"},
-
         {0x001C, "cell comments"},
         {0x0205, "logical or error values"},
-        {0x01B8, "hyperlinks"},
         {0x00D6, "cells of a kind vok cannot read"},
+        // Defined names and hyperlinks are kept as the file holds them.
+        {0x0018, ""},
+        {0x01B8, ""},
     };
     for (const auto& [id, text] : cases) {
         const Biff8Contents c =
@@ -420,8 +394,10 @@ TEST(XlsInspectorTest, NamesWhatARewriteWouldLose) {
     EXPECT_EQ(Biff8Inspector::DescribeLosses(c.losses), "macros");
     c = Biff8Inspector::Inspect(SheetStream([](BiffRecordBuffer&) {}));
     EXPECT_EQ(c.losses, 0u);
-    Biff8Inspector::InspectContainerEntries(
-        {"\005SummaryInformation", "\005DocumentSummaryInformation", "\001CompObj", "\001Ole"}, c);
+    Biff8Inspector::InspectContainerEntries({"\005SummaryInformation",
+                                             "\005DocumentSummaryInformation", "\001CompObj",
+                                             "\001Ole", "MsoDataStore", "Custom data"},
+                                            c);
     EXPECT_EQ(c.losses, 0u);
     Biff8Inspector::InspectContainerEntries({"_VBA_PROJECT_CUR", "MBD00A1B2C3"}, c);
     EXPECT_EQ(Biff8Inspector::DescribeLosses(c.losses), "macros and embedded objects");

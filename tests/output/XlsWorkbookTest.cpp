@@ -109,7 +109,7 @@ TEST(XlsWorkbookTest, DatesOfAnExistingWorkbookKeepTheirValues) {
     sheets[0].SetNumber(2, 1, 45000.123456789, formats.Intern("yyyy-mm-dd hh:mm:ss"));
     sheets[0].SetNumber(3, 1, 0.75, formats.Intern("hh:mm"));
     std::string error;
-    ASSERT_TRUE(XlsWorkbook(file, std::move(sheets), std::move(formats), XlsFont{}).Save(error));
+    ASSERT_TRUE(XlsWorkbook(file, std::move(sheets), std::move(formats), XlsFont{}, nullptr).Save(error));
     auto book = Open(file);
     ASSERT_TRUE(book);
     EXPECT_EQ(book->CellText(1, 1, 1), "45000");
