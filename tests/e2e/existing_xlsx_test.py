@@ -16,22 +16,15 @@ import zipfile
 
 import openpyxl
 
+from e2e_support import REPORT, FolderFiles, recipe
+
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 VOK = os.path.join(BUILD, "vok")
 SOFFICE = shutil.which("soffice")
 MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
 
-REPORT = "".join(line + "\r\n" for line in [
-    "LEDGER REPORT", "ACCOUNT NO  DESCRIPTION         AMOUNT",
-    "----------  ------------------  ---------",
-    "1000-00    Cash in bank         1,234.50", "2000-00    Payables             (12.00)",
-    "3000-00    Capital              9,000.00", "", "                          TOTALS 10,222.50"])
-
 # Writes the report's four rows (the last one blank) into columns C to E.
-RECIPE = "".join(line + "\r\n" for line in [
-    "[Header]", "Product=VOK-B", "FileType=RECIPE", "FileFormat=1.0", "[Table 1]",
-    "ReadStartLine=ACCOUNT NO", "ReadStartLineOffset=2", "ReadEndLine=TOTALS",
-    "ReadEndLineOffset=-1", "Parsing=---------- ------------------- ---------", "WriteColumn=C"])
+RECIPE = recipe().replace("WriteColumn=A", "WriteColumn=C")
 
 
 def parts(path):
@@ -59,7 +52,7 @@ def sheet_part(rows):
             '<dimension ref="A1"/><sheetData>%s</sheetData></worksheet>' % (MAIN, rows)).encode()
 
 
-class ExistingXlsx(unittest.TestCase):
+class ExistingXlsx(FolderFiles, unittest.TestCase):
     SYNTAX = "linux"
     SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C"}
 
@@ -67,23 +60,11 @@ class ExistingXlsx(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="vok-xlsx-")
         self.home = os.path.join(self.dir, "home")
         os.mkdir(self.home)
-        self.report = self.write("report.txt", REPORT.encode())
-        self.recipe = self.write("columns.rcp", RECIPE.encode())
+        self.report = self.write("report.txt", REPORT)
+        self.recipe = self.write("columns.rcp", RECIPE)
 
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-        return self.path(name)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
 
     def vok(self, *args):
         if self.SYNTAX == "switch":
@@ -183,7 +164,7 @@ class ExistingXlsx(unittest.TestCase):
         # Fault: with -c, writing over the first cell of a shared formula
         # turned every other formula of the group into a constant.
         out = self.shared_formula_book("shared.xlsx")
-        self.recipe = self.write("columns.rcp", RECIPE.replace("=C", "=D").encode())
+        self.recipe = self.write("columns.rcp", RECIPE.replace("WriteColumn=C", "WriteColumn=D"))
         before = parts(out)
         code, err = self.convert(out)
         self.assertEqual((code, err), (0, ""))

@@ -13,19 +13,10 @@ import zipfile
 import openpyxl
 import xlrd
 
+from e2e_support import REPORT, FolderFiles, recipe
+
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 VOK = os.path.join(BUILD, "vok")
-
-REPORT = "".join(line + "\r\n" for line in [
-    "LEDGER REPORT", "ACCOUNT NO  DESCRIPTION         AMOUNT",
-    "----------  ------------------  ---------",
-    "1000-00    Cash in bank         1,234.50", "2000-00    Payables             (12.00)",
-    "                          TOTALS 10,222.50"])
-RECIPE = "".join(line + "\r\n" for line in [
-    "[Header]", "Product=VOK-B", "FileType=RECIPE", "FileFormat=1.0", "[Table 1]",
-    "ReadStartLine=ACCOUNT NO", "ReadStartLineOffset=2", "ReadEndLine=TOTALS",
-    "ReadEndLineOffset=-1", "Parsing=---------- ------------------- ---------", "WriteColumn=A"])
-
 
 def long_name(length, extension):
     """A name of `length` bytes: two-byte letters as far as they go."""
@@ -36,7 +27,7 @@ def long_name(length, extension):
     return name
 
 
-class LongNames(unittest.TestCase):
+class LongNames(FolderFiles, unittest.TestCase):
     SYNTAX = "linux"
     SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-l": "/L"}
 
@@ -46,11 +37,8 @@ class LongNames(unittest.TestCase):
         os.mkdir(self.home)
         self.out = os.path.join(self.dir, "out")
         os.mkdir(self.out)
-        self.report = os.path.join(self.dir, "report.txt")
-        self.recipe = os.path.join(self.dir, "good.rcp")
-        for path, text in ((self.report, REPORT), (self.recipe, RECIPE)):
-            with open(path, "w", newline="") as f:
-                f.write(text)
+        self.report = self.write("report.txt", REPORT)
+        self.recipe = self.write("good.rcp", recipe())
 
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
