@@ -341,8 +341,9 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
             outcome = ConvertGuarded();
         }
     } else {
-        messages.Show("Output File must be of type XLS or CSV", MessageIcon::Exclamation);
-        outcome = Skipped("Output File must be of type XLS or CSV");
+        const std::string refusal = OutputTypeRefusal(state.gOutputFile);
+        messages.Show(refusal, MessageIcon::Exclamation);
+        outcome = Skipped(refusal);
         outcome.outputTypeKnown = false;
     }
     // A file that was written may still have met problems on the way.

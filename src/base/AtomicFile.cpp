@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -22,6 +23,31 @@ void SyncFolder(const std::filesystem::path& folder) {
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
+}
+
+// A temporary file is ".~NAME.PID-RAND.tmp"; the zip library writes its own
+// beside it, with ".XXXXXX" added. Both must stay within the folder's limit
+// of a name's bytes (255 on most file systems), however long the target's
+// name is: NAME is shortened to fit.
+constexpr size_t kTemporaryExtra = 2 + 1 + 17 + 4; // ".~", ".", "PID-RAND", ".tmp"
+constexpr size_t kLibraryExtra = 7;                // the zip library's ".XXXXXX"
+
+size_t NameLimit(const std::filesystem::path& folder) {
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : NAME_MAX;
+}
+
+// The NAME part of the temporary files of `name` in `folder`: the name, or
+// as much of it as fits, cut before a character, not inside one.
+std::string TemporaryStem(const std::filesystem::path& folder, std::string_view name) {
+    const size_t limit = NameLimit(folder);
+    const size_t room =
+        limit > kTemporaryExtra + kLibraryExtra + 1 ? limit - kTemporaryExtra - kLibraryExtra : 1;
+    if (name.size() <= room) return std::string(name);
+    size_t cut = room;
+    while (cut > 1 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(name.substr(0, cut));
 }
 
 // A name nobody else picks: the process and a random number.
@@ -57,16 +83,17 @@ pid_t TemporaryOwner(std::string_view rest) {
 
 // The process that made the temporary file `entry` (".~NAME.PID-RAND.tmp"
 // or the zip library's name beside it) when it is one of ours; 0 otherwise.
-// With `name` empty the file may belong to any target: NAME may hold dots,
-// so each dot is tried as its end.
-pid_t EntryOwner(std::string_view entry, std::string_view name) {
+// `stem` is the NAME of one target's files (TemporaryStem); with `stem`
+// empty the file may belong to any target: NAME may hold dots, so each dot
+// is tried as its end.
+pid_t EntryOwner(std::string_view entry, std::string_view stem) {
     if (entry.size() < 3 || entry.substr(0, 2) != ".~") return 0;
     const std::string_view rest = entry.substr(2);
-    if (!name.empty()) {
-        if (rest.size() <= name.size() + 1 || rest.substr(0, name.size()) != name ||
-            rest[name.size()] != '.')
+    if (!stem.empty()) {
+        if (rest.size() <= stem.size() + 1 || rest.substr(0, stem.size()) != stem ||
+            rest[stem.size()] != '.')
             return 0;
-        return TemporaryOwner(rest.substr(name.size() + 1));
+        return TemporaryOwner(rest.substr(stem.size() + 1));
     }
     for (size_t dot = rest.find('.'); dot != std::string_view::npos;
          dot = rest.find('.', dot + 1)) {
@@ -75,15 +102,16 @@ pid_t EntryOwner(std::string_view entry, std::string_view name) {
     return 0;
 }
 
-// Removes the temporary files in `folder` of earlier saves (of `name`, or of
-// any target when it is empty) whose process is gone (killed, or the machine
-// stopped): nothing else would ever remove them.
-void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view name) {
+// Removes the temporary files in `folder` of earlier saves (of the target
+// whose TemporaryStem is `stem`, or of any target when it is empty) whose
+// process is gone (killed, or the machine stopped): nothing else would ever
+// remove them.
+void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_view stem) {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string entry = it->path().filename().string();
-        const pid_t owner = EntryOwner(entry, name);
+        const pid_t owner = EntryOwner(entry, stem);
         if (owner <= 0 || owner == ::getpid()) continue;
         if (::kill(owner, 0) == 0 || errno != ESRCH) continue; // still running, or unknown
         ::unlink(it->path().c_str());
@@ -140,13 +168,13 @@ bool AtomicFile::Create(std::string& error) {
         error = SystemErrorText("Cannot replace the read-only file", target_, errno);
         return false;
     }
-    const std::string name = target_.filename().string();
+    const std::string stem = TemporaryStem(folder_, target_.filename().native());
     // Outputs are swept once per folder by their job (SweepStaleTemporaries):
     // a sweep per save would read a folder of n outputs n times.
-    if (durability_ == Durability::Synced) RemoveStaleTemporaries(folder_, name);
+    if (durability_ == Durability::Synced) RemoveStaleTemporaries(folder_, stem);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path candidate =
-            folder_ / (".~" + name + "." + UniqueSuffix() + ".tmp");
+            folder_ / (".~" + stem + "." + UniqueSuffix() + ".tmp");
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             fd_ = fd;

@@ -39,9 +39,10 @@ public:
     void StartElement(const XmlTag& tag) override {
         if (tag.local != "Override") return;
         const char* name = tag.Attribute("PartName");
+        const char* type = tag.Attribute("ContentType");
         std::string_view part = name ? name : "";
         if (!part.empty() && part.front() == '/') part.remove_prefix(1);
-        out_.push_back({std::string(part), tag.begin, tag.begin});
+        out_.push_back({std::string(part), type ? type : "", tag.begin, tag.begin, tag.end});
     }
     void EndElement(const XmlTag& tag) override {
         if (tag.local == "Override" && !out_.empty()) out_.back().end = tag.end;

@@ -23,7 +23,9 @@ struct OpcRelationship {
 
 struct OpcOverride {
     std::string partName; // without its leading "/"
+    std::string contentType;
     size_t begin = 0, end = 0;
+    size_t tagEnd = 0; // of its start tag
 };
 
 // "xl/workbook.xml" -> "xl/_rels/workbook.xml.rels"; "" (the package) -> "_rels/.rels".

@@ -2,22 +2,33 @@
 // its name: ".CSV" anywhere in the file name (letter case ignored) makes a CSV
 // file, otherwise ".XLS" anywhere makes a workbook. Only the file name counts,
 // never its folders. A workbook whose name ends in ".xls" is an Excel 97-2003
-// workbook, any other an Office Open XML workbook.
+// workbook, one ending in ".xlsm" a macro-enabled Office Open XML workbook,
+// any other an Office Open XML workbook; a name ending in ".xlsb" asks for a
+// binary workbook, which vok cannot write.
 #pragma once
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vok {
 
-enum class OutputType { Csv, Xls, Xlsx };
+enum class OutputType { Csv, Xls, Xlsx, Xlsm };
 
-// Empty when the name asks for neither.
+// Empty when the name asks for no type vok writes; OutputTypeRefusal says why.
 std::optional<OutputType> OutputTypeOf(const std::filesystem::path& file);
+
+// The message for a name OutputTypeOf refuses.
+std::string OutputTypeRefusal(const std::filesystem::path& file);
 
 inline bool IsWorkbook(OutputType type) {
     return type != OutputType::Csv;
+}
+
+// An Office Open XML workbook (.xlsx or .xlsm).
+inline bool IsOpenXml(OutputType type) {
+    return type == OutputType::Xlsx || type == OutputType::Xlsm;
 }
 
 } // namespace vok

@@ -10,8 +10,8 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes the code point at `i` and advances past it; an invalid byte is one
-// replacement character, so the text is never cut short.
+} // namespace
+
 char32_t NextCodePoint(std::string_view text, size_t& i) {
     const auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80) return lead;
@@ -38,8 +38,6 @@ char32_t NextCodePoint(std::string_view text, size_t& i) {
     i = j;
     return cp;
 }
-
-} // namespace
 
 void AppendUtf16(std::u16string& out, std::string_view utf8) {
     size_t i = 0;

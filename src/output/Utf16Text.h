@@ -11,6 +11,10 @@
 
 namespace vok {
 
+// Decodes the UTF-8 code point at `i` and advances past it; an invalid byte
+// is one U+FFFD, so the text is never cut short.
+char32_t NextCodePoint(std::string_view utf8, size_t& i);
+
 // Appends the UTF-16 code units of UTF-8 text; a byte that is not part of a
 // valid sequence becomes U+FFFD.
 void AppendUtf16(std::u16string& out, std::string_view utf8);

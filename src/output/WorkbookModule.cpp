@@ -9,6 +9,7 @@ extern "C" __attribute__((visibility("default"))) void
 vok_open_workbook(const std::filesystem::path* fileName, int type,
                   vok::WorkbookOpenResult* result) {
     using vok::OutputType;
-    *result = static_cast<OutputType>(type) == OutputType::Xls ? vok::OpenXlsWorkbook(*fileName)
-                                                               : vok::OpenXlsxWorkbook(*fileName);
+    const auto format = static_cast<OutputType>(type);
+    *result = format == OutputType::Xls ? vok::OpenXlsWorkbook(*fileName)
+                                        : vok::OpenXlsxWorkbook(*fileName, format);
 }

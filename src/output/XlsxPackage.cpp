@@ -11,6 +11,7 @@
 #include "output/XlsxSheetRenamer.h"
 #include "output/XlsxStyles.h"
 #include "output/XlsxWorkbookPart.h"
+#include "output/XmlEncoding.h"
 #include "output/XmlText.h"
 #include "output/ZipPackage.h"
 
@@ -26,6 +27,8 @@ namespace vok {
 namespace {
 
 constexpr std::string_view kContentTypesPart = "[Content_Types].xml";
+constexpr std::string_view kMacroEnabledWorkbookType =
+    "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
 
 bool Failed(std::string& error, std::string_view part, const std::string& why) {
     error = fmt::format("its part {} is damaged ({})", part, why);
@@ -35,6 +38,25 @@ bool Failed(std::string& error, std::string_view part, const std::string& why) {
 } // namespace
 
 XlsxPackage::XlsxPackage(OnlyOpen) {}
+
+bool XlsxPackage::ReadXml(std::string_view part, std::string& xml, std::string& error) const {
+    if (!zip_->Read(part, xml, error)) return false;
+    // Inside vok every part is UTF-8; a part keeps its own encoding on disk.
+    std::string why;
+    PartEncoding encoding = PartEncoding::Utf8;
+    if (!DetectPartEncoding(xml, encoding, why)) {
+        error = fmt::format("its part {} {}", part, why);
+        return false;
+    }
+    if (!DecodePart(xml, encoding, why)) return Failed(error, part, why);
+    encodings_[zip_->StoredName(part)] = encoding;
+    return true;
+}
+
+PartEncoding XlsxPackage::EncodingOf(const std::string& part) const {
+    const auto found = encodings_.find(part);
+    return found == encodings_.end() ? PartEncoding::Utf8 : found->second;
+}
 
 XlsxPackage::~XlsxPackage() = default;
 
@@ -48,7 +70,7 @@ bool XlsxPackage::ReadStructure(std::string& error) {
     std::string xml, why;
     std::vector<OpcRelationship> relationships;
     std::string packageRels = RelationshipsPartOf("");
-    if (!zip_->Read(packageRels, xml, error)) return false;
+    if (!ReadXml(packageRels, xml, error)) return false;
     if (!ParseRelationships(xml, "", relationships, why)) return Failed(error, packageRels, why);
     workbookPart_.clear();
     appPart_.clear();
@@ -72,7 +94,7 @@ bool XlsxPackage::ReadStructure(std::string& error) {
     calcChainPart_.clear();
     if (zip_->Has(workbookRelsPart_)) {
         workbookRelsPart_ = zip_->StoredName(workbookRelsPart_);
-        if (!zip_->Read(workbookRelsPart_, xml, error)) return false;
+        if (!ReadXml(workbookRelsPart_, xml, error)) return false;
         if (!ParseRelationships(xml, workbookPart_, relationships, why)) {
             return Failed(error, workbookRelsPart_, why);
         }
@@ -91,7 +113,7 @@ bool XlsxPackage::ReadStructure(std::string& error) {
 
     // 4. The sheets in tab order.
     XlsxWorkbookPart workbook;
-    if (!zip_->Read(workbookPart_, xml, error)) return false;
+    if (!ReadXml(workbookPart_, xml, error)) return false;
     if (!workbook.Parse(xml, why)) return Failed(error, workbookPart_, why);
     std::vector<CellRange> extents(workbook.sheets.size());
     for (size_t i = 0; i < sheets_.size() && i < extents.size(); ++i)
@@ -117,13 +139,14 @@ std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path
                                                std::vector<SheetData>& sheets, std::string& error) {
     auto package = std::make_unique<XlsxPackage>(OnlyOpen());
     package->zip_ = ZipPackage::Open(path, error);
-    if (!package->zip_ || !package->ReadStructure(error)) return nullptr;
+    if (!package->zip_ || !package->ReadStructure(error) || !package->CheckRewrittenParts(error))
+        return nullptr;
 
     // The shared strings, then every worksheet's values.
     XlsxSharedStrings strings;
     std::string xml, why;
     if (!package->sharedStringsPart_.empty()) {
-        if (!package->zip_->Read(package->sharedStringsPart_, xml, error)) return nullptr;
+        if (!package->ReadXml(package->sharedStringsPart_, xml, error)) return nullptr;
         if (!strings.Parse(xml, why)) {
             Failed(error, package->sharedStringsPart_, why);
             return nullptr;
@@ -134,7 +157,7 @@ std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path
     for (Sheet& sheet : package->sheets_) {
         SheetData& data = sheets.emplace_back(sheet.savedName);
         if (!sheet.worksheet) continue;
-        if (!package->zip_->Read(sheet.part, xml, error)) return nullptr;
+        if (!package->ReadXml(sheet.part, xml, error)) return nullptr;
         XlsxSheetSummary summary;
         if (!XlsxSheetReader::ReadValues(xml, strings, data, summary, why)) {
             Failed(error, sheet.part, why);
@@ -145,6 +168,15 @@ std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path
         data.MarkUnchanged();
     }
     return package;
+}
+
+bool XlsxPackage::CheckRewrittenParts(std::string& error) const {
+    // Said now, before the job runs; the sheets and the workbook are read anyway.
+    std::string xml;
+    for (const std::string* part : {&stylesPart_, &appPart_}) {
+        if (!part->empty() && !ReadXml(*part, xml, error)) return false;
+    }
+    return ReadXml(kContentTypesPart, xml, error);
 }
 
 void XlsxPackage::AddSheet() {
@@ -195,7 +227,7 @@ bool XlsxPackage::RenameInFormulas(const std::vector<SheetData>& sheets,
                          part != calcChainPart_;
         if (!candidate) continue;
         auto done = replaced.find(part);
-        if (done == replaced.end() && !zip_->Read(part, xml, error)) return false;
+        if (done == replaced.end() && !ReadXml(part, xml, error)) return false;
         const std::string& content = done == replaced.end() ? xml : done->second;
         if (renamer.RenameInPart(content, renamedXml, why)) {
             replaced[part] = std::move(renamedXml);
@@ -282,7 +314,7 @@ bool XlsxPackage::ReadCurrent(const std::string& part,
                               const std::map<std::string, std::string>& replaced, std::string& xml,
                               std::string& error) const {
     const auto found = replaced.find(part);
-    if (found == replaced.end()) return zip_->Read(part, xml, error);
+    if (found == replaced.end()) return ReadXml(part, xml, error);
     xml = found->second;
     return true;
 }
@@ -303,37 +335,35 @@ bool XlsxPackage::ListAddedSheets(const std::vector<XlsxNewSheet>& added,
     return true;
 }
 
-bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>& sheets,
-                       const FormatTable& formats, const std::string& standardFont,
-                       std::string& error) {
-    if (stale_ || !zip_) {
-        error = "the workbook could not be read back after its last save";
-        return false;
-    }
-    std::map<std::string, std::string> replaced;
+// What one save changes, all of it built before anything is written.
+struct XlsxPackage::SaveEdits {
+    std::map<std::string, std::string> replaced;  // new content, UTF-8 until written
+    std::map<std::string, DeflatedPart> deflated; // rewritten sheets, in their encoding
     std::set<std::string> removed;
-    std::string xml, why;
+    std::vector<CellRange> extents; // of every sheet after the save
+    bool cellsChanged = false, formulaRemoved = false, dropChain = false;
+};
 
+bool XlsxPackage::PatchSheets(std::vector<SheetData>& sheets, const FormatTable& formats,
+                              const std::string& standardFont, SaveEdits& edits,
+                              std::string& error) {
     // 1. The styles, for the default font and the formats of typed numbers.
+    std::string xml, why;
     XlsxStyles styles;
-    bool haveStyles = !stylesPart_.empty();
+    const bool haveStyles = !stylesPart_.empty();
     if (haveStyles) {
-        if (!zip_->Read(stylesPart_, xml, error)) return false;
+        if (!ReadXml(stylesPart_, xml, error)) return false;
         if (!styles.Parse(std::move(xml), why)) return Failed(error, stylesPart_, why);
         if (!standardFont.empty()) styles.SetDefaultFontName(standardFont);
     }
-
-    // 2. Every worksheet with edits gets its cells rewritten: first what the
-    // new part will hold (its extent, the formulas that leave, the cell formats
-    // its numbers need), then the part itself, written and compressed a block
-    // at a time.
-    bool cellsChanged = false, formulaRemoved = false;
-    std::vector<CellRange> extents(sheets_.size());
+    // 2. Every worksheet with edits learns what its new part will hold (its
+    // extent, the formulas that leave, the cell formats its numbers need);
+    // only then are the styles complete.
     std::vector<std::string> originals(sheets_.size());
     std::vector<std::unique_ptr<XlsxSheetPatcher>> patchers(sheets_.size());
     std::set<std::string> newParts; // of the sheets added since the last save
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
-        extents[i] = sheets_[i].extent;
+        edits.extents[i] = sheets_[i].extent;
         if (!sheets_[i].worksheet || (!sheets[i].Changed() && !sheets_[i].added)) continue;
         if (sheets_[i].added) {
             // A sheet added by this job gets a part of its own.
@@ -342,29 +372,64 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
             });
             newParts.insert(sheets_[i].part);
             originals[i] = kEmptyWorksheetXml;
-        } else if (!zip_->Read(sheets_[i].part, originals[i], error)) {
+        } else if (!ReadXml(sheets_[i].part, originals[i], error)) {
             return false;
         }
         patchers[i] =
             std::make_unique<XlsxSheetPatcher>(sheets[i], formats, haveStyles ? &styles : nullptr);
-        if (!patchers[i]->Start(originals[i], why)) return Failed(error, sheets_[i].part, why);
-        extents[i] = patchers[i]->Result().extent;
-        formulaRemoved |= patchers[i]->Result().formulaRemoved;
-        cellsChanged = true;
+        if (!patchers[i]->Start(originals[i], why))
+            return SheetFailed(error, i, sheets, patchers[i]->Result().refused, why);
+        edits.extents[i] = patchers[i]->Result().extent;
+        edits.formulaRemoved |= patchers[i]->Result().formulaRemoved;
+        edits.cellsChanged = true;
     }
-    if (haveStyles && styles.Changed()) replaced[stylesPart_] = styles.Patched();
-    std::map<std::string, DeflatedPart> deflated;
+    if (haveStyles && styles.Changed()) edits.replaced[stylesPart_] = styles.Patched();
+    // 3. Then each part is written and compressed a block at a time.
     for (size_t i = 0; i < patchers.size(); ++i) {
         if (!patchers[i]) continue;
-        XlsxSheetPatcher& patcher = *patchers[i];
-        if (!DeflateBlocks([&](std::string& block) { return patcher.Next(block); },
-                           deflated[sheets_[i].part], why))
-            return Failed(error, sheets_[i].part, why);
+        if (!DeflateSheet(*patchers[i], sheets_[i].part, edits.deflated[sheets_[i].part], error))
+            return false;
         patchers[i].reset();
         originals[i] = std::string();
     }
+    return true;
+}
 
-    // 3. Renamed sheets, and a recalculation when formulas may see new values.
+bool XlsxPackage::SheetFailed(std::string& error, size_t sheet,
+                              const std::vector<SheetData>& sheets, bool refused,
+                              const std::string& why) const {
+    // Edits that would break a formula group are refused, the sheet named as
+    // the user knows it; anything else means the part is damaged.
+    if (!refused) return Failed(error, sheets_[sheet].part, why);
+    error = fmt::format("its sheet \"{}\" {}", sheets[sheet].Name(), why);
+    return false;
+}
+
+bool XlsxPackage::DeflateSheet(XlsxSheetPatcher& patcher, const std::string& part,
+                               DeflatedPart& deflated, std::string& error) const {
+    // The blocks go back into the part's own encoding on their way.
+    const PartEncoding encoding = EncodingOf(part);
+    PartEncoder encoder(encoding);
+    std::string utf8, why;
+    const auto next = [&](std::string& block) {
+        if (encoding == PartEncoding::Utf8) return patcher.Next(block);
+        block.clear();
+        while (block.empty()) {
+            if (!patcher.Next(utf8)) {
+                encoder.Finish(block);
+                return !block.empty();
+            }
+            encoder.Append(block, utf8);
+        }
+        return true;
+    };
+    if (!DeflateBlocks(next, deflated, why)) return Failed(error, part, why);
+    return true;
+}
+
+bool XlsxPackage::PatchWorkbook(const std::vector<SheetData>& sheets, SaveEdits& edits,
+                                std::string& error) const {
+    // 1. Renamed sheets, and a recalculation when formulas may see new values.
     bool renamed = false;
     std::vector<XlsxNewSheet> added;
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
@@ -373,58 +438,116 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
         else
             renamed |= sheets[i].Name() != sheets_[i].savedName;
     }
-    if (renamed || (cellsChanged && hasFormulas_)) {
-        if (!zip_->Read(workbookPart_, xml, error)) return false;
+    const bool recalculate = edits.cellsChanged && hasFormulas_;
+    std::string xml;
+    if (renamed || recalculate) {
+        if (!ReadXml(workbookPart_, xml, error)) return false;
         std::string patched = xml;
-        if (!PatchWorkbookPart(sheets, cellsChanged && hasFormulas_, patched, error)) return false;
-        if (patched != xml) replaced[workbookPart_] = std::move(patched);
+        if (!PatchWorkbookPart(sheets, recalculate, patched, error)) return false;
+        if (patched != xml) edits.replaced[workbookPart_] = std::move(patched);
     }
-    if (renamed && !RenameInFormulas(sheets, replaced, error)) return false;
+    if (renamed && !RenameInFormulas(sheets, edits.replaced, error)) return false;
     if (renamed && !appPart_.empty()) {
-        if (!zip_->Read(appPart_, xml, error)) return false;
+        if (!ReadXml(appPart_, xml, error)) return false;
         std::string patched = xml;
         if (!PatchTitles(sheets, patched, error)) return false;
-        if (patched != xml) replaced[appPart_] = std::move(patched);
+        if (patched != xml) edits.replaced[appPart_] = std::move(patched);
     }
+    // 2. Added sheets are listed after the others.
+    return added.empty() || ListAddedSheets(added, edits.replaced, error);
+}
 
-    // Added sheets are listed after the others.
-    if (!added.empty() && !ListAddedSheets(added, replaced, error)) return false;
-
-    // 4. A formula that left makes the calculation chain wrong: drop the chain.
-    bool dropChain = formulaRemoved && !calcChainPart_.empty();
-    if (dropChain) {
-        std::string rels, types;
-        if (!ReadCurrent(workbookRelsPart_, replaced, rels, error) ||
-            !ReadCurrent(zip_->StoredName(kContentTypesPart), replaced, types, error) ||
+bool XlsxPackage::PatchPackageParts(SaveEdits& edits, std::string& error) const {
+    const std::string typesPart = zip_->StoredName(kContentTypesPart);
+    std::string rels, types;
+    // 1. A formula that left makes the calculation chain wrong: drop the chain.
+    edits.dropChain = edits.formulaRemoved && !calcChainPart_.empty();
+    if (edits.dropChain) {
+        if (!ReadCurrent(workbookRelsPart_, edits.replaced, rels, error) ||
+            !ReadCurrent(typesPart, edits.replaced, types, error) ||
             !DropCalcChain(rels, types, error)) {
             return false;
         }
-        removed.insert(calcChainPart_);
-        replaced[workbookRelsPart_] = std::move(rels);
-        replaced[zip_->StoredName(kContentTypesPart)] = std::move(types);
+        edits.removed.insert(calcChainPart_);
+        edits.replaced[workbookRelsPart_] = std::move(rels);
+        edits.replaced[typesPart] = std::move(types);
     }
+    // 2. A new macro-enabled workbook says so.
+    if (macroEnabled_) {
+        if (!ReadCurrent(typesPart, edits.replaced, types, error)) return false;
+        std::string patched = types;
+        if (!SetWorkbookContentType(patched, error)) return false;
+        if (patched != types) edits.replaced[typesPart] = std::move(patched);
+    }
+    return true;
+}
 
-    // 5. Write the new package beside the file and put it in the file's place.
-    if (!replaced.empty() || !deflated.empty() || !removed.empty() || mustWrite_) {
-        AtomicFile replacement(path, AtomicFile::Durability::Unsynced);
-        if (!replacement.CreateForLibrary(error) ||
-            !zip_->WriteCopy(replacement.TempPath(), replaced, deflated, removed, error) ||
-            !replacement.Commit(error)) {
-            return false;
-        }
-        mustWrite_ = false;
-        // 6. Later saves build on the file as it now is.
-        std::string reopenError;
-        zip_ = ZipPackage::Open(path, reopenError);
-        if (!zip_ || !ReadStructure(reopenError)) stale_ = true;
+bool XlsxPackage::SetWorkbookContentType(std::string& contentTypes, std::string& error) const {
+    std::string why;
+    std::vector<OpcOverride> overrides;
+    if (!ParseContentTypeOverrides(contentTypes, overrides, why))
+        return Failed(error, kContentTypesPart, why);
+    for (const OpcOverride& o : overrides) {
+        if (!EqualsNoCase(o.partName, workbookPart_) || o.contentType == kMacroEnabledWorkbookType)
+            continue;
+        const std::string_view tag(contentTypes.data() + o.begin, o.tagEnd - o.begin);
+        contentTypes = ApplyEdits(
+            contentTypes,
+            {{o.begin, o.tagEnd, WithAttribute(tag, "ContentType", kMacroEnabledWorkbookType)}});
+        return true;
     }
+    return true;
+}
+
+bool XlsxPackage::WritePackage(const std::filesystem::path& path, SaveEdits& edits,
+                               std::string& error) {
+    // 1. Each part goes back into its own encoding.
+    for (auto& [part, xml] : edits.replaced) {
+        const PartEncoding encoding = EncodingOf(part);
+        if (encoding != PartEncoding::Utf8) xml = PartEncoder::Encode(xml, encoding);
+    }
+    // 2. The new package beside the file, then in the file's place.
+    AtomicFile replacement(path, AtomicFile::Durability::Unsynced);
+    if (!replacement.CreateForLibrary(error) ||
+        !zip_->WriteCopy(replacement.TempPath(), edits.replaced, edits.deflated, edits.removed,
+                         error) ||
+        !replacement.Commit(error)) {
+        return false;
+    }
+    mustWrite_ = false;
+    // 3. Later saves build on the file as it now is.
+    std::string reopenError;
+    encodings_.clear();
+    zip_ = ZipPackage::Open(path, reopenError);
+    if (!zip_ || !ReadStructure(reopenError)) stale_ = true;
+    return true;
+}
+
+bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>& sheets,
+                       const FormatTable& formats, const std::string& standardFont,
+                       std::string& error) {
+    if (stale_ || !zip_) {
+        error = "the workbook could not be read back after its last save";
+        return false;
+    }
+    // 1. The parts that change, all built before anything is written.
+    SaveEdits edits;
+    edits.extents.resize(sheets_.size());
+    if (!PatchSheets(sheets, formats, standardFont, edits, error) ||
+        !PatchWorkbook(sheets, edits, error) || !PatchPackageParts(edits, error))
+        return false;
+    // 2. Written only when something changed.
+    const bool changed =
+        !edits.replaced.empty() || !edits.deflated.empty() || !edits.removed.empty() || mustWrite_;
+    if (changed && !WritePackage(path, edits, error)) return false;
+    // 3. The model and the package agree again.
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
-        sheets_[i].extent = extents[i];
+        sheets_[i].extent = edits.extents[i];
         sheets_[i].savedName = sheets[i].Name();
         sheets_[i].added = false;
         sheets[i].MarkUnchanged();
     }
-    if (dropChain) calcChainPart_.clear();
+    if (edits.dropChain) calcChainPart_.clear();
     return true;
 }
 

@@ -14,9 +14,12 @@
 
 namespace vok {
 
+enum class PartEncoding;
 class FormatTable;
 class SheetData;
+class XlsxSheetPatcher;
 class ZipPackage;
+struct DeflatedPart;
 struct XlsxNewSheet;
 
 class XlsxPackage {
@@ -40,6 +43,8 @@ public:
     // The next save writes the file even when nothing changed: the package
     // was read from a new workbook that is not in its place yet.
     void WriteOnNextSave() { mustWrite_ = true; }
+    // The next save declares the workbook macro-enabled (a new .xlsm).
+    void MakeMacroEnabled() { macroEnabled_ = true; }
     // Every cell element of the sheet in the file, with or without a value.
     const CellRange& FileExtent(size_t sheet) const { return sheets_[sheet].extent; }
 
@@ -57,7 +62,27 @@ private:
         CellRange extent;
     };
 
+    struct SaveEdits;
+
     bool ReadStructure(std::string& error);
+    // The steps of a save.
+    bool PatchSheets(std::vector<SheetData>& sheets, const FormatTable& formats,
+                     const std::string& standardFont, SaveEdits& edits, std::string& error);
+    bool SheetFailed(std::string& error, size_t sheet, const std::vector<SheetData>& sheets,
+                     bool refused, const std::string& why) const;
+    bool DeflateSheet(XlsxSheetPatcher& patcher, const std::string& part, DeflatedPart& deflated,
+                      std::string& error) const;
+    bool PatchWorkbook(const std::vector<SheetData>& sheets, SaveEdits& edits,
+                       std::string& error) const;
+    bool PatchPackageParts(SaveEdits& edits, std::string& error) const;
+    bool WritePackage(const std::filesystem::path& path, SaveEdits& edits, std::string& error);
+    // A part as UTF-8, whatever its encoding in the file (which is noted for
+    // writing it back); false, with the reason, for one vok cannot keep.
+    bool ReadXml(std::string_view part, std::string& xml, std::string& error) const;
+    PartEncoding EncodingOf(const std::string& part) const;
+    // Every part a save may rewrite must be one vok can write back.
+    bool CheckRewrittenParts(std::string& error) const;
+    bool SetWorkbookContentType(std::string& contentTypes, std::string& error) const;
     bool PatchWorkbookPart(const std::vector<SheetData>& sheets, bool recalculate, std::string& xml,
                            std::string& error) const;
     std::vector<std::pair<std::string, std::string>>
@@ -78,7 +103,9 @@ private:
     std::string workbookPart_, workbookRelsPart_, appPart_;
     std::string stylesPart_, sharedStringsPart_, calcChainPart_;
     std::vector<Sheet> sheets_;
+    mutable std::map<std::string, PartEncoding> encodings_; // of the parts read
     bool hasFormulas_ = false;
+    bool macroEnabled_ = false;
     bool stale_ = false; // a save replaced the file but it could not be read back
     bool mustWrite_ = false;
 };

@@ -1,11 +1,14 @@
 #include "output/XlsxSheetPatcher.h"
 
 #include "output/SheetData.h"
+#include "output/XlsxFormulas.h"
 #include "output/XlsxSheetReader.h"
 #include "output/XlsxStyles.h"
 #include "output/XmlText.h"
 
+#include <algorithm>
 #include <climits>
+#include <fmt/format.h>
 
 namespace vok {
 
@@ -53,17 +56,10 @@ bool XlsxSheetPatcher::Start(std::string_view original, std::string& error) {
              "</" + p + "t></" + p + "is></" + p + "c>"};
     result_ = XlsxSheetPatch();
 
-    // 2. A shared formula whose defining cell goes loses its text: the cells
-    // that share it keep their last values instead.
-    orphanedGroups_.clear();
-    for (const XlsxRowSpan& row : layout_.rows) {
-        for (size_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
-            const XlsxCellSpan& cell = layout_.cells[i];
-            if (cell.sharedMaster && (sheet_.Touched(row.row, cell.column) ||
-                                      sheet_.InClearedRange(row.row, cell.column))) {
-                orphanedGroups_.insert(cell.sharedGroup);
-            }
-        }
+    // 2. Formula groups stay whole, or the edits are refused.
+    if (!KeepsFormulaGroups(error)) {
+        result_.refused = true;
+        return false;
     }
 
     // 3. Every row once without writing: the extent, the formulas that go,
@@ -80,6 +76,90 @@ bool XlsxSheetPatcher::Start(std::string_view original, std::string& error) {
     touchedRow_ = sheet_.NextTouchedRow(1);
     phase_ = Phase::Head;
     return true;
+}
+
+bool XlsxSheetPatcher::KeepsFormulaGroups(std::string& error) {
+    // 1. An array formula or a data table is replaced whole or not at all.
+    for (const XlsxFormulaBlock& block : layout_.formulaBlocks) {
+        if (CoverageOf(block.range) != Coverage::Some) continue;
+        std::string range;
+        AppendRange(range, block.range);
+        error = fmt::format("has {} in {}, and vok would replace only some of its cells",
+                            block.dataTable ? "a data table" : "an array formula", range);
+        return false;
+    }
+    // 2. A shared formula whose defining cell is replaced lives on in the
+    // other cells of its group, each as an ordinary formula.
+    orphanedGroups_.clear();
+    for (const XlsxRowSpan& row : layout_.rows) {
+        for (size_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
+            const XlsxCellSpan& cell = layout_.cells[i];
+            if (cell.sharedMaster && (sheet_.Touched(row.row, cell.column) ||
+                                      sheet_.InClearedRange(row.row, cell.column))) {
+                orphanedGroups_.insert(cell.sharedGroup);
+            }
+        }
+    }
+    return orphanedGroups_.empty() || SharedFormulaMoves(error);
+}
+
+bool XlsxSheetPatcher::SharedFormulaMoves(std::string& error) {
+    for (const XlsxRowSpan& row : layout_.rows) {
+        for (size_t i = row.firstCell; i < row.firstCell + row.cellCount; ++i) {
+            const XlsxCellSpan& cell = layout_.cells[i];
+            if (!Orphaned(cell) || sheet_.Touched(row.row, cell.column) ||
+                sheet_.InClearedRange(row.row, cell.column) || MovedFormula(cell, row.row, moved_))
+                continue;
+            std::string where;
+            AppendCellReference(where, row.row, cell.column);
+            error =
+                fmt::format("has a shared formula that vok cannot copy into {} when it "
+                            "replaces the group's first cell: a reference would leave the sheet",
+                            where);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool XlsxSheetPatcher::MovedFormula(const XlsxCellSpan& cell, int32_t row,
+                                    std::string& formula) const {
+    const auto group = layout_.sharedFormulas.find(cell.sharedGroup);
+    if (group == layout_.sharedFormulas.end() || group->second.text.empty()) return false;
+    return ShiftFormula(group->second.text, row - group->second.row,
+                        cell.column - group->second.column, formula);
+}
+
+XlsxSheetPatcher::Coverage XlsxSheetPatcher::CoverageOf(const CellRange& range) const {
+    const int64_t width = int64_t{range.lastColumn} - range.firstColumn + 1;
+    std::vector<std::pair<int32_t, int32_t>> spans; // cleared columns of one row
+    bool some = false, notAll = false;
+    for (int32_t row = range.firstRow; row <= range.lastRow && !(some && notAll); ++row) {
+        // 1. The columns of the range that a cleared range takes, merged.
+        spans.clear();
+        for (const CellRange& cleared : sheet_.ClearedRanges()) {
+            if (row < cleared.firstRow || row > cleared.lastRow) continue;
+            const int32_t first = std::max(cleared.firstColumn, range.firstColumn);
+            const int32_t last = std::min(cleared.lastColumn, range.lastColumn);
+            if (first <= last) spans.emplace_back(first, last);
+        }
+        std::sort(spans.begin(), spans.end());
+        int64_t covered = 0;
+        int32_t reached = 0; // the last column counted
+        for (const auto& [first, last] : spans) {
+            if (last > reached) covered += last - std::max(first - 1, reached);
+            reached = std::max(reached, last);
+        }
+        // 2. The cells written outside them.
+        sheet_.ForEachTouchedInRow(row, [&](int32_t column, const CellValue&) {
+            if (column >= range.firstColumn && column <= range.lastColumn &&
+                !sheet_.InClearedRange(row, column))
+                ++covered;
+        });
+        some |= covered > 0;
+        notAll |= covered < width;
+    }
+    return !some ? Coverage::None : notAll ? Coverage::Some : Coverage::All;
 }
 
 bool XlsxSheetPatcher::Next(std::string& block) {
@@ -248,7 +328,6 @@ void XlsxSheetPatcher::MergeRow(int32_t row, const XlsxRowSpan* original) {
 
 void XlsxSheetPatcher::EmitOriginal(const XlsxCellSpan& cell, int32_t row) {
     Note(row, cell.column);
-    if (Orphaned(cell)) result_.formulaRemoved = true;
     if (!emit_) return;
     std::string_view text = original_.substr(cell.begin, cell.end - cell.begin);
     size_t nameEnd = TagNameEnd(text);
@@ -258,12 +337,24 @@ void XlsxSheetPatcher::EmitOriginal(const XlsxCellSpan& cell, int32_t row) {
         AppendCellReference(out_, row, cell.column);
         out_ += '"';
     }
-    if (Orphaned(cell)) {
-        out_.append(text.substr(nameEnd, cell.formulaBegin - nameEnd));
-        out_.append(text.substr(cell.formulaEnd));
-    } else {
+    if (!Orphaned(cell)) {
         out_.append(text.substr(nameEnd));
+        return;
     }
+    // The group's formula, moved here, as an ordinary formula with the
+    // cell's own other attributes.
+    out_.append(text.substr(nameEnd, cell.formulaBegin - nameEnd));
+    const std::string_view tag =
+        text.substr(cell.formulaBegin, cell.formulaTagEnd - cell.formulaBegin);
+    std::string start = WithoutAttribute(WithoutAttribute(WithoutAttribute(tag, "t"), "si"), "ref");
+    if (start.ends_with("/>")) start.erase(start.size() - 2, 1);
+    out_ += start;
+    MovedFormula(cell, row, moved_); // Start made sure it moves
+    AppendXmlEscaped(out_, moved_);
+    out_ += "</";
+    out_.append(tag.substr(1, TagNameEnd(tag) - 1));
+    out_ += '>';
+    out_.append(text.substr(cell.formulaEnd));
 }
 
 void XlsxSheetPatcher::EmitNew(int32_t row, int32_t column, const CellValue& value,

@@ -1,6 +1,9 @@
 // Rewrites a worksheet part of an existing .xlsx workbook so that it holds the
 // sheet model's edits: touched cells are replaced, cells in cleared ranges are
-// removed, and every other cell, row and element keeps its bytes.
+// removed, and every other cell, row and element keeps its bytes. Formula
+// groups stay whole: when the defining cell of a shared formula is replaced,
+// the other cells of the group get the formula as ordinary ones; an array
+// formula or a data table is replaced whole or not at all.
 #pragma once
 
 #include "output/SheetData.h"
@@ -23,6 +26,7 @@ class XlsxStyles;
 // What a rewrite learns of the new part before writing it.
 struct XlsxSheetPatch {
     bool formulaRemoved = false; // a formula left the sheet (the calculation chain is stale)
+    bool refused = false;        // the edits would break a formula group (Start says which)
     CellRange extent;            // every <c> element of the new part
 };
 
@@ -37,7 +41,8 @@ public:
         : sheet_(sheet), formats_(formats), styles_(styles) {}
 
     // Learns the new part of `original`, which must stay valid until the last
-    // Next; false, with the reason, when the part is damaged.
+    // Next; false, with the reason, when the part is damaged or (Result's
+    // `refused`) the edits would break a formula group.
     bool Start(std::string_view original, std::string& error);
     const XlsxSheetPatch& Result() const { return result_; }
     // The next block of the new part (at least kBlock bytes unless it is the
@@ -61,6 +66,12 @@ private:
     void Note(int32_t row, int32_t column);
     int32_t FormatStyle(int32_t baseStyle, uint16_t format);
     bool Orphaned(const XlsxCellSpan& cell) const;
+    bool KeepsFormulaGroups(std::string& error);
+    bool SharedFormulaMoves(std::string& error);
+    // Where a formula group's range has cells the edits replace: none, all, or some.
+    enum class Coverage { None, All, Some };
+    Coverage CoverageOf(const CellRange& range) const;
+    bool MovedFormula(const XlsxCellSpan& cell, int32_t row, std::string& formula) const;
 
     const SheetData& sheet_;
     const FormatTable& formats_;
@@ -80,7 +91,8 @@ private:
     Phase phase_ = Phase::Head;
     size_t next_ = 0;                  // the file's next row
     int32_t touchedRow_ = 0;           // the next row with edits; 0 when none
-    std::set<int32_t> orphanedGroups_; // shared formulas whose defining cell is gone
+    std::set<int32_t> orphanedGroups_; // shared formulas whose defining cell is replaced
+    std::string moved_;                // a group's formula moved to one of its cells
     std::vector<std::pair<int32_t, CellValue>> touched_;
     XlsxSheetPatch result_;
     std::vector<int32_t> plainStyles_; // by format index: the style on the default one

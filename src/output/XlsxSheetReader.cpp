@@ -33,6 +33,21 @@ bool ParseInt(const char* text, int64_t& value) {
     return result.ec == std::errc() && result.ptr == s.data() + s.size();
 }
 
+// "B2:D5" or "B2".
+bool ParseRange(std::string_view text, CellRange& range) {
+    const size_t colon = text.find(':');
+    int32_t row = 0, column = 0, lastRow = 0, lastColumn = 0;
+    if (!ParseCellReference(text.substr(0, colon), row, column)) return false;
+    lastRow = row;
+    lastColumn = column;
+    if (colon != std::string_view::npos &&
+        !ParseCellReference(text.substr(colon + 1), lastRow, lastColumn))
+        return false;
+    range = {std::min(row, lastRow), std::min(column, lastColumn), std::max(row, lastRow),
+             std::max(column, lastColumn)};
+    return true;
+}
+
 std::string_view TrimXmlBlanks(std::string_view s) {
     size_t first = s.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) return {};
@@ -100,8 +115,7 @@ public:
         } else if (tag.local == "v" || tag.local == "t") {
             capture_ = false;
         } else if (tag.local == "f" && inCell_) {
-            if (layout_)
-                layout_->cells.back().formulaEnd = static_cast<uint32_t>(tag.end - cellBegin_);
+            if (layout_) EndFormula(tag);
         } else if (tag.local == "rPh") {
             --phonetic_;
         } else if (tag.local == "is") {
@@ -111,6 +125,7 @@ public:
 
     void Characters(std::string_view text) override {
         if (capture_) text_.append(text);
+        if (captureFormula_) formula_.append(text);
     }
 
 private:
@@ -200,13 +215,37 @@ private:
         if (!layout_) return;
         XlsxCellSpan& cell = layout_->cells.back();
         cell.formulaBegin = static_cast<uint32_t>(tag.begin - cellBegin_);
-        const char* t = tag.Attribute("t");
+        cell.formulaTagEnd = static_cast<uint32_t>(tag.end - cellBegin_);
+        const std::string_view t = tag.Attribute("t") ? tag.Attribute("t") : "";
+        const char* ref = tag.Attribute("ref");
         int64_t si = 0;
-        if (t && std::string_view(t) == "shared" && ParseInt(tag.Attribute("si"), si) && si >= 0 &&
-            si < INT32_MAX) {
+        if (t == "shared" && ParseInt(tag.Attribute("si"), si) && si >= 0 && si < INT32_MAX) {
             cell.sharedGroup = static_cast<int32_t>(si);
-            cell.sharedMaster = tag.Attribute("ref") != nullptr;
+            cell.sharedMaster = ref != nullptr;
+            // The group's text, for its other cells should this one be replaced.
+            captureFormula_ = cell.sharedMaster;
+            formula_.clear();
+        } else if ((t == "array" || t == "dataTable") && ref) {
+            XlsxFormulaBlock block;
+            block.dataTable = t == "dataTable";
+            if (!ParseRange(ref, block.range)) {
+                error =
+                    fmt::format("the range \"{}\" of a formula in row {} is not valid", ref, row_);
+                return;
+            }
+            block.range.Include(row_, column_);
+            layout_->formulaBlocks.push_back(block);
         }
+    }
+
+    void EndFormula(const XmlTag& tag) {
+        XlsxCellSpan& cell = layout_->cells.back();
+        cell.formulaEnd = static_cast<uint32_t>(tag.end - cellBegin_);
+        if (cell.sharedMaster) {
+            layout_->sharedFormulas[cell.sharedGroup] = {row_, column_, std::move(formula_)};
+            formula_.clear();
+        }
+        captureFormula_ = false;
     }
 
     void EndCell(const XmlTag& tag) {
@@ -263,11 +302,12 @@ private:
     XlsxSheetLayout* layout_;
 
     bool inSheetData_ = false, inCell_ = false, inInline_ = false, capture_ = false;
+    bool captureFormula_ = false;
     int phonetic_ = 0;
     int32_t row_ = 0, column_ = 0;
     CellType type_ = CellType::Number;
     size_t cellBegin_ = 0;
-    std::string text_;
+    std::string text_, formula_;
 };
 
 } // namespace

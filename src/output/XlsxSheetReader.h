@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,13 +19,14 @@ class XlsxSharedStrings;
 
 struct XlsxCellSpan {
     int32_t column = 0;
-    int32_t style = 0;         // the s attribute; 0 when absent
-    size_t begin = 0, end = 0; // the whole <c> element
-    uint32_t formulaBegin = 0; // the <f> element, relative to begin
-    uint32_t formulaEnd = 0;   // (both 0: no formula)
-    int32_t sharedGroup = -1;  // si of a shared formula
-    bool sharedMaster = false; // holds the shared formula's text
-    bool hasReference = false; // carries its r attribute
+    int32_t style = 0;          // the s attribute; 0 when absent
+    size_t begin = 0, end = 0;  // the whole <c> element
+    uint32_t formulaBegin = 0;  // the <f> element, relative to begin
+    uint32_t formulaTagEnd = 0; // the end of its start tag
+    uint32_t formulaEnd = 0;    // (all 0: no formula)
+    int32_t sharedGroup = -1;   // si of a shared formula
+    bool sharedMaster = false;  // holds the shared formula's text
+    bool hasReference = false;  // carries its r attribute
     bool HasFormula() const { return formulaEnd != 0; }
 };
 
@@ -36,6 +38,19 @@ struct XlsxRowSpan {
     size_t firstCell = 0, cellCount = 0; // into XlsxSheetLayout::cells
 };
 
+// The defining cell of a shared formula, whose text the other cells of the
+// group take, moved to their own place.
+struct XlsxSharedFormula {
+    int32_t row = 0, column = 0;
+    std::string text; // unescaped
+};
+
+// A formula that owns a range of cells as one: an array formula or a data table.
+struct XlsxFormulaBlock {
+    CellRange range;
+    bool dataTable = false;
+};
+
 struct XlsxSheetLayout {
     std::string prefix; // namespace prefix of the sheet's elements ("" or "x:")
     bool hasSheetData = false;
@@ -44,6 +59,8 @@ struct XlsxSheetLayout {
     size_t dimensionBegin = 0, dimensionEnd = 0;
     std::vector<XlsxRowSpan> rows;
     std::vector<XlsxCellSpan> cells;
+    std::map<int32_t, XlsxSharedFormula> sharedFormulas; // by si
+    std::vector<XlsxFormulaBlock> formulaBlocks;
 };
 
 // What reading a worksheet's values learns beyond them.

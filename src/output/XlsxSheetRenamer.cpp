@@ -1,6 +1,7 @@
 #include "output/XlsxSheetRenamer.h"
 
 #include "base/TextEncoding.h"
+#include "output/XlsxFormulas.h"
 #include "output/XmlScanner.h"
 #include "output/XmlText.h"
 
@@ -10,11 +11,6 @@
 namespace vok {
 
 namespace {
-
-bool IsNameChar(char c) {
-    auto u = static_cast<unsigned char>(c);
-    return std::isalnum(u) || c == '_' || c == '.' || c == '\\' || u >= 0x80;
-}
 
 // Whether a name must be quoted in a reference: anything but letters, digits,
 // "_" and ".", a leading digit, or a name that reads as a cell reference.
@@ -41,25 +37,6 @@ bool NeedsQuotes(std::string_view name) {
         return true; // R1C1 style
     }
     return false;
-}
-
-// Plain XML escaping for formula text (formulas carry no "_xHHHH_" escapes of their own).
-void AppendEscaped(std::string& out, std::string_view text) {
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
 }
 
 // Finds the elements and attributes that hold formulas.
@@ -94,7 +71,7 @@ public:
         if (tag.begin == tag.end) return; // <f/>
         if (!renamer_.RenameInFormula(text_, renamed_)) return;
         std::string escaped;
-        AppendEscaped(escaped, renamed_);
+        AppendXmlEscaped(escaped, renamed_);
         edits.push_back({contentBegin_, tag.begin, std::move(escaped)});
     }
     void Characters(std::string_view text) override {
@@ -156,30 +133,15 @@ bool XlsxSheetRenamer::RenameInFormula(std::string_view f, std::string& out) con
     while (i < f.size()) {
         char c = f[i];
         if (c == '"') { // a string literal, "" inside
-            size_t end = i + 1;
-            while (end < f.size() &&
-                   !(f[end] == '"' && (end + 1 >= f.size() || f[end + 1] != '"'))) {
-                end += f[end] == '"' ? 2 : 1;
-            }
-            end = std::min(end + 1, f.size());
+            const size_t end = StringLiteralEnd(f, i);
             out.append(f.substr(i, end - i));
             i = end;
         } else if (c == '[') { // external book or structured reference: left alone
-            size_t end = i;
-            int depth = 0;
-            for (; end < f.size(); ++end) {
-                if (f[end] == '\'' && end + 1 < f.size()) {
-                    ++end;
-                    continue;
-                }
-                if (f[end] == '[') ++depth;
-                if (f[end] == ']' && --depth == 0) break;
-            }
-            end = std::min(end + 1, f.size());
+            const size_t end = BracketGroupEnd(f, i);
             out.append(f.substr(i, end - i));
             i = end;
             // An external book's sheet name follows; it is not one of ours.
-            while (i < f.size() && (IsNameChar(f[i]) || f[i] == ':'))
+            while (i < f.size() && (IsFormulaNameChar(f[i]) || f[i] == ':'))
                 out += f[i++];
         } else if (c == '\'') { // a quoted sheet name, '' inside
             std::string name;
@@ -210,9 +172,9 @@ bool XlsxSheetRenamer::RenameInFormula(std::string_view f, std::string& out) con
                 out.append(f.substr(i, after - i));
             }
             i = after;
-        } else if (IsNameChar(c) && (i == 0 || !IsNameChar(f[i - 1]))) {
+        } else if (IsFormulaNameChar(c) && (i == 0 || !IsFormulaNameChar(f[i - 1]))) {
             size_t end = i;
-            while (end < f.size() && (IsNameChar(f[end]) || f[end] == ':'))
+            while (end < f.size() && (IsFormulaNameChar(f[end]) || f[end] == ':'))
                 ++end;
             std::string_view run = f.substr(i, end - i);
             bool reference = end < f.size() && f[end] == '!';

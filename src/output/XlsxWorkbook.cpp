@@ -44,7 +44,7 @@ XlsxWorkbook::XlsxWorkbook(OnlyOpen, std::filesystem::path fileName)
 
 XlsxWorkbook::~XlsxWorkbook() = default;
 
-WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName) {
+WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName, OutputType format) {
     WorkbookOpenResult result;
     auto workbook = std::make_unique<XlsxWorkbook>(OnlyOpen(), fileName);
 
@@ -83,7 +83,10 @@ WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName) {
                                    fileName.string(), reason);
         return result;
     }
-    if (workbook->blank_) workbook->package_->WriteOnNextSave();
+    if (workbook->blank_) {
+        workbook->package_->WriteOnNextSave();
+        if (format == OutputType::Xlsm) workbook->package_->MakeMacroEnabled();
+    }
     result.workbook = std::move(workbook);
     return result;
 }
@@ -164,8 +167,8 @@ bool XlsxWorkbook::Save(std::string& error) {
     return saved;
 }
 
-WorkbookOpenResult OpenXlsxWorkbook(const std::filesystem::path& fileName) {
-    return XlsxWorkbook::Open(fileName);
+WorkbookOpenResult OpenXlsxWorkbook(const std::filesystem::path& fileName, OutputType format) {
+    return XlsxWorkbook::Open(fileName, format);
 }
 
 } // namespace vok

@@ -1,4 +1,4 @@
-// An Office Open XML workbook (.xlsx). A new one is created through
+// An Office Open XML workbook (.xlsx, or .xlsm with macros). A new one is created through
 // libxlsxwriter and saved at once; from then on, as for any existing one, the
 // file is read through libzip and expat and saved by rewriting only the parts
 // vok changed, so that everything else in it (other sheets, formulas, styles,
@@ -32,8 +32,11 @@ public:
     ~XlsxWorkbook() override;
 
     // Opens the file, or creates a new workbook of three sheets when the file
-    // is missing or empty; the new one takes the file's place when saved.
-    static WorkbookOpenResult Open(const std::filesystem::path& fileName);
+    // is missing or empty; the new one takes the file's place when saved. A
+    // new one of `format` OutputType::Xlsm says it is macro-enabled, as
+    // spreadsheet programs require of that extension.
+    static WorkbookOpenResult Open(const std::filesystem::path& fileName,
+                                   OutputType format = OutputType::Xlsx);
 
     int32_t SheetCount() const override { return static_cast<int32_t>(sheets_.size()); }
     int32_t MaxRows() const override { return kMaxRows; }
@@ -68,6 +71,7 @@ private:
     std::unique_ptr<XlsxPackage> package_;
 };
 
-WorkbookOpenResult OpenXlsxWorkbook(const std::filesystem::path& fileName);
+WorkbookOpenResult OpenXlsxWorkbook(const std::filesystem::path& fileName,
+                                    OutputType format = OutputType::Xlsx);
 
 } // namespace vok

@@ -48,6 +48,27 @@ bool IsBlankOrBreak(char c) {
 
 } // namespace
 
+void AppendXmlEscaped(std::string& out, std::string_view text) {
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '\r': // a reader would take a bare one for a line end
+            out += "&#13;";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+
 void AppendXmlText(std::string& out, std::string_view text, bool attribute) {
     size_t plain = 0; // start of the run copied as it stands
     auto flush = [&](size_t i) { out.append(text.data() + plain, i - plain); };

@@ -16,6 +16,10 @@ namespace vok {
 // by escaping its underscore as "_x005F_".
 void AppendXmlText(std::string& out, std::string_view text, bool attribute = false);
 
+// Appends text with XML's own escapes only (& < > and a carriage return), for
+// text that keeps whatever "_xHHHH_" escapes it has, such as formulas.
+void AppendXmlEscaped(std::string& out, std::string_view text);
+
 // Appends text with only the underscore of each literal "_xHHHH_" escaped, for
 // a writer that escapes everything else itself.
 void AppendProtectingXstringEscapes(std::string& out, std::string_view text);

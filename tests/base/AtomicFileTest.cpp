@@ -2,11 +2,15 @@
 // one, never half of either, for every writer alike.
 #include "base/AtomicFile.h"
 
+#include "base/TextEncoding.h"
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vok {
 namespace {
@@ -103,6 +107,68 @@ TEST(AtomicFileTest, InPlaceWritesOverTheFileOnlyWhenItsContentChanges) {
     EXPECT_FALSE(ReplaceFileContents(dir / "no/such/folder/a.txt", "x", error,
                                      AtomicFile::Durability::InPlace));
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+// A name of `bytes` bytes ending in `extension`, of two-byte characters as
+// far as they go, so that shortening it has characters to cut between.
+std::string LongName(size_t bytes, std::string_view extension) {
+    std::string name;
+    while (name.size() + 2 + extension.size() <= bytes)
+        name += "\xC3\xBC"; // u with diaeresis
+    name.append(bytes - extension.size() - name.size(), 'x');
+    return name + std::string(extension);
+}
+
+pid_t GoneProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// Names of 230 bytes and more once failed with "File name too long": the
+// temporary name (and the zip library's, 7 bytes longer) was longer than the
+// target's. The stem is shortened between characters, and the sweeps of
+// killed runs' temporaries still know the shortened names.
+TEST(AtomicFileTest, LongNamesKeepTheirTemporariesWithinTheLimit) {
+    TempDir dir;
+    for (const size_t length : {230u, 250u, 255u}) {
+        const std::filesystem::path target = dir / LongName(length, ".csv");
+        ASSERT_EQ(target.filename().native().size(), length);
+        std::string error;
+        std::string temporary;
+        {
+            AtomicFile file(target, AtomicFile::Durability::Unsynced);
+            ASSERT_TRUE(file.CreateForLibrary(error)) << length << ": " << error;
+            temporary = file.TempPath().filename().native();
+        }
+        EXPECT_LE(temporary.size() + 7, 255u) << temporary;
+        Utf8Validator valid;
+        EXPECT_TRUE(valid.Feed(temporary.data(), temporary.size()) && valid.Finish()) << temporary;
+        EXPECT_EQ(temporary.substr(0, 2), ".~");
+        const std::string stem = temporary.substr(2, temporary.find('.', 2) - 2);
+        EXPECT_EQ(target.filename().native().substr(0, stem.size()), stem);
+
+        // Temporaries that killed runs left under the shortened name go.
+        const std::string dead = fmt::format("{:x}", GoneProcess());
+        const std::string stale = ".~" + stem + "." + dead + "-0badc0de.tmp";
+        const std::string alive = fmt::format(".~{}.{:x}-0badc0de.tmp", stem, ::getpid());
+        WriteFile(dir / stale, "partial");
+        WriteFile(dir / (stale + ".Ab12Cd"), "partial");
+        WriteFile(dir / alive, "mine");
+        ASSERT_TRUE(ReplaceFileContents(target, "saved", error)) << length << ": " << error;
+        EXPECT_EQ(ReadFile(target), "saved");
+        EXPECT_FALSE(std::filesystem::exists(dir / stale));
+        EXPECT_FALSE(std::filesystem::exists(dir / (stale + ".Ab12Cd")));
+        EXPECT_TRUE(std::filesystem::exists(dir / alive));
+        // The job's sweep of a folder, for any target, knows them too.
+        WriteFile(dir / stale, "partial");
+        SweepStaleTemporaries(target);
+        EXPECT_FALSE(std::filesystem::exists(dir / stale));
+        std::filesystem::remove(dir / alive);
+        std::filesystem::remove(target);
+        EXPECT_EQ(EntriesIn(dir.Path()), 0u);
+    }
 }
 
 } // namespace

@@ -24,5 +24,22 @@ TEST(OutputTypeTest, FileNameDecidesCsvBeforeWorkbook) {
     EXPECT_EQ(OutputTypeOf("/d/old.xls/out.csv"), OutputType::Csv);
 }
 
+// A new .xlsm was once written as a plain workbook, which spreadsheet
+// programs refuse under that extension; a binary workbook (.xlsb) is a
+// format vok cannot write at all, and is refused with a message of its own.
+TEST(OutputTypeTest, MacroEnabledAndBinaryWorkbookNames) {
+    EXPECT_EQ(OutputTypeOf("/out/a.xlsm"), OutputType::Xlsm);
+    EXPECT_EQ(OutputTypeOf("/out/A.XLSM"), OutputType::Xlsm);
+    EXPECT_EQ(OutputTypeOf("/out/a.xlsm.bak"), OutputType::Xlsx);
+    EXPECT_EQ(OutputTypeOf("/out/a.xlsb"), std::nullopt);
+    EXPECT_EQ(OutputTypeOf("/out/A.XLSB"), std::nullopt);
+    EXPECT_EQ(OutputTypeOf("/out/a.csv.xlsb"), OutputType::Csv);
+    EXPECT_EQ(OutputTypeOf("/out/a.xlsb.xlsx"), OutputType::Xlsx);
+    EXPECT_EQ(OutputTypeRefusal("/out/A.XLSB"),
+              "vok cannot write binary workbooks (.xlsb): /out/A.XLSB. Name the output .xlsx, "
+              ".xlsm or .xls.");
+    EXPECT_EQ(OutputTypeRefusal("/out/a.txt"), "Output File must be of type XLS or CSV");
+}
+
 } // namespace
 } // namespace vok

@@ -1,5 +1,6 @@
 // Existing .xlsx packages as other programs write them: what vok reads from
 // them and what its saving changes, and does not change, inside them.
+#include "output/Utf16Text.h"
 #include "output/Workbook.h"
 #include "output/XlsxTestSupport.h"
 #include "output/XmlText.h"
@@ -169,7 +170,8 @@ TEST(XlsxPackageTest, FormulasSurviveUntilTheirCellIsOverwritten) {
                          "</definedName></definedNames><calcPr fullCalcOnLoad=\"1\"/>"));
 
     // 2. The cell defining a shared formula is overwritten: the cells sharing it keep
-    // their values, and the calculation chain goes with its entries.
+    // the formula as ordinary ones, moved to their place (they once became
+    // constants), and the calculation chain goes with its entries.
     {
         auto book = OpenOk(file);
         book->SetCellValue(1, 1, 1, "text now");
@@ -181,8 +183,8 @@ TEST(XlsxPackageTest, FormulasSurviveUntilTheirCellIsOverwritten) {
     EXPECT_FALSE(Contains(after["xl/_rels/workbook.xml.rels"], "calcChain"));
     EXPECT_FALSE(Contains(after["[Content_Types].xml"], "calcChain"));
     EXPECT_FALSE(Contains(sheet, "si=\"0\""));
-    EXPECT_TRUE(Contains(sheet, "<c r=\"A2\"><v>4</v></c>"));
-    EXPECT_TRUE(Contains(sheet, "<c r=\"A3\"><v>6</v></c>"));
+    EXPECT_TRUE(Contains(sheet, "<c r=\"A2\"><f>B2*2</f><v>4</v></c>"));
+    EXPECT_TRUE(Contains(sheet, "<c r=\"A3\"><f>B3*2</f><v>6</v></c>"));
     EXPECT_TRUE(Contains(sheet, "<f>SUM(A1:A3)</f>"));
     auto book = OpenOk(file);
     EXPECT_EQ(book->CellText(1, 1, 1), "text now");
@@ -378,6 +380,180 @@ TEST(XlsxPackageTest, DamagedPartsAreReportedAndTheFileKept) {
     opened = OpenWorkbookFile(file, OutputType::Xlsx);
     EXPECT_FALSE(opened.workbook);
     EXPECT_TRUE(Contains(opened.error, "shared string")) << opened.error;
+}
+
+// An array formula or a data table owns its range as one: vok replaces the
+// whole range or none of it, and never leaves a group half-broken.
+TEST(XlsxPackageTest, FormulaGroupsAreKeptWholeOrTheSaveIsRefused) {
+    TempDir dir;
+    const std::string file = dir.File("groups.xlsx");
+    WritePackage(
+        file,
+        MakeWorkbook({{"Data", Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"C1\"><f "
+                                     "t=\"array\" ref=\"C1:C3\">A1:A3*2</f>"
+                                     "<v>2</v></c><c r=\"E1\"><f t=\"dataTable\" ref=\"E1:F2\" "
+                                     "dt2D=\"0\" dtr=\"0\" r1=\"A1\"/>"
+                                     "<v>7</v></c></row><row r=\"2\"><c r=\"A2\"><v>2</v></c><c "
+                                     "r=\"C2\"><v>4</v></c></row>"
+                                     "<row r=\"3\"><c r=\"A3\"><v>3</v></c><c "
+                                     "r=\"C3\"><v>6</v></c><c r=\"G3\"><f t=\"shared\" "
+                                     "ref=\"G3:G4\" si=\"0\">H1048576</f><v>0</v></c></row><row "
+                                     "r=\"4\"><c r=\"G4\"><f t=\"shared\" "
+                                     "si=\"0\"/><v>0</v></c></row>")}}));
+    const std::string bytes = ReadFile(file);
+    const auto refused = [&](int32_t row, int32_t column, const std::string& why) {
+        auto book = OpenOk(file);
+        book->SetCellValue(1, row, column, "9");
+        std::string error;
+        EXPECT_FALSE(book->Save(error));
+        EXPECT_EQ(error, "Cannot save the workbook " + file + ": its sheet \"Data\" " + why + ".");
+        EXPECT_TRUE(ReadFile(file) == bytes);
+    };
+    refused(2, 3, "has an array formula in C1:C3, and vok would replace only some of its cells");
+    refused(1, 3, "has an array formula in C1:C3, and vok would replace only some of its cells");
+    refused(2, 6, "has a data table in E1:F2, and vok would replace only some of its cells");
+    refused(3, 7,
+            "has a shared formula that vok cannot copy into G4 when it replaces the group's "
+            "first cell: a reference would leave the sheet");
+    // The whole array written, the data table's range cleared: both leave whole.
+    {
+        auto book = OpenOk(file);
+        for (int32_t row = 1; row <= 3; ++row)
+            book->SetCellValue(1, row, 3, "new");
+        book->ClearRange(1, {1, 5, 2, 6});
+        SaveOk(*book);
+    }
+    const std::string sheet = ReadPackage(file)["xl/worksheets/sheet1.xml"];
+    EXPECT_FALSE(Contains(sheet, "array")) << sheet;
+    EXPECT_FALSE(Contains(sheet, "dataTable")) << sheet;
+    EXPECT_TRUE(Contains(sheet, "<c r=\"C2\" t=\"inlineStr\"><is><t>new</t></is></c>")) << sheet;
+    EXPECT_TRUE(Contains(sheet, "si=\"0\">H1048576</f>")) << sheet;
+}
+
+// A part in UTF-16 (`bigEndian` or not, with a byte-order mark or not), as
+// some writers store them; `utf8` is its text with the declaration.
+std::string Utf16Part(std::string_view utf8, bool bigEndian, bool mark) {
+    std::u16string units = mark ? u"\uFEFF" : u"";
+    AppendUtf16(units, utf8);
+    std::string bytes;
+    for (const char16_t u : units) {
+        const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+std::string Declared(std::string_view encoding, std::string_view xml) {
+    const std::string_view plain = "<?xml version=\"1.0\"?>";
+    EXPECT_EQ(xml.substr(0, plain.size()), plain);
+    return "<?xml version=\"1.0\" encoding=\"" + std::string(encoding) + "\"?>" +
+           std::string(xml.substr(plain.size()));
+}
+
+constexpr const char* kStylesLatin1 =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><styleSheet xmlns=\""
+    "http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><fonts count=\"1\"><font>"
+    "<name val=\"Caf\xE9 Sans\"/></font></fonts><cellXfs count=\"1\"><xf numFmtId=\"0\" "
+    "fontId=\"0\"/></cellXfs></styleSheet>";
+
+// A sheet stored as UTF-16 was written back damaged: vok put UTF-8 bytes
+// into it ("unclosed token" in other readers, an empty sheet in others).
+// Every part vok rewrites goes back in the encoding it declares, its mark
+// and declaration included; the parts vok does not write keep their bytes.
+TEST(XlsxPackageTest, PartsInOtherEncodingsAreWrittenBackInTheirOwn) {
+    TempDir dir;
+    const std::string file = dir.File("encodings.xlsx");
+    Parts parts = MakeWorkbook(
+        {{"Data", Sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><f>A2*2</f>"
+                        "<v>2</v></c></row><row r=\"2\"><c r=\"A2\"><v>1</v></c></row>")},
+         {"Other", Sheet("<row r=\"1\"><c r=\"A1\"><f>Data!A2</f><v>1</v></c></row>")}},
+        kStylesLatin1,
+        std::string("<?xml version=\"1.0\"?><sst xmlns=\"") + kMain +
+            "\"><si><t>Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x82\xAC</t></si></sst>");
+    parts["xl/worksheets/sheet1.xml"] =
+        Utf16Part(Declared("UTF-16", parts["xl/worksheets/sheet1.xml"]), false, true);
+    parts["xl/worksheets/sheet2.xml"] =
+        Utf16Part(Declared("UTF-16", parts["xl/worksheets/sheet2.xml"]), true, true);
+    parts["xl/sharedStrings.xml"] =
+        Utf16Part(Declared("UTF-16", parts["xl/sharedStrings.xml"]), true, false);
+    parts["xl/workbook.xml"] =
+        Utf16Part(Declared("UTF-16", parts["xl/workbook.xml"]), false, false);
+    WritePackage(file, parts);
+    {
+        auto book = OpenOk(file);
+        EXPECT_EQ(book->CellText(1, 1, 1), "Gr\xC3\xBC\xC3\x9F"
+                                           "e \xE2\x82\xAC");
+        EXPECT_EQ(book->CellText(1, 2, 1), "1");
+        EXPECT_EQ(book->SetCellValue(1, 3, 1, "\xE2\x82\xAC 12 \xF0\x9F\x98\x80"),
+                  CellWrite::Written);
+        EXPECT_EQ(book->SetCellValue(1, 2, 1, "5"), CellWrite::Written);
+        book->SetStandardFont("Courier New");
+        std::string error;
+        ASSERT_TRUE(book->SetSheetName(1, "D\xC3\xA4ten", error)) << error;
+        SaveOk(*book);
+    }
+    Parts after = ReadPackage(file);
+    // Each rewritten part as its writer stored it, with vok's edits.
+    const std::string sheet = Declared(
+        "UTF-16",
+        Sheet(
+            "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><f>A2*2</f><v>2</v></c></row>"
+            "<row r=\"2\"><c r=\"A2\"><v>5</v></c></row><row r=\"3\"><c r=\"A3\" "
+            "t=\"inlineStr\"><is>"
+            "<t>\xE2\x82\xAC 12 \xF0\x9F\x98\x80</t></is></c></row>"));
+    std::string expected = Utf16Part(sheet, false, true);
+    expected.replace(expected.find(Utf16Part("ref=\"A1\"/>", false, false)),
+                     Utf16Part("ref=\"A1\"/>", false, false).size(),
+                     Utf16Part("ref=\"A1:B3\"        />", false, false));
+    EXPECT_EQ(after["xl/worksheets/sheet1.xml"], expected);
+    EXPECT_EQ(after["xl/worksheets/sheet2.xml"],
+              Utf16Part(Declared("UTF-16", Sheet("<row r=\"1\"><c r=\"A1\"><f>'D\xC3\xA4ten'!A2"
+                                                 "</f><v>1</v></c></row>")),
+                        true, true));
+    EXPECT_EQ(after["xl/workbook.xml"].substr(0, 4), std::string("<\0?\0", 4));
+    EXPECT_TRUE(
+        Contains(after["xl/workbook.xml"], Utf16Part("name=\"D\xC3\xA4ten\"", false, false)));
+    EXPECT_TRUE(Contains(after["xl/styles.xml"], "encoding=\"ISO-8859-1\"?>"));
+    EXPECT_TRUE(Contains(after["xl/styles.xml"], "<name val=\"Courier New\"/>"));
+    for (const auto& [name, content] : parts) {
+        if (!Contains(name, "sheet") && name != "xl/workbook.xml" && name != "xl/styles.xml") {
+            EXPECT_EQ(after[name], content) << name;
+        }
+    }
+    EXPECT_EQ(after["xl/sharedStrings.xml"], parts["xl/sharedStrings.xml"]);
+    // And vok reads back what it wrote.
+    auto book = OpenOk(file);
+    EXPECT_EQ(book->SheetName(1), "D\xC3\xA4ten");
+    EXPECT_EQ(book->CellText(1, 3, 1), "\xE2\x82\xAC 12 \xF0\x9F\x98\x80");
+}
+
+TEST(XlsxPackageTest, APartInAnEncodingVokCannotWriteBackIsRefused) {
+    TempDir dir;
+    const std::string file = dir.File("refused.xlsx");
+    Parts parts = MakeWorkbook({{"Data", Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")}},
+                               Declared("Shift_JIS", "<?xml version=\"1.0\"?><styleSheet/>"));
+    WritePackage(file, parts);
+    std::string bytes = ReadFile(file);
+    WorkbookOpenResult opened = OpenWorkbookFile(file, OutputType::Xlsx);
+    EXPECT_FALSE(opened.workbook);
+    EXPECT_EQ(opened.error, "Cannot open the workbook " + file +
+                                ": its part xl/styles.xml is stored in the encoding Shift_JIS, "
+                                "which vok cannot write back. The file was left unchanged.");
+    EXPECT_EQ(ReadFile(file), bytes);
+    // UTF-16 that ends in half a character is damaged.
+    parts.erase("xl/styles.xml");
+    parts["xl/worksheets/sheet1.xml"] =
+        Utf16Part(Declared("UTF-16", parts["xl/worksheets/sheet1.xml"]), false, true) + '\0';
+    WritePackage(file, parts);
+    bytes = ReadFile(file);
+    opened = OpenWorkbookFile(file, OutputType::Xlsx);
+    EXPECT_FALSE(opened.workbook);
+    EXPECT_TRUE(Contains(opened.error, "its part xl/worksheets/sheet1.xml is damaged (its UTF-16 "
+                                       "text ends in half a character)"))
+        << opened.error;
+    EXPECT_EQ(ReadFile(file), bytes);
 }
 
 TEST(XlsxPackageTest, XmlTextPieces) {

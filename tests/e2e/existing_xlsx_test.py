@@ -1,0 +1,270 @@
+"""Existing .xlsx and .xlsm workbooks that other programs wrote, converted
+into by the real program: parts stored in UTF-16, shared formulas whose first
+cell vok replaces, array formulas it would cut in two, macro-enabled
+workbooks, and names vok cannot honour. Each test compares the packages part
+by part before and after, and reads the result with openpyxl (and with
+LibreOffice where it is installed). Every test runs in both command-line
+syntaxes."""
+
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+import zipfile
+
+import openpyxl
+
+from e2e_support import REPORT, FolderFiles, recipe
+
+BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
+VOK = os.path.join(BUILD, "vok")
+SOFFICE = shutil.which("soffice")
+MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
+
+# Writes the report's four rows (the last one blank) into columns C to E.
+RECIPE = recipe().replace("WriteColumn=A", "WriteColumn=C")
+
+
+def parts(path):
+    with zipfile.ZipFile(path) as z:
+        return {n: z.read(n) for n in z.namelist()}
+
+
+def rewrite(source, target, change):
+    """Copies a package, each part through change(name, bytes) (None drops it)."""
+    with zipfile.ZipFile(source) as zin, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as zout:
+        for item in zin.infolist():
+            data = change(item.filename, zin.read(item.filename))
+            if data is not None:
+                zout.writestr(item, data)
+
+
+def utf16(xml, codec="utf-16"):
+    """A part as a writer that stores UTF-16 does: declaration and mark."""
+    text = re.sub(r"^<\?xml[^?]*\?>\s*", "", xml.decode("utf-8"))
+    return ('<?xml version="1.0" encoding="UTF-16" standalone="yes"?>\n' + text).encode(codec)
+
+
+def sheet_part(rows):
+    return ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<worksheet xmlns="%s">'
+            '<dimension ref="A1"/><sheetData>%s</sheetData></worksheet>' % (MAIN, rows)).encode()
+
+
+class ExistingXlsx(FolderFiles, unittest.TestCase):
+    SYNTAX = "linux"
+    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C"}
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="vok-xlsx-")
+        self.home = os.path.join(self.dir, "home")
+        os.mkdir(self.home)
+        self.report = self.write("report.txt", REPORT)
+        self.recipe = self.write("columns.rcp", RECIPE)
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def vok(self, *args):
+        if self.SYNTAX == "switch":
+            args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
+        done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
+                              capture_output=True, check=False, cwd=self.dir)
+        return done.returncode, done.stderr.decode()
+
+    def convert(self, out):
+        return self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-c")
+
+    def libreoffice_rows(self, path, sheet):
+        """The sheet's rows as LibreOffice reads them, or None without it."""
+        if not SOFFICE:
+            return None
+        folder = tempfile.mkdtemp(dir=self.dir)
+        subprocess.run([SOFFICE, "--headless", "-env:UserInstallation=file://" + folder + "/p",
+                        "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,"
+                        "true,false,false,false,-1", "--outdir", folder, path],
+                       capture_output=True, check=False, timeout=300)
+        name = os.path.splitext(os.path.basename(path))[0] + "-" + sheet + ".csv"
+        with open(os.path.join(folder, name), encoding="utf-8") as f:
+            return [line.rstrip("\n").split(",") for line in f]
+
+    def test_parts_stored_in_utf16_are_written_back_in_utf16(self):
+        # Fault: a sheet stored as UTF-16 was written back with UTF-8 bytes in
+        # it ("unclosed token"; LibreOffice showed an empty sheet).
+        book = openpyxl.Workbook()
+        data = book.active
+        data.title = "Data"
+        for r in range(1, 8):
+            data.cell(r, 1, r)
+            data.cell(r, 6, "=A%d*2" % r)
+        data["A9"] = "Grüße €"
+        book.create_sheet("Other")["A1"] = "=Data!A2"
+        book.save(self.path("made.xlsx"))
+        out = self.path("utf16.xlsx")
+        rewrite(self.path("made.xlsx"), out, lambda name, data:
+                utf16(data) if name == "xl/worksheets/sheet1.xml" else
+                utf16(data, "utf-16-be") if name == "xl/sharedStrings.xml" else data)
+        before = parts(out)
+        code, err = self.convert(out)
+        self.assertEqual((code, err), (0, ""))
+        after = parts(out)
+        # The sheet is still UTF-16 with its mark; only vok's cells changed.
+        sheet = after["xl/worksheets/sheet1.xml"]
+        self.assertEqual(sheet[:2], b"\xff\xfe")
+        self.assertIn('encoding="UTF-16"', sheet.decode("utf-16"))
+        for name in before:
+            if name not in ("xl/worksheets/sheet1.xml", "xl/workbook.xml", "xl/styles.xml"):
+                self.assertEqual(after[name], before[name], name)
+        result = openpyxl.load_workbook(out)["Data"]
+        self.assertEqual([c.value for c in result[1]],
+                         [1, None, "1000-00    ", "Cash in bank        ", 1234.5, "=A1*2"])
+        self.assertEqual(result["E2"].value, -12)
+        self.assertEqual([result.cell(r, 6).value for r in range(5, 8)],
+                         ["=A5*2", "=A6*2", "=A7*2"])
+        self.assertEqual(result["A9"].value, "Grüße €")
+        rows = self.libreoffice_rows(out, "Data")
+        if rows is not None:
+            self.assertEqual(rows[0], ["1", "", "1000-00    ", "Cash in bank        ", "1234.5",
+                                       "2"])
+            self.assertEqual(rows[6][5], "14")
+
+    def shared_formula_book(self, name):
+        """A package with one shared formula in F1:F8 (first cell F1), a
+        calculation chain, and a second sheet, as zipfile writes it."""
+        book = openpyxl.Workbook()
+        book.active.title = "Data"
+        book.create_sheet("Other")["A1"] = "kept"
+        book.save(self.path("made.xlsx"))
+        rows = "".join(
+            '<row r="%d"><c r="A%d"><v>%d</v></c><c r="F%d">%s<v>%d</v></c></row>' % (
+                r, r, r, r, '<f t="shared" ref="F1:F8" si="0">A1*2+$A$1+SUM(A$1:A1)</f>' if r == 1
+                else '<f t="shared" si="0"/>', r * 3) for r in range(1, 9))
+        chain = ('<calcChain xmlns="%s">' % MAIN + "".join(
+            '<c r="F%d" i="1"/>' % r for r in range(1, 9)) + "</calcChain>").encode()
+
+        def change(part, data):
+            if part == "xl/worksheets/sheet1.xml":
+                return sheet_part(rows)
+            if part == "xl/_rels/workbook.xml.rels":
+                return data.replace(b"</Relationships>", b'<Relationship Id="rId99" Type="http://'
+                                    b'schemas.openxmlformats.org/officeDocument/2006/relationships'
+                                    b'/calcChain" Target="calcChain.xml"/></Relationships>')
+            if part == "[Content_Types].xml":
+                return data.replace(b"</Types>", b'<Override PartName="/xl/calcChain.xml" '
+                                    b'ContentType="application/vnd.openxmlformats-officedocument.'
+                                    b'spreadsheetml.calcChain+xml"/></Types>')
+            return data
+        rewrite(self.path("made.xlsx"), self.path(name), change)
+        with zipfile.ZipFile(self.path(name), "a") as z:
+            z.writestr("xl/calcChain.xml", chain)
+        return self.path(name)
+
+    def test_replacing_the_first_cell_of_a_shared_formula_keeps_the_others(self):
+        # Fault: with -c, writing over the first cell of a shared formula
+        # turned every other formula of the group into a constant.
+        out = self.shared_formula_book("shared.xlsx")
+        self.recipe = self.write("columns.rcp", RECIPE.replace("WriteColumn=C", "WriteColumn=D"))
+        before = parts(out)
+        code, err = self.convert(out)
+        self.assertEqual((code, err), (0, ""))
+        after = parts(out)
+        sheet = openpyxl.load_workbook(out)["Data"]
+        self.assertEqual(sheet["F1"].value, 1234.5)
+        self.assertEqual(sheet["F4"].value, None)  # the report's blank line
+        self.assertEqual([sheet.cell(r, 6).value for r in range(5, 9)],
+                         ["=A%d*2+$A$1+SUM(A$1:A%d)" % (r, r) for r in range(5, 9)])
+        # The stale calculation chain goes with its entries; the rest is as it was.
+        self.assertNotIn("xl/calcChain.xml", after)
+        self.assertNotIn(b"calcChain", after["xl/_rels/workbook.xml.rels"])
+        self.assertNotIn(b"calcChain", after["[Content_Types].xml"])
+        self.assertIn(b'fullCalcOnLoad="1"', after["xl/workbook.xml"])
+        changed = {"xl/worksheets/sheet1.xml", "xl/workbook.xml", "xl/styles.xml", "xl/calcChain.xml",
+                   "xl/_rels/workbook.xml.rels", "[Content_Types].xml"}
+        for name in set(before) - changed:
+            self.assertEqual(after[name], before[name], name)
+        rows = self.libreoffice_rows(out, "Data")
+        if rows is not None:
+            # It reads the package; the formulas show their cached results.
+            self.assertEqual([row[5] for row in rows[:8]],
+                             ["1234.5", "-12", "9000", "", "15", "18", "21", "24"])
+
+    def test_an_array_formula_written_in_part_is_refused(self):
+        # vok would write C1:C4 into an array formula over C3:C6: the group
+        # would be cut in two. The workbook is left as it was.
+        book = openpyxl.Workbook()
+        book.active.title = "Data"
+        book.save(self.path("made.xlsx"))
+        rows = "".join('<row r="%d"><c r="A%d"><v>%d</v></c>%s</row>' % (
+            r, r, r, '<c r="C3"><f t="array" ref="C3:C6">A3:A6*2</f><v>6</v></c>' if r == 3
+            else '<c r="C%d"><v>%d</v></c>' % (r, r * 2) if r > 3 else "") for r in range(1, 7))
+        out = self.path("array.xlsx")
+        rewrite(self.path("made.xlsx"), out, lambda name, data:
+                sheet_part(rows) if name == "xl/worksheets/sheet1.xml" else data)
+        before = self.read("array.xlsx")
+        code, err = self.convert(out)
+        self.assertEqual(code, 1)
+        self.assertIn("Cannot save the workbook " + out + ': its sheet "Data" has an array '
+                      "formula in C3:C6, and vok would replace only some of its cells.", err)
+        self.assertEqual(self.read("array.xlsx"), before)
+        self.assertEqual([n for n in os.listdir(self.dir) if n.startswith(".~")], [])
+
+    def test_macro_enabled_workbooks(self):
+        # Fault: a new .xlsm had the plain workbook's content type, which
+        # spreadsheet programs refuse for that extension.
+        new = self.path("new.xlsm")
+        code, err = self.convert(new)
+        self.assertEqual((code, err), (0, ""))
+        types = parts(new)["[Content_Types].xml"].decode()
+        self.assertIn('PartName="/xl/workbook.xml" ContentType="application/vnd.ms-excel.sheet.'
+                      'macroEnabled.main+xml"', types)
+        self.assertEqual(openpyxl.load_workbook(new, keep_vba=True).active["E1"].value, 1234.5)
+        rows = self.libreoffice_rows(new, "Sheet1")
+        if rows is not None:
+            self.assertEqual(rows[0][2:], ["1000-00    ", "Cash in bank        ", "1234.5"])
+        # An existing one keeps its content types and its macro project.
+        book = openpyxl.Workbook()
+        book.save(self.path("made.xlsx"))
+        project = bytes(range(256)) * 8
+        old = self.path("old.xlsm")
+
+        def macro_enabled(name, data):
+            if name == "[Content_Types].xml":
+                return data.replace(
+                    b"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+                    b"application/vnd.ms-excel.sheet.macroEnabled.main+xml").replace(
+                    b"</Types>", b'<Default Extension="bin" ContentType="application/vnd.ms-'
+                    b'office.vbaProject"/></Types>')
+            if name == "xl/_rels/workbook.xml.rels":
+                return data.replace(b"</Relationships>", b'<Relationship Id="rIdV" Type="http://'
+                                    b'schemas.microsoft.com/office/2006/relationships/vbaProject" '
+                                    b'Target="vbaProject.bin"/></Relationships>')
+            return data
+        rewrite(self.path("made.xlsx"), old, macro_enabled)
+        with zipfile.ZipFile(old, "a") as z:
+            z.writestr("xl/vbaProject.bin", project)
+        before = parts(old)
+        self.assertIn(b"macroEnabled", before["[Content_Types].xml"])
+        code, err = self.convert(old)
+        self.assertEqual((code, err), (0, ""))
+        after = parts(old)
+        for name in before:
+            if name not in ("xl/worksheets/sheet1.xml", "xl/styles.xml"):
+                self.assertEqual(after[name], before[name], name)
+        self.assertEqual(after["xl/vbaProject.bin"], project)
+
+    def test_a_binary_workbook_name_is_refused(self):
+        for name in ("out.xlsb", "OUT.XLSB"):
+            code, err = self.convert(self.path(name))
+            self.assertEqual(code, 1)
+            self.assertEqual(err, "vok cannot write binary workbooks (.xlsb): " + self.path(name) +
+                             ". Name the output .xlsx, .xlsm or .xls.\n")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["columns.rcp", "home", "report.txt"])
+
+
+class ExistingXlsxSwitchSyntax(ExistingXlsx):
+    SYNTAX = "switch"
+
+
+if __name__ == "__main__":
+    unittest.main()
