@@ -178,7 +178,8 @@ bool clsColumn::Process(JobState& state, int32_t write_row) {
 
 bool clsColumn::WriteCell(JobState& state, int32_t write_row, std::string_view value) {
     // 4. The value as typed input into sheet 1.
-    if (column_ == 0) column_ = AlphaToNum2(state.messages, WriteColumn);
+    if (column_ == 0)
+        column_ = ShowProblems(state.messages, AlphaToNum2(WriteColumn), MessageIcon::Critical);
     return vok::WriteCell(state, 1, write_row, column_, value);
 }
 
