@@ -204,10 +204,4 @@ char* clsColumn::WriteQuotedField(char* out, const clsLineProcessor::RawField& f
     return out;
 }
 
-std::string clsColumn::GetCsvValue(JobState& state) {
-    std::string line;
-    AppendCsvValue(state, line);
-    return line;
-}
-
 } // namespace vok
