@@ -84,7 +84,7 @@ void MeasureDigits(Scan& s) {
 
 // Blanks aside; parentheses enclose everything else and make the value
 // negative. False for a parenthesis without its partner.
-bool StripParentheses(std::string_view& t, Scan& s) {
+[[gnu::always_inline]] inline bool StripParentheses(std::string_view& t, Scan& s) {
     t = TrimBlanks(t);
     if (t.empty()) return false;
     if (t.front() == '(') {
@@ -98,7 +98,8 @@ bool StripParentheses(std::string_view& t, Scan& s) {
 }
 
 // The whole part: digits, with "," only between two digits; then the fraction.
-void ReadDigits(std::string_view t, size_t& pos, Scan& s, bool& point) {
+[[gnu::always_inline]] inline void ReadDigits(std::string_view t, size_t& pos, Scan& s,
+                                              bool& point) {
     const size_t wholeStart = pos;
     while (pos < t.size()) {
         if (IsDigit(t[pos])) {
@@ -122,7 +123,7 @@ void ReadDigits(std::string_view t, size_t& pos, Scan& s, bool& point) {
 
 // The exponent, when there is one: "E" or "e", an optional sign, at least one
 // digit. False for an "E" without its digits.
-bool ReadExponent(std::string_view t, size_t& pos, Scan& s) {
+[[gnu::always_inline]] inline bool ReadExponent(std::string_view t, size_t& pos, Scan& s) {
     if (pos >= t.size() || (t[pos] != 'E' && t[pos] != 'e')) return true;
     ++pos;
     bool negativeExponent = false;

@@ -213,7 +213,8 @@ int32_t ReportView::PaintLines(QPainter& painter, const PaintFrame& frame) const
         const int y = frame.Top(line) + ascent;
         painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
         const QString number = QString::number(line);
-        painter.drawText(QPointF(frame.gutter - (3 + number.size()) * cw, y), number);
+        painter.drawText(QPointF(frame.gutter - static_cast<qreal>(3 + number.size()) * cw, y),
+                         number);
         const QString text = QString::fromStdString(report_->Line(line));
         widest = std::max(widest, static_cast<int32_t>(text.size()));
         painter.setClipRect(frame.textArea);

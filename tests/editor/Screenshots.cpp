@@ -147,4 +147,4 @@ void ScreenshotTest::previewBesideTheEditor() {
 }
 
 QTEST_MAIN(ScreenshotTest)
-#include "ScreenshotTest.moc"
+#include "Screenshots.moc"
