@@ -1,17 +1,26 @@
 // The table builder: collects a table's number, the key texts at its top and
 // bottom with their line offsets, and its fields (through the field
-// builder), and appends the table's section to the recipe in the editor.
+// builder) on its first page, the lines the table leaves out and its group
+// lines on its second ("Lines"), and appends the table's section to the
+// recipe in the editor.
 //
 // Each box is checked when the focus leaves it; a box that holds what no
 // recipe can use is set back to a sound value with a warning.
 #pragma once
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +28,7 @@ namespace vok {
 
 class frmExportBuilder;
 class EditorPrompts;
+struct TableSectionValues;
 
 class frmTableBuilder : public QDialog {
     Q_OBJECT
@@ -59,6 +69,21 @@ public:
     QPushButton cmdOk;
     QPushButton cmdcancel;
 
+    // The pages: "Table" (the boxes above) and "Lines".
+    static constexpr int kGroups = 3;
+    QTabWidget tabPages;
+    QWidget pageTable;
+    QWidget pageLines;
+    QLabel lblSkipLines;
+    QPlainTextEdit txtSkipLines; // one text a line
+    QCheckBox chkSkipBlankLines;
+    QLabel lblPageHeaderLines;
+    QLineEdit txtPageHeaderLines;
+    QGroupBox frameGroups;
+    QLabel lblGroupLine, lblGroupParsing, lblGroupWriteColumn;
+    std::array<QLineEdit, kGroups> txtGroupLine, txtGroupParsing, txtGroupWriteColumn;
+    QLabel lblLinesHint;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -66,11 +91,19 @@ private:
     void cmdAddColumn_Click();
     void cmdOk_Click();
     void RefreshCaption();
+    void BuildLinesPage();
+    // The Lines page into the section's values; false (after a warning) when
+    // a group lacks its template or column.
+    bool TakeLines(TableSectionValues& values);
 
     frmExportBuilder& editor_;
     QGridLayout topLayout_;
     QGridLayout bottomLayout_;
     QGridLayout layout_;
+    QGridLayout linesLayout_;
+    QGridLayout groupsLayout_;
+    QHBoxLayout buttons_;
+    QVBoxLayout outer_;
 };
 
 } // namespace vok

@@ -163,6 +163,7 @@ void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSecti
     file.Write(section, "ReadEndLine", keys.ReadEndLine);
     file.Write(section, "ReadEndLineOffset", std::to_string(keys.ReadEndLineOffset));
     file.Write(section, "TotalColumns", std::to_string(keys.TotalColumns));
+    if (keys.Lines) WriteLineRules(file, section, *keys.Lines);
 }
 
 void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
@@ -173,6 +174,121 @@ void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
     file.Write(section, "ReadColumnEnd", std::to_string(keys.ReadColumnEnd));
     file.Write(section, "WriteColumn", keys.WriteColumn);
     file.Write(section, "PeriodOperator", keys.PeriodOperator);
+}
+
+namespace {
+
+// A sheet column of one or two letters ("A" to "ZZ") as a number; 0 when the
+// text is none.
+// A key that is not there: the reader's default, or nothing from a file
+// that could not be read.
+bool IsMissing(std::string_view value) {
+    return value.empty() || value == kMissing;
+}
+
+int32_t ColumnNumber(std::string_view letters) {
+    if (letters.empty() || letters.size() > 2) return 0;
+    int32_t number = 0;
+    for (const char c : letters) {
+        const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        if (upper < 'A' || upper > 'Z') return 0;
+        number = number * 26 + (upper - 'A' + 1);
+    }
+    return number;
+}
+
+bool Refuse(Messages& messages, std::string_view section, std::string_view text) {
+    messages.Show(fmt::format("Error in {} : {}", section, text), MessageIcon::Critical);
+    return false;
+}
+
+bool ReadPageHeaderLines(Messages& messages, const SectionKeyLookup& lookup,
+                         std::string_view section, int32_t& lines) {
+    const std::string value = lookup("PageHeaderLines", kTrimBoth);
+    lines = 0;
+    if (IsMissing(value)) return true;
+    if (!ParseWholeNumber(value, lines) || lines < 1 || lines > kLargestPageHeader)
+        return Refuse(messages, section,
+                      fmt::format("PageHeaderLines must be a whole number from 1 to {}: {}",
+                                  kLargestPageHeader, Echo(value)));
+    return true;
+}
+
+// Group k's keys; false (said) when they are unusable. `present` tells
+// whether the section holds any of them.
+bool ReadGroup(Messages& messages, const SectionKeyLookup& lookup, std::string_view section,
+               size_t k, LineGroup& group, bool& present) {
+    const std::string line = lookup(fmt::format("GroupLine{}", k), kTrimBoth);
+    const std::string parsing = lookup(fmt::format("GroupParsing{}", k), kTrimTrailing);
+    const std::string column = lookup(fmt::format("GroupWriteColumn{}", k), kTrimBoth);
+    present = !IsMissing(line) || !IsMissing(parsing) || !IsMissing(column);
+    if (!present) return true;
+    if (IsMissing(line))
+        return Refuse(messages, section,
+                      fmt::format("GroupLine{} is missing: a group needs the text of its lines "
+                                  "(GroupParsing{} and GroupWriteColumn{} belong to it)",
+                                  k, k, k));
+    if (IsMissing(parsing))
+        return Refuse(messages, section,
+                      fmt::format("GroupParsing{} is missing: group {} needs the template its "
+                                  "lines are cut with",
+                                  k, k));
+    if (parsing.find('=') != std::string::npos)
+        return Refuse(messages, section,
+                      fmt::format("GroupParsing{} may not hold \"=\": a group line's fields are "
+                                  "marked by \"-\" runs, not derived: {}",
+                                  k, Echo(parsing)));
+    if (IsMissing(column))
+        return Refuse(messages, section,
+                      fmt::format("GroupWriteColumn{} is missing: group {} needs the sheet column "
+                                  "of its first field",
+                                  k, k));
+    group.column = ColumnNumber(column);
+    if (group.column == 0)
+        return Refuse(messages, section,
+                      fmt::format("GroupWriteColumn{} is not a column (A to ZZ): {}", k,
+                                  Echo(column)));
+    group.text = line;
+    group.templ = parsing;
+    group.writeColumn = column;
+    std::vector<std::string> ops;
+    clsTableParser parser(messages);
+    return parser.analyze_template(parsing, group.fieldStart, group.fieldEnd, ops);
+}
+
+} // namespace
+
+bool ReadLineRules(Messages& messages, const SectionKeyLookup& lookup, std::string_view section,
+                   LineRules& rules) {
+    rules = LineRules{};
+    for (size_t n = 1;; ++n) {
+        std::string text = lookup(fmt::format("SkipLine{}", n), kTrimBoth);
+        if (IsMissing(text)) break;
+        rules.skipTexts.push_back(std::move(text));
+    }
+    rules.skipBlankLines = AsciiUpper(lookup("SkipBlankLines", kTrimBoth)) == "YES";
+    if (!ReadPageHeaderLines(messages, lookup, section, rules.pageHeaderLines)) return false;
+    for (size_t k = 1;; ++k) {
+        LineGroup group;
+        bool present = false;
+        if (!ReadGroup(messages, lookup, section, k, group, present)) return false;
+        if (!present) return true;
+        rules.groups.push_back(std::move(group));
+    }
+}
+
+void WriteLineRules(ProfileFile& file, std::string_view section, const LineRules& rules) {
+    for (size_t n = 0; n < rules.skipTexts.size(); ++n)
+        file.Write(section, fmt::format("SkipLine{}", n + 1), rules.skipTexts[n]);
+    if (rules.skipBlankLines) file.Write(section, "SkipBlankLines", "YES");
+    if (rules.pageHeaderLines > 0)
+        file.Write(section, "PageHeaderLines", std::to_string(rules.pageHeaderLines));
+    for (size_t k = 0; k < rules.groups.size(); ++k) {
+        const LineGroup& group = rules.groups[k];
+        file.Write(section, fmt::format("GroupLine{}", k + 1), group.text);
+        file.Write(section, fmt::format("GroupParsing{}", k + 1), group.templ);
+        file.Write(section, fmt::format("GroupWriteColumn{}", k + 1), group.writeColumn);
+    }
 }
 
 void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report) {
@@ -256,6 +372,13 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
             break;
         const std::string parsing = GetIniValueEx(shortText, section, "Parsing", "", kTrimTrailing);
         const std::string writeColumn = GetIniValue(shortText, section, "WriteColumn", "");
+        // The lines the table leaves out and its groups, copied after its keys.
+        LineRules lines;
+        const SectionKeyLookup lookup = [&](std::string_view key, int32_t trimMode) {
+            return GetIniValueEx(shortText, section, key, kMissing, trimMode);
+        };
+        if (!ReadLineRules(messages, lookup, section, lines)) break;
+        table.Lines = &lines;
         // The template in upper case and its keyword.
         clsTableParser parser(messages);
         std::string templ = AsciiUpper(parsing);
@@ -263,7 +386,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         // Templates that need the report read it for the table's width.
         if (ReadsTheReport(templ, keyword)) {
             parser.ReadFromFile(report, startKey, table.ReadStartLineOffset, endKey,
-                                table.ReadEndLineOffset, tabSize);
+                                table.ReadEndLineOffset, tabSize, &lines);
             const int32_t width = parser.TableWidth;
             if (width == 0) {
                 messages.Show(NoLayoutMessage(parser, i, report.Path()), MessageIcon::Warning);
