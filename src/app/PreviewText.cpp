@@ -172,8 +172,9 @@ std::string FormatPreview(const PreviewResult& result, ReportLineSource& report)
         if (!table.columns.empty()) {
             std::string list;
             for (const PreviewColumn& c : table.columns)
-                list +=
-                    fmt::format("{}{} {}-{}", list.empty() ? "" : ", ", c.letters, c.start, c.end);
+                list += fmt::format("{}{} {}-{}{}", list.empty() ? "" : ", ", c.letters, c.start,
+                                    c.end,
+                                    c.group > 0 ? fmt::format(" (group {})", c.group) : "");
             out += "  columns: " + list + "\n";
         }
         // The ruler over the table's first lines.

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QTabBar>
 #include <algorithm>
 
 namespace vok {
@@ -88,12 +89,14 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
     BuildLinesPage();
     tabPages.addTab(&pageTable, "Table");
     tabPages.addTab(&pageLines, "Lines");
-    buttons_.addStretch(1);
-    buttons_.addWidget(&cmdOk);
-    buttons_.addWidget(&cmdcancel);
+    // Tab goes down the boxes and the buttons, as before the pages; Ctrl+Tab
+    // or a click turns the page.
+    tabPages.tabBar()->setFocusPolicy(Qt::NoFocus);
     setLayout(&outer_);
-    outer_.addWidget(&tabPages);
-    outer_.addLayout(&buttons_);
+    outer_.addWidget(&tabPages, 0, 0, 1, 3);
+    outer_.addWidget(&cmdOk, 1, 1);
+    outer_.addWidget(&cmdcancel, 1, 2);
+    outer_.setColumnStretch(0, 1);
     outer_.setSizeConstraint(QLayout::SetFixedSize);
 
     for (QLineEdit* box : {&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset,

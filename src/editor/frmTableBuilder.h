@@ -12,13 +12,11 @@
 #include <QDialog>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -51,6 +49,11 @@ public:
     // something unusable and was set back (after the warning).
     bool CheckBox(QLineEdit& box);
 
+    // The pages, "Table" and "Lines": declared before the boxes they hold,
+    // so that the boxes are gone before the pages.
+    QTabWidget tabPages;
+    QWidget pageTable;
+    QWidget pageLines;
     QLabel lblTableNumber;
     QLineEdit txtTableNumber;
     QGroupBox frameTop;
@@ -69,11 +72,8 @@ public:
     QPushButton cmdOk;
     QPushButton cmdcancel;
 
-    // The pages: "Table" (the boxes above) and "Lines".
+    // The "Lines" page.
     static constexpr int kGroups = 3;
-    QTabWidget tabPages;
-    QWidget pageTable;
-    QWidget pageLines;
     QLabel lblSkipLines;
     QPlainTextEdit txtSkipLines; // one text a line
     QCheckBox chkSkipBlankLines;
@@ -102,8 +102,9 @@ private:
     QGridLayout layout_;
     QGridLayout linesLayout_;
     QGridLayout groupsLayout_;
-    QHBoxLayout buttons_;
-    QVBoxLayout outer_;
+    // The pages above OK and Cancel; no layout inside another, whose owner
+    // would delete it a second time.
+    QGridLayout outer_;
 };
 
 } // namespace vok
