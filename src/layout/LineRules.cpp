@@ -3,6 +3,8 @@
 #include "base/ByteSearch.h"
 #include "base/TextEncoding.h"
 
+#include <bit>
+
 namespace vok {
 
 namespace {
@@ -31,26 +33,34 @@ bool IsBlankLine(std::string_view line) {
 }
 
 LineClassifier::LineClassifier(const LineRules& rules, bool latin)
-    : skipBlank_(rules.skipBlankLines), none_(rules.None()),
-      pageHeaderLines_(rules.pageHeaderLines) {
+    : skipBlank_(rules.skipBlankLines), pageHeaderLines_(rules.pageHeaderLines) {
+    // A group line wins over a skip text: the groups come first, in order of k.
+    std::vector<std::string> texts;
     std::string spelled;
-    for (const std::string& text : rules.skipTexts)
-        if (Spelled(text, latin, spelled)) skip_.push_back(spelled);
-    for (const LineGroup& group : rules.groups) {
-        groupSpellable_.push_back(Spelled(group.text, latin, spelled));
-        groups_.push_back(spelled);
+    for (size_t k = 0; k < rules.groups.size(); ++k) {
+        if (!Spelled(rules.groups[k].text, latin, spelled)) continue;
+        texts.push_back(spelled);
+        kinds_.push_back({LineKind::Group, static_cast<int32_t>(k + 1)});
     }
+    for (const std::string& text : rules.skipTexts) {
+        if (!Spelled(text, latin, spelled)) continue;
+        texts.push_back(spelled);
+        kinds_.push_back({LineKind::Skipped, 0});
+    }
+    if (texts.size() > ByteNeedles::kMost) {
+        further_.assign(texts.begin() + ByteNeedles::kMost, texts.end());
+        texts.resize(ByteNeedles::kMost);
+    }
+    needles_ = ByteNeedles(std::move(texts));
     // Page headers alone are told by the form feed: no text to look at.
-    none_ = skip_.empty() && !skipBlank_ && groups_.empty();
+    none_ = kinds_.empty() && !skipBlank_;
 }
 
 LineClass LineClassifier::ClassifyText(std::string_view line) const {
-    // A group line wins over a skip text.
-    for (size_t k = 0; k < groups_.size(); ++k)
-        if (groupSpellable_[k] && Holds(line, groups_[k]))
-            return {LineKind::Group, static_cast<int32_t>(k + 1)};
-    for (const std::string& text : skip_)
-        if (Holds(line, text)) return {LineKind::Skipped, 0};
+    const uint64_t found = needles_.Occurring(line.data(), line.size());
+    if (found != 0) return kinds_[static_cast<size_t>(std::countr_zero(found))];
+    for (size_t i = 0; i < further_.size(); ++i)
+        if (Holds(line, further_[i])) return kinds_[ByteNeedles::kMost + i];
     if (skipBlank_ && IsBlankLine(line)) return {LineKind::Skipped, 0};
     return {};
 }

@@ -5,6 +5,8 @@
 // the derived layouts share.
 #pragma once
 
+#include "base/ByteSearch.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -82,8 +84,11 @@ public:
 private:
     LineClass ClassifyText(std::string_view line) const;
 
-    std::vector<std::string> skip_, groups_;
-    std::vector<bool> groupSpellable_;
+    // The texts looked for, group texts first (what each is in `kinds_`):
+    // the first 64 all at once, any further one by one.
+    std::vector<LineClass> kinds_;
+    ByteNeedles needles_{{}};
+    std::vector<std::string> further_;
     bool skipBlank_ = false;
     bool none_ = true;
     int32_t pageHeaderLines_ = 0;

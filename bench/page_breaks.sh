@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# What leaving lines out and carrying group values cost: one ledger of about
+# 100 MB printed over pages (a form feed and three heading lines every 60
+# lines, department and account group lines, sub-totals, blank lines)
+# converted to CSV twice: by a recipe with 5 skip texts, blank lines and page
+# headers left out and 2 groups carried onto the rows, and by the same recipe
+# without those keys (every line a row). Prints the median wall time of each,
+# the report's MB/s and the first as a share of the second's speed.
+#
+#   bench/page_breaks.sh [MEGABYTES] [RUNS]     (default 100 and 3)
+#   VOK=/path/to/vok bench/page_breaks.sh      (that program, not build/vok)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+vok=${VOK:-"$root/build/vok"}
+megabytes=${1:-100}
+runs=${2:-3}
+[ -x "$vok" ] || { echo "page_breaks.sh: $vok is missing; build it first" >&2; exit 1; }
+work=$(mktemp -d /tmp/vok-bench-pages.XXXXXX)
+# BENCH_KEEP=1 keeps the report and the recipes for a profiler.
+if [ -z "${BENCH_KEEP:-}" ]; then trap 'rm -rf "$work"' EXIT; else echo "work folder: $work"; fi
+export VOK_HOME="$work/home"
+mkdir -p "$VOK_HOME"
+
+/usr/bin/python3 - "$work/ledger.txt" "$megabytes" <<'EOF'
+import sys
+path, megabytes = sys.argv[1], int(sys.argv[2])
+target = megabytes * 1000 * 1000
+out = open(path, "w", newline="")
+written, line_no, page = 0, 0, 0
+block = []
+def emit(text):
+    global line_no, page
+    if line_no % 60 == 0:
+        page += 1
+        block.append("\fNORTHWIND DISTRIBUTION LTD         GENERAL LEDGER DETAIL        PAGE %6d\r\n" % page)
+        block.append("DATE       REFERENCE    DESCRIPTION                          AMOUNT\r\n")
+        block.append("---------- -----------  ------------------------------ ------------\r\n")
+        line_no += 3
+    block.append(text + "\r\n")
+    line_no += 1
+out.write("LEDGER START\r\n")
+dept = 0
+while written < target:
+    dept += 1
+    emit("DEPARTMENT: %03d BRANCH %d" % (dept % 1000, dept))
+    for account in range(10):
+        emit("ACCOUNT: %04d EXPENSE GROUP %d" % (4000 + account, account))
+        for entry in range(40):
+            n = dept * 1000 + account * 40 + entry
+            emit("%02d/%02d/2026 INV-%07d  %-30s %12s" % (
+                1 + n % 12, 1 + n % 28, n % 10_000_000, "Customer %d order %d" % (n % 997, n),
+                "{:,.2f}".format((n * 37 % 1_000_000) / 100)))
+        emit(" " * 24 + "%-30s %12s" % ("ACCOUNT SUB-TOTAL", "99,999.99"))
+        emit(" " * 24 + "%-30s %12s" % ("CARRIED FORWARD", "1.00"))
+        emit("")
+    emit(" " * 24 + "%-30s %12s" % ("DEPARTMENT TOTAL", "999,999.99"))
+    emit(" " * 24 + "*** REVIEWED ***")
+    emit(" " * 24 + "(CONTINUED)")
+    emit("")
+    if len(block) > 20000:
+        text = "".join(block)
+        out.write(text)
+        written += len(text)
+        block.clear()
+out.write("".join(block))
+out.write("LEDGER END\r\n")
+EOF
+
+template="---------- ------------ ------------------------------ ------------"
+common="[Header]
+Product=VOK-B
+FileType=RECIPE
+FileFormat=1.0
+[Table 1]
+ReadStartLine=LEDGER START
+ReadStartLineOffset=1
+ReadEndLine=LEDGER END
+ReadEndLineOffset=-1
+Parsing=$template
+WriteColumn=A"
+printf '%s\n' "$common" >"$work/plain.rcp"
+printf '%s\n' "$common" "SkipLine1=SUB-TOTAL" "SkipLine2=CARRIED FORWARD" \
+    "SkipLine3=DEPARTMENT TOTAL" "SkipLine4=REVIEWED" "SkipLine5=(CONTINUED)" \
+    "SkipBlankLines=YES" "PageHeaderLines=3" \
+    "GroupLine1=DEPARTMENT:" "GroupParsing1=            --- ----------------" "GroupWriteColumn1=E" \
+    "GroupLine2=ACCOUNT:" "GroupParsing2=         ---- -------------------" "GroupWriteColumn2=G" \
+    >"$work/rules.rcp"
+
+# The median wall time and the median processor time (user + system) of
+# RUNS conversions, in seconds: "wall cpu". On a shared machine the
+# processor time is the steadier figure.
+median() {
+    local recipe=$1 walls=() cpus=()
+    for _ in $(seq "$runs"); do
+        local times
+        times=$(/usr/bin/time -f "%e %U %S" "$vok" -i "$work/ledger.txt" -r "$recipe" \
+            -o "$work/out.csv" 2>&1 >/dev/null | tail -n 1)
+        walls+=("$(echo "$times" | cut -d' ' -f1)")
+        cpus+=("$(echo "$times" | awk '{print $2 + $3}')")
+    done
+    local middle=$(((runs + 1) / 2))
+    echo "$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "${middle}p")" \
+        "$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "${middle}p")"
+}
+
+size=$(stat -c %s "$work/ledger.txt")
+plain=$(median "$work/plain.rcp")
+plain_rows=$(wc -l <"$work/out.csv")
+rules=$(median "$work/rules.rcp")
+rules_rows=$(wc -l <"$work/out.csv")
+# shellcheck disable=SC2086
+/usr/bin/python3 - "$size" $plain "$plain_rows" $rules "$rules_rows" <<'EOF'
+import sys
+size, plain, plain_cpu, plain_rows, rules, rules_cpu, rules_rows = sys.argv[1:]
+size, plain, rules = int(size), float(plain), float(rules)
+plain_cpu, rules_cpu = float(plain_cpu), float(rules_cpu)
+mb = size / 1e6
+print(f"report: {mb:.1f} MB (medians of the runs: wall time, processor time)")
+print(f"without the keys:                 {plain:6.3f} s {plain_cpu:6.3f} s cpu  "
+      f"{mb / plain:7.1f} MB/s  {int(plain_rows):>10,} rows")
+print(f"5 skip texts, 2 groups, headers:  {rules:6.3f} s {rules_cpu:6.3f} s cpu  "
+      f"{mb / rules:7.1f} MB/s  {int(rules_rows):>10,} rows")
+print(f"speed with the keys: {100 * plain / rules:.0f}% of the speed without them by wall "
+      f"time, {100 * plain_cpu / rules_cpu:.0f}% by processor time (goal: 70% or more)")
+EOF
