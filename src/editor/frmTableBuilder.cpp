@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QTabBar>
 #include <algorithm>
 
@@ -24,68 +25,9 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
     setObjectName("frmTableBuilder");
     setWindowTitle("Table Builder");
 
-    lblTableNumber.setText("Table Number");
-    txtTableNumber.setToolTip("Table Object Number");
+    SetCaptions();
 
-    frameTop.setTitle("Top Boundry");
-    lblReadStartLine.setText("Text Near Top of Table");
-    txtReadStartLine.setText("KEY TEXT AT TOP");
-    txtReadStartLine.setToolTip("Enter a key text at or near the top of table");
-    lblReadStartLineOffset.setText("Line Offset");
-    txtReadStartLineOffset.setText("0");
-    txtReadStartLineOffset.setToolTip("Enter a number (negative or positive)");
-
-    frameBottom.setTitle("Bottom Boundry");
-    lblReadEndLine.setText("Text Near Bottom of Table");
-    txtReadEndLine.setText("KEY TEXT AT BOTTOM");
-    txtReadEndLine.setToolTip("Enter a key text at or near the bottom of table");
-    lblReadEndLineOffset.setText("Line Offset");
-    txtReadEndLineOffset.setText("0");
-    txtReadEndLineOffset.setToolTip("Enter a number (negative or positive)");
-
-    lblColumnFields.setText("Column Fields");
-    cmdAddColumn.setText("Add Column Field...");
-    cmdOk.setText("OK");
-    cmdOk.setToolTip("Click to generate table specs");
-    cmdOk.setDefault(true);
-    cmdcancel.setText("Cancel");
-    cmdcancel.setToolTip("Click to close without saving table specs");
-
-    // Key texts get room for a report line's worth of text, numbers less.
-    const int wide = fontMetrics().horizontalAdvance(QString(34, 'M'));
-    const int narrow = fontMetrics().horizontalAdvance(QStringLiteral("-00000000"));
-    txtReadStartLine.setMinimumWidth(wide);
-    txtReadEndLine.setMinimumWidth(wide);
-    for (QLineEdit* box : {&txtTableNumber, &txtReadStartLineOffset, &txtReadEndLineOffset})
-        box->setFixedWidth(narrow);
-    // The boxes of both frames line up.
-    int labelWidth = 0;
-    for (QLabel* label : {&lblReadStartLine, &lblReadEndLine})
-        labelWidth = std::max(labelWidth, label->sizeHint().width());
-    for (QLabel* label :
-         {&lblReadStartLine, &lblReadStartLineOffset, &lblReadEndLine, &lblReadEndLineOffset})
-        label->setMinimumWidth(labelWidth);
-
-    frameTop.setLayout(&topLayout_);
-    topLayout_.addWidget(&lblReadStartLine, 0, 0);
-    topLayout_.addWidget(&txtReadStartLine, 0, 1);
-    topLayout_.addWidget(&lblReadStartLineOffset, 1, 0);
-    topLayout_.addWidget(&txtReadStartLineOffset, 1, 1, Qt::AlignLeft);
-    frameBottom.setLayout(&bottomLayout_);
-    bottomLayout_.addWidget(&lblReadEndLine, 0, 0);
-    bottomLayout_.addWidget(&txtReadEndLine, 0, 1);
-    bottomLayout_.addWidget(&lblReadEndLineOffset, 1, 0);
-    bottomLayout_.addWidget(&txtReadEndLineOffset, 1, 1, Qt::AlignLeft);
-
-    pageTable.setLayout(&layout_);
-    layout_.addWidget(&lblTableNumber, 0, 0);
-    layout_.addWidget(&txtTableNumber, 0, 1, Qt::AlignLeft);
-    layout_.addWidget(&frameTop, 1, 0, 1, 4);
-    layout_.addWidget(&frameBottom, 2, 0, 1, 4);
-    layout_.addWidget(&lblColumnFields, 3, 0);
-    layout_.addWidget(&lblFields, 3, 1, Qt::AlignLeft);
-    layout_.addWidget(&cmdAddColumn, 3, 2, 1, 2, Qt::AlignRight);
-    layout_.setColumnStretch(1, 1);
+    BuildTablePage();
     BuildLinesPage();
     tabPages.addTab(&pageTable, "Table");
     tabPages.addTab(&pageLines, "Lines");
@@ -131,6 +73,73 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
 
 frmTableBuilder::~frmTableBuilder() = default;
 
+void frmTableBuilder::SetCaptions() {
+    lblTableNumber.setText("Table Number");
+    txtTableNumber.setToolTip("Table Object Number");
+
+    frameTop.setTitle("Top Boundry");
+    lblReadStartLine.setText("Text Near Top of Table");
+    txtReadStartLine.setText("KEY TEXT AT TOP");
+    txtReadStartLine.setToolTip("Enter a key text at or near the top of table");
+    lblReadStartLineOffset.setText("Line Offset");
+    txtReadStartLineOffset.setText("0");
+    txtReadStartLineOffset.setToolTip("Enter a number (negative or positive)");
+
+    frameBottom.setTitle("Bottom Boundry");
+    lblReadEndLine.setText("Text Near Bottom of Table");
+    txtReadEndLine.setText("KEY TEXT AT BOTTOM");
+    txtReadEndLine.setToolTip("Enter a key text at or near the bottom of table");
+    lblReadEndLineOffset.setText("Line Offset");
+    txtReadEndLineOffset.setText("0");
+    txtReadEndLineOffset.setToolTip("Enter a number (negative or positive)");
+
+    lblColumnFields.setText("Column Fields");
+    cmdAddColumn.setText("Add Column Field...");
+    cmdOk.setText("OK");
+    cmdOk.setToolTip("Click to generate table specs");
+    cmdOk.setDefault(true);
+    cmdcancel.setText("Cancel");
+    cmdcancel.setToolTip("Click to close without saving table specs");
+}
+
+void frmTableBuilder::BuildTablePage() {
+    // Key texts get room for a report line's worth of text, numbers less.
+    const int wide = fontMetrics().horizontalAdvance(QString(34, 'M'));
+    const int narrow = fontMetrics().horizontalAdvance(QStringLiteral("-00000000"));
+    txtReadStartLine.setMinimumWidth(wide);
+    txtReadEndLine.setMinimumWidth(wide);
+    for (QLineEdit* box : {&txtTableNumber, &txtReadStartLineOffset, &txtReadEndLineOffset})
+        box->setFixedWidth(narrow);
+    // The boxes of both frames line up.
+    int labelWidth = 0;
+    for (QLabel* label : {&lblReadStartLine, &lblReadEndLine})
+        labelWidth = std::max(labelWidth, label->sizeHint().width());
+    for (QLabel* label :
+         {&lblReadStartLine, &lblReadStartLineOffset, &lblReadEndLine, &lblReadEndLineOffset})
+        label->setMinimumWidth(labelWidth);
+
+    frameTop.setLayout(&topLayout_);
+    topLayout_.addWidget(&lblReadStartLine, 0, 0);
+    topLayout_.addWidget(&txtReadStartLine, 0, 1);
+    topLayout_.addWidget(&lblReadStartLineOffset, 1, 0);
+    topLayout_.addWidget(&txtReadStartLineOffset, 1, 1, Qt::AlignLeft);
+    frameBottom.setLayout(&bottomLayout_);
+    bottomLayout_.addWidget(&lblReadEndLine, 0, 0);
+    bottomLayout_.addWidget(&txtReadEndLine, 0, 1);
+    bottomLayout_.addWidget(&lblReadEndLineOffset, 1, 0);
+    bottomLayout_.addWidget(&txtReadEndLineOffset, 1, 1, Qt::AlignLeft);
+
+    pageTable.setLayout(&layout_);
+    layout_.addWidget(&lblTableNumber, 0, 0);
+    layout_.addWidget(&txtTableNumber, 0, 1, Qt::AlignLeft);
+    layout_.addWidget(&frameTop, 1, 0, 1, 4);
+    layout_.addWidget(&frameBottom, 2, 0, 1, 4);
+    layout_.addWidget(&lblColumnFields, 3, 0);
+    layout_.addWidget(&lblFields, 3, 1, Qt::AlignLeft);
+    layout_.addWidget(&cmdAddColumn, 3, 2, 1, 2, Qt::AlignRight);
+    layout_.setColumnStretch(1, 1);
+}
+
 void frmTableBuilder::BuildLinesPage() {
     lblSkipLines.setText("Leave out lines holding any of these texts (one a line):");
     txtSkipLines.setToolTip("A line of the table that holds one of these texts anywhere (as a key "
@@ -159,6 +168,8 @@ void frmTableBuilder::BuildLinesPage() {
         txtGroupWriteColumn[k].setToolTip("The sheet column of the group's first field (A to ZZ); "
                                           "in CSV the groups follow the row's own fields");
         txtGroupWriteColumn[k].setFixedWidth(txtPageHeaderLines.width());
+        // A template lines up with the report's characters: a fixed-width font.
+        txtGroupParsing[k].setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         txtGroupParsing[k].setMinimumWidth(fontMetrics().horizontalAdvance(QString(24, 'M')));
         groupsLayout_.addWidget(&txtGroupLine[k], k + 1, 0);
         groupsLayout_.addWidget(&txtGroupParsing[k], k + 1, 1);

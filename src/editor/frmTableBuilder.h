@@ -91,6 +91,8 @@ private:
     void cmdAddColumn_Click();
     void cmdOk_Click();
     void RefreshCaption();
+    void SetCaptions();
+    void BuildTablePage();
     void BuildLinesPage();
     // The Lines page into the section's values; false (after a warning) when
     // a group lacks its template or column.

@@ -343,6 +343,43 @@ std::string NoLayoutMessage(const clsTableParser& parser, int64_t table,
 
 } // namespace
 
+namespace {
+
+// A table of a short-format recipe as its section says it.
+struct ShortTable {
+    std::string startKey, endKey, parsing, writeColumn;
+    LineRules lines;
+    TableSectionKeys keys; // its texts are views of the strings above
+};
+
+// False (said) when a key of the table's section is unusable.
+bool ReadShortTable(Messages& messages, const SectionedText& text, const std::string& section,
+                    ShortTable& table) {
+    TableSectionKeys& keys = table.keys;
+    table.startKey = GetIniValue(text, section, "ReadStartLine", "");
+    keys.ReadStartLine = table.startKey;
+    if (!ReadIntegerKey(messages, GetIniValue(text, section, "ReadStartLineOffset", "0"), section,
+                        "ReadStartLineOffset", keys.ReadStartLineOffset))
+        return false;
+    table.endKey = GetIniValue(text, section, "ReadEndLine", "");
+    keys.ReadEndLine = table.endKey;
+    if (!ReadIntegerKey(messages, GetIniValue(text, section, "ReadEndLineOffset", "0"), section,
+                        "ReadEndLineOffset", keys.ReadEndLineOffset))
+        return false;
+    // The template keeps its leading blanks.
+    table.parsing = GetIniValueEx(text, section, "Parsing", "", kTrimTrailing);
+    table.writeColumn = GetIniValue(text, section, "WriteColumn", "");
+    // The lines the table leaves out and its groups, copied after its keys.
+    const SectionKeyLookup lookup = [&](std::string_view key, int32_t trimMode) {
+        return GetIniValueEx(text, section, key, kMissing, trimMode);
+    };
+    if (!ReadLineRules(messages, lookup, section, table.lines)) return false;
+    keys.Lines = &table.lines;
+    return true;
+}
+
+} // namespace
+
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
                         int32_t tabSize) {
@@ -358,30 +395,16 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         const RepeatScope scope(messages);
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning " + section);
-        // The table's keys; the template keeps its leading blanks.
-        const std::string startKey = GetIniValue(shortText, section, "ReadStartLine", "");
-        TableSectionKeys table;
-        table.ReadStartLine = startKey;
-        if (!ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadStartLineOffset", "0"),
-                            section, "ReadStartLineOffset", table.ReadStartLineOffset))
-            break;
-        const std::string endKey = GetIniValue(shortText, section, "ReadEndLine", "");
-        table.ReadEndLine = endKey;
-        if (!ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadEndLineOffset", "0"),
-                            section, "ReadEndLineOffset", table.ReadEndLineOffset))
-            break;
-        const std::string parsing = GetIniValueEx(shortText, section, "Parsing", "", kTrimTrailing);
-        const std::string writeColumn = GetIniValue(shortText, section, "WriteColumn", "");
-        // The lines the table leaves out and its groups, copied after its keys.
-        LineRules lines;
-        const SectionKeyLookup lookup = [&](std::string_view key, int32_t trimMode) {
-            return GetIniValueEx(shortText, section, key, kMissing, trimMode);
-        };
-        if (!ReadLineRules(messages, lookup, section, lines)) break;
-        table.Lines = &lines;
+        // The table's keys, its lines left out and its groups.
+        ShortTable short_;
+        if (!ReadShortTable(messages, shortText, section, short_)) break;
+        TableSectionKeys& table = short_.keys;
+        const std::string& startKey = short_.startKey;
+        const std::string& endKey = short_.endKey;
+        const LineRules& lines = short_.lines;
         // The template in upper case and its keyword.
         clsTableParser parser(messages);
-        std::string templ = AsciiUpper(parsing);
+        std::string templ = AsciiUpper(short_.parsing);
         const std::string keyword(Trim(templ));
         // Templates that need the report read it for the table's width.
         if (ReadsTheReport(templ, keyword)) {
@@ -404,7 +427,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         // The table and one column per field, numbered from the first column.
         table.TotalColumns = static_cast<int32_t>(colStart.size());
         WriteTableSection(longFile, static_cast<int32_t>(i), table);
-        const int32_t firstColumn = AlphaToNum2(messages, writeColumn);
+        const int32_t firstColumn = AlphaToNum2(messages, short_.writeColumn);
         for (size_t j = 0; j < colStart.size(); ++j) {
             const std::string letters =
                 NumToAlpha2(messages, firstColumn + static_cast<int32_t>(j));

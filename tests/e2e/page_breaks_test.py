@@ -15,14 +15,12 @@ import unittest
 
 import openpyxl
 
+from e2e_support import FolderFiles, crlf, run_vok
+
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 VOK = os.path.join(BUILD, "vok")
 
 FF = "\f"
-
-
-def crlf(*lines):
-    return "".join(line + "\r\n" for line in lines)
 
 
 def recipe(*keys, parsing="----- -------", start="REPORT", start_offset="1", end="END",
@@ -68,9 +66,8 @@ GROUP_ROWS = ["apple ,   1.50,10 ,RETAIL,4000",
               "nut   ,   0.75,20 ,TRADE ,5000"]
 
 
-class PageBreaks(unittest.TestCase):
+class PageBreaks(FolderFiles, unittest.TestCase):
     SYNTAX = "linux"
-    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R"}
 
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="vok-pages-")
@@ -80,20 +77,8 @@ class PageBreaks(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def write(self, name, text):
-        with open(self.path(name), "w", newline="", encoding="utf-8") as f:
-            f.write(text)
-        return self.path(name)
-
     def vok(self, *args):
-        if self.SYNTAX == "switch":
-            args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
-        done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
-                              capture_output=True, check=False, cwd=self.dir)
-        return done.returncode, done.stderr.decode()
+        return run_vok(VOK, self.home, args, self.SYNTAX, cwd=self.dir)
 
     def csv(self, report, rcp):
         """The CSV lines of a conversion that must succeed without a word."""
