@@ -152,6 +152,20 @@ class PageBreaks(FolderFiles, unittest.TestCase):
         with open(out, newline="", encoding="utf-8") as f:
             self.assertEqual(f.read().split("\r\n")[:-1], GROUP_ROWS)
 
+    def test_a_folder_job_leaves_out_the_same_lines_in_every_report(self):
+        os.mkdir(self.path("in"))
+        os.mkdir(self.path("out"))
+        self.write("in/march.txt", PAGES)
+        self.write("in/april.txt", PAGES.replace("apple", "melon"))
+        code, err = self.vok("-i", self.path("in/*.txt"), "-r",
+                             self.write("recipe.rcp", recipe(*GROUP_KEYS)), "-o",
+                             self.path("out/*.csv"))
+        self.assertEqual((code, err), (0, ""))
+        for name, first in (("march", "apple "), ("april", "melon ")):
+            with open(self.path(f"out/{name}.csv"), newline="", encoding="utf-8") as f:
+                rows = f.read().split("\r\n")[:-1]
+            self.assertEqual(rows, [first + GROUP_ROWS[0][6:]] + GROUP_ROWS[1:])
+
     def test_a_consolidation_sums_only_the_rows_written(self):
         report = crlf("REPORT", "DEPT A", "cash     1.00", FF + "PAGE 2", "cash    99.00",
                       "rent     2.00", "TOTAL A   3.00", "", "DEPT B", "cash     4.00",
