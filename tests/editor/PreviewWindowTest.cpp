@@ -80,6 +80,19 @@ QVariant Data(const frmPreview& preview, int row, const QString& header,
     return "(no column " + header + ")";
 }
 
+// Clicks the grid's cell of the row under the column headed `header`; false
+// when there is no such column.
+bool ClickCell(frmPreview& preview, int row, const QString& header) {
+    const QAbstractItemModel& model = *preview.gridRows.model();
+    for (int c = 0; c < model.columnCount(); ++c) {
+        if (model.headerData(c, Qt::Horizontal).toString() != header) continue;
+        const QRect cell = preview.gridRows.visualRect(model.index(row, c));
+        QTest::mouseClick(preview.gridRows.viewport(), Qt::LeftButton, {}, cell.center());
+        return true;
+    }
+    return false;
+}
+
 QString Cell(const frmPreview& preview, int row, const QString& header) {
     return Data(preview, row, header).toString();
 }
@@ -184,12 +197,7 @@ void PreviewWindowTest::clickingACellSelectsItsFieldInTheReport() {
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     QVERIFY(!preview.reportView.SelectedField().has_value());
     // The amount of the third row: report line 6, characters 33 to 41.
-    int amount = -1;
-    for (int c = 0; c < preview.gridRows.model()->columnCount(); ++c)
-        if (preview.gridRows.model()->headerData(c, Qt::Horizontal).toString() == "D") amount = c;
-    QVERIFY(amount >= 0);
-    const QRect cell = preview.gridRows.visualRect(preview.gridRows.model()->index(2, amount));
-    QTest::mouseClick(preview.gridRows.viewport(), Qt::LeftButton, {}, cell.center());
+    QVERIFY(ClickCell(preview, 2, "D"));
     const std::optional<ReportView::Field> selected = preview.reportView.SelectedField();
     QVERIFY(selected.has_value());
     QCOMPARE(selected->line, 6);
@@ -260,12 +268,7 @@ void PreviewWindowTest::linesLeftOutAreGreyedAndGroupCellsPointAtTheirGroupLine(
     QCOMPARE(preview.gridRows.model()->data(preview.gridRows.model()->index(1, 1)).toInt(), 7);
     QCOMPARE(Cell(preview, 1, "F"), QString("10"));
     QVERIFY(preview.lblSummary.text().contains("Table 1: lines 4-7"));
-    int group = -1;
-    for (int c = 0; c < preview.gridRows.model()->columnCount(); ++c)
-        if (preview.gridRows.model()->headerData(c, Qt::Horizontal).toString() == "F") group = c;
-    QVERIFY(group >= 0);
-    const QRect cell = preview.gridRows.visualRect(preview.gridRows.model()->index(1, group));
-    QTest::mouseClick(preview.gridRows.viewport(), Qt::LeftButton, {}, cell.center());
+    QVERIFY(ClickCell(preview, 1, "F"));
     const std::optional<ReportView::Field> selected = preview.reportView.SelectedField();
     QVERIFY(selected.has_value());
     QCOMPARE(selected->line, 4);
