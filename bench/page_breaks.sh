@@ -86,40 +86,42 @@ printf '%s\n' "$common" "SkipLine1=SUB-TOTAL" "SkipLine2=CARRIED FORWARD" \
     "GroupLine2=ACCOUNT:" "GroupParsing2=         ---- -------------------" "GroupWriteColumn2=G" \
     >"$work/rules.rcp"
 
-# The median wall time and the median processor time (user + system) of
-# RUNS conversions, in seconds: "wall cpu". On a shared machine the
-# processor time is the steadier figure.
-median() {
-    local recipe=$1 walls=() cpus=()
-    for _ in $(seq "$runs"); do
-        local times
-        times=$(/usr/bin/time -f "%e %U %S" "$vok" -i "$work/ledger.txt" -r "$recipe" \
-            -o "$work/out.csv" 2>&1 >/dev/null | tail -n 1)
-        walls+=("$(echo "$times" | cut -d' ' -f1)")
-        cpus+=("$(echo "$times" | awk '{print $2 + $3}')")
-    done
-    local middle=$(((runs + 1) / 2))
-    echo "$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "${middle}p")" \
-        "$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "${middle}p")"
-}
+# Both recipes RUNS times, taking turns so that a change in the machine's
+# load falls on both alike; the medians of wall time and of processor time
+# (user + system, from the kernel's accounting in microseconds).
+/usr/bin/python3 - "$vok" "$work" "$runs" <<'EOF'
+import os, resource, statistics, subprocess, sys, time
+vok, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+report = os.path.join(work, "ledger.txt")
+out = os.path.join(work, "out.csv")
 
-size=$(stat -c %s "$work/ledger.txt")
-plain=$(median "$work/plain.rcp")
-plain_rows=$(wc -l <"$work/out.csv")
-rules=$(median "$work/rules.rcp")
-rules_rows=$(wc -l <"$work/out.csv")
-# shellcheck disable=SC2086
-/usr/bin/python3 - "$size" $plain "$plain_rows" $rules "$rules_rows" <<'EOF'
-import sys
-size, plain, plain_cpu, plain_rows, rules, rules_cpu, rules_rows = sys.argv[1:]
-size, plain, rules = int(size), float(plain), float(rules)
-plain_cpu, rules_cpu = float(plain_cpu), float(rules_cpu)
-mb = size / 1e6
-print(f"report: {mb:.1f} MB (medians of the runs: wall time, processor time)")
+def run(recipe):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    subprocess.run([vok, "-i", report, "-r", os.path.join(work, recipe), "-o", out],
+                   check=True, stdout=subprocess.DEVNULL)
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    with open(out, "rb") as f:
+        rows = sum(block.count(b"\n") for block in iter(lambda: f.read(1 << 20), b""))
+    return wall, cpu, rows
+
+times = {"plain.rcp": [], "rules.rcp": []}
+rows = {}
+for _ in range(runs):
+    for recipe in times:
+        wall, cpu, rows[recipe] = run(recipe)
+        times[recipe].append((wall, cpu))
+mb = os.path.getsize(report) / 1e6
+median = {r: (statistics.median(w for w, _ in t), statistics.median(c for _, c in t))
+          for r, t in times.items()}
+(plain, plain_cpu), (rules, rules_cpu) = median["plain.rcp"], median["rules.rcp"]
+print(f"report: {mb:.1f} MB; medians of {runs} runs each: wall time, processor time")
 print(f"without the keys:                 {plain:6.3f} s {plain_cpu:6.3f} s cpu  "
-      f"{mb / plain:7.1f} MB/s  {int(plain_rows):>10,} rows")
+      f"{mb / plain:7.1f} MB/s  {rows['plain.rcp']:>10,} rows")
 print(f"5 skip texts, 2 groups, headers:  {rules:6.3f} s {rules_cpu:6.3f} s cpu  "
-      f"{mb / rules:7.1f} MB/s  {int(rules_rows):>10,} rows")
+      f"{mb / rules:7.1f} MB/s  {rows['rules.rcp']:>10,} rows")
 print(f"speed with the keys: {100 * plain / rules:.0f}% of the speed without them by wall "
       f"time, {100 * plain_cpu / rules_cpu:.0f}% by processor time (goal: 70% or more)")
 EOF

@@ -350,7 +350,41 @@ struct ShortTable {
     std::string startKey, endKey, parsing, writeColumn;
     LineRules lines;
     TableSectionKeys keys; // its texts are views of the strings above
+    // Line keys the expansion cannot use, as the section holds them: copied
+    // so that the export-specs file's reader refuses the table by name, once,
+    // and the job writes nothing rather than the tables around it.
+    std::vector<std::pair<std::string, std::string>> unusable;
 };
+
+// Says nothing: the reader of the export-specs file says it.
+class Unsaid final : public Messages {
+protected:
+    void DisplayMessage(std::string_view, MessageIcon, std::string_view, MessageKind) override {}
+    bool DisplayQuestion(std::string_view, MessageIcon, std::string_view) override {
+        return false;
+    }
+};
+
+// The line keys a section holds, as it holds them.
+std::vector<std::pair<std::string, std::string>> LineKeysAsWritten(const SectionKeyLookup& lookup) {
+    std::vector<std::pair<std::string, std::string>> keys;
+    auto copy = [&](std::string key, int32_t trimMode) {
+        std::string value = lookup(key, trimMode);
+        if (IsMissing(value)) return false;
+        keys.emplace_back(std::move(key), std::move(value));
+        return true;
+    };
+    for (size_t n = 1; copy(fmt::format("SkipLine{}", n), kTrimBoth); ++n) {
+    }
+    copy("SkipBlankLines", kTrimBoth);
+    copy("PageHeaderLines", kTrimBoth);
+    for (size_t k = 1;; ++k) {
+        const bool line = copy(fmt::format("GroupLine{}", k), kTrimBoth);
+        const bool parsing = copy(fmt::format("GroupParsing{}", k), kTrimTrailing);
+        const bool column = copy(fmt::format("GroupWriteColumn{}", k), kTrimBoth);
+        if (!line && !parsing && !column) return keys;
+    }
+}
 
 // False (said) when a key of the table's section is unusable.
 bool ReadShortTable(Messages& messages, const SectionedText& text, const std::string& section,
@@ -373,8 +407,11 @@ bool ReadShortTable(Messages& messages, const SectionedText& text, const std::st
     const SectionKeyLookup lookup = [&](std::string_view key, int32_t trimMode) {
         return GetIniValueEx(text, section, key, kMissing, trimMode);
     };
-    if (!ReadLineRules(messages, lookup, section, table.lines)) return false;
-    keys.Lines = &table.lines;
+    Unsaid unsaid;
+    if (ReadLineRules(unsaid, lookup, section, table.lines))
+        keys.Lines = &table.lines;
+    else
+        table.unusable = LineKeysAsWritten(lookup);
     return true;
 }
 
@@ -401,7 +438,6 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         TableSectionKeys& table = short_.keys;
         const std::string& startKey = short_.startKey;
         const std::string& endKey = short_.endKey;
-        const LineRules& lines = short_.lines;
         // The template in upper case and its keyword.
         clsTableParser parser(messages);
         std::string templ = AsciiUpper(short_.parsing);
@@ -409,7 +445,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         // Templates that need the report read it for the table's width.
         if (ReadsTheReport(templ, keyword)) {
             parser.ReadFromFile(report, startKey, table.ReadStartLineOffset, endKey,
-                                table.ReadEndLineOffset, tabSize, &lines);
+                                table.ReadEndLineOffset, tabSize, table.Lines);
             const int32_t width = parser.TableWidth;
             if (width == 0) {
                 messages.Show(NoLayoutMessage(parser, i, report.Path()), MessageIcon::Warning);
@@ -427,6 +463,8 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         // The table and one column per field, numbered from the first column.
         table.TotalColumns = static_cast<int32_t>(colStart.size());
         WriteTableSection(longFile, static_cast<int32_t>(i), table);
+        for (const auto& [key, value] : short_.unusable)
+            longFile.Write(section, key, value);
         const int32_t firstColumn = AlphaToNum2(messages, short_.writeColumn);
         for (size_t j = 0; j < colStart.size(); ++j) {
             const std::string letters =

@@ -235,6 +235,18 @@ class PageBreaks(FolderFiles, unittest.TestCase):
                 self.assertIn(message, err)
                 with open(out, encoding="utf-8") as f:
                     self.assertEqual(f.read(), "earlier output\n")
+        # A bad value in a later table: the tables before it are not written
+        # either, for the output would pass for the whole conversion.
+        two = recipe() + crlf("[Table 2]", "ReadStartLine=REPORT", "ReadStartLineOffset=1",
+                              "ReadEndLine=END", "ReadEndLineOffset=-1", "Parsing=-----",
+                              "WriteColumn=A", "PageHeaderLines=0")
+        code, err = self.vok("-i", report, "-r", self.write("two.rcp", two), "-o", out)
+        self.assertEqual(code, 1)
+        self.assertEqual(err.count("PageHeaderLines must be"), 1)
+        self.assertIn("Error in Table 2 : PageHeaderLines must be a whole number from 1 to 999: 0",
+                      err)
+        with open(out, encoding="utf-8") as f:
+            self.assertEqual(f.read(), "earlier output\n")
         # The same refusal when the export-specs file says it.
         specs = crlf("[Header]", "Product=VOK", "FileType=EXPORT SPEC", "FileFormat=1.1",
                      "[General]", "Name=", "[Table 1]", "ReadStartLine=REPORT",
