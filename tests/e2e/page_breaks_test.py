@@ -81,13 +81,46 @@ class PageBreaks(FolderFiles, unittest.TestCase):
         return run_vok(VOK, self.home, args, self.SYNTAX, cwd=self.dir)
 
     def csv(self, report, rcp):
-        """The CSV lines of a conversion that must succeed without a word."""
+        """The CSV lines of a conversion that must succeed without a word;
+        the same rows must come out of a workbook (numbers typed) and of the
+        preview."""
         out = self.path("out.csv")
         code, err = self.vok("-i", self.write("report.txt", report), "-r",
                              self.write("recipe.rcp", rcp), "-o", out)
         self.assertEqual((code, err), (0, ""))
         with open(out, newline="", encoding="utf-8") as f:
-            return f.read().split("\r\n")[:-1]
+            lines = f.read().split("\r\n")[:-1]
+        fields = list(csv.reader(lines))
+        self.check_workbook(fields)
+        self.check_preview(fields)
+        return lines
+
+    def check_workbook(self, fields):
+        out = self.path("out.xlsx")
+        code, err = self.vok("-i", self.path("report.txt"), "-r", self.path("recipe.rcp"),
+                             "-o", out)
+        self.assertEqual((code, err), (0, ""))
+        sheet = openpyxl.load_workbook(out).worksheets[0]
+        cells = [list(r) for r in sheet.iter_rows(values_only=True)] if fields else []
+        self.assertEqual(len(cells), len(fields))
+        for row, line in zip(cells, fields):
+            row = [c for c in row if c is not None or len(row) <= len(line)]
+            for cell, field in zip(row, line):
+                if isinstance(cell, (int, float)):
+                    self.assertEqual(cell, float(field.replace(",", "")), line)
+                elif cell is None:
+                    self.assertEqual(field.strip(), "", line)
+                else:
+                    self.assertEqual(cell, field, line)
+
+    def check_preview(self, fields):
+        done = subprocess.run([VOK, "--preview", "--rows", "1000", "-i", self.path("report.txt"),
+                               "-r", self.path("recipe.rcp")], capture_output=True, text=True,
+                              env={**os.environ, "VOK_HOME": self.home}, check=False)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        shown = [[c.strip() for c in line.split("|")[1:]] for line in done.stdout.splitlines()
+                 if line.strip()[:1].isdigit() and "|" in line]
+        self.assertEqual(shown, [[f.strip() for f in line] for line in fields])
 
     def test_page_headers_skip_texts_blank_lines_and_two_groups_to_csv(self):
         self.assertEqual(self.csv(PAGES, recipe(*GROUP_KEYS)), GROUP_ROWS)
