@@ -334,7 +334,7 @@ PreviewTable TableOf(const clsTable& source, int32_t number, RowKeeper::Run& run
         for (size_t f = 0; f < group.fieldStart.size(); ++f) {
             const int32_t sheetColumn = group.column + static_cast<int32_t>(f);
             table.columns.push_back({group.fieldStart[f], group.fieldEnd[f],
-                                     NumToAlpha2(quiet, sheetColumn), static_cast<int32_t>(k + 1)});
+                                     NumToAlpha2(sheetColumn).value, static_cast<int32_t>(k + 1)});
             sheetColumns.push_back(sheetColumn);
         }
     }

@@ -253,7 +253,6 @@ TEST_F(TableParserRead, ADerivedLayoutSeesOnlyTheLinesKept) {
     rules.skipTexts = {"TOTAL"};
     rules.groups.push_back({"DEPT", "-", "E", 5, {1}, {1}});
     TextIndex report(dir.File("pages.txt"));
-    clsTableParser parser(messages);
     parser.ReadFromFile(report, "TOP", 1, "END", -1, 8, &rules);
     EXPECT_EQ(parser.TextRows, (std::vector<std::string>{"ab   1 ", "abc 20 ", "a   30 "}));
     EXPECT_EQ(FieldsOf(parser, parser.VariableToFixedTemplate(ExpandKeyword("=R", parser.TableWidth))),
