@@ -453,10 +453,16 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
     SectionedText markedText;
     MarkedRecipe marks;
+    // The report's text (a PDF's is rebuilt here, once); one without any ends the file.
+    TextIndex& report = state.Reports.For(state.gInputFile);
+    if (!report.Problem().empty()) {
+        ReportReadProblem(messages, report);
+        return NoTableWritten();
+    }
     if (!options_.bUseRecipe) {
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
-        marks = MakeShortFromMarks(state.gInputFile, marked);
+        marks = MakeShortFromMarks(state.gInputFile, marked, report.ReadFrom());
         if (marks.read) markedText = SectionedText(marked.Lines());
         if (!marks.problem.empty()) messages.Show(marks.problem, MessageIcon::Critical);
     }
@@ -473,7 +479,6 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     }
     // The report is read once for everything the job needs of it: every key
     // text of every table, and whether it holds tabs.
-    TextIndex& report = state.Reports.For(state.gInputFile);
     ExpectKeyTexts(recipeText, report);
     // A report the marks could not be read from was said already.
     if ((options_.bUseRecipe || marks.read) && !ReportReadProblem(messages, report).empty())

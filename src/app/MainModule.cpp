@@ -11,8 +11,10 @@
 #include "base/HelpTopics.h"
 #include "base/ProgramLayout.h"
 #include "base/modUtilityFile.h"
+#include "engine/InputChecks.h"
 #include "engine/RecipePreview.h"
 #include "output/OutputType.h"
+#include "pdf/PdfReport.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -235,9 +237,45 @@ std::optional<int> AnswerWithoutJob(const CommandLine& commandLine) {
         fmt::print("{}", UsageText());
         return 0;
     case CommandLineAction::RunJob:
+    case CommandLineAction::PdfText:
         break;
     }
     return std::nullopt;
+}
+
+// --pdf-text: the text a PDF report is read as, on standard output, LF line
+// ends; what was said of the PDF on standard error.
+int PrintPdfText(const std::filesystem::path& report) {
+    if (!FileExists(report)) {
+        fmt::print(stderr, "{}\n", NoSuchFileMessage("Input file: ", report));
+        return 1;
+    }
+    if (!StartsAsPdf(report)) {
+        fmt::print(stderr, "The file {} is no PDF: its content does not begin with %PDF-.\n",
+                   report.string());
+        return 1;
+    }
+    const ReportSource source = ReportSourceOf(report, {});
+    int status = 0;
+    for (const ReportNote& note : source.notes) {
+        fmt::print(stderr, "{}\n", note.text);
+        if (note.failure) status = 1;
+    }
+    if (!source.problem.empty()) {
+        fmt::print(stderr, "{}\n", source.problem);
+        return 1;
+    }
+    std::vector<char> block(1 << 16);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = ::pread(source.rebuilt.Descriptor(), block.data(), block.size(), offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return got < 0 ? 1 : status;
+        if (std::fwrite(block.data(), 1, static_cast<size_t>(got), stdout) !=
+            static_cast<size_t>(got))
+            return 1;
+        offset += got;
+    }
 }
 
 // The log is appended to from the first message on: naming the report, the
@@ -284,8 +322,11 @@ int RunCommandLine(const std::vector<std::string>& args) {
     const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
     std::string folderError;
     const bool foldersReady =
-        options.bPreview || PrepareProgramFiles(folders, program, folderError);
+        options.bPreview || commandLine.action == CommandLineAction::PdfText ||
+        PrepareProgramFiles(folders, program, folderError);
     if (const std::optional<int> status = AnswerWithoutJob(commandLine)) return *status;
+    // Rebuilding a PDF's text writes nothing but the text.
+    if (commandLine.action == CommandLineAction::PdfText) return PrintPdfText(options.sInputFile);
     // "/?" opens the how-to-use page on a desktop, or prints the usage text;
     // then the job runs as parsed.
     if (commandLine.helpRequested && !(HasDisplay() && OpenHelpTopic(kHelpHowToUseTopic)))

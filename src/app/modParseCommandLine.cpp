@@ -153,7 +153,7 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
                            LogFolderMaker makeLogFolder) {
     CommandLine result;
     result.action = CommandLineAction::RunJob;
-    bool rowsGiven = false;
+    bool rowsGiven = false, pdfText = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -191,6 +191,10 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
             if (!takeValue()) return result;
             options.sLogFile = ResolveLinuxPath(value, currentFolder);
             makeLogFolder(options.sLogFile);
+        } else if (name == "--pdf-text") {
+            if (!takeValue()) return result;
+            options.sInputFile = ResolveLinuxPath(value, currentFolder);
+            pdfText = true;
         } else if (name == "-t" || name == "--tab-size") {
             if (!takeValue()) return result;
             std::string problem = TabSizeProblem(value, options.lTabSize);
@@ -250,6 +254,8 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
         result.action = CommandLineAction::Error;
         result.error = "The option --rows goes with --preview.";
     }
+    if (pdfText && result.action == CommandLineAction::RunJob)
+        result.action = CommandLineAction::PdfText;
     return result;
 }
 
@@ -308,6 +314,7 @@ Usage (switch syntax):
 Usage (Linux style, when the first argument starts with "-"):
   vok -i input -o output [-r recipe] [options]
   vok --preview -i input [-r recipe] [--rows N] [-t size]
+  vok --pdf-text report.pdf
 
   -i, --input PATH        input file or folder pattern
   -o, --output PATH       output file or folder pattern
@@ -325,6 +332,8 @@ Usage (Linux style, when the first argument starts with "-"):
                           each table's lines, a ruler with its fields over its
                           first lines and its first rows; nothing is written
       --rows N            rows of each table the preview shows (default 10)
+      --pdf-text PATH     print the text vok reads from a PDF report (its
+                          character grid rebuilt), to write a recipe against
   -h, --help              show this text
       --version           show the version
 

@@ -466,7 +466,7 @@ void frmPreview::gridRows_CellClicked(int row, int column) {
 }
 
 void frmPreview::cmdBrowse_Click() {
-    FileDialogRequest request{"Select Report", {"Text Files (*.txt)", "All Files (*.*)"}, {}, {}};
+    FileDialogRequest request{"Select Report", {"Reports (*.txt *.prn *.pdf)", "All Files (*.*)"}, {}, {}};
     const std::filesystem::path current = PathFromText(txtReport.text().trimmed());
     if (!current.empty()) {
         request.folder = current.parent_path();

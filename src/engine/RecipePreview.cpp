@@ -10,6 +10,8 @@
 //   6. per table its lines, columns and rows, from what the run left.
 #include "engine/RecipePreview.h"
 
+#include "pdf/PdfReport.h"
+
 #include "base/ColumnLetters.h"
 #include "base/JobObserver.h"
 #include "base/NumericText.h"
@@ -348,7 +350,12 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
         recipeName = "_AutoRecipe.rcp";
         ProfileFile marked(recipeName, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
         // Faulty marks are said, as the job says them.
-        const MarkedRecipe marks = MakeShortFromMarks(request.report, marked);
+        TextIndex& text = state.Reports.For(request.report);
+        if (!text.Problem().empty()) {
+            ReportReadProblem(observer, text);
+            return;
+        }
+        const MarkedRecipe marks = MakeShortFromMarks(request.report, marked, text.ReadFrom());
         if (marks.read) recipe = SectionedText(marked.Lines());
         if (!marks.problem.empty()) observer.Show(marks.problem, MessageIcon::Critical);
         if (!marks.read) return;
@@ -469,7 +476,7 @@ std::vector<std::string> ReadReportLines(const std::filesystem::path& report, in
 }
 
 ReportLineSource::ReportLineSource(std::filesystem::path report, int32_t tabSize)
-    : index_(std::move(report)), tabSize_(tabSize) {}
+    : index_(report, ReportSourceOf(report, {})), tabSize_(tabSize) {}
 
 const std::string& ReportLineSource::Line(int64_t line) {
     if (line < 1 || line > LineCount()) return empty_;

@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(f.Box("cbInputFile")->currentText(), QStringLiteral("\\data\\in\\a.txt"));
         OpenFileRequest r = f.shell.fileRequests.back();
         QCOMPARE(r.title, QStringLiteral("Select Text File to Convert"));
-        QCOMPARE(r.filter, QStringLiteral("Text (ASCII) Files (*.txt);;All Files (*)"));
+        QCOMPARE(r.filter, QStringLiteral("Reports (*.txt *.prn *.pdf);;All Files (*)"));
         QCOMPARE(r.startFolder, QStringLiteral("/data/in/"));
         QVERIFY(r.mustExist);
 
