@@ -6,15 +6,22 @@
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace vok {
 
 namespace {
 
-void CountComplaint(const std::string& /*text*/, void* counter) {
-    static_cast<std::atomic<int64_t>*>(counter)->fetch_add(1, std::memory_order_relaxed);
+void Discard(const std::string& /*text*/, void* /*closure*/) {}
+
+// A whole PDF ends with its end-of-file marker; writers may add a little after it.
+bool EndsWithMarker(std::string_view tail) {
+    return tail.find("%%EOF") != std::string_view::npos;
 }
+
+constexpr size_t kTail = 1024;
 
 // The code points of a word (poppler hands UTF-16).
 void DecodeWord(const poppler::ustring& text, std::u32string& out) {
@@ -62,13 +69,20 @@ PdfPages::PdfPages() = default;
 PdfPages::PdfPages(PdfPages&&) noexcept = default;
 PdfPages::~PdfPages() = default;
 
-void CountLibraryComplaints(std::atomic<int64_t>& counter) {
-    poppler::set_debug_error_function(&CountComplaint, &counter);
-}
+void QuietLibrary() { poppler::set_debug_error_function(&Discard, nullptr); }
 
 PdfPages PdfPages::FromFile(const std::string& file) {
     PdfPages pages;
     pages.document_.reset(poppler::document::load_from_file(file));
+    if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
+        char tail[kTail];
+        std::fseek(in, 0, SEEK_END);
+        const long size = std::ftell(in);
+        std::fseek(in, size > static_cast<long>(kTail) ? size - static_cast<long>(kTail) : 0,
+                   SEEK_SET);
+        pages.complete_ = EndsWithMarker({tail, std::fread(tail, 1, kTail, in)});
+        std::fclose(in);
+    }
     if (pages.document_)
         pages.state_ = pages.document_->is_locked() ? State::Locked : State::Opened;
     return pages;
@@ -79,6 +93,8 @@ PdfPages PdfPages::FromData(std::span<const char> data) {
     if (data.size() > static_cast<size_t>(INT32_MAX)) return pages;
     pages.document_.reset(
         poppler::document::load_from_raw_data(data.data(), static_cast<int>(data.size())));
+    pages.complete_ = EndsWithMarker(
+        {data.data() + data.size() - std::min(data.size(), kTail), std::min(data.size(), kTail)});
     if (pages.document_)
         pages.state_ = pages.document_->is_locked() ? State::Locked : State::Opened;
     return pages;
@@ -99,8 +115,7 @@ void PdfPages::Collect(int index, std::vector<Glyph>& glyphs) const {
     }
 }
 
-int WritePdfText(const PdfPages& pages, const std::function<bool(std::string_view)>& write,
-                 const std::atomic<int64_t>& complaints) {
+int WritePdfText(const PdfPages& pages, const std::function<bool(std::string_view)>& write) {
     if (pages.Opened() == PdfPages::State::Locked) return kPdfTextLocked;
     if (pages.Opened() != PdfPages::State::Opened) return kPdfTextUnreadable;
     const int count = pages.Count();
@@ -111,8 +126,8 @@ int WritePdfText(const PdfPages& pages, const std::function<bool(std::string_vie
         pages.Collect(p, glyphs);
         leftmost = std::min(leftmost, LeftmostPosition(glyphs));
     }
-    const bool damaged = complaints.load(std::memory_order_relaxed) > 0;
-    if (!std::isfinite(leftmost)) return damaged ? kPdfTextUnreadable : kPdfTextNoText;
+    // A file cut short that shows no text is damaged, not a scan.
+    if (!std::isfinite(leftmost)) return pages.Complete() ? kPdfTextNoText : kPdfTextUnreadable;
     DocumentJudgement judgement;
     std::string text;
     for (int p = 0; p < count; ++p) {
@@ -122,7 +137,7 @@ int WritePdfText(const PdfPages& pages, const std::function<bool(std::string_vie
         if (!write(text)) return kPdfTextWriteFailed;
     }
     int status = judgement.FixedPitch() ? 0 : kPdfTextProportional;
-    if (complaints.load(std::memory_order_relaxed) > 0) status |= kPdfTextRepaired;
+    if (!pages.Complete()) status |= kPdfTextRepaired;
     return status;
 }
 

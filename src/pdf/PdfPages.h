@@ -5,7 +5,6 @@
 
 #include "pdf/PdfGrid.h"
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +29,9 @@ public:
     ~PdfPages();
 
     State Opened() const { return state_; }
+    // False for a file cut short (no end-of-file marker near its end), which
+    // the library reads as far as it can.
+    bool Complete() const { return complete_; }
     int Count() const;
     // The glyphs the page draws upright, in no particular order, into `glyphs`.
     void Collect(int page, std::vector<Glyph>& glyphs) const;
@@ -38,18 +40,17 @@ private:
     PdfPages();
     std::unique_ptr<poppler::document> document_;
     State state_ = State::Unreadable;
+    bool complete_ = false;
 };
 
-// Turns poppler's complaints into a count in `counter` (which must outlive
-// every PDF opened after), and keeps them off stderr: a damaged file is told
-// in vok's own words. Call before opening.
-void CountLibraryComplaints(std::atomic<int64_t>& counter);
+// Keeps poppler's own complaints off stderr: a damaged file is told in vok's
+// own words. Call before opening.
+void QuietLibrary();
 
 // Rebuilds the text of an opened PDF into `write`, a page at a time, in two
 // passes: the first finds the document's leftmost character position, the
 // second places every page's glyphs. Returns the reader's exit status
-// (PdfTextOutcome.h); `complaints`, the library's count, tells a repaired file.
-int WritePdfText(const PdfPages& pages, const std::function<bool(std::string_view)>& write,
-                 const std::atomic<int64_t>& complaints);
+// (PdfTextOutcome.h).
+int WritePdfText(const PdfPages& pages, const std::function<bool(std::string_view)>& write);
 
 } // namespace vok

@@ -140,13 +140,17 @@ ReportSource RebuildPdf(const std::filesystem::path& pdf, const StopCheck& stopp
         source.rebuilt = TemporaryText();
         return source;
     }
+    // Rows lost with the missing part would pass unseen: a file cut short is
+    // not converted.
+    if (run.status & kPdfTextRepaired) {
+        source.problem = fmt::format("The PDF report {} is damaged (cut short): some of its text "
+                                     "may be missing, so vok does not read it.",
+                                     pdf.string());
+        source.rebuilt = TemporaryText();
+        return source;
+    }
     source.readFrom = source.rebuilt.Path();
-    if (run.status & kPdfTextRepaired)
-        source.notes.push_back({fmt::format("The PDF report {} is damaged: the PDF library "
-                                            "repaired it to read it, so some of its text may "
-                                            "be missing.",
-                                            pdf.string()),
-                                true});
+
     if (run.status & kPdfTextProportional)
         source.notes.push_back({fmt::format("The PDF report {} is not set in a fixed-pitch font: "
                                             "columns may not line up.",

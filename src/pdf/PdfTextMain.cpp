@@ -24,8 +24,7 @@ void LimitResources() {
 int main(int argc, char** argv) {
     if (argc != 2) return vok::kPdfTextUsage;
     LimitResources();
-    std::atomic<int64_t> complaints{0};
-    vok::CountLibraryComplaints(complaints);
+    vok::QuietLibrary();
     const vok::PdfPages pages = vok::PdfPages::FromFile(argv[1]);
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
@@ -33,8 +32,7 @@ int main(int argc, char** argv) {
         pages,
         [](std::string_view text) {
             return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-        },
-        complaints);
+        });
     if (std::fflush(stdout) != 0 && status < vok::kPdfTextFailures) return vok::kPdfTextWriteFailed;
     return status;
 }
