@@ -77,6 +77,14 @@ class PdfInput(unittest.TestCase):
                     self.assertEqual(rebuilt.returncode, 0, rebuilt.stderr)
                     self.assertEqual(rebuilt.stdout.decode("latin-1"), text)
                     recipe_path = os.path.join(EXAMPLES, recipe) if recipe else None
+                    # The preview reads the rebuilt text as the job does.
+                    preview = ["--preview", "-r", recipe_path] if recipe else ["--preview"]
+                    shown = run(self.home, *preview, "-i", pdf)
+                    expected = run(self.home, *preview, "-i", self.path("text.txt"))
+                    self.assertEqual(shown.returncode, expected.returncode, shown.stderr)
+                    self.assertEqual(shown.stdout.replace(pdf.encode(), b"REPORT"),
+                                     expected.stdout.replace(self.path("text.txt").encode(),
+                                                             b"REPORT"))
                     for kind in ("csv", "xlsx"):
                         from_text = self.convert(self.path("text.txt"), recipe_path,
                                                  self.path("text." + kind))
