@@ -6,10 +6,20 @@
 #include "pdf/PdfPages.h"
 #include "pdf/PdfTextOutcome.h"
 
+#include <csignal>
 #include <cstdio>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
 namespace {
+
+// The program stops this process itself when the user stops the job (so that
+// its end is never taken for a fault of the library): Ctrl+C on the terminal
+// is the program's to handle. It ends with the program, however that ends.
+void FollowTheProgram() {
+    std::signal(SIGINT, SIG_IGN);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+}
 
 // A file that would take all the machine's memory ends this process instead.
 void LimitResources() {
@@ -23,6 +33,7 @@ void LimitResources() {
 
 int main(int argc, char** argv) {
     if (argc != 2) return vok::kPdfTextUsage;
+    FollowTheProgram();
     LimitResources();
     vok::QuietLibrary();
     const vok::PdfPages pages = vok::PdfPages::FromFile(argv[1]);

@@ -5,13 +5,14 @@ the CSV and .xlsx from the PDF equal those from the text. Bad PDFs (a scan,
 a proportional font, a password, a damaged file) get their message and end
 their file only; a reader that crashes ends only its report."""
 
-import csv
 import os
 import shutil
+import signal
 import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
@@ -197,6 +198,45 @@ class PdfInput(unittest.TestCase):
         self.assertEqual(result.returncode, 1)  # its keys are not in it
         self.assertIn(b"Can not find ReadStartLine", result.stderr)
         self.assertEqual(os.listdir(tmp), [])
+
+    def test_ctrl_c_while_a_pdf_is_read_stops_the_reader_and_leaves_nothing(self):
+        page = "".join(f"{n:06d} LEDGER LINE {n:>10,}.00\n" for n in range(60))
+        pdf = pdf_support.ghostscript_pdf("\f".join([page] * 400), self.path("big.pdf"))
+        tmp = self.path("tmp")
+        os.mkdir(tmp)
+        job = subprocess.Popen([VOK, "-i", pdf, "-r", os.path.join(EXAMPLES, "trial-balance.rcp"),
+                                "-o", self.path("big.csv")],
+                               env=dict(os.environ, VOK_HOME=self.home, TMPDIR=tmp),
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               start_new_session=True)
+        # Ctrl+C on a terminal reaches every process of the job, once the reader runs.
+        reader = None
+        deadline = time.monotonic() + 60
+        while reader is None and time.monotonic() < deadline and job.poll() is None:
+            reader = next((pid for pid in os.listdir("/proc") if pid.isdigit() and
+                           _session_member(pid, job.pid, "vok-pdf-text")), None)
+            time.sleep(0.01)
+        self.assertIsNotNone(reader, "the reader never ran")
+        os.killpg(job.pid, signal.SIGINT)
+        _, err = job.communicate(timeout=60)
+        self.assertEqual(job.returncode, 1, err)
+        self.assertIn(b"big.pdf was not read: the job was stopped.", err)
+        self.assertNotIn(b"failed on it", err)
+        self.assertFalse(os.path.exists(self.path("big.csv")))
+        self.assertEqual(os.listdir(tmp), [])
+        self.assertFalse(os.path.exists("/proc/" + reader))
+
+
+def _session_member(pid, session, name):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        with open(f"/proc/{pid}/comm") as f:
+            comm = f.read().strip()
+    except OSError:
+        return False
+    # After the name: state, ppid, pgrp, session.
+    return int(fields[3]) == session and comm == name
 
 
 if __name__ == "__main__":
