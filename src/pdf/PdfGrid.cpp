@@ -11,7 +11,11 @@ namespace {
 
 // Widths and steps are compared in hundredths or tenths of a point: finer
 // differences are rounding in the file, not design.
-int64_t Hundredths(double points) { return std::llround(points * 100.0); }
+// Sizes beyond a mile are no print's: they are clamped there before rounding.
+constexpr double kFarthest = 1e5;
+int64_t Hundredths(double points) {
+    return std::llround(std::clamp(points, -kFarthest, kFarthest) * 100.0);
+}
 
 // The most common value of `values` (sorted here); the least of equals wins.
 int64_t MostCommon(std::vector<int64_t>& values) {
@@ -19,7 +23,8 @@ int64_t MostCommon(std::vector<int64_t>& values) {
     int64_t best = 0, bestCount = 0;
     for (size_t i = 0; i < values.size();) {
         size_t j = i;
-        while (j < values.size() && values[j] == values[i]) ++j;
+        while (j < values.size() && values[j] == values[i])
+            ++j;
         if (static_cast<int64_t>(j - i) > bestCount) {
             best = values[i];
             bestCount = static_cast<int64_t>(j - i);
@@ -47,7 +52,8 @@ PitchJudgement JudgePitch(std::span<const Glyph> glyphs) {
     std::vector<int64_t> widths;
     widths.reserve(glyphs.size());
     for (const Glyph& g : glyphs)
-        if (Printable(g.character)) widths.push_back(Hundredths(g.width));
+        if (Printable(g.character))
+            widths.push_back(std::isfinite(g.width) ? Hundredths(g.width) : 0);
     if (widths.empty()) return judgement;
     judgement.glyphs = static_cast<int64_t>(widths.size());
     const int64_t common = MostCommon(widths);
@@ -97,8 +103,8 @@ double LinePitch(std::span<const Glyph> glyphs, std::span<const size_t> rowStart
     std::vector<int64_t> steps;
     steps.reserve(rowStarts.size() - 1);
     for (size_t r = 1; r < rowStarts.size(); ++r)
-        steps.push_back(std::llround(
-            (glyphs[rowStarts[r]].baseline - glyphs[rowStarts[r - 1]].baseline) * 10.0));
+        steps.push_back(
+            Hundredths(glyphs[rowStarts[r]].baseline - glyphs[rowStarts[r - 1]].baseline) / 10);
     return static_cast<double>(MostCommon(steps)) / 10.0;
 }
 
@@ -116,7 +122,8 @@ void PlaceRow(std::span<const Glyph> row, double leftmost, double pitch, std::u3
         if (column >= cells.size()) cells.resize(column + 1, U' ');
         if (cells[column] == U' ') cells[column] = g.character;
     }
-    for (const char32_t c : cells) AppendUtf8(line, c);
+    for (const char32_t c : cells)
+        AppendUtf8(line, c);
 }
 
 PageOutcome EmitPage(std::vector<Glyph>& glyphs, double leftmost, bool firstPage,
@@ -136,14 +143,14 @@ PageOutcome EmitPage(std::vector<Glyph>& glyphs, double leftmost, bool firstPage
     for (size_t r = 0; r < rows.size(); ++r) {
         if (r > 0 && linePitch > 0) {
             const double step = glyphs[rows[r]].baseline - glyphs[rows[r - 1]].baseline;
-            const int64_t pitches = std::clamp<int64_t>(std::llround(step / linePitch), 1,
-                                                        kMostBlankLines + 1);
+            const auto pitches = static_cast<int64_t>(std::round(
+                std::clamp(step / linePitch, 1.0, static_cast<double>(kMostBlankLines + 1))));
             out.append(static_cast<size_t>(pitches - 1), '\n');
             outcome.lines += pitches - 1;
         }
         const size_t end = r + 1 < rows.size() ? rows[r + 1] : glyphs.size();
-        PlaceRow(std::span(glyphs).subspan(rows[r], end - rows[r]), leftmost,
-                 outcome.pitch.pitch, cells, line, outcome.offGrid);
+        PlaceRow(std::span(glyphs).subspan(rows[r], end - rows[r]), leftmost, outcome.pitch.pitch,
+                 cells, line, outcome.offGrid);
         out += line;
         out.push_back('\n');
         ++outcome.lines;

@@ -37,9 +37,9 @@ inline constexpr int64_t kWidestPdfLine = 4096;
 // The page's character advance, judged by the glyphs it draws: the most common
 // box width. Glyphs whose width strays from it tell of a proportional font.
 struct PitchJudgement {
-    double pitch = 0;      // 0 when the page draws no glyph
-    int64_t glyphs = 0;    // glyphs judged
-    int64_t offPitch = 0;  // of them, those wider or narrower than the pitch
+    double pitch = 0;     // 0 when the page draws no glyph
+    int64_t glyphs = 0;   // glyphs judged
+    int64_t offPitch = 0; // of them, those wider or narrower than the pitch
 };
 PitchJudgement JudgePitch(std::span<const Glyph> glyphs);
 
@@ -71,8 +71,7 @@ struct PageOutcome {
     int64_t offGrid = 0;
     int64_t lines = 0;
 };
-PageOutcome EmitPage(std::vector<Glyph>& glyphs, double leftmost, bool firstPage,
-                     std::string& out);
+PageOutcome EmitPage(std::vector<Glyph>& glyphs, double leftmost, bool firstPage, std::string& out);
 
 // A whole document's judgement: fixed pitch when nearly every glyph had the
 // page's width and sat on its grid.

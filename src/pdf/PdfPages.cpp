@@ -2,13 +2,12 @@
 
 #include "pdf/PdfTextOutcome.h"
 
-#include <poppler/cpp/poppler-document.h>
-#include <poppler/cpp/poppler-global.h>
-#include <poppler/cpp/poppler-page.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <poppler/cpp/poppler-document.h>
+#include <poppler/cpp/poppler-global.h>
+#include <poppler/cpp/poppler-page.h>
 
 namespace vok {
 
@@ -69,7 +68,9 @@ PdfPages::PdfPages() = default;
 PdfPages::PdfPages(PdfPages&&) noexcept = default;
 PdfPages::~PdfPages() = default;
 
-void QuietLibrary() { poppler::set_debug_error_function(&Discard, nullptr); }
+void QuietLibrary() {
+    poppler::set_debug_error_function(&Discard, nullptr);
+}
 
 PdfPages PdfPages::FromFile(const std::string& file) {
     PdfPages pages;
@@ -100,7 +101,9 @@ PdfPages PdfPages::FromData(std::span<const char> data) {
     return pages;
 }
 
-int PdfPages::Count() const { return state_ == State::Opened ? document_->pages() : 0; }
+int PdfPages::Count() const {
+    return state_ == State::Opened ? document_->pages() : 0;
+}
 
 void PdfPages::Collect(int index, std::vector<Glyph>& glyphs) const {
     glyphs.clear();
@@ -109,8 +112,7 @@ void PdfPages::Collect(int index, std::vector<Glyph>& glyphs) const {
     std::u32string characters;
     for (const poppler::text_box& word : page->text_list()) {
         // Turned text (a stamp across the page) is no line of the report.
-        if (word.rotation() != 0 || word.get_wmode() == poppler::text_box::vertical_wmode)
-            continue;
+        if (word.rotation() != 0 || word.get_wmode() == poppler::text_box::vertical_wmode) continue;
         AddWord(word, characters, glyphs);
     }
 }

@@ -4,7 +4,6 @@
 #include "pdf/PdfTextOutcome.h"
 
 #include <array>
-#include <vector>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -97,8 +97,10 @@ ReaderRun RunPdfReader(const std::filesystem::path& pdf, int out, const StopChec
 // The message that ends a PDF report the reader made no text of.
 std::string ProblemOf(const std::filesystem::path& pdf, const ReaderRun& run) {
     const std::string name = pdf.string();
-    if (!run.error.empty()) return fmt::format("Cannot read the PDF report {}: {}.", name, run.error);
-    if (run.stopped) return fmt::format("The PDF report {} was not read: the job was stopped.", name);
+    if (!run.error.empty())
+        return fmt::format("Cannot read the PDF report {}: {}.", name, run.error);
+    if (run.stopped)
+        return fmt::format("The PDF report {} was not read: the job was stopped.", name);
     if (run.signal != 0)
         return fmt::format("Cannot read the PDF report {}: the PDF library failed on it ({}).",
                            name, strsignal(run.signal));
@@ -129,8 +131,9 @@ ReportSource RebuildPdf(const std::filesystem::path& pdf, const StopCheck& stopp
     std::string error;
     source.rebuilt = TemporaryText::Make(error);
     if (!source.rebuilt.IsOpen()) {
-        source.problem = fmt::format(
-            "Cannot read the PDF report {}: no temporary file for its text: {}.", pdf.string(), error);
+        source.problem =
+            fmt::format("Cannot read the PDF report {}: no temporary file for its text: {}.",
+                        pdf.string(), error);
         return source;
     }
     const ReaderRun run = RunPdfReader(pdf, source.rebuilt.Descriptor(), stopped);
@@ -192,7 +195,8 @@ std::filesystem::path KeepRebuiltText(const ReportSource& source,
     std::vector<char> block(1 << 16);
     off_t offset = 0;
     for (;;) {
-        const ssize_t got = ::pread(source.rebuilt.Descriptor(), block.data(), block.size(), offset);
+        const ssize_t got =
+            ::pread(source.rebuilt.Descriptor(), block.data(), block.size(), offset);
         if (got < 0 && errno == EINTR) continue;
         if (got == 0) break;
         if (got < 0 || ::write(out, block.data(), static_cast<size_t>(got)) != got) {

@@ -39,11 +39,9 @@ int main(int argc, char** argv) {
     const vok::PdfPages pages = vok::PdfPages::FromFile(argv[1]);
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    const int status = vok::WritePdfText(
-        pages,
-        [](std::string_view text) {
-            return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-        });
+    const int status = vok::WritePdfText(pages, [](std::string_view text) {
+        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    });
     if (std::fflush(stdout) != 0 && status < vok::kPdfTextFailures) return vok::kPdfTextWriteFailed;
     return status;
 }

@@ -43,7 +43,7 @@ TEST(PdfGrid, RebuildsLinesBlanksAndPagesInReadingOrder) {
 TEST(PdfGrid, OverprintControlCharactersAndFarGlyphs) {
     std::vector<Glyph> page;
     Print(page, U"BOLD", 10, 50);
-    Print(page, U"XXXX", 10.4, 50); // overprinted a little right: bold by hand
+    Print(page, U"XXXX", 10.4, 50);             // overprinted a little right: bold by hand
     page.push_back({10 + 6 * 5, 6, 50, U'\f'}); // a form feed drawn as a glyph
     page.push_back({10 + 6 * 6, 6, 50, U'\n'});
     page.push_back({10 + 6 * 7, 6, 50, U'é'});

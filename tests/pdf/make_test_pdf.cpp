@@ -12,7 +12,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QStringList>
-
 #include <cstdio>
 
 namespace {
@@ -52,11 +51,16 @@ int main(int argc, char** argv) {
     Options options;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == "--font" && i + 1 < args.size()) options.family = args[++i];
-        else if (args[i] == "--points" && i + 1 < args.size()) options.points = args[++i].toDouble();
-        else if (args[i] == "--image") options.image = true;
-        else if (options.text.isEmpty()) options.text = args[i];
-        else options.pdf = args[i];
+        if (args[i] == "--font" && i + 1 < args.size())
+            options.family = args[++i];
+        else if (args[i] == "--points" && i + 1 < args.size())
+            options.points = args[++i].toDouble();
+        else if (args[i] == "--image")
+            options.image = true;
+        else if (options.text.isEmpty())
+            options.text = args[i];
+        else
+            options.pdf = args[i];
     }
     QFile in(options.text);
     if (options.pdf.isEmpty() || !in.open(QIODevice::ReadOnly)) {
