@@ -192,12 +192,14 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     if (request.outputType == OutputType::Csv) request.outputType = OutputType::Xlsx;
     request.tabNoticeShown = program.Settings.bWarnedAboutTabsInFile;
     request.specName = program.ExportSpecsFile;
+    // The report view reads the text the preview rebuilt from a PDF.
+    request.pdfTexts = std::make_shared<RebuiltTextMemo>();
     StopRequest stop;
     const InterruptWatcher watcher([&stop] { stop.RequestStop(); });
     const PreviewResult result = PreviewRecipe(request, stop);
     for (const PreviewMessage& message : result.messages)
         observer.Show(message.text, message.icon, {}, message.kind);
-    ReportLineSource report(result.report, request.tabSize);
+    ReportLineSource report(result.report, request.tabSize, request.pdfTexts.get());
     fmt::print("{}", FormatPreview(result, report));
     std::fflush(stdout);
     return observer.FailuresShown() == 0 && !result.stopped ? 0 : 1;
@@ -268,7 +270,8 @@ int PrintPdfText(const std::filesystem::path& report) {
     std::vector<char> block(1 << 16);
     off_t offset = 0;
     for (;;) {
-        const ssize_t got = ::pread(source.rebuilt.Descriptor(), block.data(), block.size(), offset);
+        const ssize_t got =
+            ::pread(source.rebuilt->Descriptor(), block.data(), block.size(), offset);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return got < 0 ? 1 : status;
         if (std::fwrite(block.data(), 1, static_cast<size_t>(got), stdout) !=
@@ -321,9 +324,9 @@ int RunCommandLine(const std::vector<std::string>& args) {
     // only when -l asks.
     const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
     std::string folderError;
-    const bool foldersReady =
-        options.bPreview || commandLine.action == CommandLineAction::PdfText ||
-        PrepareProgramFiles(folders, program, folderError);
+    const bool foldersReady = options.bPreview ||
+                              commandLine.action == CommandLineAction::PdfText ||
+                              PrepareProgramFiles(folders, program, folderError);
     if (const std::optional<int> status = AnswerWithoutJob(commandLine)) return *status;
     // Rebuilding a PDF's text writes nothing but the text.
     if (commandLine.action == CommandLineAction::PdfText) return PrintPdfText(options.sInputFile);

@@ -37,10 +37,10 @@ struct ReportNote {
 };
 
 // Where a report's text is read: the report itself, or the text rebuilt from
-// it, which lives as long as the source.
+// it, which lives as long as a source holds it.
 struct ReportSource {
     std::filesystem::path readFrom;
-    TemporaryText rebuilt;
+    std::shared_ptr<const TemporaryText> rebuilt;
     // Why no text could be had from the report, a whole message naming it.
     std::string problem;
     std::vector<ReportNote> notes;

@@ -10,8 +10,6 @@
 //   6. per table its lines, columns and rows, from what the run left.
 #include "engine/RecipePreview.h"
 
-#include "pdf/PdfReport.h"
-
 #include "base/ColumnLetters.h"
 #include "base/JobObserver.h"
 #include "base/NumericText.h"
@@ -319,6 +317,13 @@ PreviewTable TableOf(const clsTable& source, int32_t number, const RowKeeper::Ru
 void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& result) {
     PreviewObserver observer(result.messages);
     JobState state(observer, stop);
+    if (request.pdfTexts)
+        state.Reports = TextIndexCache([&state, memo = request.pdfTexts](const auto& report) {
+            return memo->SourceOf(report, [&state] {
+                state.DoEvents();
+                return state.Interrupted;
+            });
+        });
     state.gInputFile = request.report;
     state.gRecipeFile = request.recipeFile;
     state.gTabSize = request.tabSize;
@@ -475,8 +480,10 @@ std::vector<std::string> ReadReportLines(const std::filesystem::path& report, in
     return ReadLines(index, first, count, tabSize);
 }
 
-ReportLineSource::ReportLineSource(std::filesystem::path report, int32_t tabSize)
-    : index_(report, ReportSourceOf(report, {})), tabSize_(tabSize) {}
+ReportLineSource::ReportLineSource(std::filesystem::path report, int32_t tabSize,
+                                   RebuiltTextMemo* pdfTexts)
+    : index_(report, pdfTexts ? pdfTexts->SourceOf(report, {}) : ReportSourceOf(report, {})),
+      tabSize_(tabSize) {}
 
 const std::string& ReportLineSource::Line(int64_t line) {
     if (line < 1 || line > LineCount()) return empty_;

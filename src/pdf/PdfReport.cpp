@@ -3,6 +3,7 @@
 #include "base/ProgramLayout.h"
 #include "pdf/PdfTextOutcome.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -129,18 +130,17 @@ std::string ProblemOf(const std::filesystem::path& pdf, const ReaderRun& run) {
 ReportSource RebuildPdf(const std::filesystem::path& pdf, const StopCheck& stopped) {
     ReportSource source;
     std::string error;
-    source.rebuilt = TemporaryText::Make(error);
-    if (!source.rebuilt.IsOpen()) {
+    auto text = std::make_shared<TemporaryText>(TemporaryText::Make(error));
+    if (!text->IsOpen()) {
         source.problem =
             fmt::format("Cannot read the PDF report {}: no temporary file for its text: {}.",
                         pdf.string(), error);
         return source;
     }
-    const ReaderRun run = RunPdfReader(pdf, source.rebuilt.Descriptor(), stopped);
+    const ReaderRun run = RunPdfReader(pdf, text->Descriptor(), stopped);
     if (!run.error.empty() || run.stopped || run.signal != 0 || run.status >= kPdfTextFailures ||
         run.status < 0) {
         source.problem = ProblemOf(pdf, run);
-        source.rebuilt = TemporaryText();
         return source;
     }
     // Rows lost with the missing part would pass unseen: a file cut short is
@@ -149,10 +149,10 @@ ReportSource RebuildPdf(const std::filesystem::path& pdf, const StopCheck& stopp
         source.problem = fmt::format("The PDF report {} is damaged (cut short): some of its text "
                                      "may be missing, so vok does not read it.",
                                      pdf.string());
-        source.rebuilt = TemporaryText();
         return source;
     }
-    source.readFrom = source.rebuilt.Path();
+    source.readFrom = text->Path();
+    source.rebuilt = std::move(text);
 
     if (run.status & kPdfTextProportional)
         source.notes.push_back({fmt::format("The PDF report {} is not set in a fixed-pitch font: "
@@ -196,7 +196,7 @@ std::filesystem::path KeepRebuiltText(const ReportSource& source,
     off_t offset = 0;
     for (;;) {
         const ssize_t got =
-            ::pread(source.rebuilt.Descriptor(), block.data(), block.size(), offset);
+            ::pread(source.rebuilt->Descriptor(), block.data(), block.size(), offset);
         if (got < 0 && errno == EINTR) continue;
         if (got == 0) break;
         if (got < 0 || ::write(out, block.data(), static_cast<size_t>(got)) != got) {
@@ -210,6 +210,33 @@ std::filesystem::path KeepRebuiltText(const ReportSource& source,
     ::fchmod(out, 0400);
     ::close(out);
     return name;
+}
+
+ReportSource RebuiltTextMemo::SourceOf(const std::filesystem::path& report,
+                                       const StopCheck& stopped) {
+    struct stat now {};
+    if (::stat(report.c_str(), &now) != 0 || !StartsAsPdf(report))
+        return ReportSource::Plain(report);
+    const auto same = [&](const Kept& k) {
+        return k.report == report && k.file.st_dev == now.st_dev && k.file.st_ino == now.st_ino &&
+               k.file.st_size == now.st_size && k.file.st_mtim.tv_sec == now.st_mtim.tv_sec &&
+               k.file.st_mtim.tv_nsec == now.st_mtim.tv_nsec;
+    };
+    std::unique_lock lock(mutex_);
+    if (const auto k = std::find_if(kept_.begin(), kept_.end(), same); k != kept_.end())
+        return k->source;
+    lock.unlock();
+    // A text cut short by a stop is not kept.
+    bool stop = false;
+    ReportSource source = RebuildPdf(report, [&stopped, &stop] {
+        stop = stop || (stopped && stopped());
+        return stop;
+    });
+    if (stop) return source;
+    lock.lock();
+    if (kept_.size() == kKept) kept_.erase(kept_.begin());
+    kept_.push_back({report, now, source});
+    return source;
 }
 
 ReportSourceMaker PdfAwareSources(StopCheck stopped) {

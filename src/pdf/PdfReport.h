@@ -14,7 +14,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 
 namespace vok {
 
@@ -35,6 +38,25 @@ ReportSource ReportSourceOf(const std::filesystem::path& report, const StopCheck
 // Input File"); the caller removes it. "" and `error` on failure.
 std::filesystem::path KeepRebuiltText(const ReportSource& source,
                                       const std::filesystem::path& report, std::string& error);
+
+// Remembers the texts last rebuilt from PDF reports, so that an unchanged PDF
+// is rebuilt once for many previews (the editor's preview refreshes as the
+// recipe changes, and its report view reads the same text). Safe to share
+// between threads.
+class RebuiltTextMemo {
+public:
+    ReportSource SourceOf(const std::filesystem::path& report, const StopCheck& stopped);
+
+private:
+    struct Kept {
+        std::filesystem::path report;
+        struct stat file {};
+        ReportSource source;
+    };
+    static constexpr size_t kKept = 4;
+    std::mutex mutex_;
+    std::vector<Kept> kept_; // the newest last
+};
 
 // The job's way to its reports' texts (TextIndexCache).
 ReportSourceMaker PdfAwareSources(StopCheck stopped);

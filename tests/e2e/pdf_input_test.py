@@ -187,6 +187,26 @@ class PdfInput(unittest.TestCase):
         self.assertIn(b"b.txt: the PDF library failed on it (Segmentation fault)", result.stderr)
         self.assertEqual(os.listdir(self.path("out")), ["a.csv"])
 
+    def test_a_preview_rebuilds_the_text_of_a_pdf_once(self):
+        # A copy of the program whose reader notes each run, then reads.
+        program = self.path("bin")
+        os.mkdir(program)
+        shutil.copy(VOK, program)
+        runs = self.path("runs")
+        reader = os.path.join(program, "vok-pdf-text")
+        with open(reader, "w") as f:
+            f.write(f"#!/bin/sh\necho run >> {runs}\nexec {os.path.join(BUILD, 'vok-pdf-text')} \"$@\"\n")
+        os.chmod(reader, stat.S_IRWXU)
+        with open(os.path.join(EXAMPLES, "general-ledger.txt"), encoding="latin-1") as f:
+            pdf = pdf_support.ghostscript_pdf(f.read(), self.path("gl.pdf"))
+        result = subprocess.run([os.path.join(program, "vok"), "--preview", "-i", pdf, "-r",
+                                 os.path.join(EXAMPLES, "general-ledger.rcp")],
+                                env=dict(os.environ, VOK_HOME=self.home), capture_output=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn(b"SALES - HARDWARE", result.stdout)
+        with open(runs) as f:
+            self.assertEqual(f.read(), "run\n")
+
     def test_the_rebuilt_text_is_gone_after_the_job(self):
         pdf = pdf_support.ghostscript_pdf("LINE\n", self.path("r.pdf"))
         tmp = self.path("tmp")
