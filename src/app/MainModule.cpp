@@ -267,18 +267,12 @@ int PrintPdfText(const std::filesystem::path& report) {
         fmt::print(stderr, "{}\n", source.problem);
         return 1;
     }
-    std::vector<char> block(1 << 16);
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t got =
-            ::pread(source.rebuilt->Descriptor(), block.data(), block.size(), offset);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return got < 0 ? 1 : status;
-        if (std::fwrite(block.data(), 1, static_cast<size_t>(got), stdout) !=
-            static_cast<size_t>(got))
-            return 1;
-        offset += got;
+    std::string error;
+    if (!CopyRebuiltText(source, STDOUT_FILENO, error)) {
+        fmt::print(stderr, "Cannot write the text of {}: {}\n", report.string(), error);
+        return 1;
     }
+    return status;
 }
 
 // The log is appended to from the first message on: naming the report, the

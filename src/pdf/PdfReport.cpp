@@ -181,6 +181,22 @@ ReportSource ReportSourceOf(const std::filesystem::path& report, const StopCheck
     return StartsAsPdf(report) ? RebuildPdf(report, stopped) : ReportSource::Plain(report);
 }
 
+bool CopyRebuiltText(const ReportSource& source, int out, std::string& error) {
+    std::vector<char> block(1 << 16);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got =
+            ::pread(source.rebuilt->Descriptor(), block.data(), block.size(), offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got == 0) return true;
+        if (got < 0 || ::write(out, block.data(), static_cast<size_t>(got)) != got) {
+            error = std::strerror(errno);
+            return false;
+        }
+        offset += got;
+    }
+}
+
 std::filesystem::path KeepRebuiltText(const ReportSource& source,
                                       const std::filesystem::path& report, std::string& error) {
     std::error_code ec;
@@ -192,20 +208,10 @@ std::filesystem::path KeepRebuiltText(const ReportSource& source,
         error = std::strerror(errno);
         return {};
     }
-    std::vector<char> block(1 << 16);
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t got =
-            ::pread(source.rebuilt->Descriptor(), block.data(), block.size(), offset);
-        if (got < 0 && errno == EINTR) continue;
-        if (got == 0) break;
-        if (got < 0 || ::write(out, block.data(), static_cast<size_t>(got)) != got) {
-            error = std::strerror(errno);
-            ::close(out);
-            ::unlink(name.c_str());
-            return {};
-        }
-        offset += got;
+    if (!CopyRebuiltText(source, out, error)) {
+        ::close(out);
+        ::unlink(name.c_str());
+        return {};
     }
     ::fchmod(out, 0400);
     ::close(out);

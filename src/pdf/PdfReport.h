@@ -33,6 +33,9 @@ using StopCheck = std::function<bool()>;
 // of it, or the file itself.
 ReportSource ReportSourceOf(const std::filesystem::path& report, const StopCheck& stopped);
 
+// Writes a rebuilt text to the descriptor `out`; false and `error` on failure.
+bool CopyRebuiltText(const ReportSource& source, int out, std::string& error);
+
 // A copy of a rebuilt text under a name of its own in the temporary folder,
 // read-only, for a program that opens files by name (the desktop's "Edit
 // Input File"); the caller removes it. "" and `error` on failure.
