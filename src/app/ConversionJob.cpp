@@ -453,13 +453,9 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
     SectionedText markedText;
     MarkedRecipe marks;
-    // The report's text (a PDF's is rebuilt here, once); one without any ends the file.
+    // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
     TextIndex& report = state.Reports.For(state.gInputFile);
-    if (!report.Problem().empty()) {
-        ReportReadProblem(messages, report);
-        return NoTableWritten();
-    }
-    if (!options_.bUseRecipe) {
+    if (!options_.bUseRecipe && report.Problem().empty()) {
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
         marks = MakeShortFromMarks(state.gInputFile, marked, report.ReadFrom());
@@ -477,11 +473,10 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
                       MessageIcon::Critical);
         return NoTableWritten();
     }
-    // The report is read once for everything the job needs of it: every key
-    // text of every table, and whether it holds tabs.
     ExpectKeyTexts(recipeText, report);
     // A report the marks could not be read from was said already.
-    if ((options_.bUseRecipe || marks.read) && !ReportReadProblem(messages, report).empty())
+    if ((options_.bUseRecipe || marks.read || !report.Problem().empty()) &&
+        !ReportReadProblem(messages, report).empty())
         return NoTableWritten();
     if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {
