@@ -453,10 +453,12 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
     SectionedText markedText;
     MarkedRecipe marks;
-    if (!options_.bUseRecipe) {
+    // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
+    TextIndex& report = state.Reports.For(state.gInputFile);
+    if (!options_.bUseRecipe && report.Problem().empty()) {
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
-        marks = MakeShortFromMarks(state.gInputFile, marked);
+        marks = MakeShortFromMarks(state.gInputFile, marked, report.ReadFrom());
         if (marks.read) markedText = SectionedText(marked.Lines());
         if (!marks.problem.empty()) messages.Show(marks.problem, MessageIcon::Critical);
     }
@@ -471,12 +473,10 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
                       MessageIcon::Critical);
         return NoTableWritten();
     }
-    // The report is read once for everything the job needs of it: every key
-    // text of every table, and whether it holds tabs.
-    TextIndex& report = state.Reports.For(state.gInputFile);
     ExpectKeyTexts(recipeText, report);
     // A report the marks could not be read from was said already.
-    if ((options_.bUseRecipe || marks.read) && !ReportReadProblem(messages, report).empty())
+    if ((options_.bUseRecipe || marks.read || !report.Problem().empty()) &&
+        !ReportReadProblem(messages, report).empty())
         return NoTableWritten();
     if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {

@@ -11,8 +11,10 @@
 #include "base/HelpTopics.h"
 #include "base/ProgramLayout.h"
 #include "base/modUtilityFile.h"
+#include "engine/InputChecks.h"
 #include "engine/RecipePreview.h"
 #include "output/OutputType.h"
+#include "pdf/PdfReport.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -190,12 +192,14 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     if (request.outputType == OutputType::Csv) request.outputType = OutputType::Xlsx;
     request.tabNoticeShown = program.Settings.bWarnedAboutTabsInFile;
     request.specName = program.ExportSpecsFile;
+    // The report view reads the text the preview rebuilt from a PDF.
+    request.pdfTexts = std::make_shared<RebuiltTextMemo>();
     StopRequest stop;
     const InterruptWatcher watcher([&stop] { stop.RequestStop(); });
     const PreviewResult result = PreviewRecipe(request, stop);
     for (const PreviewMessage& message : result.messages)
         observer.Show(message.text, message.icon, {}, message.kind);
-    ReportLineSource report(result.report, request.tabSize);
+    ReportLineSource report(result.report, request.tabSize, request.pdfTexts.get());
     fmt::print("{}", FormatPreview(result, report));
     std::fflush(stdout);
     return observer.FailuresShown() == 0 && !result.stopped ? 0 : 1;
@@ -235,9 +239,40 @@ std::optional<int> AnswerWithoutJob(const CommandLine& commandLine) {
         fmt::print("{}", UsageText());
         return 0;
     case CommandLineAction::RunJob:
+    case CommandLineAction::PdfText:
         break;
     }
     return std::nullopt;
+}
+
+// --pdf-text: the text a PDF report is read as, on standard output, LF line
+// ends; what was said of the PDF on standard error.
+int PrintPdfText(const std::filesystem::path& report) {
+    if (!FileExists(report)) {
+        fmt::print(stderr, "{}\n", NoSuchFileMessage("Input file: ", report));
+        return 1;
+    }
+    if (!StartsAsPdf(report)) {
+        fmt::print(stderr, "The file {} is no PDF: its content does not begin with %PDF-.\n",
+                   report.string());
+        return 1;
+    }
+    const ReportSource source = ReportSourceOf(report, {});
+    int status = 0;
+    for (const ReportNote& note : source.notes) {
+        fmt::print(stderr, "{}\n", note.text);
+        if (note.failure) status = 1;
+    }
+    if (!source.problem.empty()) {
+        fmt::print(stderr, "{}\n", source.problem);
+        return 1;
+    }
+    std::string error;
+    if (!CopyRebuiltText(source, STDOUT_FILENO, error)) {
+        fmt::print(stderr, "Cannot write the text of {}: {}\n", report.string(), error);
+        return 1;
+    }
+    return status;
 }
 
 // The log is appended to from the first message on: naming the report, the
@@ -283,9 +318,12 @@ int RunCommandLine(const std::vector<std::string>& args) {
     // only when -l asks.
     const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
     std::string folderError;
-    const bool foldersReady =
-        options.bPreview || PrepareProgramFiles(folders, program, folderError);
+    const bool foldersReady = options.bPreview ||
+                              commandLine.action == CommandLineAction::PdfText ||
+                              PrepareProgramFiles(folders, program, folderError);
     if (const std::optional<int> status = AnswerWithoutJob(commandLine)) return *status;
+    // Rebuilding a PDF's text writes nothing but the text.
+    if (commandLine.action == CommandLineAction::PdfText) return PrintPdfText(options.sInputFile);
     // "/?" opens the how-to-use page on a desktop, or prints the usage text;
     // then the job runs as parsed.
     if (commandLine.helpRequested && !(HasDisplay() && OpenHelpTopic(kHelpHowToUseTopic)))

@@ -504,11 +504,12 @@ bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_fi
     return marked.tables > 0;
 }
 
-MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe) {
+MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
+                                const std::filesystem::path& readFrom) {
     // The lines are read as the file holds them and checked for UTF-8 on the
     // way: the report is read once, and the templates are decoded at the end.
     MarkedRecipe marked;
-    TextReader text(text_file, TextEncoding::Utf8);
+    TextReader text(readFrom.empty() ? text_file : readFrom, TextEncoding::Utf8);
     if (!text.IsOpen()) {
         marked.problem = "Cannot read the report " + text_file.string() + ": " + text.OpenError();
         return marked;
