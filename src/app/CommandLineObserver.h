@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vok {
 
@@ -32,6 +33,10 @@ public:
     void StatusChanged(StatusTarget target, std::string_view text) override;
     void FileFinished(const std::filesystem::path& input, const std::filesystem::path& output,
                       const FileOutcome& outcome) override;
+
+    // After an interrupt: which output it left unchanged, and in a job of
+    // several files which outputs were complete before it.
+    void SayStopped();
 
 protected:
     void DisplayMessage(std::string_view text, MessageIcon icon, std::string_view caption,
@@ -56,6 +61,11 @@ private:
     std::string caption_;
     int64_t lastProgressTick_ = 0;
     std::unique_ptr<TerminalProgress> progress_;
+    // For SayStopped: the outputs written, the one an interrupt left as it
+    // was, and the job's file count.
+    std::vector<std::filesystem::path> written_;
+    std::filesystem::path stoppedOutput_;
+    int64_t fileCount_ = 0;
 };
 
 } // namespace vok

@@ -1,5 +1,7 @@
 #include "base/AtomicFile.h"
 
+#include "base/modUtilityFile.h"
+
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -163,6 +165,11 @@ void AtomicFile::Discard() {
 }
 
 bool AtomicFile::Create(std::string& error) {
+    // A device or a named pipe would be replaced by a regular file: refused.
+    if (const std::string kind = NonFileKind(target_); !kind.empty()) {
+        error = "Cannot replace " + target_.string() + ": it is " + kind + ", not a file";
+        return false;
+    }
     // A file its owner made read-only is not replaced behind their back.
     if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
         error = SystemErrorText("Cannot replace the read-only file", target_, errno);
@@ -239,7 +246,7 @@ bool AtomicFile::CloseTemp(std::string& error) {
     return true;
 }
 
-bool AtomicFile::Commit(std::string& error) {
+bool AtomicFile::Commit(std::string& error, const StopRequest* stop) {
     if (temp_.empty()) {
         error = "Cannot write " + target_.string() + ": no temporary file was created";
         return false;
@@ -251,8 +258,18 @@ bool AtomicFile::Commit(std::string& error) {
         Discard();
         return false;
     }
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        error = SystemErrorText("Cannot replace", target_, errno);
+    int renameError = 0;
+    const auto rename = [&] {
+        if (::rename(temp_.c_str(), target_.c_str()) != 0) renameError = errno;
+    };
+    const bool attempted = stop ? stop->PutInPlace(rename) : (rename(), true);
+    if (!attempted) {
+        error = "stopped before " + target_.string() + " was replaced";
+        Discard();
+        return false;
+    }
+    if (renameError != 0) {
+        error = SystemErrorText("Cannot replace", target_, renameError);
         Discard();
         return false;
     }
@@ -317,10 +334,11 @@ bool WriteInPlace(const std::filesystem::path& target, std::string_view bytes, s
 } // namespace
 
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
-                         std::string& error, AtomicFile::Durability durability) {
+                         std::string& error, AtomicFile::Durability durability,
+                         const StopRequest* stop) {
     if (durability == AtomicFile::Durability::InPlace) return WriteInPlace(target, bytes, error);
     AtomicFile file(target, durability);
-    return file.Create(error) && file.Write(bytes, error) && file.Commit(error);
+    return file.Create(error) && file.Write(bytes, error) && file.Commit(error, stop);
 }
 
 } // namespace vok

@@ -3,6 +3,8 @@
 #include "base/Messages.h"
 #include "base/TextEncoding.h"
 
+#include <algorithm>
+
 namespace vok {
 
 std::string NumToAlpha2(Messages& messages, int32_t n) {
@@ -25,6 +27,12 @@ int32_t AlphaToNum2(Messages& messages, std::string_view letters) {
     if (length == 1) return AlphaToNum(messages, letters);
     return 26 * AlphaToNum(messages, CharSubstr(letters, 0, 1)) +
            AlphaToNum(messages, CharSubstr(letters, 1, 1));
+}
+
+bool AreColumnLetters(std::string_view letters) {
+    return !letters.empty() && std::all_of(letters.begin(), letters.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
 }
 
 std::string NumToAlpha(Messages& messages, int32_t n) {

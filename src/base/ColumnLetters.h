@@ -15,4 +15,7 @@ int32_t AlphaToNum2(Messages& messages, std::string_view letters);
 std::string NumToAlpha(Messages& messages, int32_t n);
 int32_t AlphaToNum(Messages& messages, std::string_view letter);
 
+// True when `letters` is made of letters A to Z only (either case), at least one.
+bool AreColumnLetters(std::string_view letters);
+
 } // namespace vok

@@ -21,6 +21,11 @@ void JobState::DoEvents() {
         Interrupted = true;
         StopRequested = true;
         return;
+    case StopRequest::Kind::Interrupt:
+        Cancelled = true;
+        Interrupted = true;
+        StopRequested = true;
+        return;
     }
 }
 

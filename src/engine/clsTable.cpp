@@ -236,16 +236,17 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
         return;
     }
 
-    // A table that runs past the end of the report ends at its last line.
+    // A table that would run past the end of the report asks for lines that
+    // do not exist: the offset is wrong, and the run ends before the table.
     if (ReadEndLineOffset > 0 && last > keys.LineCount()) {
-        const int64_t lineCount = keys.LineCount();
         messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
-                                  "report {} ({} lines). The table ends at the report's last "
-                                  "line.",
-                                  number_, last, keyFile.string(), lineCount),
-                      MessageIcon::Warning);
-        last = lineCount;
-        LastDataLine = last;
+                                  "report {} ({} lines; ReadEndLine found on line {}, "
+                                  "ReadEndLineOffset {}). The table was not converted.",
+                                  number_, last, keyFile.string(), keys.LineCount(), endFound,
+                                  ReadEndLineOffset),
+                      MessageIcon::Critical);
+        specs.FatalProcessError = true;
+        return;
     }
 
     // 8. The table's first row.
@@ -288,7 +289,9 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
         // 10.1-10.2. Window events, and the rows done for the progress text.
         state.DoEvents();
         state.observer.RowsDone(r, total);
-        // 10.3. A stop request asks first; Yes leaves the flag set for the run driver.
+        // 10.3. A stop request asks first; Yes leaves the flag set for the run
+        // driver. An interrupt has been answered already.
+        if (state.StopRequested && state.Cancelled) break;
         if (state.StopRequested) {
             if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question)) {
                 break;

@@ -500,7 +500,7 @@ bool XlsxPackage::SetWorkbookContentType(std::string& contentTypes, std::string&
 }
 
 bool XlsxPackage::WritePackage(const std::filesystem::path& path, SaveEdits& edits,
-                               std::string& error) {
+                               std::string& error, const StopRequest* stop) {
     // 1. Each part goes back into its own encoding.
     for (auto& [part, xml] : edits.replaced) {
         const PartEncoding encoding = EncodingOf(part);
@@ -511,7 +511,7 @@ bool XlsxPackage::WritePackage(const std::filesystem::path& path, SaveEdits& edi
     if (!replacement.CreateForLibrary(error) ||
         !zip_->WriteCopy(replacement.TempPath(), edits.replaced, edits.deflated, edits.removed,
                          error) ||
-        !replacement.Commit(error)) {
+        !replacement.Commit(error, stop)) {
         return false;
     }
     mustWrite_ = false;
@@ -525,7 +525,7 @@ bool XlsxPackage::WritePackage(const std::filesystem::path& path, SaveEdits& edi
 
 bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>& sheets,
                        const FormatTable& formats, const std::string& standardFont,
-                       std::string& error) {
+                       std::string& error, const StopRequest* stop) {
     if (stale_ || !zip_) {
         error = "the workbook could not be read back after its last save";
         return false;
@@ -539,7 +539,7 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
     // 2. Written only when something changed.
     const bool changed =
         !edits.replaced.empty() || !edits.deflated.empty() || !edits.removed.empty() || mustWrite_;
-    if (changed && !WritePackage(path, edits, error)) return false;
+    if (changed && !WritePackage(path, edits, error, stop)) return false;
     // 3. The model and the package agree again.
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
         sheets_[i].extent = edits.extents[i];

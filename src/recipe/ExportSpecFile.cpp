@@ -280,6 +280,14 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         }
         // The table and one column per field, numbered from the first column.
         table.TotalColumns = static_cast<int32_t>(colStart.size());
+        // Letters and digits ("A1") would put the table in some other column.
+        if (!Trim(writeColumn).empty() && !AreColumnLetters(Trim(writeColumn))) {
+            messages.Show("Error in Table " + std::to_string(i) +
+                              " : Write Column must be (A-Z)! (WriteColumn=" + Echo(writeColumn) +
+                              ")",
+                          MessageIcon::Critical);
+            break;
+        }
         WriteTableSection(longFile, static_cast<int32_t>(i), table);
         const int32_t firstColumn = AlphaToNum2(messages, writeColumn);
         for (size_t j = 0; j < colStart.size(); ++j) {

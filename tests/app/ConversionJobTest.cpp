@@ -232,5 +232,47 @@ TEST(ConversionJob, StopFromAnotherThreadWhileALargeTableIsWritten) {
     EXPECT_EQ(f.observer.Status(StatusTarget::Progress), "Conversion Complete");
 }
 
+// An interrupt on the command line stops the table without a question, and
+// the earlier output stays as it was: the rows so far are dropped.
+TEST(ConversionJob, AnInterruptKeepsTheEarlierOutput) {
+    JobFixture f;
+    std::string report = ">>1\r\n----------\r\n";
+    for (int i = 0; i < 200000; ++i)
+        report += fmt::format("row {:06}\r\n", i);
+    WriteFile(f.dir / "big.txt", report + "<<1\r\n");
+    WriteFile(f.dir / "big.csv", "earlier\r\n");
+    f.options.sInputFile = f.dir / "big.txt";
+    f.options.sOutputFile = f.dir / "big.csv";
+
+    ConversionJob job(f.program, f.options, f.observer);
+    std::atomic<bool> writing{false};
+    std::atomic<bool> stopped{false};
+    f.observer.onRowsDone = [&](int64_t done, int64_t) {
+        if (done == 1000) writing = true;
+        while (done == 1000 && !stopped)
+            std::this_thread::yield();
+    };
+    JobResult result;
+    std::thread worker([&] { result = job.BeginProcessing(); });
+    while (!writing)
+        std::this_thread::yield();
+    job.RequestInterrupt();
+    stopped = true;
+    worker.join();
+
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_TRUE(f.observer.asked.empty());
+    EXPECT_TRUE(f.observer.shown.empty());
+    EXPECT_EQ(ReadFile(f.dir / "big.csv"), "earlier\r\n");
+    for (const auto& entry : std::filesystem::directory_iterator(f.dir.Path()))
+        EXPECT_NE(entry.path().filename().string().substr(0, 2), ".~") << entry.path();
+    ASSERT_EQ(f.observer.events.size(), 2u);
+    EXPECT_EQ(f.observer.events[1], "finished Skipped " + f.dir.File("big.txt"));
+    ASSERT_EQ(f.observer.files.size(), 1u);
+    EXPECT_TRUE(f.observer.files[0].outcome.stopped);
+    EXPECT_FALSE(f.observer.files[0].outcome.written);
+}
+
 } // namespace
 } // namespace vok::test
