@@ -120,14 +120,20 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_vie
     }
 }
 
-// The file a save of `target` replaces: a link's target, so the link stays.
+// The file a save of `target` replaces: a link's target, so the link stays,
+// also when the target does not exist yet (a dangling link makes it).
 std::filesystem::path ReplacedFile(const std::filesystem::path& target) {
     std::error_code ec;
-    if (std::filesystem::is_symlink(target, ec)) {
-        std::filesystem::path real = std::filesystem::weakly_canonical(target, ec);
-        if (!ec) return real;
+    std::filesystem::path real = target;
+    // Link by link, as the system follows them (it gives up after 40).
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(real, ec); ++hops) {
+        const std::filesystem::path next = std::filesystem::read_symlink(real, ec);
+        if (ec) return target;
+        real = next.is_absolute() ? next : real.parent_path() / next;
     }
-    return target;
+    if (real == target) return target;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(real, ec);
+    return ec ? real : resolved;
 }
 
 } // namespace
