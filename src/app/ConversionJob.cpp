@@ -574,7 +574,6 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
 FileOutcome ConversionJob::RunRecipe() {
     JobState& state = *state_;
     Messages& messages = state.messages;
-    clsExportSpecs& specs = state.ExportSpecs;
     // A workbook open in a spreadsheet program is left alone.
     if (IsWorkbook(state.outputType) && IsExcelRunning(state.gOutputFile)) {
         const std::string text = " Microsoft Excel is already open. Please close it then retry";
@@ -601,60 +600,77 @@ FileOutcome ConversionJob::RunRecipe() {
                               " applies to workbooks only; a CSV output has no sheets.",
                           MessageIcon::Information, {}, MessageKind::Notice);
         }
-        CsvWriter csv(state.gOutputFile);
-        std::string error;
-        if (!csv.Open(error)) {
-            const std::string text =
-                "Cannot create the CSV file " + state.gOutputFile.string() + ": " + error;
-            messages.Show(text, MessageIcon::Critical);
-            outcome = Failed(text);
-        } else {
-            specs.Process(state, &csv);
-            // A write that failed is said by Close, with its cause.
-            if (std::optional<FileOutcome> withheld =
-                    csv.Failed() ? std::nullopt : OutputWithheld()) {
-                csv.Discard();
-                outcome = std::move(*withheld);
-            } else if (!csv.Close(error, &stop_)) {
-                if (stop_.Interrupted()) {
-                    outcome = StoppedBeforeOutput();
-                } else {
-                    const std::string text =
-                        "Cannot write the CSV file " + state.gOutputFile.string() + ": " + error;
-                    messages.Show(text, MessageIcon::Critical);
-                    outcome = Failed(text);
-                }
-            }
-        }
+        outcome = RunIntoCsv();
     } else {
         // Workbook output.
         state.SetStatus(StatusTarget::Caption, "Writing data to Microsoft Excel. Please wait...");
-        if (!OpenExcelWorkbook(messages, state.gOutputFile, state.outputType, state.xlApp)) {
-            outcome = Skipped(fileMessages_->FirstProblem());
-        } else if (const int32_t sheet = ResolveSheetTarget(*state.xlApp, target, targetError);
-                   sheet == 0) {
-            const std::string text = "Cannot write to the sheet target " +
-                                     Echo(Trim(options_.sSheetTarget)) + " of " +
-                                     state.gOutputFile.string() + ": " + targetError;
-            messages.Show(text, MessageIcon::Critical);
-            outcome = Skipped(text);
-            CloseExcel(state.xlApp);
-        } else {
-            state.xlApp = WithSheetTarget(std::move(state.xlApp), sheet);
-            // Clearing empties the used range of the target sheet. It takes
-            // effect only when the workbook is saved, after a run that wrote.
-            if (options_.bClearOutputFileBeforeProcessing)
-                state.xlApp->ClearRange(1, state.xlApp->UsedRange(1));
-            specs.Process(state, nullptr);
-            if (std::optional<FileOutcome> withheld = OutputWithheld())
-                outcome = std::move(*withheld);
-            else if (!SaveExcelWorkbook(messages, state.gOutputFile, *state.xlApp, &stop_))
-                outcome = stop_.Interrupted() ? StoppedBeforeOutput()
-                                              : Failed(fileMessages_->FirstProblem());
-            CloseExcel(state.xlApp);
-        }
+        outcome = RunIntoWorkbook(target);
     }
     state.SetStatus(StatusTarget::Caption, caption);
+    return outcome;
+}
+
+FileOutcome ConversionJob::RunIntoCsv() {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    FileOutcome outcome;
+    CsvWriter csv(state.gOutputFile);
+    std::string error;
+    if (!csv.Open(error)) {
+        const std::string text =
+            "Cannot create the CSV file " + state.gOutputFile.string() + ": " + error;
+        messages.Show(text, MessageIcon::Critical);
+        outcome = Failed(text);
+    } else {
+        state.ExportSpecs.Process(state, &csv);
+        // A write that failed is said by Close, with its cause.
+        if (std::optional<FileOutcome> withheld =
+                csv.Failed() ? std::nullopt : OutputWithheld()) {
+            csv.Discard();
+            outcome = std::move(*withheld);
+        } else if (!csv.Close(error, &stop_)) {
+            if (stop_.Interrupted()) {
+                outcome = StoppedBeforeOutput();
+            } else {
+                const std::string text =
+                    "Cannot write the CSV file " + state.gOutputFile.string() + ": " + error;
+                messages.Show(text, MessageIcon::Critical);
+                outcome = Failed(text);
+            }
+        }
+    }
+    return outcome;
+}
+
+FileOutcome ConversionJob::RunIntoWorkbook(const SheetTarget& target) {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    std::string targetError;
+    FileOutcome outcome;
+    if (!OpenExcelWorkbook(messages, state.gOutputFile, state.outputType, state.xlApp)) {
+        outcome = Skipped(fileMessages_->FirstProblem());
+    } else if (const int32_t sheet = ResolveSheetTarget(*state.xlApp, target, targetError);
+               sheet == 0) {
+        const std::string text = "Cannot write to the sheet target " +
+                                 Echo(Trim(options_.sSheetTarget)) + " of " +
+                                 state.gOutputFile.string() + ": " + targetError;
+        messages.Show(text, MessageIcon::Critical);
+        outcome = Skipped(text);
+        CloseExcel(state.xlApp);
+    } else {
+        state.xlApp = WithSheetTarget(std::move(state.xlApp), sheet);
+        // Clearing empties the used range of the target sheet. It takes
+        // effect only when the workbook is saved, after a run that wrote.
+        if (options_.bClearOutputFileBeforeProcessing)
+            state.xlApp->ClearRange(1, state.xlApp->UsedRange(1));
+        state.ExportSpecs.Process(state, nullptr);
+        if (std::optional<FileOutcome> withheld = OutputWithheld())
+            outcome = std::move(*withheld);
+        else if (!SaveExcelWorkbook(messages, state.gOutputFile, *state.xlApp, &stop_))
+            outcome = stop_.Interrupted() ? StoppedBeforeOutput()
+                                          : Failed(fileMessages_->FirstProblem());
+        CloseExcel(state.xlApp);
+    }
     return outcome;
 }
 

@@ -25,6 +25,7 @@
 namespace vok {
 
 class JobState;
+struct SheetTarget;
 class SectionedText;
 class TextIndex;
 
@@ -90,6 +91,10 @@ private:
     // The recipe's text, read once per job while the file stays as it was.
     const SectionedText& RecipeText(const std::filesystem::path& recipeFile);
     FileOutcome RunRecipe();
+    // The run into the CSV file, or into the workbook's target sheet, and
+    // the output put in place when the output rule allows.
+    FileOutcome RunIntoCsv();
+    FileOutcome RunIntoWorkbook(const SheetTarget& target);
     // Why the output must not be written (it is the input or the recipe, or
     // the input is a working file); "" when it may.
     std::string PathClash() const;
