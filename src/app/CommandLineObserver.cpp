@@ -56,7 +56,7 @@ void CommandLineObserver::DisplayMessage(std::string_view text, MessageIcon, std
 }
 
 bool CommandLineObserver::DisplayQuestion(std::string_view text, MessageIcon, std::string_view) {
-    // Only the stop question is asked here, and only after Ctrl+C.
+    // The stop question belongs to the window's Pause; an interrupt asks nothing.
     WriteError(fmt::format("{} Yes\n", text));
     Log(text);
     return true;

@@ -1,6 +1,7 @@
 // The command line's observer of a job: every message goes to standard error
-// and the program never waits for a key; the stop question, which only Ctrl+C
-// raises here, is answered Yes. With a log file every message and the outcome
+// and the program never waits for a key; a question, which nothing on the
+// command line raises (an interrupt stops without asking), would be answered
+// Yes. With a log file every message and the outcome
 // of every file are also written there with their date and time; in verbose
 // mode the progress texts go to standard error too. On a terminal a job may
 // show a progress line instead, with the messages written above it.
