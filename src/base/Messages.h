@@ -7,6 +7,8 @@
 // whether anything but a notice was shown.
 #pragma once
 
+#include "base/Outcome.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -48,6 +50,14 @@ private:
     // A job on a worker thread counts; the window reads the count when it ends.
     std::atomic<int64_t> failures_{0};
 };
+
+// Shows each problem of a checked value, in order, and gives the value: where
+// a layer that shows messages meets a pure conversion.
+template <typename T> T ShowProblems(Messages& messages, Checked<T> checked, MessageIcon icon) {
+    for (const std::string_view problem : checked.problems)
+        messages.Show(problem, icon);
+    return std::move(checked.value);
+}
 
 // Messages passed on to another, except that while a scope is open (one
 // table) a message said again is only counted: the scope's end says once how
