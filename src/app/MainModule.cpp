@@ -195,8 +195,10 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     // The report view reads the text the preview rebuilt from a PDF.
     request.pdfTexts = std::make_shared<RebuiltTextMemo>();
     StopRequest stop;
-    const InterruptWatcher watcher([&stop] { stop.RequestStop(); });
+    InterruptWatcher watcher([&stop](int) { stop.RequestStop(); });
     const PreviewResult result = PreviewRecipe(request, stop);
+    watcher.Finish();
+    if (watcher.Signal() != 0) return watcher.ExitStatus();
     for (const PreviewMessage& message : result.messages)
         observer.Show(message.text, message.icon, {}, message.kind);
     ReportLineSource report(result.report, request.tabSize, request.pdfTexts.get());
@@ -290,17 +292,25 @@ bool LogFileIsAnotherFile(const clsConversionOptions& options) {
     return false;
 }
 
-// The job, with Ctrl+C as its stop request and, on a terminal, the progress line.
+// The job, with the interrupts (Ctrl+C, SIGTERM, SIGHUP) as its stop request
+// and, on a terminal, the progress line. An interrupted job keeps every
+// output it had not completed as it was, says so, and ends with the status
+// of that signal.
 int RunJob(ProgramSettings& program, const clsConversionOptions& options,
            CommandLineObserver& observer) {
     program.ReadSettings(observer);
     ConversionJob job(program, options, observer);
-    const InterruptWatcher watcher([&job] { job.RequestStop(); });
+    InterruptWatcher watcher([&job](int) { job.RequestInterrupt(); });
     // A long job on a terminal shows where it is; -v prints its own lines.
     if (!options.bQuiet && !options.bVerbose && TerminalProgress::Suits(STDERR_FILENO))
         observer.ShowProgressLine(STDERR_FILENO);
     const JobResult result = job.BeginProcessing();
     observer.EndProgressLine();
+    watcher.Finish();
+    if (watcher.Signal() != 0) {
+        observer.SayStopped();
+        return watcher.ExitStatus();
+    }
     return result.Succeeded() && observer.FailuresShown() == 0 ? 0 : 1;
 }
 
@@ -330,6 +340,13 @@ int RunCommandLine(const std::vector<std::string>& args) {
         fmt::print("{}", UsageText());
     if (LogFileIsAnotherFile(options)) return 1;
 
+    // A log that is a device or a named pipe would take the messages away
+    // (or wait for a reader): refused before anything is done.
+    if (const std::string kind = NonFileTarget(options.sLogFile); !kind.empty()) {
+        fmt::print(stderr, "The log file {} is {}; nothing was converted.\n",
+                   options.sLogFile.string(), kind);
+        return 1;
+    }
     // Command-line mode: the form's settings are read, nothing is written back.
     CommandLineObserver observer;
     observer.SetLogFile(options.sLogFile);
@@ -350,6 +367,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
 } // namespace
 
 int Main(const std::vector<std::string>& args) {
+    IgnoreFileSizeSignal();
     // No arguments on a desktop: the window. execv returns only when the
     // desktop program cannot be started; the usage text then says what to do.
     if (args.empty() && HasDisplay()) StartDesktopProgram();

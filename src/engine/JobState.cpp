@@ -29,6 +29,11 @@ void JobState::DoEvents() {
         Interrupted = true;
         StopRequested = true;
         return;
+    case StopRequest::Kind::Interrupt:
+        Cancelled = true;
+        Interrupted = true;
+        StopRequested = true;
+        return;
     }
 }
 

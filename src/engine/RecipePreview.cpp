@@ -193,7 +193,7 @@ public:
         });
     }
 
-    bool Save(std::string& error) override {
+    bool Save(std::string& error, const StopRequest* /*stop*/ = nullptr) override {
         error = "A preview writes no workbook.";
         return false;
     }

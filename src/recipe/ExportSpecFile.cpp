@@ -449,6 +449,13 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile
     // The table, the line keys it cannot use, and one column per field,
     // numbered from the first column.
     table.TotalColumns = static_cast<int32_t>(colStart.size());
+    // Letters and digits ("A1") would put the table in some other column.
+    if (!Trim(writeColumn).empty() && !AreColumnLetters(Trim(writeColumn))) {
+        messages.Show("Error in Table " + std::to_string(i) +
+                          " : Write Column must be (A-Z)! (WriteColumn=" + Echo(writeColumn) + ")",
+                      MessageIcon::Critical);
+        return false;
+    }
     WriteTableSection(longFile, static_cast<int32_t>(i), table);
     for (const auto& [key, value] : short_.unusable)
         longFile.Write(section, key, value);
