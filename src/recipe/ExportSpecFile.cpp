@@ -450,6 +450,7 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile
     // numbered from the first column.
     table.TotalColumns = static_cast<int32_t>(colStart.size());
     // Letters and digits ("A1") would put the table in some other column.
+    const std::string& writeColumn = short_.writeColumn;
     if (!Trim(writeColumn).empty() && !AreColumnLetters(Trim(writeColumn))) {
         messages.Show("Error in Table " + std::to_string(i) +
                           " : Write Column must be (A-Z)! (WriteColumn=" + Echo(writeColumn) + ")",
@@ -460,7 +461,7 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile
     for (const auto& [key, value] : short_.unusable)
         longFile.Write(section, key, value);
     const int32_t firstColumn =
-        ShowProblems(messages, AlphaToNum2(short_.writeColumn), MessageIcon::Critical);
+        ShowProblems(messages, AlphaToNum2(writeColumn), MessageIcon::Critical);
     for (size_t j = 0; j < colStart.size(); ++j) {
         const std::string letters = ShowProblems(
             messages, NumToAlpha2(firstColumn + static_cast<int32_t>(j)), MessageIcon::Critical);
