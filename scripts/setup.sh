@@ -8,6 +8,8 @@ VOK_PACKAGES=(
     qt6-base-dev
     libxlsxwriter-dev libzip-dev libexpat1-dev libgsf-1-dev libisal-dev
     libfmt-dev libgtest-dev
+    # Database output; the sqlite3 shell is the peer bench/compare.sh times.
+    libsqlite3-dev sqlite3
     python3 python3-openpyxl python3-xlrd
     # A font for windows drawn without a display (the editor's tests and
     # screenshots, the desktop's pictures); the desktop under a virtual X

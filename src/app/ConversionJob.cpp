@@ -8,6 +8,7 @@
 //     file's outcome.
 #include "app/ConversionJob.h"
 
+#include "app/DatabaseRun.h"
 #include "app/ProgramFolderLock.h"
 #include "base/AtomicFile.h"
 #include "base/Clock.h"
@@ -103,6 +104,24 @@ void LeaveOutEarlierOutputs(std::vector<std::filesystem::path>& files, const Out
                   MessageIcon::Information, {}, MessageKind::Notice);
 }
 
+// The database a folder job writes, and the log files beside it, are no
+// reports of the job.
+void LeaveOutDatabase(std::vector<std::filesystem::path>& files,
+                      const std::filesystem::path& database) {
+    const std::string name = database.filename().native();
+    std::error_code ec;
+    std::erase_if(files, [&](const std::filesystem::path& file) {
+        const std::string own = file.filename().native();
+        return (own == name || own == name + "-wal" || own == name + "-shm" ||
+                own == name + "-journal") &&
+               std::filesystem::equivalent(file.parent_path().empty() ? "." : file.parent_path(),
+                                           database.parent_path().empty()
+                                               ? "."
+                                               : database.parent_path(),
+                                           ec);
+    });
+}
+
 FileOutcome Skipped(std::string reason) {
     return {FileOutcome::Kind::Skipped, std::move(reason)};
 }
@@ -179,7 +198,8 @@ JobResult ConversionJob::BeginProcessing() {
             // The reason is worth showing too: it names the missing folder.
             messages.Show("Unable to create file list" + (sErr.empty() ? "" : "\r\n" + sErr),
                           MessageIcon::None, kProgramTitle);
-        } else if (output.find('*') == std::string::npos) {
+        } else if (output.find('*') == std::string::npos &&
+                   OutputTypeOf(options_.sOutputFile) != OutputType::Sqlite) {
             result_.code = -2;
             messages.Show("You must specify a proper output file which includes the wild "
                           "card\r\n\r\nFor example: C:\\Output\\*.CSV",
@@ -190,17 +210,26 @@ JobResult ConversionJob::BeginProcessing() {
                 output.substr(0, output.find('*')),
                 WithTrailingSeparator(GetParentFolderName(options_.sInputFile)),
                 GetExtensionName(options_.sOutputFile), options_.bSaveInOriginalFolder};
-            if (!naming.besideInput) LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
+            // A database without "*" takes every report of the job.
+            const bool oneDatabase = output.find('*') == std::string::npos;
+            if (oneDatabase)
+                LeaveOutDatabase(clnFiles, options_.sOutputFile);
+            else if (!naming.besideInput)
+                LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
             const auto count = static_cast<int64_t>(clnFiles.size());
             // Each file in turn, its output folder made when missing.
             for (int64_t i = 0; i < count; ++i) {
                 state.DoEvents();
                 if (state.StopRequested) break;
                 options_.sInputFile = clnFiles[static_cast<size_t>(i)];
-                const std::filesystem::path outputFolder = naming.FolderFor(options_.sInputFile);
-                if (!naming.besideInput && !outputFolder.empty() && !FolderExistsFso(outputFolder))
-                    MakeFolderPath(outputFolder);
-                options_.sOutputFile = naming.OutputFor(options_.sInputFile);
+                if (!oneDatabase) {
+                    const std::filesystem::path outputFolder =
+                        naming.FolderFor(options_.sInputFile);
+                    if (!naming.besideInput && !outputFolder.empty() &&
+                        !FolderExistsFso(outputFolder))
+                        MakeFolderPath(outputFolder);
+                    options_.sOutputFile = naming.OutputFor(options_.sInputFile);
+                }
                 ConvertOneFile(i + 1, count);
             }
         }
@@ -572,7 +601,15 @@ FileOutcome ConversionJob::RunRecipe() {
     // The caption comes back at the end.
     const std::string caption = state.Caption();
     FileOutcome outcome;
-    if (state.outputType == OutputType::Csv) {
+    if (state.outputType == OutputType::Sqlite) {
+        if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
+            sheetTargetNoticeShown_ = true;
+            messages.Show("The sheet target " + Echo(Trim(options_.sSheetTarget)) +
+                              " applies to workbooks only; a database has tables, not sheets.",
+                          MessageIcon::Information, {}, MessageKind::Notice);
+        }
+        outcome = RunIntoDatabase();
+    } else if (state.outputType == OutputType::Csv) {
         // CSV output, replacing any earlier file when the run ends.
         state.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
         if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
@@ -633,6 +670,37 @@ FileOutcome ConversionJob::RunRecipe() {
         }
     }
     state.SetStatus(StatusTarget::Caption, caption);
+    return outcome;
+}
+
+FileOutcome ConversionJob::RunIntoDatabase() {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    clsExportSpecs& specs = state.ExportSpecs;
+    state.SetStatus(StatusTarget::Caption, "Writing data to the database. Please wait...");
+    // The report's rows are one transaction: committed by the save, rolled
+    // back by anything else.
+    std::string error;
+    std::unique_ptr<SqliteOutput> opened = SqliteOutput::Open(DatabaseTargetFor(state), error);
+    if (!opened) {
+        messages.Show(error, MessageIcon::Critical);
+        return Skipped(error);
+    }
+    SqliteOutput& database = *opened;
+    state.xlApp = std::move(opened);
+    FileOutcome outcome;
+    {
+        DatabaseRun run(state, database);
+        specs.Process(state, nullptr);
+        if (specs.TablesWritten == 0)
+            outcome = NoTableWritten();
+        else if (RunFailed())
+            outcome = OutputKept();
+        else if (!run.WriteConsolidations() ||
+                 !SaveExcelWorkbook(messages, state.gOutputFile, database))
+            outcome = Failed(fileMessages_->FirstProblem());
+    }
+    CloseExcel(state.xlApp);
     return outcome;
 }
 

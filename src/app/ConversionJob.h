@@ -85,6 +85,8 @@ private:
     // The recipe's text, read once per job while the file stays as it was.
     const SectionedText& RecipeText(const std::filesystem::path& recipeFile);
     FileOutcome RunRecipe();
+    // The run into a SQLite database: one transaction for the report.
+    FileOutcome RunIntoDatabase();
     // Why the output must not be written (it is the input or the recipe, or
     // the input is a working file); "" when it may.
     std::string PathClash() const;

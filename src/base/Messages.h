@@ -49,6 +49,14 @@ private:
     std::atomic<int64_t> failures_{0};
 };
 
+// Messages nobody sees: for checks whose findings were said elsewhere
+// already (column letters the reader checked). Questions are answered No.
+class QuietMessages final : public Messages {
+protected:
+    void DisplayMessage(std::string_view, MessageIcon, std::string_view, MessageKind) override {}
+    bool DisplayQuestion(std::string_view, MessageIcon, std::string_view) override { return false; }
+};
+
 // Messages passed on to another, except that while a scope is open (one
 // table) a message said again is only counted: the scope's end says once how
 // often it was repeated. A table of 20,000 fields, or of as many cells that

@@ -112,6 +112,18 @@ void clsTable::WriteToFile(ProfileFile& file, int32_t table_number) const {
     }
 }
 
+std::vector<int32_t> clsTable::SheetColumns(Messages& messages) const {
+    std::vector<int32_t> columns;
+    columns.reserve(ColumnsCollection.size());
+    for (const clsColumn& column : ColumnsCollection) {
+        const int32_t number = AlphaToNum2(messages, column.WriteColumn);
+        if (number >= 1) columns.push_back(number);
+    }
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    return columns;
+}
+
 namespace {
 
 // The input file of a 1-based period, or none (after a message) outside 1 to 12.
@@ -304,6 +316,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
             processor.SetRawRow(bytes, tabSize, oneByte);
             const int32_t row = top + static_cast<int32_t>(r);
             state.currentRow = row;
+            if (state.xlApp) state.xlApp->SetRowSource(row, k);
             if (csv) {
                 // Room for every field doubled and quoted, with its comma.
                 char* out = csv->RawLineRoom(RawLineBound(processor, raw, rawWidth));
@@ -345,6 +358,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
         // 10.4. The line into the line processor.
         processor.ReadRowPeriod1Only(state, input, tabSize);
         state.currentRow = top + static_cast<int32_t>(r);
+        if (state.xlApp) state.xlApp->SetRowSource(state.currentRow, k);
         // 10.5-10.6. Each column's value.
         line.clear();
         for (int32_t i = 1; i <= columns; ++i) {

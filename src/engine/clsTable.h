@@ -14,6 +14,7 @@ namespace vok {
 class JobState;
 class ProfileFile;
 class CsvWriter;
+class Messages;
 
 class clsTable {
 public:
@@ -45,6 +46,11 @@ public:
     void Process(JobState& state, CsvWriter* csv);
 
     void PropertyPrint() const {}
+
+    // The sheet columns its rows fill, in ascending order, each once: its
+    // fields' WriteColumn letters. Letters that name no column are left out
+    // (reading them said so).
+    std::vector<int32_t> SheetColumns(Messages& messages) const;
 
     // False once reading the section (or one of its columns) failed a check:
     // running it would write what the file does not say.

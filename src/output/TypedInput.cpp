@@ -53,6 +53,7 @@ void AppendFormatFor(std::string& format, const NumberShape& shape) {
 void InterpretTypedInput(std::string_view text, TypedValue& value) {
     value.numberFormat.clear();
     value.number = 0;
+    value.wholeNumber = false;
     // 1. An empty text leaves the cell empty.
     if (text.empty()) {
         value.kind = TypedValue::Kind::Empty;
@@ -73,6 +74,7 @@ void InterpretTypedInput(std::string_view text, TypedValue& value) {
     // 4. A number, shown as typed.
     value.kind = TypedValue::Kind::Number;
     value.number = parsed.value;
+    value.wholeNumber = shape.wholeNumber;
     AppendFormatFor(value.numberFormat, shape);
 }
 

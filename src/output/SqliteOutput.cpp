@@ -1,0 +1,458 @@
+#include "output/SqliteOutput.h"
+
+#include "base/ColumnLetters.h"
+#include "base/Messages.h"
+#include "base/NumericText.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <fmt/format.h>
+#include <limits>
+#include <sqlite3.h>
+#include <system_error>
+#include <thread>
+
+namespace vok {
+
+namespace {
+
+// How long a writer waits for another (a folder job of another vok holds the
+// database for one report at a time).
+constexpr int kBusyMilliseconds = 60'000;
+
+uint64_t KeyOf(int32_t sheet, int32_t row, int32_t column) {
+    return (static_cast<uint64_t>(sheet) << 56) | (static_cast<uint64_t>(row) << 16) |
+           static_cast<uint64_t>(column);
+}
+
+// A statement that is finalized whatever happens.
+struct Statement {
+    sqlite3_stmt* handle = nullptr;
+    ~Statement() { sqlite3_finalize(handle); }
+};
+
+std::string Quoted(std::string_view name) {
+    return fmt::format("\"{}\"", name);
+}
+
+// The column names of a table: the letters, then where each row came from.
+std::vector<std::string> WantedColumns(const std::vector<int32_t>& columns) {
+    QuietMessages quiet; // the letters came from a checked recipe
+    std::vector<std::string> names;
+    names.reserve(columns.size() + 2);
+    for (const int32_t column : columns)
+        names.push_back(NumToAlpha2(quiet, column));
+    names.emplace_back("source_file");
+    names.emplace_back("source_line");
+    return names;
+}
+
+std::string Listed(const std::vector<std::string>& names) {
+    return fmt::format("{}", fmt::join(names, ", "));
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return sqlite3_stricmp(std::string(a).c_str(), std::string(b).c_str()) == 0;
+}
+
+bool Contains(const std::vector<std::string>& names, std::string_view name) {
+    for (const std::string& n : names)
+        if (SameName(n, name)) return true;
+    return false;
+}
+
+std::string NowIso8601() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+} // namespace
+
+SqliteOutput::SqliteOutput(DatabaseTarget target) : target_(std::move(target)) {}
+
+std::unique_ptr<SqliteOutput> SqliteOutput::Open(const DatabaseTarget& target,
+                                                  std::string& error) {
+    std::unique_ptr<SqliteOutput> output(new SqliteOutput(target));
+    if (!output->Begin(error)) return nullptr;
+    return output;
+}
+
+bool SqliteOutput::Begin(std::string& error) {
+    std::error_code ec;
+    created_ = !std::filesystem::exists(target_.database, ec);
+    const int opened = sqlite3_open_v2(target_.database.c_str(), &db_,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (opened == SQLITE_OK) {
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, kBusyMilliseconds);
+    }
+    // A file that is no database is found by the first read, and left alone.
+    sqlite3_stmt* mode = nullptr;
+    bool ok = opened == SQLITE_OK &&
+              sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) == SQLITE_OK &&
+              sqlite3_step(mode) == SQLITE_ROW;
+    const bool wal = ok && SameName(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)),
+                                    "wal");
+    sqlite3_finalize(mode);
+    // A database of another journal mode is switched only once a report is
+    // committed, so that a report that fails leaves its every byte as it was.
+    switchAfterCommit_ = ok && !wal && !created_;
+    ok = ok && (wal || switchAfterCommit_ || SwitchToWriteAheadLog());
+    ok = ok && (!wal || Execute("PRAGMA synchronous=NORMAL"));
+    ok = ok && Execute("BEGIN IMMEDIATE");
+    inTransaction_ = ok;
+    ok = ok && Execute("CREATE TABLE IF NOT EXISTS vok_tables"
+                       "(name TEXT PRIMARY KEY, recipe TEXT, loaded_at TEXT)");
+    if (ok) return true;
+    error = fmt::format("Cannot open the database {}: {}.", target_.database.string(),
+                        db_ ? sqlite3_errmsg(db_) : "out of memory");
+    Finish();
+    return false;
+}
+
+bool SqliteOutput::SwitchToWriteAheadLog() {
+    // The switch of a database that does not exist yet fails at once, without
+    // the busy wait, when another writer is creating it: tried again.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMilliseconds);
+    for (;;) {
+        const int result = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if ((result & 0xFF) != SQLITE_BUSY && (result & 0xFF) != SQLITE_LOCKED) {
+            if (result != SQLITE_OK) return false;
+            return Execute("PRAGMA synchronous=NORMAL");
+        }
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+SqliteOutput::~SqliteOutput() {
+    Finish();
+}
+
+void SqliteOutput::Finish() {
+    sqlite3_finalize(insert_);
+    insert_ = nullptr;
+    if (!db_) return;
+    if (inTransaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    inTransaction_ = false;
+    // A database this report created and did not fill is no output: the
+    // user had no file.
+    bool empty = false;
+    if (created_ && !committed_) {
+        Statement count;
+        empty = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &count.handle,
+                                   nullptr) == SQLITE_OK &&
+                sqlite3_step(count.handle) == SQLITE_ROW &&
+                sqlite3_column_int64(count.handle, 0) == 0;
+    }
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    std::error_code ec;
+    if (empty) {
+        std::filesystem::remove(target_.database, ec);
+        for (const char* log : {"-wal", "-shm"})
+            std::filesystem::remove(target_.database.native() + log, ec);
+    }
+}
+
+bool SqliteOutput::Fail(std::string_view what) {
+    if (!error_.empty()) return false;
+    // The system's own words too: "disk I/O error" alone hides a full disk.
+    const int cause = sqlite3_system_errno(db_);
+    error_ = cause == 0 ? fmt::format("{} ({})", what, sqlite3_errmsg(db_))
+                        : fmt::format("{} ({}: {})", what, sqlite3_errmsg(db_),
+                                      std::system_category().message(cause));
+    return false;
+}
+
+bool SqliteOutput::Execute(const char* sql) {
+    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+int32_t SqliteOutput::MaxRows() const {
+    return std::numeric_limits<int32_t>::max();
+}
+
+std::string SqliteOutput::SheetName(int32_t sheet) const {
+    return sheet >= 1 && sheet <= kSheets ? names_[sheet - 1] : std::string();
+}
+
+bool SqliteOutput::SetSheetName(int32_t sheet, std::string_view name, std::string& error) {
+    if (sheet < 1 || sheet > kSheets) {
+        error = fmt::format("The database has no sheet {}.", sheet);
+        return false;
+    }
+    names_[sheet - 1] = std::string(name);
+    return true;
+}
+
+bool SqliteOutput::AddSheet(std::string_view name, std::string& error) {
+    error = fmt::format("A database has tables, not sheets: no sheet {} was added.", name);
+    return false;
+}
+
+bool SqliteOutput::BeginTable(std::string_view name, const std::vector<int32_t>& columns) {
+    if (!EndTable()) return false;
+    const std::vector<std::string> wanted = WantedColumns(columns);
+    if (!PrepareTable(name, wanted) || !DeleteEarlierRows(name) || !PrepareInsert(name, wanted))
+        return false;
+    const int32_t widest = columns.empty() ? 0 : columns.back();
+    slotOf_.assign(static_cast<size_t>(widest) + 1, -1);
+    for (size_t i = 0; i < columns.size(); ++i)
+        slotOf_[static_cast<size_t>(columns[i])] = static_cast<int32_t>(i);
+    values_.assign(columns.size(), Value{});
+    fromSheet1_ = true;
+    return true;
+}
+
+bool SqliteOutput::PrepareTable(std::string_view name, const std::vector<std::string>& wanted) {
+    Statement found;
+    sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = ?1", -1, &found.handle,
+                       nullptr);
+    sqlite3_bind_text(found.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    const int step = sqlite3_step(found.handle);
+    if (step == SQLITE_ROW) return CheckColumns(name, wanted) && Catalogue(name);
+    if (step != SQLITE_DONE) return Fail(fmt::format("Cannot look for the table {}", name));
+    // A new table: the letters' columns take each value with its own type.
+    std::string sql = "CREATE TABLE " + Quoted(name) + " (";
+    for (size_t i = 0; i + 2 < wanted.size(); ++i)
+        sql += Quoted(wanted[i]) + ", ";
+    sql += "source_file TEXT, source_line INTEGER)";
+    const std::string index =
+        fmt::format("CREATE INDEX {} ON {} (source_file)", Quoted(std::string(name) + "_source"),
+                    Quoted(name));
+    if (!Execute(sql.c_str()) || !Execute(index.c_str()))
+        return Fail(fmt::format("Cannot create the table {}", name));
+    return Catalogue(name);
+}
+
+bool SqliteOutput::CheckColumns(std::string_view name, const std::vector<std::string>& wanted) {
+    Statement info;
+    const std::string sql = "PRAGMA table_info(" + Quoted(name) + ")";
+    sqlite3_prepare_v2(db_, sql.c_str(), -1, &info.handle, nullptr);
+    std::vector<std::string> existing;
+    while (sqlite3_step(info.handle) == SQLITE_ROW)
+        existing.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info.handle, 1)));
+    Statement made;
+    sqlite3_prepare_v2(db_, "SELECT 1 FROM vok_tables WHERE name = ?1", -1, &made.handle,
+                       nullptr);
+    sqlite3_bind_text(made.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    const bool byVok = sqlite3_step(made.handle) == SQLITE_ROW;
+    std::vector<std::string> missing;
+    for (const std::string& column : wanted)
+        if (!Contains(existing, column)) missing.push_back(column);
+    bool extra = false;
+    for (const std::string& column : existing)
+        extra = extra || !Contains(wanted, column);
+    // Only a table vok made grows, and only by the columns it lacks.
+    if (extra || (!missing.empty() && !byVok) || existing.empty()) {
+        error_ = fmt::format("the table {} in it has the columns {}, but this recipe writes {}; "
+                             "the table was left as it is",
+                             name, existing.empty() ? "(none: it is no table)" : Listed(existing),
+                             Listed(wanted));
+        return false;
+    }
+    for (const std::string& column : missing) {
+        const std::string add = "ALTER TABLE " + Quoted(name) + " ADD COLUMN " + Quoted(column);
+        if (!Execute(add.c_str())) return Fail(fmt::format("Cannot add the column {} to {}",
+                                                           column, name));
+    }
+    return true;
+}
+
+bool SqliteOutput::Catalogue(std::string_view name) {
+    Statement upsert;
+    const std::string now = NowIso8601();
+    sqlite3_prepare_v2(db_,
+                       "INSERT INTO vok_tables (name, recipe, loaded_at) VALUES (?1, ?2, ?3) "
+                       "ON CONFLICT (name) DO UPDATE SET recipe = ?2, loaded_at = ?3",
+                       -1, &upsert.handle, nullptr);
+    sqlite3_bind_text(upsert.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(upsert.handle, 2, target_.recipe.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(upsert.handle, 3, now.c_str(), -1, SQLITE_STATIC);
+    if (sqlite3_step(upsert.handle) != SQLITE_DONE)
+        return Fail(fmt::format("Cannot note the table {} in vok_tables", name));
+    return true;
+}
+
+bool SqliteOutput::DeleteEarlierRows(std::string_view name) {
+    Statement remove;
+    const std::string sql = "DELETE FROM " + Quoted(name) + " WHERE source_file = ?1";
+    sqlite3_prepare_v2(db_, sql.c_str(), -1, &remove.handle, nullptr);
+    sqlite3_bind_text(remove.handle, 1, target_.sourceFile.c_str(), -1, SQLITE_STATIC);
+    if (sqlite3_step(remove.handle) != SQLITE_DONE)
+        return Fail(fmt::format("Cannot delete the earlier rows of {}", name));
+    return true;
+}
+
+bool SqliteOutput::PrepareInsert(std::string_view name, const std::vector<std::string>& wanted) {
+    std::string sql = "INSERT INTO " + Quoted(name) + " (";
+    std::string values = ") VALUES (";
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        sql += (i ? ", " : "") + Quoted(wanted[i]);
+        values += i ? ", ?" : "?";
+    }
+    sql += values + ")";
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert_, nullptr) != SQLITE_OK)
+        return Fail(fmt::format("Cannot write to the table {}", name));
+    // Every row of the report names it: bound once.
+    sqlite3_bind_text(insert_, static_cast<int>(wanted.size()) - 1, target_.sourceFile.c_str(),
+                      -1, SQLITE_STATIC);
+    return true;
+}
+
+bool SqliteOutput::EndTable() {
+    const bool flushed = FlushRow();
+    sqlite3_finalize(insert_);
+    insert_ = nullptr;
+    fromSheet1_ = false;
+    return flushed && error_.empty();
+}
+
+void SqliteOutput::SetRowSource(int32_t row, int64_t line) {
+    sourceRow_ = row;
+    sourceLine_ = line;
+}
+
+void SqliteOutput::StartRow(int32_t row, int64_t line) {
+    row_ = row;
+    rowOpen_ = true;
+    line_ = line;
+    rowText_.clear();
+    for (Value& value : values_)
+        value.kind = Value::Kind::Null;
+}
+
+void SqliteOutput::Judge(Value& value, std::string_view text) {
+    // The workbook engines' typed input decides; a field of only blanks is
+    // as empty as an empty one.
+    InterpretTypedInput(text, typed_);
+    switch (typed_.kind) {
+    case TypedValue::Kind::Empty:
+        value.kind = Value::Kind::Null;
+        return;
+    case TypedValue::Kind::Number:
+        if (typed_.wholeNumber && std::fabs(typed_.number) < 9.0e18) {
+            value.kind = Value::Kind::Integer;
+            value.integer = static_cast<int64_t>(typed_.number);
+        } else {
+            value.kind = Value::Kind::Real;
+            value.real = typed_.number;
+        }
+        return;
+    case TypedValue::Kind::Text:
+        if (text.find_first_not_of(" \t") == std::string_view::npos) {
+            value.kind = Value::Kind::Null;
+            return;
+        }
+        value.kind = Value::Kind::Text;
+        value.offset = static_cast<uint32_t>(rowText_.size());
+        value.size = static_cast<uint32_t>(text.size());
+        rowText_.append(text);
+        return;
+    }
+}
+
+bool SqliteOutput::FlushRow() {
+    if (!rowOpen_ || !insert_) return error_.empty();
+    rowOpen_ = false;
+    // The texts lie in rowText_, unchanged until the next row begins.
+    for (size_t i = 0; i < values_.size(); ++i) {
+        const Value& value = values_[i];
+        const int parameter = static_cast<int>(i) + 1;
+        switch (value.kind) {
+        case Value::Kind::Null:
+            sqlite3_bind_null(insert_, parameter);
+            break;
+        case Value::Kind::Integer:
+            sqlite3_bind_int64(insert_, parameter, value.integer);
+            break;
+        case Value::Kind::Real:
+            sqlite3_bind_double(insert_, parameter, value.real);
+            break;
+        case Value::Kind::Text:
+            sqlite3_bind_text(insert_, parameter, rowText_.data() + value.offset,
+                              static_cast<int>(value.size), SQLITE_STATIC);
+            break;
+        }
+    }
+    const int lineParameter = static_cast<int>(values_.size()) + 2;
+    if (line_ > 0)
+        sqlite3_bind_int64(insert_, lineParameter, line_);
+    else
+        sqlite3_bind_null(insert_, lineParameter);
+    const int step = sqlite3_step(insert_);
+    sqlite3_reset(insert_);
+    return step == SQLITE_DONE || Fail("Cannot insert a row");
+}
+
+CellWrite SqliteOutput::SetCellValue(int32_t sheet, int32_t row, int32_t column,
+                                     std::string_view text) {
+    if (sheet < 1 || sheet > kSheets) return CellWrite::NoSuchSheet;
+    if (row < 1) return CellWrite::BeyondLastRow;
+    if (column < 1 || column > kMaxColumns) return CellWrite::BeyondLastColumn;
+    if (!error_.empty()) return CellWrite::OutputFailed;
+    if (sheet == 1 && fromSheet1_) {
+        if (row != row_ || !rowOpen_) {
+            if (!FlushRow()) return CellWrite::OutputFailed;
+            StartRow(row, sourceRow_ == row ? sourceLine_ : 0);
+        }
+        if (static_cast<size_t>(column) < slotOf_.size() && slotOf_[column] >= 0)
+            Judge(values_[static_cast<size_t>(slotOf_[column])], text);
+    }
+    if (sheet == 1 && !target_.keepSheet1) return CellWrite::Written;
+    if (text.empty())
+        kept_.erase(KeyOf(sheet, row, column));
+    else
+        kept_[KeyOf(sheet, row, column)].assign(text);
+    return CellWrite::Written;
+}
+
+std::string SqliteOutput::CellText(int32_t sheet, int32_t row, int32_t column) const {
+    // As a workbook gives a cell back: a number as a plain decimal number.
+    const auto found = kept_.find(KeyOf(sheet, row, column));
+    if (found == kept_.end()) return {};
+    TypedValue value;
+    InterpretTypedInput(found->second, value);
+    if (value.kind == TypedValue::Kind::Number) return DoubleToPlainText(value.number);
+    return found->second;
+}
+
+bool SqliteOutput::WriteKeptRows(int32_t sheet, std::string_view name,
+                                 const std::vector<int32_t>& columns, int32_t firstRow,
+                                 int32_t lastRow) {
+    if (!BeginTable(name, columns)) return false;
+    fromSheet1_ = false;
+    for (int32_t row = firstRow; row <= lastRow; ++row) {
+        StartRow(row, 0);
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const auto found = kept_.find(KeyOf(sheet, row, columns[i]));
+            if (found != kept_.end()) Judge(values_[i], found->second);
+        }
+        if (!FlushRow()) return false;
+    }
+    return EndTable();
+}
+
+bool SqliteOutput::Save(std::string& error) {
+    const bool written = EndTable();
+    if (written && Execute("COMMIT")) {
+        inTransaction_ = false;
+        committed_ = true;
+        // Readers may keep the database open from now on; a switch that
+        // fails leaves the committed rows as they are.
+        if (switchAfterCommit_) SwitchToWriteAheadLog();
+        return true;
+    }
+    if (written) Fail("Cannot commit the rows");
+    error = fmt::format("Cannot write to the database {}: {}. The database is as it was.",
+                        target_.database.string(), error_);
+    return false;
+}
+
+} // namespace vok
