@@ -115,6 +115,7 @@ private:
     bool committed_ = false;
     bool created_ = false;       // the file did not exist before this report
     bool switchAfterCommit_ = false; // a database in another journal mode
+    std::string indexAfterLoad_;  // a table made by this report, to index
     std::string error_;          // the first failure; every later write fails
 
     // The table begun: sheet column -> its value in the row, -1 for none.

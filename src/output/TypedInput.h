@@ -19,6 +19,8 @@ struct TypedValue {
     double number = 0;
     // A number written without a decimal point or an exponent ("1,234", "(12)").
     bool wholeNumber = false;
+    // A text of only blanks (a cell shows nothing, a database stores NULL).
+    bool blank = false;
     // The number format code, "" for General. A buffer the caller reuses.
     std::string numberFormat;
 };
