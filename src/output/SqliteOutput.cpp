@@ -97,7 +97,7 @@ bool SqliteOutput::Begin(std::string& error) {
     sqlite3_stmt* mode = nullptr;
     bool ok = opened == SQLITE_OK &&
               sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) == SQLITE_OK &&
-              sqlite3_step(mode) == SQLITE_ROW;
+              Step(mode) && sqlite3_column_text(mode, 0);
     const bool wal = ok && SameName(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)),
                                     "wal");
     sqlite3_finalize(mode);
@@ -112,8 +112,7 @@ bool SqliteOutput::Begin(std::string& error) {
     ok = ok && Execute("CREATE TABLE IF NOT EXISTS vok_tables"
                        "(name TEXT PRIMARY KEY, recipe TEXT, loaded_at TEXT)");
     if (ok) return true;
-    error = fmt::format("Cannot open the database {}: {}.", target_.database.string(),
-                        db_ ? sqlite3_errmsg(db_) : "out of memory");
+    error = fmt::format("Cannot open the database {}: {}.", target_.database.string(), Cause());
     Finish();
     return false;
 }
@@ -161,18 +160,31 @@ void SqliteOutput::Finish() {
     }
 }
 
-bool SqliteOutput::Fail(std::string_view what) {
-    if (!error_.empty()) return false;
+std::string SqliteOutput::Cause() const {
+    if (!db_) return "out of memory";
     // The system's own words too: "disk I/O error" alone hides a full disk.
-    const int cause = sqlite3_system_errno(db_);
-    error_ = cause == 0 ? fmt::format("{} ({})", what, sqlite3_errmsg(db_))
-                        : fmt::format("{} ({}: {})", what, sqlite3_errmsg(db_),
-                                      std::system_category().message(cause));
+    if (systemError_ == 0) return sqlite3_errmsg(db_);
+    return fmt::format("{}: {}", sqlite3_errmsg(db_),
+                       std::system_category().message(systemError_));
+}
+
+bool SqliteOutput::Fail(std::string_view what) {
+    if (error_.empty()) error_ = fmt::format("{} ({})", what, Cause());
+    return false;
+}
+
+bool SqliteOutput::Step(sqlite3_stmt* statement) {
+    const int result = sqlite3_step(statement);
+    if (result == SQLITE_DONE || result == SQLITE_ROW) return true;
+    // Taken at once: the next call into the library may clear it.
+    systemError_ = sqlite3_system_errno(db_);
     return false;
 }
 
 bool SqliteOutput::Execute(const char* sql) {
-    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    Statement statement;
+    return sqlite3_prepare_v2(db_, sql, -1, &statement.handle, nullptr) == SQLITE_OK &&
+           Step(statement.handle);
 }
 
 int32_t SqliteOutput::MaxRows() const {
@@ -275,7 +287,7 @@ bool SqliteOutput::Catalogue(std::string_view name) {
     sqlite3_bind_text(upsert.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
     sqlite3_bind_text(upsert.handle, 2, target_.recipe.c_str(), -1, SQLITE_STATIC);
     sqlite3_bind_text(upsert.handle, 3, now.c_str(), -1, SQLITE_STATIC);
-    if (sqlite3_step(upsert.handle) != SQLITE_DONE)
+    if (!Step(upsert.handle))
         return Fail(fmt::format("Cannot note the table {} in vok_tables", name));
     return true;
 }
@@ -285,7 +297,7 @@ bool SqliteOutput::DeleteEarlierRows(std::string_view name) {
     const std::string sql = "DELETE FROM " + Quoted(name) + " WHERE source_file = ?1";
     sqlite3_prepare_v2(db_, sql.c_str(), -1, &remove.handle, nullptr);
     sqlite3_bind_text(remove.handle, 1, target_.sourceFile.c_str(), -1, SQLITE_STATIC);
-    if (sqlite3_step(remove.handle) != SQLITE_DONE)
+    if (!Step(remove.handle))
         return Fail(fmt::format("Cannot delete the earlier rows of {}", name));
     return true;
 }
@@ -394,9 +406,9 @@ bool SqliteOutput::FlushRow() {
         sqlite3_bind_int64(insert_, lineParameter, line_);
     else
         sqlite3_bind_null(insert_, lineParameter);
-    const int step = sqlite3_step(insert_);
+    const bool inserted = Step(insert_);
     sqlite3_reset(insert_);
-    return step == SQLITE_DONE || Fail("Cannot insert a row");
+    return inserted || Fail("Cannot insert a row");
 }
 
 CellWrite SqliteOutput::SetCellValue(int32_t sheet, int32_t row, int32_t column,

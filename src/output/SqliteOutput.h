@@ -95,7 +95,9 @@ private:
 
     explicit SqliteOutput(DatabaseTarget target);
     bool Begin(std::string& error);
+    std::string Cause() const;
     bool Fail(std::string_view what);
+    bool Step(sqlite3_stmt* statement);
     bool Execute(const char* sql);
     bool SwitchToWriteAheadLog();
     bool PrepareTable(std::string_view name, const std::vector<std::string>& wanted);
@@ -117,6 +119,7 @@ private:
     bool switchAfterCommit_ = false; // a database in another journal mode
     std::string indexAfterLoad_;  // a table made by this report, to index
     std::string error_;          // the first failure; every later write fails
+    int systemError_ = 0;        // the errno behind the last failed step
 
     // The table begun: sheet column -> its value in the row, -1 for none.
     bool fromSheet1_ = false;
