@@ -179,6 +179,22 @@ class FaultInjection(unittest.TestCase):
         self.assertGreater(failed, 0)
         print("ledger.db: %d calls (%s), %d faulty runs, %d of them failed the job" % (
             len(calls), ", ".join(sorted({c.split()[0] for c in calls})), runs, failed))
+        # A new database: a job that fails leaves no file behind.
+        for name in os.listdir(self.out):
+            os.remove(os.path.join(self.out, name))
+        code, err, calls = self.vok(database, fault_at=0, folders=[self.out])
+        self.assertEqual((code, err), (0, ""), "the counting run of a new database")
+        for n in range(1, len(calls) + 1):
+            for name in os.listdir(self.out):
+                os.remove(os.path.join(self.out, name))
+            with self.subTest(new=True, call=calls[n - 1], n=n):
+                code, err, _ = self.vok(database, fault_at=n, folders=[self.out])
+                if code == 0:
+                    self.assertEqual(self.database_content(database)[:2], ([("ok",)], after[1]))
+                else:
+                    self.assertEqual(code, 1, err)
+                    self.assertEqual(os.listdir(self.out), [])
+        print("new ledger.db: %d calls" % len(calls))
 
     def test_csv_job(self):
         # The CSV file, and the working export-specs file in the program folder.
