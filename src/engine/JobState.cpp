@@ -71,9 +71,9 @@ bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std:
                             MessageIcon::Critical);
         break;
     case CellWrite::OutputFailed:
-        state.messages.Show(fmt::format("Cannot write row {} to {}: {}. The conversion of this "
-                                        "file ends here.",
-                                        row, file, workbook.WriteFailure()),
+        state.messages.Show(fmt::format("Cannot write to {}: {}. The conversion of this file "
+                                        "ends here.",
+                                        file, workbook.WriteFailure()),
                             MessageIcon::Critical);
         break;
     }

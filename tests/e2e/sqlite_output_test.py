@@ -189,8 +189,9 @@ class SqliteOutput(FolderFiles, unittest.TestCase):
         before = self.read("shared.db")
         code, err = self.convert(report, spec, database, expect_ok=False)
         self.assertEqual(code, 1)
-        self.assertIn("the table table_1 in it has the columns x, y, but this recipe writes "
-                      "A, B, C, D, source_file, source_line", err)
+        self.assertIn("Cannot write to %s: the table table_1 in it has the columns x, y, but "
+                      "this recipe writes A, B, C, D, source_file, source_line; the table was "
+                      "left as it is. The conversion of this file ends here." % database, err)
         self.assertEqual(self.read("shared.db"), before)
         rows(database, "DROP TABLE table_1")
         self.convert(report, spec, database)
