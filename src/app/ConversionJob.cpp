@@ -20,6 +20,7 @@
 #include "engine/InputChecks.h"
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
+#include "output/SqliteDatabase.h"
 #include "output/SheetTarget.h"
 #include "output/WorkbookConnection.h"
 #include "recipe/ExportSpecFile.h"
@@ -238,6 +239,8 @@ JobResult ConversionJob::BeginProcessing() {
         ConvertOneFile(1, 1);
         result_.code = options_.lErr;
     }
+    // A database is closed (its log folded in) before the job says it is done.
+    database_.reset();
     // Always the end texts, whatever happened.
     state.SetStatus(StatusTarget::Progress, "Conversion Complete");
     state.SetStatus(StatusTarget::ElapsedTime,
@@ -680,9 +683,14 @@ FileOutcome ConversionJob::RunIntoDatabase() {
     state.SetStatus(StatusTarget::Caption, "Writing data to the database. Please wait...");
     // The report's rows are one transaction: committed by the save, rolled
     // back by anything else.
+    // The database stays open for the job's next report into it.
     std::string error;
-    std::unique_ptr<SqliteOutput> opened = SqliteOutput::Open(DatabaseTargetFor(state), error);
+    if (database_ && database_->File() != state.gOutputFile) database_.reset();
+    if (!database_) database_ = SqliteDatabase::Open(state.gOutputFile, error);
+    std::unique_ptr<SqliteOutput> opened =
+        database_ ? SqliteOutput::Open(*database_, DatabaseTargetFor(state), error) : nullptr;
     if (!opened) {
+        database_.reset();
         messages.Show(error, MessageIcon::Critical);
         return Skipped(error);
     }

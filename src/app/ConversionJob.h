@@ -25,6 +25,7 @@ namespace vok {
 
 class JobState;
 class SectionedText;
+class SqliteDatabase;
 class TextIndex;
 
 // What a job did, for the exit status and the status bar.
@@ -113,6 +114,9 @@ private:
     clsConversionOptions options_;
     std::unique_ptr<FileMessages> fileMessages_;
     StopRequest stop_;
+    // The database output of the job, open from its first report to its end
+    // (declared before the state, whose open output uses it).
+    std::unique_ptr<SqliteDatabase> database_;
     std::unique_ptr<JobState> state_;
     bool warnedAboutTabs_;
     bool sheetTargetNoticeShown_ = false;

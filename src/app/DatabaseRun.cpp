@@ -18,7 +18,6 @@ std::string AbsoluteText(const std::filesystem::path& file) {
 
 DatabaseTarget DatabaseTargetFor(const JobState& state) {
     DatabaseTarget target;
-    target.database = state.gOutputFile;
     target.sourceFile = AbsoluteText(state.gInputFile);
     target.recipe = AbsoluteText(state.gRecipeFile);
     target.keepSheet1 = !state.ExportSpecs.ConsolidateCollection.empty();

@@ -12,9 +12,9 @@
 
 namespace vok {
 
-// What the database of the job's current report is told: the file, the
-// report and the recipe (absolute paths), and whether consolidations will
-// read the tables' rows back.
+// What the database is told of the job's current report: the report and the
+// recipe (absolute paths), and whether consolidations will read the tables'
+// rows back.
 DatabaseTarget DatabaseTargetFor(const JobState& state);
 
 class DatabaseRun final : public TableRunWatcher {

@@ -1,25 +1,21 @@
 #include "output/SqliteOutput.h"
 
+#include "output/SqliteDatabase.h"
+
 #include "base/ColumnLetters.h"
 #include "base/Messages.h"
 #include "base/NumericText.h"
 
-#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <fmt/format.h>
 #include <limits>
 #include <sqlite3.h>
 #include <system_error>
-#include <thread>
 
 namespace vok {
 
 namespace {
-
-// How long a writer waits for another (a folder job of another vok holds the
-// database for one report at a time).
-constexpr int kBusyMilliseconds = 60'000;
 
 uint64_t KeyOf(int32_t sheet, int32_t row, int32_t column) {
     return (static_cast<uint64_t>(sheet) << 56) | (static_cast<uint64_t>(row) << 16) |
@@ -73,118 +69,40 @@ std::string NowIso8601() {
 
 } // namespace
 
-SqliteOutput::SqliteOutput(DatabaseTarget target) : target_(std::move(target)) {}
+SqliteOutput::SqliteOutput(SqliteDatabase& database, DatabaseTarget target)
+    : database_(database), db_(database.Handle()), target_(std::move(target)) {}
 
-std::unique_ptr<SqliteOutput> SqliteOutput::Open(const DatabaseTarget& target,
+std::unique_ptr<SqliteOutput> SqliteOutput::Open(SqliteDatabase& database,
+                                                  const DatabaseTarget& target,
                                                   std::string& error) {
-    std::unique_ptr<SqliteOutput> output(new SqliteOutput(target));
-    if (!output->Begin(error)) return nullptr;
-    return output;
-}
-
-bool SqliteOutput::Begin(std::string& error) {
-    std::error_code ec;
-    created_ = !std::filesystem::exists(target_.database, ec);
-    // One thread uses the connection: no locking on every call.
-    const int opened =
-        sqlite3_open_v2(target_.database.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (opened == SQLITE_OK) {
-        sqlite3_extended_result_codes(db_, 1);
-        sqlite3_busy_timeout(db_, kBusyMilliseconds);
-    }
-    // A file that is no database is found by the first read, and left alone.
-    sqlite3_stmt* mode = nullptr;
-    bool ok = opened == SQLITE_OK &&
-              sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) == SQLITE_OK &&
-              Step(mode) && sqlite3_column_text(mode, 0);
-    const bool wal = ok && SameName(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)),
-                                    "wal");
-    sqlite3_finalize(mode);
-    // A database of another journal mode is switched only once a report is
-    // committed, so that a report that fails leaves its every byte as it was.
-    // A new one is loaded with a rollback journal, which writes each page
-    // once (a log writes it twice): it has no reader yet and nothing to keep.
-    switchAfterCommit_ = ok && !wal;
-    ok = ok && Execute("PRAGMA synchronous=NORMAL") && Execute("PRAGMA cache_size=-16384");
-    ok = ok && Execute("BEGIN IMMEDIATE");
-    inTransaction_ = ok;
-    ok = ok && Execute("CREATE TABLE IF NOT EXISTS vok_tables"
-                       "(name TEXT PRIMARY KEY, recipe TEXT, loaded_at TEXT)");
-    if (ok) return true;
-    error = fmt::format("Cannot open the database {}: {}.", target_.database.string(), Cause());
-    Finish();
-    return false;
-}
-
-bool SqliteOutput::SwitchToWriteAheadLog() {
-    // The switch of a database that does not exist yet fails at once, without
-    // the busy wait, when another writer is creating it: tried again.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMilliseconds);
-    for (;;) {
-        const int result = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-        if ((result & 0xFF) != SQLITE_BUSY && (result & 0xFF) != SQLITE_LOCKED)
-            return result == SQLITE_OK;
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    std::unique_ptr<SqliteOutput> output(new SqliteOutput(database, target));
+    // The report's transaction; another writer is waited for.
+    output->inTransaction_ = database.Execute("BEGIN IMMEDIATE");
+    if (output->inTransaction_ &&
+        database.Execute("CREATE TABLE IF NOT EXISTS vok_tables"
+                         "(name TEXT PRIMARY KEY, recipe TEXT, loaded_at TEXT)"))
+        return output;
+    error = fmt::format("Cannot write to the database {}: {}.", database.File().string(),
+                        database.Cause());
+    return nullptr;
 }
 
 SqliteOutput::~SqliteOutput() {
-    Finish();
-}
-
-void SqliteOutput::Finish() {
     sqlite3_finalize(insert_);
-    insert_ = nullptr;
-    if (!db_) return;
     if (inTransaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    inTransaction_ = false;
-    // A database this report created and did not fill is no output: the
-    // user had no file.
-    bool empty = false;
-    if (created_ && !committed_) {
-        Statement count;
-        empty = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &count.handle,
-                                   nullptr) == SQLITE_OK &&
-                sqlite3_step(count.handle) == SQLITE_ROW &&
-                sqlite3_column_int64(count.handle, 0) == 0;
-    }
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
-    std::error_code ec;
-    if (empty) {
-        std::filesystem::remove(target_.database, ec);
-        for (const char* log : {"-wal", "-shm"})
-            std::filesystem::remove(target_.database.native() + log, ec);
-    }
-}
-
-std::string SqliteOutput::Cause() const {
-    if (!db_) return "out of memory";
-    // The system's own words too: "disk I/O error" alone hides a full disk.
-    if (systemError_ == 0) return sqlite3_errmsg(db_);
-    return fmt::format("{}: {}", sqlite3_errmsg(db_),
-                       std::system_category().message(systemError_));
 }
 
 bool SqliteOutput::Fail(std::string_view what) {
-    if (error_.empty()) error_ = fmt::format("{} ({})", what, Cause());
-    return false;
-}
-
-bool SqliteOutput::Step(sqlite3_stmt* statement) {
-    const int result = sqlite3_step(statement);
-    if (result == SQLITE_DONE || result == SQLITE_ROW) return true;
-    // Taken at once: the next call into the library may clear it.
-    systemError_ = sqlite3_system_errno(db_);
+    if (error_.empty()) error_ = fmt::format("{} ({})", what, database_.Cause());
     return false;
 }
 
 bool SqliteOutput::Execute(const char* sql) {
-    Statement statement;
-    return sqlite3_prepare_v2(db_, sql, -1, &statement.handle, nullptr) == SQLITE_OK &&
-           Step(statement.handle);
+    return database_.Execute(sql);
+}
+
+bool SqliteOutput::Step(sqlite3_stmt* statement) {
+    return database_.Step(statement);
 }
 
 int32_t SqliteOutput::MaxRows() const {
@@ -212,6 +130,7 @@ bool SqliteOutput::AddSheet(std::string_view name, std::string& error) {
 bool SqliteOutput::BeginTable(std::string_view name, const std::vector<int32_t>& columns) {
     if (!EndTable()) return false;
     const std::vector<std::string> wanted = WantedColumns(columns);
+    tableIsNew_ = tableByVok_ = false;
     if (!PrepareTable(name, wanted) || !DeleteEarlierRows(name) || !PrepareInsert(name, wanted))
         return false;
     const int32_t widest = columns.empty() ? 0 : columns.back();
@@ -237,9 +156,9 @@ bool SqliteOutput::PrepareTable(std::string_view name, const std::vector<std::st
         sql += Quoted(wanted[i]) + ", ";
     sql += "source_file TEXT, source_line INTEGER)";
     if (!Execute(sql.c_str())) return Fail(fmt::format("Cannot create the table {}", name));
-    // Its index on source_file (what the next load of a report deletes by)
-    // is built once its rows are in: sorting them once is cheaper.
-    indexAfterLoad_ = name;
+    // A new table holds no earlier rows; its index on source_file waits for
+    // a load that has some to delete.
+    tableIsNew_ = true;
     return Catalogue(name);
 }
 
@@ -255,6 +174,7 @@ bool SqliteOutput::CheckColumns(std::string_view name, const std::vector<std::st
                        nullptr);
     sqlite3_bind_text(made.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
     const bool byVok = sqlite3_step(made.handle) == SQLITE_ROW;
+    tableByVok_ = byVok;
     std::vector<std::string> missing;
     for (const std::string& column : wanted)
         if (!Contains(existing, column)) missing.push_back(column);
@@ -293,6 +213,13 @@ bool SqliteOutput::Catalogue(std::string_view name) {
 }
 
 bool SqliteOutput::DeleteEarlierRows(std::string_view name) {
+    if (tableIsNew_) return true;
+    // Deleting by report wants an index; vok adds one only to its own tables
+    // (a foreign table's are scanned), once, when first needed.
+    const std::string index = fmt::format("CREATE INDEX IF NOT EXISTS {} ON {} (source_file)",
+                                          Quoted(std::string(name) + "_source"), Quoted(name));
+    if (tableByVok_ && !Execute(index.c_str()))
+        return Fail(fmt::format("Cannot index the table {}", name));
     Statement remove;
     const std::string sql = "DELETE FROM " + Quoted(name) + " WHERE source_file = ?1";
     sqlite3_prepare_v2(db_, sql.c_str(), -1, &remove.handle, nullptr);
@@ -323,14 +250,6 @@ bool SqliteOutput::EndTable() {
     sqlite3_finalize(insert_);
     insert_ = nullptr;
     fromSheet1_ = false;
-    if (!indexAfterLoad_.empty() && error_.empty()) {
-        const std::string index = fmt::format("CREATE INDEX {} ON {} (source_file)",
-                                              Quoted(indexAfterLoad_ + "_source"),
-                                              Quoted(indexAfterLoad_));
-        if (!Execute(index.c_str()))
-            Fail(fmt::format("Cannot index the table {}", indexAfterLoad_));
-    }
-    indexAfterLoad_.clear();
     return flushed && error_.empty();
 }
 
@@ -463,15 +382,12 @@ bool SqliteOutput::Save(std::string& error) {
     const bool written = EndTable();
     if (written && Execute("COMMIT")) {
         inTransaction_ = false;
-        committed_ = true;
-        // Readers may keep the database open from now on; a switch that
-        // fails leaves the committed rows as they are.
-        if (switchAfterCommit_) SwitchToWriteAheadLog();
+        database_.Committed();
         return true;
     }
     if (written) Fail("Cannot commit the rows");
     error = fmt::format("Cannot write to the database {}: {}. The database is as it was.",
-                        target_.database.string(), error_);
+                        database_.File().string(), error_);
     return false;
 }
 

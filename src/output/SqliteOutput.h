@@ -7,12 +7,10 @@
 // in memory for the run to read back and are written as a table at the end
 // (WriteKeptRows); sheet 1 is kept too when the run will read it.
 //
-// Everything one report writes is one transaction: its earlier rows in each
-// table it writes are deleted first, so a report converted again replaces
-// its rows. Save commits; a report whose output is not saved leaves the
-// database as it was (rollback; a database this report created is removed).
-// The journal is a write-ahead log, so that readers may keep the database
-// open while vok writes; two writers wait for each other.
+// Everything one report writes is one transaction on the job's open
+// database (SqliteDatabase): its earlier rows in each table it writes are
+// deleted first, so a report converted again replaces its rows. Save
+// commits; a report whose output is not saved leaves the database as it was.
 #pragma once
 
 #include "output/TypedInput.h"
@@ -31,19 +29,22 @@ struct sqlite3_stmt;
 
 namespace vok {
 
+class SqliteDatabase;
+
+// The report a transaction writes for, and what the run needs of it.
 struct DatabaseTarget {
-    std::filesystem::path database;
-    std::string sourceFile; // the report's absolute path
-    std::string recipe;     // the recipe's absolute path, for the catalogue
+    std::string sourceFile;  // the report's absolute path
+    std::string recipe;      // the recipe's absolute path, for the catalogue
     bool keepSheet1 = false; // the run reads sheet 1 back (consolidations)
 };
 
 class SqliteOutput final : public Workbook {
 public:
-    // Opens (or creates) the database and begins the report's transaction;
-    // empty, with the reason naming the file, when it cannot (no database,
-    // locked beyond the wait, unwritable).
-    static std::unique_ptr<SqliteOutput> Open(const DatabaseTarget& target, std::string& error);
+    // Begins the report's transaction on the open database, waiting for
+    // another writer; empty, with the reason naming the file, when it cannot.
+    static std::unique_ptr<SqliteOutput> Open(SqliteDatabase& database,
+                                              const DatabaseTarget& target, std::string& error);
+    // Rolls back what was not saved.
     ~SqliteOutput() override;
     SqliteOutput(const SqliteOutput&) = delete;
     SqliteOutput& operator=(const SqliteOutput&) = delete;
@@ -93,13 +94,10 @@ private:
         uint32_t offset = 0, size = 0;
     };
 
-    explicit SqliteOutput(DatabaseTarget target);
-    bool Begin(std::string& error);
-    std::string Cause() const;
+    SqliteOutput(SqliteDatabase& database, DatabaseTarget target);
     bool Fail(std::string_view what);
-    bool Step(sqlite3_stmt* statement);
     bool Execute(const char* sql);
-    bool SwitchToWriteAheadLog();
+    bool Step(sqlite3_stmt* statement);
     bool PrepareTable(std::string_view name, const std::vector<std::string>& wanted);
     bool CheckColumns(std::string_view name, const std::vector<std::string>& wanted);
     bool Catalogue(std::string_view name);
@@ -108,18 +106,15 @@ private:
     void StartRow(int32_t row, int64_t line);
     void Judge(Value& value, std::string_view text);
     bool FlushRow();
-    void Finish();
 
+    SqliteDatabase& database_;
+    sqlite3* db_;
     DatabaseTarget target_;
-    sqlite3* db_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
     bool inTransaction_ = false;
-    bool committed_ = false;
-    bool created_ = false;       // the file did not exist before this report
-    bool switchAfterCommit_ = false; // a database in another journal mode
-    std::string indexAfterLoad_;  // a table made by this report, to index
-    std::string error_;          // the first failure; every later write fails
-    int systemError_ = 0;        // the errno behind the last failed step
+    std::string error_; // the first failure; every later write fails
+    bool tableIsNew_ = false; // the table begun was made by this report
+    bool tableByVok_ = false; // ... or listed in vok_tables
 
     // The table begun: sheet column -> its value in the row, -1 for none.
     bool fromSheet1_ = false;

@@ -144,6 +144,8 @@ class SqliteOutput(FolderFiles, unittest.TestCase):
             self.assertEqual(rows(database, "SELECT count(*), count(DISTINCT source_file) "
                                             "FROM table_1"), [(80, 20)])
             self.assertEqual(rows(database, "SELECT count(*) FROM table_2"), [(40,)])
+        # Replacing a report's rows goes by an index on source_file.
+        self.assertIn("table_1_source", [r[1] for r in rows(database, "PRAGMA index_list(table_1)")])
         # A report changed and converted again replaces its own rows only.
         month = self.write("in/month00.txt", REPORT.replace("Cash in bank", "Petty cash  "))
         self.convert(month, spec, database)
