@@ -285,7 +285,8 @@ Usage (switch syntax):
 
   /I path   input file, or a folder and pattern such as \data\in\*.txt
   /O path   output file; with a pattern input a folder pattern with "*",
-            such as \data\out\*.csv. ".csv" writes CSV, ".xls"/".xlsx" a workbook
+            such as \data\out\*.csv. ".csv" writes CSV, ".xls"/".xlsx" a workbook,
+            ".db"/".sqlite" one SQLite database for the whole job (no "*")
   /R path   convert with this recipe file (without /R the tables are marked
             in the input file with ">>" and "<<" lines)
   /S        with a pattern input, also search the sub-folders
