@@ -20,8 +20,8 @@
 #include "engine/InputChecks.h"
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
-#include "output/SqliteDatabase.h"
 #include "output/SheetTarget.h"
+#include "output/SqliteDatabase.h"
 #include "output/WorkbookConnection.h"
 #include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
@@ -110,16 +110,15 @@ void LeaveOutEarlierOutputs(std::vector<std::filesystem::path>& files, const Out
 void LeaveOutDatabase(std::vector<std::filesystem::path>& files,
                       const std::filesystem::path& database) {
     const std::string name = database.filename().native();
+    const auto folder = [](const std::filesystem::path& file) {
+        return file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+    };
     std::error_code ec;
     std::erase_if(files, [&](const std::filesystem::path& file) {
         const std::string own = file.filename().native();
         return (own == name || own == name + "-wal" || own == name + "-shm" ||
                 own == name + "-journal") &&
-               std::filesystem::equivalent(file.parent_path().empty() ? "." : file.parent_path(),
-                                           database.parent_path().empty()
-                                               ? "."
-                                               : database.parent_path(),
-                                           ec);
+               std::filesystem::equivalent(folder(file), folder(database), ec);
     });
 }
 

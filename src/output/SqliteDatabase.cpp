@@ -45,16 +45,15 @@ bool SqliteDatabase::Connect() {
     bool ok = sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) == SQLITE_OK &&
               Step(mode) && sqlite3_column_text(mode, 0);
     const bool wal =
-        ok && sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)),
-                              "wal") == 0;
+        ok &&
+        sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal") == 0;
     sqlite3_finalize(mode);
     switchAfterCommit_ = !wal;
     // Commits wait for the disk only where a crash could cost rows the user
     // had: a rollback journal over an existing database. A log is synced at
     // its checkpoints, and a new database holds nothing yet.
     return ok && ((!wal && !created_) || Execute("PRAGMA synchronous=NORMAL")) &&
-           (!created_ || Execute("PRAGMA page_size=16384")) &&
-           Execute("PRAGMA cache_size=-16384");
+           (!created_ || Execute("PRAGMA page_size=16384")) && Execute("PRAGMA cache_size=-16384");
 }
 
 SqliteDatabase::~SqliteDatabase() {
@@ -85,8 +84,8 @@ bool SqliteDatabase::Step(sqlite3_stmt* statement) {
 
 bool SqliteDatabase::Execute(const char* sql) {
     sqlite3_stmt* statement = nullptr;
-    const bool ok = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK &&
-                    Step(statement);
+    const bool ok =
+        sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK && Step(statement);
     sqlite3_finalize(statement);
     return ok;
 }
@@ -95,8 +94,7 @@ std::string SqliteDatabase::Cause() const {
     if (!db_) return "out of memory";
     // The system's own words too: "disk I/O error" alone hides a full disk.
     if (systemError_ == 0) return sqlite3_errmsg(db_);
-    return fmt::format("{}: {}", sqlite3_errmsg(db_),
-                       std::system_category().message(systemError_));
+    return fmt::format("{}: {}", sqlite3_errmsg(db_), std::system_category().message(systemError_));
 }
 
 void SqliteDatabase::Committed() {

@@ -1,10 +1,9 @@
 #include "output/SqliteOutput.h"
 
-#include "output/SqliteDatabase.h"
-
 #include "base/ColumnLetters.h"
 #include "base/Messages.h"
 #include "base/NumericText.h"
+#include "output/SqliteDatabase.h"
 
 #include <cmath>
 #include <ctime>
@@ -73,8 +72,7 @@ SqliteOutput::SqliteOutput(SqliteDatabase& database, DatabaseTarget target)
     : database_(database), db_(database.Handle()), target_(std::move(target)) {}
 
 std::unique_ptr<SqliteOutput> SqliteOutput::Open(SqliteDatabase& database,
-                                                  const DatabaseTarget& target,
-                                                  std::string& error) {
+                                                 const DatabaseTarget& target, std::string& error) {
     std::unique_ptr<SqliteOutput> output(new SqliteOutput(database, target));
     // The report's transaction; another writer is waited for.
     output->inTransaction_ = database.Execute("BEGIN IMMEDIATE");
@@ -170,8 +168,7 @@ bool SqliteOutput::CheckColumns(std::string_view name, const std::vector<std::st
     while (sqlite3_step(info.handle) == SQLITE_ROW)
         existing.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info.handle, 1)));
     Statement made;
-    sqlite3_prepare_v2(db_, "SELECT 1 FROM vok_tables WHERE name = ?1", -1, &made.handle,
-                       nullptr);
+    sqlite3_prepare_v2(db_, "SELECT 1 FROM vok_tables WHERE name = ?1", -1, &made.handle, nullptr);
     sqlite3_bind_text(made.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
     const bool byVok = sqlite3_step(made.handle) == SQLITE_ROW;
     tableByVok_ = byVok;
@@ -191,8 +188,8 @@ bool SqliteOutput::CheckColumns(std::string_view name, const std::vector<std::st
     }
     for (const std::string& column : missing) {
         const std::string add = "ALTER TABLE " + Quoted(name) + " ADD COLUMN " + Quoted(column);
-        if (!Execute(add.c_str())) return Fail(fmt::format("Cannot add the column {} to {}",
-                                                           column, name));
+        if (!Execute(add.c_str()))
+            return Fail(fmt::format("Cannot add the column {} to {}", column, name));
     }
     return true;
 }
@@ -240,8 +237,8 @@ bool SqliteOutput::PrepareInsert(std::string_view name, const std::vector<std::s
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert_, nullptr) != SQLITE_OK)
         return Fail(fmt::format("Cannot write to the table {}", name));
     // Every row of the report names it: bound once.
-    sqlite3_bind_text(insert_, static_cast<int>(wanted.size()) - 1, target_.sourceFile.c_str(),
-                      -1, SQLITE_STATIC);
+    sqlite3_bind_text(insert_, static_cast<int>(wanted.size()) - 1, target_.sourceFile.c_str(), -1,
+                      SQLITE_STATIC);
     return true;
 }
 

@@ -112,7 +112,7 @@ private:
     DatabaseTarget target_;
     sqlite3_stmt* insert_ = nullptr;
     bool inTransaction_ = false;
-    std::string error_; // the first failure; every later write fails
+    std::string error_;       // the first failure; every later write fails
     bool tableIsNew_ = false; // the table begun was made by this report
     bool tableByVok_ = false; // ... or listed in vok_tables
 

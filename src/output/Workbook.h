@@ -24,8 +24,8 @@ enum class CellWrite {
     BeyondLastRow,    // past the format's last row
     BeyondLastColumn, // past the format's last column
     NoSuchSheet,
-    ChartSheet,  // the sheet is a chart sheet, which has no cells
-    TextTooLong, // more characters than a cell can hold (32,767)
+    ChartSheet,   // the sheet is a chart sheet, which has no cells
+    TextTooLong,  // more characters than a cell can hold (32,767)
     OutputFailed, // the output could not take the row; WriteFailure says why
 };
 

@@ -1,13 +1,13 @@
 // The database output on its own: how each cell text is stored, rows that
 // arrive with their report line, kept sheets read back as a workbook gives
 // them, and a report that is not saved.
-#include "output/SqliteDatabase.h"
 #include "output/SqliteOutput.h"
+
+#include "output/SqliteDatabase.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-
 #include <string>
 #include <vector>
 
@@ -44,8 +44,9 @@ TEST(SqliteOutputTest, CellsAreTypedAsAWorkbookTypesThem) {
     auto output = SqliteOutput::Open(*database, {"/r/jan.txt", "/r/gl.rcp", false}, error);
     ASSERT_TRUE(output) << error;
     ASSERT_TRUE(output->BeginTable("table_1", {2}));
-    const char* texts[] = {"=1+2", "00123", "   ", "", "1.5E+3", "$1,500", "(12)",
-                           "1234567890123456", " 0.50 ", "12.00-"};
+    const char* texts[] = {"=1+2",   "00123",  "   ",  "",
+                           "1.5E+3", "$1,500", "(12)", "1234567890123456",
+                           " 0.50 ", "12.00-"};
     int32_t row = 1;
     for (const char* text : texts) {
         output->SetRowSource(row, 100 + row);
@@ -57,11 +58,11 @@ TEST(SqliteOutputTest, CellsAreTypedAsAWorkbookTypesThem) {
     ASSERT_TRUE(output->Save(error)) << error;
     output.reset();
     database.reset();
-    EXPECT_EQ(Rows(dir / "t.db", "SELECT B, source_line FROM table_1 ORDER BY rowid"),
-              (std::vector<std::string>{"t:=1+2|i:101", "t:00123|i:102", "n:|i:103", "n:|i:104",
-                                        "r:1500.0|i:105", "i:1500|i:106", "i:-12|i:107",
-                                        "t:1234567890123456|i:108", "r:0.5|i:109",
-                                        "r:-12.0|i:110"}));
+    EXPECT_EQ(
+        Rows(dir / "t.db", "SELECT B, source_line FROM table_1 ORDER BY rowid"),
+        (std::vector<std::string>{"t:=1+2|i:101", "t:00123|i:102", "n:|i:103", "n:|i:104",
+                                  "r:1500.0|i:105", "i:1500|i:106", "i:-12|i:107",
+                                  "t:1234567890123456|i:108", "r:0.5|i:109", "r:-12.0|i:110"}));
 }
 
 TEST(SqliteOutputTest, KeptRowsReadBackAndAnUnsavedReportLeavesNothing) {
