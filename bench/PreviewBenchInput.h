@@ -38,7 +38,7 @@ inline void WriteReport(const std::filesystem::path& path, long lines, int table
             std::fputs(
                 fmt::format("{:04}-{:02}  {:<25}  {:02}/{:02}/2026  {:>13.2f}  {:>13.2f}\r\n",
                             1000 + i % 9000, i % 100, kWords[i % 6], 1 + i % 12, 1 + i % 28,
-                            debit / 100.0, credit / 100.0)
+                            static_cast<double>(debit) / 100.0, static_cast<double>(credit) / 100.0)
                     .c_str(),
                 out);
         }

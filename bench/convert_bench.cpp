@@ -41,7 +41,8 @@ void WriteReport(const fs::path& path, long lines) {
         const std::string line =
             fmt::format("{:04}-{:02}  {:<25}  {:02}/{:02}/2026  {:>13.2f}  {:>13.2f}  {:>14.2f}",
                         1000 + i % 9000, i % 100, kWords[i % 6], 1 + i % 12, 1 + i % 28,
-                        debit / 100.0, credit / 100.0, balance / 100.0);
+                        static_cast<double>(debit) / 100.0, static_cast<double>(credit) / 100.0,
+                        static_cast<double>(balance) / 100.0);
         std::fputs(line.c_str(), out);
         std::fputs("\r\n", out);
     }
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
                          work / "home");
     fmt::print("fixed template : {:8.1f} MB in {:6.3f} s = {:7.1f} MB/s, peak {:6.1f} MB, "
                "status {}\n",
-               mb, a.seconds, mb / a.seconds, a.peakKb / 1024.0, a.status);
+               mb, a.seconds, mb / a.seconds, static_cast<double>(a.peakKb) / 1024.0, a.status);
 
     const Run h = RunVok(program,
                          {"-i", half.string(), "-r", (work / "fixed.rcp").string(), "-o",
@@ -122,13 +123,13 @@ int main(int argc, char** argv) {
                          work / "home");
     const double halfMb = static_cast<double>(fs::file_size(half)) / 1e6;
     fmt::print("half the report: {:8.1f} MB in {:6.3f} s = {:7.1f} MB/s, peak {:6.1f} MB\n", halfMb,
-               h.seconds, halfMb / h.seconds, h.peakKb / 1024.0);
+               h.seconds, halfMb / h.seconds, static_cast<double>(h.peakKb) / 1024.0);
 
     const Run d = RunVok(program,
                          {"-i", report.string(), "-r", (work / "derived.rcp").string(), "-o",
                           (work / "derived.csv").string()},
                          work / "home");
     fmt::print("=R, 9,999 rows : {:6.3f} s, peak {:6.1f} MB, status {}\n", d.seconds,
-               d.peakKb / 1024.0, d.status);
+               static_cast<double>(d.peakKb) / 1024.0, d.status);
     return 0;
 }

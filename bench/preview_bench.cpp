@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
     Time("vok --preview", runs, [&] {
         vok::StopRequest stop;
         const vok::PreviewResult result = vok::PreviewRecipe(request, stop);
-        vok::ReportLineSource lines(report, request.tabSize);
-        const std::string text = vok::FormatPreview(result, lines);
+        vok::ReportLineSource source(report, request.tabSize);
+        const std::string text = vok::FormatPreview(result, source);
         return fmt::format("{}, {} bytes of text", Counted(result), text.size());
     });
     std::error_code ec;

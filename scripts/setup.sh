@@ -44,9 +44,10 @@ vok_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >&2
 }
 
+# Extra arguments go to cmake's configure step (test.sh: -DVOK_WERROR=ON).
 vok_build() {
     local root
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$root/build" -j "$(nproc)" >&2
 }

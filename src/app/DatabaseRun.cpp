@@ -35,8 +35,7 @@ DatabaseRun::~DatabaseRun() {
 void DatabaseRun::TableStarting(size_t index, const clsTable& table) {
     // A table the database refuses makes the table's first write fail, which
     // says why and ends the run.
-    QuietMessages quiet; // the table run says what is wrong with its letters
-    output_.BeginTable(fmt::format("table_{}", index + 1), table.SheetColumns(quiet));
+    output_.BeginTable(fmt::format("table_{}", index + 1), table.SheetColumns());
 }
 
 void DatabaseRun::TableFinished(size_t, const clsTable&) {
@@ -46,7 +45,6 @@ void DatabaseRun::TableFinished(size_t, const clsTable&) {
 
 bool DatabaseRun::WriteConsolidations() {
     const clsExportSpecs& specs = state_.ExportSpecs;
-    QuietMessages quiet;
     for (size_t c = 0; c < specs.ConsolidateCollection.size(); ++c) {
         const clsCon& con = specs.ConsolidateCollection[c];
         // Only a consolidation that ran has its rows on sheet 2.
@@ -55,7 +53,7 @@ bool DatabaseRun::WriteConsolidations() {
             continue;
         const clsTable& table = specs.TablesCollection[static_cast<size_t>(con.Table - 1)];
         if (!output_.WriteKeptRows(2, fmt::format("consolidation_{}", c + 1),
-                                   table.SheetColumns(quiet), con.WriteConTopRow,
+                                   table.SheetColumns(), con.WriteConTopRow,
                                    con.WriteConBottomRow)) {
             state_.messages.Show(fmt::format("Cannot write consolidation {} to {}: {}.", c + 1,
                                              state_.gOutputFile.string(), output_.WriteFailure()),

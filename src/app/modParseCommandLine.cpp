@@ -139,118 +139,137 @@ std::filesystem::path ResolveLinuxPath(const std::string& text,
     return (currentFolder / p).lexically_normal();
 }
 
-// The Linux-style options that take no value.
+// The Linux-style options that take no value, and what each sets.
+struct LinuxFlag {
+    std::string_view shortName;
+    std::string_view longName;
+    bool clsConversionOptions::*option;
+    bool value;
+};
+constexpr LinuxFlag kLinuxFlags[] = {
+    {"-s", "--subfolders", &clsConversionOptions::bDoSubfolders, true},
+    {"-g", "--original-folder", &clsConversionOptions::bSaveInOriginalFolder, true},
+    {"-c", "--no-clear", &clsConversionOptions::bClearOutputFileBeforeProcessing, false},
+    {"-e", "--show", &clsConversionOptions::bShowExcel, true},
+    {"-v", "--verbose", &clsConversionOptions::bVerbose, true},
+    {"-q", "--quiet", &clsConversionOptions::bQuiet, true},
+    {"--preview", "--preview", &clsConversionOptions::bPreview, true},
+};
+
 bool IsLinuxFlag(std::string_view name) {
-    for (const std::string_view flag : {"--subfolders", "--original-folder", "--no-clear", "--show",
-                                        "--verbose", "--quiet", "--help", "--version", "--preview"}) {
-        if (name == flag) return true;
+    if (name == "--help" || name == "--version") return true;
+    for (const LinuxFlag& flag : kLinuxFlags) {
+        if (name == flag.longName) return true;
     }
     return false;
+}
+
+bool TakesValue(std::string_view name) {
+    for (const std::string_view option : {"-i", "--input", "-o", "--output", "-r", "--recipe", "-l",
+                                          "--log", "-t", "--tab-size", "-w", "--sheet", "--rows"}) {
+        if (name == option) return true;
+    }
+    return false;
+}
+
+// A Linux-style command line while it is read.
+struct LinuxReading {
+    clsConversionOptions& options;
+    const std::filesystem::path& currentFolder;
+    LogFolderMaker makeLogFolder;
+    CommandLine result;
+    bool rowsGiven = false;
+
+    // Ends the reading with `error`; false, for the caller to return.
+    bool Fail(CommandLineAction action, std::string error) {
+        result.action = action;
+        result.error = std::move(error);
+        return false;
+    }
+    std::filesystem::path Path(const std::string& text) const {
+        return ResolveLinuxPath(text, currentFolder);
+    }
+};
+
+// Applies an option that takes a value; false when the reading ends there.
+bool ApplyLinuxValue(LinuxReading& reading, std::string_view name, const std::string& value) {
+    clsConversionOptions& options = reading.options;
+    if (name == "-i" || name == "--input") {
+        options.sInputFile = reading.Path(value);
+    } else if (name == "-o" || name == "--output") {
+        options.sOutputFile = reading.Path(value);
+    } else if (name == "-r" || name == "--recipe") {
+        options.bUseRecipe = true;
+        options.sRecipeFile = reading.Path(value);
+    } else if (name == "-l" || name == "--log") {
+        options.sLogFile = reading.Path(value);
+        reading.makeLogFolder(options.sLogFile);
+    } else if (name == "-t" || name == "--tab-size") {
+        std::string problem = TabSizeProblem(value, options.lTabSize);
+        if (!problem.empty()) return reading.Fail(CommandLineAction::Refused, std::move(problem));
+    } else if (name == "-w" || name == "--sheet") {
+        options.sSheetTarget = value;
+    } else {
+        int32_t rows;
+        if (!ParseWholeNumber(value, rows) || rows < 0)
+            return reading.Fail(CommandLineAction::Error,
+                                "The number of rows must be a whole number, 0 or more: " + value);
+        options.lPreviewRows = rows;
+        reading.rowsGiven = true;
+    }
+    return true;
+}
+
+// Applies an option without a value; false when the reading ends there (help,
+// version, an unknown option).
+bool ApplyLinuxFlag(LinuxReading& reading, std::string_view name) {
+    for (const LinuxFlag& flag : kLinuxFlags) {
+        if (name == flag.shortName || name == flag.longName) {
+            reading.options.*flag.option = flag.value;
+            return true;
+        }
+    }
+    if (name == "-h" || name == "--help") return reading.Fail(CommandLineAction::ShowHelp, {});
+    if (name == "--version") return reading.Fail(CommandLineAction::ShowVersion, {});
+    return reading.Fail(CommandLineAction::Error, "Unknown option: " + std::string(name));
 }
 
 CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOptions& options,
                            const std::filesystem::path& currentFolder,
                            LogFolderMaker makeLogFolder) {
-    CommandLine result;
-    result.action = CommandLineAction::RunJob;
-    bool rowsGiven = false;
+    LinuxReading reading{options, currentFolder, makeLogFolder, {}};
+    reading.result.action = CommandLineAction::RunJob;
     for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        bool hasValue = false;
         // "--name=value" carries its value; "-x value" and "--name value" take the next argument.
-        if (name.rfind("--", 0) == 0) {
-            const size_t eq = name.find('=');
-            if (eq != std::string::npos) {
-                value = name.substr(eq + 1);
-                name = name.substr(0, eq);
-                hasValue = true;
-            }
+        std::string_view name = args[i];
+        std::string value;
+        const size_t eq = name.rfind("--", 0) == 0 ? name.find('=') : std::string_view::npos;
+        const bool hasValue = eq != std::string_view::npos;
+        if (hasValue) {
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
         }
-        auto takeValue = [&]() -> bool {
-            if (hasValue) return true;
-            if (i + 1 >= args.size()) {
-                result.action = CommandLineAction::Error;
-                result.error = "The option " + name + " needs a value.";
-                return false;
+        if (TakesValue(name)) {
+            if (!hasValue && i + 1 >= args.size()) {
+                reading.Fail(CommandLineAction::Error,
+                             "The option " + std::string(name) + " needs a value.");
+                break;
             }
-            value = args[++i];
-            return true;
-        };
-        if (name == "-i" || name == "--input") {
-            if (!takeValue()) return result;
-            options.sInputFile = ResolveLinuxPath(value, currentFolder);
-        } else if (name == "-o" || name == "--output") {
-            if (!takeValue()) return result;
-            options.sOutputFile = ResolveLinuxPath(value, currentFolder);
-        } else if (name == "-r" || name == "--recipe") {
-            if (!takeValue()) return result;
-            options.bUseRecipe = true;
-            options.sRecipeFile = ResolveLinuxPath(value, currentFolder);
-        } else if (name == "-l" || name == "--log") {
-            if (!takeValue()) return result;
-            options.sLogFile = ResolveLinuxPath(value, currentFolder);
-            makeLogFolder(options.sLogFile);
-        } else if (name == "-t" || name == "--tab-size") {
-            if (!takeValue()) return result;
-            std::string problem = TabSizeProblem(value, options.lTabSize);
-            if (!problem.empty()) {
-                result.action = CommandLineAction::Refused;
-                result.error = std::move(problem);
-                return result;
-            }
-        } else if (name == "-w" || name == "--sheet") {
-            if (!takeValue()) return result;
-            options.sSheetTarget = value;
-        } else if (name == "--rows") {
-            if (!takeValue()) return result;
-            int32_t rows;
-            if (!ParseWholeNumber(value, rows) || rows < 0) {
-                result.action = CommandLineAction::Error;
-                result.error = "The number of rows must be a whole number, 0 or more: " + value;
-                return result;
-            }
-            options.lPreviewRows = rows;
-            rowsGiven = true;
-        } else if (hasValue && IsLinuxFlag(name)) {
-            result.action = CommandLineAction::Error;
-            result.error = "The option " + name + " takes no value.";
-            return result;
+            if (!hasValue) value = args[++i];
+            if (!ApplyLinuxValue(reading, name, value)) break;
         } else if (hasValue) {
-            result.action = CommandLineAction::Error;
-            result.error = "Unknown option: " + args[i];
-            return result;
-        } else if (name == "-s" || name == "--subfolders") {
-            options.bDoSubfolders = true;
-        } else if (name == "-g" || name == "--original-folder") {
-            options.bSaveInOriginalFolder = true;
-        } else if (name == "-c" || name == "--no-clear") {
-            options.bClearOutputFileBeforeProcessing = false;
-        } else if (name == "-e" || name == "--show") {
-            options.bShowExcel = true;
-        } else if (name == "-v" || name == "--verbose") {
-            options.bVerbose = true;
-        } else if (name == "-q" || name == "--quiet") {
-            options.bQuiet = true;
-        } else if (name == "--preview") {
-            options.bPreview = true;
-        } else if (name == "-h" || name == "--help") {
-            result.action = CommandLineAction::ShowHelp;
-            return result;
-        } else if (name == "--version") {
-            result.action = CommandLineAction::ShowVersion;
-            return result;
-        } else {
-            result.action = CommandLineAction::Error;
-            result.error = "Unknown option: " + args[i];
-            return result;
+            reading.Fail(CommandLineAction::Error,
+                         IsLinuxFlag(name) ? "The option " + std::string(name) + " takes no value."
+                                           : "Unknown option: " + args[i]);
+            break;
+        } else if (!ApplyLinuxFlag(reading, name)) {
+            break;
         }
     }
-    if (rowsGiven && !options.bPreview) {
-        result.action = CommandLineAction::Error;
-        result.error = "The option --rows goes with --preview.";
-    }
-    return result;
+    if (reading.result.action == CommandLineAction::RunJob && reading.rowsGiven &&
+        !options.bPreview)
+        reading.Fail(CommandLineAction::Error, "The option --rows goes with --preview.");
+    return reading.result;
 }
 
 } // namespace

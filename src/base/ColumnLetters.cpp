@@ -5,44 +5,53 @@
 
 namespace vok {
 
-std::string NumToAlpha2(Messages& messages, int32_t n) {
-    if (n > 702 || n < 1) {
-        messages.Show("unexpected number code in xl.NumToAlpha2!", MessageIcon::Critical);
-        return {};
-    }
-    if (n <= 26) return NumToAlpha(messages, n);
-    const int32_t second = n % 26 == 0 ? 26 : n % 26;
-    return NumToAlpha(messages, (n - 1) / 26) + NumToAlpha(messages, second);
+namespace {
+
+constexpr std::string_view kBadNumber = "unexpected number code in xl.NumToAlpha2!";
+constexpr std::string_view kBadLength = "unexpected letter code in xl.AlphaToNum2!";
+constexpr std::string_view kBadLetter = "unexpected Letter code in utilities.AlphaToNum!";
+
+char Letter(int32_t n) {
+    return static_cast<char>('A' + n - 1);
 }
 
-int32_t AlphaToNum2(Messages& messages, std::string_view letters) {
-    // Lengths count characters: "é" is one (wrong) letter, not two bytes.
-    const size_t length = CharCount(letters);
-    if (length == 0 || length >= 3) {
-        messages.Show("unexpected letter code in xl.AlphaToNum2!", MessageIcon::Critical);
-        return 0;
-    }
-    if (length == 1) return AlphaToNum(messages, letters);
-    return 26 * AlphaToNum(messages, CharSubstr(letters, 0, 1)) +
-           AlphaToNum(messages, CharSubstr(letters, 1, 1));
-}
-
-std::string NumToAlpha(Messages& messages, int32_t n) {
-    if (n < 1 || n > 26) {
-        messages.Show("unexpected number code in utilities.NumToAlpha!", MessageIcon::Critical);
-        return {};
-    }
-    return std::string(1, static_cast<char>('A' + n - 1));
-}
-
-int32_t AlphaToNum(Messages& messages, std::string_view letter) {
+// One letter's number, 1 to 26; 0 and a problem for anything else.
+int32_t LetterNumber(std::string_view letter, std::vector<std::string_view>& problems) {
     char c = letter.size() == 1 ? letter.front() : '\0';
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     if (c < 'A' || c > 'Z') {
-        messages.Show("unexpected Letter code in utilities.AlphaToNum!", MessageIcon::Critical);
+        problems.push_back(kBadLetter);
         return 0;
     }
     return c - 'A' + 1;
+}
+
+} // namespace
+
+Checked<std::string> NumToAlpha2(int32_t n) {
+    if (n > 702 || n < 1) return {{}, {kBadNumber}};
+    if (n <= 26) return {std::string(1, Letter(n)), {}};
+    const int32_t second = n % 26 == 0 ? 26 : n % 26;
+    return {std::string{Letter((n - 1) / 26), Letter(second)}, {}};
+}
+
+Checked<int32_t> AlphaToNum2(std::string_view letters) {
+    // Lengths count characters: "é" is one (wrong) letter, not two bytes.
+    const size_t length = CharCount(letters);
+    Checked<int32_t> result;
+    if (length == 0 || length >= 3) {
+        result.problems.push_back(kBadLength);
+    } else if (length == 1) {
+        result.value = LetterNumber(letters, result.problems);
+    } else {
+        const int32_t first = LetterNumber(CharSubstr(letters, 0, 1), result.problems);
+        result.value = 26 * first + LetterNumber(CharSubstr(letters, 1, 1), result.problems);
+    }
+    return result;
+}
+
+int32_t AlphaToNum2(Messages& messages, std::string_view letters) {
+    return ShowProblems(messages, AlphaToNum2(letters), MessageIcon::Critical);
 }
 
 } // namespace vok

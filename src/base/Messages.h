@@ -7,6 +7,8 @@
 // whether anything but a notice was shown.
 #pragma once
 
+#include "base/Outcome.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -49,13 +51,13 @@ private:
     std::atomic<int64_t> failures_{0};
 };
 
-// Messages nobody sees: for checks whose findings were said elsewhere
-// already (column letters the reader checked). Questions are answered No.
-class QuietMessages final : public Messages {
-protected:
-    void DisplayMessage(std::string_view, MessageIcon, std::string_view, MessageKind) override {}
-    bool DisplayQuestion(std::string_view, MessageIcon, std::string_view) override { return false; }
-};
+// Shows each problem of a checked value, in order, and gives the value: where
+// a layer that shows messages meets a pure conversion.
+template <typename T> T ShowProblems(Messages& messages, Checked<T> checked, MessageIcon icon) {
+    for (const std::string_view problem : checked.problems)
+        messages.Show(problem, icon);
+    return std::move(checked.value);
+}
 
 // Messages passed on to another, except that while a scope is open (one
 // table) a message said again is only counted: the scope's end says once how

@@ -82,10 +82,10 @@ void MeasureDigits(Scan& s) {
     s.leadPower = (wholeSignificant > 0 ? wholeSignificant - 1 : -1 - fractionZeros) + s.exponent;
 }
 
-bool ScanNumber(std::string_view text, Scan& s) {
-    s = Scan{};
-    // 1. Blanks aside; parentheses enclose everything else and make the value negative.
-    std::string_view t = TrimBlanks(text);
+// Blanks aside; parentheses enclose everything else and make the value
+// negative. False for a parenthesis without its partner.
+[[gnu::always_inline]] inline bool StripParentheses(std::string_view& t, Scan& s) {
+    t = TrimBlanks(t);
     if (t.empty()) return false;
     if (t.front() == '(') {
         if (t.size() < 2 || t.back() != ')') return false;
@@ -94,12 +94,12 @@ bool ScanNumber(std::string_view text, Scan& s) {
     } else if (t.back() == ')') {
         return false;
     }
-    // 2. A sign and "$" before the digits.
-    char sign = 0;
-    bool currency = false;
-    size_t pos = 0;
-    if (!ReadAffixes(t, pos, sign, currency)) return false;
-    // 3. The whole part: digits, with "," only between two digits.
+    return true;
+}
+
+// The whole part: digits, with "," only between two digits; then the fraction.
+[[gnu::always_inline]] inline void ReadDigits(std::string_view t, size_t& pos, Scan& s,
+                                              bool& point) {
     const size_t wholeStart = pos;
     while (pos < t.size()) {
         if (IsDigit(t[pos])) {
@@ -112,31 +112,48 @@ bool ScanNumber(std::string_view text, Scan& s) {
         }
     }
     s.whole = t.substr(wholeStart, pos - wholeStart);
-    // 4. The fraction; "." alone is no number.
-    bool point = false;
-    if (pos < t.size() && t[pos] == '.') {
-        point = true;
+    point = pos < t.size() && t[pos] == '.';
+    if (point) {
         const size_t fractionStart = ++pos;
         while (pos < t.size() && IsDigit(t[pos]))
             ++pos;
         s.fraction = t.substr(fractionStart, pos - fractionStart);
     }
+}
+
+// The exponent, when there is one: "E" or "e", an optional sign, at least one
+// digit. False for an "E" without its digits.
+[[gnu::always_inline]] inline bool ReadExponent(std::string_view t, size_t& pos, Scan& s) {
+    if (pos >= t.size() || (t[pos] != 'E' && t[pos] != 'e')) return true;
+    ++pos;
+    bool negativeExponent = false;
+    if (pos < t.size() && (t[pos] == '+' || t[pos] == '-')) negativeExponent = t[pos++] == '-';
+    if (pos >= t.size() || !IsDigit(t[pos])) return false;
+    int64_t e = 0;
+    while (pos < t.size() && IsDigit(t[pos]))
+        e = std::min(e * 10 + (t[pos++] - '0'), kExponentLimit);
+    s.exponent = negativeExponent ? -e : e;
+    s.shape.exponent = true;
+    return true;
+}
+
+bool ScanNumber(std::string_view text, Scan& s) {
+    s = Scan{};
+    std::string_view t = text;
+    if (!StripParentheses(t, s)) return false;
+    // A sign and "$" before the digits.
+    char sign = 0;
+    bool currency = false;
+    size_t pos = 0;
+    if (!ReadAffixes(t, pos, sign, currency)) return false;
+    // The digits; "." alone is no number.
+    bool point = false;
+    ReadDigits(t, pos, s, point);
     if (s.whole.empty() && s.fraction.empty()) return false;
-    // 5. The exponent: "E" or "e", an optional sign, at least one digit.
-    if (pos < t.size() && (t[pos] == 'E' || t[pos] == 'e')) {
-        ++pos;
-        bool negativeExponent = false;
-        if (pos < t.size() && (t[pos] == '+' || t[pos] == '-')) negativeExponent = t[pos++] == '-';
-        if (pos >= t.size() || !IsDigit(t[pos])) return false;
-        int64_t e = 0;
-        while (pos < t.size() && IsDigit(t[pos]))
-            e = std::min(e * 10 + (t[pos++] - '0'), kExponentLimit);
-        s.exponent = negativeExponent ? -e : e;
-        s.shape.exponent = true;
-    }
-    // 6. A sign and "$" after the digits; nothing else may follow.
+    if (!ReadExponent(t, pos, s)) return false;
+    // A sign and "$" after the digits; nothing else may follow.
     if (!ReadAffixes(t, pos, sign, currency) || pos != t.size()) return false;
-    // 7. A sign inside parentheses is one sign too many.
+    // A sign inside parentheses is one sign too many.
     if (sign != 0 && s.shape.parentheses) return false;
     s.shape.negative = sign == '-' || s.shape.parentheses;
     s.shape.currency = currency;

@@ -50,13 +50,6 @@ int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColum
     return 0;
 }
 
-int64_t file_find_key_line(const std::filesystem::path& fileName, const KeyTexts& keys,
-                           int32_t startColumn, int32_t width) {
-    if (!FileExists(fileName)) return 0;
-    TextReader file(fileName);
-    return find_key_line(file, keys, startColumn, width);
-}
-
 int64_t file_count_key_lines(const std::filesystem::path& fileName, const KeyTexts& keys) {
     if (!FileExists(fileName)) return 0;
     TextReader file(fileName);
@@ -104,43 +97,6 @@ std::string expand_tabs(std::string_view line, int32_t tabSize) {
     return out;
 }
 
-bool file_has_tabs(const std::filesystem::path& fileName) {
-    // A tab byte is a tab character in either encoding and never ends a line,
-    // so the bytes are searched as they are, without reading lines.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    std::vector<char> block(1 << 16);
-    bool found = false;
-    for (;;) {
-        const ssize_t got = ::read(fd, block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        if (std::memchr(block.data(), '\t', static_cast<size_t>(got))) {
-            found = true;
-            break;
-        }
-    }
-    ::close(fd);
-    return found;
-}
-
-void string_append_repeat(std::string& target, std::string_view piece, int64_t count) {
-    for (int64_t i = 0; i < count; ++i)
-        target.append(piece);
-}
-
-TextReader file_open_for_input(const std::filesystem::path& fileName) {
-    return TextReader(fileName);
-}
-
-std::string file_read_line(TextReader& file) {
-    return std::string(file.ReadLine());
-}
-
-void file_close(TextReader& file) {
-    file.Close();
-}
-
 int64_t file_read(Messages& messages, std::vector<std::string>& lines,
                   const std::filesystem::path& fileName, int64_t startLine, int64_t count) {
     if (startLine < 1) {
@@ -158,22 +114,6 @@ int64_t file_read(Messages& messages, std::vector<std::string>& lines,
         ++stored;
     }
     return stored;
-}
-
-bool file_write(const std::filesystem::path& fileName, const std::vector<std::string>& lines,
-                int64_t count, bool append) {
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> out(std::fopen(fileName.c_str(), append ? "ab" : "wb"));
-    if (!out) return false;
-    const int64_t n = std::min<int64_t>(count, static_cast<int64_t>(lines.size()));
-    for (int64_t i = 0; i < n; ++i) {
-        const std::string& line = lines[static_cast<size_t>(i)];
-        if (std::fwrite(line.data(), 1, line.size(), out.get()) != line.size()) return false;
-        if (std::fwrite("\r\n", 1, 2, out.get()) != 2) return false;
-    }
-    return std::fclose(out.release()) == 0;
 }
 
 } // namespace vok

@@ -1,6 +1,6 @@
-// Line-oriented access to text files: opening and reading line by line,
-// reading a run of lines by number, writing lines, tab expansion, the tab
-// test and the key-line search that locates tables and sections.
+// Line-oriented helpers on text files: reading a run of lines by number, tab
+// expansion, and the key-line search on an open reader (the rule every
+// search of key lines follows; TextIndex answers it for a whole report).
 #pragma once
 
 #include "base/TextReader.h"
@@ -38,10 +38,6 @@ int64_t KeyLineAnswer(std::string_view searched, const KeyTexts& keys, int64_t c
 int64_t find_key_line(TextReader& file, const KeyTexts& keys, int32_t startColumn = 0,
                       int32_t width = 0);
 
-// The same search on a named file from its first line; 0 for a missing file.
-int64_t file_find_key_line(const std::filesystem::path& fileName, const KeyTexts& keys,
-                           int32_t startColumn = 0, int32_t width = 0);
-
 // Number of lines that hold any of the keys and not the exclusion text.
 int64_t file_count_key_lines(const std::filesystem::path& fileName, const KeyTexts& keys);
 
@@ -60,24 +56,10 @@ std::string expand_tabs(std::string_view line, int32_t tabSize);
 void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize,
                     bool oneBytePerChar = false);
 
-bool file_has_tabs(const std::filesystem::path& fileName);
-
-void string_append_repeat(std::string& target, std::string_view piece, int64_t count);
-
-// An open file, or a closed reader (an empty source) when it cannot be opened.
-TextReader file_open_for_input(const std::filesystem::path& fileName);
-std::string file_read_line(TextReader& file);
-void file_close(TextReader& file);
-
 // Stores `count` lines from 1-based `startLine` into lines[0 .. count-1],
 // growing the vector when needed. Elements of lines past the end of the file
 // keep their content. Returns the number of lines stored.
 int64_t file_read(Messages& messages, std::vector<std::string>& lines,
                   const std::filesystem::path& fileName, int64_t startLine, int64_t count);
-
-// Writes lines[0 .. count-1], each ended by CR LF, replacing the file or
-// appending to it. False when the file cannot be written.
-bool file_write(const std::filesystem::path& fileName, const std::vector<std::string>& lines,
-                int64_t count, bool append);
 
 } // namespace vok

@@ -99,69 +99,10 @@ struct Find {
 class Automaton {
 public:
     Automaton(const std::vector<Pattern>& patterns, const std::vector<size_t>& members) {
-        // Byte classes.
-        classOf_.fill(0);
-        classes_ = 1;
-        for (const size_t p : members) {
-            for (const char c : patterns[p].bytes) {
-                uint8_t& cls = classOf_[static_cast<unsigned char>(c)];
-                if (cls == 0) cls = static_cast<uint8_t>(classes_++);
-            }
-        }
-        // The trie.
-        next_.assign(classes_, -1);
-        output_.assign(1, {});
-        for (const size_t p : members) {
-            int32_t state = 0;
-            for (const char c : patterns[p].bytes) {
-                const size_t at =
-                    static_cast<size_t>(state) * classes_ + classOf_[static_cast<unsigned char>(c)];
-                if (next_[at] < 0) {
-                    next_[at] = static_cast<int32_t>(output_.size());
-                    output_.emplace_back();
-                    next_.resize(next_.size() + classes_, -1);
-                }
-                state = next_[at];
-            }
-            output_[static_cast<size_t>(state)].push_back(p);
-        }
-        // Failure links in breadth-first order turn the trie into a complete
-        // automaton; a state's outputs include those of its failure state.
-        std::vector<int32_t> fail(output_.size(), 0), queue;
-        for (size_t c = 0; c < classes_; ++c) {
-            int32_t& to = next_[c];
-            if (to < 0) {
-                to = 0;
-            } else {
-                queue.push_back(to);
-            }
-        }
-        for (size_t head = 0; head < queue.size(); ++head) {
-            const int32_t state = queue[head];
-            const std::vector<size_t>& inherited = output_[static_cast<size_t>(fail[state])];
-            std::vector<size_t>& own = output_[static_cast<size_t>(state)];
-            own.insert(own.end(), inherited.begin(), inherited.end());
-            for (size_t c = 0; c < classes_; ++c) {
-                int32_t& to = next_[static_cast<size_t>(state) * classes_ + c];
-                const int32_t viaFail = next_[static_cast<size_t>(fail[state]) * classes_ + c];
-                if (to < 0) {
-                    to = viaFail;
-                } else {
-                    fail[static_cast<size_t>(to)] = viaFail;
-                    queue.push_back(to);
-                }
-            }
-        }
-        // The table the scan runs on: each transition holds its target's row
-        // (its number times the classes) and, in its top bit, whether the
-        // target has outputs, so that a byte costs one look-up.
-        table_.resize(next_.size());
-        for (size_t at = 0; at < next_.size(); ++at) {
-            const auto to = static_cast<uint32_t>(next_[at]);
-            table_[at] =
-                to * static_cast<uint32_t>(classes_) | (output_[to].empty() ? 0u : kHasOutput);
-        }
-        next_ = std::vector<int32_t>();
+        MakeClasses(patterns, members);
+        MakeTrie(patterns, members);
+        LinkFailures();
+        MakeTable();
     }
 
     // What an automaton of a group of patterns will hold, counted as the
@@ -199,6 +140,80 @@ public:
     }
 
 private:
+    // Byte classes: each byte of the patterns has one, all others share 0.
+    void MakeClasses(const std::vector<Pattern>& patterns, const std::vector<size_t>& members) {
+        classOf_.fill(0);
+        classes_ = 1;
+        for (const size_t p : members) {
+            for (const char c : patterns[p].bytes) {
+                uint8_t& cls = classOf_[static_cast<unsigned char>(c)];
+                if (cls == 0) cls = static_cast<uint8_t>(classes_++);
+            }
+        }
+    }
+
+    void MakeTrie(const std::vector<Pattern>& patterns, const std::vector<size_t>& members) {
+        next_.assign(classes_, -1);
+        output_.assign(1, {});
+        for (const size_t p : members) {
+            int32_t state = 0;
+            for (const char c : patterns[p].bytes) {
+                const size_t at =
+                    static_cast<size_t>(state) * classes_ + classOf_[static_cast<unsigned char>(c)];
+                if (next_[at] < 0) {
+                    next_[at] = static_cast<int32_t>(output_.size());
+                    output_.emplace_back();
+                    next_.resize(next_.size() + classes_, -1);
+                }
+                state = next_[at];
+            }
+            output_[static_cast<size_t>(state)].push_back(p);
+        }
+    }
+
+    // Failure links in breadth-first order turn the trie into a complete
+    // automaton; a state's outputs include those of its failure state.
+    void LinkFailures() {
+        std::vector<int32_t> fail(output_.size(), 0), queue;
+        for (size_t c = 0; c < classes_; ++c) {
+            int32_t& to = next_[c];
+            if (to < 0) {
+                to = 0;
+            } else {
+                queue.push_back(to);
+            }
+        }
+        for (size_t head = 0; head < queue.size(); ++head) {
+            const int32_t state = queue[head];
+            const std::vector<size_t>& inherited = output_[static_cast<size_t>(fail[state])];
+            std::vector<size_t>& own = output_[static_cast<size_t>(state)];
+            own.insert(own.end(), inherited.begin(), inherited.end());
+            for (size_t c = 0; c < classes_; ++c) {
+                int32_t& to = next_[static_cast<size_t>(state) * classes_ + c];
+                const int32_t viaFail = next_[static_cast<size_t>(fail[state]) * classes_ + c];
+                if (to < 0) {
+                    to = viaFail;
+                } else {
+                    fail[static_cast<size_t>(to)] = viaFail;
+                    queue.push_back(to);
+                }
+            }
+        }
+    }
+
+    // The table the scan runs on: each transition holds its target's row
+    // (its number times the classes) and, in its top bit, whether the
+    // target has outputs, so that a byte costs one look-up.
+    void MakeTable() {
+        table_.resize(next_.size());
+        for (size_t at = 0; at < next_.size(); ++at) {
+            const auto to = static_cast<uint32_t>(next_[at]);
+            table_[at] =
+                to * static_cast<uint32_t>(classes_) | (output_[to].empty() ? 0u : kHasOutput);
+        }
+        next_ = std::vector<int32_t>();
+    }
+
     static constexpr uint32_t kHasOutput = 0x80000000u;
 
     std::array<uint8_t, 256> classOf_{};

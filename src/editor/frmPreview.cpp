@@ -154,77 +154,99 @@ void ReportView::paintEvent(QPaintEvent*) {
     const QRect area = viewport()->rect();
     painter.fillRect(area, palette().base());
     if (!report_) return;
-    const qreal cw = CharWidth();
-    const int lh = LineHeight(), gutter = GutterWidth();
-    const int ascent = fontMetrics().ascent();
-    const int textLeft = gutter - horizontalScrollBar()->value();
-    const int64_t lineCount = report_->LineCount();
-    const int64_t first = FirstVisibleLine();
-    const int64_t last = std::min(lineCount, first + area.height() / lh + 1);
-    const QRect textArea(gutter, 0, std::max(0, area.width() - gutter), area.height());
-    auto top = [&](int64_t line) { return static_cast<int>((line - first) * lh); };
-    int32_t widest = widestLine_;
-
-    // 1. Each table's lines shaded, its key lines framed and marked in the gutter.
-    for (int64_t line = first; line <= last; ++line) {
-        if (const std::optional<size_t> t = TableOfLine(line))
-            painter.fillRect(QRect(gutter, top(line), area.width() - gutter, lh), TableShade(*t));
-    }
-    for (size_t t = 0; t < tables_.size(); ++t) {
-        for (const int64_t key : {tables_[t].startKeyLine, tables_[t].endKeyLine}) {
-            if (key < first || key > last) continue;
-            painter.setPen(QPen(TableMark(t), 1, Qt::DashLine));
-            painter.drawRect(QRect(gutter, top(key), area.width() - gutter - 1, lh - 1));
-            painter.fillRect(QRectF(gutter - 2 * cw, top(key) + 2, cw, lh - 4), TableMark(t));
-        }
-    }
-    // 2. The selected field.
-    if (selected_ && selected_->line >= first && selected_->line <= last) {
-        painter.setClipRect(textArea);
-        painter.fillRect(QRectF(textLeft + (selected_->start - 1) * cw, top(selected_->line),
-                                (selected_->end - selected_->start + 1) * cw, lh),
-                         palette().highlight());
-        painter.setClipping(false);
-    }
-    // 3. The line numbers and the text.
-    for (int64_t line = first; line <= last; ++line) {
-        const int y = top(line) + ascent;
-        painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
-        const QString number = QString::number(line);
-        painter.drawText(QPointF(gutter - (3 + number.size()) * cw, y), number);
-        const QString text = QString::fromStdString(report_->Line(line));
-        widest = std::max(widest, static_cast<int32_t>(text.size()));
-        painter.setClipRect(textArea);
-        const bool selected = selected_ && selected_->line == line;
-        if (!selected) {
-            painter.setPen(palette().color(QPalette::Text));
-            painter.drawText(QPointF(textLeft, y), text);
-        } else {
-            // The field in the selection's own colour, the rest as usual.
-            const int start = selected_->start - 1, count = selected_->end - start;
-            painter.setPen(palette().color(QPalette::Text));
-            painter.drawText(QPointF(textLeft, y), text.left(start));
-            painter.drawText(QPointF(textLeft + (start + count) * cw, y), text.mid(start + count));
-            painter.setPen(palette().color(QPalette::HighlightedText));
-            painter.drawText(QPointF(textLeft + start * cw, y), text.mid(start, count));
-        }
-        painter.setClipping(false);
-    }
-    // 4. The field boundaries over each table's lines.
-    painter.setClipRect(textArea);
-    for (size_t t = 0; t < tables_.size(); ++t) {
-        const auto [begin, end] = LinesOf(tables_[t], lineCount);
-        const int64_t from = std::max(begin, first), to = std::min(end, last);
-        if (from > to) continue;
-        painter.setPen(QPen(TableMark(t), 1));
-        for (const int32_t rule : RulesOnLine(from)) {
-            const qreal x = textLeft + rule * cw;
-            painter.drawLine(QPointF(x, top(from)), QPointF(x, top(to) + lh - 1));
-        }
-    }
+    PaintFrame frame;
+    frame.cw = CharWidth();
+    frame.lh = LineHeight();
+    frame.gutter = GutterWidth();
+    frame.textLeft = frame.gutter - horizontalScrollBar()->value();
+    frame.lineCount = report_->LineCount();
+    frame.first = FirstVisibleLine();
+    frame.last = std::min(frame.lineCount, frame.first + area.height() / frame.lh + 1);
+    frame.area = area;
+    frame.textArea =
+        QRect(frame.gutter, 0, std::max(0, area.width() - frame.gutter), area.height());
+    PaintTables(painter, frame);
+    PaintSelection(painter, frame);
+    const int32_t widest = PaintLines(painter, frame);
+    PaintRules(painter, frame);
     if (widest > widestLine_) {
         widestLine_ = widest;
         UpdateScrollBars();
+    }
+}
+
+void ReportView::PaintTables(QPainter& painter, const PaintFrame& frame) const {
+    // Each table's lines shaded, its key lines framed and marked in the gutter.
+    const int width = frame.area.width() - frame.gutter;
+    for (int64_t line = frame.first; line <= frame.last; ++line) {
+        if (const std::optional<size_t> t = TableOfLine(line))
+            painter.fillRect(QRect(frame.gutter, frame.Top(line), width, frame.lh), TableShade(*t));
+    }
+    for (size_t t = 0; t < tables_.size(); ++t) {
+        for (const int64_t key : {tables_[t].startKeyLine, tables_[t].endKeyLine}) {
+            if (key < frame.first || key > frame.last) continue;
+            painter.setPen(QPen(TableMark(t), 1, Qt::DashLine));
+            painter.drawRect(QRect(frame.gutter, frame.Top(key), width - 1, frame.lh - 1));
+            painter.fillRect(
+                QRectF(frame.gutter - 2 * frame.cw, frame.Top(key) + 2, frame.cw, frame.lh - 4),
+                TableMark(t));
+        }
+    }
+}
+
+void ReportView::PaintSelection(QPainter& painter, const PaintFrame& frame) const {
+    if (!selected_ || selected_->line < frame.first || selected_->line > frame.last) return;
+    painter.setClipRect(frame.textArea);
+    painter.fillRect(QRectF(frame.textLeft + (selected_->start - 1) * frame.cw,
+                            frame.Top(selected_->line),
+                            (selected_->end - selected_->start + 1) * frame.cw, frame.lh),
+                     palette().highlight());
+    painter.setClipping(false);
+}
+
+int32_t ReportView::PaintLines(QPainter& painter, const PaintFrame& frame) const {
+    // The line numbers and the text; gives the widest line seen.
+    const qreal cw = frame.cw;
+    const int ascent = fontMetrics().ascent();
+    int32_t widest = widestLine_;
+    for (int64_t line = frame.first; line <= frame.last; ++line) {
+        const int y = frame.Top(line) + ascent;
+        painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+        const QString number = QString::number(line);
+        painter.drawText(QPointF(frame.gutter - static_cast<qreal>(3 + number.size()) * cw, y),
+                         number);
+        const QString text = QString::fromStdString(report_->Line(line));
+        widest = std::max(widest, static_cast<int32_t>(text.size()));
+        painter.setClipRect(frame.textArea);
+        painter.setPen(palette().color(QPalette::Text));
+        if (!selected_ || selected_->line != line) {
+            painter.drawText(QPointF(frame.textLeft, y), text);
+        } else {
+            // The field in the selection's own colour, the rest as usual.
+            const int start = selected_->start - 1, count = selected_->end - start;
+            painter.drawText(QPointF(frame.textLeft, y), text.left(start));
+            painter.drawText(QPointF(frame.textLeft + (start + count) * cw, y),
+                             text.mid(start + count));
+            painter.setPen(palette().color(QPalette::HighlightedText));
+            painter.drawText(QPointF(frame.textLeft + start * cw, y), text.mid(start, count));
+        }
+        painter.setClipping(false);
+    }
+    return widest;
+}
+
+void ReportView::PaintRules(QPainter& painter, const PaintFrame& frame) const {
+    // The field boundaries over each table's lines.
+    painter.setClipRect(frame.textArea);
+    for (size_t t = 0; t < tables_.size(); ++t) {
+        const auto [begin, end] = LinesOf(tables_[t], frame.lineCount);
+        const int64_t from = std::max(begin, frame.first), to = std::min(end, frame.last);
+        if (from > to) continue;
+        painter.setPen(QPen(TableMark(t), 1));
+        for (const int32_t rule : RulesOnLine(from)) {
+            const qreal x = frame.textLeft + rule * frame.cw;
+            painter.drawLine(QPointF(x, frame.Top(from)), QPointF(x, frame.Top(to) + frame.lh - 1));
+        }
     }
 }
 

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRect>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -27,6 +28,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+class QPainter;
 
 namespace vok {
 
@@ -59,6 +62,20 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Where things lie in the viewport while it is painted.
+    struct PaintFrame {
+        qreal cw = 1;     // a character's advance
+        int lh = 1;       // a line's height
+        int gutter = 0;   // the line numbers' width
+        int textLeft = 0; // the text's left edge, scrolled
+        int64_t lineCount = 0, first = 1, last = 0;
+        QRect area, textArea;
+        int Top(int64_t line) const { return static_cast<int>((line - first) * lh); }
+    };
+    void PaintTables(QPainter& painter, const PaintFrame& frame) const;
+    void PaintSelection(QPainter& painter, const PaintFrame& frame) const;
+    int32_t PaintLines(QPainter& painter, const PaintFrame& frame) const;
+    void PaintRules(QPainter& painter, const PaintFrame& frame) const;
     void UpdateScrollBars();
     // A character's advance, fractional as the text is laid out.
     qreal CharWidth() const;

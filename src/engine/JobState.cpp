@@ -81,17 +81,6 @@ bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std:
     return false;
 }
 
-void LoadFullRecipe(JobState& state, const std::filesystem::path& file_name) {
-    clsRecipe& recipe = state.gRecipe;
-    // A recipe that cannot be read still leaves the export-specs file the object names.
-    recipe.LoadFromFile(state.messages, file_name);
-    if (FileExists(recipe.ExportSpecFileName))
-        state.ExportSpecs.ReadFromFile(state, recipe.ExportSpecFileName);
-    else
-        state.messages.Show("Cannot find Export Specs file: " + recipe.ExportSpecFileName.string(),
-                            MessageIcon::None);
-}
-
 std::string ReadCell(JobState& state, int32_t sheet, int32_t row, int32_t column) {
     if (!state.xlApp) return {};
     return state.xlApp->CellText(sheet, row, column);

@@ -89,11 +89,6 @@ private:
 // the export-specs file's FatalProcessError and returns false.
 bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std::string_view text);
 
-// The full recipe form into the job: the recipe's own keys, then the export-specs
-// file it names ("Cannot find Export Specs file: " when there is
-// none).
-void LoadFullRecipe(JobState& state, const std::filesystem::path& file_name);
-
 // A cell's value as text; "" when no workbook is open.
 std::string ReadCell(JobState& state, int32_t sheet, int32_t row, int32_t column);
 

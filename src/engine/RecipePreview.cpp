@@ -60,6 +60,13 @@ private:
     std::vector<PreviewMessage>& messages_;
 };
 
+// Column letters the reader has checked already: converted without a word.
+class QuietMessages final : public Messages {
+protected:
+    void DisplayMessage(std::string_view, MessageIcon, std::string_view, MessageKind) override {}
+    bool DisplayQuestion(std::string_view, MessageIcon, std::string_view) override { return false; }
+};
+
 // A workbook of three sheets kept in memory, meeting the limits of the
 // format a job would write. A cell is judged by the engines' typed input.
 // Rows of sheet 1 below a limit are checked, as an engine checks them, but

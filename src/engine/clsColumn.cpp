@@ -170,6 +170,12 @@ void AppendQuotable(std::string& line, std::string_view text, bool blank, bool c
     line.push_back('"');
 }
 
+// The column's number, its problems shown; once per column, so kept out of
+// the per-cell path.
+[[gnu::noinline]] int32_t ColumnNumber(Messages& messages, std::string_view letters) {
+    return ShowProblems(messages, AlphaToNum2(letters), MessageIcon::Critical);
+}
+
 } // namespace
 
 bool clsColumn::Process(JobState& state, int32_t write_row) {
@@ -178,7 +184,7 @@ bool clsColumn::Process(JobState& state, int32_t write_row) {
 
 bool clsColumn::WriteCell(JobState& state, int32_t write_row, std::string_view value) {
     // 4. The value as typed input into sheet 1.
-    if (column_ == 0) column_ = AlphaToNum2(state.messages, WriteColumn);
+    if (column_ == 0) column_ = ColumnNumber(state.messages, WriteColumn);
     return vok::WriteCell(state, 1, write_row, column_, value);
 }
 
@@ -201,12 +207,6 @@ char* clsColumn::WriteQuotedField(char* out, const clsLineProcessor::RawField& f
     if (field.blank) *out++ = ' ';
     *out++ = '"';
     return out;
-}
-
-std::string clsColumn::GetCsvValue(JobState& state) {
-    std::string line;
-    AppendCsvValue(state, line);
-    return line;
 }
 
 } // namespace vok

@@ -34,7 +34,6 @@ public:
     bool Process(JobState& state, int32_t write_row);
     // The value quoted for a CSV line, appended to `line`.
     void AppendCsvValue(JobState& state, std::string& line);
-    std::string GetCsvValue(JobState& state);
 
     // The pieces of a cell, for the per-line path that cuts the fields itself:
     // the warning for a value that begins with "=", the value into the
@@ -79,8 +78,6 @@ public:
     // column number and operator code, worked out once per pass); `number`
     // is its place in its table, from 1, which messages name.
     void StartPass(int32_t number);
-
-    void PropertyPrint() const {}
 
     // False once reading the section failed a check.
     bool Valid() const { return valid_; }

@@ -188,7 +188,8 @@ void clsCon::Process(JobState& state) {
     MergeAccounts(state);
     copyColumns_.clear();
     for (const clsColumn& column : table.ColumnsCollection) {
-        const int32_t number = AlphaToNum2(messages, column.WriteColumn);
+        const int32_t number =
+            ShowProblems(messages, AlphaToNum2(column.WriteColumn), MessageIcon::Critical);
         if (number >= 1) copyColumns_.push_back(number); // bad letters were reported
     }
     if (!CopyAccountRows(state)) return;
@@ -289,8 +290,8 @@ bool clsCon::CopyCell(JobState& state, int32_t read_row, int32_t write_row, int3
     Currency sum = 0;
     if (!ToCurrency(target, a) || !ToCurrency(source, b) || !AddCurrency(a, b, sum)) {
         messages.Show("Error: Sum outside the currency range! (Sheet 2, Row " +
-                          std::to_string(write_row) + ", Column " + NumToAlpha2(messages, column) +
-                          ")",
+                          std::to_string(write_row) + ", Column " +
+                          ShowProblems(messages, NumToAlpha2(column), MessageIcon::Critical) + ")",
                       MessageIcon::Critical);
         return true;
     }

@@ -38,8 +38,6 @@ public:
     // Runs the consolidation on the open workbook.
     void Process(JobState& state);
 
-    void PropertyPrint() const {}
-
     // False once reading the section (or a department's) failed a check.
     bool Valid() const { return valid_; }
 

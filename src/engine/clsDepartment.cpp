@@ -99,7 +99,8 @@ void clsDepartment::ReadAccountNames(JobState& state, int32_t table_start_row,
     const int64_t from = std::max<int64_t>(firstRow, 1);
     const int64_t to = std::min(lastRow, maxRows);
     if (from > to) return;
-    const int32_t column = AlphaToNum2(messages, accounts_column);
+    const int32_t column =
+        ShowProblems(messages, AlphaToNum2(accounts_column), MessageIcon::Critical);
     AccountsNames.reserve(static_cast<size_t>(to - from + 1));
     AccReadRowNumbers.reserve(static_cast<size_t>(to - from + 1));
     for (int64_t row = from; row <= to; ++row) {
@@ -112,7 +113,8 @@ void clsDepartment::ReadAccountNames(JobState& state, int32_t table_start_row,
 int32_t clsDepartment::FindKeyRow(JobState& state, int32_t sheet, const std::string& letters,
                                   int32_t first_row, int32_t last_row,
                                   const std::string& key) const {
-    const int32_t column = AlphaToNum2(state.messages, letters);
+    const int32_t column =
+        ShowProblems(state.messages, AlphaToNum2(letters), MessageIcon::Critical);
     if (column < 1) return 0; // reported by the conversion; no column to search
     const int32_t to = state.xlApp ? std::min(last_row, state.xlApp->MaxRows()) : 0;
     for (int32_t row = std::max(first_row, 1); row <= to; ++row) {

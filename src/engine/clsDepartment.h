@@ -31,9 +31,6 @@ public:
     void ReadAccountNames(JobState& state, int32_t table_start_row, int32_t table_end_row,
                           const std::string& accounts_column);
 
-    void Process() {}
-    void PropertyPrint() const {}
-
 private:
     int32_t FindKeyRow(JobState& state, int32_t sheet, const std::string& letters,
                        int32_t first_row, int32_t last_row, const std::string& key) const;

@@ -112,12 +112,12 @@ void clsTable::WriteToFile(ProfileFile& file, int32_t table_number) const {
     }
 }
 
-std::vector<int32_t> clsTable::SheetColumns(Messages& messages) const {
+std::vector<int32_t> clsTable::SheetColumns() const {
     std::vector<int32_t> columns;
     columns.reserve(ColumnsCollection.size());
     for (const clsColumn& column : ColumnsCollection) {
-        const int32_t number = AlphaToNum2(messages, column.WriteColumn);
-        if (number >= 1) columns.push_back(number);
+        const Checked<int32_t> number = AlphaToNum2(column.WriteColumn);
+        if (number.ok() && number.value >= 1) columns.push_back(number.value);
     }
     std::sort(columns.begin(), columns.end());
     columns.erase(std::unique(columns.begin(), columns.end()), columns.end());

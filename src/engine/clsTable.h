@@ -14,7 +14,6 @@ namespace vok {
 class JobState;
 class ProfileFile;
 class CsvWriter;
-class Messages;
 
 class clsTable {
 public:
@@ -49,8 +48,8 @@ public:
 
     // The sheet columns its rows fill, in ascending order, each once: its
     // fields' WriteColumn letters. Letters that name no column are left out
-    // (reading them said so).
-    std::vector<int32_t> SheetColumns(Messages& messages) const;
+    // (the run says so).
+    std::vector<int32_t> SheetColumns() const;
 
     // False once reading the section (or one of its columns) failed a check:
     // running it would write what the file does not say.

@@ -126,7 +126,7 @@ void clsTitle::Process(JobState& state) {
     // for any other the pointer operation has said so and there is no row.
     const int32_t first = specs.getWritePointer(messages, WriteSheet);
     if (first < 1) return;
-    const int32_t column = AlphaToNum2(messages, WriteColumn);
+    const int32_t column = ShowProblems(messages, AlphaToNum2(WriteColumn), MessageIcon::Critical);
     if (column < 1) return; // the letters were reported; there is no such column
 
     // 2. Blank lines write nothing but keep their row.

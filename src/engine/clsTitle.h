@@ -30,8 +30,6 @@ public:
 
     // Writes the lines into the workbook and moves the sheet's write pointer.
     void Process(JobState& state);
-
-    void PropertyPrint() const {}
 };
 
 } // namespace vok

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <limits>
 #include <new>
-#include <stdexcept>
 
 namespace vok {
 
@@ -43,16 +42,21 @@ void clsTableParser::ReadFromFile(const std::filesystem::path& fileName, std::st
 
 void clsTableParser::ReadFromFile(TextIndex& report, std::string_view topMarker, int32_t topOffset,
                                   std::string_view botMarker, int32_t botOffset, int32_t tabSize) {
+    // Memory running out is the one failure foreseen here; anything else
+    // goes on to the job, which names the file it concerns.
     try {
         LoadRows(report, topMarker, topOffset, botMarker, botOffset, tabSize);
-    } catch (const std::exception& e) {
-        // The file is closed by now. Half-read rows must not pass for a table:
-        // with no rows the caller reports the table, with the cause.
-        TextRows.clear();
-        TableWidth = 0;
-        LoadProblem = dynamic_cast<const std::bad_alloc*>(&e) ? "there is not enough memory"
-                                                               : e.what();
+    } catch (const std::bad_alloc&) {
+        DropRows("there is not enough memory");
     }
+}
+
+void clsTableParser::DropRows(std::string_view problem) {
+    // Half-read rows must not pass for a table: with no rows the caller
+    // reports the table, with the cause.
+    TextRows.clear();
+    TableWidth = 0;
+    LoadProblem = problem;
 }
 
 void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int32_t topOffset,
@@ -104,7 +108,8 @@ void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int
         TextRows.push_back(std::move(row));
     }
     if (width > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
-        throw std::length_error("table row too long");
+        DropRows("table row too long");
+        return;
     }
     // 10. The rows are not padded to the table's width: a position past a
     // row's end counts as a blank (BlankColumns), and one wide row would
@@ -194,6 +199,36 @@ std::string clsTableParser::BuildTemplate(const std::vector<char>& blank, int32_
     return built;
 }
 
+std::string clsTableParser::DerivedLayout(const std::vector<char>& tableBlank, int32_t s, int32_t e,
+                                          bool rightJustified, std::vector<char>& cutBlank) const {
+    const int32_t width = e - s + 1;
+    // Every row is TableWidth long, so every cut string has this length.
+    const int64_t cutLength =
+        std::clamp<int64_t>(std::min<int64_t>(e, TableWidth) - s + 1, 0, width);
+    cutBlank.assign(static_cast<size_t>(width), 1);
+    for (int32_t i = 1; i <= width; ++i) {
+        // Left-justified works on the reversed cut strings: their column i
+        // is the cut's column cutLength + 1 - i.
+        if (i <= cutLength) {
+            const int64_t column = rightJustified ? i : cutLength + 1 - i;
+            cutBlank[static_cast<size_t>(i - 1)] =
+                IsBlankColumn(tableBlank, static_cast<int32_t>(s - 1 + column)) ? 1 : 0;
+        }
+    }
+    // The sub-layout from the blank columns.
+    std::string built = BuildTemplate(cutBlank, width);
+    // Reversal put each separator in front of its field; make it close the
+    // field again and end the sub-layout on a separator.
+    if (!rightJustified) {
+        std::reverse(built.begin(), built.end());
+        if (built.size() > 1 && built.front() == ' ') {
+            built.front() = '-';
+            built.back() = ' ';
+        }
+    }
+    return built;
+}
+
 std::string clsTableParser::VariableToFixedTemplate(std::string_view templ) {
     const std::u32string chars = ToUtf32(templ);
     const std::u32string_view t = chars;
@@ -227,31 +262,7 @@ std::string clsTableParser::VariableToFixedTemplate(std::string_view templ) {
             tableScanned = true;
         }
         const bool rightJustified = piece.find(U'R') != std::u32string_view::npos;
-        const int32_t width = e - s + 1;
-        // Every row is TableWidth long, so every cut string has this length.
-        const int64_t cutLength =
-            std::clamp<int64_t>(std::min<int64_t>(e, TableWidth) - s + 1, 0, width);
-        cutBlank.assign(static_cast<size_t>(width), 1);
-        for (int32_t i = 1; i <= width; ++i) {
-            // 4.2 Left-justified works on the reversed cut strings: their
-            // column i is the cut's column cutLength + 1 - i.
-            if (i <= cutLength) {
-                const int64_t column = rightJustified ? i : cutLength + 1 - i;
-                cutBlank[static_cast<size_t>(i - 1)] =
-                    IsBlankColumn(tableBlank, static_cast<int32_t>(s - 1 + column)) ? 1 : 0;
-            }
-        }
-        // 4.3 The sub-layout from the blank columns.
-        std::string built = BuildTemplate(cutBlank, width);
-        // 4.4 Reversal put each separator in front of its field; make it close
-        // the field again and end the sub-layout on a separator.
-        if (!rightJustified) {
-            std::reverse(built.begin(), built.end());
-            if (built.size() > 1 && built.front() == ' ') {
-                built.front() = '-';
-                built.back() = ' ';
-            }
-        }
+        const std::string built = DerivedLayout(tableBlank, s, e, rightJustified, cutBlank);
         // 4.5 The sub-layout takes the piece's place, after the blanks before the field.
         result.append(static_cast<size_t>(s - previousEnd - 1), U' ');
         result.append(built.begin(), built.end());

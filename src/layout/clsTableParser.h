@@ -60,6 +60,7 @@ private:
     void Reset();
     void LoadRows(TextIndex& report, std::string_view topMarker, int32_t topOffset,
                   std::string_view botMarker, int32_t botOffset, int32_t tabSize);
+    void DropRows(std::string_view problem);
     void FindMarkerLines(TextIndex& report, std::string_view topMarker, std::string_view botMarker);
     bool AnalyzeTemplate(std::u32string_view templ, std::vector<int32_t>& colStart,
                          std::vector<int32_t>& colEnd, std::vector<std::string>& colOp);
@@ -68,6 +69,9 @@ private:
     std::vector<char> BlankColumns() const;
     static bool IsBlankColumn(const std::vector<char>& blank, int32_t position);
     std::string BuildTemplate(const std::vector<char>& blank, int32_t width) const;
+    // The layout derived for the "=" piece ending on field positions s to e.
+    std::string DerivedLayout(const std::vector<char>& tableBlank, int32_t s, int32_t e,
+                              bool rightJustified, std::vector<char>& cutBlank) const;
     static Run NextRun(const std::vector<char>& blank, int32_t start, int32_t width);
     void MakePiece(std::string& out, int32_t length, bool blankRun) const;
 

@@ -1,7 +1,6 @@
 #include "output/SqliteOutput.h"
 
 #include "base/ColumnLetters.h"
-#include "base/Messages.h"
 #include "base/NumericText.h"
 #include "output/SqliteDatabase.h"
 
@@ -33,11 +32,11 @@ std::string Quoted(std::string_view name) {
 
 // The column names of a table: the letters, then where each row came from.
 std::vector<std::string> WantedColumns(const std::vector<int32_t>& columns) {
-    QuietMessages quiet; // the letters came from a checked recipe
     std::vector<std::string> names;
     names.reserve(columns.size() + 2);
+    // The columns came from letters: each has its letters.
     for (const int32_t column : columns)
-        names.push_back(NumToAlpha2(quiet, column));
+        names.push_back(NumToAlpha2(column).value);
     names.emplace_back("source_file");
     names.emplace_back("source_line");
     return names;

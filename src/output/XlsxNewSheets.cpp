@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <fmt/format.h>
+#include <iterator>
 #include <set>
 
 namespace vok {
@@ -43,12 +45,64 @@ const std::string_view kEmptyWorksheetXml =
     "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
     "footer=\"0.3\"/></worksheet>";
 
+namespace {
+
+// How the workbook part lists its sheets: their largest sheetId, and how it
+// spells the relationship attribute ("r:id").
+struct SheetListing {
+    unsigned long maxSheetId = 0;
+    std::string idAttribute = "r:id";
+};
+
+SheetListing ReadSheetListing(const XlsxWorkbookPart& workbook, std::string_view workbookXml) {
+    SheetListing listing;
+    for (const XlsxSheetEntry& entry : workbook.sheets) {
+        const std::string_view tag(workbookXml.data() + entry.begin, entry.end - entry.begin);
+        const RawAttribute sheetId = FindRawAttribute(tag, "sheetId");
+        if (sheetId.found) {
+            unsigned long value = 0;
+            std::from_chars(tag.data() + sheetId.valueBegin, tag.data() + sheetId.valueEnd, value);
+            listing.maxSheetId = std::max(listing.maxSheetId, value);
+        }
+        const size_t at = tag.find(":id=");
+        if (at != std::string_view::npos) {
+            const size_t nameBegin = tag.find_last_of(" \t\r\n", at) + 1;
+            listing.idAttribute = std::string(tag.substr(nameBegin, at + 3 - nameBegin));
+        }
+    }
+    return listing;
+}
+
+// The new entries of the three parts.
+struct NewEntries {
+    std::string sheets, relationships, overrides;
+};
+
+void AppendEntries(NewEntries& entries, const XlsxNewSheet& sheet, std::string_view id,
+                   std::string_view workbookPart, std::string_view prefix,
+                   const SheetListing& listing, std::string_view worksheetType) {
+    fmt::format_to(std::back_inserter(entries.sheets), "<{}sheet name=\"", prefix);
+    AppendXmlText(entries.sheets, sheet.name, true);
+    fmt::format_to(std::back_inserter(entries.sheets), "\" sheetId=\"{}\" {}=\"{}\"/>",
+                   listing.maxSheetId, listing.idAttribute, id);
+    fmt::format_to(std::back_inserter(entries.relationships),
+                   "<Relationship Id=\"{}\" Type=\"{}\" Target=\"", id, worksheetType);
+    AppendXmlText(entries.relationships, RelativeTarget(workbookPart, sheet.part), true);
+    entries.relationships += "\"/>";
+    entries.overrides += "<Override PartName=\"/";
+    AppendXmlText(entries.overrides, sheet.part, true);
+    fmt::format_to(std::back_inserter(entries.overrides), "\" ContentType=\"{}\"/>",
+                   kWorksheetContentType);
+}
+
+} // namespace
+
 bool AddSheetEntries(std::string_view workbookPart, const std::vector<XlsxNewSheet>& sheets,
                      std::string& workbookXml, std::string& relationshipsXml,
                      std::string& contentTypesXml, std::string& error) {
     if (sheets.empty()) return true;
     std::string why;
-    // 1. The relationships in use, and the type the package gives worksheets.
+    // The relationships in use, and the type the package gives worksheets.
     std::vector<OpcRelationship> relationships;
     if (!ParseRelationships(relationshipsXml, workbookPart, relationships, why)) {
         error = "its part " + RelationshipsPartOf(workbookPart) + " is damaged (" + why + ")";
@@ -60,32 +114,16 @@ bool AddSheetEntries(std::string_view workbookPart, const std::vector<XlsxNewShe
         ids.insert(r.id);
         if (r.Is("worksheet")) worksheetType = r.type;
     }
-    // 2. The sheets listed so far: their largest sheetId and how they spell r:id.
+    // The sheets listed so far.
     XlsxWorkbookPart workbook;
     if (!workbook.Parse(workbookXml, why) || workbook.sheets.empty()) {
         error = "its part " + std::string(workbookPart) + " is damaged (" +
                 (why.empty() ? "it lists no sheet" : why) + ")";
         return false;
     }
-    unsigned long maxSheetId = 0;
-    std::string idAttribute = "r:id";
-    for (const XlsxSheetEntry& entry : workbook.sheets) {
-        const std::string_view tag(workbookXml.data() + entry.begin, entry.end - entry.begin);
-        const RawAttribute sheetId = FindRawAttribute(tag, "sheetId");
-        if (sheetId.found) {
-            unsigned long value = 0;
-            std::from_chars(tag.data() + sheetId.valueBegin, tag.data() + sheetId.valueEnd, value);
-            maxSheetId = std::max(maxSheetId, value);
-        }
-        for (size_t at = tag.find(":id="); at != std::string_view::npos;
-             at = tag.find(":id=", at + 1)) {
-            const size_t nameBegin = tag.find_last_of(" \t\r\n", at) + 1;
-            idAttribute = std::string(tag.substr(nameBegin, at + 3 - nameBegin));
-            break;
-        }
-    }
-    // 3. One entry per new sheet in each of the three parts.
-    std::string sheetElements, relationshipElements, overrides;
+    SheetListing listing = ReadSheetListing(workbook, workbookXml);
+    // One entry per new sheet in each of the three parts, with an unused id.
+    NewEntries entries;
     int nextId = static_cast<int>(ids.size()) + 1;
     for (const XlsxNewSheet& sheet : sheets) {
         std::string id;
@@ -93,22 +131,12 @@ bool AddSheetEntries(std::string_view workbookPart, const std::vector<XlsxNewShe
             id = "rId" + std::to_string(nextId++);
         } while (ids.count(id));
         ids.insert(id);
-        sheetElements += "<" + workbook.prefix + "sheet name=\"";
-        AppendXmlText(sheetElements, sheet.name, true);
-        sheetElements += "\" sheetId=\"" + std::to_string(++maxSheetId) + "\" " + idAttribute +
-                         "=\"" + id + "\"/>";
-        relationshipElements +=
-            "<Relationship Id=\"" + id + "\" Type=\"" + worksheetType + "\" Target=\"";
-        AppendXmlText(relationshipElements, RelativeTarget(workbookPart, sheet.part), true);
-        relationshipElements += "\"/>";
-        overrides += "<Override PartName=\"/";
-        AppendXmlText(overrides, sheet.part, true);
-        overrides += "\" ContentType=\"" + std::string(kWorksheetContentType) + "\"/>";
+        ++listing.maxSheetId;
+        AppendEntries(entries, sheet, id, workbookPart, workbook.prefix, listing, worksheetType);
     }
-    const size_t afterLastSheet = workbook.sheets.back().end;
-    workbookXml.insert(afterLastSheet, sheetElements);
-    relationshipsXml.insert(RootEnd(relationshipsXml), relationshipElements);
-    contentTypesXml.insert(RootEnd(contentTypesXml), overrides);
+    workbookXml.insert(workbook.sheets.back().end, entries.sheets);
+    relationshipsXml.insert(RootEnd(relationshipsXml), entries.relationships);
+    contentTypesXml.insert(RootEnd(contentTypesXml), entries.overrides);
     return true;
 }
 

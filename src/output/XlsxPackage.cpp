@@ -61,15 +61,20 @@ PartEncoding XlsxPackage::EncodingOf(const std::string& part) const {
 XlsxPackage::~XlsxPackage() = default;
 
 bool XlsxPackage::ReadStructure(std::string& error) {
-    // 1. An Office Open XML package names its content types.
+    // An Office Open XML package names its content types.
     if (!zip_->Has(kContentTypesPart)) {
         error = "it is no Office Open XML package";
         return false;
     }
-    // 2. The package's relationships lead to the workbook and its properties.
+    std::map<std::string, OpcRelationship> byId;
+    return FindWorkbookPart(error) && FindSharedParts(byId, error) && ReadSheetList(byId, error);
+}
+
+bool XlsxPackage::FindWorkbookPart(std::string& error) {
+    // The package's relationships lead to the workbook and its properties.
     std::string xml, why;
     std::vector<OpcRelationship> relationships;
-    std::string packageRels = RelationshipsPartOf("");
+    const std::string packageRels = RelationshipsPartOf("");
     if (!ReadXml(packageRels, xml, error)) return false;
     if (!ParseRelationships(xml, "", relationships, why)) return Failed(error, packageRels, why);
     workbookPart_.clear();
@@ -85,33 +90,41 @@ bool XlsxPackage::ReadStructure(std::string& error) {
         return false;
     }
     workbookPart_ = zip_->StoredName(workbookPart_);
+    return true;
+}
 
-    // 3. The workbook's relationships lead to its sheets and shared parts.
+bool XlsxPackage::FindSharedParts(std::map<std::string, OpcRelationship>& byId,
+                                  std::string& error) {
+    // The workbook's relationships lead to its sheets and shared parts.
     workbookRelsPart_ = RelationshipsPartOf(workbookPart_);
-    std::map<std::string, OpcRelationship> byId;
     stylesPart_.clear();
     sharedStringsPart_.clear();
     calcChainPart_.clear();
-    if (zip_->Has(workbookRelsPart_)) {
-        workbookRelsPart_ = zip_->StoredName(workbookRelsPart_);
-        if (!ReadXml(workbookRelsPart_, xml, error)) return false;
-        if (!ParseRelationships(xml, workbookPart_, relationships, why)) {
-            return Failed(error, workbookRelsPart_, why);
-        }
-        for (const OpcRelationship& r : relationships) {
-            if (r.external) continue;
-            byId[r.id] = r;
-            if (!zip_->Has(r.target)) continue;
-            if (r.Is("styles"))
-                stylesPart_ = zip_->StoredName(r.target);
-            else if (r.Is("sharedStrings"))
-                sharedStringsPart_ = zip_->StoredName(r.target);
-            else if (r.Is("calcChain"))
-                calcChainPart_ = zip_->StoredName(r.target);
-        }
+    if (!zip_->Has(workbookRelsPart_)) return true;
+    workbookRelsPart_ = zip_->StoredName(workbookRelsPart_);
+    std::string xml, why;
+    std::vector<OpcRelationship> relationships;
+    if (!ReadXml(workbookRelsPart_, xml, error)) return false;
+    if (!ParseRelationships(xml, workbookPart_, relationships, why))
+        return Failed(error, workbookRelsPart_, why);
+    for (const OpcRelationship& r : relationships) {
+        if (r.external) continue;
+        byId[r.id] = r;
+        if (!zip_->Has(r.target)) continue;
+        if (r.Is("styles"))
+            stylesPart_ = zip_->StoredName(r.target);
+        else if (r.Is("sharedStrings"))
+            sharedStringsPart_ = zip_->StoredName(r.target);
+        else if (r.Is("calcChain"))
+            calcChainPart_ = zip_->StoredName(r.target);
     }
+    return true;
+}
 
-    // 4. The sheets in tab order.
+bool XlsxPackage::ReadSheetList(const std::map<std::string, OpcRelationship>& byId,
+                                std::string& error) {
+    // The sheets in tab order; a sheet read before keeps its extent.
+    std::string xml, why;
     XlsxWorkbookPart workbook;
     if (!ReadXml(workbookPart_, xml, error)) return false;
     if (!workbook.Parse(xml, why)) return Failed(error, workbookPart_, why);
@@ -508,12 +521,14 @@ bool XlsxPackage::WritePackage(const std::filesystem::path& path, SaveEdits& edi
     }
     // 2. The new package beside the file, then in the file's place.
     AtomicFile replacement(path, AtomicFile::Durability::Unsynced);
-    if (!replacement.CreateForLibrary(error) ||
-        !zip_->WriteCopy(replacement.TempPath(), edits.replaced, edits.deflated, edits.removed,
-                         error) ||
-        !replacement.Commit(error)) {
+    if (!replacement.CreateForLibrary(error)) return false;
+    const Status copied =
+        zip_->WriteCopy(replacement.TempPath(), edits.replaced, edits.deflated, edits.removed);
+    if (!copied) {
+        error = copied.Error();
         return false;
     }
+    if (!replacement.Commit(error)) return false;
     mustWrite_ = false;
     // 3. Later saves build on the file as it now is.
     std::string reopenError;

@@ -20,6 +20,7 @@ class SheetData;
 class XlsxSheetPatcher;
 class ZipPackage;
 struct DeflatedPart;
+struct OpcRelationship;
 struct XlsxNewSheet;
 
 class XlsxPackage {
@@ -64,7 +65,11 @@ private:
 
     struct SaveEdits;
 
+    // The package's structure: its workbook, shared parts and sheets.
     bool ReadStructure(std::string& error);
+    bool FindWorkbookPart(std::string& error);
+    bool FindSharedParts(std::map<std::string, OpcRelationship>& byId, std::string& error);
+    bool ReadSheetList(const std::map<std::string, OpcRelationship>& byId, std::string& error);
     // The steps of a save.
     bool PatchSheets(std::vector<SheetData>& sheets, const FormatTable& formats,
                      const std::string& standardFont, SaveEdits& edits, std::string& error);

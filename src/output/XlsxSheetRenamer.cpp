@@ -126,12 +126,65 @@ void XlsxSheetRenamer::AppendReference(std::string& out, std::string_view sheets
     out += '\'';
 }
 
+bool XlsxSheetRenamer::NamesRenamed(std::string_view sheets) const {
+    const size_t colon = sheets.find(':');
+    const std::string_view first = sheets.substr(0, colon);
+    const std::string_view last =
+        colon == std::string_view::npos ? first : sheets.substr(colon + 1);
+    return NewNameFor(first) || NewNameFor(last);
+}
+
+size_t XlsxSheetRenamer::RenameQuoted(std::string_view f, size_t i, std::string& out,
+                                      bool& changed) const {
+    // The name up to its closing quote, '' inside standing for one.
+    std::string name;
+    size_t end = i + 1;
+    for (; end < f.size(); ++end) {
+        if (f[end] == '\'') {
+            if (end + 1 < f.size() && f[end + 1] == '\'') {
+                name += '\'';
+                ++end;
+                continue;
+            }
+            break;
+        }
+        name += f[end];
+    }
+    const size_t after = std::min(end + 1, f.size());
+    // A name holding "[" is another workbook's sheet.
+    const bool reference =
+        after < f.size() && f[after] == '!' && !name.empty() && name.find('[') == std::string::npos;
+    if (reference && NamesRenamed(name)) {
+        AppendReference(out, name);
+        changed = true;
+    } else {
+        out.append(f.substr(i, after - i));
+    }
+    return after;
+}
+
+size_t XlsxSheetRenamer::RenameUnquoted(std::string_view f, size_t i, std::string& out,
+                                        bool& changed) const {
+    size_t end = i;
+    while (end < f.size() && (IsFormulaNameChar(f[end]) || f[end] == ':'))
+        ++end;
+    const std::string_view run = f.substr(i, end - i);
+    const bool reference = end < f.size() && f[end] == '!';
+    if (reference && NamesRenamed(run)) {
+        AppendReference(out, run);
+        changed = true;
+    } else {
+        out.append(run);
+    }
+    return end;
+}
+
 bool XlsxSheetRenamer::RenameInFormula(std::string_view f, std::string& out) const {
     out.clear();
     bool changed = false;
     size_t i = 0;
     while (i < f.size()) {
-        char c = f[i];
+        const char c = f[i];
         if (c == '"') { // a string literal, "" inside
             const size_t end = StringLiteralEnd(f, i);
             out.append(f.substr(i, end - i));
@@ -143,51 +196,10 @@ bool XlsxSheetRenamer::RenameInFormula(std::string_view f, std::string& out) con
             // An external book's sheet name follows; it is not one of ours.
             while (i < f.size() && (IsFormulaNameChar(f[i]) || f[i] == ':'))
                 out += f[i++];
-        } else if (c == '\'') { // a quoted sheet name, '' inside
-            std::string name;
-            size_t end = i + 1;
-            for (; end < f.size(); ++end) {
-                if (f[end] == '\'') {
-                    if (end + 1 < f.size() && f[end + 1] == '\'') {
-                        name += '\'';
-                        ++end;
-                        continue;
-                    }
-                    break;
-                }
-                name += f[end];
-            }
-            size_t after = std::min(end + 1, f.size());
-            // A name holding "[" is another workbook's sheet.
-            bool reference = after < f.size() && f[after] == '!' && !name.empty() &&
-                             name.find('[') == std::string::npos;
-            std::string_view first(name.data(), std::min(name.find(':'), name.size()));
-            std::string_view last = name.find(':') == std::string::npos
-                                        ? first
-                                        : std::string_view(name).substr(name.find(':') + 1);
-            if (reference && (NewNameFor(first) || NewNameFor(last))) {
-                AppendReference(out, name);
-                changed = true;
-            } else {
-                out.append(f.substr(i, after - i));
-            }
-            i = after;
+        } else if (c == '\'') {
+            i = RenameQuoted(f, i, out, changed);
         } else if (IsFormulaNameChar(c) && (i == 0 || !IsFormulaNameChar(f[i - 1]))) {
-            size_t end = i;
-            while (end < f.size() && (IsFormulaNameChar(f[end]) || f[end] == ':'))
-                ++end;
-            std::string_view run = f.substr(i, end - i);
-            bool reference = end < f.size() && f[end] == '!';
-            size_t colon = run.find(':');
-            std::string_view first = run.substr(0, colon);
-            std::string_view last = colon == std::string_view::npos ? first : run.substr(colon + 1);
-            if (reference && (NewNameFor(first) || NewNameFor(last))) {
-                AppendReference(out, run);
-                changed = true;
-            } else {
-                out.append(run);
-            }
-            i = end;
+            i = RenameUnquoted(f, i, out, changed);
         } else {
             out += c;
             ++i;

@@ -4,6 +4,7 @@
 // external references and structured references are left as they are.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,6 +33,12 @@ public:
 private:
     bool MayMention(std::string_view xml) const;
     void AppendReference(std::string& out, std::string_view sheets) const;
+    // Whether "Sheet" or "First:Last" names a renamed sheet.
+    bool NamesRenamed(std::string_view sheets) const;
+    // Copy or rename the reference starting at f[i] (quoted, or a run of name
+    // characters); each gives the position after it.
+    size_t RenameQuoted(std::string_view f, size_t i, std::string& out, bool& changed) const;
+    size_t RenameUnquoted(std::string_view f, size_t i, std::string& out, bool& changed) const;
 
     std::vector<std::pair<std::string, std::string>> renames_;
 };

@@ -193,64 +193,63 @@ int32_t XlsxStyles::XfFor(int32_t baseXf, std::string_view formatCode) {
     return index;
 }
 
+void XlsxStyles::AppendToList(std::vector<XmlEdit>& edits, const Range& list,
+                              std::string_view element, const std::string& count,
+                              const std::string& items) const {
+    // The list's start tag gets the new count; the items go before its end.
+    const std::string_view start(xml_.data() + list.begin, list.startEnd - list.begin);
+    std::string open = WithAttribute(start, "count", count);
+    if (list.SelfClosing()) {
+        open.erase(open.size() - 2, 1); // "/>" -> ">"
+        edits.push_back({list.begin, list.end, open + items + "</" + Element(element) + ">"});
+    } else {
+        edits.push_back({list.begin, list.startEnd, open});
+        edits.push_back({list.endBegin, list.endBegin, items});
+    }
+}
+
+void XlsxStyles::AddNumberFormats(std::vector<XmlEdit>& edits) const {
+    // New number formats go into numFmts, which is created when missing.
+    std::string items;
+    for (const auto& [id, code] : newNumFmts_) {
+        items += "<" + Element("numFmt") + " numFmtId=\"" + std::to_string(id) + "\" formatCode=\"";
+        AppendXmlText(items, code, true);
+        items += "\"/>";
+    }
+    const std::string count = std::to_string(numFmtCodes_.size() + newNumFmts_.size());
+    if (numFmts_.present) {
+        AppendToList(edits, numFmts_, "numFmts", count, items);
+    } else {
+        edits.push_back({styleSheetStartEnd_, styleSheetStartEnd_,
+                         "<" + Element("numFmts") + " count=\"" + count + "\">" + items + "</" +
+                             Element("numFmts") + ">"});
+    }
+}
+
+void XlsxStyles::RenameDefaultFont(std::vector<XmlEdit>& edits) const {
+    // The default font gets its new name and no longer follows the theme.
+    const Font& font = fonts_[DefaultFontIndex()];
+    std::string name = "<" + Element("name") + " val=\"";
+    AppendXmlText(name, newFontName_, true);
+    name += "\"/>";
+    if (font.hasName)
+        edits.push_back({font.nameBegin, font.nameEnd, name});
+    else
+        edits.push_back({font.startEnd, font.startEnd, name});
+    if (font.hasScheme) edits.push_back({font.schemeBegin, font.schemeEnd, {}});
+}
+
 std::string XlsxStyles::Patched() const {
     std::vector<XmlEdit> edits;
-    // 1. New number formats go into numFmts, which is created when missing.
-    if (!newNumFmts_.empty()) {
-        std::string items;
-        for (const auto& [id, code] : newNumFmts_) {
-            items +=
-                "<" + Element("numFmt") + " numFmtId=\"" + std::to_string(id) + "\" formatCode=\"";
-            AppendXmlText(items, code, true);
-            items += "\"/>";
-        }
-        std::string count = std::to_string(numFmtCodes_.size() + newNumFmts_.size());
-        if (!numFmts_.present) {
-            edits.push_back({styleSheetStartEnd_, styleSheetStartEnd_,
-                             "<" + Element("numFmts") + " count=\"" + count + "\">" + items + "</" +
-                                 Element("numFmts") + ">"});
-        } else {
-            std::string_view start(xml_.data() + numFmts_.begin,
-                                   numFmts_.startEnd - numFmts_.begin);
-            std::string open = WithAttribute(start, "count", count);
-            if (numFmts_.SelfClosing()) {
-                open.erase(open.size() - 2, 1); // "/>" -> ">"
-                edits.push_back(
-                    {numFmts_.begin, numFmts_.end, open + items + "</" + Element("numFmts") + ">"});
-            } else {
-                edits.push_back({numFmts_.begin, numFmts_.startEnd, open});
-                edits.push_back({numFmts_.endBegin, numFmts_.endBegin, items});
-            }
-        }
-    }
-    // 2. The default font gets its new name and no longer follows the theme.
-    if (fontChanged_) {
-        const Font& font = fonts_[DefaultFontIndex()];
-        std::string name = "<" + Element("name") + " val=\"";
-        AppendXmlText(name, newFontName_, true);
-        name += "\"/>";
-        if (font.hasName)
-            edits.push_back({font.nameBegin, font.nameEnd, name});
-        else
-            edits.push_back({font.startEnd, font.startEnd, name});
-        if (font.hasScheme) edits.push_back({font.schemeBegin, font.schemeEnd, {}});
-    }
-    // 3. New cell formats are appended to cellXfs.
+    if (!newNumFmts_.empty()) AddNumberFormats(edits);
+    if (fontChanged_) RenameDefaultFont(edits);
+    // New cell formats are appended to cellXfs.
     if (!newXfs_.empty()) {
         std::string items;
         for (const std::string& xf : newXfs_)
             items += xf;
-        std::string count = std::to_string(xfs_.size() + newXfs_.size());
-        std::string_view start(xml_.data() + cellXfs_.begin, cellXfs_.startEnd - cellXfs_.begin);
-        std::string open = WithAttribute(start, "count", count);
-        if (cellXfs_.SelfClosing()) {
-            open.erase(open.size() - 2, 1);
-            edits.push_back(
-                {cellXfs_.begin, cellXfs_.end, open + items + "</" + Element("cellXfs") + ">"});
-        } else {
-            edits.push_back({cellXfs_.begin, cellXfs_.startEnd, open});
-            edits.push_back({cellXfs_.endBegin, cellXfs_.endBegin, items});
-        }
+        AppendToList(edits, cellXfs_, "cellXfs", std::to_string(xfs_.size() + newXfs_.size()),
+                     items);
     }
     return ApplyEdits(xml_, std::move(edits));
 }

@@ -13,6 +13,8 @@
 
 namespace vok {
 
+struct XmlEdit;
+
 class XlsxStyles {
 public:
     bool Parse(std::string xml, std::string& error);
@@ -53,6 +55,11 @@ private:
     size_t DefaultFontIndex() const;
     std::string XfText(const Xf& xf) const;
     std::string Element(std::string_view local) const { return prefix_ + std::string(local); }
+    // The edits of Patched, one kind each.
+    void AddNumberFormats(std::vector<XmlEdit>& edits) const;
+    void RenameDefaultFont(std::vector<XmlEdit>& edits) const;
+    void AppendToList(std::vector<XmlEdit>& edits, const Range& list, std::string_view element,
+                      const std::string& count, const std::string& items) const;
 
     std::string xml_;
     std::string prefix_;

@@ -62,12 +62,13 @@ const char* XmlTag::Attribute(std::string_view qualifiedName) const {
     return nullptr;
 }
 
-const char* XmlTag::PrefixedAttribute(std::string_view local) const {
+const char* XmlTag::PrefixedAttribute(std::string_view localName) const {
     if (!attributes) return nullptr;
     for (const char** a = attributes; *a; a += 2) {
-        std::string_view name = *a;
-        size_t colon = name.find(':');
-        if (colon != std::string_view::npos && name.substr(colon + 1) == local) return a[1];
+        const std::string_view qualified = *a;
+        const size_t colon = qualified.find(':');
+        if (colon != std::string_view::npos && qualified.substr(colon + 1) == localName)
+            return a[1];
     }
     return nullptr;
 }

@@ -127,13 +127,6 @@ void AppendXmlText(std::string& out, std::string_view text, bool attribute) {
     flush(text.size());
 }
 
-void AppendProtectingXstringEscapes(std::string& out, std::string_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '_' && EscapeAt(text, i) >= 0) out += "_x005F";
-        out += text[i];
-    }
-}
-
 bool NeedsSpacePreserve(std::string_view text) {
     return !text.empty() && (IsBlankOrBreak(text.front()) || IsBlankOrBreak(text.back()));
 }

@@ -20,10 +20,6 @@ void AppendXmlText(std::string& out, std::string_view text, bool attribute = fal
 // text that keeps whatever "_xHHHH_" escapes it has, such as formulas.
 void AppendXmlEscaped(std::string& out, std::string_view text);
 
-// Appends text with only the underscore of each literal "_xHHHH_" escaped, for
-// a writer that escapes everything else itself.
-void AppendProtectingXstringEscapes(std::string& out, std::string_view text);
-
 // True when the text needs xml:space="preserve" (blanks or line breaks at either end).
 bool NeedsSpacePreserve(std::string_view text);
 

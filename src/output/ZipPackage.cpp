@@ -43,6 +43,15 @@ std::string ArchiveError(zip_t* archive) {
     return zip_strerror(archive);
 }
 
+// libzip's words for an error code of zip_open.
+std::string ZipErrorText(int code) {
+    zip_error_t ze;
+    zip_error_init_with_code(&ze, code);
+    std::string text = zip_error_strerror(&ze);
+    zip_error_fini(&ze);
+    return text;
+}
+
 // A part that is deflated already, handed to libzip as it stands: libzip
 // copies compressed bytes whose sizes and checksum the source states.
 class DeflatedSource {
@@ -172,11 +181,8 @@ std::unique_ptr<ZipPackage> ZipPackage::Open(const std::filesystem::path& path,
     int code = 0;
     zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
     if (!archive) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, code);
         error = code == ZIP_ER_NOZIP ? "it is no Office Open XML workbook (not a zip package)"
-                                     : zip_error_strerror(&ze);
-        zip_error_fini(&ze);
+                                     : ZipErrorText(code);
         return nullptr;
     }
     auto package = std::make_unique<ZipPackage>(Archive(archive));
@@ -252,85 +258,102 @@ bool ZipPackage::Read(std::string_view name, std::string& content, std::string& 
     return true;
 }
 
-bool ZipPackage::WriteCopy(const std::filesystem::path& path,
-                           const std::map<std::string, std::string>& replaced,
-                           const std::map<std::string, DeflatedPart>& deflated,
-                           const std::set<std::string>& removed, std::string& error) const {
-    std::vector<std::unique_ptr<DeflatedSource>> sources;
-    int code = 0;
-    zip_t* out = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    if (!out) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, code);
-        error = zip_error_strerror(&ze);
-        zip_error_fini(&ze);
-        return false;
+namespace {
+
+// The package being written: libzip's archive, and the sources of the
+// deflated parts, which libzip reads until the archive is closed. An archive
+// not closed is discarded, so a failed copy leaves no file.
+class PackageWriter {
+public:
+    explicit PackageWriter(zip_t* out) : out_(out) {}
+    ~PackageWriter() {
+        if (out_) zip_discard(out_);
     }
-    auto fail = [&](std::string_view what) {
-        error = fmt::format("{}: {}", what, ArchiveError(out));
-        zip_discard(out);
-        return false;
-    };
-    auto addNew = [&](const std::string& name, const std::string& content) {
-        zip_source_t* source = zip_source_buffer(out, content.data(), content.size(), 0);
+    PackageWriter(const PackageWriter&) = delete;
+    PackageWriter& operator=(const PackageWriter&) = delete;
+
+    bool AddNew(const std::string& name, const std::string& content) {
+        zip_source_t* source = zip_source_buffer(out_, content.data(), content.size(), 0);
         if (!source) return false;
-        zip_int64_t index = zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+        const zip_int64_t index = zip_file_add(out_, name.c_str(), source, ZIP_FL_ENC_UTF_8);
         if (index < 0) {
             zip_source_free(source);
             return false;
         }
-        zip_uint32_t level = content.size() >= kFastCompressionFrom ? 1 : 6;
-        return zip_set_file_compression(out, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+        const zip_uint32_t level = content.size() >= kFastCompressionFrom ? 1 : 6;
+        return zip_set_file_compression(out_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
                                         level) == 0;
-    };
-
-    // Declared before the archive's end below: libzip uses them until then.
-    auto addDeflated = [&](const std::string& name, const DeflatedPart& part) {
+    }
+    bool AddDeflated(const std::string& name, const DeflatedPart& part) {
         zip_error_t ze;
         zip_error_init(&ze);
-        DeflatedSource* state = sources.emplace_back(std::make_unique<DeflatedSource>(part)).get();
+        DeflatedSource* state = sources_.emplace_back(std::make_unique<DeflatedSource>(part)).get();
         zip_source_t* source = zip_source_function_create(DeflatedSource::Callback, state, &ze);
         zip_error_fini(&ze);
-        if (!source) return false;
-        if (zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
-            zip_source_free(source);
-            return false;
-        }
-        return true;
-    };
+        return source && Add(name, source, ZIP_FL_ENC_UTF_8);
+    }
+    // Copies a part's compressed bytes as they are: nothing is recompressed
+    // and the content stays byte for byte.
+    bool Copy(zip_t* from, size_t index, const std::string& name) {
+        zip_source_t* source = zip_source_zip(out_, from, index, ZIP_FL_COMPRESSED, 0, -1);
+        return source && Add(name, source, ZIP_FL_ENC_RAW);
+    }
+    Status Failed(std::string_view what) const {
+        return Status::Failed(fmt::format("{}: {}", what, ArchiveError(out_)));
+    }
+    Status Close() {
+        if (zip_close(out_) != 0) return Failed("cannot write the package");
+        out_ = nullptr;
+        return Status::Ok();
+    }
 
+private:
+    bool Add(const std::string& name, zip_source_t* source, zip_flags_t encoding) {
+        if (zip_file_add(out_, name.c_str(), source, encoding) >= 0) return true;
+        zip_source_free(source);
+        return false;
+    }
+
+    zip_t* out_;
+    std::vector<std::unique_ptr<DeflatedSource>> sources_;
+};
+
+} // namespace
+
+Status ZipPackage::WriteCopy(const std::filesystem::path& path,
+                             const std::map<std::string, std::string>& replaced,
+                             const std::map<std::string, DeflatedPart>& deflated,
+                             const std::set<std::string>& removed) const {
+    int code = 0;
+    zip_t* out = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!out) return Status::Failed(ZipErrorText(code));
+    PackageWriter writer(out);
+    // The parts in their order, each replaced, deflated or copied.
     std::set<std::string> added;
     for (size_t i = 0; i < names_.size(); ++i) {
         const std::string& name = names_[i];
         if (removed.count(name)) continue;
-        if (auto part = deflated.find(name); part != deflated.end()) {
-            if (!addDeflated(name, part->second)) return fail("cannot store " + name);
-            added.insert(name);
+        const auto part = deflated.find(name);
+        const auto replacement = replaced.find(name);
+        if (part == deflated.end() && replacement == replaced.end()) {
+            if (!writer.Copy(archive_.get(), i, name)) return writer.Failed("cannot copy " + name);
             continue;
         }
-        auto replacement = replaced.find(name);
-        if (replacement != replaced.end()) {
-            if (!addNew(name, replacement->second)) return fail("cannot store " + name);
-            added.insert(name);
-            continue;
-        }
-        // Copy the part's compressed bytes as they are: nothing is recompressed
-        // and the content stays byte for byte.
-        zip_source_t* source = zip_source_zip(out, archive_.get(), i, ZIP_FL_COMPRESSED, 0, -1);
-        if (!source) return fail("cannot copy " + name);
-        if (zip_file_add(out, name.c_str(), source, ZIP_FL_ENC_RAW) < 0) {
-            zip_source_free(source);
-            return fail("cannot copy " + name);
-        }
+        const bool stored = part != deflated.end() ? writer.AddDeflated(name, part->second)
+                                                   : writer.AddNew(name, replacement->second);
+        if (!stored) return writer.Failed("cannot store " + name);
+        added.insert(name);
     }
+    // Parts the package did not hold go at the end.
     for (const auto& [name, content] : replaced) {
-        if (!added.count(name) && !addNew(name, content)) return fail("cannot store " + name);
+        if (!added.count(name) && !writer.AddNew(name, content))
+            return writer.Failed("cannot store " + name);
     }
     for (const auto& [name, part] : deflated) {
-        if (!added.count(name) && !addDeflated(name, part)) return fail("cannot store " + name);
+        if (!added.count(name) && !writer.AddDeflated(name, part))
+            return writer.Failed("cannot store " + name);
     }
-    if (zip_close(out) != 0) return fail("cannot write the package");
-    return true;
+    return writer.Close();
 }
 
 } // namespace vok

@@ -3,6 +3,8 @@
 // while every other part is copied as it was, still compressed.
 #pragma once
 
+#include "base/Outcome.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -64,14 +66,14 @@ public:
     // with `replaced` parts given new content and `deflated` ones their
     // compressed content (parts not yet present are added at the end), and
     // `removed` parts left out.
-    bool WriteCopy(const std::filesystem::path& path,
-                   const std::map<std::string, std::string>& replaced,
-                   const std::map<std::string, DeflatedPart>& deflated,
-                   const std::set<std::string>& removed, std::string& error) const;
-    bool WriteCopy(const std::filesystem::path& path,
-                   const std::map<std::string, std::string>& replaced,
-                   const std::set<std::string>& removed, std::string& error) const {
-        return WriteCopy(path, replaced, {}, removed, error);
+    Status WriteCopy(const std::filesystem::path& path,
+                     const std::map<std::string, std::string>& replaced,
+                     const std::map<std::string, DeflatedPart>& deflated,
+                     const std::set<std::string>& removed) const;
+    Status WriteCopy(const std::filesystem::path& path,
+                     const std::map<std::string, std::string>& replaced,
+                     const std::set<std::string>& removed) const {
+        return WriteCopy(path, replaced, {}, removed);
     }
 
 private:

@@ -227,6 +227,70 @@ std::string NoLayoutMessage(const clsTableParser& parser, int64_t table,
 
 } // namespace
 
+namespace {
+
+// The table's key line offsets as the short format gives them; false (said)
+// when one is no whole number.
+bool ReadOffsets(Messages& messages, const SectionedText& shortText, const std::string& section,
+                 TableSectionKeys& table) {
+    return ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadStartLineOffset", "0"),
+                          section, "ReadStartLineOffset", table.ReadStartLineOffset) &&
+           ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadEndLineOffset", "0"),
+                          section, "ReadEndLineOffset", table.ReadEndLineOffset);
+}
+
+// Expands table i into its section and one section per field; false when
+// the expansion ends there.
+bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile& longFile,
+                 TextIndex& report, int32_t tabSize, int64_t i) {
+    const std::string section = "Table " + std::to_string(i);
+    // The table's keys; the template keeps its leading blanks.
+    const std::string startKey = GetIniValue(shortText, section, "ReadStartLine", "");
+    const std::string endKey = GetIniValue(shortText, section, "ReadEndLine", "");
+    TableSectionKeys table;
+    table.ReadStartLine = startKey;
+    table.ReadEndLine = endKey;
+    if (!ReadOffsets(messages, shortText, section, table)) return false;
+    const std::string parsing = GetIniValueEx(shortText, section, "Parsing", "", kTrimTrailing);
+    const std::string writeColumn = GetIniValue(shortText, section, "WriteColumn", "");
+    // The template in upper case and its keyword.
+    clsTableParser parser(messages);
+    std::string templ = AsciiUpper(parsing);
+    const std::string keyword(Trim(templ));
+    // Templates that need the report read it for the table's width.
+    if (ReadsTheReport(templ, keyword)) {
+        parser.ReadFromFile(report, startKey, table.ReadStartLineOffset, endKey,
+                            table.ReadEndLineOffset, tabSize);
+        const int32_t width = parser.TableWidth;
+        if (width == 0) {
+            messages.Show(NoLayoutMessage(parser, i, report.Path()), MessageIcon::Warning);
+            return false;
+        }
+        templ = parser.VariableToFixedTemplate(ExpandKeyword(templ, keyword, width));
+    }
+    // The fields of the template.
+    std::vector<int32_t> colStart, colEnd;
+    std::vector<std::string> colOp;
+    if (!parser.analyze_template(templ, colStart, colEnd, colOp)) {
+        messages.Show("Table " + std::to_string(i) + " not found!", MessageIcon::Warning);
+        return false;
+    }
+    // The table and one column per field, numbered from the first column.
+    table.TotalColumns = static_cast<int32_t>(colStart.size());
+    WriteTableSection(longFile, static_cast<int32_t>(i), table);
+    const int32_t firstColumn =
+        ShowProblems(messages, AlphaToNum2(writeColumn), MessageIcon::Critical);
+    for (size_t j = 0; j < colStart.size(); ++j) {
+        const std::string letters = ShowProblems(
+            messages, NumToAlpha2(firstColumn + static_cast<int32_t>(j)), MessageIcon::Critical);
+        WriteColumnSection(longFile, static_cast<int32_t>(i), static_cast<int32_t>(j + 1),
+                           {colStart[j], colEnd[j], letters, {}});
+    }
+    return true;
+}
+
+} // namespace
+
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
                         int32_t tabSize) {
@@ -238,56 +302,10 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
     const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
     // Each table in number order.
     for (int64_t i = 1; i <= tables; ++i) {
-        const std::string section = "Table " + std::to_string(i);
         const RepeatScope scope(messages);
         observer.StatusChanged(StatusTarget::Caption,
-                               std::string(caption) + " - Scanning " + section);
-        // The table's keys; the template keeps its leading blanks.
-        const std::string startKey = GetIniValue(shortText, section, "ReadStartLine", "");
-        TableSectionKeys table;
-        table.ReadStartLine = startKey;
-        if (!ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadStartLineOffset", "0"),
-                            section, "ReadStartLineOffset", table.ReadStartLineOffset))
-            break;
-        const std::string endKey = GetIniValue(shortText, section, "ReadEndLine", "");
-        table.ReadEndLine = endKey;
-        if (!ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadEndLineOffset", "0"),
-                            section, "ReadEndLineOffset", table.ReadEndLineOffset))
-            break;
-        const std::string parsing = GetIniValueEx(shortText, section, "Parsing", "", kTrimTrailing);
-        const std::string writeColumn = GetIniValue(shortText, section, "WriteColumn", "");
-        // The template in upper case and its keyword.
-        clsTableParser parser(messages);
-        std::string templ = AsciiUpper(parsing);
-        const std::string keyword(Trim(templ));
-        // Templates that need the report read it for the table's width.
-        if (ReadsTheReport(templ, keyword)) {
-            parser.ReadFromFile(report, startKey, table.ReadStartLineOffset, endKey,
-                                table.ReadEndLineOffset, tabSize);
-            const int32_t width = parser.TableWidth;
-            if (width == 0) {
-                messages.Show(NoLayoutMessage(parser, i, report.Path()), MessageIcon::Warning);
-                break;
-            }
-            templ = parser.VariableToFixedTemplate(ExpandKeyword(templ, keyword, width));
-        }
-        // The fields of the template.
-        std::vector<int32_t> colStart, colEnd;
-        std::vector<std::string> colOp;
-        if (!parser.analyze_template(templ, colStart, colEnd, colOp)) {
-            messages.Show("Table " + std::to_string(i) + " not found!", MessageIcon::Warning);
-            break;
-        }
-        // The table and one column per field, numbered from the first column.
-        table.TotalColumns = static_cast<int32_t>(colStart.size());
-        WriteTableSection(longFile, static_cast<int32_t>(i), table);
-        const int32_t firstColumn = AlphaToNum2(messages, writeColumn);
-        for (size_t j = 0; j < colStart.size(); ++j) {
-            const std::string letters =
-                NumToAlpha2(messages, firstColumn + static_cast<int32_t>(j));
-            WriteColumnSection(longFile, static_cast<int32_t>(i), static_cast<int32_t>(j + 1),
-                               {colStart[j], colEnd[j], letters, {}});
-        }
+                               std::string(caption) + " - Scanning Table " + std::to_string(i));
+        if (!ExpandTable(messages, shortText, longFile, report, tabSize, i)) break;
     }
     observer.StatusChanged(StatusTarget::Caption, caption);
 }

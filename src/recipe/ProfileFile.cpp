@@ -238,10 +238,4 @@ bool WriteIniValue(const std::filesystem::path& fileName, std::string_view secti
     return file.Commit(error);
 }
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue,
-                                    const std::filesystem::path& fileName) {
-    return ProfileFile(fileName).Get(section, key, defaultValue);
-}
-
 } // namespace vok

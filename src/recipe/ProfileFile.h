@@ -86,9 +86,4 @@ private:
 bool WriteIniValue(const std::filesystem::path& fileName, std::string_view section,
                    std::string_view key, std::string_view value);
 
-// One key read with the profile functions' rules.
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue,
-                                    const std::filesystem::path& fileName);
-
 } // namespace vok

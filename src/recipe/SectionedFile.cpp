@@ -233,48 +233,6 @@ bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view
     return false;
 }
 
-int64_t CountFileLines(const std::filesystem::path& fileName) {
-    if (!FileExists(fileName)) return 0;
-    TextReader file(fileName);
-    return file.SkipLines(INT64_MAX);
-}
-
-std::string ReadFileAsText(const std::filesystem::path& fileName) {
-    if (!FileExists(fileName)) return {};
-    TextReader file(fileName);
-    std::string text;
-    std::string_view line;
-    bool first = true;
-    while (file.ReadLine(line)) {
-        if (!first) text.append("\r\n");
-        text.append(line);
-        first = false;
-    }
-    return text;
-}
-
-bool WriteLineToFile(const std::filesystem::path& fileName, std::string_view text, bool append) {
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> out(std::fopen(fileName.c_str(), append ? "ab" : "wb"));
-    if (!out) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), out.get()) == text.size() &&
-                         std::fwrite("\r\n", 1, 2, out.get()) == 2;
-    return std::fclose(out.release()) == 0 && written;
-}
-
-void RepeatString(std::string& output, std::string_view piece, int64_t count) {
-    output.clear();
-    for (int64_t i = 0; i < count; ++i)
-        output.append(piece);
-}
-
-std::string ReverseString(std::string_view text) {
-    std::u32string chars = ToUtf32(text);
-    return ToUtf8(std::u32string(chars.rbegin(), chars.rend()));
-}
-
 bool CollectionItemSet(Messages& messages, std::vector<std::string>& collection, int64_t index,
                        std::string value) {
     if (index < 1 || index > static_cast<int64_t>(collection.size())) {

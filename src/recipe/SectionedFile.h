@@ -124,17 +124,6 @@ bool FileHeaderIsInvalid(Messages& messages, const std::filesystem::path& fileNa
 bool ReadIntegerKey(Messages& messages, std::string_view value, std::string_view section,
                     std::string_view key, int32_t& result);
 
-int64_t CountFileLines(const std::filesystem::path& fileName);
-std::string ReadFileAsText(const std::filesystem::path& fileName);
-bool WriteLineToFile(const std::filesystem::path& fileName, std::string_view text, bool append);
-
-void RepeatString(std::string& output, std::string_view piece, int64_t count);
-std::string ReverseString(std::string_view text);
-
-template <typename T> void ClearCollection(std::vector<T>& collection) {
-    collection.clear();
-}
-
 // Replaces the 1-based item at `index`; an index outside the collection shows
 // "Invalid Index in CollectionItemSet!" and changes nothing.
 bool CollectionItemSet(Messages& messages, std::vector<std::string>& collection, int64_t index,

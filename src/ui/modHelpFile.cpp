@@ -12,10 +12,6 @@ bool OpenUrlWithDesktop(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }
 
-bool OpenWithDesktop(const std::filesystem::path& path) {
-    return OpenUrlWithDesktop(QUrl::fromLocalFile(QString::fromStdString(path.native())));
-}
-
 QUrl HelpPageUrl(std::string_view page) {
     const std::filesystem::path file = HelpFolder() / page;
     if (!FileExists(file)) return {};

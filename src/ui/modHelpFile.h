@@ -16,9 +16,6 @@ using UrlOpener = std::function<bool(const QUrl&)>;
 // Opens a URL with the desktop's opener (QDesktopServices).
 bool OpenUrlWithDesktop(const QUrl& url);
 
-// Opens a file with its program, or a folder in the file manager.
-bool OpenWithDesktop(const std::filesystem::path& path);
-
 // The URL of a page below the help folder; empty when the page is not there.
 QUrl HelpPageUrl(std::string_view page);
 

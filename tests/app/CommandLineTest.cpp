@@ -81,7 +81,7 @@ TEST_F(SwitchSyntaxTest, PathsResolveByTheirBackslash) {
 
 // Tab sizes run from 1 to 64, as in the options dialog; anything else is
 // refused with the value as typed, and the last good one is kept.
-TEST_F(SwitchSyntaxTest, TabSize) {
+TEST_F(SwitchSyntaxTest, TabSizeRoundsHalvesToEvenAndRefusesSizesOutsideOneToSixtyFour) {
     EXPECT_TRUE(Parse("/T 4"));
     EXPECT_EQ(options.lTabSize, 4);
     EXPECT_EQ(result.action, CommandLineAction::Interactive);

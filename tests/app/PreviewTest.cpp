@@ -135,12 +135,11 @@ void ExpectPreviewIsTheJob(const Case& c) {
     }());
     WorkbookOpenResult opened = OpenWorkbookFile(xlsx, OutputType::Xlsx);
     ASSERT_TRUE(opened.workbook) << opened.error;
-    RecordingObserver quiet;
     for (const PreviewTable& table : preview.tables) {
         for (size_t r = 0; r < table.rows.size(); ++r) {
             const int32_t sheetRow = table.firstSheetRow + static_cast<int32_t>(r);
             for (size_t i = 0; i < table.columns.size(); ++i) {
-                const int32_t column = AlphaToNum2(quiet, table.columns[i].letters);
+                const int32_t column = AlphaToNum2(table.columns[i].letters).value;
                 EXPECT_EQ(opened.workbook->CellText(1, sheetRow, column),
                           WorkbookText(table.rows[r][i]))
                     << "row " << sheetRow << ", column " << table.columns[i].letters;

@@ -1,6 +1,7 @@
-// The key-line search, tab expansion and the line-file helpers.
+// The key-line search, tab expansion and reading lines by number.
 #include "base/TextAccess.h"
 
+#include "support/KeyLineSearch.h"
 #include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
@@ -10,7 +11,7 @@ namespace vok {
 namespace {
 
 using test::CrLf;
-using test::ReadFile;
+using test::FindKeyLineInFile;
 using test::TempDir;
 using test::WriteFile;
 
@@ -29,16 +30,16 @@ TEST_F(KeyLineTest, ResultTellsWhichKeyMatchedAndWhere) {
     const std::string path = Make({"nothing here", "the END line", "an ALT line", "the KEY"});
     const KeyTexts all{"KEY", "ALT", "END", ""};
     // The end key comes first: count plus 10,000,000.
-    EXPECT_EQ(file_find_key_line(path, all), kEndKeyOffset + 2);
-    EXPECT_EQ(file_find_key_line(path, {"KEY", "ALT", "", ""}), -3);
-    EXPECT_EQ(file_find_key_line(path, {"KEY", "", "", ""}), 4);
-    EXPECT_EQ(file_find_key_line(path, {"ABSENT", "", "", ""}), 0);
-    EXPECT_EQ(file_find_key_line(dir.File("missing.txt"), all), 0);
+    EXPECT_EQ(FindKeyLineInFile(path, all), kEndKeyOffset + 2);
+    EXPECT_EQ(FindKeyLineInFile(path, {"KEY", "ALT", "", ""}), -3);
+    EXPECT_EQ(FindKeyLineInFile(path, {"KEY", "", "", ""}), 4);
+    EXPECT_EQ(FindKeyLineInFile(path, {"ABSENT", "", "", ""}), 0);
+    EXPECT_EQ(FindKeyLineInFile(dir.File("missing.txt"), all), 0);
 }
 
 TEST_F(KeyLineTest, KeyWinsOverAlternativeOverEndKeyOnOneLine) {
     const std::string path = Make({"x", "END ALT KEY", "END ALT"});
-    EXPECT_EQ(file_find_key_line(path, {"KEY", "ALT", "END", ""}), 2);
+    EXPECT_EQ(FindKeyLineInFile(path, {"KEY", "ALT", "END", ""}), 2);
     TextReader file(path);
     file.ReadLine();
     file.ReadLine();
@@ -47,16 +48,16 @@ TEST_F(KeyLineTest, KeyWinsOverAlternativeOverEndKeyOnOneLine) {
 
 TEST_F(KeyLineTest, MatchingIsCaseSensitiveSubstringWithBlanksCounting) {
     const std::string path = Make({"Grand total", "[Table1]", "  [Table 2]", "Grand Total"});
-    EXPECT_EQ(file_find_key_line(path, {"Total", "", "", ""}), 4);
-    EXPECT_EQ(file_find_key_line(path, {"[Table ", "", "", ""}), 3);
-    EXPECT_EQ(file_find_key_line(path, {"GRAND", "", "", ""}), 0);
+    EXPECT_EQ(FindKeyLineInFile(path, {"Total", "", "", ""}), 4);
+    EXPECT_EQ(FindKeyLineInFile(path, {"[Table ", "", "", ""}), 3);
+    EXPECT_EQ(FindKeyLineInFile(path, {"GRAND", "", "", ""}), 0);
 }
 
 TEST_F(KeyLineTest, EmptyKeyMatchesTheFirstNonEmptyLine) {
-    EXPECT_EQ(file_find_key_line(Make({"", "", "x", "y"}), {}), 3);
-    EXPECT_EQ(file_find_key_line(Make({"", "", ""}), {}), 0);
+    EXPECT_EQ(FindKeyLineInFile(Make({"", "", "x", "y"}), {}), 3);
+    EXPECT_EQ(FindKeyLineInFile(Make({"", "", ""}), {}), 0);
     // An empty alternative or end key takes no part: the empty key text wins.
-    EXPECT_EQ(file_find_key_line(Make({"", "a"}), {"", "", "", ""}), 2);
+    EXPECT_EQ(FindKeyLineInFile(Make({"", "a"}), {"", "", "", ""}), 2);
 }
 
 TEST_F(KeyLineTest, ExclusionSkipsTheLineAndTheSearchGoesOn) {
@@ -76,20 +77,20 @@ TEST_F(KeyLineTest, ExclusionSkipsTheLineAndTheSearchGoesOn) {
 
     // An excluded key line is passed over even when it also holds the alternative.
     const std::string both = Make({"KEY ALT Col", "ALT"});
-    EXPECT_EQ(file_find_key_line(both, {"KEY", "ALT", "", "Col"}), -2);
+    EXPECT_EQ(FindKeyLineInFile(both, {"KEY", "ALT", "", "Col"}), -2);
 }
 
 TEST_F(KeyLineTest, ColumnWindowLimitsTheSearchedText) {
     const std::string path = Make({" [Table 1]", "xx", "[Table 2]"});
     // The window starts at column 1 and holds 7 characters.
-    EXPECT_EQ(file_find_key_line(path, {"[Table ", "", "", ""}, 1, 7), 3);
-    EXPECT_EQ(file_find_key_line(path, {"[Table ", "", "", ""}, 2, 7), 1);
+    EXPECT_EQ(FindKeyLineInFile(path, {"[Table ", "", "", ""}, 1, 7), 3);
+    EXPECT_EQ(FindKeyLineInFile(path, {"[Table ", "", "", ""}, 2, 7), 1);
     // A window that ends early cuts the key off.
-    EXPECT_EQ(file_find_key_line(path, {"[Table 2", "", "", ""}, 1, 7), 0);
+    EXPECT_EQ(FindKeyLineInFile(path, {"[Table 2", "", "", ""}, 1, 7), 0);
     // A line shorter than the start column gives an empty text, which holds nothing.
-    EXPECT_EQ(file_find_key_line(Make({"ab", "abcd"}), {"", "", "", ""}, 4, 3), 2);
+    EXPECT_EQ(FindKeyLineInFile(Make({"ab", "abcd"}), {"", "", "", ""}, 4, 3), 2);
     // A width of 0 searches the whole line.
-    EXPECT_EQ(file_find_key_line(path, {"2]", "", "", ""}, 5, 0), 3);
+    EXPECT_EQ(FindKeyLineInFile(path, {"2]", "", "", ""}, 5, 0), 3);
 }
 
 TEST_F(KeyLineTest, SearchContinuesFromTheCurrentPosition) {
@@ -120,7 +121,7 @@ TEST(ExpandTabsTest, CountsCharactersNotBytes) {
     EXPECT_EQ(expand_tabs("aé\tb\tc", 4), "aé  b   c");
 }
 
-TEST(ExpandTabsTest, EdgeCases) {
+TEST(ExpandTabsTest, NoTabsOrNoTabSizeLeaveTheLineAsItIs) {
     EXPECT_EQ(expand_tabs("", 8), "");
     EXPECT_EQ(expand_tabs("no tabs", 8), "no tabs");
     // No tab size: the tabs stay, the text is not lost.
@@ -130,42 +131,6 @@ TEST(ExpandTabsTest, EdgeCases) {
     std::string buffer = "old content";
     ExpandTabsInto(buffer, "\tz", 2);
     EXPECT_EQ(buffer, "  z");
-}
-
-TEST(TextAccessTest, FileHasTabs) {
-    TempDir dir;
-    WriteFile(dir.File("t.txt"), "a\r\nb\tc\r\n");
-    WriteFile(dir.File("n.txt"), "a\r\nb c\r\n");
-    EXPECT_TRUE(file_has_tabs(dir.File("t.txt")));
-    EXPECT_FALSE(file_has_tabs(dir.File("n.txt")));
-    EXPECT_FALSE(file_has_tabs(dir.File("missing.txt")));
-}
-
-TEST(TextAccessTest, StringAppendRepeat) {
-    std::string s = "x";
-    string_append_repeat(s, "ab", 3);
-    EXPECT_EQ(s, "xababab");
-    string_append_repeat(s, "ab", 0);
-    string_append_repeat(s, "ab", -2);
-    EXPECT_EQ(s, "xababab");
-}
-
-TEST(TextAccessTest, OpenReadCloseByFileNumber) {
-    TempDir dir;
-    WriteFile(dir.File("a.txt"), "one\r\ntwo");
-    TextReader file = file_open_for_input(dir.File("a.txt"));
-    EXPECT_EQ(file_read_line(file), "one");
-    EXPECT_EQ(file_read_line(file), "two");
-    EXPECT_EQ(file_read_line(file), "");
-    file_close(file);
-    EXPECT_FALSE(file.IsOpen());
-    file_close(file); // closing twice does nothing
-
-    TextReader missing = file_open_for_input(dir.File("missing.txt"));
-    EXPECT_FALSE(missing.IsOpen());
-    EXPECT_EQ(file_read_line(missing), "");
-    TextReader folder = file_open_for_input(dir.Path().string());
-    EXPECT_FALSE(folder.IsOpen());
 }
 
 TEST(TextAccessTest, FileReadByLineNumber) {
@@ -196,22 +161,6 @@ TEST(TextAccessTest, FileReadByLineNumber) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, " invalid start_line in utilities.file_read!");
     EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
-}
-
-TEST(TextAccessTest, FileWriteReplacesOrAppendsWithCrLf) {
-    TempDir dir;
-    const std::string path = dir.File("out.txt");
-    const std::vector<std::string> lines{"a", "", "c", "not written"};
-    EXPECT_TRUE(file_write(path, lines, 3, false));
-    EXPECT_EQ(ReadFile(path), "a\r\n\r\nc\r\n");
-    EXPECT_TRUE(file_write(path, lines, 1, true));
-    EXPECT_EQ(ReadFile(path), "a\r\n\r\nc\r\na\r\n");
-    EXPECT_TRUE(file_write(path, lines, 1, false));
-    EXPECT_EQ(ReadFile(path), "a\r\n");
-    // A count beyond the array writes what is there.
-    EXPECT_TRUE(file_write(path, {"x"}, 5, false));
-    EXPECT_EQ(ReadFile(path), "x\r\n");
-    EXPECT_FALSE(file_write(dir.File("no/such/folder/out.txt"), lines, 1, false));
 }
 
 } // namespace

@@ -128,7 +128,6 @@ TEST(TextIndex, EncodingTabsAndLinesAsTheReaderSeesThem) {
         EXPECT_EQ(index.Encoding(), reader.Encoding()) << n;
         EXPECT_EQ(index.Encoding(), c.encoding) << n;
         EXPECT_EQ(index.HasTabs(), c.tabs) << n;
-        EXPECT_EQ(index.HasTabs(), file_has_tabs(path)) << n;
         EXPECT_EQ(index.LineCount(), c.lines) << n;
         EXPECT_EQ(index.LineCount(), reader.SkipLines(INT64_MAX)) << n;
     }

@@ -4,6 +4,7 @@
 
 #include "base/TextAccess.h"
 #include "base/modUtilityFile.h"
+#include "support/KeyLineSearch.h"
 #include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
@@ -13,6 +14,7 @@
 namespace vok {
 namespace {
 
+using test::FindKeyLineInFile;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -56,7 +58,7 @@ TEST(TextReaderTest, EmptyFileHasNoLines) {
     std::string_view line = "stale";
     EXPECT_FALSE(reader.ReadLine(line));
     EXPECT_TRUE(line.empty());
-    EXPECT_EQ(file_find_key_line(path, {}), 0);
+    EXPECT_EQ(FindKeyLineInFile(path, {}), 0);
     // A file holding nothing but a byte-order mark is empty too.
     WriteFile(path, "\xEF\xBB\xBF");
     EXPECT_TRUE(ReadAll(path).empty());
@@ -159,7 +161,7 @@ TEST(TextReaderTest, ByteOrderMarkIsNotPartOfTheFirstLine) {
     // After a rewind the mark is skipped again.
     reader.Rewind();
     EXPECT_EQ(reader.ReadLine(), "Key line");
-    EXPECT_EQ(file_find_key_line(path, {"Key", "", "", ""}, 1, 3), 1);
+    EXPECT_EQ(FindKeyLineInFile(path, {"Key", "", "", ""}, 1, 3), 1);
 }
 
 TEST(TextReaderTest, Utf8FileCountsCharacters) {
@@ -167,9 +169,9 @@ TEST(TextReaderTest, Utf8FileCountsCharacters) {
     const std::string path = dir.File("utf8.txt");
     // "Café " is five characters (six bytes): "Total" starts in column 6.
     WriteFile(path, "Résumé\r\nCafé Total 12\r\n");
-    EXPECT_EQ(file_find_key_line(path, {"Total", "", "", ""}, 6, 5), 2);
-    EXPECT_EQ(file_find_key_line(path, {"Total", "", "", ""}, 7, 5), 0);
-    EXPECT_EQ(file_find_key_line(path, {"é", "", "", ""}, 6, 1), 1);
+    EXPECT_EQ(FindKeyLineInFile(path, {"Total", "", "", ""}, 6, 5), 2);
+    EXPECT_EQ(FindKeyLineInFile(path, {"Total", "", "", ""}, 7, 5), 0);
+    EXPECT_EQ(FindKeyLineInFile(path, {"é", "", "", ""}, 6, 1), 1);
 }
 
 TEST(TextReaderTest, Windows1252FileDecodesAndCsvWritesTheBytesBack) {
@@ -182,7 +184,7 @@ TEST(TextReaderTest, Windows1252FileDecodesAndCsvWritesTheBytesBack) {
     EXPECT_EQ(reader.ReadLine(), "Café Total");
     EXPECT_EQ(reader.ReadLine(), "€ 5");
     // Columns count characters here too.
-    EXPECT_EQ(file_find_key_line(path, {"Total", "", "", ""}, 6, 5), 1);
+    EXPECT_EQ(FindKeyLineInFile(path, {"Total", "", "", ""}, 6, 5), 1);
 }
 
 TEST(TextReaderTest, LinesFarBeyondSixteenBitCounts) {
@@ -193,7 +195,7 @@ TEST(TextReaderTest, LinesFarBeyondSixteenBitCounts) {
         text += (i == 100000 ? "KEY line " : "line ") + std::to_string(i) + "\r\n";
     }
     WriteFile(path, text);
-    EXPECT_EQ(file_find_key_line(path, {"KEY", "", "", ""}), 100000);
+    EXPECT_EQ(FindKeyLineInFile(path, {"KEY", "", "", ""}), 100000);
     RecordingObserver messages;
     std::vector<std::string> lines;
     EXPECT_EQ(file_read(messages, lines, path, 70000, 2), 2);

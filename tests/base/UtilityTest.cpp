@@ -41,7 +41,7 @@ TEST(FileUtilityTest, FileAndFolderExistence) {
     EXPECT_FALSE(FolderExistsFso(dir.File("none")));
 }
 
-TEST(FileUtilityTest, MakeFolderPath) {
+TEST(FileUtilityTest, MakeFolderPathMakesMissingParentsAndKeepsExistingFolders) {
     TempDir dir;
     const std::filesystem::path deep = dir.Path() / "a" / "b" / "c";
     MakeFolderPath(deep);
@@ -112,7 +112,7 @@ TEST(StringUtilityTest, QuotesNullsAndTrimming) {
     EXPECT_EQ(Trim("   "), "");
 }
 
-TEST(StringUtilityTest, ParseWholeNumber) {
+TEST(StringUtilityTest, WholeNumbersRoundHalvesToEvenAndRefuseOtherText) {
     const std::pair<const char*, int32_t> good[] = {
         {" 42 ", 42}, {"-7", -7}, {"+3", 3},   {"2.5", 2}, // halves to the even neighbour
         {"-2.5", -2}, {"3.5", 4}, {"0.51", 1}, {"2147483647", 2147483647}};

@@ -8,17 +8,15 @@
 namespace vok::test {
 namespace {
 
-// A report framed by a heading and a total line, as the worked recipe expects.
-const std::string kReport = CrLf({
-    "LEDGER REPORT",
-    "ACCOUNT NO  DESCRIPTION         AMOUNT",
-    "----------  ------------------  ---------",
-    "1000-00    Cash in bank         1,234.50",
-    "2000-00    Payables, \"trade\"     (12.00)",
-    "3000-00    Capital              9,000.00",
-    "",
-    "                          TOTALS 10,222.50",
-});
+// The shared small ledger, with quotes and a comma in a description for the
+// CSV to escape.
+std::string QuotedLedger() {
+    std::string report = SmallLedger();
+    const std::string_view plain = "Payables             (12.00)";
+    report.replace(report.find(plain), plain.size(), "Payables, \"trade\"     (12.00)");
+    return report;
+}
+const std::string kReport = QuotedLedger();
 
 const std::string kShortRecipe = CrLf({
     "[Header]",
@@ -314,7 +312,7 @@ TEST(Conversion, LongFormatRecipeWithTitleAndConsolidationRunsToCsvWithANotice) 
     EXPECT_EQ(ReadFile(job.File("spec.t2x")), before);
 }
 
-TEST(Conversion, HelpAndUsage) {
+TEST(Conversion, HelpPrintsBothSyntaxesAndSlashQuestionMarkStillRunsTheJob) {
     TempDir home;
     const RunResult help = RunVok({"--help"}, home.Path().string());
     EXPECT_EQ(help.exitCode, 0);

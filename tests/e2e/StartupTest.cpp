@@ -132,10 +132,10 @@ TEST(StartupTest, NoArgumentsStartTheDesktopOnlyWithADisplay) {
         EXPECT_FALSE(std::filesystem::exists(marker));
     }
 
-    for (const Environment& display : {desktop, Environment{{"QT_QPA_PLATFORM", "offscreen"}}}) {
+    for (const Environment& shown : {desktop, Environment{{"QT_QPA_PLATFORM", "offscreen"}}}) {
         std::filesystem::remove(marker);
-        run = RunProgram(copy.program, {}, home.Path().string(), display);
-        EXPECT_EQ(run.out, "desktop\n") << display[0].first;
+        run = RunProgram(copy.program, {}, home.Path().string(), shown);
+        EXPECT_EQ(run.out, "desktop\n") << shown[0].first;
         EXPECT_EQ(ReadFile(marker), copy.dir.File("bin/vok-desktop") + " \n");
     }
 }

@@ -1,22 +1,26 @@
-"""What the end-to-end tests share: a small ledger report, its recipe, the
-files of a test's own folder, and a picture of a folder tree to tell that
-nothing in it changed."""
+"""What the end-to-end tests share: where the program is, a small ledger
+report, its recipe, the files of a test's own folder with its own VOK_HOME,
+running vok there in either command-line syntax, and a picture of a folder
+tree to tell that nothing in it changed."""
 
 import os
+import shutil
+import subprocess
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(HERE, "../../build"))
+SOURCE = os.environ.get("VOK_SOURCE_DIR", os.path.join(HERE, "../.."))
+VOK = os.path.join(BUILD, "vok")
 
 
 def crlf(*lines):
     return "".join(line + "\r\n" for line in lines)
 
 
-REPORT = crlf("LEDGER REPORT",
-              "ACCOUNT NO  DESCRIPTION         AMOUNT",
-              "----------  ------------------  ---------",
-              "1000-00    Cash in bank         1,234.50",
-              "2000-00    Payables             (12.00)",
-              "3000-00    Capital              9,000.00",
-              "",
-              "                          TOTALS 10,222.50")
+# The small ledger every test shares (tests/data/small-ledger.txt).
+with open(os.path.join(HERE, "../data/small-ledger.txt"), newline="", encoding="utf-8") as _f:
+    REPORT = _f.read()
 
 
 def recipe(start="ACCOUNT NO", start_offset="2", end="TOTALS", end_offset="-1",
@@ -42,6 +46,33 @@ class FolderFiles:
     def read(self, name):
         with open(self.path(name), "rb") as f:
             return f.read()
+
+
+class VokFolder(FolderFiles):
+    """A fresh folder `self.dir` with the program folder `self.home` in it, and
+    vok run there with Linux-style arguments, or, when SYNTAX is "switch",
+    their switch-syntax spelling: each option its switch in SWITCHES, "\\"
+    between folders."""
+    SYNTAX = "linux"
+    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-l": "/L", "-w": "/W",
+                "--preview": "/P"}
+
+    def make_folder(self, prefix):
+        self.dir = tempfile.mkdtemp(prefix=prefix)
+        self.home = os.path.join(self.dir, "home")
+        os.mkdir(self.home)
+
+    def remove_folder(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def vok(self, *args):
+        """The exit status and standard error; standard output is kept in self.stdout."""
+        if self.SYNTAX == "switch":
+            args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
+        done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
+                              capture_output=True, check=False, cwd=self.dir)
+        self.stdout = done.stdout.decode(errors="replace")
+        return done.returncode, done.stderr.decode(errors="replace")
 
 
 def tree(folder):

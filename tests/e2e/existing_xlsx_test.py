@@ -16,10 +16,8 @@ import zipfile
 
 import openpyxl
 
-from e2e_support import REPORT, FolderFiles, recipe
+from e2e_support import REPORT, VokFolder, recipe
 
-BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
-VOK = os.path.join(BUILD, "vok")
 SOFFICE = shutil.which("soffice")
 MAIN = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
 
@@ -52,26 +50,17 @@ def sheet_part(rows):
             '<dimension ref="A1"/><sheetData>%s</sheetData></worksheet>' % (MAIN, rows)).encode()
 
 
-class ExistingXlsx(FolderFiles, unittest.TestCase):
+class ExistingXlsx(VokFolder, unittest.TestCase):
     SYNTAX = "linux"
     SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C"}
 
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="vok-xlsx-")
-        self.home = os.path.join(self.dir, "home")
-        os.mkdir(self.home)
+        self.make_folder("vok-xlsx-")
         self.report = self.write("report.txt", REPORT)
         self.recipe = self.write("columns.rcp", RECIPE)
 
     def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-
-    def vok(self, *args):
-        if self.SYNTAX == "switch":
-            args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
-        done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
-                              capture_output=True, check=False, cwd=self.dir)
-        return done.returncode, done.stderr.decode()
+        self.remove_folder()
 
     def convert(self, out):
         return self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-c")

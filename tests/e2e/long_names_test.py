@@ -4,19 +4,15 @@ such names, in both command-line syntaxes, leaves no temporary file, and still
 removes the temporaries that killed runs left under shortened names."""
 
 import os
-import shutil
 import subprocess
-import tempfile
 import unittest
 import zipfile
 
 import openpyxl
 import xlrd
 
-from e2e_support import REPORT, FolderFiles, recipe
+from e2e_support import REPORT, VokFolder, recipe
 
-BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
-VOK = os.path.join(BUILD, "vok")
 
 def long_name(length, extension):
     """A name of `length` bytes: two-byte letters as far as they go."""
@@ -27,28 +23,19 @@ def long_name(length, extension):
     return name
 
 
-class LongNames(FolderFiles, unittest.TestCase):
+class LongNames(VokFolder, unittest.TestCase):
     SYNTAX = "linux"
     SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-l": "/L"}
 
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="vok-names-")
-        self.home = os.path.join(self.dir, "home")
-        os.mkdir(self.home)
+        self.make_folder("vok-names-")
         self.out = os.path.join(self.dir, "out")
         os.mkdir(self.out)
         self.report = self.write("report.txt", REPORT)
         self.recipe = self.write("good.rcp", recipe())
 
     def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-
-    def vok(self, *args):
-        if self.SYNTAX == "switch":
-            args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
-        done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
-                              capture_output=True, check=False, cwd=self.dir)
-        return done.returncode, done.stderr.decode(errors="replace")
+        self.remove_folder()
 
     @staticmethod
     def amount(path):

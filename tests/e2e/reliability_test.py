@@ -6,20 +6,15 @@ workbooks are read back with openpyxl and xlrd."""
 
 import glob
 import os
-import shutil
 import subprocess
-import tempfile
 import unittest
 import zipfile
 
 import openpyxl
 import xlrd
 
-from e2e_support import REPORT, FolderFiles, crlf, recipe
+from e2e_support import REPORT, SOURCE, VokFolder, crlf, recipe
 
-BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
-SOURCE = os.environ.get("VOK_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "../.."))
-VOK = os.path.join(BUILD, "vok")
 EXAMPLES = os.path.abspath(os.path.join(SOURCE, "examples"))
 
 
@@ -33,32 +28,15 @@ TABLE_1 = ("[Table 1]", "ReadStartLine=ACCOUNT NO", "ReadStartLineOffset=2",
            "[Table 1 Col 1]", "ReadColumnStart=1", "ReadColumnEnd=10", "WriteColumn=A")
 
 
-class Faults(FolderFiles, unittest.TestCase):
-    SYNTAX = "linux"
-    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-l": "/L", "-w": "/W",
-                "--preview": "/P"}
-
+class Faults(VokFolder, unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="vok-rel-")
-        self.home = os.path.join(self.dir, "home")
-        os.mkdir(self.home)
+        self.make_folder("vok-rel-")
         self.mounts = []
 
     def tearDown(self):
         for mount in reversed(self.mounts):
             subprocess.run(["umount", mount], check=False)
-        shutil.rmtree(self.dir, ignore_errors=True)
-
-    def vok(self, *args):
-        """Runs vok with Linux-style arguments, or their switch-syntax spelling
-        (backslashes between folders) in the switch-syntax run."""
-        if self.SYNTAX == "switch":
-            args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
-        done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False,
-                              cwd=self.dir)
-        self.stdout = done.stdout.decode(errors="replace")
-        return done.returncode, done.stderr.decode(errors="replace")
+        self.remove_folder()
 
     def temporaries(self, folder=None):
         return [n for n in os.listdir(folder or self.dir) if n.startswith(".~")]

@@ -8,16 +8,13 @@ file. An .xls of the same rows is compared as the cells xlrd reads."""
 
 import hashlib
 import os
-import shutil
-import subprocess
-import tempfile
 import unittest
 import zipfile
 
 import xlrd
 
-BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
-VOK = os.path.join(BUILD, "vok")
+from e2e_support import VokFolder
+
 
 WORDS = ["Widgets, blue", 'Bolts "M8"', "Caf\u00e9 cr\u00e8me", "  leading blanks", "=A1+1",
          "00123", "Nuts & washers", "<tag>"]
@@ -65,27 +62,17 @@ def digest(data):
     return hashlib.sha256(data).hexdigest()
 
 
-class WorkbookChecksum(unittest.TestCase):
+class WorkbookChecksum(VokFolder, unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="vok-wbsum-")
-        self.home = os.path.join(self.dir, "home")
-        os.mkdir(self.home)
+        self.make_folder("vok-wbsum-")
 
     def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
+        self.remove_folder()
 
     def write(self, name, text, encoding="utf-8"):
         with open(self.path(name), "w", newline="", encoding=encoding) as f:
             f.write(text)
         return self.path(name)
-
-    def vok(self, *args):
-        done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
-        return done.returncode, done.stderr.decode()
 
     def parts(self, book):
         with zipfile.ZipFile(book) as z:

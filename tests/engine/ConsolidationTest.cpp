@@ -114,7 +114,7 @@ TEST_F(ConsolidationTest, RepeatsInsideTheFirstDepartmentKeepTheirRows) {
               (Texts{"Error: Unexpected non-numeric field! (Sheet 2, Row 4)"}));
 }
 
-TEST_F(ConsolidationTest, RunTimeFailures) {
+TEST_F(ConsolidationTest, WhatTheRunCannotFindEndsItWithoutWriting) {
     WriteTable({{"DEPT 1"}, {"Cash", "1"}, {"END 1"}, {"DEPT 2"}, {"Cash", "2"}, {"END 2"}});
     clsCon con = TwoDepartments();
 

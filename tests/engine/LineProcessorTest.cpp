@@ -63,7 +63,7 @@ TEST_F(LineProcessorTest, SumsAreFormattedByTheRecipe) {
     EXPECT_EQ(Field(clsLineProcessor::kSum, 30, 35), "      ");
 }
 
-TEST_F(LineProcessorTest, CombinesPeriods) {
+TEST_F(LineProcessorTest, PeriodsAreSummedAndAveraged) {
     Periods(1, 3);
     processor().SetRow(f.state, 1, "  10.00");
     processor().SetRow(f.state, 2, "  20.50");

@@ -13,16 +13,7 @@
 namespace vok::test {
 namespace {
 
-const std::string kReport = CrLf({
-    "LEDGER REPORT",
-    "ACCOUNT NO  DESCRIPTION         AMOUNT",
-    "----------  ------------------  ---------",
-    "1000-00    Cash in bank         1,234.50",
-    "2000-00    Payables             (12.00)",
-    "3000-00    Capital              9,000.00",
-    "",
-    "                          TOTALS 10,222.50",
-});
+const std::string& kReport = SmallLedger();
 
 std::string Recipe(std::initializer_list<std::string_view> tables) {
     std::string text = CrLf({"[Header]", "Product=VOK-B", "FileType=RECIPE", "FileFormat=1.0"});

@@ -50,7 +50,7 @@ TEST(Table, OffsetsFrameTheRowsAndEveryLineBecomesARow) {
     EXPECT_EQ(t.state.ExportSpecs.getWritePointer(t.messages, 1), 4);
 }
 
-TEST(Table, LocationFailures) {
+TEST(Table, KeyLinesNotFoundOrAboveTheReportSkipTheTableAndSaySo) {
     {
         // The end key also below the start does not help: both are searched from line 1.
         TableRun t(CrLf({"x", "END", "y", "START", "z", "END"}), "START", 0, "END", 0);
@@ -165,7 +165,7 @@ TEST(Table, ColumnSectionsAreValidatedWhenRead) {
         std::vector<std::string>{"Unrecognized operator: DUPLICATE in clsColumn.OperatorCode!"});
 }
 
-TEST(Table, SectionRoundTrip) {
+TEST(Table, AWrittenSectionReadsBackTheSame) {
     StateFixture f;
     clsTable table;
     table.ReadStartLine = "ACCOUNT NO";

@@ -14,18 +14,15 @@ import os
 import shutil
 import sqlite3
 import subprocess
+import sys
 import tempfile
 import unittest
 
-BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
-VOK = os.path.join(BUILD, "vok")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../e2e"))
+from e2e_support import BUILD, VOK, crlf  # noqa: E402  (the shared harness, found above)
 LIBRARY = os.path.join(BUILD, "libvok_fault_injection.so")
 CAUSES = {"ENOSPC": "No space left on device", "EIO": "Input/output error"}
 SQLITE_CAUSES = {"ENOSPC": "database or disk is full", "EIO": "disk I/O error"}
-
-
-def crlf(*lines):
-    return "".join(line + "\r\n" for line in lines)
 
 
 # A report large enough that its CSV output takes several writes.

@@ -7,6 +7,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -14,12 +15,8 @@ import zipfile
 
 import openpyxl
 
-BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
-VOK = os.path.join(BUILD, "vok")
-
-
-def crlf(*lines):
-    return "".join(line + "\r\n" for line in lines)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../e2e"))
+from e2e_support import VOK, crlf  # noqa: E402  (the shared harness, found above)
 
 
 def report(word, rows=150000):

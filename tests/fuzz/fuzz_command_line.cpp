@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The sheet target a command line carries.
     for (const std::string* target : {&options.sSheetTarget, &switches.sSheetTarget}) {
-        SheetTarget parsed;
+        SheetTarget sheet;
         std::string error;
-        if (!ParseSheetTarget(*target, parsed, error) && error.empty()) std::abort();
+        if (!ParseSheetTarget(*target, sheet, error) && error.empty()) std::abort();
     }
     return 0;
 }

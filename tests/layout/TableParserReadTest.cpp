@@ -89,7 +89,7 @@ TEST_F(TableParserRead, WorkedExampleGivesTheDesignedLayouts) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(TableParserRead, NormalisesRows) {
+TEST_F(TableParserRead, RowsGetTabsExpandedAndAClosingBlankButNoPadding) {
     // A closing space is added only where a row does not end in one; an empty
     // row stays empty; tabs are expanded; lines past the end of file are
     // empty. Rows are not padded: past its end a row counts as blank.
@@ -154,7 +154,7 @@ TEST_F(TableParserRead, KeyLinesDecideTheBlock) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(TableParserRead, RowLimit) {
+TEST_F(TableParserRead, AtMost9999RowsAreRead) {
     std::vector<std::string> rows(clsTableParser::kMaxRows, "  12.50 x");
     rows.back() = "1234567.00 x";
     Load(rows);

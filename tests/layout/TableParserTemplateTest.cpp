@@ -25,7 +25,7 @@ Analysis Analyze(clsTableParser& parser, std::string_view templ) {
     return a;
 }
 
-TEST(TableParserTemplate, AnalyzeCutsFields) {
+TEST(TableParserTemplate, BlanksSeparateTheFieldsOfATemplate) {
     RecordingObserver messages;
     clsTableParser parser(messages);
 

@@ -104,7 +104,7 @@ TEST(XlsSharedStringsTest, LongAndNonLatinStringsSurviveTheContinueSplit) {
     texts.push_back(emoji);
     // Strings of every length, wide and narrow in turn, to meet each boundary.
     for (int n = 1; n < 400; ++n) {
-        std::string s(static_cast<size_t>(n), 'a' + n % 26);
+        std::string s(static_cast<size_t>(n), static_cast<char>('a' + n % 26));
         if (n % 2) s += "\xC4\x80"; // Ā needs two bytes per character
         texts.push_back(s);
     }

@@ -296,11 +296,11 @@ TEST(XlsRewriterTest, MergesAndHyperlinksOnWrittenCellsStopTheSaveWhileClearingK
         EXPECT_EQ(saved, c.message.empty()) << error;
         if (c.message.empty()) {
             // The merge and the link stand as they stood.
-            const std::string saved = SavedStream(file);
+            const std::string stream = SavedStream(file);
             for (const uint16_t id : {uint16_t{0x00E5}, uint16_t{0x01B8}}) {
                 const std::string start = {static_cast<char>(id & 0xFF), static_cast<char>(id >> 8)};
                 EXPECT_EQ(original.find(start) != std::string::npos,
-                          saved.find(start) != std::string::npos);
+                          stream.find(start) != std::string::npos);
             }
             continue;
         }

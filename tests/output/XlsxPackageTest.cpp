@@ -556,7 +556,7 @@ TEST(XlsxPackageTest, APartInAnEncodingVokCannotWriteBackIsRefused) {
     EXPECT_EQ(ReadFile(file), bytes);
 }
 
-TEST(XlsxPackageTest, XmlTextPieces) {
+TEST(XlsxPackageTest, CellReferencesAndXmlTextAreReadAndWrittenWithinTheSheetLimits) {
     int32_t row = 0, column = 0;
     EXPECT_TRUE(ParseCellReference("XFD1048576", row, column));
     EXPECT_EQ(row, 1'048'576);

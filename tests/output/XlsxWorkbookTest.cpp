@@ -245,7 +245,8 @@ TEST(XlsxWorkbookTest, FilesThatAreNoWorkbookAreLeftUntouched) {
     auto zip = ZipPackage::Open(other, error);
     ASSERT_TRUE(zip);
     std::string stripped = dir.File("stripped.xlsx");
-    ASSERT_TRUE(zip->WriteCopy(stripped, {}, {"_rels/.rels"}, error)) << error;
+    const Status copied = zip->WriteCopy(stripped, {}, {"_rels/.rels"});
+    ASSERT_TRUE(copied) << copied.Error();
     std::string before = ReadFile(stripped);
     WorkbookOpenResult opened = OpenWorkbookFile(stripped, OutputType::Xlsx);
     EXPECT_FALSE(opened.workbook);

@@ -17,7 +17,7 @@ struct Fixture {
     RecordingObserver messages;
 };
 
-TEST(ExportSpecFile, ShortRecipeExpansion) {
+TEST(ExportSpecFile, AShortRecipeExpandsToOneSectionPerTableAndField) {
     Fixture f;
     const std::string report = CrLf({"TOP", "abc  12", "de    3", "END"});
     WriteFile(f.dir.File("report.txt"), report);

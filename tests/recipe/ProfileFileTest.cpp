@@ -49,7 +49,7 @@ TEST_F(ProfileFileTest, UpdatesInPlaceMatchingNamesWithoutCase) {
               CrLf({"; settings", "[Header]", "Product=VOK_B", "", "[General]", "lTabSize=4",
                     "sSheetTarget=1", "", "[frmMainMDI]", "Left=150"}));
     EXPECT_EQ(GetIniValue(path, "General", "lTabSize", kMissing), "4");
-    EXPECT_EQ(GetPrivateProfileString("GENERAL", "ltabsize", "8", path), "4");
+    EXPECT_EQ(ProfileFile(path).Get("GENERAL", "ltabsize", "8"), "4");
 }
 
 TEST_F(ProfileFileTest, NewKeyEndsItsSectionAndNewSectionEndsTheFile) {
@@ -145,7 +145,7 @@ TEST_F(ProfileFileTest, ReadsTheWayTheProfileFunctionsDo) {
 TEST_F(ProfileFileTest, KeepsAWindows1252FileInItsEncodingAndItsPermissions) {
     WriteFile(path, "[General]\r\nName=Caf\xE9\r\n");
     ::chmod(path.c_str(), 0600);
-    EXPECT_EQ(GetPrivateProfileString("General", "Name", "", path), "Café");
+    EXPECT_EQ(ProfileFile(path).Get("General", "Name", ""), "Café");
     EXPECT_TRUE(WriteIniValue(path, "General", "Town", "Zürich"));
     EXPECT_EQ(ReadFile(path), "[General]\r\nName=Caf\xE9\r\nTown=Z\xFCrich\r\n");
     struct stat st {};

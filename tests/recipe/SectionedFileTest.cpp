@@ -47,7 +47,7 @@ TEST_F(SectionedFileTest, AnyLineWithABracketEndsTheSection) {
     EXPECT_EQ(ReadIniValue(file, "", "WriteColumn", kMissing), kMissing);
 }
 
-TEST_F(SectionedFileTest, CommentsAfterSemicolon) {
+TEST_F(SectionedFileTest, ASemicolonAfterTheEqualsSignStartsAComment) {
     Make({"[General]", "Name=Monthly ; the report's name", "Note;x=a;b", "Empty=  ; nothing",
           "Plain=a;b"});
     EXPECT_EQ(Get("General", "Name"), "Monthly");
@@ -58,7 +58,7 @@ TEST_F(SectionedFileTest, CommentsAfterSemicolon) {
     EXPECT_EQ(Get("General", "Plain"), "a");
 }
 
-TEST_F(SectionedFileTest, TrimModes) {
+TEST_F(SectionedFileTest, TheTrimModeDecidesWhichEndLosesItsBlanks) {
     Make({"[Table 1]", "Parsing=   ---  +++   ", "Tabbed=\tx\t"});
     EXPECT_EQ(GetIniValueEx(path, "Table 1", "Parsing", kMissing, 1), "---  +++   ");
     EXPECT_EQ(GetIniValueEx(path, "Table 1", "Parsing", kMissing, 2), "   ---  +++");
@@ -144,31 +144,7 @@ TEST_F(SectionedFileTest, HeaderCheckReportsOnlyTheFirstMismatch) {
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Incorrect product code!"});
 }
 
-TEST_F(SectionedFileTest, LineFileHelpers) {
-    EXPECT_EQ(CountFileLines(dir.File("missing.txt")), 0);
-    EXPECT_EQ(ReadFileAsText(dir.File("missing.txt")), "");
-    WriteFile(path, "a\nb\rc\r\n\r\n");
-    EXPECT_EQ(CountFileLines(path), 4);
-    EXPECT_EQ(ReadFileAsText(path), "a\r\nb\r\nc\r\n");
-
-    const std::string out = dir.File("log.txt");
-    EXPECT_TRUE(WriteLineToFile(out, "first", false));
-    EXPECT_TRUE(WriteLineToFile(out, "second", true));
-    EXPECT_EQ(ReadFile(out), "first\r\nsecond\r\n");
-    EXPECT_TRUE(WriteLineToFile(out, "again", false));
-    EXPECT_EQ(ReadFile(out), "again\r\n");
-    EXPECT_FALSE(WriteLineToFile(dir.File("no/folder/log.txt"), "x", false));
-}
-
-TEST(SectionedHelpersTest, StringsAndCollections) {
-    std::string s = "old";
-    RepeatString(s, "ab", 2);
-    EXPECT_EQ(s, "abab");
-    RepeatString(s, "ab", 0);
-    EXPECT_EQ(s, "");
-    EXPECT_EQ(ReverseString("aé€"), "€éa");
-    EXPECT_EQ(ReverseString(""), "");
-
+TEST(SectionedHelpersTest, AnIndexOutsideTheCollectionIsSaidAndChangesNothing) {
     RecordingObserver messages;
     std::vector<std::string> items{"a", "b", "c"};
     EXPECT_TRUE(CollectionItemSet(messages, items, 3, "z"));
@@ -181,8 +157,6 @@ TEST(SectionedHelpersTest, StringsAndCollections) {
     EXPECT_EQ(items, (std::vector<std::string>{"y", "b", "z"}));
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Invalid Index in CollectionItemSet!",
                                                           "Invalid Index in CollectionItemSet!"}));
-    ClearCollection(items);
-    EXPECT_TRUE(items.empty());
 }
 
 } // namespace

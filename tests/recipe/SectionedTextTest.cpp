@@ -94,10 +94,10 @@ TEST(SectionedText, LookupsAnswerAsOnTheFile) {
         EXPECT_EQ(cursor.AtEnd(), file.AtEnd());
     }
     // The key-line search and the section counts.
-    for (const KeyTexts& keys : {KeyTexts{"[Title ", "[Table ", "[Consolidate ", "Col"},
-                                 KeyTexts{"[Table ", {}, {}, "Col"}, KeyTexts{"Read", {}, {}, {}},
-                                 KeyTexts{"", {}, {}, {}}}) {
-        EXPECT_EQ(CountKeyLines(text, keys), file_count_key_lines(path, keys));
+    for (const KeyTexts& search : {KeyTexts{"[Title ", "[Table ", "[Consolidate ", "Col"},
+                                   KeyTexts{"[Table ", {}, {}, "Col"}, KeyTexts{"Read", {}, {}, {}},
+                                   KeyTexts{"", {}, {}, {}}}) {
+        EXPECT_EQ(CountKeyLines(text, search), file_count_key_lines(path, search));
     }
     RecordingObserver messages;
     EXPECT_FALSE(FileHeaderIsInvalid(messages, text, "vok", "export spec", "1.1"));

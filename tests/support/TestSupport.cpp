@@ -45,4 +45,9 @@ std::string CrLf(std::initializer_list<std::string_view> lines) {
     return out;
 }
 
+const std::string& SmallLedger() {
+    static const std::string report = ReadFile(VOK_SMALL_LEDGER);
+    return report;
+}
+
 } // namespace vok::test

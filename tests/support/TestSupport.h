@@ -29,4 +29,8 @@ std::string ReadFile(const std::filesystem::path& path);
 // CR LF between and after the lines.
 std::string CrLf(std::initializer_list<std::string_view> lines);
 
+// The small ledger report the tests share (tests/data/small-ledger.txt): a
+// heading, three accounts between "ACCOUNT NO" and "TOTALS", CR LF lines.
+const std::string& SmallLedger();
+
 } // namespace vok::test

@@ -21,17 +21,16 @@ namespace {
 
 // The editor shown with the trial balance example's recipe, opened from a
 // conversion form at `formTopLeft` whose input box names `report`.
-std::unique_ptr<frmExportBuilder> TrialBalanceEditor(const TempDir& home,
-                                                     const std::filesystem::path& report,
-                                                     QPoint formTopLeft) {
-    auto editor = std::make_unique<frmExportBuilder>(
-        RecipeEditorHost{home.Path(),
-                         {},
-                         [formTopLeft] { return formTopLeft; },
-                         {},
-                         [report] { return report; },
-                         [] { return 8; }},
-        std::make_shared<RecordingPrompts>());
+std::unique_ptr<frmExportBuilder>
+TrialBalanceEditor(const TempDir& home, const std::filesystem::path& report, QPoint formTopLeft) {
+    auto editor =
+        std::make_unique<frmExportBuilder>(RecipeEditorHost{home.Path(),
+                                                            {},
+                                                            [formTopLeft] { return formTopLeft; },
+                                                            {},
+                                                            [report] { return report; },
+                                                            [] { return 8; }},
+                                           std::make_shared<RecordingPrompts>());
     editor->LoadRecipeIntoEditor(std::filesystem::path(VOK_EXAMPLES) / "trial-balance.rcp");
     editor->show();
     return editor;
@@ -148,4 +147,4 @@ void ScreenshotTest::previewBesideTheEditor() {
 }
 
 QTEST_MAIN(ScreenshotTest)
-#include "ScreenshotTest.moc"
+#include "Screenshots.moc"
