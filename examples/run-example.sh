@@ -29,6 +29,11 @@ convert "Trial balance with a recipe, to .xlsx and .xls workbooks" \
 convert "General ledger with a title and a consolidation by department, to a workbook" \
     -i "$examples/general-ledger.txt" -r "$examples/general-ledger-by-department.t2x" \
     -o "$out/general-ledger-by-department.xlsx"
+convert "Month-end ledger over several pages (page headers, sub-totals and blank lines left out, department and account on every row), to CSV and .xlsx" \
+    -i "$examples/monthly-ledger-pages.txt" -r "$examples/monthly-ledger-pages.rcp" \
+    -o "$out/monthly-ledger-pages.csv"
+"$vok" -i "$examples/monthly-ledger-pages.txt" -r "$examples/monthly-ledger-pages.rcp" \
+    -o "$out/monthly-ledger-pages.xlsx" || status=1
 convert "Vendor list with tab characters, to CSV" \
     -i "$examples/vendor-balances-tabs.txt" -r "$examples/vendor-balances-tabs.rcp" \
     -o "$out/vendor-balances.csv"

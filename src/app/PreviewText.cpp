@@ -4,6 +4,7 @@
 #include "base/modUtilityString.h"
 
 #include <algorithm>
+#include <iterator>
 #include <fmt/format.h>
 
 namespace vok {
@@ -68,6 +69,49 @@ void AppendRows(std::string& out, const PreviewTable& table) {
     if (more > 0) out += fmt::format("  ... and {} more row{}\n", more, more == 1 ? "" : "s");
 }
 
+// The table's first lines under a ruler of its fields, each with its number
+// and, where the table leaves lines out, a margin that says which and why.
+void AppendRulerLines(std::string& out, const PreviewTable& table, ReportLineSource& report,
+                      int64_t lines) {
+    const int64_t available =
+        std::max<int64_t>(std::min(lines, report.LineCount() - table.firstLine + 1), 0);
+    // As many lines as show the first rows, and the lines left out among them.
+    std::vector<std::string> text, marks;
+    int64_t rows = 0;
+    for (int64_t line = table.firstLine; line < table.firstLine + available; ++line) {
+        if (rows >= kPreviewRulerLines || text.size() >= kPreviewLinesShown) break;
+        const LineClass kind = PreviewLineKind(table, line);
+        rows += kind.kind == LineKind::Kept ? 1 : 0;
+        text.push_back(report.Line(line));
+        marks.push_back(LineMarkText(kind));
+    }
+    const size_t numberWidth =
+        std::to_string(table.firstLine + std::max<int64_t>(static_cast<int64_t>(text.size()), 1) -
+                       1)
+            .size();
+    size_t margin = 0;
+    if (!table.leftOut.empty())
+        for (const std::string& mark : marks)
+            margin = std::max(margin, mark.size() + 1);
+    const size_t indent = 2 + numberWidth + margin + 2;
+    size_t width = 0;
+    for (const std::string& line : text)
+        width = std::max(width, CharCount(line));
+    std::vector<PreviewColumn> fields;
+    std::copy_if(table.columns.begin(), table.columns.end(), std::back_inserter(fields),
+                 [](const PreviewColumn& c) { return c.group == 0; });
+    out += "\n";
+    for (const std::string& line : PreviewRuler(fields, width, indent))
+        out += line + "\n";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const std::string number = std::to_string(table.firstLine + static_cast<int64_t>(i));
+        const std::string mark = margin > 0 ? " " + Padded(marks[i], margin - 1, false) : "";
+        out += std::string(TrimRight("  " + Padded(number, numberWidth, true) + mark + "  " +
+                                     text[i])) +
+               "\n";
+    }
+}
+
 } // namespace
 
 std::vector<std::string> PreviewRuler(const std::vector<PreviewColumn>& columns, size_t width,
@@ -112,10 +156,15 @@ std::string FormatPreview(const PreviewResult& result, ReportLineSource& report)
     for (const PreviewTable& table : result.tables) {
         out += "\n";
         const int64_t lines = table.lastLine - table.firstLine + 1;
+        // Every line the run went through is a row or a line left out.
+        const int64_t leftOut = static_cast<int64_t>(table.leftOut.size());
         if (table.rowCount > 0)
-            out += fmt::format("Table {}: lines {} to {}, {} row{}\n", table.number,
-                               table.firstLine, table.firstLine + table.rowCount - 1,
-                               table.rowCount, table.rowCount == 1 ? "" : "s");
+            out += fmt::format("Table {}: lines {} to {}, {} row{}{}\n", table.number,
+                               table.firstLine, PreviewLastLine(table),
+                               table.rowCount, table.rowCount == 1 ? "" : "s",
+                               leftOut > 0 ? fmt::format(" ({} line{} left out)", leftOut,
+                                                         leftOut == 1 ? "" : "s")
+                                           : std::string());
         else
             out += fmt::format("Table {}: no rows: {}\n", table.number, WhyNoRows(table));
         out += "  " + KeyLine("start", table.startKey, table.startKeyLine, table.startOffset) +
@@ -123,34 +172,14 @@ std::string FormatPreview(const PreviewResult& result, ReportLineSource& report)
         if (!table.columns.empty()) {
             std::string list;
             for (const PreviewColumn& c : table.columns)
-                list +=
-                    fmt::format("{}{} {}-{}", list.empty() ? "" : ", ", c.letters, c.start, c.end);
+                list += fmt::format("{}{} {}-{}{}", list.empty() ? "" : ", ", c.letters, c.start,
+                                    c.end,
+                                    c.group > 0 ? fmt::format(" (group {})", c.group) : "");
             out += "  columns: " + list + "\n";
         }
         // The ruler over the table's first lines.
-        if (!table.columns.empty() && table.firstLine >= 1 && lines >= 1) {
-            const int64_t count = std::clamp<int64_t>(
-                std::min(lines, report.LineCount() - table.firstLine + 1), 0, kPreviewRulerLines);
-            std::vector<std::string> text;
-            for (int64_t line = table.firstLine; line < table.firstLine + count; ++line)
-                text.push_back(report.Line(line));
-            const size_t numberWidth =
-                std::to_string(table.firstLine + std::max<int64_t>(count, 1) - 1).size();
-            const size_t indent = 2 + numberWidth + 2;
-            size_t width = 0;
-            for (const std::string& line : text)
-                width = std::max(width, CharCount(line));
-            out += "\n";
-            for (const std::string& line : PreviewRuler(table.columns, width, indent))
-                out += line + "\n";
-            for (size_t i = 0; i < text.size(); ++i)
-                out += std::string(TrimRight(
-                           "  " +
-                           Padded(std::to_string(table.firstLine + static_cast<int64_t>(i)),
-                                  numberWidth, true) +
-                           "  " + text[i])) +
-                       "\n";
-        }
+        if (!table.columns.empty() && table.firstLine >= 1 && lines >= 1)
+            AppendRulerLines(out, table, report, lines);
         if (!table.rows.empty() && !table.columns.empty()) {
             out += "\n";
             AppendRows(out, table);

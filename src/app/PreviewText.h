@@ -13,6 +13,9 @@ namespace vok {
 
 // The report lines the ruler stands over: at most this many of each table.
 inline constexpr int64_t kPreviewRulerLines = 5;
+// With lines left out, the lines shown run on until that many rows are among
+// them, but no further than this.
+inline constexpr size_t kPreviewLinesShown = 24;
 
 // The report's lines come from `report`, which reads each part of the report
 // once as the tables go down it.

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -58,26 +59,109 @@ size_t FirstNonAscii(const char* p, size_t n) {
 size_t FindBytes(const char* p, size_t n, std::string_view needle) {
     const size_t m = needle.size();
     if (m == 0 || m > n) return m == 0 ? 0 : n;
+    if (m == 1) {
+        const void* hit = std::memchr(p, needle.front(), n);
+        return hit ? static_cast<size_t>(static_cast<const char*>(hit) - p) : n;
+    }
     size_t i = 0;
 #if defined(__SSE2__)
     // Candidates are the places where the needle's first and last bytes both
     // fit; only those are compared in full.
-    if (m >= 2) {
-        const __m128i first = _mm_set1_epi8(needle.front()), last = _mm_set1_epi8(needle.back());
-        for (; i + m - 1 + 16 <= n; i += 16) {
-            unsigned candidates = Mask(_mm_and_si128(_mm_cmpeq_epi8(Load(p + i), first),
-                                                     _mm_cmpeq_epi8(Load(p + i + m - 1), last)));
-            while (candidates != 0) {
-                const size_t at = i + static_cast<size_t>(std::countr_zero(candidates));
-                if (std::memcmp(p + at + 1, needle.data() + 1, m - 2) == 0) return at;
-                candidates &= candidates - 1;
-            }
+    const __m128i first = _mm_set1_epi8(needle.front()), last = _mm_set1_epi8(needle.back());
+    auto block = [&](size_t at) -> size_t {
+        unsigned candidates = Mask(_mm_and_si128(_mm_cmpeq_epi8(Load(p + at), first),
+                                                 _mm_cmpeq_epi8(Load(p + at + m - 1), last)));
+        while (candidates != 0) {
+            const size_t hit = at + static_cast<size_t>(std::countr_zero(candidates));
+            if (std::memcmp(p + hit + 1, needle.data() + 1, m - 2) == 0) return hit;
+            candidates &= candidates - 1;
         }
-    }
-#endif
-    if (i + m > n) return n;
-    const void* hit = ::memmem(p + i, n - i, needle.data(), m);
+        return n;
+    };
+    const size_t places = n - m + 1;
+    for (; i + 16 <= places; i += 16)
+        if (const size_t hit = block(i); hit != n) return hit;
+    // The last places: one more block that ends where the text ends (places
+    // it looks at again hold no match), or, in a text too short for a
+    // block, one by one.
+    if (i < places && places >= 16) return block(places - 16);
+    for (; i < places; ++i)
+        if (p[i] == needle.front() && std::memcmp(p + i + 1, needle.data() + 1, m - 1) == 0)
+            return i;
+    return n;
+#else
+    const void* hit = ::memmem(p, n, needle.data(), m);
     return hit ? static_cast<size_t>(static_cast<const char*>(hit) - p) : n;
+#endif
+}
+
+ByteNeedles::ByteNeedles(std::vector<std::string> needles) : needles_(std::move(needles)) {
+    if (needles_.size() > kMost) needles_.resize(kMost);
+    for (size_t k = 0; k < needles_.size(); ++k) {
+        const std::string& needle = needles_[k];
+        if (needle.size() == 1) single_ |= uint64_t{1} << k;
+        Pair& pair = pairs_.emplace_back();
+        std::memset(pair.first, needle.empty() ? 0 : needle[0], 16);
+        std::memset(pair.second, needle.size() < 2 ? 0 : needle[1], 16);
+    }
+}
+
+bool ByteNeedles::At(const char* p, size_t n, size_t at, size_t k) const {
+    const std::string& needle = needles_[k];
+    return at + needle.size() <= n && std::memcmp(p + at, needle.data(), needle.size()) == 0;
+}
+
+uint64_t ByteNeedles::OneByOne(const char* p, size_t n, uint64_t found) const {
+    for (size_t k = 0; k < needles_.size(); ++k) {
+        if (((found | single_) >> k) & 1) continue;
+        for (size_t at = 0; at + needles_[k].size() <= n; ++at)
+            if (At(p, n, at, k)) {
+                found |= uint64_t{1} << k;
+                break;
+            }
+    }
+    return found;
+}
+
+uint64_t ByteNeedles::Occurring(const char* p, size_t n) const {
+    uint64_t found = 0;
+    // Needles of one byte: memchr. The others by their first two bytes.
+    for (size_t k = 0; k < needles_.size(); ++k)
+        if (((single_ >> k) & 1) && std::memchr(p, needles_[k][0], n)) found |= uint64_t{1} << k;
+    const uint64_t all =
+        needles_.size() == 64 ? ~uint64_t{0} : (uint64_t{1} << needles_.size()) - 1;
+    if (single_ == all || found == all) return found;
+#if defined(__SSE2__)
+    if (n < 17) return OneByOne(p, n, found);
+    // A block looks at the places at to at + 15; both its loads end by n.
+    auto block = [&](size_t at) {
+        const __m128i v0 = Load(p + at), v1 = Load(p + at + 1);
+        __m128i any = _mm_setzero_si128();
+        for (const Pair& pair : pairs_)
+            any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(v0, Load(pair.first)),
+                                                  _mm_cmpeq_epi8(v1, Load(pair.second))));
+        if (Mask(any) == 0) return;
+        for (size_t k = 0; k < needles_.size(); ++k) {
+            if (((found | single_) >> k) & 1) continue;
+            unsigned candidates =
+                Mask(_mm_and_si128(_mm_cmpeq_epi8(v0, Load(pairs_[k].first)),
+                                   _mm_cmpeq_epi8(v1, Load(pairs_[k].second))));
+            for (; candidates != 0; candidates &= candidates - 1)
+                if (At(p, n, at + static_cast<size_t>(std::countr_zero(candidates)), k)) {
+                    found |= uint64_t{1} << k;
+                    break;
+                }
+        }
+    };
+    size_t i = 0;
+    for (; i + 17 <= n && found != all; i += 16)
+        block(i);
+    // The last places: one more block that ends where the text ends.
+    if (i + 1 < n && found != all) block(n - 17);
+    return found;
+#else
+    return OneByOne(p, n, found);
+#endif
 }
 
 } // namespace vok

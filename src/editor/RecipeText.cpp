@@ -3,7 +3,9 @@
 #include "base/TextAccess.h"
 #include "base/TextReader.h"
 #include "base/modUtilityString.h"
+#include "layout/LineRules.h"
 
+#include <algorithm>
 #include <array>
 #include <fmt/format.h>
 #include <fstream>
@@ -178,6 +180,25 @@ bool ParseFieldWidth(std::string_view text, int32_t& width) {
     return true;
 }
 
+bool ParsePageHeaderLines(std::string_view text, int32_t& lines) {
+    int64_t value = 0;
+    if (!ParseInteger(text, false, kLargestPageHeader, value) || value < 1) return false;
+    lines = static_cast<int32_t>(value);
+    return true;
+}
+
+bool IsGroupColumn(std::string_view text) {
+    const std::string_view letters = Trim(text);
+    return !letters.empty() && letters.size() <= 2 &&
+           std::all_of(letters.begin(), letters.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+           });
+}
+
+bool IsGroupTemplate(std::string_view text) {
+    return !Trim(text).empty() && text.find('=') == std::string_view::npos;
+}
+
 void AppendTemplateField(std::string& parsing, int32_t width, char fill) {
     if (width < 1) return;
     parsing.append(static_cast<size_t>(width - 1), fill);
@@ -191,16 +212,28 @@ std::string FinishedTemplate(std::string parsing, int32_t fieldCount) {
 }
 
 std::string TableSectionText(const TableSectionValues& values) {
-    return fmt::format("\r\n"
-                       "[Table {}]\r\n"
-                       "ReadStartLine={}\r\n"
-                       "ReadStartLineOffset={}\r\n"
-                       "ReadEndLine={}\r\n"
-                       "ReadEndLineOffset={}\r\n"
-                       "Parsing={}\r\n"
-                       "WriteColumn=A\r\n",
-                       values.tableNumber, values.readStartLine, values.readStartLineOffset,
-                       values.readEndLine, values.readEndLineOffset, values.parsing);
+    std::string text = fmt::format("\r\n"
+                                   "[Table {}]\r\n"
+                                   "ReadStartLine={}\r\n"
+                                   "ReadStartLineOffset={}\r\n"
+                                   "ReadEndLine={}\r\n"
+                                   "ReadEndLineOffset={}\r\n"
+                                   "Parsing={}\r\n"
+                                   "WriteColumn=A\r\n",
+                                   values.tableNumber, values.readStartLine,
+                                   values.readStartLineOffset, values.readEndLine,
+                                   values.readEndLineOffset, values.parsing);
+    for (size_t n = 0; n < values.skipLines.size(); ++n)
+        text += fmt::format("SkipLine{}={}\r\n", n + 1, values.skipLines[n]);
+    if (values.skipBlankLines) text += "SkipBlankLines=YES\r\n";
+    if (values.pageHeaderLines > 0)
+        text += fmt::format("PageHeaderLines={}\r\n", values.pageHeaderLines);
+    for (size_t k = 0; k < values.groups.size(); ++k) {
+        const TableSectionValues::Group& g = values.groups[k];
+        text += fmt::format("GroupLine{}={}\r\nGroupParsing{}={}\r\nGroupWriteColumn{}={}\r\n",
+                            k + 1, g.text, k + 1, g.parsing, k + 1, g.writeColumn);
+    }
+    return text;
 }
 
 } // namespace vok

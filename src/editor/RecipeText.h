@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vok {
 
@@ -59,6 +60,11 @@ std::string WithLf(std::string_view text);
 bool ParseTableNumber(std::string_view text, int32_t& number);
 bool ParseLineOffset(std::string_view text, int32_t& offset);
 bool ParseFieldWidth(std::string_view text, int32_t& width);
+// Page header lines: a whole number from 1 to 999. A group's first column:
+// one or two letters. A group's template: fixed, with no "=".
+bool ParsePageHeaderLines(std::string_view text, int32_t& lines);
+bool IsGroupColumn(std::string_view text);
+bool IsGroupTemplate(std::string_view text);
 inline constexpr int32_t kWidestField = 32767;
 
 // One field of `width` characters: width - 1 fill characters and a blank
@@ -78,6 +84,14 @@ struct TableSectionValues {
     std::string readEndLine;
     int32_t readEndLineOffset = 0;
     std::string parsing; // finished
+    // The lines the table leaves out and its groups; written only when set.
+    std::vector<std::string> skipLines;
+    bool skipBlankLines = false;
+    int32_t pageHeaderLines = 0;
+    struct Group {
+        std::string text, parsing, writeColumn;
+    };
+    std::vector<Group> groups;
 };
 
 // The lines the table builder appends: an empty line, then the section, every

@@ -95,6 +95,11 @@ std::optional<size_t> ReportView::TableOfLine(int64_t line) const {
     return std::nullopt;
 }
 
+bool ReportView::LeftOut(int64_t line) const {
+    const std::optional<size_t> t = TableOfLine(line);
+    return t && PreviewLineKind(tables_[*t], line).kind != LineKind::Kept;
+}
+
 std::vector<int32_t> ReportView::RulesOnLine(int64_t line) const {
     std::vector<int32_t> rules;
     const int64_t lineCount = report_ ? report_->LineCount() : 0;
@@ -102,7 +107,7 @@ std::vector<int32_t> ReportView::RulesOnLine(int64_t line) const {
         const auto [first, last] = LinesOf(table, lineCount);
         if (line < first || line > last) continue;
         for (const PreviewColumn& column : table.columns) {
-            if (column.start < 1 || column.end < column.start) continue;
+            if (column.group > 0 || column.start < 1 || column.end < column.start) continue;
             rules.push_back(column.start - 1);
             rules.push_back(column.end);
         }
@@ -264,7 +269,7 @@ void PreviewRowsModel::SetResult(std::shared_ptr<const PreviewResult> result) {
     for (size_t t = 0; t < result_->tables.size(); ++t) {
         const PreviewTable& table = result_->tables[t];
         for (size_t r = 0; r < table.rows.size(); ++r)
-            rows_.emplace_back(t, table.firstLine + static_cast<int64_t>(r));
+            rows_.emplace_back(t, PreviewRowLine(table, static_cast<int64_t>(r)));
         std::vector<int>& columns = columnOf_.emplace_back(letters_.size(), -1);
         for (size_t c = 0; c < table.columns.size(); ++c) {
             const auto at = std::lower_bound(letters_.begin(), letters_.end(),
@@ -284,10 +289,14 @@ int PreviewRowsModel::columnCount(const QModelIndex& parent) const {
 }
 
 const PreviewCell* PreviewRowsModel::CellAt(int row, int column) const {
-    const auto [t, line] = rows_[static_cast<size_t>(row)];
+    const size_t t = rows_[static_cast<size_t>(row)].first;
     const PreviewTable& table = result_->tables[t];
     const int c = columnOf_[t][static_cast<size_t>(column - kFirstCellColumn)];
-    const std::vector<PreviewCell>& cells = table.rows[static_cast<size_t>(line - table.firstLine)];
+    // The table's rows follow one another in the grid, from its first.
+    const auto first = static_cast<size_t>(
+        std::find_if(rows_.begin(), rows_.end(), [t](const auto& r) { return r.first == t; }) -
+        rows_.begin());
+    const std::vector<PreviewCell>& cells = table.rows[static_cast<size_t>(row) - first];
     return c >= 0 && static_cast<size_t>(c) < cells.size() ? &cells[static_cast<size_t>(c)]
                                                            : nullptr;
 }
@@ -461,7 +470,7 @@ void frmPreview::ShowResult(std::shared_ptr<const PreviewResult> result,
         tables << (table.rowCount > 0 ? QStringLiteral("Table %1: lines %2-%3")
                                             .arg(table.number)
                                             .arg(table.firstLine)
-                                            .arg(table.firstLine + table.rowCount - 1)
+                                            .arg(PreviewLastLine(table))
                                       : QStringLiteral("Table %1: no rows").arg(table.number));
     }
     lblSummary.setText(
@@ -480,9 +489,12 @@ void frmPreview::gridRows_CellClicked(int row, int column) {
         return;
     const auto [t, line] = rows_.SourceOf(row);
     const std::string& letters = rows_.LettersOf(column);
-    for (const PreviewColumn& field : shown_->tables[t].columns) {
+    const PreviewTable& table = shown_->tables[t];
+    for (const PreviewColumn& field : table.columns) {
         if (field.letters != letters) continue;
-        reportView.SelectField({line, field.start, field.end});
+        // A group's field lies on the group line the row carries it from.
+        const int64_t source = field.group > 0 ? PreviewGroupLine(table, field.group, line) : line;
+        if (source > 0) reportView.SelectField({source, field.start, field.end});
         return;
     }
 }

@@ -53,6 +53,8 @@ public:
     // stand on a report line: both edges of every field of the tables that
     // take the line.
     std::vector<int32_t> RulesOnLine(int64_t line) const;
+    // The line belongs to a table that leaves it out (greyed).
+    bool LeftOut(int64_t line) const;
     // The 0-based index of the table that takes the line, if any.
     std::optional<size_t> TableOfLine(int64_t line) const;
     int64_t FirstVisibleLine() const;

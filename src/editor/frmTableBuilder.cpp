@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QFontDatabase>
+#include <QTabBar>
 #include <algorithm>
 
 namespace vok {
@@ -23,6 +25,55 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
     setObjectName("frmTableBuilder");
     setWindowTitle("Table Builder");
 
+    SetCaptions();
+
+    BuildTablePage();
+    BuildLinesPage();
+    tabPages.addTab(&pageTable, "Table");
+    tabPages.addTab(&pageLines, "Lines");
+    // Tab goes down the boxes and the buttons, as before the pages; Ctrl+Tab
+    // or a click turns the page.
+    tabPages.tabBar()->setFocusPolicy(Qt::NoFocus);
+    setLayout(&outer_);
+    outer_.addWidget(&tabPages, 0, 0, 1, 3);
+    outer_.addWidget(&cmdOk, 1, 1);
+    outer_.addWidget(&cmdcancel, 1, 2);
+    outer_.setColumnStretch(0, 1);
+    outer_.setSizeConstraint(QLayout::SetFixedSize);
+
+    for (QLineEdit* box : {&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset,
+                           &txtReadEndLine, &txtReadEndLineOffset, &txtPageHeaderLines})
+        box->installEventFilter(this);
+    for (int k = 0; k < kGroups; ++k)
+        for (QLineEdit* box : {&txtGroupParsing[k], &txtGroupWriteColumn[k]})
+            box->installEventFilter(this);
+    SetTabOrder({&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset, &txtReadEndLine,
+                 &txtReadEndLineOffset, &cmdAddColumn, &cmdOk, &cmdcancel});
+    connect(&cmdAddColumn, &QPushButton::clicked, this, [this] { cmdAddColumn_Click(); });
+    connect(&cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
+    connect(&cmdcancel, &QPushButton::clicked, this, [this] { reject(); });
+
+    // 2. The next table number.
+    txtTableNumber.setText(QString::number(static_cast<int64_t>(editor_.TableCounter) + 1));
+    RefreshCaption();
+    // 3. Typing since the last save is carried over.
+    editor_.ExportSpecs = editor_.EditorText();
+    // 4. A new table starts with no fields.
+    ParsingString.clear();
+    FieldCount = 0;
+    ShowFieldCount();
+
+    // 1. Top edges together, right edges aligned with the editor's.
+    adjustSize();
+    const QRect outer = editor_.frameGeometry();
+    const int decoration = outer.width() - editor_.width();
+    move(outer.left() + outer.width() - (width() + decoration), outer.top());
+    txtTableNumber.setFocus();
+}
+
+frmTableBuilder::~frmTableBuilder() = default;
+
+void frmTableBuilder::SetCaptions() {
     lblTableNumber.setText("Table Number");
     txtTableNumber.setToolTip("Table Object Number");
 
@@ -49,7 +100,9 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
     cmdOk.setDefault(true);
     cmdcancel.setText("Cancel");
     cmdcancel.setToolTip("Click to close without saving table specs");
+}
 
+void frmTableBuilder::BuildTablePage() {
     // Key texts get room for a report line's worth of text, numbers less.
     const int wide = fontMetrics().horizontalAdvance(QString(34, 'M'));
     const int narrow = fontMetrics().horizontalAdvance(QStringLiteral("-00000000"));
@@ -76,7 +129,7 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
     bottomLayout_.addWidget(&lblReadEndLineOffset, 1, 0);
     bottomLayout_.addWidget(&txtReadEndLineOffset, 1, 1, Qt::AlignLeft);
 
-    setLayout(&layout_);
+    pageTable.setLayout(&layout_);
     layout_.addWidget(&lblTableNumber, 0, 0);
     layout_.addWidget(&txtTableNumber, 0, 1, Qt::AlignLeft);
     layout_.addWidget(&frameTop, 1, 0, 1, 4);
@@ -84,39 +137,57 @@ frmTableBuilder::frmTableBuilder(frmExportBuilder& editor) : QDialog(&editor), e
     layout_.addWidget(&lblColumnFields, 3, 0);
     layout_.addWidget(&lblFields, 3, 1, Qt::AlignLeft);
     layout_.addWidget(&cmdAddColumn, 3, 2, 1, 2, Qt::AlignRight);
-    layout_.addWidget(&cmdOk, 4, 2);
-    layout_.addWidget(&cmdcancel, 4, 3);
     layout_.setColumnStretch(1, 1);
-    layout_.setSizeConstraint(QLayout::SetFixedSize);
-
-    for (QLineEdit* box : {&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset,
-                           &txtReadEndLine, &txtReadEndLineOffset})
-        box->installEventFilter(this);
-    SetTabOrder({&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset, &txtReadEndLine,
-                 &txtReadEndLineOffset, &cmdAddColumn, &cmdOk, &cmdcancel});
-    connect(&cmdAddColumn, &QPushButton::clicked, this, [this] { cmdAddColumn_Click(); });
-    connect(&cmdOk, &QPushButton::clicked, this, [this] { cmdOk_Click(); });
-    connect(&cmdcancel, &QPushButton::clicked, this, [this] { reject(); });
-
-    // 2. The next table number.
-    txtTableNumber.setText(QString::number(static_cast<int64_t>(editor_.TableCounter) + 1));
-    RefreshCaption();
-    // 3. Typing since the last save is carried over.
-    editor_.ExportSpecs = editor_.EditorText();
-    // 4. A new table starts with no fields.
-    ParsingString.clear();
-    FieldCount = 0;
-    ShowFieldCount();
-
-    // 1. Top edges together, right edges aligned with the editor's.
-    adjustSize();
-    const QRect outer = editor_.frameGeometry();
-    const int decoration = outer.width() - editor_.width();
-    move(outer.left() + outer.width() - (width() + decoration), outer.top());
-    txtTableNumber.setFocus();
 }
 
-frmTableBuilder::~frmTableBuilder() = default;
+void frmTableBuilder::BuildLinesPage() {
+    lblSkipLines.setText("Leave out lines holding any of these texts (one a line):");
+    txtSkipLines.setToolTip("A line of the table that holds one of these texts anywhere (as a key "
+                            "text is matched) is left out, such as SUB-TOTAL");
+    txtSkipLines.setTabChangesFocus(true);
+    txtSkipLines.setFixedHeight(fontMetrics().lineSpacing() * 4 + 8);
+    chkSkipBlankLines.setText("Leave out blank lines");
+    chkSkipBlankLines.setToolTip("A line holding only blanks, tabs or a form feed makes no row");
+    lblPageHeaderLines.setText("Page header lines");
+    txtPageHeaderLines.setToolTip("A line beginning with a form feed starts a page header of this "
+                                  "many lines (itself included), left out; 1 to 999, or empty");
+    txtPageHeaderLines.setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("-00000000")));
+    frameGroups.setTitle("Group lines (their values go onto every row after them)");
+    lblGroupLine.setText("Text on the group line");
+    lblGroupParsing.setText("Template of its fields");
+    lblGroupWriteColumn.setText("First column");
+    frameGroups.setLayout(&groupsLayout_);
+    groupsLayout_.addWidget(&lblGroupLine, 0, 0);
+    groupsLayout_.addWidget(&lblGroupParsing, 0, 1);
+    groupsLayout_.addWidget(&lblGroupWriteColumn, 0, 2);
+    for (int k = 0; k < kGroups; ++k) {
+        txtGroupLine[k].setToolTip("A line holding this text is a group line: left out, its "
+                                   "fields carried onto the rows after it");
+        txtGroupParsing[k].setToolTip("Marks the group line's fields with runs of \"-\", as a "
+                                      "fixed template does (no \"=\")");
+        txtGroupWriteColumn[k].setToolTip("The sheet column of the group's first field (A to ZZ); "
+                                          "in CSV the groups follow the row's own fields");
+        txtGroupWriteColumn[k].setFixedWidth(txtPageHeaderLines.width());
+        // A template lines up with the report's characters: a fixed-width font.
+        txtGroupParsing[k].setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        txtGroupParsing[k].setMinimumWidth(fontMetrics().horizontalAdvance(QString(24, 'M')));
+        groupsLayout_.addWidget(&txtGroupLine[k], k + 1, 0);
+        groupsLayout_.addWidget(&txtGroupParsing[k], k + 1, 1);
+        groupsLayout_.addWidget(&txtGroupWriteColumn[k], k + 1, 2);
+    }
+    lblLinesHint.setText("Page headers, lines with a skip text, blank lines and group lines make "
+                         "no row. Leave a box empty when the table needs no such rule.");
+    lblLinesHint.setWordWrap(true);
+    pageLines.setLayout(&linesLayout_);
+    linesLayout_.addWidget(&lblSkipLines, 0, 0, 1, 2);
+    linesLayout_.addWidget(&txtSkipLines, 1, 0, 1, 2);
+    linesLayout_.addWidget(&chkSkipBlankLines, 2, 0, 1, 2);
+    linesLayout_.addWidget(&lblPageHeaderLines, 3, 0);
+    linesLayout_.addWidget(&txtPageHeaderLines, 3, 1, Qt::AlignLeft);
+    linesLayout_.addWidget(&frameGroups, 4, 0, 1, 2);
+    linesLayout_.addWidget(&lblLinesHint, 5, 0, 1, 2);
+    linesLayout_.setColumnStretch(1, 1);
+}
 
 EditorPrompts& frmTableBuilder::Prompts() {
     return editor_.Prompts();
@@ -156,6 +227,17 @@ bool frmTableBuilder::CheckBox(QLineEdit& box) {
     } else if (&box == &txtReadEndLineOffset) {
         if (!ParseLineOffset(box.text().toStdString(), number))
             setBack("Bottom Line offset must be a number", "0");
+    } else if (&box == &txtPageHeaderLines) {
+        if (!BoxText(box).empty() && !ParsePageHeaderLines(box.text().toStdString(), number))
+            setBack("Page header lines must be a whole number from 1 to 999", "");
+    }
+    for (int k = 0; k < kGroups; ++k) {
+        if (&box == &txtGroupWriteColumn[k] && !BoxText(box).empty() &&
+            !IsGroupColumn(box.text().toStdString()))
+            setBack("The first column of a group must be a column (A to ZZ)", "");
+        if (&box == &txtGroupParsing[k] && !BoxText(box).empty() &&
+            !IsGroupTemplate(box.text().toStdString()))
+            setBack("A group's template marks its fields with \"-\"; \"=\" is not allowed", "");
     }
     return sound;
 }
@@ -174,6 +256,30 @@ bool frmTableBuilder::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+bool frmTableBuilder::TakeLines(TableSectionValues& values) {
+    for (const QString& line : txtSkipLines.toPlainText().split('\n')) {
+        const std::string text(Trim(line.toStdString()));
+        if (!text.empty()) values.skipLines.push_back(text);
+    }
+    values.skipBlankLines = chkSkipBlankLines.isChecked();
+    ParsePageHeaderLines(txtPageHeaderLines.text().toStdString(), values.pageHeaderLines);
+    for (int k = 0; k < kGroups; ++k) {
+        // A template keeps its leading blanks, as "Parsing" does.
+        const std::string parsing = txtGroupParsing[k].text().toStdString();
+        TableSectionValues::Group group{BoxText(txtGroupLine[k]), std::string(TrimRight(parsing)),
+                                        BoxText(txtGroupWriteColumn[k])};
+        if (group.text.empty() && Trim(group.parsing).empty() && group.writeColumn.empty())
+            continue;
+        if (group.text.empty() || Trim(group.parsing).empty() || group.writeColumn.empty()) {
+            tabPages.setCurrentWidget(&pageLines);
+            Prompts().Warn(this, "A group line needs its text, its template and its first column");
+            return false;
+        }
+        values.groups.push_back(std::move(group));
+    }
+    return true;
+}
+
 void frmTableBuilder::cmdAddColumn_Click() {
     frmAddField field(*this);
     field.exec();
@@ -183,9 +289,12 @@ void frmTableBuilder::cmdOk_Click() {
     // Enter in a box presses OK while the focus is still in the box: its
     // check has not run yet.
     for (QLineEdit* box : {&txtTableNumber, &txtReadStartLine, &txtReadStartLineOffset,
-                           &txtReadEndLine, &txtReadEndLineOffset})
+                           &txtReadEndLine, &txtReadEndLineOffset, &txtPageHeaderLines})
         if (!CheckBox(*box)) return;
+    for (int k = 0; k < kGroups; ++k)
+        if (!CheckBox(txtGroupParsing[k]) || !CheckBox(txtGroupWriteColumn[k])) return;
     TableSectionValues values;
+    if (!TakeLines(values)) return;
     ParseTableNumber(txtTableNumber.text().toStdString(), values.tableNumber);
     values.readStartLine = BoxText(txtReadStartLine);
     ParseLineOffset(txtReadStartLineOffset.text().toStdString(), values.readStartLineOffset);

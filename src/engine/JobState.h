@@ -9,6 +9,7 @@
 #include "base/TextIndex.h"
 #include "engine/clsExportSpecs.h"
 #include "engine/clsLineProcessor.h"
+#include "layout/LineRules.h"
 #include "output/OutputType.h"
 #include "output/Workbook.h"
 #include "recipe/clsRecipe.h"
@@ -35,6 +36,9 @@ public:
     // `index`: the table's 0-based place in the export-specs file's tables.
     virtual void TableStarting(size_t index, const clsTable& table) = 0;
     virtual void TableFinished(size_t index, const clsTable& table) = 0;
+    // A line of the running table that wrote no row (a page header, a line
+    // skipped, a group line), in the order of the report's lines.
+    virtual void LineLeftOut(int64_t /*line*/, const LineClass& /*kind*/) {}
 };
 
 class JobState {

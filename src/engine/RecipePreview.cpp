@@ -36,6 +36,35 @@
 
 namespace vok {
 
+LineClass PreviewLineKind(const PreviewTable& table, int64_t line) {
+    const auto found = std::lower_bound(
+        table.leftOut.begin(), table.leftOut.end(), line,
+        [](const PreviewLineMark& mark, int64_t wanted) { return mark.line < wanted; });
+    return found != table.leftOut.end() && found->line == line ? found->kind : LineClass{};
+}
+
+int64_t PreviewRowLine(const PreviewTable& table, int64_t row) {
+    int64_t line = table.firstLine + row;
+    for (const PreviewLineMark& mark : table.leftOut) {
+        if (mark.line > line) break;
+        ++line;
+    }
+    return line;
+}
+
+int64_t PreviewLastLine(const PreviewTable& table) {
+    return table.firstLine + table.rowCount + static_cast<int64_t>(table.leftOut.size()) - 1;
+}
+
+int64_t PreviewGroupLine(const PreviewTable& table, int32_t k, int64_t line) {
+    int64_t found = 0;
+    for (const PreviewLineMark& mark : table.leftOut) {
+        if (mark.line > line) break;
+        if (mark.kind.kind == LineKind::Group && mark.kind.group == k) found = mark.line;
+    }
+    return found;
+}
+
 int64_t PreviewResult::Failures() const {
     return std::count_if(messages.begin(), messages.end(),
                          [](const PreviewMessage& m) { return m.kind == MessageKind::Failure; });
@@ -195,15 +224,17 @@ public:
         bool ran = false;
         int32_t top = 0;
         int64_t rows = 0;
+        std::vector<PreviewLineMark> leftOut;
     };
 
     RowKeeper(JobState& state, PreviewWorkbook& book, int64_t limit, bool keepAll, size_t tables)
         : state_(state), book_(book), limit_(std::max<int64_t>(limit, 0)), keepAll_(keepAll),
           runs_(tables) {}
 
-    const Run& RunOf(size_t index) const { return runs_[index]; }
+    Run& RunOf(size_t index) { return runs_[index]; }
 
     void TableStarting(size_t index, const clsTable&) override {
+        current_ = index;
         Run& run = runs_[index];
         run.ran = true;
         run.top = state_.ExportSpecs.getWritePointer(state_.messages, 1);
@@ -215,8 +246,12 @@ public:
             0, int64_t{state_.ExportSpecs.getWritePointer(state_.messages, 1)} - run.top);
         book_.KeepSheet1RowsUpTo(std::nullopt);
     }
+    void LineLeftOut(int64_t line, const LineClass& kind) override {
+        runs_[current_].leftOut.push_back({line, kind});
+    }
 
 private:
+    size_t current_ = 0;
     JobState& state_;
     PreviewWorkbook& book_;
     int64_t limit_;
@@ -268,7 +303,7 @@ void FillKeyLines(PreviewTable& table, TextIndex& report) {
     }
 }
 
-PreviewTable TableOf(const clsTable& source, int32_t number, const RowKeeper::Run& run,
+PreviewTable TableOf(const clsTable& source, int32_t number, RowKeeper::Run& run,
                      const PreviewWorkbook& book, int64_t rowLimit) {
     PreviewTable table;
     table.number = number;
@@ -293,6 +328,17 @@ PreviewTable TableOf(const clsTable& source, int32_t number, const RowKeeper::Ru
         table.columns.push_back({column.ReadColumnStart, column.ReadColumnEnd, column.WriteColumn});
         sheetColumns.push_back(AlphaToNum2(quiet, column.WriteColumn));
     }
+    // The groups' fields, as the rows carry them.
+    for (size_t k = 0; k < source.Lines.groups.size(); ++k) {
+        const LineGroup& group = source.Lines.groups[k];
+        for (size_t f = 0; f < group.fieldStart.size(); ++f) {
+            const int32_t sheetColumn = group.column + static_cast<int32_t>(f);
+            table.columns.push_back({group.fieldStart[f], group.fieldEnd[f],
+                                     NumToAlpha2(sheetColumn).value, static_cast<int32_t>(k + 1)});
+            sheetColumns.push_back(sheetColumn);
+        }
+    }
+    table.leftOut = std::move(run.leftOut);
     table.rowCount = run.rows;
     table.firstSheetRow = run.rows > 0 ? run.top : 0;
     const int64_t shown = std::min(run.rows, std::max<int64_t>(rowLimit, 0));
@@ -452,6 +498,8 @@ std::vector<std::string> ReadLines(TextIndex& index, int64_t first, int64_t coun
     std::string_view line;
     while ((count < 0 || static_cast<int64_t>(lines.size()) < count) && reader.ReadLine(line)) {
         std::string& out = lines.emplace_back();
+        // A form feed at a line's start shifts no position in the pass.
+        line = PassFormFeeds(line);
         if (expand)
             ExpandTabsInto(out, line, tabSize);
         else

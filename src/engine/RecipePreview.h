@@ -13,6 +13,7 @@
 #include "base/Messages.h"
 #include "base/StopRequest.h"
 #include "base/TextIndex.h"
+#include "layout/LineRules.h"
 #include "output/OutputType.h"
 #include "output/TypedInput.h"
 
@@ -65,6 +66,15 @@ struct PreviewColumn {
     int32_t start = 0; // 1-based character positions, inclusive
     int32_t end = 0;
     std::string letters; // the sheet column
+    // The group k whose lines this field is cut from (its positions are
+    // those of the group line); 0 for a field of the table's rows.
+    int32_t group = 0;
+};
+
+// A line of a table that the run left out, and why.
+struct PreviewLineMark {
+    int64_t line = 0;
+    LineClass kind;
 };
 
 struct PreviewTable {
@@ -76,7 +86,12 @@ struct PreviewTable {
     // below when the offsets lead before the report's start).
     int64_t startKeyLine = 0, endKeyLine = 0;
     int64_t firstLine = 0, lastLine = 0;
-    std::vector<PreviewColumn> columns; // derived layouts resolved
+    // Derived layouts resolved; the groups' fields after the table's own,
+    // in the order a CSV line holds them.
+    std::vector<PreviewColumn> columns;
+    // The lines the run left out, in order (page headers, lines skipped,
+    // group lines): every line from firstLine on is a row or one of these.
+    std::vector<PreviewLineMark> leftOut;
     // The recipe's table became a table of the export-specs file (the
     // expansion stops at a table it cannot lay out), and the run reached it.
     bool expanded = false;
@@ -109,6 +124,15 @@ struct PreviewResult {
 };
 
 PreviewResult PreviewRecipe(const PreviewRequest& request, StopRequest& stop);
+
+// The mark of a table's line: what the run left it out as; Kept for a row.
+LineClass PreviewLineKind(const PreviewTable& table, int64_t line);
+// The report line of the table's 0-based row `row`.
+int64_t PreviewRowLine(const PreviewTable& table, int64_t row);
+// The last line the run went through: its last row's, or a line left out after it.
+int64_t PreviewLastLine(const PreviewTable& table);
+// The group line of group k that the row on `line` carries the values of; 0 when none.
+int64_t PreviewGroupLine(const PreviewTable& table, int32_t k, int64_t line);
 
 // Lines `first` to `first + count - 1` of a report as the table pass sees
 // them: decoded to UTF-8, tabs expanded when the report holds any (and

@@ -5,6 +5,7 @@
 #include "base/TextEncoding.h"
 #include "base/modUtilityFile.h"
 #include "engine/JobState.h"
+#include "layout/LineRules.h"
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
@@ -61,7 +62,8 @@ void clsLineProcessor::StoreRow(size_t index, std::string_view line, int32_t tab
     rowIsAscii_[index] = IsAscii(slot);
 }
 
-void clsLineProcessor::SetRawRow(std::string_view line, int32_t tabSize, bool oneByte) {
+bool clsLineProcessor::SetRawRow(std::string_view read, int32_t tabSize, bool oneByte) {
+    const std::string_view line = PassFormFeeds(read);
     // As StoreRow: the blank is owed for the line as read, before expansion.
     rawBlank_ = !line.empty() && line.back() != ' ';
     if (tabSize > 0 && std::memchr(line.data(), '\t', line.size())) {
@@ -76,6 +78,18 @@ void clsLineProcessor::SetRawRow(std::string_view line, int32_t tabSize, bool on
     }
     rawOneByte_ = oneByte || IsAscii(rawRow_);
     rawChars_ = -1;
+    return line.size() != read.size();
+}
+
+void clsLineProcessor::StoreRawRowInSlot1(bool latin) {
+    std::string& slot = RowCollection[0];
+    slot.clear();
+    if (latin)
+        AppendWindows1252AsUtf8(slot, rawRow_);
+    else
+        slot.assign(rawRow_);
+    if (rawBlank_) slot.push_back(' ');
+    rowIsAscii_[0] = IsAscii(slot);
 }
 
 clsLineProcessor::RawField clsLineProcessor::CutRawFieldUtf8(const RawSpan& span) {

@@ -80,7 +80,14 @@ public:
         size_t offset;
         size_t count;
     };
-    void SetRawRow(std::string_view line, int32_t tabSize, bool oneByte);
+    // Form feeds at the line's start are passed over: they are no part of a
+    // field and shift no position. True when the line began with one.
+    bool SetRawRow(std::string_view line, int32_t tabSize, bool oneByte);
+    // The raw row as the pass sees it: form feeds passed over, tabs expanded.
+    std::string_view RawRow() const { return rawRow_; }
+    // Slot 1 from the raw row, for the general path: decoded to UTF-8 when
+    // `latin`, with the blank a line read into slot 1 gets at its end.
+    void StoreRawRowInSlot1(bool latin);
     RawField CutRawField(const RawSpan& span) {
         return rawOneByte_ ? CutOneByte(span) : CutRawFieldUtf8(span);
     }

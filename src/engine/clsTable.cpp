@@ -6,10 +6,12 @@
 //   6-7. check the order, skip a table that starts at or before line 0;
 //   8-9. start at the sheet-1 write pointer, open the rows' file at line F
 //        from the nearest place the index knows;
-//   10. one output row per line from F to L (a CSV line, or workbook cells):
-//        the first row the general way, through the line processor's slot,
-//        the rows after it cut from the line's own bytes when every column
-//        takes period 1's field as it stands;
+//   10. each line from F to L is classified (kept, skipped, page header,
+//        group line); a kept line becomes one output row (a CSV line, or
+//        workbook cells) carrying the groups' values: the first row the
+//        general way, through the line processor's slot, the rows after it
+//        cut from the line's own bytes when every column takes period 1's
+//        field as it stands;
 //   11-12. close the file and move the write pointer below the rows written.
 #include "engine/clsTable.h"
 
@@ -19,12 +21,14 @@
 #include "base/TextIndex.h"
 #include "base/modUtilityString.h"
 #include "engine/JobState.h"
+#include "layout/LineRules.h"
 #include "output/CsvWriter.h"
 #include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fmt/format.h>
 
@@ -79,6 +83,13 @@ void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
                       MessageIcon::Critical);
         return;
     }
+    // The lines left out and the groups follow; looked up from here without
+    // moving on, for the column sections come next.
+    const SectionKeyLookup lookup = [&file](std::string_view key, int32_t trimMode) {
+        SectionedCursor probe = file;
+        return ReadIniValue(probe, "", key, kMissing, trimMode);
+    };
+    if (!ReadLineRules(messages, lookup, section, Lines)) return;
     // 6. The column sections follow the table's own section. The count is
     // checked against the sections the file holds, so that a huge count
     // neither reserves memory for columns that do not exist nor says so for
@@ -105,7 +116,7 @@ void clsTable::WriteToFile(ProfileFile& file, int32_t table_number) const {
     const std::string section = "Table " + std::to_string(table_number);
     WriteTableSection(
         file, table_number,
-        {ReadStartLine, ReadStartLineOffset, ReadEndLine, ReadEndLineOffset, TotalColumns});
+        {ReadStartLine, ReadStartLineOffset, ReadEndLine, ReadEndLineOffset, TotalColumns, &Lines});
     for (int32_t c = 1; c <= TotalColumns && c <= static_cast<int32_t>(ColumnsCollection.size());
          ++c) {
         ColumnsCollection[static_cast<size_t>(c - 1)].WriteToFile(file, table_number, c);
@@ -119,12 +130,18 @@ std::vector<int32_t> clsTable::SheetColumns() const {
         const Checked<int32_t> number = AlphaToNum2(column.WriteColumn);
         if (number.ok() && number.value >= 1) columns.push_back(number.value);
     }
+    // Each group's fields from its GroupWriteColumn rightwards.
+    for (const LineGroup& group : Lines.groups) {
+        for (size_t f = 0; group.column >= 1 && f < group.fieldStart.size(); ++f)
+            columns.push_back(group.column + static_cast<int32_t>(f));
+    }
     std::sort(columns.begin(), columns.end());
     columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
     return columns;
 }
 
-namespace {
+// The pieces of a table's pass, named so that clsTable may befriend the pass.
+namespace table_pass {
 
 // The input file of a 1-based period, or none (after a message) outside 1 to 12.
 std::filesystem::path PeriodFile(JobState& state, int32_t period) {
@@ -191,220 +208,297 @@ size_t RawLineBound(const clsLineProcessor& processor, const std::vector<RawColu
     return static_cast<size_t>(2 * fields + 4 * columns + 2 + 16);
 }
 
-} // namespace
+} // namespace table_pass
 
-void clsTable::Process(JobState& state, CsvWriter* csv) {
+using namespace table_pass;
+
+bool clsTable::FindKeyLines(JobState& state, Span& span) {
     Messages& messages = state.messages;
-    // A message for many rows or cells is said once, with its count.
-    const RepeatScope scope(state.messages);
     clsExportSpecs& specs = state.ExportSpecs;
     // 1. The key lines are searched in the first period's file, which the job
     // read once for all its tables' keys.
-    StartKeyLine = EndKeyLine = FirstDataLine = LastDataLine = 0;
-    const std::filesystem::path keyFile = PeriodFile(state, state.gRecipe.InputFileFirst);
-    TextIndex& keys = state.Reports.For(keyFile);
+    span.keyFile = PeriodFile(state, state.gRecipe.InputFileFirst);
+    TextIndex& keys = state.Reports.For(span.keyFile);
+    span.keys = &keys;
     // 2-3. The start key text: its first line from line 1.
-    const int64_t startFound = keys.FirstLine(ReadStartLine);
-    StartKeyLine = startFound;
-    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), keyFile, number_)) return;
-    if (startFound == 0) {
+    StartKeyLine = keys.FirstLine(ReadStartLine);
+    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), span.keyFile, number_))
+        return false;
+    if (StartKeyLine == 0) {
         messages.Show("Error in Table specs: Can not find ReadStartLine: " + Echo(ReadStartLine),
                       MessageIcon::Critical);
         specs.FatalProcessError = true;
-        return;
+        return false;
     }
-    const int64_t first = startFound + ReadStartLineOffset;
     // 4-5. The end key text, also from line 1.
-    const int64_t endFound = keys.FirstLine(ReadEndLine);
-    EndKeyLine = endFound;
-    if (endFound == 0) {
+    EndKeyLine = keys.FirstLine(ReadEndLine);
+    if (EndKeyLine == 0) {
         messages.Show("Error in Table specs: Can not find ReadEndLine: " + Echo(ReadEndLine),
                       MessageIcon::Critical);
         specs.FatalProcessError = true;
-        return;
+        return false;
     }
-    int64_t last = endFound + ReadEndLineOffset;
-    FirstDataLine = first;
-    LastDataLine = last;
+    span.first = FirstDataLine = StartKeyLine + ReadStartLineOffset;
+    span.last = LastDataLine = EndKeyLine + ReadEndLineOffset;
+    return true;
+}
+
+bool clsTable::CheckSpan(JobState& state, Span& span) {
+    Messages& messages = state.messages;
     // 6. The end must not come before the start.
-    if (last < first) {
+    if (span.last < span.first) {
         messages.Show("Error in Table specs: ReadEndLine key text [" + Echo(ReadEndLine) + "]" +
                           " was found before ReadStartLine key text [" + Echo(ReadStartLine) +
                           "]",
                       MessageIcon::Critical);
-        specs.FatalProcessError = true;
-        return;
+        state.ExportSpecs.FatalProcessError = true;
+        return false;
     }
     // 7. A table that starts at or before line 0 is skipped, and said: a
     // start offset that leads above the report would otherwise lose the table
     // without a word.
-    if (first <= 0 || last <= 0) {
+    if (span.first <= 0 || span.last <= 0) {
         messages.Show(fmt::format("Table {}: its first line ({}) lies before the start of the "
                                   "report {} (ReadStartLine found on line {}, "
                                   "ReadStartLineOffset {}). The table was skipped.",
-                                  number_, first, keyFile.string(), startFound,
+                                  number_, span.first, span.keyFile.string(), StartKeyLine,
                                   ReadStartLineOffset),
                       MessageIcon::Critical);
-        return;
+        return false;
     }
-
     // A table that runs past the end of the report ends at its last line.
-    if (ReadEndLineOffset > 0 && last > keys.LineCount()) {
-        const int64_t lineCount = keys.LineCount();
+    const int64_t lineCount = span.keys->LineCount();
+    if (ReadEndLineOffset > 0 && span.last > lineCount) {
         messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
                                   "report {} ({} lines). The table ends at the report's last "
                                   "line.",
-                                  number_, last, keyFile.string(), lineCount),
+                                  number_, span.last, span.keyFile.string(), lineCount),
                       MessageIcon::Warning);
-        last = lineCount;
-        LastDataLine = last;
+        span.last = LastDataLine = lineCount;
     }
+    return true;
+}
 
+bool clsTable::CheckColumns(JobState& state, bool csv, int32_t columns) {
+    for (int32_t i = 1; i <= columns; ++i) {
+        const clsColumn& column = ColumnsCollection[static_cast<size_t>(i - 1)];
+        if (column.ReadColumnEnd < column.ReadColumnStart || column.ReadColumnStart < 1) {
+            state.messages.Show(fmt::format("Invalid table specs (column {}): ReadColumnStart "
+                                            "is smaller than 1 or larger than ReadColumnEnd!",
+                                            i),
+                                MessageIcon::Critical);
+            state.ExportSpecs.FatalProcessError = true;
+            return false;
+        }
+        // The letters are checked once; CSV output does not use the number.
+        if (csv) AlphaToNum2(state.messages, column.WriteColumn);
+    }
+    return true;
+}
+
+// One pass of a table over its lines: reads each line, classifies it, and
+// writes a row for each line the table keeps.
+class TablePass {
+public:
+    TablePass(JobState& state, clsTable& table, CsvWriter* csv, TextIndex& rows)
+        : state_(state), table_(table), csv_(csv), processor_(state.LineProcessor),
+          latin_(rows.Encoding() == TextEncoding::Windows1252),
+          oneByte_(latin_ || rows.AllAscii()), tabSize_(rows.HasTabs() ? state.gTabSize : 0),
+          classify_(table.Lines, latin_),
+          columns_(std::min<int32_t>(table.TotalColumns,
+                                     static_cast<int32_t>(table.ColumnsCollection.size()))) {}
+
+    // The lines from `first` to `last`, from the reader placed at `first`;
+    // the rows go from sheet row `top` on. False when the run must end.
+    bool Run(TextReader& input, int64_t first, int64_t last, int32_t top);
+    int64_t Done() const { return done_; }
+
+private:
+    // The next line as the pass sees it, and what it is.
+    LineClass NextLine(TextReader& input);
+    bool WriteRow();
+    bool WriteGeneralRow();
+    bool WriteRawCsvRow();
+    bool WriteRawCells();
+    bool WriteGroupCells();
+
+    JobState& state_;
+    clsTable& table_;
+    CsvWriter* csv_;
+    clsLineProcessor& processor_;
+    const bool latin_, oneByte_;
+    const int32_t tabSize_;
+    LineClassifier classify_;
+    const int32_t columns_;
+    int32_t row_ = 0; // the sheet row (CSV line) being written
+    int64_t done_ = 0;
+    std::string line_, cell_;
+    // The per-line path, once the first row has shown that it applies.
+    std::vector<RawColumn> raw_;
+    bool rawPath_ = false;
+    int64_t rawWidth_ = 0; // the fields' characters, all columns together
+};
+
+bool TablePass::Run(TextReader& input, int64_t first, int64_t last, int32_t top) {
+    Messages& messages = state_.messages;
+    table_.groups_.Start(table_.Lines, latin_);
+    const int64_t total = last - first + 1;
+    // 10. Each line from F to L.
+    for (int64_t k = first; k <= last; ++k) {
+        // 10.1-10.2. Window events, and the lines done for the progress text.
+        state_.DoEvents();
+        state_.observer.RowsDone(k - first, total);
+        // 10.3. A stop request asks first; Yes leaves the flag set for the run driver.
+        if (state_.StopRequested) {
+            if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question))
+                return true;
+            state_.StopRequested = false;
+            state_.Interrupted = false;
+        }
+        // 10.4. The line, and whether the table keeps it.
+        const LineClass kind = NextLine(input);
+        if (kind.kind != LineKind::Kept) {
+            if (kind.kind == LineKind::Group) table_.groups_.Take(kind.group, processor_);
+            if (state_.tableWatcher) state_.tableWatcher->LineLeftOut(k, kind);
+            continue;
+        }
+        // 10.5-10.7. The row.
+        row_ = top + static_cast<int32_t>(done_);
+        state_.currentRow = row_;
+        if (state_.xlApp) state_.xlApp->SetRowSource(row_, k);
+        if (!WriteRow()) return false;
+        ++done_;
+    }
+    return true;
+}
+
+LineClass TablePass::NextLine(TextReader& input) {
+    std::string_view bytes;
+    if (!input.ReadRawLine(bytes)) bytes = {};
+    const bool formFeed = processor_.SetRawRow(bytes, tabSize_, oneByte_);
+    return classify_.Classify(processor_.RawRow(), formFeed);
+}
+
+bool TablePass::WriteRow() {
+    if (rawPath_) {
+        if (csv_) return WriteRawCsvRow();
+        return WriteRawCells() && WriteGroupCells();
+    }
+    if (!WriteGeneralRow()) return false;
+    // The first row has settled the columns' operators.
+    if (done_ == 0) {
+        rawPath_ = TakesPeriodOneAsItStands(state_, table_.ColumnsCollection, columns_, raw_);
+        for (const RawColumn& c : raw_)
+            rawWidth_ += static_cast<int64_t>(c.count);
+    }
+    return true;
+}
+
+bool TablePass::WriteGeneralRow() {
+    // The line into the line processor's slot 1, and each column's value.
+    processor_.StoreRawRowInSlot1(latin_);
+    line_.clear();
+    for (int32_t i = 1; i <= columns_; ++i) {
+        clsColumn& column = table_.ColumnsCollection[static_cast<size_t>(i - 1)];
+        if (csv_) {
+            if (i > 1) line_.push_back(',');
+            column.AppendCsvValue(state_, line_);
+        } else if (!column.Process(state_, row_)) {
+            return false;
+        }
+    }
+    if (!csv_) return WriteGroupCells();
+    // The CSV line; a file that cannot be written ends the run.
+    line_.append(table_.groups_.CsvTailUtf8());
+    csv_->WriteLine(line_);
+    if (csv_->Failed()) state_.ExportSpecs.FatalProcessError = true;
+    return !csv_->Failed();
+}
+
+bool TablePass::WriteRawCsvRow() {
+    // The fields cut from the line's own bytes, straight into the CSV block,
+    // with room for every field doubled and quoted, with its comma.
+    const std::string_view tail = table_.groups_.CsvTail();
+    char* out = csv_->RawLineRoom(RawLineBound(processor_, raw_, rawWidth_) + tail.size());
+    processor_.ForEachRawField(raw_, [&](size_t i, const clsLineProcessor::RawField& f) {
+        if (i > 0) *out++ = ',';
+        out = raw_[i].column->WriteCsvField(state_, out, f);
+    });
+    if (!tail.empty()) {
+        std::memcpy(out, tail.data(), tail.size());
+        out += tail.size();
+    }
+    csv_->EndRawLine(out);
+    if (csv_->Failed()) state_.ExportSpecs.FatalProcessError = true;
+    return !csv_->Failed();
+}
+
+bool TablePass::WriteRawCells() {
+    for (const RawColumn& column : raw_) {
+        const clsLineProcessor::RawField field = processor_.CutRawField(column);
+        // A cell takes UTF-8 text: Windows-1252 bytes are decoded.
+        std::string_view value = field.Text();
+        if (field.blank || (latin_ && !IsAscii(value))) {
+            cell_.clear();
+            if (latin_)
+                AppendWindows1252AsUtf8(cell_, value);
+            else
+                cell_.assign(value);
+            if (field.blank) cell_.push_back(' ');
+            value = cell_;
+        }
+        if (field.equal) column.column->WarnIfFormula(state_, value);
+        if (!column.column->WriteCell(state_, row_, value)) return false;
+    }
+    return true;
+}
+
+bool TablePass::WriteGroupCells() {
+    const GroupValues& groups = table_.groups_;
+    for (size_t k = 0; k < groups.Count(); ++k) {
+        const std::vector<std::string>& values = groups.Values(k);
+        for (size_t f = 0; f < values.size(); ++f)
+            if (!WriteCell(state_, 1, row_, groups.Column(k) + static_cast<int32_t>(f), values[f]))
+                return false;
+    }
+    return true;
+}
+
+void clsTable::Process(JobState& state, CsvWriter* csv) {
+    // A message for many rows or cells is said once, with its count.
+    const RepeatScope scope(state.messages);
+    clsExportSpecs& specs = state.ExportSpecs;
+    StartKeyLine = EndKeyLine = FirstDataLine = LastDataLine = 0;
+    // 1-7. Where the table's lines lie.
+    Span span;
+    if (!FindKeyLines(state, span) || !CheckSpan(state, span)) return;
     // 8. The table's first row.
-    const int32_t top = specs.getWritePointer(messages, 1);
-
+    const int32_t top = specs.getWritePointer(state.messages, 1);
     // 9. The rows are read from item 1 of the input list, from line F on.
     const std::filesystem::path rowFile = PeriodFile(state, 1);
-    TextIndex& rows = rowFile == keyFile ? keys : state.Reports.For(rowFile);
+    TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.Reports.For(rowFile);
     TextReader input;
-    const bool positioned = rows.OpenAt(first, input, last);
+    const bool positioned = rows.OpenAt(span.first, input, span.last);
     // A report that opened for its scan may fail now (too many open files):
     // empty rows must not pass for its lines.
     if (ReadFailed(state, !input.OpenError().empty(), input.OpenError(), rowFile, number_)) return;
-    // A byte is a character in a Windows-1252 report, and in one of plain ASCII.
-    const bool latin = rows.Encoding() == TextEncoding::Windows1252;
-    const bool oneByte = latin || rows.AllAscii();
-    const int32_t tabSize = rows.HasTabs() ? state.gTabSize : 0;
     if (csv) csv->SetEncoding(rows.Encoding());
-
     for (size_t c = 0; c < ColumnsCollection.size(); ++c)
         ColumnsCollection[c].StartPass(static_cast<int32_t>(c + 1));
-    clsLineProcessor& processor = state.LineProcessor;
-    processor.BeginPass();
-    std::string line, cell;
-    int64_t done = 0;
-    const int64_t total = last - first + 1;
+    state.LineProcessor.BeginPass();
+    TablePass pass(state, *this, csv, rows);
     const int32_t columns =
         std::min<int32_t>(TotalColumns, static_cast<int32_t>(ColumnsCollection.size()));
-    bool fatal = false;
-    // The per-line path, once the first row has shown that it applies.
-    std::vector<RawColumn> raw;
-    bool rawPath = false;
-    int64_t rawWidth = 0; // the fields' characters, all columns together
-
-    state.observer.TableStarted(number_, first, rows.LineCount());
-
-    // 10. One output row per line from F to L.
-    for (int64_t k = first; k <= last && positioned; ++k) {
-        const int64_t r = k - first;
-        // 10.1-10.2. Window events, and the rows done for the progress text.
-        state.DoEvents();
-        state.observer.RowsDone(r, total);
-        // 10.3. A stop request asks first; Yes leaves the flag set for the run driver.
-        if (state.StopRequested) {
-            if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question)) {
-                break;
-            }
-            state.StopRequested = false;
-            state.Interrupted = false;
-        }
-        if (rawPath) {
-            // 10.4-10.7, per line: the fields cut from the line's own bytes,
-            // straight into the CSV block or the cells.
-            std::string_view bytes;
-            if (!input.ReadRawLine(bytes)) bytes = {};
-            processor.SetRawRow(bytes, tabSize, oneByte);
-            const int32_t row = top + static_cast<int32_t>(r);
-            state.currentRow = row;
-            if (state.xlApp) state.xlApp->SetRowSource(row, k);
-            if (csv) {
-                // Room for every field doubled and quoted, with its comma.
-                char* out = csv->RawLineRoom(RawLineBound(processor, raw, rawWidth));
-                processor.ForEachRawField(raw, [&](size_t i, const clsLineProcessor::RawField& f) {
-                    if (i > 0) *out++ = ',';
-                    out = raw[i].column->WriteCsvField(state, out, f);
-                });
-                csv->EndRawLine(out);
-                if (csv->Failed()) {
-                    specs.FatalProcessError = true;
-                    break;
-                }
-                ++done;
-                continue;
-            }
-            for (size_t i = 0; i < raw.size(); ++i) {
-                const clsLineProcessor::RawField field = processor.CutRawField(raw[i]);
-                // A cell takes UTF-8 text: Windows-1252 bytes are decoded.
-                std::string_view value = field.Text();
-                if (field.blank || (latin && !IsAscii(value))) {
-                    cell.clear();
-                    if (latin)
-                        AppendWindows1252AsUtf8(cell, value);
-                    else
-                        cell.assign(value);
-                    if (field.blank) cell.push_back(' ');
-                    value = cell;
-                }
-                if (field.equal) raw[i].column->WarnIfFormula(state, value);
-                if (!raw[i].column->WriteCell(state, row, value)) {
-                    fatal = true;
-                    break;
-                }
-            }
-            if (fatal) break;
-            ++done;
-            continue;
-        }
-        // 10.4. The line into the line processor.
-        processor.ReadRowPeriod1Only(state, input, tabSize);
-        state.currentRow = top + static_cast<int32_t>(r);
-        if (state.xlApp) state.xlApp->SetRowSource(state.currentRow, k);
-        // 10.5-10.6. Each column's value.
-        line.clear();
-        for (int32_t i = 1; i <= columns; ++i) {
-            clsColumn& column = ColumnsCollection[static_cast<size_t>(i - 1)];
-            if (k == first) {
-                if (column.ReadColumnEnd < column.ReadColumnStart || column.ReadColumnStart < 1) {
-                    messages.Show(fmt::format("Invalid table specs (column {}): ReadColumnStart "
-                                              "is smaller than 1 or larger than ReadColumnEnd!",
-                                              i),
-                                  MessageIcon::Critical);
-                    specs.FatalProcessError = true;
-                    return;
-                }
-                // The letters are checked once; CSV output does not use the number.
-                if (csv) AlphaToNum2(messages, column.WriteColumn);
-            }
-            if (csv) {
-                if (i > 1) line.push_back(',');
-                column.AppendCsvValue(state, line);
-            } else if (!column.Process(state, top + static_cast<int32_t>(r))) {
-                fatal = true;
-                break;
-            }
-        }
-        if (fatal) break;
-        // 10.7. The CSV line; a file that cannot be written ends the run.
-        if (csv) {
-            csv->WriteLine(line);
-            if (csv->Failed()) {
-                specs.FatalProcessError = true;
-                break;
-            }
-        }
-        ++done;
-        // The first row has checked the columns and settled their operators.
-        if (k == first) {
-            rawPath = TakesPeriodOneAsItStands(state, ColumnsCollection, columns, raw);
-            for (const RawColumn& c : raw)
-                rawWidth += static_cast<int64_t>(c.count);
-        }
-    }
+    if (positioned && !CheckColumns(state, csv != nullptr, columns)) return;
+    state.observer.TableStarted(number_, span.first, rows.LineCount());
+    // 10. The lines, each a row unless the table leaves it out.
+    if (positioned) pass.Run(input, span.first, span.last, top);
     ReadFailed(state, input.ReadFailed(), input.ReadError(), rowFile, number_);
     // 11-12. The write pointer moves below the rows written.
-    specs.setWritePointer(messages, 1, top + static_cast<int32_t>(done));
+    const auto done = static_cast<int32_t>(pass.Done());
+    specs.setWritePointer(state.messages, 1, top + done);
     WriteTableTopRow = top;
-    WriteTableBottomRow = top + static_cast<int32_t>(done) - 1;
+    WriteTableBottomRow = top + done - 1;
 }
 
 } // namespace vok

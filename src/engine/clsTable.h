@@ -2,7 +2,9 @@
 // and one near its bottom, each with a line offset) and its columns.
 #pragma once
 
+#include "engine/GroupValues.h"
 #include "engine/clsColumn.h"
+#include "layout/LineRules.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +16,7 @@ namespace vok {
 class JobState;
 class ProfileFile;
 class CsvWriter;
+class TextIndex;
 
 class clsTable {
 public:
@@ -25,6 +28,8 @@ public:
     int32_t ReadEndLineOffset = 0;
     int32_t TotalColumns = 0;
     std::vector<clsColumn> ColumnsCollection;
+    // The lines the table leaves out and the groups it carries onto its rows.
+    LineRules Lines;
 
     // Where the last pass found the table: the lines holding its key texts
     // and its first and last data lines; 0 where the pass did not get so far.
@@ -47,17 +52,34 @@ public:
     void PropertyPrint() const {}
 
     // The sheet columns its rows fill, in ascending order, each once: its
-    // fields' WriteColumn letters. Letters that name no column are left out
-    // (the run says so).
+    // fields' WriteColumn letters, then its groups' columns. Letters that
+    // name no column are left out (the run says so).
     std::vector<int32_t> SheetColumns() const;
 
     // False once reading the section (or one of its columns) failed a check:
     // running it would write what the file does not say.
     bool Valid() const { return valid_; }
 
+    // The group values of the row being written, during a pass.
+    const GroupValues& Groups() const { return groups_; }
+
 private:
+    // Where the table's lines lie: the report its keys are searched in, and
+    // its first and last data lines.
+    struct Span {
+        std::filesystem::path keyFile;
+        TextIndex* keys = nullptr;
+        int64_t first = 0, last = 0;
+    };
+    bool FindKeyLines(JobState& state, Span& span);
+    bool CheckSpan(JobState& state, Span& span);
+    // The checks of the columns a pass makes before its first row.
+    bool CheckColumns(JobState& state, bool csv, int32_t columns);
+    friend class TablePass;
+
     int32_t number_ = 0; // the section's number, for messages
     bool valid_ = true;
+    GroupValues groups_;
 };
 
 } // namespace vok

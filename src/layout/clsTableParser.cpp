@@ -41,11 +41,12 @@ void clsTableParser::ReadFromFile(const std::filesystem::path& fileName, std::st
 }
 
 void clsTableParser::ReadFromFile(TextIndex& report, std::string_view topMarker, int32_t topOffset,
-                                  std::string_view botMarker, int32_t botOffset, int32_t tabSize) {
+                                  std::string_view botMarker, int32_t botOffset, int32_t tabSize,
+                                  const LineRules* lines) {
     // Memory running out is the one failure foreseen here; anything else
     // goes on to the job, which names the file it concerns.
     try {
-        LoadRows(report, topMarker, topOffset, botMarker, botOffset, tabSize);
+        LoadRows(report, topMarker, topOffset, botMarker, botOffset, tabSize, lines);
     } catch (const std::bad_alloc&) {
         DropRows("there is not enough memory");
     }
@@ -60,7 +61,8 @@ void clsTableParser::DropRows(std::string_view problem) {
 }
 
 void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int32_t topOffset,
-                              std::string_view botMarker, int32_t botOffset, int32_t tabSize) {
+                              std::string_view botMarker, int32_t botOffset, int32_t tabSize,
+                              const LineRules* lines) {
     // 1. Nothing of an earlier table stays.
     Reset();
     // 2-4. A file that cannot be opened is an empty source: no key line is found.
@@ -82,27 +84,17 @@ void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int
     }
     // 8. Lines past the end of the file stay empty; the rows are read from
     // their first line on, which the index knows how to reach.
-    std::vector<std::string> staged(static_cast<size_t>(std::max<int64_t>(rowCount, 0)));
+    std::vector<std::string> staged;
     if (DataTopLoc < 1) {
+        staged.resize(static_cast<size_t>(std::max<int64_t>(rowCount, 0)));
         messages_.Show(" invalid start_line in utilities.file_read!", MessageIcon::Critical);
-    } else if (rowCount >= 1) {
-        TextReader file;
-        if (report.OpenAt(DataTopLoc, file, DataBotLoc)) {
-            std::string_view line;
-            for (std::string& row : staged) {
-                if (!file.ReadLine(line)) break;
-                row.assign(line);
-            }
-        }
-        // Rows the report could not give must not pass for empty ones.
-        LoadProblem = file.ReadFailed() ? file.ReadError() : file.OpenError();
-        if (!LoadProblem.empty()) return;
+    } else if (rowCount >= 1 && !ReadKeptRows(report, lines, tabSize, staged)) {
+        return;
     }
-    // 9. Tabs expanded, each row ended by a blank; the widest row is the table's width.
+    // 9. Each row ended by a blank; the widest row is the table's width.
     TextRows.reserve(staged.size());
     size_t width = 0;
     for (std::string& row : staged) {
-        if (tabSize > 0 && row.find('\t') != std::string::npos) row = expand_tabs(row, tabSize);
         if (!row.empty() && row.back() != ' ') row.push_back(' ');
         width = std::max(width, CharCount(row));
         TextRows.push_back(std::move(row));
@@ -115,6 +107,36 @@ void clsTableParser::LoadRows(TextIndex& report, std::string_view topMarker, int
     // row's end counts as a blank (BlankColumns), and one wide row would
     // otherwise make every row as wide, taking memory without bound.
     TableWidth = static_cast<int32_t>(width);
+}
+
+bool clsTableParser::ReadKeptRows(TextIndex& report, const LineRules* lines, int32_t tabSize,
+                                  std::vector<std::string>& rows) {
+    const int64_t rowCount = DataBotLoc - DataTopLoc + 1;
+    static const LineRules kNoRules;
+    // The lines come decoded: UTF-8 whatever the report's encoding.
+    LineClassifier classify(lines ? *lines : kNoRules, false);
+    std::string expanded;
+    TextReader file;
+    if (report.OpenAt(DataTopLoc, file, DataBotLoc)) {
+        std::string_view line;
+        for (int64_t k = 0; k < rowCount; ++k) {
+            // Lines past the end of the file are empty rows.
+            if (!file.ReadLine(line)) line = {};
+            const std::string_view text = PassFormFeeds(line);
+            std::string_view seen = text;
+            if (tabSize > 0 && text.find('\t') != std::string_view::npos) {
+                ExpandTabsInto(expanded, text, tabSize);
+                seen = expanded;
+            }
+            if (classify.Classify(seen, text.size() != line.size()).kind == LineKind::Kept)
+                rows.emplace_back(seen);
+        }
+    } else {
+        rows.resize(static_cast<size_t>(rowCount));
+    }
+    // Rows the report could not give must not pass for empty ones.
+    LoadProblem = file.ReadFailed() ? file.ReadError() : file.OpenError();
+    return LoadProblem.empty();
 }
 
 void clsTableParser::FindMarkerLines(TextIndex& report, std::string_view topMarker,

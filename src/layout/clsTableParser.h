@@ -8,6 +8,8 @@
 // template into field start and end positions.
 #pragma once
 
+#include "layout/LineRules.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -41,9 +43,11 @@ public:
                       int32_t topOffset, std::string_view botMarker, int32_t botOffset,
                       int32_t tabSize);
     // The same through the report's index: the key lines are looked up, and
-    // only the table's rows are read.
+    // only the table's rows are read. With `lines`, only the lines the table
+    // keeps are rows: page headers, skipped and group lines are not.
     void ReadFromFile(TextIndex& report, std::string_view topMarker, int32_t topOffset,
-                      std::string_view botMarker, int32_t botOffset, int32_t tabSize);
+                      std::string_view botMarker, int32_t botOffset, int32_t tabSize,
+                      const LineRules* lines = nullptr);
 
     std::string VariableToFixedTemplate(std::string_view templ);
 
@@ -59,8 +63,14 @@ private:
 
     void Reset();
     void LoadRows(TextIndex& report, std::string_view topMarker, int32_t topOffset,
-                  std::string_view botMarker, int32_t botOffset, int32_t tabSize);
+                  std::string_view botMarker, int32_t botOffset, int32_t tabSize,
+                  const LineRules* lines);
     void DropRows(std::string_view problem);
+    // The rows from DataTopLoc to DataBotLoc as the table pass sees them:
+    // form feeds at their starts passed over, and those the table leaves out
+    // dropped; false when the report could not give them (LoadProblem says why).
+    bool ReadKeptRows(TextIndex& report, const LineRules* lines, int32_t tabSize,
+                      std::vector<std::string>& rows);
     void FindMarkerLines(TextIndex& report, std::string_view topMarker, std::string_view botMarker);
     bool AnalyzeTemplate(std::u32string_view templ, std::vector<int32_t>& colStart,
                          std::vector<int32_t>& colEnd, std::vector<std::string>& colOp);

@@ -163,6 +163,7 @@ void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSecti
     file.Write(section, "ReadEndLine", keys.ReadEndLine);
     file.Write(section, "ReadEndLineOffset", std::to_string(keys.ReadEndLineOffset));
     file.Write(section, "TotalColumns", std::to_string(keys.TotalColumns));
+    if (keys.Lines) WriteLineRules(file, section, *keys.Lines);
 }
 
 void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
@@ -173,6 +174,121 @@ void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
     file.Write(section, "ReadColumnEnd", std::to_string(keys.ReadColumnEnd));
     file.Write(section, "WriteColumn", keys.WriteColumn);
     file.Write(section, "PeriodOperator", keys.PeriodOperator);
+}
+
+namespace {
+
+// A sheet column of one or two letters ("A" to "ZZ") as a number; 0 when the
+// text is none.
+// A key that is not there: the reader's default, or nothing from a file
+// that could not be read.
+bool IsMissing(std::string_view value) {
+    return value.empty() || value == kMissing;
+}
+
+int32_t ColumnNumber(std::string_view letters) {
+    if (letters.empty() || letters.size() > 2) return 0;
+    int32_t number = 0;
+    for (const char c : letters) {
+        const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        if (upper < 'A' || upper > 'Z') return 0;
+        number = number * 26 + (upper - 'A' + 1);
+    }
+    return number;
+}
+
+bool Refuse(Messages& messages, std::string_view section, std::string_view text) {
+    messages.Show(fmt::format("Error in {} : {}", section, text), MessageIcon::Critical);
+    return false;
+}
+
+bool ReadPageHeaderLines(Messages& messages, const SectionKeyLookup& lookup,
+                         std::string_view section, int32_t& lines) {
+    const std::string value = lookup("PageHeaderLines", kTrimBoth);
+    lines = 0;
+    if (IsMissing(value)) return true;
+    if (!ParseWholeNumber(value, lines) || lines < 1 || lines > kLargestPageHeader)
+        return Refuse(messages, section,
+                      fmt::format("PageHeaderLines must be a whole number from 1 to {}: {}",
+                                  kLargestPageHeader, Echo(value)));
+    return true;
+}
+
+// Group k's keys; false (said) when they are unusable. `present` tells
+// whether the section holds any of them.
+bool ReadGroup(Messages& messages, const SectionKeyLookup& lookup, std::string_view section,
+               size_t k, LineGroup& group, bool& present) {
+    const std::string line = lookup(fmt::format("GroupLine{}", k), kTrimBoth);
+    const std::string parsing = lookup(fmt::format("GroupParsing{}", k), kTrimTrailing);
+    const std::string column = lookup(fmt::format("GroupWriteColumn{}", k), kTrimBoth);
+    present = !IsMissing(line) || !IsMissing(parsing) || !IsMissing(column);
+    if (!present) return true;
+    if (IsMissing(line))
+        return Refuse(messages, section,
+                      fmt::format("GroupLine{} is missing: a group needs the text of its lines "
+                                  "(GroupParsing{} and GroupWriteColumn{} belong to it)",
+                                  k, k, k));
+    if (IsMissing(parsing))
+        return Refuse(messages, section,
+                      fmt::format("GroupParsing{} is missing: group {} needs the template its "
+                                  "lines are cut with",
+                                  k, k));
+    if (parsing.find('=') != std::string::npos)
+        return Refuse(messages, section,
+                      fmt::format("GroupParsing{} may not hold \"=\": a group line's fields are "
+                                  "marked by \"-\" runs, not derived: {}",
+                                  k, Echo(parsing)));
+    if (IsMissing(column))
+        return Refuse(messages, section,
+                      fmt::format("GroupWriteColumn{} is missing: group {} needs the sheet column "
+                                  "of its first field",
+                                  k, k));
+    group.column = ColumnNumber(column);
+    if (group.column == 0)
+        return Refuse(messages, section,
+                      fmt::format("GroupWriteColumn{} is not a column (A to ZZ): {}", k,
+                                  Echo(column)));
+    group.text = line;
+    group.templ = parsing;
+    group.writeColumn = column;
+    std::vector<std::string> ops;
+    clsTableParser parser(messages);
+    return parser.analyze_template(parsing, group.fieldStart, group.fieldEnd, ops);
+}
+
+} // namespace
+
+bool ReadLineRules(Messages& messages, const SectionKeyLookup& lookup, std::string_view section,
+                   LineRules& rules) {
+    rules = LineRules{};
+    for (size_t n = 1;; ++n) {
+        std::string text = lookup(fmt::format("SkipLine{}", n), kTrimBoth);
+        if (IsMissing(text)) break;
+        rules.skipTexts.push_back(std::move(text));
+    }
+    rules.skipBlankLines = AsciiUpper(lookup("SkipBlankLines", kTrimBoth)) == "YES";
+    if (!ReadPageHeaderLines(messages, lookup, section, rules.pageHeaderLines)) return false;
+    for (size_t k = 1;; ++k) {
+        LineGroup group;
+        bool present = false;
+        if (!ReadGroup(messages, lookup, section, k, group, present)) return false;
+        if (!present) return true;
+        rules.groups.push_back(std::move(group));
+    }
+}
+
+void WriteLineRules(ProfileFile& file, std::string_view section, const LineRules& rules) {
+    for (size_t n = 0; n < rules.skipTexts.size(); ++n)
+        file.Write(section, fmt::format("SkipLine{}", n + 1), rules.skipTexts[n]);
+    if (rules.skipBlankLines) file.Write(section, "SkipBlankLines", "YES");
+    if (rules.pageHeaderLines > 0)
+        file.Write(section, "PageHeaderLines", std::to_string(rules.pageHeaderLines));
+    for (size_t k = 0; k < rules.groups.size(); ++k) {
+        const LineGroup& group = rules.groups[k];
+        file.Write(section, fmt::format("GroupLine{}", k + 1), group.text);
+        file.Write(section, fmt::format("GroupParsing{}", k + 1), group.templ);
+        file.Write(section, fmt::format("GroupWriteColumn{}", k + 1), group.writeColumn);
+    }
 }
 
 void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report) {
@@ -229,14 +345,74 @@ std::string NoLayoutMessage(const clsTableParser& parser, int64_t table,
 
 namespace {
 
-// The table's key line offsets as the short format gives them; false (said)
-// when one is no whole number.
-bool ReadOffsets(Messages& messages, const SectionedText& shortText, const std::string& section,
-                 TableSectionKeys& table) {
-    return ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadStartLineOffset", "0"),
-                          section, "ReadStartLineOffset", table.ReadStartLineOffset) &&
-           ReadIntegerKey(messages, GetIniValue(shortText, section, "ReadEndLineOffset", "0"),
-                          section, "ReadEndLineOffset", table.ReadEndLineOffset);
+// A table of a short-format recipe as its section says it.
+struct ShortTable {
+    std::string startKey, endKey, parsing, writeColumn;
+    LineRules lines;
+    TableSectionKeys keys; // its texts are views of the strings above
+    // Line keys the expansion cannot use, as the section holds them: copied
+    // so that the export-specs file's reader refuses the table by name, once,
+    // and the job writes nothing rather than the tables around it.
+    std::vector<std::pair<std::string, std::string>> unusable;
+};
+
+// Says nothing: the reader of the export-specs file says it.
+class Unsaid final : public Messages {
+protected:
+    void DisplayMessage(std::string_view, MessageIcon, std::string_view, MessageKind) override {}
+    bool DisplayQuestion(std::string_view, MessageIcon, std::string_view) override {
+        return false;
+    }
+};
+
+// The line keys a section holds, as it holds them.
+std::vector<std::pair<std::string, std::string>> LineKeysAsWritten(const SectionKeyLookup& lookup) {
+    std::vector<std::pair<std::string, std::string>> keys;
+    auto copy = [&](std::string key, int32_t trimMode) {
+        std::string value = lookup(key, trimMode);
+        if (IsMissing(value)) return false;
+        keys.emplace_back(std::move(key), std::move(value));
+        return true;
+    };
+    for (size_t n = 1; copy(fmt::format("SkipLine{}", n), kTrimBoth); ++n) {
+    }
+    copy("SkipBlankLines", kTrimBoth);
+    copy("PageHeaderLines", kTrimBoth);
+    for (size_t k = 1;; ++k) {
+        const bool line = copy(fmt::format("GroupLine{}", k), kTrimBoth);
+        const bool parsing = copy(fmt::format("GroupParsing{}", k), kTrimTrailing);
+        const bool column = copy(fmt::format("GroupWriteColumn{}", k), kTrimBoth);
+        if (!line && !parsing && !column) return keys;
+    }
+}
+
+// False (said) when a key of the table's section is unusable.
+bool ReadShortTable(Messages& messages, const SectionedText& text, const std::string& section,
+                    ShortTable& table) {
+    TableSectionKeys& keys = table.keys;
+    table.startKey = GetIniValue(text, section, "ReadStartLine", "");
+    keys.ReadStartLine = table.startKey;
+    if (!ReadIntegerKey(messages, GetIniValue(text, section, "ReadStartLineOffset", "0"), section,
+                        "ReadStartLineOffset", keys.ReadStartLineOffset))
+        return false;
+    table.endKey = GetIniValue(text, section, "ReadEndLine", "");
+    keys.ReadEndLine = table.endKey;
+    if (!ReadIntegerKey(messages, GetIniValue(text, section, "ReadEndLineOffset", "0"), section,
+                        "ReadEndLineOffset", keys.ReadEndLineOffset))
+        return false;
+    // The template keeps its leading blanks.
+    table.parsing = GetIniValueEx(text, section, "Parsing", "", kTrimTrailing);
+    table.writeColumn = GetIniValue(text, section, "WriteColumn", "");
+    // The lines the table leaves out and its groups, copied after its keys.
+    const SectionKeyLookup lookup = [&](std::string_view key, int32_t trimMode) {
+        return GetIniValueEx(text, section, key, kMissing, trimMode);
+    };
+    Unsaid unsaid;
+    if (ReadLineRules(unsaid, lookup, section, table.lines))
+        keys.Lines = &table.lines;
+    else
+        table.unusable = LineKeysAsWritten(lookup);
+    return true;
 }
 
 // Expands table i into its section and one section per field; false when
@@ -244,23 +420,18 @@ bool ReadOffsets(Messages& messages, const SectionedText& shortText, const std::
 bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile& longFile,
                  TextIndex& report, int32_t tabSize, int64_t i) {
     const std::string section = "Table " + std::to_string(i);
-    // The table's keys; the template keeps its leading blanks.
-    const std::string startKey = GetIniValue(shortText, section, "ReadStartLine", "");
-    const std::string endKey = GetIniValue(shortText, section, "ReadEndLine", "");
-    TableSectionKeys table;
-    table.ReadStartLine = startKey;
-    table.ReadEndLine = endKey;
-    if (!ReadOffsets(messages, shortText, section, table)) return false;
-    const std::string parsing = GetIniValueEx(shortText, section, "Parsing", "", kTrimTrailing);
-    const std::string writeColumn = GetIniValue(shortText, section, "WriteColumn", "");
+    // The table's keys, its lines left out and its groups.
+    ShortTable short_;
+    if (!ReadShortTable(messages, shortText, section, short_)) return false;
+    TableSectionKeys& table = short_.keys;
     // The template in upper case and its keyword.
     clsTableParser parser(messages);
-    std::string templ = AsciiUpper(parsing);
+    std::string templ = AsciiUpper(short_.parsing);
     const std::string keyword(Trim(templ));
     // Templates that need the report read it for the table's width.
     if (ReadsTheReport(templ, keyword)) {
-        parser.ReadFromFile(report, startKey, table.ReadStartLineOffset, endKey,
-                            table.ReadEndLineOffset, tabSize);
+        parser.ReadFromFile(report, short_.startKey, table.ReadStartLineOffset, short_.endKey,
+                            table.ReadEndLineOffset, tabSize, table.Lines);
         const int32_t width = parser.TableWidth;
         if (width == 0) {
             messages.Show(NoLayoutMessage(parser, i, report.Path()), MessageIcon::Warning);
@@ -275,11 +446,14 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile
         messages.Show("Table " + std::to_string(i) + " not found!", MessageIcon::Warning);
         return false;
     }
-    // The table and one column per field, numbered from the first column.
+    // The table, the line keys it cannot use, and one column per field,
+    // numbered from the first column.
     table.TotalColumns = static_cast<int32_t>(colStart.size());
     WriteTableSection(longFile, static_cast<int32_t>(i), table);
+    for (const auto& [key, value] : short_.unusable)
+        longFile.Write(section, key, value);
     const int32_t firstColumn =
-        ShowProblems(messages, AlphaToNum2(writeColumn), MessageIcon::Critical);
+        ShowProblems(messages, AlphaToNum2(short_.writeColumn), MessageIcon::Critical);
     for (size_t j = 0; j < colStart.size(); ++j) {
         const std::string letters = ShowProblems(
             messages, NumToAlpha2(firstColumn + static_cast<int32_t>(j)), MessageIcon::Critical);

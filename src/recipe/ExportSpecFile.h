@@ -14,14 +14,18 @@
 // The long-format file is written in memory and committed once at the end.
 #pragma once
 
+#include "layout/LineRules.h"
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace vok {
 
 class JobObserver;
+class Messages;
 class ProfileFile;
 class SectionedText;
 class TextIndex;
@@ -72,8 +76,22 @@ struct TableSectionKeys {
     std::string_view ReadEndLine;
     int32_t ReadEndLineOffset = 0;
     int32_t TotalColumns = 0;
+    // The lines left out and the group lines, written after the keys above
+    // only where set, so that a table without them is written as before.
+    const LineRules* Lines = nullptr;
 };
 void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSectionKeys& keys);
+
+// The optional keys of a table section that say which lines it leaves out
+// and which carry group values, read into `rules`: SkipLine<n> (from 1 up to
+// the first missing number), SkipBlankLines, PageHeaderLines, and GroupLine<k>
+// with GroupParsing<k> and GroupWriteColumn<k>. `lookup(key, trimMode)` gives
+// a key's value in the table's section, or kMissing. False after a message
+// naming the section and the key when a value is unusable.
+using SectionKeyLookup = std::function<std::string(std::string_view key, int32_t trimMode)>;
+bool ReadLineRules(Messages& messages, const SectionKeyLookup& lookup, std::string_view section,
+                   LineRules& rules);
+void WriteLineRules(ProfileFile& file, std::string_view section, const LineRules& rules);
 
 // The keys of a column section "Table n Col c".
 struct ColumnSectionKeys {

@@ -84,3 +84,18 @@ def tree(folder):
             info = os.lstat(path)
             seen[os.path.relpath(path, folder)] = (info.st_size, info.st_mtime_ns)
     return seen
+
+
+SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-s": "/S", "-g": "/G",
+            "-l": "/L", "-w": "/W", "-t": "/T"}
+
+
+def run_vok(vok, home, args, syntax="linux", cwd=None):
+    """Runs vok in the program folder `home` with Linux-style arguments, or
+    their switch-syntax spelling (backslashes between folders) when `syntax`
+    is "switch"; gives the exit status and the error output."""
+    if syntax == "switch":
+        args = [SWITCHES.get(a, a.replace("/", "\\")) for a in args]
+    done = subprocess.run([vok, *args], env={**os.environ, "VOK_HOME": home},
+                          capture_output=True, check=False, cwd=cwd)
+    return done.returncode, done.stderr.decode()

@@ -51,6 +51,30 @@ class ExamplesWhole(unittest.TestCase):
                     for row in rows:
                         self.assertTrue(row in lines, "a row lost characters of its line: " + row)
 
+    def test_the_paged_ledger_keeps_its_entries_whole_with_their_groups(self):
+        # The ledger over four pages: every row is an entry line whole, then
+        # its department and its account, as their group lines above it say.
+        with tempfile.TemporaryDirectory(prefix="vok-examples-") as work:
+            output = os.path.join(work, "ledger.csv")
+            run = subprocess.run([VOK, "-i", os.path.join(EXAMPLES, "monthly-ledger-pages.txt"),
+                                  "-r", os.path.join(EXAMPLES, "monthly-ledger-pages.rcp"),
+                                  "-o", output], env=dict(os.environ, VOK_HOME=work),
+                                 capture_output=True, text=True)
+            self.assertEqual((run.returncode, run.stderr), (0, ""))
+            expected = []
+            with open(os.path.join(EXAMPLES, "monthly-ledger-pages.txt"), newline="") as f:
+                for line in f.read().split("\r\n"):
+                    if line.startswith("DEPARTMENT: "):
+                        department = squeezed(line[12:])
+                    elif line.startswith("ACCOUNT: "):
+                        account = squeezed(line[9:])
+                    elif line[:2].isdigit():
+                        expected.append(squeezed(line) + department + account)
+            with open(output, newline="") as f:
+                rows = [squeezed("".join(row)) for row in csv.reader(f)]
+            self.assertEqual(len(rows), 15)
+            self.assertEqual(rows, expected)
+
 
 if __name__ == "__main__":
     unittest.main()

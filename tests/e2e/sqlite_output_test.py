@@ -131,6 +131,26 @@ class SqliteOutput(FolderFiles, unittest.TestCase):
             self.assertRegex(loaded, r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
         self.assertEqual(rows(database, "PRAGMA journal_mode"), [("wal",)])
 
+    def test_group_columns_and_the_lines_of_a_paged_report(self):
+        # Page headers, sub-totals and group lines write no row: each row
+        # names the line it came from, and carries its groups' values typed.
+        examples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../examples")
+        report = os.path.abspath(os.path.join(examples, "monthly-ledger-pages.txt"))
+        database = self.path("pages.db")
+        self.convert(report, os.path.abspath(os.path.join(examples, "monthly-ledger-pages.rcp")),
+                     database)
+        self.assertEqual([r[1] for r in rows(database, "PRAGMA table_info(table_1)")],
+                         ["A", "B", "C", "D", "E", "F", "G", "H", "source_file", "source_line"])
+        with open(report, newline="") as f:
+            lines = f.read().split("\r\n")
+        got = rows(database, "SELECT A, B, typeof(E), F, typeof(G), source_line FROM table_1")
+        self.assertEqual(len(got), 15)
+        for a, b, e_type, f, g_type, line in got:
+            self.assertTrue(lines[line - 1].lstrip("\f").startswith(a + b), (line, a, b))
+            self.assertEqual((e_type, g_type), ("integer", "integer"))
+        self.assertGreater(len({line for *_, line in got}), 1)
+        self.assertEqual(rows(database, "SELECT count(DISTINCT F) FROM table_1")[0][0] > 1, True)
+
     def test_a_folder_job_fills_one_database_and_a_rerun_replaces_rows(self):
         spec = self.write("gl.t2x", long_format(*LEDGER, *SUMMARY))
         os.makedirs(self.path("in/east"))

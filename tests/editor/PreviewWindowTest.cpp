@@ -80,6 +80,19 @@ QVariant Data(const frmPreview& preview, int row, const QString& header,
     return "(no column " + header + ")";
 }
 
+// Clicks the grid's cell of the row under the column headed `header`; false
+// when there is no such column.
+bool ClickCell(frmPreview& preview, int row, const QString& header) {
+    const QAbstractItemModel& model = *preview.gridRows.model();
+    for (int c = 0; c < model.columnCount(); ++c) {
+        if (model.headerData(c, Qt::Horizontal).toString() != header) continue;
+        const QRect cell = preview.gridRows.visualRect(model.index(row, c));
+        QTest::mouseClick(preview.gridRows.viewport(), Qt::LeftButton, {}, cell.center());
+        return true;
+    }
+    return false;
+}
+
 QString Cell(const frmPreview& preview, int row, const QString& header) {
     return Data(preview, row, header).toString();
 }
@@ -106,6 +119,7 @@ private slots:
     void clickingACellSelectsItsFieldInTheReport();
     void aMissingKeyShowsTheMessageAndNoRows();
     void anotherReportIsPickedAndClosingTheEditorHidesThePreview();
+    void linesLeftOutAreGreyedAndGroupCellsPointAtTheirGroupLine();
 };
 
 void PreviewWindowTest::opensBesideTheEditorOnTheFormsReport() {
@@ -183,12 +197,7 @@ void PreviewWindowTest::clickingACellSelectsItsFieldInTheReport() {
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     QVERIFY(!preview.reportView.SelectedField().has_value());
     // The amount of the third row: report line 6, characters 33 to 41.
-    int amount = -1;
-    for (int c = 0; c < preview.gridRows.model()->columnCount(); ++c)
-        if (preview.gridRows.model()->headerData(c, Qt::Horizontal).toString() == "D") amount = c;
-    QVERIFY(amount >= 0);
-    const QRect cell = preview.gridRows.visualRect(preview.gridRows.model()->index(2, amount));
-    QTest::mouseClick(preview.gridRows.viewport(), Qt::LeftButton, {}, cell.center());
+    QVERIFY(ClickCell(preview, 2, "D"));
     const std::optional<ReportView::Field> selected = preview.reportView.SelectedField();
     QVERIFY(selected.has_value());
     QCOMPARE(selected->line, 6);
@@ -233,6 +242,37 @@ void PreviewWindowTest::anotherReportIsPickedAndClosingTheEditorHidesThePreview(
 
     f.editor.cmdCancel.click();
     QVERIFY(!preview.isVisible());
+}
+
+void PreviewWindowTest::linesLeftOutAreGreyedAndGroupCellsPointAtTheirGroupLine() {
+    PreviewFixture f;
+    WriteFile(f.report, CrLf({"LEDGER REPORT", "ACCOUNT NO  DESCRIPTION         AMOUNT",
+                              "----------  ------------------  ---------",
+                              "DEPT 10", "1000-00     Cash in bank         1,234.50",
+                              "  SUB-TOTAL", "2000-00     Payables              (12.00)",
+                              "                          TOTALS 10,222.50"}));
+    WriteFile(f.dir / "ledger.rcp",
+              Recipe("ACCOUNT NO", kParsing) +
+                  CrLf({"SkipLine1=SUB-TOTAL", "GroupLine1=DEPT", "GroupParsing1=     --",
+                        "GroupWriteColumn1=F"}));
+    frmPreview& preview = f.OpenOnReport();
+    QVERIFY(f.firstShown);
+    preview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&preview));
+    QCOMPARE(Rows(preview), 2);
+    QVERIFY(preview.reportView.LeftOut(4));
+    QVERIFY(!preview.reportView.LeftOut(5));
+    QVERIFY(preview.reportView.LeftOut(6));
+    QVERIFY(!preview.reportView.LeftOut(8));
+    // Each row names its own report line and carries the group's value.
+    QCOMPARE(preview.gridRows.model()->data(preview.gridRows.model()->index(1, 1)).toInt(), 7);
+    QCOMPARE(Cell(preview, 1, "F"), QString("10"));
+    QVERIFY(preview.lblSummary.text().contains("Table 1: lines 4-7"));
+    QVERIFY(ClickCell(preview, 1, "F"));
+    const std::optional<ReportView::Field> selected = preview.reportView.SelectedField();
+    QVERIFY(selected.has_value());
+    QCOMPARE(selected->line, 4);
+    QCOMPARE(selected->start, 6);
 }
 
 QTEST_MAIN(PreviewWindowTest)

@@ -21,17 +21,19 @@ namespace {
 
 // The editor shown with the trial balance example's recipe, opened from a
 // conversion form at `formTopLeft` whose input box names `report`.
-std::unique_ptr<frmExportBuilder>
-TrialBalanceEditor(const TempDir& home, const std::filesystem::path& report, QPoint formTopLeft) {
-    auto editor =
-        std::make_unique<frmExportBuilder>(RecipeEditorHost{home.Path(),
-                                                            {},
-                                                            [formTopLeft] { return formTopLeft; },
-                                                            {},
-                                                            [report] { return report; },
-                                                            [] { return 8; }},
-                                           std::make_shared<RecordingPrompts>());
-    editor->LoadRecipeIntoEditor(std::filesystem::path(VOK_EXAMPLES) / "trial-balance.rcp");
+std::unique_ptr<frmExportBuilder> TrialBalanceEditor(const TempDir& home,
+                                                     const std::filesystem::path& report,
+                                                     QPoint formTopLeft,
+                                                     const char* recipe = "trial-balance.rcp") {
+    auto editor = std::make_unique<frmExportBuilder>(
+        RecipeEditorHost{home.Path(),
+                         {},
+                         [formTopLeft] { return formTopLeft; },
+                         {},
+                         [report] { return report; },
+                         [] { return 8; }},
+        std::make_shared<RecordingPrompts>());
+    editor->LoadRecipeIntoEditor(std::filesystem::path(VOK_EXAMPLES) / recipe);
     editor->show();
     return editor;
 }
@@ -52,6 +54,7 @@ class ScreenshotTest : public QObject {
 private slots:
     void editorAndBuilders();
     void previewWindow();
+    void previewOfAPagedLedger();
     void previewBesideTheEditor();
 };
 
@@ -85,6 +88,21 @@ void ScreenshotTest::editorAndBuilders() {
         builder.cmdAddColumn.click();
         QVERIFY(QTest::qWaitForWindowExposed(&builder));
         save(builder, "table-builder");
+        builder.tabPages.setCurrentWidget(&builder.pageLines);
+        builder.txtSkipLines.setPlainText("SUB-TOTAL\nCARRIED FORWARD");
+        builder.chkSkipBlankLines.setChecked(true);
+        builder.txtPageHeaderLines.setText("4");
+        builder.txtGroupLine[0].setText("DEPARTMENT:");
+        builder.txtGroupParsing[0].setText("            --- --------------------");
+        builder.txtGroupWriteColumn[0].setText("E");
+        save(builder, "table-builder-lines");
+        builder.tabPages.setCurrentWidget(&builder.pageTable);
+        builder.txtSkipLines.clear();
+        builder.chkSkipBlankLines.setChecked(false);
+        builder.txtPageHeaderLines.clear();
+        builder.txtGroupLine[0].clear();
+        builder.txtGroupParsing[0].clear();
+        builder.txtGroupWriteColumn[0].clear();
         builder.cmdOk.click();
     });
     f.editor.cmdAddTable.click();
@@ -121,6 +139,25 @@ void ScreenshotTest::previewWindow() {
     QTest::qWait(200);
     const QString file = folder + "/preview-window.png";
     QVERIFY2(preview.grab().save(file), qPrintable(file));
+}
+
+// The paged ledger example: page headers, sub-totals, blank and group lines
+// greyed, the group values in the rows.
+void ScreenshotTest::previewOfAPagedLedger() {
+    const QString folder = qEnvironmentVariable("VOK_SCREENSHOTS");
+    if (folder.isEmpty()) QSKIP("VOK_SCREENSHOTS names no folder");
+    QVERIFY(QDir().mkpath(folder));
+    TempDir home;
+    std::unique_ptr<frmExportBuilder> editor =
+        TrialBalanceEditor(home, std::filesystem::path(VOK_EXAMPLES) / "monthly-ledger-pages.txt",
+                           QPoint(0, 0), "monthly-ledger-pages.rcp");
+    frmPreview* opened = OpenedPreview(*editor);
+    QVERIFY(opened);
+    opened->resize(1100, 760);
+    QVERIFY(QTest::qWaitForWindowExposed(opened));
+    QTest::qWait(200);
+    const QString file = folder + "/preview-paged-ledger.png";
+    QVERIFY2(opened->grab().save(file), qPrintable(file));
 }
 
 // The whole screen with the editor where the conversion form puts it and the

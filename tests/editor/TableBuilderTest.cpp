@@ -56,6 +56,7 @@ private slots:
     void aFieldWidthMustBeAWholeNumberFrom1To32767();
     void cancelChangesNothing();
     void placementAndTabOrder();
+    void theLinesPageWritesItsKeysOnlyWhenSet();
 };
 
 void TableBuilderTest::aTableOfTwoFieldsAppendsItsSection() {
@@ -327,6 +328,50 @@ void TableBuilderTest::placementAndTabOrder() {
     f.editor.cmdAddTable.click();
     QVERIFY2(f.modalFailures.isEmpty(), qPrintable(f.modalFailures.join("; ")));
     QCOMPARE(f.modalLog, (QStringList{"0", "0", "0", "0"}));
+}
+
+void TableBuilderTest::theLinesPageWritesItsKeysOnlyWhenSet() {
+    EditorFixture f;
+    f.editor.LoadRecipeIntoEditor({});
+    f.editor.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.editor));
+    OnModal<frmTableBuilder>(f, [&f](frmTableBuilder& builder) {
+        builder.tabPages.setCurrentWidget(&builder.pageLines);
+        f.modalLog << builder.tabPages.tabText(1);
+        // Unusable values are set back as the focus leaves their box.
+        builder.txtPageHeaderLines.setText("0");
+        MoveFocus(builder.txtPageHeaderLines, builder.txtGroupLine[0]);
+        builder.txtGroupParsing[0].setText("  ==");
+        MoveFocus(builder.txtGroupParsing[0], builder.txtGroupWriteColumn[0]);
+        builder.txtGroupWriteColumn[0].setText("A1");
+        MoveFocus(builder.txtGroupWriteColumn[0], builder.txtGroupLine[1]);
+        f.modalLog << builder.txtPageHeaderLines.text() << builder.txtGroupParsing[0].text()
+                   << builder.txtGroupWriteColumn[0].text();
+        // A group without its template keeps the builder open.
+        builder.txtGroupLine[0].setText("DEPT");
+        builder.txtGroupWriteColumn[0].setText("e");
+        builder.cmdOk.click();
+        f.modalLog << QString(builder.isVisible() ? "open" : "closed");
+        builder.txtSkipLines.setPlainText(" SUB-TOTAL \n\nPAGE");
+        builder.chkSkipBlankLines.setChecked(true);
+        builder.txtPageHeaderLines.setText(" 4 ");
+        builder.txtGroupParsing[0].setText("     --- ----  ");
+        builder.cmdOk.click();
+    });
+    f.editor.cmdAddTable.click();
+    QVERIFY2(f.modalFailures.isEmpty(), qPrintable(f.modalFailures.join("; ")));
+    QCOMPARE(f.modalLog, (QStringList{"Lines", "", "", "", "open"}));
+    QCOMPARE(f.prompts->Texts("warning"),
+             (QStringList{"Page header lines must be a whole number from 1 to 999",
+                          "A group's template marks its fields with \"-\"; \"=\" is not allowed",
+                          "The first column of a group must be a column (A to ZZ)",
+                          "A group line needs its text, its template and its first column"}));
+    // The template keeps its leading blanks; a table without the page's
+    // values gets none of its keys (the other tests).
+    QVERIFY(f.editor.ExportSpecs.ends_with(
+        CrLf({"Parsing=-", "WriteColumn=A", "SkipLine1=SUB-TOTAL", "SkipLine2=PAGE",
+              "SkipBlankLines=YES", "PageHeaderLines=4", "GroupLine1=DEPT",
+              "GroupParsing1=     --- ----", "GroupWriteColumn1=e"})));
 }
 
 QTEST_MAIN(TableBuilderTest)

@@ -247,5 +247,36 @@ TEST(RecipePreview, TheWorkerHandsOnTheNewestResultOnly) {
     EXPECT_EQ(results.back()->tables.at(0).rowCount, 199'999);
 }
 
+TEST(RecipePreview, LinesLeftOutAreMarkedAndRowsKnowTheirLines) {
+    Fixture f(CrLf({"TOP", "\fPAGE 1", "DEPT 10", "a 1", "", "b 2", "\fPAGE 2", "c 3", "END"}));
+    const PreviewResult result =
+        f.Run(Recipe({CrLf({"[Table 1]", "ReadStartLine=TOP", "ReadStartLineOffset=1",
+                            "ReadEndLine=END", "ReadEndLineOffset=-1", "Parsing=-- -",
+                            "WriteColumn=A", "SkipBlankLines=YES", "PageHeaderLines=1",
+                            "GroupLine1=DEPT", "GroupParsing1=     --", "GroupWriteColumn1=Z"})}));
+    ASSERT_EQ(result.tables.size(), 1u);
+    const PreviewTable& table = result.tables[0];
+    EXPECT_TRUE(result.messages.empty());
+    std::vector<std::string> marks;
+    for (const PreviewLineMark& mark : table.leftOut)
+        marks.push_back(std::to_string(mark.line) + " " + LineMarkText(mark.kind));
+    EXPECT_EQ(marks, (std::vector<std::string>{"2 page", "3 group 1", "5 skip", "7 page"}));
+    EXPECT_EQ(table.rowCount, 3);
+    EXPECT_EQ(PreviewRowLine(table, 0), 4);
+    EXPECT_EQ(PreviewRowLine(table, 1), 6);
+    EXPECT_EQ(PreviewRowLine(table, 2), 8);
+    EXPECT_EQ(PreviewLastLine(table), 8);
+    EXPECT_EQ(PreviewGroupLine(table, 1, 8), 3);
+    EXPECT_EQ(PreviewLineKind(table, 6).kind, LineKind::Kept);
+    // The group's field follows the table's own, in its column, on every row.
+    ASSERT_EQ(table.columns.size(), 3u);
+    EXPECT_EQ(table.columns[2].letters, "Z");
+    EXPECT_EQ(table.columns[2].group, 1);
+    ASSERT_EQ(table.rows.size(), 3u);
+    EXPECT_EQ(table.rows[2][0].text, "c 3");
+    EXPECT_EQ(table.rows[2][2].text, "10");
+    EXPECT_EQ(table.rows[2][2].kind, TypedValue::Kind::Number);
+}
+
 } // namespace
 } // namespace vok::test

@@ -37,6 +37,7 @@ std::string Report(const std::vector<std::string>& lines, std::string_view end) 
 
 struct Pairs : StateFixture {
     std::vector<clsTable> tables;
+    FakeWorkbook* cells_ = nullptr; // the workbook of Cells()
 
     Pairs(const std::string& report, size_t count, int32_t tabSize) {
         WriteFile(dir.File("report.txt"), report);
@@ -82,6 +83,7 @@ struct Pairs : StateFixture {
     std::vector<std::vector<std::string>> Cells() {
         auto book = std::make_unique<FakeWorkbook>();
         FakeWorkbook& cells = *book;
+        cells_ = &cells;
         state.xlApp = std::move(book);
         for (clsTable& table : tables)
             table.Process(state, nullptr);
@@ -154,6 +156,39 @@ TEST(TableRowPath, EqualSignsAreSaidOnceWithTheirPlaceAndCount) {
     cells.Cells();
     EXPECT_EQ(cells.messages.Texts(), (std::vector<std::string>{std::string(kText) + " (row 1, column A)",
                                                                std::string(kText) + " (repeated 5 times)"}));
+}
+
+// With lines left out and groups: the first row kept goes the general way,
+// the same line later the per-line way, and both come out the same, form
+// feeds passed over and group values (Windows-1252 here) on every row.
+TEST(TableRowPath, LinesLeftOutAndGroupsAlikeOnBothPaths) {
+    const std::string report = CrLf({"START 0", "\fPAGE 1", "HEAD", "GRP caf\xE9,9", "",
+                                     "\fab\tc,d", "\fab\tc,d", "GRP x", "TOTAL 5", "\fPAGE 2",
+                                     "HEAD", "\fab\tc,d", "STOP 0"});
+    for (const bool cells : {false, true}) {
+        Pairs pass(report, 1, 8);
+        LineRules& rules = pass.tables[0].Lines;
+        // Form feeds here start no page header: they are only passed over.
+        rules.skipTexts = {"TOTAL", "PAGE", "HEAD"};
+        rules.skipBlankLines = true;
+        rules.groups.push_back({"GRP", "    ----- --", "H", 8, {5, 11}, {10, 12}});
+        if (!cells) {
+            EXPECT_EQ(pass.Csv(), (std::vector<std::string>{
+                                      "ab ,     ,\"c,d \",,,,\"caf\xE9,9\", ",
+                                      "ab ,     ,\"c,d \",,,,\"caf\xE9,9\", ",
+                                      "ab ,     ,\"c,d \",,,,x ,"}));
+            EXPECT_TRUE(pass.messages.shown.empty()) << pass.messages.Texts()[0];
+            continue;
+        }
+        const auto rows = pass.Cells();
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(rows[0], rows[1]);
+        EXPECT_EQ(rows[0][0], "ab ");
+        EXPECT_EQ(pass.cells_->CellText(1, 1, 8), "caf\xC3\xA9,9");
+        EXPECT_EQ(pass.cells_->CellText(1, 2, 9), " ");
+        EXPECT_EQ(pass.cells_->CellText(1, 3, 8), "x ");
+        EXPECT_EQ(pass.tables[0].WriteTableBottomRow, 3);
+    }
 }
 
 } // namespace

@@ -241,5 +241,28 @@ TEST_F(TableParserRead, NoBreakSpaceCountsAsBlank) {
     EXPECT_EQ(DerivedFields(parser, "=R"), (Fields{{1, 3}, {4, 6}}));
 }
 
+TEST_F(TableParserRead, ADerivedLayoutSeesOnlyTheLinesKept) {
+    // The page headers, the group line and the skipped total are wider than
+    // the rows and would join their columns; a form feed shifts nothing.
+    test::WriteFile(dir.File("pages.txt"),
+              test::CrLf({"TOP", "\fHEADING RUNS ACROSS ALL", "DEPT 10 OVER THE FIELDS",
+                          "ab   1", "abc 20", "TOTAL ACROSS THE COLUMNS", "\fHEADING RUNS "
+                          "ACROSS ALL", "a   30", "END"}));
+    LineRules rules;
+    rules.pageHeaderLines = 1;
+    rules.skipTexts = {"TOTAL"};
+    rules.groups.push_back({"DEPT", "-", "E", 5, {1}, {1}});
+    TextIndex report(dir.File("pages.txt"));
+    clsTableParser paged(messages);
+    paged.ReadFromFile(report, "TOP", 1, "END", -1, 8, &rules);
+    EXPECT_EQ(paged.TextRows, (std::vector<std::string>{"ab   1 ", "abc 20 ", "a   30 "}));
+    EXPECT_EQ(FieldsOf(paged, paged.VariableToFixedTemplate(ExpandKeyword("=R", paged.TableWidth))),
+              (Fields{{1, 4}, {5, 7}}));
+    // Without the rules every line is a row and the layout is one field.
+    paged.ReadFromFile(report, "TOP", 1, "END", -1, 8);
+    EXPECT_EQ(paged.TextRows.size(), 7u);
+    EXPECT_EQ(paged.TextRows[0], "HEADING RUNS ACROSS ALL ");
+}
+
 } // namespace
 } // namespace vok

@@ -2,12 +2,14 @@
 // recipe made from the marks of a report.
 #include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 
 #include "support/RecordingObserver.h"
 #include "support/TestSupport.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace vok::test {
 namespace {
@@ -150,6 +152,69 @@ TEST(ExportSpecFile, AReportThatCannotBeReadMakesNoRecipe) {
     EXPECT_FALSE(marked.read);
     EXPECT_EQ(marked.tables, 0);
     EXPECT_EQ(marked.problem, "Cannot read the report /proc/self/mem: Input/output error");
+}
+
+TEST(ExportSpecFile, LineRulesAreReadOnceAndWrittenInTheirOrder) {
+    auto read = [](std::map<std::string, std::string> keys, LineRules& rules,
+                   RecordingObserver& messages) {
+        const SectionKeyLookup lookup = [&keys](std::string_view key, int32_t) {
+            const auto found = keys.find(std::string(key));
+            return found == keys.end() ? std::string(kMissing) : found->second;
+        };
+        return ReadLineRules(messages, lookup, "Table 2", rules);
+    };
+    RecordingObserver messages;
+    LineRules rules;
+    // Skip texts up to the first missing number; YES in any case; groups in order.
+    ASSERT_TRUE(read({{"SkipLine1", "SUB"}, {"SkipLine2", "PAGE"}, {"SkipLine4", "lost"},
+                      {"SkipBlankLines", "yes"}, {"PageHeaderLines", "999"},
+                      {"GroupLine1", "DEPT"}, {"GroupParsing1", "     --- ----"},
+                      {"GroupWriteColumn1", "e"}, {"GroupLine2", "ACCT"},
+                      {"GroupParsing2", "-"}, {"GroupWriteColumn2", "AB"}},
+                     rules, messages));
+    EXPECT_EQ(rules.skipTexts, (std::vector<std::string>{"SUB", "PAGE"}));
+    EXPECT_TRUE(rules.skipBlankLines);
+    EXPECT_EQ(rules.pageHeaderLines, 999);
+    ASSERT_EQ(rules.groups.size(), 2u);
+    EXPECT_EQ(rules.groups[0].column, 5);
+    EXPECT_EQ(rules.groups[0].fieldStart, (std::vector<int32_t>{6, 10}));
+    EXPECT_EQ(rules.groups[0].fieldEnd, (std::vector<int32_t>{9, 13}));
+    EXPECT_EQ(rules.groups[1].column, 28);
+    EXPECT_TRUE(messages.shown.empty());
+    // Written after the table's keys, in the order they are listed, and only when set.
+    Fixture f;
+    ProfileFile file(f.dir / "t.t2x");
+    WriteTableSection(file, 2, {"A", 0, "B", 0, 1, &rules});
+    LineRules none;
+    WriteTableSection(file, 3, {"A", 0, "B", 0, 1, &none});
+    std::string error;
+    ASSERT_TRUE(file.Commit(error));
+    EXPECT_EQ(ReadFile(f.dir / "t.t2x"),
+              CrLf({"[Table 2]", "ReadStartLine=A", "ReadStartLineOffset=0", "ReadEndLine=B",
+                    "ReadEndLineOffset=0", "TotalColumns=1", "SkipLine1=SUB", "SkipLine2=PAGE",
+                    "SkipBlankLines=YES", "PageHeaderLines=999", "GroupLine1=DEPT",
+                    "GroupParsing1=     --- ----", "GroupWriteColumn1=e", "GroupLine2=ACCT",
+                    "GroupParsing2=-", "GroupWriteColumn2=AB", "[Table 3]", "ReadStartLine=A",
+                    "ReadStartLineOffset=0", "ReadEndLine=B", "ReadEndLineOffset=0",
+                    "TotalColumns=1"}));
+    // Other values of SkipBlankLines mean no; bad values are refused by name.
+    ASSERT_TRUE(read({{"SkipBlankLines", "Y"}}, rules, messages));
+    EXPECT_FALSE(rules.skipBlankLines);
+    const std::vector<std::pair<std::map<std::string, std::string>, std::string>> bad = {
+        {{{"PageHeaderLines", "0"}}, "PageHeaderLines must be a whole number from 1 to 999: 0"},
+        {{{"GroupParsing1", "--"}, {"GroupWriteColumn1", "A"}},
+         "GroupLine1 is missing: a group needs the text of its lines (GroupParsing1 and "
+         "GroupWriteColumn1 belong to it)"},
+        {{{"GroupLine1", "D"}, {"GroupParsing1", "--"}, {"GroupWriteColumn1", "A1"}},
+         "GroupWriteColumn1 is not a column (A to ZZ): A1"},
+        {{{"GroupLine1", "D"}, {"GroupParsing1", "--"}, {"GroupWriteColumn1", "ABC"}},
+         "GroupWriteColumn1 is not a column (A to ZZ): ABC"}};
+    for (const auto& [keys, text] : bad) {
+        messages.shown.clear();
+        EXPECT_FALSE(read(keys, rules, messages)) << text;
+        ASSERT_EQ(messages.shown.size(), 1u) << text;
+        EXPECT_EQ(messages.shown[0].text, "Error in Table 2 : " + text);
+    }
 }
 
 } // namespace
