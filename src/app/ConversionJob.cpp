@@ -105,6 +105,15 @@ void LeaveOutEarlierOutputs(std::vector<std::filesystem::path>& files, const Out
                   MessageIcon::Information, {}, MessageKind::Notice);
 }
 
+// The output a folder job names for an input, its folder made when missing.
+std::filesystem::path MadeOutputFor(const OutputNaming& naming,
+                                    const std::filesystem::path& input) {
+    const std::filesystem::path outputFolder = naming.FolderFor(input);
+    if (!naming.besideInput && !outputFolder.empty() && !FolderExistsFso(outputFolder))
+        MakeFolderPath(outputFolder);
+    return naming.OutputFor(input);
+}
+
 // The database a folder job writes, and the log files beside it, are no
 // reports of the job.
 void LeaveOutDatabase(std::vector<std::filesystem::path>& files,
@@ -210,11 +219,9 @@ JobResult ConversionJob::BeginProcessing() {
                 output.substr(0, output.find('*')),
                 WithTrailingSeparator(GetParentFolderName(options_.sInputFile)),
                 GetExtensionName(options_.sOutputFile), options_.bSaveInOriginalFolder};
-            // A database without "*" takes every report of the job.
-            const bool oneDatabase = output.find('*') == std::string::npos;
-            if (oneDatabase)
-                LeaveOutDatabase(clnFiles, options_.sOutputFile);
-            else if (!naming.besideInput)
+            const bool oneDatabase = output.find('*') == std::string::npos; // takes every report
+            if (oneDatabase) LeaveOutDatabase(clnFiles, options_.sOutputFile);
+            if (!oneDatabase && !naming.besideInput)
                 LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
             const auto count = static_cast<int64_t>(clnFiles.size());
             // Each file in turn, its output folder made when missing.
@@ -222,14 +229,7 @@ JobResult ConversionJob::BeginProcessing() {
                 state.DoEvents();
                 if (state.StopRequested) break;
                 options_.sInputFile = clnFiles[static_cast<size_t>(i)];
-                if (!oneDatabase) {
-                    const std::filesystem::path outputFolder =
-                        naming.FolderFor(options_.sInputFile);
-                    if (!naming.besideInput && !outputFolder.empty() &&
-                        !FolderExistsFso(outputFolder))
-                        MakeFolderPath(outputFolder);
-                    options_.sOutputFile = naming.OutputFor(options_.sInputFile);
-                }
+                if (!oneDatabase) options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile);
                 ConvertOneFile(i + 1, count);
             }
         }
@@ -238,8 +238,7 @@ JobResult ConversionJob::BeginProcessing() {
         ConvertOneFile(1, 1);
         result_.code = options_.lErr;
     }
-    // A database is closed (its log folded in) before the job says it is done.
-    database_.reset();
+    database_.reset(); // a database is closed, its log folded in, before the job ends
     // Always the end texts, whatever happened.
     state.SetStatus(StatusTarget::Progress, "Conversion Complete");
     state.SetStatus(StatusTarget::ElapsedTime,

@@ -294,8 +294,11 @@ CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionO
     return result;
 }
 
-std::string UsageText() {
-    return R"(vok - converts printed-style text reports into CSV files and workbooks.
+namespace {
+
+// The text of --help and /?, one block as the terminal shows it.
+constexpr std::string_view kUsage =
+    R"(vok - converts printed-style text reports into CSV files and workbooks.
 
 Usage (switch syntax):
   vok /I input /O output [/R recipe] [/S] [/G] [/C] [/E] [/T size] [/W sheet] [/L log]
@@ -354,6 +357,11 @@ On a terminal a long job shows one progress line, unless -q or -v is given.
 The exit status is 0 when the job reported no problem, 1 otherwise, and 2 when
 the Linux-style command line cannot be read.
 )";
+
+} // namespace
+
+std::string UsageText() {
+    return std::string(kUsage);
 }
 
 } // namespace vok
