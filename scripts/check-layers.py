@@ -17,6 +17,7 @@ import tempfile
 # Lowest first. A file's layer is the first rule that matches its path below src/.
 LAYERS = [
     ("base", [r"base/"]),
+    ("pdf", [r"pdf/"]),
     ("output", [r"output/"]),
     ("layout", [r"layout/"]),
     ("recipe", [r"recipe/"]),
@@ -29,7 +30,7 @@ LAYERS = [
     ("editor", [r"editor/"]),
     ("ui", [r"ui/"]),
 ]
-ORDER = ["base", "output", "layout", "recipe", "engine", "job", "cli",
+ORDER = ["base", "pdf", "output", "layout", "recipe", "engine", "job", "cli",
          "desktop-services", "editor", "ui"]
 QT_ALLOWED = ("ui", "editor", "desktop-services")
 

@@ -10,6 +10,10 @@ VOK_PACKAGES=(
     libfmt-dev libgtest-dev
     # Database output; the sqlite3 shell is the peer bench/compare.sh times.
     libsqlite3-dev sqlite3
+    # Reports printed to PDF: poppler's C++ interface reads them (the reader
+    # process vok-pdf-text); the tests make PDFs with Qt and with
+    # ghostscript, and cross-check them with poppler-utils.
+    libpoppler-cpp-dev ghostscript poppler-utils
     python3 python3-openpyxl python3-xlrd
     # A font for windows drawn without a display (the editor's tests and
     # screenshots, the desktop's pictures); the desktop under a virtual X

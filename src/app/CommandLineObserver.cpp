@@ -1,10 +1,12 @@
 #include "app/CommandLineObserver.h"
 
 #include "base/Clock.h"
+#include "base/modUtilityFile.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <unistd.h>
 #include <fmt/format.h>
 
 namespace vok {
@@ -12,9 +14,16 @@ namespace vok {
 bool CommandLineObserver::SetLogFile(const std::filesystem::path& path) {
     if (path.empty()) return true;
     logPath_ = path;
-    log_.reset(std::fopen(path.c_str(), "ab"));
-    if (log_) return true;
-    Show(fmt::format("Cannot write the log file {}: {}", path.string(), std::strerror(errno)),
+    // A named pipe or a device that took the place of the file is not waited on.
+    std::string error;
+    const int fd = OpenForAppending(path, error);
+    if (fd >= 0) {
+        log_.reset(::fdopen(fd, "ab"));
+        if (log_) return true;
+        error = std::strerror(errno);
+        ::close(fd);
+    }
+    Show(fmt::format("Cannot write the log file {}: {}", path.string(), error),
          MessageIcon::Critical);
     return false;
 }
@@ -47,7 +56,7 @@ void CommandLineObserver::DisplayMessage(std::string_view text, MessageIcon, std
 }
 
 bool CommandLineObserver::DisplayQuestion(std::string_view text, MessageIcon, std::string_view) {
-    // Only the stop question is asked here, and only after Ctrl+C.
+    // The stop question belongs to the window's Pause; an interrupt asks nothing.
     WriteError(fmt::format("{} Yes\n", text));
     Log(text);
     return true;
@@ -55,6 +64,7 @@ bool CommandLineObserver::DisplayQuestion(std::string_view text, MessageIcon, st
 
 void CommandLineObserver::FileStarted(int64_t index, int64_t count,
                                       const std::filesystem::path& input) {
+    fileCount_ = count;
     if (progress_) progress_->FileStarted(index, count, input);
 }
 
@@ -88,11 +98,36 @@ void CommandLineObserver::StatusChanged(StatusTarget target, std::string_view te
 void CommandLineObserver::FileFinished(const std::filesystem::path& input,
                                        const std::filesystem::path& output,
                                        const FileOutcome& outcome) {
+    if (outcome.written) written_.push_back(output);
+    if (outcome.stopped) stoppedOutput_ = output;
     if (outcome.kind == FileOutcome::Kind::Converted)
         Log(fmt::format("Converted {} to {}", input.string(), output.string()));
     else
         Log(fmt::format("{} {}: {}", FileOutcomeName(outcome.kind), input.string(),
                         outcome.reason));
+}
+
+void CommandLineObserver::SayStopped() {
+    std::string text;
+    if (!stoppedOutput_.empty())
+        text = fmt::format("Stopped: {} was not {}.", stoppedOutput_.string(),
+                           FileExists(stoppedOutput_) ? "changed" : "written");
+    else if (!written_.empty())
+        text = fmt::format("Stopped: {} is complete; the stop came after it was saved.",
+                           written_.back().string());
+    else
+        text = "Stopped: no output was changed.";
+    // A folder job: which outputs are whole, a few by name (the log names each).
+    if (fileCount_ > 1) {
+        constexpr size_t kNamed = 10;
+        text += fmt::format(" Outputs already complete: {} of {} files", written_.size(),
+                            fileCount_);
+        for (size_t i = 0; i < written_.size() && i < kNamed; ++i)
+            text += (i == 0 ? ": " : ", ") + written_[i].string();
+        if (written_.size() > kNamed) text += fmt::format(" and {} more", written_.size() - kNamed);
+        text += ".";
+    }
+    Show(text, MessageIcon::Information, {}, MessageKind::Notice);
 }
 
 } // namespace vok

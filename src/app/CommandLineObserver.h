@@ -1,6 +1,7 @@
 // The command line's observer of a job: every message goes to standard error
-// and the program never waits for a key; the stop question, which only Ctrl+C
-// raises here, is answered Yes. With a log file every message and the outcome
+// and the program never waits for a key; a question, which nothing on the
+// command line raises (an interrupt stops without asking), would be answered
+// Yes. With a log file every message and the outcome
 // of every file are also written there with their date and time; in verbose
 // mode the progress texts go to standard error too. On a terminal a job may
 // show a progress line instead, with the messages written above it.
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vok {
 
@@ -32,6 +34,10 @@ public:
     void StatusChanged(StatusTarget target, std::string_view text) override;
     void FileFinished(const std::filesystem::path& input, const std::filesystem::path& output,
                       const FileOutcome& outcome) override;
+
+    // After an interrupt: which output it left unchanged, and in a job of
+    // several files which outputs were complete before it.
+    void SayStopped();
 
 protected:
     void DisplayMessage(std::string_view text, MessageIcon icon, std::string_view caption,
@@ -56,6 +62,11 @@ private:
     std::string caption_;
     int64_t lastProgressTick_ = 0;
     std::unique_ptr<TerminalProgress> progress_;
+    // For SayStopped: the outputs written, the one an interrupt left as it
+    // was, and the job's file count.
+    std::vector<std::filesystem::path> written_;
+    std::filesystem::path stoppedOutput_;
+    int64_t fileCount_ = 0;
 };
 
 } // namespace vok

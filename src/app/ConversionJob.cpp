@@ -146,8 +146,14 @@ public:
     explicit FileMessages(JobObserver& target) : target_(target) {}
 
     // Forgets the problems of the previous file.
-    void StartFile() { firstProblem_.clear(); }
+    void StartFile() {
+        firstProblem_.clear();
+        errorsShown_ = 0;
+    }
     const std::string& FirstProblem() const { return firstProblem_; }
+    // Error messages (the error icon) shown for this file: any one of them
+    // keeps the earlier output in place.
+    int64_t ErrorsShown() const { return errorsShown_; }
 
     void FileStarted(int64_t index, int64_t count, const std::filesystem::path& input) override {
         target_.FileStarted(index, count, input);
@@ -169,6 +175,7 @@ protected:
     void DisplayMessage(std::string_view text, MessageIcon icon, std::string_view caption,
                         MessageKind kind) override {
         if (kind == MessageKind::Failure && firstProblem_.empty()) firstProblem_.assign(text);
+        if (kind == MessageKind::Failure && icon == MessageIcon::Critical) ++errorsShown_;
         target_.Show(text, icon, caption, kind);
     }
     bool DisplayQuestion(std::string_view text, MessageIcon icon,
@@ -179,6 +186,7 @@ protected:
 private:
     JobObserver& target_;
     std::string firstProblem_;
+    int64_t errorsShown_ = 0;
 };
 
 ConversionJob::ConversionJob(const ProgramSettings& settings, clsConversionOptions options,
@@ -243,9 +251,11 @@ JobResult ConversionJob::BeginProcessing() {
     state.SetStatus(StatusTarget::Progress, "Conversion Complete");
     state.SetStatus(StatusTarget::ElapsedTime,
                     FormatElapsedSeconds(TickCount() - state.lTotalTimeStart));
-    result_.stopped = state.Interrupted || state.StopRequested || result_.stopped;
+    result_.stopped =
+        state.Interrupted || state.StopRequested || stop_.Interrupted() || result_.stopped;
     state.StopRequested = false;
     state.Interrupted = false;
+    state.Cancelled = false;
     result_.failuresShown = fileMessages_->FailuresShown();
     result_.bWarnedAboutTabsInFile = warnedAboutTabs_;
     return result_;
@@ -360,7 +370,11 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     // The output type, from the output's file name.
     if (const std::optional<OutputType> type = OutputTypeOf(state.gOutputFile)) {
         state.outputType = *type;
-        const std::string clash = PathClash();
+        std::string clash = PathClash();
+        if (const std::string kind = NonFileTarget(state.gOutputFile); clash.empty() && !kind.empty())
+            clash = fmt::format("The output file {} is {}; nothing was written. Choose a regular "
+                                "file as output.",
+                                state.gOutputFile.string(), kind);
         if (!clash.empty()) {
             messages.Show(clash, MessageIcon::Exclamation);
             outcome = Skipped(clash);
@@ -377,10 +391,14 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
         outcome.outputTypeKnown = false;
     }
     // A file that was written may still have met problems on the way.
-    if (outcome.kind == FileOutcome::Kind::Converted && !fileMessages_->FirstProblem().empty())
-        outcome = Failed(fileMessages_->FirstProblem());
-    if (outcome.kind == FileOutcome::Kind::Converted && state.StopRequested)
-        outcome = Failed("the job was stopped; the output holds the rows written until then");
+    outcome.written = outcome.kind == FileOutcome::Kind::Converted;
+    if (outcome.written && !fileMessages_->FirstProblem().empty()) {
+        outcome.kind = FileOutcome::Kind::Failed;
+        outcome.reason = fileMessages_->FirstProblem();
+    } else if (outcome.written && state.StopRequested) {
+        outcome.kind = FileOutcome::Kind::Failed;
+        outcome.reason = "the job was stopped; the output holds the rows written until then";
+    }
     switch (outcome.kind) {
     case FileOutcome::Kind::Converted:
         ++result_.converted;
@@ -483,12 +501,16 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
     SectionedText markedText;
     MarkedRecipe marks;
-    if (!options_.bUseRecipe) {
+    // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
+    TextIndex& report = state.Reports.For(state.gInputFile);
+    if (!options_.bUseRecipe && report.Problem().empty()) {
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
-        marks = MakeShortFromMarks(state.gInputFile, marked);
+        marks = MakeShortFromMarks(state.gInputFile, marked, report.ReadFrom());
         if (marks.read) markedText = SectionedText(marked.Lines());
-        if (!marks.problem.empty()) messages.Show(marks.problem, MessageIcon::Critical);
+        // Tables above a fault still convert: the fault is a warning then.
+        if (!marks.problem.empty())
+            messages.Show(marks.problem, marks.read ? MessageIcon::Warning : MessageIcon::Critical);
     }
     const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
     // A recipe that cannot be read is no recipe without tables.
@@ -501,12 +523,10 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
                       MessageIcon::Critical);
         return NoTableWritten();
     }
-    // The report is read once for everything the job needs of it: every key
-    // text of every table, and whether it holds tabs.
-    TextIndex& report = state.Reports.For(state.gInputFile);
     ExpectKeyTexts(recipeText, report);
     // A report the marks could not be read from was said already.
-    if ((options_.bUseRecipe || marks.read) && !ReportReadProblem(messages, report).empty())
+    if ((options_.bUseRecipe || marks.read || !report.Problem().empty()) &&
+        !ReportReadProblem(messages, report).empty())
         return NoTableWritten();
     if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {
@@ -584,7 +604,6 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
 FileOutcome ConversionJob::RunRecipe() {
     JobState& state = *state_;
     Messages& messages = state.messages;
-    clsExportSpecs& specs = state.ExportSpecs;
     // A workbook open in a spreadsheet program is left alone.
     if (IsWorkbook(state.outputType) && IsExcelRunning(state.gOutputFile)) {
         const std::string text = " Microsoft Excel is already open. Please close it then retry";
@@ -619,65 +638,83 @@ FileOutcome ConversionJob::RunRecipe() {
                               " applies to workbooks only; a CSV output has no sheets.",
                           MessageIcon::Information, {}, MessageKind::Notice);
         }
-        CsvWriter csv(state.gOutputFile);
-        std::string error;
-        if (!csv.Open(error)) {
-            const std::string text =
-                "Cannot create the CSV file " + state.gOutputFile.string() + ": " + error;
-            messages.Show(text, MessageIcon::Critical);
-            outcome = Failed(text);
-        } else {
-            specs.Process(state, &csv);
-            if (!csv.Failed() && specs.TablesWritten == 0) {
-                csv.Discard();
-                outcome = NoTableWritten();
-            } else if (!csv.Failed() && RunFailed()) {
-                csv.Discard();
-                outcome = OutputKept();
-            } else if (!csv.Close(error)) {
+        outcome = RunIntoCsv();
+    } else {
+        // Workbook output.
+        state.SetStatus(StatusTarget::Caption, "Writing data to Microsoft Excel. Please wait...");
+        outcome = RunIntoWorkbook(target);
+    }
+    state.SetStatus(StatusTarget::Caption, caption);
+    return outcome;
+}
+
+FileOutcome ConversionJob::RunIntoCsv() {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    FileOutcome outcome;
+    CsvWriter csv(state.gOutputFile);
+    std::string error;
+    if (!csv.Open(error)) {
+        const std::string text =
+            "Cannot create the CSV file " + state.gOutputFile.string() + ": " + error;
+        messages.Show(text, MessageIcon::Critical);
+        outcome = Failed(text);
+    } else {
+        state.ExportSpecs.Process(state, &csv);
+        // A write that failed is said by Close, with its cause.
+        if (std::optional<FileOutcome> withheld =
+                csv.Failed() ? std::nullopt : OutputWithheld()) {
+            csv.Discard();
+            outcome = std::move(*withheld);
+        } else if (!csv.Close(error, &stop_)) {
+            if (stop_.Interrupted()) {
+                outcome = StoppedBeforeOutput();
+            } else {
                 const std::string text =
                     "Cannot write the CSV file " + state.gOutputFile.string() + ": " + error;
                 messages.Show(text, MessageIcon::Critical);
                 outcome = Failed(text);
             }
         }
-    } else {
-        // Workbook output.
-        state.SetStatus(StatusTarget::Caption, "Writing data to Microsoft Excel. Please wait...");
-        if (!OpenExcelWorkbook(messages, state.gOutputFile, state.outputType, state.xlApp)) {
-            outcome = Skipped(fileMessages_->FirstProblem());
-        } else if (const int32_t sheet = ResolveSheetTarget(*state.xlApp, target, targetError);
-                   sheet == 0) {
-            const std::string text = "Cannot write to the sheet target " +
-                                     Echo(Trim(options_.sSheetTarget)) + " of " +
-                                     state.gOutputFile.string() + ": " + targetError;
-            messages.Show(text, MessageIcon::Critical);
-            outcome = Skipped(text);
-            CloseExcel(state.xlApp);
-        } else {
-            state.xlApp = WithSheetTarget(std::move(state.xlApp), sheet);
-            // Clearing empties the used range of the target sheet. It takes
-            // effect only when the workbook is saved, after a run that wrote.
-            if (options_.bClearOutputFileBeforeProcessing)
-                state.xlApp->ClearRange(1, state.xlApp->UsedRange(1));
-            specs.Process(state, nullptr);
-            if (specs.TablesWritten == 0)
-                outcome = NoTableWritten();
-            else if (RunFailed())
-                outcome = OutputKept();
-            else if (!SaveExcelWorkbook(messages, state.gOutputFile, *state.xlApp))
-                outcome = Failed(fileMessages_->FirstProblem());
-            CloseExcel(state.xlApp);
-        }
     }
-    state.SetStatus(StatusTarget::Caption, caption);
+    return outcome;
+}
+
+FileOutcome ConversionJob::RunIntoWorkbook(const SheetTarget& target) {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    std::string targetError;
+    FileOutcome outcome;
+    if (!OpenExcelWorkbook(messages, state.gOutputFile, state.outputType, state.xlApp)) {
+        outcome = Skipped(fileMessages_->FirstProblem());
+    } else if (const int32_t sheet = ResolveSheetTarget(*state.xlApp, target, targetError);
+               sheet == 0) {
+        const std::string text = "Cannot write to the sheet target " +
+                                 Echo(Trim(options_.sSheetTarget)) + " of " +
+                                 state.gOutputFile.string() + ": " + targetError;
+        messages.Show(text, MessageIcon::Critical);
+        outcome = Skipped(text);
+        CloseExcel(state.xlApp);
+    } else {
+        state.xlApp = WithSheetTarget(std::move(state.xlApp), sheet);
+        // Clearing empties the used range of the target sheet. It takes
+        // effect only when the workbook is saved, after a run that wrote.
+        if (options_.bClearOutputFileBeforeProcessing)
+            state.xlApp->ClearRange(1, state.xlApp->UsedRange(1));
+        state.ExportSpecs.Process(state, nullptr);
+        if (std::optional<FileOutcome> withheld = OutputWithheld())
+            outcome = std::move(*withheld);
+        else if (!SaveExcelWorkbook(messages, state.gOutputFile, *state.xlApp, &stop_))
+            outcome = stop_.Interrupted() ? StoppedBeforeOutput()
+                                          : Failed(fileMessages_->FirstProblem());
+        CloseExcel(state.xlApp);
+    }
     return outcome;
 }
 
 FileOutcome ConversionJob::RunIntoDatabase() {
     JobState& state = *state_;
     Messages& messages = state.messages;
-    clsExportSpecs& specs = state.ExportSpecs;
     state.SetStatus(StatusTarget::Caption, "Writing data to the database. Please wait...");
     // The report's rows are one transaction: committed by the save, rolled
     // back by anything else.
@@ -697,11 +734,9 @@ FileOutcome ConversionJob::RunIntoDatabase() {
     FileOutcome outcome;
     {
         DatabaseRun run(state, database);
-        specs.Process(state, nullptr);
-        if (specs.TablesWritten == 0)
-            outcome = NoTableWritten();
-        else if (RunFailed())
-            outcome = OutputKept();
+        state.ExportSpecs.Process(state, nullptr);
+        if (std::optional<FileOutcome> withheld = OutputWithheld())
+            outcome = std::move(*withheld);
         else if (!run.WriteConsolidations() ||
                  !SaveExcelWorkbook(messages, state.gOutputFile, database))
             outcome = Failed(fileMessages_->FirstProblem());
@@ -711,9 +746,38 @@ FileOutcome ConversionJob::RunIntoDatabase() {
 }
 
 bool ConversionJob::RunFailed() const {
-    // A run the user stopped keeps what it wrote; one that a
-    // failure cut short is no output to put in place of the earlier one.
-    return state_->ExportSpecs.FatalProcessError && !state_->StopRequested;
+    // Warnings and notices leave a sound output; an error message says that
+    // the run's output is not what the recipe asks for.
+    return state_->ExportSpecs.FatalProcessError || fileMessages_->ErrorsShown() > 0;
+}
+
+std::optional<FileOutcome> ConversionJob::OutputWithheld() {
+    JobState& state = *state_;
+    // An interrupt that came after the last row counts too.
+    state.DoEvents();
+    if (state.Cancelled) return StoppedBeforeOutput();
+    if (state.ExportSpecs.TablesWritten == 0)
+        return state.StopRequested ? StoppedBeforeAnyRow() : NoTableWritten();
+    if (RunFailed()) return OutputKept();
+    return std::nullopt;
+}
+
+FileOutcome ConversionJob::StoppedBeforeOutput() const {
+    // The command line says which outputs are complete, once for the job.
+    FileOutcome outcome =
+        Skipped("the job was stopped; " + state_->gOutputFile.string() + " was not changed");
+    outcome.stopped = true;
+    return outcome;
+}
+
+FileOutcome ConversionJob::StoppedBeforeAnyRow() {
+    JobState& state = *state_;
+    const std::string text = "The job was stopped before any row was written; nothing was "
+                             "written to " +
+                             state.gOutputFile.string() + ".";
+    // The user's own choice: told, not reported as a problem.
+    state.messages.Show(text, MessageIcon::Information, {}, MessageKind::Notice);
+    return Skipped(text);
 }
 
 FileOutcome ConversionJob::OutputKept() {

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 namespace vok {
 
 class JobState;
+struct SheetTarget;
 class SectionedText;
 class SqliteDatabase;
 class TextIndex;
@@ -54,9 +56,13 @@ public:
 
     // Asks a running export to stop (the Pause button); safe from any thread.
     void ConversionJobPause() { stop_.RequestPause(); }
-    // Stops the job at the next row, file or section (Ctrl+C, closing the
-    // window); safe from any thread.
+    // Stops the job at the next row, file or section (closing the window);
+    // safe from any thread.
     void RequestStop() { stop_.RequestStop(); }
+    // The same, and no output is put in place after it: an interrupt on the
+    // command line. Once it returns, every output is either as it was or
+    // complete.
+    void RequestInterrupt() { stop_.RequestInterrupt(); }
 
     // The input files of a pattern or of a single file; false with the reason in sErr.
     bool BuildOriginalFileList(const std::filesystem::path& sInput, bool bDoSubfolders,
@@ -88,13 +94,25 @@ private:
     FileOutcome RunRecipe();
     // The run into a SQLite database: one transaction for the report.
     FileOutcome RunIntoDatabase();
+    // The run into the CSV file, or into the workbook's target sheet, and
+    // the output put in place when the output rule allows.
+    FileOutcome RunIntoCsv();
+    FileOutcome RunIntoWorkbook(const SheetTarget& target);
     // Why the output must not be written (it is the input or the recipe, or
     // the input is a working file); "" when it may.
     std::string PathClash() const;
     // Says that nothing was written to the output; the earlier file stays.
     FileOutcome NoTableWritten();
-    // True when a failure ended the run before its end.
+    // True when the run showed an error message or a failure ended it.
     bool RunFailed() const;
+    // Why the run's output must not replace the earlier file (stopped, no
+    // table written, the run failed), as the file's outcome after saying
+    // so; nothing when it may.
+    std::optional<FileOutcome> OutputWithheld();
+    // An interrupt ended the file before its output was put in place.
+    FileOutcome StoppedBeforeOutput() const;
+    // The user stopped the job before the run wrote a row: said as a notice.
+    FileOutcome StoppedBeforeAnyRow();
     // Says that the output was not replaced after a run that did not complete.
     FileOutcome OutputKept();
     void WarnAboutTabsInFile();

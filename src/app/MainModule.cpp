@@ -11,8 +11,10 @@
 #include "base/HelpTopics.h"
 #include "base/ProgramLayout.h"
 #include "base/modUtilityFile.h"
+#include "engine/InputChecks.h"
 #include "engine/RecipePreview.h"
 #include "output/OutputType.h"
+#include "pdf/PdfReport.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -190,12 +192,16 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     if (!IsWorkbook(request.outputType)) request.outputType = OutputType::Xlsx;
     request.tabNoticeShown = program.Settings.bWarnedAboutTabsInFile;
     request.specName = program.ExportSpecsFile;
+    // The report view reads the text the preview rebuilt from a PDF.
+    request.pdfTexts = std::make_shared<RebuiltTextMemo>();
     StopRequest stop;
-    const InterruptWatcher watcher([&stop] { stop.RequestStop(); });
+    InterruptWatcher watcher([&stop](int) { stop.RequestStop(); });
     const PreviewResult result = PreviewRecipe(request, stop);
+    watcher.Finish();
+    if (watcher.Signal() != 0) return watcher.ExitStatus();
     for (const PreviewMessage& message : result.messages)
         observer.Show(message.text, message.icon, {}, message.kind);
-    ReportLineSource report(result.report, request.tabSize);
+    ReportLineSource report(result.report, request.tabSize, request.pdfTexts.get());
     fmt::print("{}", FormatPreview(result, report));
     std::fflush(stdout);
     return observer.FailuresShown() == 0 && !result.stopped ? 0 : 1;
@@ -235,9 +241,40 @@ std::optional<int> AnswerWithoutJob(const CommandLine& commandLine) {
         fmt::print("{}", UsageText());
         return 0;
     case CommandLineAction::RunJob:
+    case CommandLineAction::PdfText:
         break;
     }
     return std::nullopt;
+}
+
+// --pdf-text: the text a PDF report is read as, on standard output, LF line
+// ends; what was said of the PDF on standard error.
+int PrintPdfText(const std::filesystem::path& report) {
+    if (!FileExists(report)) {
+        fmt::print(stderr, "{}\n", NoSuchFileMessage("Input file: ", report));
+        return 1;
+    }
+    if (!StartsAsPdf(report)) {
+        fmt::print(stderr, "The file {} is no PDF: its content does not begin with %PDF-.\n",
+                   report.string());
+        return 1;
+    }
+    const ReportSource source = ReportSourceOf(report, {});
+    int status = 0;
+    for (const ReportNote& note : source.notes) {
+        fmt::print(stderr, "{}\n", note.text);
+        if (note.failure) status = 1;
+    }
+    if (!source.problem.empty()) {
+        fmt::print(stderr, "{}\n", source.problem);
+        return 1;
+    }
+    std::string error;
+    if (!CopyRebuiltText(source, STDOUT_FILENO, error)) {
+        fmt::print(stderr, "Cannot write the text of {}: {}\n", report.string(), error);
+        return 1;
+    }
+    return status;
 }
 
 // The log is appended to from the first message on: naming the report, the
@@ -255,17 +292,25 @@ bool LogFileIsAnotherFile(const clsConversionOptions& options) {
     return false;
 }
 
-// The job, with Ctrl+C as its stop request and, on a terminal, the progress line.
+// The job, with the interrupts (Ctrl+C, SIGTERM, SIGHUP) as its stop request
+// and, on a terminal, the progress line. An interrupted job keeps every
+// output it had not completed as it was, says so, and ends with the status
+// of that signal.
 int RunJob(ProgramSettings& program, const clsConversionOptions& options,
            CommandLineObserver& observer) {
     program.ReadSettings(observer);
     ConversionJob job(program, options, observer);
-    const InterruptWatcher watcher([&job] { job.RequestStop(); });
+    InterruptWatcher watcher([&job](int) { job.RequestInterrupt(); });
     // A long job on a terminal shows where it is; -v prints its own lines.
     if (!options.bQuiet && !options.bVerbose && TerminalProgress::Suits(STDERR_FILENO))
         observer.ShowProgressLine(STDERR_FILENO);
     const JobResult result = job.BeginProcessing();
     observer.EndProgressLine();
+    watcher.Finish();
+    if (watcher.Signal() != 0) {
+        observer.SayStopped();
+        return watcher.ExitStatus();
+    }
     return result.Succeeded() && observer.FailuresShown() == 0 ? 0 : 1;
 }
 
@@ -283,15 +328,25 @@ int RunCommandLine(const std::vector<std::string>& args) {
     // only when -l asks.
     const bool preview = commandLine.action == CommandLineAction::RunJob && options.bPreview;
     std::string folderError;
-    const bool foldersReady =
-        options.bPreview || PrepareProgramFiles(folders, program, folderError);
+    const bool foldersReady = options.bPreview ||
+                              commandLine.action == CommandLineAction::PdfText ||
+                              PrepareProgramFiles(folders, program, folderError);
     if (const std::optional<int> status = AnswerWithoutJob(commandLine)) return *status;
+    // Rebuilding a PDF's text writes nothing but the text.
+    if (commandLine.action == CommandLineAction::PdfText) return PrintPdfText(options.sInputFile);
     // "/?" opens the how-to-use page on a desktop, or prints the usage text;
     // then the job runs as parsed.
     if (commandLine.helpRequested && !(HasDisplay() && OpenHelpTopic(kHelpHowToUseTopic)))
         fmt::print("{}", UsageText());
     if (LogFileIsAnotherFile(options)) return 1;
 
+    // A log that is a device or a named pipe would take the messages away
+    // (or wait for a reader): refused before anything is done.
+    if (const std::string kind = NonFileTarget(options.sLogFile); !kind.empty()) {
+        fmt::print(stderr, "The log file {} is {}; nothing was converted.\n",
+                   options.sLogFile.string(), kind);
+        return 1;
+    }
     // Command-line mode: the form's settings are read, nothing is written back.
     CommandLineObserver observer;
     observer.SetLogFile(options.sLogFile);
@@ -312,6 +367,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
 } // namespace
 
 int Main(const std::vector<std::string>& args) {
+    IgnoreFileSizeSignal();
     // No arguments on a desktop: the window. execv returns only when the
     // desktop program cannot be started; the usage text then says what to do.
     if (args.empty() && HasDisplay()) StartDesktopProgram();

@@ -166,7 +166,8 @@ bool IsLinuxFlag(std::string_view name) {
 
 bool TakesValue(std::string_view name) {
     for (const std::string_view option : {"-i", "--input", "-o", "--output", "-r", "--recipe", "-l",
-                                          "--log", "-t", "--tab-size", "-w", "--sheet", "--rows"}) {
+                                          "--log", "-t", "--tab-size", "-w", "--sheet", "--rows",
+                                          "--pdf-text"}) {
         if (name == option) return true;
     }
     return false;
@@ -179,6 +180,7 @@ struct LinuxReading {
     LogFolderMaker makeLogFolder;
     CommandLine result;
     bool rowsGiven = false;
+    bool pdfText = false;
 
     // Ends the reading with `error`; false, for the caller to return.
     bool Fail(CommandLineAction action, std::string error) {
@@ -209,6 +211,9 @@ bool ApplyLinuxValue(LinuxReading& reading, std::string_view name, const std::st
         if (!problem.empty()) return reading.Fail(CommandLineAction::Refused, std::move(problem));
     } else if (name == "-w" || name == "--sheet") {
         options.sSheetTarget = value;
+    } else if (name == "--pdf-text") {
+        options.sInputFile = reading.Path(value);
+        reading.pdfText = true;
     } else {
         int32_t rows;
         if (!ParseWholeNumber(value, rows) || rows < 0)
@@ -269,6 +274,8 @@ CommandLine ReadLinuxStyle(const std::vector<std::string>& args, clsConversionOp
     if (reading.result.action == CommandLineAction::RunJob && reading.rowsGiven &&
         !options.bPreview)
         reading.Fail(CommandLineAction::Error, "The option --rows goes with --preview.");
+    if (reading.result.action == CommandLineAction::RunJob && reading.pdfText)
+        reading.result.action = CommandLineAction::PdfText;
     return reading.result;
 }
 
@@ -331,6 +338,7 @@ Usage (switch syntax):
 Usage (Linux style, when the first argument starts with "-"):
   vok -i input -o output [-r recipe] [options]
   vok --preview -i input [-r recipe] [--rows N] [-t size]
+  vok --pdf-text report.pdf
 
   -i, --input PATH        input file or folder pattern
   -o, --output PATH       output file or folder pattern
@@ -348,6 +356,8 @@ Usage (Linux style, when the first argument starts with "-"):
                           each table's lines, a ruler with its fields over its
                           first lines and its first rows; nothing is written
       --rows N            rows of each table the preview shows (default 10)
+      --pdf-text PATH     print the text vok reads from a PDF report (its
+                          character grid rebuilt), to write a recipe against
   -h, --help              show this text
       --version           show the version
 

@@ -29,6 +29,7 @@ enum class CommandLineAction {
     RunJob,      // run one job with the options
     ShowHelp,    // --help: print the usage text and end
     ShowVersion, // --version
+    PdfText,     // --pdf-text REPORT: print the text a PDF report is read as
     Error,       // a Linux-style command line that cannot be read
     Refused,     // a value no job may take (a tab size outside 1 to 64)
 };

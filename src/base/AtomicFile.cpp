@@ -1,5 +1,7 @@
 #include "base/AtomicFile.h"
 
+#include "base/modUtilityFile.h"
+
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -118,14 +120,20 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_vie
     }
 }
 
-// The file a save of `target` replaces: a link's target, so the link stays.
+// The file a save of `target` replaces: a link's target, so the link stays,
+// also when the target does not exist yet (a dangling link makes it).
 std::filesystem::path ReplacedFile(const std::filesystem::path& target) {
     std::error_code ec;
-    if (std::filesystem::is_symlink(target, ec)) {
-        std::filesystem::path real = std::filesystem::weakly_canonical(target, ec);
-        if (!ec) return real;
+    std::filesystem::path real = target;
+    // Link by link, as the system follows them (it gives up after 40).
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(real, ec); ++hops) {
+        const std::filesystem::path next = std::filesystem::read_symlink(real, ec);
+        if (ec) return target;
+        real = next.is_absolute() ? next : real.parent_path() / next;
     }
-    return target;
+    if (real == target) return target;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(real, ec);
+    return ec ? real : resolved;
 }
 
 } // namespace
@@ -163,6 +171,11 @@ void AtomicFile::Discard() {
 }
 
 bool AtomicFile::Create(std::string& error) {
+    // A device or a named pipe would be replaced by a regular file: refused.
+    if (const std::string kind = NonFileKind(target_); !kind.empty()) {
+        error = "Cannot replace " + target_.string() + ": it is " + kind + ", not a file";
+        return false;
+    }
     // A file its owner made read-only is not replaced behind their back.
     if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
         error = SystemErrorText("Cannot replace the read-only file", target_, errno);
@@ -239,7 +252,7 @@ bool AtomicFile::CloseTemp(std::string& error) {
     return true;
 }
 
-bool AtomicFile::Commit(std::string& error) {
+bool AtomicFile::Commit(std::string& error, const StopRequest* stop) {
     if (temp_.empty()) {
         error = "Cannot write " + target_.string() + ": no temporary file was created";
         return false;
@@ -251,8 +264,18 @@ bool AtomicFile::Commit(std::string& error) {
         Discard();
         return false;
     }
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        error = SystemErrorText("Cannot replace", target_, errno);
+    int renameError = 0;
+    const auto rename = [&] {
+        if (::rename(temp_.c_str(), target_.c_str()) != 0) renameError = errno;
+    };
+    const bool attempted = stop ? stop->PutInPlace(rename) : (rename(), true);
+    if (!attempted) {
+        error = "stopped before " + target_.string() + " was replaced";
+        Discard();
+        return false;
+    }
+    if (renameError != 0) {
+        error = SystemErrorText("Cannot replace", target_, renameError);
         Discard();
         return false;
     }
@@ -317,10 +340,11 @@ bool WriteInPlace(const std::filesystem::path& target, std::string_view bytes, s
 } // namespace
 
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
-                         std::string& error, AtomicFile::Durability durability) {
+                         std::string& error, AtomicFile::Durability durability,
+                         const StopRequest* stop) {
     if (durability == AtomicFile::Durability::InPlace) return WriteInPlace(target, bytes, error);
     AtomicFile file(target, durability);
-    return file.Create(error) && file.Write(bytes, error) && file.Commit(error);
+    return file.Create(error) && file.Write(bytes, error) && file.Commit(error, stop);
 }
 
 } // namespace vok

@@ -15,6 +15,8 @@
 // its owner made read-only is refused.
 #pragma once
 
+#include "base/StopRequest.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -57,8 +59,10 @@ public:
     bool Write(std::string_view bytes, std::string& error);
 
     // Renames the written temporary file over the target; false, with the
-    // reason, when anything failed (the target is then as it was).
-    bool Commit(std::string& error);
+    // reason, when anything failed (the target is then as it was). With
+    // `stop`, an interrupt that came before the rename drops the file instead,
+    // and one that comes during it waits until the target is complete.
+    bool Commit(std::string& error, const StopRequest* stop = nullptr);
 
     // Drops the temporary file; the target stays as it was.
     void Discard();
@@ -83,7 +87,8 @@ std::filesystem::path SweepStaleTemporaries(const std::filesystem::path& target)
 // The whole content at once; false, with the reason, when it could not be written.
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
                          std::string& error,
-                         AtomicFile::Durability durability = AtomicFile::Durability::Synced);
+                         AtomicFile::Durability durability = AtomicFile::Durability::Synced,
+                         const StopRequest* stop = nullptr);
 
 // An error text with the system's reason ("No space left on device").
 std::string SystemErrorText(std::string_view what, const std::filesystem::path& path, int error);

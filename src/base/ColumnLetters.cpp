@@ -3,6 +3,8 @@
 #include "base/Messages.h"
 #include "base/TextEncoding.h"
 
+#include <algorithm>
+
 namespace vok {
 
 namespace {
@@ -48,6 +50,12 @@ Checked<int32_t> AlphaToNum2(std::string_view letters) {
         result.value = 26 * first + LetterNumber(CharSubstr(letters, 1, 1), result.problems);
     }
     return result;
+}
+
+bool AreColumnLetters(std::string_view letters) {
+    return !letters.empty() && std::all_of(letters.begin(), letters.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
 }
 
 int32_t AlphaToNum2(Messages& messages, std::string_view letters) {

@@ -25,4 +25,7 @@ Checked<int32_t> AlphaToNum2(std::string_view letters);
 // taken the outcome over yet.
 int32_t AlphaToNum2(Messages& messages, std::string_view letters);
 
+// True when `letters` is made of letters A to Z only (either case), at least one.
+bool AreColumnLetters(std::string_view letters);
+
 } // namespace vok

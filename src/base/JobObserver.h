@@ -38,6 +38,10 @@ struct FileOutcome {
     // False when the output's name asked for no known type: the paths of
     // such a file are not worth remembering.
     bool outputTypeKnown = true;
+    // The output was put in place (also when problems were met on the way).
+    bool written = false;
+    // An interrupt ended the file before its output was put in place.
+    bool stopped = false;
 };
 
 std::string_view FileOutcomeName(FileOutcome::Kind kind);

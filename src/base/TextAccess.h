@@ -45,6 +45,9 @@ int64_t file_count_key_lines(const std::filesystem::path& fileName, const KeyTex
 // line: larger ones would turn one tab into a needlessly long stretch of blanks.
 inline constexpr int32_t kSmallestTabSize = 1;
 inline constexpr int32_t kLargestTabSize = 64;
+// The most characters a line can expand to: the longest line, all tabs.
+inline constexpr int32_t kLongestExpandedLine =
+    static_cast<int32_t>(kLongestLine) * kLargestTabSize;
 
 // Tab stops lie at positions 1 + k * tabSize; see the algorithm in the .cpp.
 // A tab size of 0 or below leaves the line as it is.

@@ -267,7 +267,10 @@ public:
     void Run() {
         // 1. The file, or nothing: a missing file, a folder or a device is no text source.
         std::string openError;
-        const int fd = OpenForReading(index_.path_, openError);
+        const int fd = index_.source_.problem.empty()
+                           ? OpenForReading(index_.source_.readFrom, openError)
+                           : -1;
+        if (!index_.source_.problem.empty()) openError = index_.source_.problem;
         if (fd < 0) {
             if (basics_) index_.openError_ = std::move(openError);
             return;
@@ -525,7 +528,11 @@ private:
     bool anyText_ = false;
 };
 
-TextIndex::TextIndex(std::filesystem::path path) : path_(std::move(path)) {}
+TextIndex::TextIndex(std::filesystem::path path)
+    : path_(std::move(path)), source_(ReportSource::Plain(path_)) {}
+
+TextIndex::TextIndex(std::filesystem::path path, ReportSource source)
+    : path_(std::move(path)), source_(std::move(source)) {}
 
 TextIndex::Key& TextIndex::KeyOf(std::string_view key) {
     const auto [it, added] = keyIndex_.try_emplace(std::string(key), keys_.size());
@@ -671,7 +678,7 @@ bool TextIndex::OpenAt(int64_t line, TextReader& reader, int64_t lastLine) {
         const int64_t end = AnchorOffsetAfter(lastLine);
         if (end > anchor.offset) span = static_cast<size_t>(end - anchor.offset) + 2;
     }
-    reader = TextReader(path_, encoding_, span);
+    reader = TextReader(source_.readFrom, encoding_, span);
     // Opened once already, the file may still fail now (too many open files).
     if (!reader.IsOpen()) return false;
     reader.Seek(anchor.offset, anchor.line);
@@ -687,7 +694,8 @@ TextIndex& TextIndexCache::For(const std::filesystem::path& path) {
                       entry.inode == info.st_ino && entry.size == info.st_size &&
                       entry.modified == info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec;
     if (!same) {
-        entry.index = std::make_unique<TextIndex>(path);
+        entry.index = sources_ ? std::make_unique<TextIndex>(path, sources_(path))
+                               : std::make_unique<TextIndex>(path);
         entry.device = known ? info.st_dev : 0;
         entry.inode = known ? info.st_ino : 0;
         entry.size = known ? info.st_size : -1;

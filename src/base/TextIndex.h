@@ -13,11 +13,13 @@
 // found by reading the file again, from the nearest known place.
 #pragma once
 
+#include "base/TemporaryText.h"
 #include "base/TextEncoding.h"
 #include "base/TextReader.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,11 +29,45 @@
 
 namespace vok {
 
+// A message about a report that is read from a text rebuilt from it (a PDF
+// print-out): said when the report is read, the file converted all the same.
+struct ReportNote {
+    std::string text;
+    bool failure = false; // counts against the file; else a notice
+};
+
+// Where a report's text is read: the report itself, or the text rebuilt from
+// it, which lives as long as a source holds it.
+struct ReportSource {
+    std::filesystem::path readFrom;
+    std::shared_ptr<const TemporaryText> rebuilt;
+    // Why no text could be had from the report, a whole message naming it.
+    std::string problem;
+    std::vector<ReportNote> notes;
+
+    static ReportSource Plain(std::filesystem::path path) {
+        ReportSource source;
+        source.readFrom = std::move(path);
+        return source;
+    }
+};
+
+// How a job turns a report's name into the text it reads.
+using ReportSourceMaker = std::function<ReportSource(const std::filesystem::path&)>;
+
 class TextIndex {
 public:
     explicit TextIndex(std::filesystem::path path);
+    // A report read from another text: `path` names it in messages.
+    TextIndex(std::filesystem::path path, ReportSource source);
 
     const std::filesystem::path& Path() const { return path_; }
+    // What was said of the report's text while it was made, and why there is
+    // none, when there is none.
+    const std::vector<ReportNote>& Notes() const { return source_.notes; }
+    const std::string& Problem() const { return source_.problem; }
+    // Where the text is read: the report itself or the text rebuilt from it.
+    const std::filesystem::path& ReadFrom() const { return source_.readFrom; }
 
     // A key text the next scan looks for too, so that asking for it later
     // reads nothing. Announce every key of a job before asking anything.
@@ -96,6 +132,7 @@ private:
     int64_t SearchFrom(std::string_view key, int64_t line);
 
     std::filesystem::path path_;
+    ReportSource source_;
     bool scanned_ = false;
     bool exists_ = false;
     TextEncoding encoding_ = TextEncoding::Utf8;
@@ -119,6 +156,8 @@ private:
 // file changed on disk since it was made.
 class TextIndexCache {
 public:
+    TextIndexCache() = default;
+    explicit TextIndexCache(ReportSourceMaker sources) : sources_(std::move(sources)) {}
     TextIndex& For(const std::filesystem::path& path);
     void Clear() { entries_.clear(); }
 
@@ -128,6 +167,7 @@ private:
         uint64_t device = 0, inode = 0;
         int64_t size = -1, modified = 0;
     };
+    ReportSourceMaker sources_;
     std::map<std::filesystem::path, Entry> entries_;
 };
 

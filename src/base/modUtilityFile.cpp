@@ -47,13 +47,21 @@ std::string NonFileKind(const std::filesystem::path& path) {
     return KindOfMode(info.st_mode);
 }
 
-int OpenForReading(const std::filesystem::path& path, std::string& error) {
-    if (path.empty()) {
-        error = std::strerror(ENOENT);
-        return -1;
-    }
-    // Without O_NONBLOCK, opening a named pipe waits for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+std::string NonFileTarget(const std::filesystem::path& path) {
+    const std::string kind = NonFileKind(path);
+    if (kind.empty()) return kind;
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) return kind;
+    const std::filesystem::path target = std::filesystem::canonical(path, ec);
+    return "a link to " + (ec ? std::filesystem::read_symlink(path, ec) : target).string() + ", " +
+           kind;
+}
+
+namespace {
+
+// `fd` when it is open on a regular file, made blocking again; otherwise
+// closed, and -1 with the reason.
+int KeepIfRegular(int fd, std::string& error) {
     if (fd < 0) {
         error = std::strerror(errno);
         return -1;
@@ -69,9 +77,26 @@ int OpenForReading(const std::filesystem::path& path, std::string& error) {
         ::close(fd);
         return -1;
     }
-    // A regular file reads the same either way; blocking reads are what the readers expect.
+    // A regular file behaves the same either way; the callers expect blocking I/O.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+} // namespace
+
+int OpenForAppending(const std::filesystem::path& path, std::string& error) {
+    // Without O_NONBLOCK, opening a named pipe waits for a reader.
+    return KeepIfRegular(
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666), error);
+}
+
+int OpenForReading(const std::filesystem::path& path, std::string& error) {
+    if (path.empty()) {
+        error = std::strerror(ENOENT);
+        return -1;
+    }
+    // Without O_NONBLOCK, opening a named pipe waits for a writer.
+    return KeepIfRegular(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), error);
 }
 
 bool FolderExists(const std::filesystem::path& folder) {

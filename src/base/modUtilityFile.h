@@ -28,6 +28,16 @@ std::string NonFileKind(const std::filesystem::path& path);
 // Opens a regular file for reading: a named pipe or a device is refused
 // before anything waits on it. -1 when it cannot, with `error` saying why as
 // a user reads it ("Permission denied", "it is a named pipe (FIFO), not a file").
+// What keeps an existing `path` from being replaced as an output: "a named
+// pipe (FIFO)", or for a link "a link to /dev/full, a character device".
+// Empty for a regular file, a link to one, and a path that does not exist.
+std::string NonFileTarget(const std::filesystem::path& path);
+
+// Opens a file for appending (a log) and creates it when missing; a named
+// pipe or a device is refused before anything waits on it. -1 when it
+// cannot, with `error` saying why.
+int OpenForAppending(const std::filesystem::path& path, std::string& error);
+
 int OpenForReading(const std::filesystem::path& path, std::string& error);
 
 // True for an existing folder.

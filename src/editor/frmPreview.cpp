@@ -398,7 +398,8 @@ frmPreview::frmPreview(PreviewHost host, QWidget* parent)
 
     worker_ = std::make_unique<PreviewWorker>([this](std::shared_ptr<const PreviewResult> result) {
         // The report's scan for the view happens here, off the window's thread.
-        auto report = std::make_shared<ReportLineSource>(result->report, result->tabSize);
+        auto report =
+            std::make_shared<ReportLineSource>(result->report, result->tabSize, pdfTexts_.get());
         report->LineCount();
         QMetaObject::invokeMethod(
             this, [this, result, report] { ShowResult(result, report); }, Qt::QueuedConnection);
@@ -438,6 +439,7 @@ void frmPreview::RefreshNow() {
     request.report = PathFromText(txtReport.text().trimmed());
     request.tabSize = host_.tabSize ? host_.tabSize() : 8;
     request.rowLimit = kGridRowsPerTable;
+    request.pdfTexts = pdfTexts_;
     worker_->Submit(std::move(request));
     ++previewsAsked_;
 }
@@ -500,7 +502,8 @@ void frmPreview::gridRows_CellClicked(int row, int column) {
 }
 
 void frmPreview::cmdBrowse_Click() {
-    FileDialogRequest request{"Select Report", {"Text Files (*.txt)", "All Files (*.*)"}, {}, {}};
+    FileDialogRequest request{
+        "Select Report", {"Reports (*.txt *.prn *.pdf)", "All Files (*.*)"}, {}, {}};
     const std::filesystem::path current = PathFromText(txtReport.text().trimmed());
     if (!current.empty()) {
         request.folder = current.parent_path();

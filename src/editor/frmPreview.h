@@ -183,6 +183,8 @@ private:
     PreviewRowsModel rows_;
     int previewsAsked_ = 0;
     // Last: its thread ends before the window's members go.
+    // Texts rebuilt from a PDF report, shared by the previews and the report view.
+    std::shared_ptr<RebuiltTextMemo> pdfTexts_ = std::make_shared<RebuiltTextMemo>();
     std::unique_ptr<PreviewWorker> worker_;
 };
 

@@ -26,6 +26,14 @@ std::string RecipeReadProblem(Messages& messages, const SectionedText& recipe,
 
 std::string ReportReadProblem(Messages& messages, TextIndex& report) {
     const std::string path = report.Path().string();
+    // What rebuilding a PDF's text found, then why it has none.
+    for (const ReportNote& note : report.Notes())
+        messages.Show(note.text, note.failure ? MessageIcon::Exclamation : MessageIcon::Information,
+                      {}, note.failure ? MessageKind::Failure : MessageKind::Notice);
+    if (!report.Problem().empty()) {
+        messages.Show(report.Problem(), MessageIcon::Critical);
+        return report.Problem();
+    }
     std::string why = report.Exists() ? report.ReadError() : report.OpenError();
     if (!why.empty()) {
         std::string text = fmt::format("Cannot read the report {}: {}", path, why);

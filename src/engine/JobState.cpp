@@ -1,13 +1,21 @@
 #include "engine/JobState.h"
 
 #include "base/modUtilityFile.h"
+#include "pdf/PdfReport.h"
 
 #include <fmt/format.h>
 
 namespace vok {
 
 JobState::JobState(JobObserver& observer_, StopRequest& stop)
-    : observer(observer_), messages(observer_), stop_(stop) {}
+    : observer(observer_), messages(observer_),
+      // A report printed to PDF is read through its rebuilt text; Ctrl+C or
+      // closing the window stops the rebuilding.
+      Reports(PdfAwareSources([this] {
+          DoEvents();
+          return Interrupted;
+      })),
+      stop_(stop) {}
 
 void JobState::DoEvents() {
     switch (stop_.Take()) {
@@ -18,6 +26,11 @@ void JobState::DoEvents() {
         if (gExportRunning) StopRequested = true;
         return;
     case StopRequest::Kind::Stop:
+        Interrupted = true;
+        StopRequested = true;
+        return;
+    case StopRequest::Kind::Interrupt:
+        Cancelled = true;
         Interrupted = true;
         StopRequested = true;
         return;

@@ -67,11 +67,13 @@ public:
     std::unique_ptr<Workbook> xlApp; // the open workbook, while one is open
     TableRunWatcher* tableWatcher = nullptr;
 
-    // The run flags: a stop asked for and seen, an export in progress, and a
-    // stop that holds until the job ends (Ctrl+C, closing the window).
+    // The run flags: a stop asked for and seen, an export in progress, a
+    // stop that holds until the job ends (closing the window, an interrupt),
+    // and an interrupt, after which no output is put in place.
     bool StopRequested = false;
     bool gExportRunning = false;
     bool Interrupted = false;
+    bool Cancelled = false;
     int64_t lTotalTimeStart = 0;
 
     // Takes a stop request made since the last call: where the program lets

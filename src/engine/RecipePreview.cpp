@@ -193,7 +193,7 @@ public:
         });
     }
 
-    bool Save(std::string& error) override {
+    bool Save(std::string& error, const StopRequest* /*stop*/ = nullptr) override {
         error = "A preview writes no workbook.";
         return false;
     }
@@ -360,9 +360,50 @@ PreviewTable TableOf(const clsTable& source, int32_t number, RowKeeper::Run& run
     return table;
 }
 
+// The texts rebuilt from PDF reports come from, and go to, the previews' memo.
+void KeepPdfTexts(JobState& state, const std::shared_ptr<RebuiltTextMemo>& memo) {
+    state.Reports = TextIndexCache([&state, memo](const std::filesystem::path& report) {
+        return memo->SourceOf(report, [&state] {
+            state.DoEvents();
+            return state.Interrupted;
+        });
+    });
+}
+
+// The recipe's text, as the request gives it; false (said) when there is none.
+bool ReadRecipeText(const PreviewRequest& request, JobState& state, Messages& observer,
+                    SectionedText& recipe, std::filesystem::path& recipeName) {
+    switch (request.source) {
+    case PreviewRequest::Source::RecipeText:
+        recipe = TextAsRecipe(request.recipeText);
+        break;
+    case PreviewRequest::Source::RecipeFile:
+        recipe = SectionedText::FromFile(request.recipeFile);
+        if (!RecipeReadProblem(observer, recipe, request.recipeFile).empty()) return false;
+        break;
+    case PreviewRequest::Source::MarkedReport: {
+        recipeName = "_AutoRecipe.rcp";
+        ProfileFile marked(recipeName, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
+        // Faulty marks are said, as the job says them.
+        TextIndex& text = state.Reports.For(request.report);
+        if (!text.Problem().empty()) {
+            ReportReadProblem(observer, text);
+            return false;
+        }
+        const MarkedRecipe marks = MakeShortFromMarks(request.report, marked, text.ReadFrom());
+        if (marks.read) recipe = SectionedText(marked.Lines());
+        if (!marks.problem.empty()) observer.Show(marks.problem, MessageIcon::Critical);
+        if (!marks.read) return false;
+        break;
+    }
+    }
+    return true;
+}
+
 void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& result) {
     PreviewObserver observer(result.messages);
     JobState state(observer, stop);
+    if (request.pdfTexts) KeepPdfTexts(state, request.pdfTexts);
     state.gInputFile = request.report;
     state.gRecipeFile = request.recipeFile;
     state.gTabSize = request.tabSize;
@@ -382,25 +423,7 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
     // never committed.
     SectionedText recipe;
     std::filesystem::path recipeName = request.recipeFile;
-    switch (request.source) {
-    case PreviewRequest::Source::RecipeText:
-        recipe = TextAsRecipe(request.recipeText);
-        break;
-    case PreviewRequest::Source::RecipeFile:
-        recipe = SectionedText::FromFile(request.recipeFile);
-        if (!RecipeReadProblem(observer, recipe, request.recipeFile).empty()) return;
-        break;
-    case PreviewRequest::Source::MarkedReport: {
-        recipeName = "_AutoRecipe.rcp";
-        ProfileFile marked(recipeName, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
-        // Faulty marks are said, as the job says them.
-        const MarkedRecipe marks = MakeShortFromMarks(request.report, marked);
-        if (marks.read) recipe = SectionedText(marked.Lines());
-        if (!marks.problem.empty()) observer.Show(marks.problem, MessageIcon::Critical);
-        if (!marks.read) return;
-        break;
-    }
-    }
+    if (!ReadRecipeText(request, state, observer, recipe, recipeName)) return;
     // 3. One read of the report for every key text; the tab notice.
     TextIndex& report = state.Reports.For(request.report);
     ExpectKeyTexts(recipe, report);
@@ -516,8 +539,10 @@ std::vector<std::string> ReadReportLines(const std::filesystem::path& report, in
     return ReadLines(index, first, count, tabSize);
 }
 
-ReportLineSource::ReportLineSource(std::filesystem::path report, int32_t tabSize)
-    : index_(std::move(report)), tabSize_(tabSize) {}
+ReportLineSource::ReportLineSource(std::filesystem::path report, int32_t tabSize,
+                                   RebuiltTextMemo* pdfTexts)
+    : index_(report, pdfTexts ? pdfTexts->SourceOf(report, {}) : ReportSourceOf(report, {})),
+      tabSize_(tabSize) {}
 
 const std::string& ReportLineSource::Line(int64_t line) {
     if (line < 1 || line > LineCount()) return empty_;

@@ -16,6 +16,7 @@
 #include "layout/LineRules.h"
 #include "output/OutputType.h"
 #include "output/TypedInput.h"
+#include "pdf/PdfReport.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -53,6 +54,8 @@ struct PreviewRequest {
     std::filesystem::path specName = "_ExportSpecs.t2x";
     // Handed back in the result, so that a caller can tell results apart.
     uint64_t generation = 0;
+    // Texts rebuilt from PDF reports by earlier previews, kept for later ones.
+    std::shared_ptr<RebuiltTextMemo> pdfTexts;
 };
 
 struct PreviewCell {
@@ -146,7 +149,9 @@ std::vector<std::string> ReadReportLines(const std::filesystem::path& report, in
 // a long report is never held whole. Not for use by two threads at once.
 class ReportLineSource {
 public:
-    ReportLineSource(std::filesystem::path report, int32_t tabSize);
+    // `pdfTexts`, when given, holds the text of a PDF report a preview rebuilt.
+    ReportLineSource(std::filesystem::path report, int32_t tabSize,
+                     RebuiltTextMemo* pdfTexts = nullptr);
     const std::filesystem::path& Path() const { return index_.Path(); }
     bool Exists() { return index_.Exists(); }
     int64_t LineCount() { return index_.Exists() ? index_.LineCount() : 0; }

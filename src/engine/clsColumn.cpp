@@ -1,6 +1,7 @@
 #include "engine/clsColumn.h"
 
 #include "base/ColumnLetters.h"
+#include "base/TextAccess.h"
 #include "base/modUtilityString.h"
 #include "engine/JobState.h"
 #include "recipe/ExportSpecFile.h"
@@ -29,6 +30,15 @@ bool clsColumn::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
         messages.Show("Invalid Read Column start position!", MessageIcon::Critical);
         return true;
     }
+    // No line of a report reaches that far, whatever its tabs: the column
+    // could only ever be empty.
+    if (number > kLongestExpandedLine) {
+        messages.Show(fmt::format("Error in {} : ReadColumnStart {} lies beyond the longest line "
+                                  "a report can hold ({} characters)!",
+                                  section, number, kLongestExpandedLine),
+                      MessageIcon::Critical);
+        return true;
+    }
     ReadColumnStart = number;
     // 2. The end position.
     if (!ReadIntegerKey(messages, ReadIniValue(file, "", "ReadColumnEnd", kMissing), section,
@@ -42,7 +52,7 @@ bool clsColumn::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
     // 3. Column letters, compared by character codes: "AB" passes, "ZA" does not.
     const std::string letters(Trim(ReadIniValue(file, "", "WriteColumn", kMissing)));
     const std::string upper = AsciiUpper(letters);
-    if (letters == kMissing || upper < "A" || upper > "Z") {
+    if (letters == kMissing || upper < "A" || upper > "Z" || !AreColumnLetters(letters)) {
         // Said for the first such column of the table; the others are counted.
         const std::string kind =
             "Error in Table " + std::to_string(table_number) + " : Write Column must be (A-Z)!";
@@ -121,7 +131,9 @@ void clsColumn::WarnIfFormula(JobState& state, std::string_view value) const {
     const std::string place = state.xlApp
                                   ? fmt::format("row {}, column {}", state.currentRow, WriteColumn)
                                   : fmt::format("line {}, field {}", state.currentRow, number_);
-    messages.ShowFirst(kText, fmt::format("{} ({})", kText, place), MessageIcon::Critical);
+    // The cell holds the value as it stands, so the output is sound: a
+    // warning, which does not keep the output from being written.
+    messages.ShowFirst(kText, fmt::format("{} ({})", kText, place), MessageIcon::Exclamation);
 }
 
 namespace {

@@ -266,15 +266,18 @@ bool clsTable::CheckSpan(JobState& state, Span& span) {
                       MessageIcon::Critical);
         return false;
     }
-    // A table that runs past the end of the report ends at its last line.
+    // A table that would run past the end of the report asks for lines that
+    // do not exist: the offset is wrong, and the run ends before the table.
     const int64_t lineCount = span.keys->LineCount();
     if (ReadEndLineOffset > 0 && span.last > lineCount) {
         messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
-                                  "report {} ({} lines). The table ends at the report's last "
-                                  "line.",
-                                  number_, span.last, span.keyFile.string(), lineCount),
-                      MessageIcon::Warning);
-        span.last = LastDataLine = lineCount;
+                                  "report {} ({} lines; ReadEndLine found on line {}, "
+                                  "ReadEndLineOffset {}). The table was not converted.",
+                                  number_, span.last, span.keyFile.string(), lineCount,
+                                  EndKeyLine, ReadEndLineOffset),
+                      MessageIcon::Critical);
+        state.ExportSpecs.FatalProcessError = true;
+        return false;
     }
     return true;
 }
@@ -348,7 +351,9 @@ bool TablePass::Run(TextReader& input, int64_t first, int64_t last, int32_t top)
         // 10.1-10.2. Window events, and the lines done for the progress text.
         state_.DoEvents();
         state_.observer.RowsDone(k - first, total);
-        // 10.3. A stop request asks first; Yes leaves the flag set for the run driver.
+        // 10.3. A stop request asks first; Yes leaves the flag set for the run
+        // driver. An interrupt has been answered already.
+        if (state_.StopRequested && state_.Cancelled) return true;
         if (state_.StopRequested) {
             if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question))
                 return true;

@@ -52,7 +52,7 @@ void CsvWriter::Flush() {
     used_ = 0;
 }
 
-bool CsvWriter::Close(std::string& error) {
+bool CsvWriter::Close(std::string& error, const StopRequest* stop) {
     if (!open_) {
         error = "the file " + fileName_.string() + " was never opened";
         return false;
@@ -64,7 +64,7 @@ bool CsvWriter::Close(std::string& error) {
         file_.Discard();
         return false;
     }
-    return file_.Commit(error);
+    return file_.Commit(error, stop);
 }
 
 void CsvWriter::Discard() {

@@ -42,7 +42,7 @@ public:
     // Writes what is pending and puts the file in place of the target; false,
     // with the reason, when anything could not be written (the target is then
     // as it was).
-    bool Close(std::string& error);
+    bool Close(std::string& error, const StopRequest* stop = nullptr);
 
     // Drops everything written; the target stays as it was.
     void Discard();

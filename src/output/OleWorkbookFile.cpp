@@ -171,13 +171,13 @@ bool OleWorkbookFile::Read(const std::filesystem::path& path, OleWorkbookContent
 }
 
 bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view workbook,
-                            std::string& reason) {
-    return Write(path, workbook, {}, OleClassId{}, reason);
+                            std::string& reason, const StopRequest* stop) {
+    return Write(path, workbook, {}, OleClassId{}, reason, stop);
 }
 
 bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view workbook,
                             const std::vector<OleEntry>& others, const OleClassId& rootClassId,
-                            std::string& reason) {
+                            std::string& reason, const StopRequest* stop) {
     InitialiseGsf();
     // 1. The container in memory, so that nothing touches the disk until it is
     //    complete.
@@ -207,7 +207,7 @@ bool OleWorkbookFile::Write(const std::filesystem::path& path, std::string_view 
     //    unless the replacement is committed. An output is not waited for.
     return ReplaceFileContents(
         path, std::string_view(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size)),
-        reason, AtomicFile::Durability::Unsynced);
+        reason, AtomicFile::Durability::Unsynced, stop);
 }
 
 } // namespace vok

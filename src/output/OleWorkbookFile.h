@@ -7,6 +7,8 @@
 // A failed write leaves the earlier file as it was.
 #pragma once
 
+#include "base/StopRequest.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -46,11 +48,12 @@ public:
     // Writes `workbook` as the Workbook stream of a new container at `path`,
     // with the other entries and the class of an existing one.
     // False, with the reason, when that failed; the earlier file is intact.
+    // With `stop`, an interrupt before the rename leaves the earlier file.
     static bool Write(const std::filesystem::path& path, std::string_view workbook,
-                      std::string& reason);
+                      std::string& reason, const StopRequest* stop = nullptr);
     static bool Write(const std::filesystem::path& path, std::string_view workbook,
                       const std::vector<OleEntry>& others, const OleClassId& rootClassId,
-                      std::string& reason);
+                      std::string& reason, const StopRequest* stop = nullptr);
 };
 
 } // namespace vok

@@ -70,7 +70,9 @@ public:
     void ClearRange(int32_t sheet, const CellRange& range) override {
         inner_->ClearRange(Map(sheet), range);
     }
-    bool Save(std::string& error) override { return inner_->Save(error); }
+    bool Save(std::string& error, const StopRequest* stop = nullptr) override {
+        return inner_->Save(error, stop);
+    }
 
 private:
     int32_t Map(int32_t sheet) const {

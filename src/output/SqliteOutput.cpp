@@ -374,7 +374,7 @@ bool SqliteOutput::WriteKeptRows(int32_t sheet, std::string_view name,
     return EndTable();
 }
 
-bool SqliteOutput::Save(std::string& error) {
+bool SqliteOutput::Save(std::string& error, const StopRequest* /*stop*/) {
     const bool written = EndTable();
     if (written && Execute("COMMIT")) {
         inTransaction_ = false;

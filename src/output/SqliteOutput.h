@@ -79,7 +79,7 @@ public:
     void ClearRange(int32_t, const CellRange&) override {}
     // Commits the report's rows; false, with the reason, when they could not
     // be (the database is then as it was).
-    bool Save(std::string& error) override;
+    bool Save(std::string& error, const StopRequest* stop = nullptr) override;
 
 private:
     static constexpr int32_t kSheets = 3;

@@ -8,6 +8,7 @@
 // value as text.
 #pragma once
 
+#include "base/StopRequest.h"
 #include "output/OutputType.h"
 
 #include <algorithm>
@@ -79,8 +80,9 @@ public:
     virtual void ClearRange(int32_t sheet, const CellRange& range) = 0;
 
     // Writes the workbook to its file (temporary file and rename). False, with
-    // the reason, when that failed; the earlier file is then intact.
-    virtual bool Save(std::string& error) = 0;
+    // the reason, when that failed; the earlier file is then intact. With
+    // `stop`, an interrupt before the rename leaves the earlier file too.
+    virtual bool Save(std::string& error, const StopRequest* stop = nullptr) = 0;
 };
 
 struct WorkbookOpenResult {

@@ -20,9 +20,12 @@ bool OpenExcelWorkbook(Messages& messages, const std::filesystem::path& fileName
     return true;
 }
 
-bool SaveExcelWorkbook(Messages& messages, const std::filesystem::path& fileName, Workbook& xlApp) {
+bool SaveExcelWorkbook(Messages& messages, const std::filesystem::path& fileName, Workbook& xlApp,
+                       const StopRequest* stop) {
     std::string error;
-    if (xlApp.Save(error)) return true;
+    if (xlApp.Save(error, stop)) return true;
+    // An interrupt kept the earlier file: the job says so itself.
+    if (stop && stop->Interrupted()) return false;
     messages.Show(error.empty() ? "Cannot save the workbook " + fileName.string() : error,
                   MessageIcon::Critical);
     return false;

@@ -22,8 +22,10 @@ bool IsExcelRunning(const std::filesystem::path& outputFile);
 bool OpenExcelWorkbook(Messages& messages, const std::filesystem::path& fileName, OutputType type,
                        std::unique_ptr<Workbook>& xlApp);
 
-// Saves the workbook; false (after a message with the reason) when that failed.
-bool SaveExcelWorkbook(Messages& messages, const std::filesystem::path& fileName, Workbook& xlApp);
+// Saves the workbook; false (after a message with the reason) when that
+// failed, or (without one) when an interrupt came before the rename.
+bool SaveExcelWorkbook(Messages& messages, const std::filesystem::path& fileName, Workbook& xlApp,
+                       const StopRequest* stop = nullptr);
 
 // Ends the connection without saving.
 void CloseExcel(std::unique_ptr<Workbook>& xlApp);

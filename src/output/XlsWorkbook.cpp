@@ -184,11 +184,11 @@ void XlsWorkbook::ClearRange(int32_t sheet, const CellRange& range) {
     if (ValidSheet(sheet)) sheets_[sheet - 1].ClearRange(range);
 }
 
-bool XlsWorkbook::Save(std::string& error) {
+bool XlsWorkbook::Save(std::string& error, const StopRequest* stop) {
     std::string reason;
     bool refused = false;
     try {
-        if (file_ ? SaveIntoFile(reason, refused) : SaveNew(reason)) return true;
+        if (file_ ? SaveIntoFile(reason, refused, stop) : SaveNew(reason, stop)) return true;
     } catch (const std::bad_alloc&) {
         reason = "there is not enough memory";
     } catch (const std::exception& e) {
@@ -202,12 +202,12 @@ bool XlsWorkbook::Save(std::string& error) {
     return false;
 }
 
-bool XlsWorkbook::SaveNew(std::string& reason) {
+bool XlsWorkbook::SaveNew(std::string& reason, const StopRequest* stop) {
     const std::string stream = Biff8Writer(sheets_, formats_, font_).Build();
-    return OleWorkbookFile::Write(fileName_, stream, reason);
+    return OleWorkbookFile::Write(fileName_, stream, reason, stop);
 }
 
-bool XlsWorkbook::SaveIntoFile(std::string& reason, bool& refused) {
+bool XlsWorkbook::SaveIntoFile(std::string& reason, bool& refused, const StopRequest* stop) {
     // 1. The file's records with the edits; nothing is written when they
     //    would lose something of it.
     std::string stream;
@@ -216,7 +216,8 @@ bool XlsWorkbook::SaveIntoFile(std::string& reason, bool& refused) {
     refused = outcome == Biff8Rewriter::Outcome::Refused;
     if (outcome != Biff8Rewriter::Outcome::Written) return false;
     // 2. The container with its other entries as they were.
-    if (!OleWorkbookFile::Write(fileName_, stream, file_->others, file_->rootClassId, reason))
+    if (!OleWorkbookFile::Write(fileName_, stream, file_->others, file_->rootClassId, reason,
+                                stop))
         return false;
     // 3. From now on the saved file is the one edits go into.
     file_->extents.resize(sheets_.size());

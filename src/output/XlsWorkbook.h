@@ -60,17 +60,17 @@ public:
     CellRange UsedRange(int32_t sheet) const override;
     void ClearRange(int32_t sheet, const CellRange& range) override;
 
-    bool Save(std::string& error) override;
+    bool Save(std::string& error, const StopRequest* stop = nullptr) override;
 
 private:
     // Why the format forbids the name for `sheet` (1-based); "" when it is allowed.
     std::string SheetNameProblem(int32_t sheet, std::string_view name) const;
     bool ValidSheet(int32_t sheet) const { return sheet >= 1 && sheet <= SheetCount(); }
     // Writes a new workbook whole; false, with the reason, when that failed.
-    bool SaveNew(std::string& reason);
+    bool SaveNew(std::string& reason, const StopRequest* stop);
     // Writes the edits into the existing file; false, with the reason, when
     // that failed or would lose something of the file (`refused`).
-    bool SaveIntoFile(std::string& reason, bool& refused);
+    bool SaveIntoFile(std::string& reason, bool& refused, const StopRequest* stop);
 
     std::filesystem::path fileName_;
     std::vector<SheetData> sheets_;

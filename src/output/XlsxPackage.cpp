@@ -513,7 +513,7 @@ bool XlsxPackage::SetWorkbookContentType(std::string& contentTypes, std::string&
 }
 
 bool XlsxPackage::WritePackage(const std::filesystem::path& path, SaveEdits& edits,
-                               std::string& error) {
+                               std::string& error, const StopRequest* stop) {
     // 1. Each part goes back into its own encoding.
     for (auto& [part, xml] : edits.replaced) {
         const PartEncoding encoding = EncodingOf(part);
@@ -528,7 +528,7 @@ bool XlsxPackage::WritePackage(const std::filesystem::path& path, SaveEdits& edi
         error = copied.Error();
         return false;
     }
-    if (!replacement.Commit(error)) return false;
+    if (!replacement.Commit(error, stop)) return false;
     mustWrite_ = false;
     // 3. Later saves build on the file as it now is.
     std::string reopenError;
@@ -540,7 +540,7 @@ bool XlsxPackage::WritePackage(const std::filesystem::path& path, SaveEdits& edi
 
 bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>& sheets,
                        const FormatTable& formats, const std::string& standardFont,
-                       std::string& error) {
+                       std::string& error, const StopRequest* stop) {
     if (stale_ || !zip_) {
         error = "the workbook could not be read back after its last save";
         return false;
@@ -554,7 +554,7 @@ bool XlsxPackage::Save(const std::filesystem::path& path, std::vector<SheetData>
     // 2. Written only when something changed.
     const bool changed =
         !edits.replaced.empty() || !edits.deflated.empty() || !edits.removed.empty() || mustWrite_;
-    if (changed && !WritePackage(path, edits, error)) return false;
+    if (changed && !WritePackage(path, edits, error, stop)) return false;
     // 3. The model and the package agree again.
     for (size_t i = 0; i < sheets_.size() && i < sheets.size(); ++i) {
         sheets_[i].extent = edits.extents[i];

@@ -52,7 +52,8 @@ public:
     // Writes the edits to `path` (temporary file and rename). `standardFont`
     // ("" for no change) becomes the font of the default style.
     bool Save(const std::filesystem::path& path, std::vector<SheetData>& sheets,
-              const FormatTable& formats, const std::string& standardFont, std::string& error);
+              const FormatTable& formats, const std::string& standardFont, std::string& error,
+              const StopRequest* stop = nullptr);
 
 private:
     struct Sheet {
@@ -80,7 +81,8 @@ private:
     bool PatchWorkbook(const std::vector<SheetData>& sheets, SaveEdits& edits,
                        std::string& error) const;
     bool PatchPackageParts(SaveEdits& edits, std::string& error) const;
-    bool WritePackage(const std::filesystem::path& path, SaveEdits& edits, std::string& error);
+    bool WritePackage(const std::filesystem::path& path, SaveEdits& edits, std::string& error,
+                      const StopRequest* stop);
     // A part as UTF-8, whatever its encoding in the file (which is noted for
     // writing it back); false, with the reason, for one vok cannot keep.
     bool ReadXml(std::string_view part, std::string& xml, std::string& error) const;

@@ -158,9 +158,9 @@ void XlsxWorkbook::ClearRange(int32_t sheet, const CellRange& range) {
     sheets_[static_cast<size_t>(sheet - 1)].ClearRange(range);
 }
 
-bool XlsxWorkbook::Save(std::string& error) {
+bool XlsxWorkbook::Save(std::string& error, const StopRequest* stop) {
     std::string reason;
-    bool saved = package_->Save(fileName_, sheets_, formats_, standardFont_, reason);
+    bool saved = package_->Save(fileName_, sheets_, formats_, standardFont_, reason, stop);
     if (!saved) error = fmt::format("Cannot save the workbook {}: {}.", fileName_.string(), reason);
     // Once saved, the package reads the workbook in its place.
     if (saved) blank_.reset();

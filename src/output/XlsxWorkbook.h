@@ -55,7 +55,7 @@ public:
     CellRange UsedRange(int32_t sheet) const override;
     void ClearRange(int32_t sheet, const CellRange& range) override;
 
-    bool Save(std::string& error) override;
+    bool Save(std::string& error, const StopRequest* stop = nullptr) override;
 
 private:
     bool ValidSheet(int32_t sheet) const { return sheet >= 1 && sheet <= SheetCount(); }

@@ -449,6 +449,14 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile
     // The table, the line keys it cannot use, and one column per field,
     // numbered from the first column.
     table.TotalColumns = static_cast<int32_t>(colStart.size());
+    // Letters and digits ("A1") would put the table in some other column.
+    if (!Trim(short_.writeColumn).empty() && !AreColumnLetters(Trim(short_.writeColumn))) {
+        messages.Show(
+            "Error in Table " + std::to_string(i) +
+                " : Write Column must be (A-Z)! (WriteColumn=" + Echo(short_.writeColumn) + ")",
+            MessageIcon::Critical);
+        return false;
+    }
     WriteTableSection(longFile, static_cast<int32_t>(i), table);
     for (const auto& [key, value] : short_.unusable)
         longFile.Write(section, key, value);
@@ -504,11 +512,12 @@ bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_fi
     return marked.tables > 0;
 }
 
-MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe) {
+MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
+                                const std::filesystem::path& readFrom) {
     // The lines are read as the file holds them and checked for UTF-8 on the
     // way: the report is read once, and the templates are decoded at the end.
     MarkedRecipe marked;
-    TextReader text(text_file, TextEncoding::Utf8);
+    TextReader text(readFrom.empty() ? text_file : readFrom, TextEncoding::Utf8);
     if (!text.IsOpen()) {
         marked.problem = "Cannot read the report " + text_file.string() + ": " + text.OpenError();
         return marked;

@@ -63,7 +63,10 @@ struct MarkedRecipe {
     int64_t tables = 0;  // the tables of the recipe
     std::string problem; // the first fault of the marks, or ""
 };
-MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe);
+// `readFrom`, when given, is where the report's text lies (the text rebuilt
+// from a PDF report); messages name `text_file`.
+MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
+                                const std::filesystem::path& readFrom = {});
 
 // Announces to the report's index the key texts of every table of a recipe or
 // export-specs file, so that one read of the report finds them all.

@@ -1,5 +1,6 @@
 #include "ui/DesktopMain.h"
 
+#include "app/InterruptWatcher.h"
 #include "app/MainModule.h"
 #include "app/ProgramSettings.h"
 #include "base/ProgramLayout.h"
@@ -65,6 +66,8 @@ int DesktopMain(int argc, char** argv) {
                              "lists them.\n");
         return 1;
     }
+    // A file-size limit is a write failure with its cause, not the end of the program.
+    IgnoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VOK Wizard"));
     ShowAsTheMenuEntry();

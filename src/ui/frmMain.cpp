@@ -6,6 +6,7 @@
 #include "base/modUtilityFile.h"
 #include "base/modUtilityFileSystemObject.h"
 #include "editor/frmExportBuilder.h"
+#include "pdf/PdfReport.h"
 #include "recipe/ProfileFile.h"
 #include "ui/frmVOKOptions.h"
 #include "ui/modUtilityForm.h"
@@ -36,7 +37,7 @@ constexpr int kListSize = 20;
 
 // Qt name filters of the three open-file dialogs. "All Files" shows every
 // file, also those without an extension.
-const QString kInputFilter = QStringLiteral("Text (ASCII) Files (*.txt);;All Files (*)");
+const QString kInputFilter = QStringLiteral("Reports (*.txt *.prn *.pdf);;All Files (*)");
 const QString kRecipeFilter = QStringLiteral("Recipe Files (*.rcp);;All Files (*)");
 const QString kOutputFilter =
     QStringLiteral("Excel Files (*.xls *.xlsx);;Comma Delimited (*.csv);;"
@@ -170,7 +171,10 @@ frmMain::frmMain(ProgramSettings& program, Messages& messages, DesktopShell shel
     runner_.onFinished = [this](const JobResult& result) { JobFinished(result); };
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    std::error_code ec;
+    for (const std::filesystem::path& text : rebuiltTexts_) std::filesystem::remove(text, ec);
+}
 
 void frmMain::BuildControls() {
     auto* form = new QVBoxLayout(this);
@@ -302,7 +306,7 @@ void frmMain::BuildControls() {
     connect(cmdEditRecipe, &QPushButton::clicked, this, [this] { EditRecipe(); });
     connect(cmdSelectInputFolder, &QPushButton::clicked, this, [this] { SelectInputFolder(); });
     connect(cmdSelectOutputFolder_, &QPushButton::clicked, this, [this] { SelectOutputFolder(); });
-    connect(cmdEditInput_, &QPushButton::clicked, this, [this] { LaunchBoxPath(*cbInputFile_); });
+    connect(cmdEditInput_, &QPushButton::clicked, this, [this] { EditInputFile(); });
     connect(cmdEditOutput_, &QPushButton::clicked, this, [this] { LaunchBoxPath(*cbOutputFile_); });
     connect(cmdHelpInputFile, &QPushButton::clicked, this, [this] { ShowHelpTopic(14); });
     connect(cmdHelpConversionMethod, &QPushButton::clicked, this, [this] { ShowHelpTopic(15); });
@@ -558,6 +562,32 @@ void frmMain::LaunchBoxPath(const QComboBox& box) {
     ConversionJob::LaunchFile(messages_, BoxPath(box), [this](const std::filesystem::path& path) {
         return shell_.openUrl(QUrl::fromLocalFile(QString::fromStdString(path.native())));
     });
+}
+
+void frmMain::EditInputFile() {
+    const std::filesystem::path input = BoxPath(*cbInputFile_);
+    if (!StartsAsPdf(input)) {
+        LaunchBoxPath(*cbInputFile_);
+        return;
+    }
+    // An editor shows a PDF's bytes; the user wants the lines vok reads.
+    const ReportSource source = ReportSourceOf(input, {});
+    for (const ReportNote& note : source.notes)
+        messages_.Show(note.text, note.failure ? MessageIcon::Exclamation : MessageIcon::Information);
+    if (!source.problem.empty()) {
+        messages_.Show(source.problem, MessageIcon::Critical);
+        return;
+    }
+    std::string error;
+    const std::filesystem::path text = KeepRebuiltText(source, input, error);
+    if (text.empty()) {
+        messages_.Show("Cannot write the text of " + input.string() + ": " + error,
+                       MessageIcon::Critical);
+        return;
+    }
+    rebuiltTexts_.push_back(text);
+    if (!shell_.openUrl(QUrl::fromLocalFile(QString::fromStdString(text.native()))))
+        messages_.Show("Cannot open " + text.string() + ".", MessageIcon::Exclamation);
 }
 
 void frmMain::BrowseForFile(QComboBox& box, const QString& title, const QString& filter,

@@ -98,6 +98,8 @@ private:
     void ShowHelpTopic(int32_t topic);
     void ShowManualPage(std::string_view page);
     void LaunchBoxPath(const QComboBox& box);
+    // Opens the input file; a PDF report as the text vok reads from it.
+    void EditInputFile();
     void BrowseForFile(QComboBox& box, const QString& title, const QString& filter,
                        const std::filesystem::path& currentJobPath, bool mustExist);
     void SelectInputFolder();
@@ -107,6 +109,8 @@ private:
 
     ProgramSettings& program_;
     Messages& messages_;
+    // Texts rebuilt from PDF reports for "Edit Input File", removed with the form.
+    std::vector<std::filesystem::path> rebuiltTexts_;
     DesktopShell shell_;
     clsConversionOptions options_; // the options of the jobs, kept from one to the next
     JobRunner runner_;

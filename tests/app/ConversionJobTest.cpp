@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <fmt/format.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -182,25 +183,22 @@ TEST(ConversionJob, TwoJobsWithTheirOwnProgramFoldersRunAtOnce) {
     EXPECT_TRUE(std::filesystem::exists(b.dir / "_ExportSpecs.t2x"));
 }
 
-// The desktop runs a job on a worker thread and stops it from the window's
-// thread: the table ends, the output is closed, the stop is reported.
-TEST(ConversionJob, StopFromAnotherThreadWhileALargeTableIsWritten) {
-    JobFixture f;
+// Runs a job over a marked report of 200,000 rows into big.csv, which holds
+// an earlier output, and calls `stop` from this thread while the job's
+// worker waits at row 1000: the table is mid-way.
+JobResult StopMidTable(JobFixture& f, const std::function<void(ConversionJob&)>& stop) {
     std::string report = ">>1\r\n----------\r\n";
     for (int i = 0; i < 200000; ++i)
         report += fmt::format("row {:06}\r\n", i);
-    report += "<<1\r\n";
-    WriteFile(f.dir / "big.txt", report);
+    WriteFile(f.dir / "big.txt", report + "<<1\r\n");
     WriteFile(f.dir / "big.csv", "earlier\r\n");
     f.options.sInputFile = f.dir / "big.txt";
     f.options.sOutputFile = f.dir / "big.csv";
-
     ConversionJob job(f.program, f.options, f.observer);
     std::atomic<bool> writing{false};
     std::atomic<bool> stopped{false};
     f.observer.onRowsDone = [&](int64_t done, int64_t) {
         if (done == 1000) writing = true;
-        // Wait here until the stop has been asked for: the table is mid-way.
         while (done == 1000 && !stopped)
             std::this_thread::yield();
     };
@@ -208,9 +206,17 @@ TEST(ConversionJob, StopFromAnotherThreadWhileALargeTableIsWritten) {
     std::thread worker([&] { result = job.BeginProcessing(); });
     while (!writing)
         std::this_thread::yield();
-    job.RequestStop();
+    stop(job);
     stopped = true;
     worker.join();
+    return result;
+}
+
+// The desktop runs a job on a worker thread and stops it from the window's
+// thread: the table ends, the output is closed, the stop is reported.
+TEST(ConversionJob, StopFromAnotherThreadWhileALargeTableIsWritten) {
+    JobFixture f;
+    const JobResult result = StopMidTable(f, [](ConversionJob& job) { job.RequestStop(); });
 
     EXPECT_TRUE(result.stopped);
     EXPECT_FALSE(result.Succeeded());
@@ -230,6 +236,26 @@ TEST(ConversionJob, StopFromAnotherThreadWhileALargeTableIsWritten) {
     EXPECT_EQ(f.observer.events[1], "question Do you want to terminate the process?");
     EXPECT_EQ(f.observer.events[2], "finished Failed " + f.dir.File("big.txt"));
     EXPECT_EQ(f.observer.Status(StatusTarget::Progress), "Conversion Complete");
+}
+
+// An interrupt on the command line stops the table without a question, and
+// the earlier output stays as it was: the rows so far are dropped.
+TEST(ConversionJob, AnInterruptKeepsTheEarlierOutput) {
+    JobFixture f;
+    const JobResult result = StopMidTable(f, [](ConversionJob& job) { job.RequestInterrupt(); });
+
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_TRUE(f.observer.asked.empty());
+    EXPECT_TRUE(f.observer.shown.empty());
+    EXPECT_EQ(ReadFile(f.dir / "big.csv"), "earlier\r\n");
+    for (const auto& entry : std::filesystem::directory_iterator(f.dir.Path()))
+        EXPECT_NE(entry.path().filename().string().substr(0, 2), ".~") << entry.path();
+    ASSERT_EQ(f.observer.events.size(), 2u);
+    EXPECT_EQ(f.observer.events[1], "finished Skipped " + f.dir.File("big.txt"));
+    ASSERT_EQ(f.observer.files.size(), 1u);
+    EXPECT_TRUE(f.observer.files[0].outcome.stopped);
+    EXPECT_FALSE(f.observer.files[0].outcome.written);
 }
 
 } // namespace

@@ -162,8 +162,7 @@ TEST(Preview, RowsAreWhatTheJobWritesForEveryExample) {
 }
 
 // Left- and right-justified derived layouts, a mixed template, and the
-// messages a run shows for its cells: a value beginning with "=", a table
-// that runs past the report's end.
+// messages a run shows for its cells: a value beginning with "=".
 TEST(Preview, DerivedLayoutsAndTheRunsMessagesAreTheJobs) {
     TempDir dir;
     WriteFile(dir / "report.txt", CrLf({
@@ -186,7 +185,7 @@ TEST(Preview, DerivedLayoutsAndTheRunsMessagesAreTheJobs) {
     ExpectPreviewIsTheJob({"=R", dir / "report.txt", recipe("r.rcp", "=R", "BOTTOM", -1)});
     ExpectPreviewIsTheJob({"=", dir / "report.txt", recipe("l.rcp", "=", "BOTTOM", -1)});
     ExpectPreviewIsTheJob(
-        {"mixed", dir / "report.txt", recipe("m.rcp", "-------------- ====R", "LAST", 3)});
+        {"mixed", dir / "report.txt", recipe("m.rcp", "-------------- ====R", "LAST", -1)});
 
     const PreviewResult left =
         PreviewOf({"=", dir / "report.txt", dir / "l.rcp"}, OutputType::Xlsx);

@@ -65,6 +65,41 @@ TEST(AtomicFileTest, ALinkIsFollowedAndKept) {
     EXPECT_EQ(EntriesIn(dir / "real"), 1u);
 }
 
+// An interrupt before the rename drops the new content; a save that goes
+// through its rename holds an interrupt off until the target is complete.
+// Devices and named pipes are never replaced by a regular file.
+TEST(AtomicFileTest, AnInterruptKeepsTheOldFileAndADeviceIsRefused) {
+    TempDir dir;
+    const std::filesystem::path target = dir / "a.csv";
+    WriteFile(target, "old");
+    std::string error;
+    StopRequest stop;
+    {
+        AtomicFile file(target, AtomicFile::Durability::Unsynced);
+        ASSERT_TRUE(file.Create(error)) << error;
+        ASSERT_TRUE(file.Write("new", error));
+        stop.RequestInterrupt();
+        EXPECT_FALSE(file.Commit(error, &stop));
+    }
+    EXPECT_EQ(error, "stopped before " + target.string() + " was replaced");
+    EXPECT_EQ(ReadFile(target), "old");
+    EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+    bool ran = false;
+    StopRequest running;
+    EXPECT_TRUE(running.PutInPlace([&] { ran = true; }));
+    EXPECT_TRUE(ran);
+
+    std::filesystem::create_symlink("/dev/null", dir / "null.csv");
+    ASSERT_EQ(::mkfifo((dir / "pipe.csv").c_str(), 0600), 0);
+    EXPECT_FALSE(ReplaceFileContents(dir / "null.csv", "x", error));
+    EXPECT_EQ(error, "Cannot replace /dev/null: it is a character device, not a file");
+    EXPECT_FALSE(ReplaceFileContents(dir / "pipe.csv", "x", error));
+    EXPECT_NE(error.find("it is a named pipe (FIFO), not a file"), std::string::npos) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "null.csv"));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.csv"));
+    EXPECT_EQ(EntriesIn(dir.Path()), 3u);
+}
+
 TEST(AtomicFileTest, FailuresNameTheCause) {
     TempDir dir;
     std::string error;

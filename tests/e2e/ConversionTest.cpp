@@ -252,19 +252,24 @@ TEST(Conversion, TableMessagesOfTheRun) {
     }
 }
 
-TEST(Conversion, TableRunningPastTheEndOfTheReportEndsAtItsLastLine) {
+// A last line beyond the report's end asks for lines that do not exist: an
+// error, and the earlier output stays as it was.
+TEST(Conversion, TableRunningPastTheEndOfTheReportIsAnErrorThatKeepsTheOutput) {
     Job job;
     WriteFile(job.File("report.txt"), CrLf({"HEAD", "a", "b"}));
     WriteFile(job.File("r.rcp"),
               CrLf({"[Table 1]", "ReadStartLine=HEAD", "ReadStartLineOffset=1", "ReadEndLine=HEAD",
                     "ReadEndLineOffset=5", "Parsing=-", "WriteColumn=A"}));
+    WriteFile(job.File("out.csv"), "earlier\r\n");
     const RunResult run =
         RunVok({"-i", job.File("report.txt"), "-r", job.File("r.rcp"), "-o", job.File("out.csv")},
                job.home.Path().string());
-    EXPECT_EQ(ReadFile(job.File("out.csv")), CrLf({"a ", "b "}));
-    EXPECT_NE(run.err.find("Table 1: its last line (6) lies beyond the end of the report"),
-              std::string::npos)
-        << run.err;
+    EXPECT_EQ(ReadFile(job.File("out.csv")), "earlier\r\n");
+    EXPECT_EQ(run.err, "Table 1: its last line (6) lies beyond the end of the report " +
+                           job.File("report.txt") +
+                           " (3 lines; ReadEndLine found on line 1, ReadEndLineOffset 5). The "
+                           "table was not converted.\nNo table was written to " +
+                           job.File("out.csv") + ".\n");
     EXPECT_EQ(run.exitCode, 1);
 }
 

@@ -93,6 +93,7 @@ class BadInputCorpus(unittest.TestCase):
         home = os.path.join(folder, "home")
         os.mkdir(home)
         placed = {}  # path -> the bytes it must keep
+        links = {}  # path -> the target it must keep pointing at
 
         def place(path, content):
             with open(path, "wb") as f:
@@ -126,6 +127,13 @@ class BadInputCorpus(unittest.TestCase):
                     if not os.path.exists(path):
                         os.mkfifo(path)
                     return path
+                if kind == "link":
+                    # {link:NAME=TARGET}: a symbolic link, which must stay as it is.
+                    path = os.path.join(folder, source)
+                    if not os.path.lexists(path):
+                        os.symlink(alias, path)
+                        links[path] = alias
+                    return path
                 with open(os.path.join(CORPUS, source), "rb") as f:
                     return place(path, f.read())
             return re.sub(r"\{([^}]+)\}", one, text)
@@ -149,6 +157,8 @@ class BadInputCorpus(unittest.TestCase):
         for path, content in placed.items():
             with open(path, "rb") as f:
                 self.assertTrue(f.read() == content, path + " was changed")
+        for path, target in links.items():
+            self.assertEqual(os.readlink(path), target, path + " is no longer the same link")
         left = [n for n in os.listdir(folder) if n.startswith(".~")]
         self.assertEqual(left, [])
         shutil.rmtree(folder, ignore_errors=True)

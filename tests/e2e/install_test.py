@@ -16,6 +16,7 @@ import csv
 import gzip
 import os
 import shutil
+import sys
 import stat
 import struct
 import subprocess
@@ -100,7 +101,7 @@ class Installed(unittest.TestCase):
     def test_layout(self):
         p = self.prefix
         self.assertEqual(sorted(os.listdir(os.path.join(p, "bin"))), ["vok", "vok-desktop"])
-        for path in ["lib/vok/libvok-workbook.so", "share/vok/help/vok-wizard.htm",
+        for path in ["lib/vok/libvok-workbook.so", "lib/vok/vok-pdf-text", "share/vok/help/vok-wizard.htm",
                      "share/vok/help/vok_wizard_users_manual/how_do_i_use_it_/howdoiuseit_.htm",
                      "share/applications/vok.desktop", "share/icons/hicolor/scalable/apps/vok.svg",
                      "share/man/man1/vok.1.gz", "share/man/man1/vok-desktop.1.gz",
@@ -118,7 +119,7 @@ class Installed(unittest.TestCase):
             page = f.read()
         for option in ["input", "output", "recipe", "subfolders", "original\\-folder",
                        "no\\-clear", "show", "tab\\-size", "sheet", "log", "verbose", "quiet",
-                       "preview", "rows", "help", "version"]:
+                       "preview", "rows", "pdf\\-text", "help", "version"]:
             self.assertIn("\\-\\-" + option, page)
         for switch in "IORSGCETWLVQP?":
             self.assertIn("/" + switch, page)
@@ -207,6 +208,23 @@ class Installed(unittest.TestCase):
         self.check_user_files(os.path.join(home, "cfg/vok"), os.path.join(home, "st/vok"))
         self.assertFalse(os.path.exists(os.path.join(home, ".config")))
         self.assertFalse(os.path.exists(os.path.join(home, ".local")))
+
+    def test_an_ordinary_user_converts_a_pdf_report_with_the_installed_reader(self):
+        sys.path.insert(0, os.path.dirname(__file__))
+        import pdf_support
+        home = self.folder("home-pdf", owner_nobody=CAN_DROP)
+        with open(self.report(), encoding="latin-1") as f:
+            pdf = pdf_support.ghostscript_pdf(f.read(), os.path.join(home, "tb.pdf"))
+        os.chmod(pdf, 0o644)
+        target = os.path.join(home, "tb.csv")
+        for args in (["-i", pdf, "-r", self.recipe(), "-o", target],
+                     ["/I", pdf.replace("/", "\\"), "/R", self.recipe().replace("/", "\\"),
+                      "/O", target.replace("/", "\\")]):
+            with self.subTest(syntax=args[0]):
+                run = self.run_vok(args, home, CAN_DROP)
+                self.assertEqual((run.returncode, run.stderr), (0, ""))
+                self.assertEqual(rows_of(target), self.expected["csv"])
+        self.assertPrefixUntouched()
 
     def test_a_folder_that_cannot_be_made_is_named(self):
         home = self.folder("home-blocked", owner_nobody=CAN_DROP)

@@ -18,6 +18,7 @@ CAN_DROP = os.geteuid() == 0 and shutil.which("setpriv") is not None
 
 FILES = {
     "usr/bin/vok", "usr/bin/vok-desktop", "usr/lib/vok/libvok-workbook.so",
+    "usr/lib/vok/vok-pdf-text",
     "usr/share/applications/vok.desktop",
     "usr/share/bash-completion/completions/vok", "usr/share/bash-completion/completions/vok-desktop",
     "usr/share/doc/vok/changelog.gz", "usr/share/doc/vok/copyright",
@@ -60,7 +61,7 @@ class Package(unittest.TestCase):
                           self.field("Architecture")), ("vok", version, arch))
         depends = self.field("Depends")
         for library in ("libc6", "libstdc++6", "libfmt9", "libqt6widgets6", "libxlsxwriter4",
-                        "libgsf-1-114", "libzip4", "libisal2"):
+                        "libgsf-1-114", "libzip4", "libisal2", "libpoppler-cpp0v5"):
             self.assertIn(library + " (", depends)
         # Only the control file and the checksums: no maintainer scripts.
         control = subprocess.run(["dpkg-deb", "--ctrl-tarfile", self.deb], capture_output=True,

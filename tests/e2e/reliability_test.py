@@ -206,7 +206,7 @@ class Faults(VokFolder, unittest.TestCase):
         code, err = self.vok("-i", report, "-r", rules, "-o", self.path("out.csv"),
                              "-l", self.home + "/")
         self.assertEqual(code, 1)
-        self.assertIn("Cannot write the log file", err)
+        self.assertIn("The log file %s/ is a folder; nothing was converted." % self.home, err)
         full = self.tmpfs("full", "64k")
         self.fill(full)
         code, err = self.vok("-i", report, "-r", rules, "-o", self.path("out.csv"),

@@ -253,15 +253,14 @@ TEST_F(TableParserRead, ADerivedLayoutSeesOnlyTheLinesKept) {
     rules.skipTexts = {"TOTAL"};
     rules.groups.push_back({"DEPT", "-", "E", 5, {1}, {1}});
     TextIndex report(dir.File("pages.txt"));
-    clsTableParser paged(messages);
-    paged.ReadFromFile(report, "TOP", 1, "END", -1, 8, &rules);
-    EXPECT_EQ(paged.TextRows, (std::vector<std::string>{"ab   1 ", "abc 20 ", "a   30 "}));
-    EXPECT_EQ(FieldsOf(paged, paged.VariableToFixedTemplate(ExpandKeyword("=R", paged.TableWidth))),
+    parser.ReadFromFile(report, "TOP", 1, "END", -1, 8, &rules);
+    EXPECT_EQ(parser.TextRows, (std::vector<std::string>{"ab   1 ", "abc 20 ", "a   30 "}));
+    EXPECT_EQ(FieldsOf(parser, parser.VariableToFixedTemplate(ExpandKeyword("=R", parser.TableWidth))),
               (Fields{{1, 4}, {5, 7}}));
     // Without the rules every line is a row and the layout is one field.
-    paged.ReadFromFile(report, "TOP", 1, "END", -1, 8);
-    EXPECT_EQ(paged.TextRows.size(), 7u);
-    EXPECT_EQ(paged.TextRows[0], "HEADING RUNS ACROSS ALL ");
+    parser.ReadFromFile(report, "TOP", 1, "END", -1, 8);
+    EXPECT_EQ(parser.TextRows.size(), 7u);
+    EXPECT_EQ(parser.TextRows[0], "HEADING RUNS ACROSS ALL ");
 }
 
 } // namespace

@@ -82,7 +82,7 @@ public:
         });
     }
 
-    bool Save(std::string& /*error*/) override {
+    bool Save(std::string& /*error*/, const StopRequest* /*stop*/ = nullptr) override {
         ++saves;
         return true;
     }

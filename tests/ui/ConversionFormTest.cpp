@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(f.Box("cbInputFile")->currentText(), QStringLiteral("\\data\\in\\a.txt"));
         OpenFileRequest r = f.shell.fileRequests.back();
         QCOMPARE(r.title, QStringLiteral("Select Text File to Convert"));
-        QCOMPARE(r.filter, QStringLiteral("Text (ASCII) Files (*.txt);;All Files (*)"));
+        QCOMPARE(r.filter, QStringLiteral("Reports (*.txt *.prn *.pdf);;All Files (*)"));
         QCOMPARE(r.startFolder, QStringLiteral("/data/in/"));
         QVERIFY(r.mustExist);
 
@@ -196,6 +196,22 @@ private slots:
         QCOMPARE(f.messages.Texts(),
                  std::vector<std::string>{"File/Folder does not exist:\r\n\r\n/nowhere/x.csv"});
         QCOMPARE(f.shell.opened.size(), size_t(7));
+
+        // A PDF report (any name) opens as the text vok reads from it, a
+        // read-only copy that goes with the window.
+        std::filesystem::copy_file(std::filesystem::path(VOK_TEST_DATA) / "pdf/three-pages.pdf",
+                                   f.dir / "stock.prn");
+        f.Type("cbInputFile", QString::fromStdString(f.dir.File("stock.prn")));
+        QTest::mouseClick(f.Find<QPushButton>("cmdEditInput"), Qt::LeftButton);
+        QCOMPARE(f.shell.opened.size(), size_t(8));
+        const std::filesystem::path text = f.shell.opened.back().toLocalFile().toStdString();
+        QVERIFY(text.native().ends_with(".txt"));
+        const std::string lines = ReadFile(text);
+        QVERIFY(lines.starts_with("ACME SUPPLY                    STOCK REPORT            PAGE 1\n"));
+        QVERIFY(lines.find("\n\fACME SUPPLY") != std::string::npos);
+        QCOMPARE(f.messages.shown.size(), size_t(1));
+        f.window.reset();
+        QVERIFY(!std::filesystem::exists(text));
     }
 
     void ControlsCaptionsAndTheToolbar() {

@@ -219,6 +219,44 @@ private slots:
         QCOMPARE(saved.Get("mruOutputFile", "mruOutputFile20", "-"), f.dir.File("out.csv"));
     }
 
+    void PauseAnsweredYesBeforeTheFirstRowSaysNothingWasWritten() {
+        DesktopFixture f;
+        f.Open(CrLf({"[General]", "UseRecipeFile=YES"}));
+        WriteFile(f.dir / "r.txt", CrLf({"HEAD", "alpha", "beta", "END"}));
+        // A consolidation before the table: its notice comes while the export
+        // runs, before the table's first row.
+        WriteFile(f.dir / "spec.t2x",
+                  CrLf({"[Header]", "Product=VOK", "FileType=EXPORT SPEC", "FileFormat=1.1",
+                        "[General]", "Name=", "[Consolidate 1]", "Table=1",
+                        "ReadAccountsColumn=1", "TotalDepartments=1", "[Con 1 Dept 1]",
+                        "ReadStartLine=alpha", "ReadStartLineOffset=0", "ReadEndLine=beta",
+                        "ReadEndLineOffset=0", "[Table 1]", "ReadStartLine=HEAD",
+                        "ReadStartLineOffset=1", "ReadEndLine=END", "ReadEndLineOffset=-1",
+                        "TotalColumns=1", "[Table 1 Col 1]", "ReadColumnStart=1",
+                        "ReadColumnEnd=5", "WriteColumn=A", "PeriodOperator="}));
+        WriteFile(f.dir / "r.csv", "earlier\r\n");
+        f.Type("cbInputFile", QString::fromStdString(f.dir.File("r.txt")));
+        f.Type("cbRecipeFile", QString::fromStdString(f.dir.File("spec.t2x")));
+        f.Type("cbOutputFile", QString::fromStdString(f.dir.File("r.csv")));
+        f.messages.onShown = [&](const std::string& text) {
+            if (text.rfind("Consolidations are written to workbooks only", 0) == 0)
+                f.Find<QAction>("keyPause")->trigger();
+        };
+        QVERIFY(f.Form().BeginProcessing());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Form().JobRunning(), 30000);
+        QCOMPARE(f.messages.asked.size(), size_t(1));
+        QCOMPARE(f.messages.asked[0].text, std::string("Do you want to terminate the process?"));
+        // The user's own choice is told as such, with the information icon.
+        QCOMPARE(f.messages.shown.size(), size_t(2));
+        QCOMPARE(f.messages.shown[1].text,
+                 "The job was stopped before any row was written; nothing was written to " +
+                     f.dir.File("r.csv") + ".");
+        QCOMPARE(f.messages.shown[1].icon, MessageIcon::Information);
+        QVERIFY(f.Form().LastResult()->stopped);
+        QCOMPARE(f.Panel("sbMainPanel3"), QStringLiteral("Conversion Complete (stopped)"));
+        QCOMPARE(ReadFile(f.dir / "r.csv"), std::string("earlier\r\n"));
+    }
+
     void ClosingDuringAJobStopsItAndSavesTheSettings() {
         DesktopFixture f;
         f.Open();
