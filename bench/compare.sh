@@ -73,7 +73,7 @@ setup_hint="scripts/setup.sh installs it: source scripts/setup.sh && vok_install
 
 [ -x "$vok" ] || die "$vok is missing or cannot be run"
 [ -x "$py" ] || die "$py is missing (package python3); $setup_hint"
-for t in gawk mawk cat; do
+for t in gawk mawk cat sqlite3; do
     command -v "$t" >/dev/null || die "$t is missing; $setup_hint"
 done
 [ -x /usr/bin/time ] || die "GNU time (/usr/bin/time, package time) is missing; $setup_hint"
@@ -189,6 +189,26 @@ if [ "$selfcheck" = 1 ]; then
     check checker --workload ledger --what "wrong output is caught" \
         "$out/ledger.vok.csv" "$out/ledger.gawk.csv"
 fi
+
+# ---- a2. the ledger into a SQLite database ------------------------------------
+# The peer: the sqlite3 shell's own .import of the CSV vok wrote for the
+# ledger, into a table made beforehand (one transaction, one prepared insert).
+# vok stores two more columns a row (source_file, source_line) and indexes them.
+label="ledger $(commas "$ledger_rows")x7 -> sqlite"
+say "timing $label"
+measure sqlite-ledger "$label" vok "$reps" "$ledger_rows" rows --vok-home "$homes" \
+    --remove "$out/ledger.vok.db" -- "$vok" -i "$work/ledger.txt" -r "$work/ledger.rcp" -o "$out/ledger.vok.db"
+measure sqlite-ledger "$label" "sqlite3 .import" "$reps" "$ledger_rows" rows \
+    --remove "$out/ledger.import.db" -- sqlite3 "$out/ledger.import.db" \
+    "CREATE TABLE t (A, B, C, D, E, F, G)" ".mode csv" ".import $out/ledger.vok.csv t"
+vok_rows=$(sqlite3 "$out/ledger.vok.db" "SELECT count(*) FROM table_1")
+import_rows=$(sqlite3 "$out/ledger.import.db" "SELECT count(*) FROM t")
+if [ "$vok_rows" = "$import_rows" ] && [ "$vok_rows" = "$ledger_rows" ]; then
+    echo -e "ok\tsqlite-ledger\tvok's database and the import hold $vok_rows rows each" >>"$checks"
+else
+    echo -e "FAIL\tsqlite-ledger\tvok's database holds $vok_rows rows, the import $import_rows" >>"$checks"
+fi
+rm -f "$out/ledger.vok.db" "$out/ledger.import.db"
 
 # ---- b. paged reports: one table per 50-line page ---------------------------
 for n in $paged_list; do

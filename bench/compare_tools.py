@@ -668,6 +668,10 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
             goal(seconds < 1, "<1 s")
         elif workload in ("version", "onetable"):
             goal(seconds <= 0.010, "<=10 ms")
+        elif workload == "sqlite-ledger":
+            goal(amount / seconds >= 500e3, ">=500,000 rows/s")
+    elif tool == "sqlite3 .import" and ratio is not None:
+        goal(ratio >= 1, "vok no slower")
     elif tool == "gawk" and workload.startswith("ledger") and ratio is not None:
         goal(ratio >= 10, "vok >=10x gawk")
     return ", ".join(out)

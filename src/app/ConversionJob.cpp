@@ -8,6 +8,7 @@
 //     file's outcome.
 #include "app/ConversionJob.h"
 
+#include "app/DatabaseRun.h"
 #include "app/ProgramFolderLock.h"
 #include "base/AtomicFile.h"
 #include "base/Clock.h"
@@ -20,6 +21,7 @@
 #include "engine/JobState.h"
 #include "output/CsvWriter.h"
 #include "output/SheetTarget.h"
+#include "output/SqliteDatabase.h"
 #include "output/WorkbookConnection.h"
 #include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
@@ -101,6 +103,32 @@ void LeaveOutEarlierOutputs(std::vector<std::filesystem::path>& files, const Out
                               left == 1 ? "was" : "were",
                               left == 1 ? "it is an output" : "they are outputs"),
                   MessageIcon::Information, {}, MessageKind::Notice);
+}
+
+// The output a folder job names for an input, its folder made when missing.
+std::filesystem::path MadeOutputFor(const OutputNaming& naming,
+                                    const std::filesystem::path& input) {
+    const std::filesystem::path outputFolder = naming.FolderFor(input);
+    if (!naming.besideInput && !outputFolder.empty() && !FolderExistsFso(outputFolder))
+        MakeFolderPath(outputFolder);
+    return naming.OutputFor(input);
+}
+
+// The database a folder job writes, and the log files beside it, are no
+// reports of the job.
+void LeaveOutDatabase(std::vector<std::filesystem::path>& files,
+                      const std::filesystem::path& database) {
+    const std::string name = database.filename().native();
+    const auto folder = [](const std::filesystem::path& file) {
+        return file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+    };
+    std::error_code ec;
+    std::erase_if(files, [&](const std::filesystem::path& file) {
+        const std::string own = file.filename().native();
+        return (own == name || own == name + "-wal" || own == name + "-shm" ||
+                own == name + "-journal") &&
+               std::filesystem::equivalent(folder(file), folder(database), ec);
+    });
 }
 
 FileOutcome Skipped(std::string reason) {
@@ -187,7 +215,8 @@ JobResult ConversionJob::BeginProcessing() {
             // The reason is worth showing too: it names the missing folder.
             messages.Show("Unable to create file list" + (sErr.empty() ? "" : "\r\n" + sErr),
                           MessageIcon::None, kProgramTitle);
-        } else if (output.find('*') == std::string::npos) {
+        } else if (output.find('*') == std::string::npos &&
+                   OutputTypeOf(options_.sOutputFile) != OutputType::Sqlite) {
             result_.code = -2;
             messages.Show("You must specify a proper output file which includes the wild "
                           "card\r\n\r\nFor example: C:\\Output\\*.CSV",
@@ -198,17 +227,17 @@ JobResult ConversionJob::BeginProcessing() {
                 output.substr(0, output.find('*')),
                 WithTrailingSeparator(GetParentFolderName(options_.sInputFile)),
                 GetExtensionName(options_.sOutputFile), options_.bSaveInOriginalFolder};
-            if (!naming.besideInput) LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
+            const bool oneDatabase = output.find('*') == std::string::npos; // takes every report
+            if (oneDatabase) LeaveOutDatabase(clnFiles, options_.sOutputFile);
+            if (!oneDatabase && !naming.besideInput)
+                LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
             const auto count = static_cast<int64_t>(clnFiles.size());
             // Each file in turn, its output folder made when missing.
             for (int64_t i = 0; i < count; ++i) {
                 state.DoEvents();
                 if (state.StopRequested) break;
                 options_.sInputFile = clnFiles[static_cast<size_t>(i)];
-                const std::filesystem::path outputFolder = naming.FolderFor(options_.sInputFile);
-                if (!naming.besideInput && !outputFolder.empty() && !FolderExistsFso(outputFolder))
-                    MakeFolderPath(outputFolder);
-                options_.sOutputFile = naming.OutputFor(options_.sInputFile);
+                if (!oneDatabase) options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile);
                 ConvertOneFile(i + 1, count);
             }
         }
@@ -217,6 +246,7 @@ JobResult ConversionJob::BeginProcessing() {
         ConvertOneFile(1, 1);
         result_.code = options_.lErr;
     }
+    database_.reset(); // a database is closed, its log folded in, before the job ends
     // Always the end texts, whatever happened.
     state.SetStatus(StatusTarget::Progress, "Conversion Complete");
     state.SetStatus(StatusTarget::ElapsedTime,
@@ -591,7 +621,15 @@ FileOutcome ConversionJob::RunRecipe() {
     // The caption comes back at the end.
     const std::string caption = state.Caption();
     FileOutcome outcome;
-    if (state.outputType == OutputType::Csv) {
+    if (state.outputType == OutputType::Sqlite) {
+        if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
+            sheetTargetNoticeShown_ = true;
+            messages.Show("The sheet target " + Echo(Trim(options_.sSheetTarget)) +
+                              " applies to workbooks only; a database has tables, not sheets.",
+                          MessageIcon::Information, {}, MessageKind::Notice);
+        }
+        outcome = RunIntoDatabase();
+    } else if (state.outputType == OutputType::Csv) {
         // CSV output, replacing any earlier file when the run ends.
         state.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
         if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
@@ -671,6 +709,39 @@ FileOutcome ConversionJob::RunIntoWorkbook(const SheetTarget& target) {
                                           : Failed(fileMessages_->FirstProblem());
         CloseExcel(state.xlApp);
     }
+    return outcome;
+}
+
+FileOutcome ConversionJob::RunIntoDatabase() {
+    JobState& state = *state_;
+    Messages& messages = state.messages;
+    state.SetStatus(StatusTarget::Caption, "Writing data to the database. Please wait...");
+    // The report's rows are one transaction: committed by the save, rolled
+    // back by anything else.
+    // The database stays open for the job's next report into it.
+    std::string error;
+    if (database_ && database_->File() != state.gOutputFile) database_.reset();
+    if (!database_) database_ = SqliteDatabase::Open(state.gOutputFile, error);
+    std::unique_ptr<SqliteOutput> opened =
+        database_ ? SqliteOutput::Open(*database_, DatabaseTargetFor(state), error) : nullptr;
+    if (!opened) {
+        database_.reset();
+        messages.Show(error, MessageIcon::Critical);
+        return Skipped(error);
+    }
+    SqliteOutput& database = *opened;
+    state.xlApp = std::move(opened);
+    FileOutcome outcome;
+    {
+        DatabaseRun run(state, database);
+        state.ExportSpecs.Process(state, nullptr);
+        if (std::optional<FileOutcome> withheld = OutputWithheld())
+            outcome = std::move(*withheld);
+        else if (!run.WriteConsolidations() ||
+                 !SaveExcelWorkbook(messages, state.gOutputFile, database))
+            outcome = Failed(fileMessages_->FirstProblem());
+    }
+    CloseExcel(state.xlApp);
     return outcome;
 }
 

@@ -27,6 +27,7 @@ namespace vok {
 class JobState;
 struct SheetTarget;
 class SectionedText;
+class SqliteDatabase;
 class TextIndex;
 
 // What a job did, for the exit status and the status bar.
@@ -91,6 +92,8 @@ private:
     // The recipe's text, read once per job while the file stays as it was.
     const SectionedText& RecipeText(const std::filesystem::path& recipeFile);
     FileOutcome RunRecipe();
+    // The run into a SQLite database: one transaction for the report.
+    FileOutcome RunIntoDatabase();
     // The run into the CSV file, or into the workbook's target sheet, and
     // the output put in place when the output rule allows.
     FileOutcome RunIntoCsv();
@@ -129,6 +132,9 @@ private:
     clsConversionOptions options_;
     std::unique_ptr<FileMessages> fileMessages_;
     StopRequest stop_;
+    // The database output of the job, open from its first report to its end
+    // (declared before the state, whose open output uses it).
+    std::unique_ptr<SqliteDatabase> database_;
     std::unique_ptr<JobState> state_;
     bool warnedAboutTabs_;
     bool sheetTargetNoticeShown_ = false;

@@ -189,7 +189,7 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     request.rowLimit = options.lPreviewRows;
     // The limits of the workbook the job would write; CSV has none of its own.
     request.outputType = OutputTypeOf(options.sOutputFile).value_or(OutputType::Xlsx);
-    if (request.outputType == OutputType::Csv) request.outputType = OutputType::Xlsx;
+    if (!IsWorkbook(request.outputType)) request.outputType = OutputType::Xlsx;
     request.tabNoticeShown = program.Settings.bWarnedAboutTabsInFile;
     request.specName = program.ExportSpecsFile;
     // The report view reads the text the preview rebuilt from a PDF.

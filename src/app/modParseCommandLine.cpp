@@ -301,8 +301,11 @@ CommandLine ReadCommandLine(const std::vector<std::string>& args, clsConversionO
     return result;
 }
 
-std::string UsageText() {
-    return R"(vok - converts printed-style text reports into CSV files and workbooks.
+namespace {
+
+// The text of --help and /?, one block as the terminal shows it.
+constexpr std::string_view kUsage =
+    R"(vok - converts printed-style text reports into CSV files and workbooks.
 
 Usage (switch syntax):
   vok /I input /O output [/R recipe] [/S] [/G] [/C] [/E] [/T size] [/W sheet] [/L log]
@@ -311,7 +314,8 @@ Usage (switch syntax):
 
   /I path   input file, or a folder and pattern such as \data\in\*.txt
   /O path   output file; with a pattern input a folder pattern with "*",
-            such as \data\out\*.csv. ".csv" writes CSV, ".xls"/".xlsx" a workbook
+            such as \data\out\*.csv. ".csv" writes CSV, ".xls"/".xlsx" a workbook,
+            ".db"/".sqlite" one SQLite database for the whole job (no "*")
   /R path   convert with this recipe file (without /R the tables are marked
             in the input file with ">>" and "<<" lines)
   /S        with a pattern input, also search the sub-folders
@@ -363,6 +367,11 @@ On a terminal a long job shows one progress line, unless -q or -v is given.
 The exit status is 0 when the job reported no problem, 1 otherwise, and 2 when
 the Linux-style command line cannot be read.
 )";
+
+} // namespace
+
+std::string UsageText() {
+    return std::string(kUsage);
 }
 
 } // namespace vok

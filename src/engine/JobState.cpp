@@ -45,8 +45,11 @@ void JobState::SetStatus(StatusTarget target, std::string_view text) {
 bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std::string_view text) {
     if (!state.xlApp) return false;
     Workbook& workbook = *state.xlApp;
+    const CellWrite written = workbook.SetCellValue(sheet, row, column, text);
+    if (written == CellWrite::Written) return true;
+    // Only a failure names the file: this runs for every cell.
     const std::string file = state.gOutputFile.string();
-    switch (workbook.SetCellValue(sheet, row, column, text)) {
+    switch (written) {
     case CellWrite::Written:
         return true;
     case CellWrite::BeyondLastRow:
@@ -78,6 +81,12 @@ bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std:
                                         "chart sheet, which holds no cells. Choose another "
                                         "sheet target.",
                                         sheet, file),
+                            MessageIcon::Critical);
+        break;
+    case CellWrite::OutputFailed:
+        state.messages.Show(fmt::format("Cannot write to {}: {}. The conversion of this file "
+                                        "ends here.",
+                                        file, workbook.WriteFailure()),
                             MessageIcon::Critical);
         break;
     }

@@ -123,6 +123,23 @@ void clsTable::WriteToFile(ProfileFile& file, int32_t table_number) const {
     }
 }
 
+std::vector<int32_t> clsTable::SheetColumns() const {
+    std::vector<int32_t> columns;
+    columns.reserve(ColumnsCollection.size());
+    for (const clsColumn& column : ColumnsCollection) {
+        const Checked<int32_t> number = AlphaToNum2(column.WriteColumn);
+        if (number.ok() && number.value >= 1) columns.push_back(number.value);
+    }
+    // Each group's fields from its GroupWriteColumn rightwards.
+    for (const LineGroup& group : Lines.groups) {
+        for (size_t f = 0; group.column >= 1 && f < group.fieldStart.size(); ++f)
+            columns.push_back(group.column + static_cast<int32_t>(f));
+    }
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    return columns;
+}
+
 // The pieces of a table's pass, named so that clsTable may befriend the pass.
 namespace table_pass {
 
@@ -353,6 +370,7 @@ bool TablePass::Run(TextReader& input, int64_t first, int64_t last, int32_t top)
         // 10.5-10.7. The row.
         row_ = top + static_cast<int32_t>(done_);
         state_.currentRow = row_;
+        if (state_.xlApp) state_.xlApp->SetRowSource(row_, k);
         if (!WriteRow()) return false;
         ++done_;
     }

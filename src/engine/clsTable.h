@@ -51,6 +51,11 @@ public:
 
     void PropertyPrint() const {}
 
+    // The sheet columns its rows fill, in ascending order, each once: its
+    // fields' WriteColumn letters, then its groups' columns. Letters that
+    // name no column are left out (the run says so).
+    std::vector<int32_t> SheetColumns() const;
+
     // False once reading the section (or one of its columns) failed a check:
     // running it would write what the file does not say.
     bool Valid() const { return valid_; }

@@ -10,10 +10,13 @@ namespace vok {
 namespace {
 
 // What a file name asks for, the names vok cannot honour among them.
-enum class NameKind { Csv, Xls, Xlsx, Xlsm, BinaryWorkbook, Unknown };
+enum class NameKind { Csv, Xls, Xlsx, Xlsm, BinaryWorkbook, Sqlite, Unknown };
 
 NameKind KindOf(const std::filesystem::path& file) {
     const std::string name = AsciiUpper(file.filename().native());
+    // A database's ending wins over ".csv" or ".xls" earlier in the name.
+    if (name.ends_with(".SQLITE") || name.ends_with(".SQLITE3") || name.ends_with(".DB"))
+        return NameKind::Sqlite;
     if (name.find(".CSV") != std::string::npos) return NameKind::Csv;
     if (name.find(".XLS") == std::string::npos) return NameKind::Unknown;
     if (name.ends_with(".XLS")) return NameKind::Xls;
@@ -34,6 +37,8 @@ std::optional<OutputType> OutputTypeOf(const std::filesystem::path& file) {
         return OutputType::Xlsx;
     case NameKind::Xlsm:
         return OutputType::Xlsm;
+    case NameKind::Sqlite:
+        return OutputType::Sqlite;
     case NameKind::BinaryWorkbook:
     case NameKind::Unknown:
         break;

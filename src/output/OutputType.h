@@ -4,7 +4,8 @@
 // never its folders. A workbook whose name ends in ".xls" is an Excel 97-2003
 // workbook, one ending in ".xlsm" a macro-enabled Office Open XML workbook,
 // any other an Office Open XML workbook; a name ending in ".xlsb" asks for a
-// binary workbook, which vok cannot write.
+// binary workbook, which vok cannot write. A name ending in ".sqlite",
+// ".sqlite3" or ".db" (any case) is a SQLite database, whatever else it holds.
 #pragma once
 
 #include <filesystem>
@@ -14,7 +15,7 @@
 
 namespace vok {
 
-enum class OutputType { Csv, Xls, Xlsx, Xlsm };
+enum class OutputType { Csv, Xls, Xlsx, Xlsm, Sqlite };
 
 // Empty when the name asks for no type vok writes; OutputTypeRefusal says why.
 std::optional<OutputType> OutputTypeOf(const std::filesystem::path& file);
@@ -22,8 +23,9 @@ std::optional<OutputType> OutputTypeOf(const std::filesystem::path& file);
 // The message for a name OutputTypeOf refuses.
 std::string OutputTypeRefusal(const std::filesystem::path& file);
 
+// A workbook of one of the engines (sheets, cells, a lock file beside it).
 inline bool IsWorkbook(OutputType type) {
-    return type != OutputType::Csv;
+    return type != OutputType::Csv && type != OutputType::Sqlite;
 }
 
 // An Office Open XML workbook (.xlsx or .xlsm).

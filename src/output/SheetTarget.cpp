@@ -63,6 +63,8 @@ public:
     std::string CellText(int32_t sheet, int32_t row, int32_t column) const override {
         return inner_->CellText(Map(sheet), row, column);
     }
+    void SetRowSource(int32_t row, int64_t line) override { inner_->SetRowSource(row, line); }
+    std::string WriteFailure() const override { return inner_->WriteFailure(); }
     void SetStandardFont(std::string_view name) override { inner_->SetStandardFont(name); }
     CellRange UsedRange(int32_t sheet) const override { return inner_->UsedRange(Map(sheet)); }
     void ClearRange(int32_t sheet, const CellRange& range) override {

@@ -9,10 +9,19 @@ namespace {
 // A double holds 15 significant decimal digits; more would be lost silently.
 constexpr int32_t kMostSignificantDigits = 15;
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// A plain loop: a set of characters to skip costs a search per character,
+// and this runs for every cell.
 std::string_view TrimBlanks(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    size_t first = 0, end = text.size();
+    while (first < end && IsBlank(text[first]))
+        ++first;
+    while (end > first && IsBlank(text[end - 1]))
+        --end;
+    return text.substr(first, end - first);
 }
 
 // "#,##0.00", "0.0", "$#,##0" ...: the body of a format for the shape.
@@ -53,6 +62,8 @@ void AppendFormatFor(std::string& format, const NumberShape& shape) {
 void InterpretTypedInput(std::string_view text, TypedValue& value) {
     value.numberFormat.clear();
     value.number = 0;
+    value.wholeNumber = false;
+    value.blank = false;
     // 1. An empty text leaves the cell empty.
     if (text.empty()) {
         value.kind = TypedValue::Kind::Empty;
@@ -62,6 +73,7 @@ void InterpretTypedInput(std::string_view text, TypedValue& value) {
     // 2. Judged with blanks set aside: never a formula, and only numbers the
     // numeric test accepts.
     const std::string_view judged = TrimBlanks(text);
+    value.blank = judged.empty();
     if (judged.empty() || judged.front() == '=') return;
     ParsedNumber parsed;
     if (!IsNumeric(judged, &parsed)) return;
@@ -73,6 +85,7 @@ void InterpretTypedInput(std::string_view text, TypedValue& value) {
     // 4. A number, shown as typed.
     value.kind = TypedValue::Kind::Number;
     value.number = parsed.value;
+    value.wholeNumber = shape.wholeNumber;
     AppendFormatFor(value.numberFormat, shape);
 }
 

@@ -17,6 +17,10 @@ struct TypedValue {
     enum class Kind { Empty, Number, Text };
     Kind kind = Kind::Empty;
     double number = 0;
+    // A number written without a decimal point or an exponent ("1,234", "(12)").
+    bool wholeNumber = false;
+    // A text of only blanks (a cell shows nothing, a database stores NULL).
+    bool blank = false;
     // The number format code, "" for General. A buffer the caller reuses.
     std::string numberFormat;
 };

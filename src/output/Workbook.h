@@ -25,8 +25,9 @@ enum class CellWrite {
     BeyondLastRow,    // past the format's last row
     BeyondLastColumn, // past the format's last column
     NoSuchSheet,
-    ChartSheet,  // the sheet is a chart sheet, which has no cells
-    TextTooLong, // more characters than a cell can hold (32,767)
+    ChartSheet,   // the sheet is a chart sheet, which has no cells
+    TextTooLong,  // more characters than a cell can hold (32,767)
+    OutputFailed, // the output could not take the row; WriteFailure says why
 };
 
 struct CellRange {
@@ -63,6 +64,13 @@ public:
     virtual CellWrite SetCellValue(int32_t sheet, int32_t row, int32_t column,
                                    std::string_view text) = 0;
     virtual std::string CellText(int32_t sheet, int32_t row, int32_t column) const = 0;
+
+    // The report line the cells of `row` on sheet 1 come from, told before
+    // they are written: an output that keeps where its rows came from (a
+    // database) stores it; a workbook has no place for it.
+    virtual void SetRowSource(int32_t /*row*/, int64_t /*line*/) {}
+    // Why a write gave CellWrite::OutputFailed.
+    virtual std::string WriteFailure() const { return {}; }
 
     // The workbook's default font.
     virtual void SetStandardFont(std::string_view name) = 0;

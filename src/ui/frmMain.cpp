@@ -40,7 +40,8 @@ constexpr int kListSize = 20;
 const QString kInputFilter = QStringLiteral("Reports (*.txt *.prn *.pdf);;All Files (*)");
 const QString kRecipeFilter = QStringLiteral("Recipe Files (*.rcp);;All Files (*)");
 const QString kOutputFilter =
-    QStringLiteral("Excel Files (*.xls *.xlsx);;Comma Delimited (*.csv);;All Files (*)");
+    QStringLiteral("Excel Files (*.xls *.xlsx);;Comma Delimited (*.csv);;"
+                   "SQLite Databases (*.sqlite *.db);;All Files (*)");
 
 std::filesystem::path BoxPath(const QComboBox& box) {
     return PathFromSwitchSyntax(ToStdString(box.currentText()));
@@ -269,7 +270,8 @@ void frmMain::BuildControls() {
               QStringLiteral("Output File(s)  For example: c:\\output\\.csv or c:\\excel\\*.xls")));
     QLabel* label5 = Label("Label5", QStringLiteral("NOTE: To generate a CSV file use a file name "
                                                     "with the *.CSV extension, to create an XLS, "
-                                                    "use *.XLS"));
+                                                    "use *.XLS, to fill a SQLite database, use "
+                                                    "*.DB or *.SQLITE"));
     label5->setWordWrap(true);
     step3Layout->addWidget(label5);
     step3Layout->addLayout(PathRow(this, cbOutputFile_,

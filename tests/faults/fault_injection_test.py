@@ -12,6 +12,7 @@ The figures (calls per job, runs) are printed, for the record."""
 
 import os
 import shutil
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -21,6 +22,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../
 from e2e_support import BUILD, VOK, crlf  # noqa: E402  (the shared harness, found above)
 LIBRARY = os.path.join(BUILD, "libvok_fault_injection.so")
 CAUSES = {"ENOSPC": "No space left on device", "EIO": "Input/output error"}
+SQLITE_CAUSES = {"ENOSPC": "database or disk is full", "EIO": "disk I/O error"}
 
 
 # A report large enough that its CSV output takes several writes.
@@ -109,6 +111,87 @@ class FaultInjection(unittest.TestCase):
                     self.assertEqual(left, [])
         print("%s: %d calls (%s), %d faulty runs" % (
             name, len(calls), ", ".join(sorted({c.split()[0] for c in calls})), runs))
+
+    def database_content(self, database):
+        """Every row vok wrote, once the database has recovered from what
+        a failed run left (a log beside it), and its integrity check."""
+        connection = sqlite3.connect(database)
+        try:
+            check = connection.execute("PRAGMA integrity_check").fetchall()
+            rows = connection.execute("SELECT * FROM table_1 ORDER BY rowid").fetchall()
+            catalogue = connection.execute("SELECT * FROM vok_tables").fetchall()
+            return check, rows, catalogue
+        finally:
+            connection.close()
+
+    def test_sqlite_job(self):
+        # A fault at any write, sync, close or rename of the database or its
+        # logs leaves it openable, sound and as it was, or (when the rows were
+        # committed before the fault, and the job said so) holding the new rows.
+        database = os.path.join(self.out, "ledger.db")
+        # Fewer rows than the other jobs': every page of the log is a write.
+        small = crlf("LEDGER", *ROWS[:800], "TOTALS")
+        with open(self.report, "w", newline="") as f:
+            f.write(small)
+        code, err, _ = self.vok(database)
+        self.assertEqual((code, err), (0, ""))
+        earlier = {}
+        for name in os.listdir(self.out):
+            with open(os.path.join(self.out, name), "rb") as f:
+                earlier[name] = f.read()
+        before = self.database_content(database)
+        self.assertEqual(before[0], [("ok",)])
+        with open(self.report, "w", newline="") as f:
+            f.write(small.replace("Account", "Changed"))
+        code, err, calls = self.vok(database, fault_at=0, folders=[self.out])
+        self.assertEqual((code, err), (0, ""), "the counting run")
+        after = self.database_content(database)
+        self.assertNotEqual(after[1], before[1])
+        runs = failed = 0
+        for n in range(1, len(calls) + 1):
+            for errno_name, cause in CAUSES.items():
+                for name in os.listdir(self.out):
+                    os.remove(os.path.join(self.out, name))
+                for name, data in earlier.items():
+                    with open(os.path.join(self.out, name), "wb") as f:
+                        f.write(data)
+                with self.subTest(call=calls[n - 1], n=n, errno=errno_name):
+                    code, err, _ = self.vok(database, fault_at=n, errno_name=errno_name,
+                                            folders=[self.out])
+                    runs += 1
+                    content = self.database_content(database)
+                    self.assertEqual(content[0], [("ok",)])
+                    if code == 0:
+                        self.assertEqual(err, "")
+                        self.assertEqual(content[1], after[1])
+                    else:
+                        failed += 1
+                        self.assertEqual(code, 1, err)
+                        # The system's words, or SQLite's when it kept no errno
+                        # (a failed write of its shared-memory file or a failed
+                        # sync is "disk I/O error", whatever the errno).
+                        self.assertRegex(err, "%s|%s|disk I/O error" % (
+                            cause, SQLITE_CAUSES[errno_name]))
+                        self.assertEqual(content, before)
+        self.assertGreater(failed, 0)
+        print("ledger.db: %d calls (%s), %d faulty runs, %d of them failed the job" % (
+            len(calls), ", ".join(sorted({c.split()[0] for c in calls})), runs, failed))
+        # A new database: a job that fails leaves no file behind.
+        for name in os.listdir(self.out):
+            os.remove(os.path.join(self.out, name))
+        code, err, calls = self.vok(database, fault_at=0, folders=[self.out])
+        self.assertEqual((code, err), (0, ""), "the counting run of a new database")
+        for n in range(1, len(calls) + 1):
+            for name in os.listdir(self.out):
+                os.remove(os.path.join(self.out, name))
+            with self.subTest(new=True, call=calls[n - 1], n=n):
+                code, err, _ = self.vok(database, fault_at=n, folders=[self.out])
+                if code == 0:
+                    self.assertEqual(self.database_content(database)[:2], ([("ok",)], after[1]))
+                else:
+                    self.assertEqual(code, 1, err)
+                    self.assertEqual(os.listdir(self.out), [])
+        print("new ledger.db: %d calls" % len(calls))
 
     def test_csv_job(self):
         # The CSV file, and the working export-specs file in the program folder.

@@ -41,5 +41,19 @@ TEST(OutputTypeTest, MacroEnabledAndBinaryWorkbookNames) {
     EXPECT_EQ(OutputTypeRefusal("/out/a.txt"), "Output File must be of type XLS or CSV");
 }
 
+// A database's ending decides, whatever else the name holds; only the ending.
+TEST(OutputTypeTest, DatabaseNames) {
+    EXPECT_EQ(OutputTypeOf("/out/ledger.sqlite"), OutputType::Sqlite);
+    EXPECT_EQ(OutputTypeOf("/out/LEDGER.SQLITE3"), OutputType::Sqlite);
+    EXPECT_EQ(OutputTypeOf("/out/ledger.Db"), OutputType::Sqlite);
+    EXPECT_EQ(OutputTypeOf("/out/ledger.csv.db"), OutputType::Sqlite);
+    EXPECT_EQ(OutputTypeOf("/out/ledger.xlsx.sqlite"), OutputType::Sqlite);
+    EXPECT_EQ(OutputTypeOf("/out/ledger.db.csv"), OutputType::Csv);
+    EXPECT_EQ(OutputTypeOf("/out/ledger.db.bak"), std::nullopt);
+    EXPECT_EQ(OutputTypeOf("/out/ledger.dbf"), std::nullopt);
+    EXPECT_EQ(OutputTypeOf("/d/x.db/out.xlsx"), OutputType::Xlsx);
+    EXPECT_FALSE(IsWorkbook(OutputType::Sqlite));
+}
+
 } // namespace
 } // namespace vok

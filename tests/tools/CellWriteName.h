@@ -21,6 +21,8 @@ constexpr std::string_view CellWriteName(CellWrite result) {
         return "ChartSheet";
     case CellWrite::TextTooLong:
         return "TextTooLong";
+    case CellWrite::OutputFailed:
+        return "OutputFailed";
     }
     return "?";
 }
