@@ -90,20 +90,26 @@ bool clsExportSpecs::WriteToFile(JobState& state, const std::filesystem::path& f
     file.Write("Header", "FileFormat", FileHeader_FileFormat);
     file.Write("General", "Name", Name);
     // 2. The sections in run order, numbered within their kind.
-    size_t t = 0, k = 0, c = 0;
+    SectionCounts done;
     for (const std::string& item : SectionSequenceCollection) {
-        if (item == "Title" && t < TitlesCollection.size()) {
-            ++t;
-            TitlesCollection[t - 1].WriteToFile(file, static_cast<int32_t>(t));
-        } else if (item == "Table" && k < TablesCollection.size()) {
-            ++k;
-            TablesCollection[k - 1].WriteToFile(file, static_cast<int32_t>(k));
-        } else if (item == "Consolidate" && c < ConsolidateCollection.size()) {
-            ++c;
-            ConsolidateCollection[c - 1].WriteToFile(file, static_cast<int32_t>(c));
-        } else {
+        switch (NextSectionKind(item, done)) {
+        case SectionKind::Title:
+            ++done.titles;
+            TitlesCollection[done.titles - 1].WriteToFile(file, static_cast<int32_t>(done.titles));
+            break;
+        case SectionKind::Table:
+            ++done.tables;
+            TablesCollection[done.tables - 1].WriteToFile(file, static_cast<int32_t>(done.tables));
+            break;
+        case SectionKind::Consolidate:
+            ++done.consolidations;
+            ConsolidateCollection[done.consolidations - 1].WriteToFile(
+                file, static_cast<int32_t>(done.consolidations));
+            break;
+        case SectionKind::Unknown:
             state.messages.Show("Invalid item in SectionSequenceCollection!",
                                 MessageIcon::Critical);
+            break;
         }
     }
     std::string error;
@@ -113,40 +119,43 @@ bool clsExportSpecs::WriteToFile(JobState& state, const std::filesystem::path& f
     return false;
 }
 
-void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
-    Messages& messages = state.messages;
-    clsRecipe& recipe = state.gRecipe;
-    TablesWritten = 0;
-    // 1. The run order must cover every section read.
-    if (titleCount_ + tableCount_ + conCount_ !=
-        static_cast<int32_t>(SectionSequenceCollection.size())) {
-        messages.Show("Error in csExportSpecs: Invalid Section Count!", MessageIcon::Critical);
-        return;
-    }
-    // 2. The period label: "1", or "2-5" for a range.
+clsExportSpecs::SectionKind clsExportSpecs::NextSectionKind(std::string_view item,
+                                                            const SectionCounts& done) const {
+    // A name of no known kind, or one past the sections read of its kind, is unknown.
+    if (item == "Title" && done.titles < TitlesCollection.size()) return SectionKind::Title;
+    if (item == "Table" && done.tables < TablesCollection.size()) return SectionKind::Table;
+    if (item == "Consolidate" && done.consolidations < ConsolidateCollection.size())
+        return SectionKind::Consolidate;
+    return SectionKind::Unknown;
+}
+
+void clsExportSpecs::PrepareWorkbook(JobState& state) const {
+    const clsRecipe& recipe = state.gRecipe;
+    // The period label: "1", or "2-5" for a range.
     std::string periods = std::to_string(recipe.InputFileFirst);
     if (recipe.InputFileFirst < recipe.InputFileLast)
         periods += "-" + std::to_string(recipe.InputFileLast);
-    // 3. A workbook gets its sheet names and the standard font.
-    if (!csv && state.xlApp) {
-        const std::string* names[] = {&recipe.Sheet1Name, &recipe.Sheet2Name};
-        for (int32_t sheet = 1; sheet <= 2; ++sheet) {
-            const std::string& base = *names[sheet - 1];
-            if (Trim(base).empty()) continue;
-            std::string error;
-            if (!state.xlApp->SetSheetName(sheet, base + " (P" + periods + ")", error))
-                messages.Show(error, MessageIcon::Critical);
-        }
-        state.xlApp->SetStandardFont("Courier New");
+    // Each named sheet carries the periods it holds; then the standard font.
+    const std::string* names[] = {&recipe.Sheet1Name, &recipe.Sheet2Name};
+    for (int32_t sheet = 1; sheet <= 2; ++sheet) {
+        const std::string& base = *names[sheet - 1];
+        if (Trim(base).empty()) continue;
+        std::string error;
+        if (!state.xlApp->SetSheetName(sheet, base + " (P" + periods + ")", error))
+            state.messages.Show(error, MessageIcon::Critical);
     }
-    // 4. A fresh run state.
-    setWritePointer(messages, 1, 1);
-    setWritePointer(messages, 2, 1);
+    state.xlApp->SetStandardFont("Courier New");
+}
+
+void clsExportSpecs::ResetRunState(JobState& state) {
+    setWritePointer(state.messages, 1, 1);
+    setWritePointer(state.messages, 2, 1);
     ProcessedTables = 0;
     FatalProcessError = false;
     state.StopRequested = state.Interrupted;
     state.gExportRunning = true;
     // The report is read once for the key texts of every table.
+    const clsRecipe& recipe = state.gRecipe;
     if (recipe.InputFileFirst >= 1 &&
         recipe.InputFileFirst <= static_cast<int32_t>(recipe.InputFileName.size())) {
         TextIndex& report =
@@ -156,74 +165,101 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
             report.Expect(table.ReadEndLine);
         }
     }
-    // 5. The sections in run order.
-    size_t t = 0, k = 0, c = 0;
-    bool consolidationNoticeShown = false;
+}
+
+bool clsExportSpecs::RunTitle(JobState& state, CsvWriter* csv, size_t number) {
+    // Progress, then its lines into the workbook.
+    state.DoEvents();
+    state.SetStatus(StatusTarget::Caption, fmt::format("Writing Title {}  Please wait...", number));
+    if (!csv) TitlesCollection[number - 1].Process(state);
+    return !FatalProcessError;
+}
+
+bool clsExportSpecs::RunTable(JobState& state, CsvWriter* csv, size_t number) {
+    // Progress, then its rows.
+    state.DoEvents();
+    state.SetStatus(StatusTarget::Caption, fmt::format(" Exporting Table {}:", number));
+    clsTable& table = TablesCollection[number - 1];
+    // A section whose reading failed would write what the file does not say;
+    // the run ends before it, as after any failed table.
+    if (!table.Valid()) {
+        state.messages.Show(fmt::format("Table {} of {} was not run: its section has "
+                                        "errors (see above).",
+                                        number, state.gRecipe.ExportSpecFileName.string()),
+                            MessageIcon::Critical);
+        FatalProcessError = true;
+        return false;
+    }
+    const int32_t rowBefore = writePointer1_;
+    if (state.tableWatcher) state.tableWatcher->TableStarting(number - 1, table);
+    table.Process(state, csv);
+    if (state.tableWatcher) state.tableWatcher->TableFinished(number - 1, table);
+    if (writePointer1_ > rowBefore) ++TablesWritten;
+    if (FatalProcessError) return false;
+    ++ProcessedTables;
+    return true;
+}
+
+bool clsExportSpecs::RunConsolidation(JobState& state, CsvWriter* csv, size_t number,
+                                      bool& csvNoticeShown) {
+    // Consolidations read the workbook; a CSV output has none, which is said once.
+    if (csv) {
+        if (!csvNoticeShown) {
+            state.messages.Show("Consolidations are written to workbooks only; this CSV "
+                                "output has none.",
+                                MessageIcon::Information, {}, MessageKind::Notice);
+            csvNoticeShown = true;
+        }
+    } else if (!ConsolidateCollection[number - 1].Valid()) {
+        state.messages.Show(fmt::format("Consolidation {} of {} was not run: its section "
+                                        "has errors (see above).",
+                                        number, state.gRecipe.ExportSpecFileName.string()),
+                            MessageIcon::Critical);
+        FatalProcessError = true;
+    } else {
+        ConsolidateCollection[number - 1].Process(state);
+    }
+    return !FatalProcessError;
+}
+
+void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
+    TablesWritten = 0;
+    // The run order must cover every section read.
+    if (titleCount_ + tableCount_ + conCount_ !=
+        static_cast<int32_t>(SectionSequenceCollection.size())) {
+        state.messages.Show("Error in csExportSpecs: Invalid Section Count!",
+                            MessageIcon::Critical);
+        return;
+    }
+    // A workbook gets its sheet names and the standard font; then a fresh run state.
+    if (!csv && state.xlApp) PrepareWorkbook(state);
+    ResetRunState(state);
+    // The sections in run order, each after a progress update; a failed
+    // section, one of no known kind or a confirmed stop ends the run.
+    SectionCounts done;
+    bool csvNoticeShown = false;
     for (const std::string& item : SectionSequenceCollection) {
-        // 5.1. Progress.
         state.SetStatus(StatusTarget::ElapsedTime,
                         FormatElapsedSeconds(TickCount() - state.lTotalTimeStart));
-        if (item == "Title" && t < TitlesCollection.size()) {
-            // 5.2. A title: progress, then its lines into the workbook.
-            ++t;
-            state.DoEvents();
-            state.SetStatus(StatusTarget::Caption,
-                            fmt::format("Writing Title {}  Please wait...", t));
-            if (!csv) TitlesCollection[t - 1].Process(state);
-            if (FatalProcessError) break;
-        } else if (item == "Table" && k < TablesCollection.size()) {
-            // 5.3. A table: progress, then its rows.
-            ++k;
-            state.DoEvents();
-            state.SetStatus(StatusTarget::Caption, fmt::format(" Exporting Table {}:", k));
-            // A section whose reading failed would write what the file does
-            // not say; the run ends before it, as after any failed table.
-            if (!TablesCollection[k - 1].Valid()) {
-                messages.Show(fmt::format("Table {} of {} was not run: its section has "
-                                          "errors (see above).",
-                                          k, recipe.ExportSpecFileName.string()),
-                              MessageIcon::Critical);
-                FatalProcessError = true;
-                break;
-            }
-            const int32_t rowBefore = writePointer1_;
-            if (state.tableWatcher)
-                state.tableWatcher->TableStarting(k - 1, TablesCollection[k - 1]);
-            TablesCollection[k - 1].Process(state, csv);
-            if (state.tableWatcher)
-                state.tableWatcher->TableFinished(k - 1, TablesCollection[k - 1]);
-            if (writePointer1_ > rowBefore) ++TablesWritten;
-            if (FatalProcessError) break;
-            ++ProcessedTables;
-        } else if (item == "Consolidate" && c < ConsolidateCollection.size()) {
-            // 5.4. Consolidations read the workbook; a CSV output has none.
-            ++c;
-            if (csv) {
-                if (!consolidationNoticeShown) {
-                    messages.Show("Consolidations are written to workbooks only; this CSV "
-                                  "output has none.",
-                                  MessageIcon::Information, {}, MessageKind::Notice);
-                    consolidationNoticeShown = true;
-                }
-            } else if (!ConsolidateCollection[c - 1].Valid()) {
-                messages.Show(fmt::format("Consolidation {} of {} was not run: its section "
-                                          "has errors (see above).",
-                                          c, recipe.ExportSpecFileName.string()),
-                              MessageIcon::Critical);
-                FatalProcessError = true;
-            } else {
-                ConsolidateCollection[c - 1].Process(state);
-            }
-            if (FatalProcessError) break;
-        } else {
-            // 5.5. A section of no known kind ends the run.
-            messages.Show("invalid section type in clsExportSpecs.Process!", MessageIcon::Critical);
+        bool goOn = false;
+        switch (NextSectionKind(item, done)) {
+        case SectionKind::Title:
+            goOn = RunTitle(state, csv, ++done.titles);
+            break;
+        case SectionKind::Table:
+            goOn = RunTable(state, csv, ++done.tables);
+            break;
+        case SectionKind::Consolidate:
+            goOn = RunConsolidation(state, csv, ++done.consolidations, csvNoticeShown);
+            break;
+        case SectionKind::Unknown:
+            state.messages.Show("invalid section type in clsExportSpecs.Process!",
+                                MessageIcon::Critical);
             break;
         }
-        // 5.6. A stop that was asked for and confirmed ends the run.
-        if (state.StopRequested) break;
+        if (!goOn || state.StopRequested) break;
     }
-    // 6. The export is over; Pause no longer applies.
+    // The export is over; Pause no longer applies.
     state.gExportRunning = false;
 }
 

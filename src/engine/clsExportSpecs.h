@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vok {
@@ -54,7 +55,22 @@ public:
     void PropertyPrintTables() const {}
 
 private:
+    enum class SectionKind { Title, Table, Consolidate, Unknown };
+    // Sections of each kind met so far in run order.
+    struct SectionCounts {
+        size_t titles = 0;
+        size_t tables = 0;
+        size_t consolidations = 0;
+    };
+
     void BuildSectionSequence(const SectionedText& text);
+    SectionKind NextSectionKind(std::string_view item, const SectionCounts& done) const;
+    void PrepareWorkbook(JobState& state) const;
+    void ResetRunState(JobState& state);
+    // Each runs the numbered section of its kind; false ends the run.
+    bool RunTitle(JobState& state, CsvWriter* csv, size_t number);
+    bool RunTable(JobState& state, CsvWriter* csv, size_t number);
+    bool RunConsolidation(JobState& state, CsvWriter* csv, size_t number, bool& csvNoticeShown);
 
     int32_t titleCount_ = 0;
     int32_t tableCount_ = 0;
