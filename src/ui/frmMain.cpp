@@ -182,7 +182,26 @@ void frmMain::BuildControls() {
     form->setContentsMargins(margin, margin / 2, margin, margin / 2);
     form->setSpacing(PixelsFromTwips(60, this));
 
-    // STEP 1: the input.
+    // The three steps, top to bottom.
+    form->addWidget(BuildInputFrame());
+    form->addWidget(BuildMethodFrame());
+    form->addWidget(BuildOutputFrame());
+    form->addStretch(1);
+
+    // Controls whose changes reach across the steps.
+    connect(cbInputFile_, &QComboBox::editTextChanged, this,
+            [this] { UpdateInputDependentControls(); });
+    connect(cbInputFile_, &QComboBox::currentTextChanged, this,
+            [this] { UpdateInputDependentControls(); });
+    connect(cbSaveToOriginalFolder_, &QCheckBox::toggled, this,
+            [this] { UpdateInputDependentControls(); });
+    connect(rbUseRecipe_[0], &QRadioButton::toggled, this, [this] { MethodChanged(); });
+    MethodChanged();
+    UpdateInputDependentControls();
+}
+
+// The input step: the input path with its browse, edit and help buttons.
+QGroupBox* frmMain::BuildInputFrame() {
     QGroupBox* step1 = Frame("frameGUI1", QStringLiteral("STEP 1: Specify the input file(s)"));
     cbInputFile_ = PathBox("cbInputFile");
     auto* cmdInputBrowse = Button("cmdInputBrowse", QStringLiteral("   File.."),
@@ -203,7 +222,18 @@ void frmMain::BuildControls() {
         this, cbInputFile_,
         {cmdSelectInputFolder, cmdInputBrowse, cmdEditInput_, cbDoSubfolders_, cmdHelpInputFile}));
 
-    // STEP 2: the conversion method.
+    connect(cmdInputBrowse, &QPushButton::clicked, this, [this] {
+        BrowseForFile(*cbInputFile_, QStringLiteral("Select Text File to Convert"), kInputFilter,
+                      gInputFile_, true);
+    });
+    connect(cmdSelectInputFolder, &QPushButton::clicked, this, [this] { SelectInputFolder(); });
+    connect(cmdEditInput_, &QPushButton::clicked, this, [this] { EditInputFile(); });
+    connect(cmdHelpInputFile, &QPushButton::clicked, this, [this] { ShowHelpTopic(14); });
+    return step1;
+}
+
+// The method step: recipe or marked-up file, each with its own inner frame.
+QGroupBox* frmMain::BuildMethodFrame() {
     QGroupBox* step2 = Frame(
         "frameGUI0", QStringLiteral("STEP 2: Specify conversion method.  Please select how you "
                                     "want to convert the file."));
@@ -252,7 +282,19 @@ void frmMain::BuildControls() {
     innerGUI_->addWidget(frameInnerGUI_[1]);
     step2Layout->addLayout(innerGUI_);
 
-    // STEP 3: the output.
+    connect(cmdRecipeBrowse, &QPushButton::clicked, this, [this] {
+        BrowseForFile(*cbRecipeFile_, QStringLiteral("Select Recipe File"), kRecipeFilter,
+                      gRecipeFile_, true);
+    });
+    connect(cmdEditRecipe, &QPushButton::clicked, this, [this] { EditRecipe(); });
+    connect(cmdHelpConversionMethod, &QPushButton::clicked, this, [this] { ShowHelpTopic(15); });
+    connect(cmdHelpRecipeFile, &QPushButton::clicked, this, [this] { ShowHelpTopic(13); });
+    connect(cmdHelpMarkup, &QPushButton::clicked, this, [this] { ShowHelpTopic(12); });
+    return step2;
+}
+
+// The output step: the output path, its buttons and the note on file kinds.
+QGroupBox* frmMain::BuildOutputFrame() {
     QGroupBox* step3 = Frame("frameGUI2", QStringLiteral("STEP 3: Specify the output file(s)"));
     cbOutputFile_ = KeepRoomWhenHidden(PathBox("cbOutputFile"));
     cmdOutputBrowse_ = Button("cmdOutputBrowse", QStringLiteral("   File.."), QStyle::SP_FileIcon,
@@ -278,44 +320,14 @@ void frmMain::BuildControls() {
                                    {cmdSelectOutputFolder_, cmdOutputBrowse_, cmdEditOutput_,
                                     cbSaveToOriginalFolder_, cmdHelpOutputFile}));
 
-    form->addWidget(step1);
-    form->addWidget(step2);
-    form->addWidget(step3);
-    form->addStretch(1);
-
-    // What the controls do.
-    connect(cbInputFile_, &QComboBox::editTextChanged, this,
-            [this] { UpdateInputDependentControls(); });
-    connect(cbInputFile_, &QComboBox::currentTextChanged, this,
-            [this] { UpdateInputDependentControls(); });
-    connect(cbSaveToOriginalFolder_, &QCheckBox::toggled, this,
-            [this] { UpdateInputDependentControls(); });
-    connect(rbUseRecipe_[0], &QRadioButton::toggled, this, [this] { MethodChanged(); });
-    connect(cmdInputBrowse, &QPushButton::clicked, this, [this] {
-        BrowseForFile(*cbInputFile_, QStringLiteral("Select Text File to Convert"), kInputFilter,
-                      gInputFile_, true);
-    });
-    connect(cmdRecipeBrowse, &QPushButton::clicked, this, [this] {
-        BrowseForFile(*cbRecipeFile_, QStringLiteral("Select Recipe File"), kRecipeFilter,
-                      gRecipeFile_, true);
-    });
     connect(cmdOutputBrowse_, &QPushButton::clicked, this, [this] {
         BrowseForFile(*cbOutputFile_, QStringLiteral("Select Output File"), kOutputFilter,
                       gOutputFile_, false);
     });
-    connect(cmdEditRecipe, &QPushButton::clicked, this, [this] { EditRecipe(); });
-    connect(cmdSelectInputFolder, &QPushButton::clicked, this, [this] { SelectInputFolder(); });
     connect(cmdSelectOutputFolder_, &QPushButton::clicked, this, [this] { SelectOutputFolder(); });
-    connect(cmdEditInput_, &QPushButton::clicked, this, [this] { EditInputFile(); });
     connect(cmdEditOutput_, &QPushButton::clicked, this, [this] { LaunchBoxPath(*cbOutputFile_); });
-    connect(cmdHelpInputFile, &QPushButton::clicked, this, [this] { ShowHelpTopic(14); });
-    connect(cmdHelpConversionMethod, &QPushButton::clicked, this, [this] { ShowHelpTopic(15); });
-    connect(cmdHelpRecipeFile, &QPushButton::clicked, this, [this] { ShowHelpTopic(13); });
-    connect(cmdHelpMarkup, &QPushButton::clicked, this, [this] { ShowHelpTopic(12); });
     connect(cmdHelpOutputFile, &QPushButton::clicked, this, [this] { ShowHelpTopic(16); });
-
-    MethodChanged();
-    UpdateInputDependentControls();
+    return step3;
 }
 
 void frmMain::BuildToolBarAndMenus() {

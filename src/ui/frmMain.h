@@ -94,6 +94,9 @@ public:
 
 private:
     void BuildControls();
+    QGroupBox* BuildInputFrame();
+    QGroupBox* BuildMethodFrame();
+    QGroupBox* BuildOutputFrame();
     void BuildToolBarAndMenus();
     void ShowHelpTopic(int32_t topic);
     void ShowManualPage(std::string_view page);
