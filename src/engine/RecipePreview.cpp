@@ -400,6 +400,50 @@ bool ReadRecipeText(const PreviewRequest& request, JobState& state, Messages& ob
     return true;
 }
 
+// A job's checks before anything is read: the recipe file, then the report.
+bool InputFilesExist(const PreviewRequest& request, Messages& observer) {
+    if (request.source == PreviewRequest::Source::RecipeFile && !FileExists(request.recipeFile)) {
+        observer.Show(NoSuchFileMessage("Recipe file ", request.recipeFile),
+                      MessageIcon::Exclamation);
+        return false;
+    }
+    if (!FileExists(request.report)) {
+        observer.Show(NoSuchFileMessage("Input file: ", request.report), MessageIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+// Reads the export specs as the job prepares them: a long recipe as it stands,
+// a short one expanded first. Returns the tables a short recipe names, which
+// its expansion may not all reach; a long recipe has none beyond its own.
+int64_t PrepareExportSpecs(const PreviewRequest& request, JobState& state, JobObserver& observer,
+                           const SectionedText& recipe, const std::filesystem::path& recipeName,
+                           TextIndex& report) {
+    clsRecipe& job = state.gRecipe;
+    job.ResetRecipe();
+    job.InputFileName[0] = request.report;
+    clsExportSpecs& specs = state.ExportSpecs;
+    const bool longFormat =
+        AsciiUpper(Trim(GetIniValue(recipe, "Header", "FileType", ""))) == "EXPORT SPEC";
+    if (longFormat) {
+        job.ExportSpecFileName = recipeName;
+        specs.ReadFromText(state, recipe, recipeName);
+    } else {
+        if (!recipe.IsOpen()) {
+            observer.Show("Cannot find recipe file: " + recipeName.string(), MessageIcon::None);
+            observer.Show("short format recipe file does not exist!", MessageIcon::None);
+        }
+        job.ExportSpecFileName = request.specName;
+        ProfileFile expanded(request.specName, AtomicFile::Durability::InPlace,
+                             ProfileFile::Start::Empty);
+        ConvertShortToLong(observer, {}, recipe, expanded, report, request.tabSize);
+        specs.ReadFromText(state, SectionedText(expanded.Lines()), request.specName);
+        return CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
+    }
+    return 0;
+}
+
 void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& result) {
     PreviewObserver observer(result.messages);
     JobState state(observer, stop);
@@ -410,15 +454,7 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
     state.outputType = request.outputType;
 
     // 1. A job's checks: the recipe file, then the report.
-    if (request.source == PreviewRequest::Source::RecipeFile && !FileExists(request.recipeFile)) {
-        observer.Show(NoSuchFileMessage("Recipe file ", request.recipeFile),
-                      MessageIcon::Exclamation);
-        return;
-    }
-    if (!FileExists(request.report)) {
-        observer.Show(NoSuchFileMessage("Input file: ", request.report), MessageIcon::Exclamation);
-        return;
-    }
+    if (!InputFilesExist(request, observer)) return;
     // 2. The recipe's text. The recipe of the marks is made in memory and
     // never committed.
     SectionedText recipe;
@@ -433,28 +469,9 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
         observer.Show(kTabsInFileNotice, MessageIcon::Information, {}, MessageKind::Notice);
 
     // 4. The export-specs file, as the job prepares it.
-    clsRecipe& job = state.gRecipe;
-    job.ResetRecipe();
-    job.InputFileName[0] = request.report;
+    const int64_t recipeTables =
+        PrepareExportSpecs(request, state, observer, recipe, recipeName, report);
     clsExportSpecs& specs = state.ExportSpecs;
-    const bool longFormat =
-        AsciiUpper(Trim(GetIniValue(recipe, "Header", "FileType", ""))) == "EXPORT SPEC";
-    int64_t recipeTables = 0;
-    if (longFormat) {
-        job.ExportSpecFileName = recipeName;
-        specs.ReadFromText(state, recipe, recipeName);
-    } else {
-        if (!recipe.IsOpen()) {
-            observer.Show("Cannot find recipe file: " + recipeName.string(), MessageIcon::None);
-            observer.Show("short format recipe file does not exist!", MessageIcon::None);
-        }
-        job.ExportSpecFileName = request.specName;
-        ProfileFile expanded(request.specName, AtomicFile::Durability::InPlace,
-                             ProfileFile::Start::Empty);
-        ConvertShortToLong(observer, {}, recipe, expanded, report, request.tabSize);
-        specs.ReadFromText(state, SectionedText(expanded.Lines()), request.specName);
-        recipeTables = CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
-    }
     result.titles = static_cast<int32_t>(specs.TitlesCollection.size());
     result.consolidations = static_cast<int32_t>(specs.ConsolidateCollection.size());
 
