@@ -44,6 +44,49 @@ void clsTable::ReadFromFile(JobState& state, const SectionedText& text, int32_t 
     ReadFromFileSequentially(state, file, table_number);
 }
 
+bool clsTable::ReadKeyTexts(Messages& messages, SectionedCursor& file, const std::string& section) {
+    // The start key text and its offset.
+    const std::string start = ReadIniValue(file, section, "ReadStartLine", kMissing);
+    if (start == kMissing) {
+        messages.Show("Error in " + section + " : Invalid ReadStartLine!", MessageIcon::Critical);
+        return false;
+    }
+    ReadStartLine = start;
+    if (!ReadIntegerKey(messages, ReadIniValue(file, "", "ReadStartLineOffset", "0"), section,
+                        "ReadStartLineOffset", ReadStartLineOffset))
+        return false;
+    // The end key text and its offset.
+    const std::string end = ReadIniValue(file, "", "ReadEndLine", kMissing);
+    if (end == kMissing) {
+        messages.Show("Error in " + section + " : Invalid ReadEndLine!", MessageIcon::Critical);
+        return false;
+    }
+    ReadEndLine = end;
+    return ReadIntegerKey(messages, ReadIniValue(file, "", "ReadEndLineOffset", "0"), section,
+                          "ReadEndLineOffset", ReadEndLineOffset);
+}
+
+bool clsTable::ReadColumns(JobState& state, SectionedCursor& file, const std::string& section,
+                           int32_t columns) {
+    // The count is checked against the sections the file holds, so that a
+    // huge count neither reserves memory for columns that do not exist nor
+    // says so for each of them.
+    TotalColumns = columns;
+    ColumnsCollection.clear();
+    for (int32_t c = 1; c <= columns; ++c) {
+        if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(state, file, number_, c)) {
+            ColumnsCollection.pop_back();
+            TotalColumns = c - 1;
+            state.messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the "
+                                            "export-specs file holds no section [{} Col {}]!",
+                                            section, columns, section, c),
+                                MessageIcon::Critical);
+            return false;
+        }
+    }
+    return true;
+}
+
 void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
                                         int32_t table_number) {
     Messages& messages = state.messages;
@@ -53,27 +96,9 @@ void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
     // Sound only once every check below has passed.
     valid_ = false;
     const std::string section = "Table " + std::to_string(table_number);
-    // 1-2. The start key text and its offset.
-    const std::string start = ReadIniValue(file, section, "ReadStartLine", kMissing);
-    if (start == kMissing) {
-        messages.Show("Error in " + section + " : Invalid ReadStartLine!", MessageIcon::Critical);
-        return;
-    }
-    ReadStartLine = start;
-    if (!ReadIntegerKey(messages, ReadIniValue(file, "", "ReadStartLineOffset", "0"), section,
-                        "ReadStartLineOffset", ReadStartLineOffset))
-        return;
-    // 3-4. The end key text and its offset.
-    const std::string end = ReadIniValue(file, "", "ReadEndLine", kMissing);
-    if (end == kMissing) {
-        messages.Show("Error in " + section + " : Invalid ReadEndLine!", MessageIcon::Critical);
-        return;
-    }
-    ReadEndLine = end;
-    if (!ReadIntegerKey(messages, ReadIniValue(file, "", "ReadEndLineOffset", "0"), section,
-                        "ReadEndLineOffset", ReadEndLineOffset))
-        return;
-    // 5. The number of columns.
+    // The start and end key texts with their offsets.
+    if (!ReadKeyTexts(messages, file, section)) return;
+    // The number of columns.
     int32_t columns = 0;
     if (!ReadIntegerKey(messages, ReadIniValue(file, "", "TotalColumns", kMissing), section,
                         "TotalColumns", columns))
@@ -90,24 +115,8 @@ void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
         return ReadIniValue(probe, "", key, kMissing, trimMode);
     };
     if (!ReadLineRules(messages, lookup, section, Lines)) return;
-    // 6. The column sections follow the table's own section. The count is
-    // checked against the sections the file holds, so that a huge count
-    // neither reserves memory for columns that do not exist nor says so for
-    // each of them.
-    TotalColumns = columns;
-    ColumnsCollection.clear();
-    for (int32_t c = 1; c <= columns; ++c) {
-        if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(state, file, table_number,
-                                                                       c)) {
-            ColumnsCollection.pop_back();
-            TotalColumns = c - 1;
-            messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the export-specs "
-                                      "file holds no section [{} Col {}]!",
-                                      section, columns, section, c),
-                          MessageIcon::Critical);
-            return;
-        }
-    }
+    // The column sections follow the table's own section.
+    if (!ReadColumns(state, file, section, columns)) return;
     valid_ = std::all_of(ColumnsCollection.begin(), ColumnsCollection.end(),
                          [](const clsColumn& column) { return column.Valid(); });
 }

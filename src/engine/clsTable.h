@@ -14,6 +14,7 @@
 namespace vok {
 
 class JobState;
+class Messages;
 class ProfileFile;
 class CsvWriter;
 class TextIndex;
@@ -64,6 +65,11 @@ public:
     const GroupValues& Groups() const { return groups_; }
 
 private:
+    // The parts of the table's own section, read in file order; false after
+    // a fault that was said.
+    bool ReadKeyTexts(Messages& messages, SectionedCursor& file, const std::string& section);
+    bool ReadColumns(JobState& state, SectionedCursor& file, const std::string& section,
+                     int32_t columns);
     // Where the table's lines lie: the report its keys are searched in, and
     // its first and last data lines.
     struct Span {
