@@ -199,48 +199,14 @@ ConversionJob::ConversionJob(const ProgramSettings& settings, clsConversionOptio
 ConversionJob::~ConversionJob() = default;
 
 JobResult ConversionJob::BeginProcessing() {
-    Messages& messages = *fileMessages_;
     JobState& state = *state_;
     result_ = {};
-    // A fresh list and the start time.
-    std::vector<std::filesystem::path> clnFiles;
+    // The start time.
     state.lTotalTimeStart = TickCount();
 
-    const std::string input = options_.sInputFile.native();
-    const std::string output = options_.sOutputFile.native();
-    if (input.find('*') != std::string::npos) {
+    if (options_.sInputFile.native().find('*') != std::string::npos) {
         // A pattern job.
-        std::string sErr;
-        if (!BuildOriginalFileList(options_.sInputFile, options_.bDoSubfolders, clnFiles, sErr)) {
-            // The reason is worth showing too: it names the missing folder.
-            messages.Show("Unable to create file list" + (sErr.empty() ? "" : "\r\n" + sErr),
-                          MessageIcon::None, kProgramTitle);
-        } else if (output.find('*') == std::string::npos &&
-                   OutputTypeOf(options_.sOutputFile) != OutputType::Sqlite) {
-            result_.code = -2;
-            messages.Show("You must specify a proper output file which includes the wild "
-                          "card\r\n\r\nFor example: C:\\Output\\*.CSV",
-                          MessageIcon::Information, "Invalid Target Folder");
-        } else {
-            // Computed once: output prefix, input base, output extension.
-            const OutputNaming naming{
-                output.substr(0, output.find('*')),
-                WithTrailingSeparator(GetParentFolderName(options_.sInputFile)),
-                GetExtensionName(options_.sOutputFile), options_.bSaveInOriginalFolder};
-            const bool oneDatabase = output.find('*') == std::string::npos; // takes every report
-            if (oneDatabase) LeaveOutDatabase(clnFiles, options_.sOutputFile);
-            if (!oneDatabase && !naming.besideInput)
-                LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
-            const auto count = static_cast<int64_t>(clnFiles.size());
-            // Each file in turn, its output folder made when missing.
-            for (int64_t i = 0; i < count; ++i) {
-                state.DoEvents();
-                if (state.StopRequested) break;
-                options_.sInputFile = clnFiles[static_cast<size_t>(i)];
-                if (!oneDatabase) options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile);
-                ConvertOneFile(i + 1, count);
-            }
-        }
+        ConvertPatternJob();
     } else {
         // A single file.
         ConvertOneFile(1, 1);
@@ -259,6 +225,45 @@ JobResult ConversionJob::BeginProcessing() {
     result_.failuresShown = fileMessages_->FailuresShown();
     result_.bWarnedAboutTabsInFile = warnedAboutTabs_;
     return result_;
+}
+
+// A pattern job: the list of reports, the output named for each, each report in turn.
+void ConversionJob::ConvertPatternJob() {
+    Messages& messages = *fileMessages_;
+    JobState& state = *state_;
+    const std::string output = options_.sOutputFile.native();
+    std::vector<std::filesystem::path> clnFiles;
+    std::string sErr;
+    if (!BuildOriginalFileList(options_.sInputFile, options_.bDoSubfolders, clnFiles, sErr)) {
+        // The reason is worth showing too: it names the missing folder.
+        messages.Show("Unable to create file list" + (sErr.empty() ? "" : "\r\n" + sErr),
+                      MessageIcon::None, kProgramTitle);
+    } else if (output.find('*') == std::string::npos &&
+               OutputTypeOf(options_.sOutputFile) != OutputType::Sqlite) {
+        result_.code = -2;
+        messages.Show("You must specify a proper output file which includes the wild "
+                      "card\r\n\r\nFor example: C:\\Output\\*.CSV",
+                      MessageIcon::Information, "Invalid Target Folder");
+    } else {
+        // Computed once: output prefix, input base, output extension.
+        const OutputNaming naming{output.substr(0, output.find('*')),
+                                  WithTrailingSeparator(GetParentFolderName(options_.sInputFile)),
+                                  GetExtensionName(options_.sOutputFile),
+                                  options_.bSaveInOriginalFolder};
+        const bool oneDatabase = output.find('*') == std::string::npos; // takes every report
+        if (oneDatabase) LeaveOutDatabase(clnFiles, options_.sOutputFile);
+        if (!oneDatabase && !naming.besideInput)
+            LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
+        const auto count = static_cast<int64_t>(clnFiles.size());
+        // Each file in turn, its output folder made when missing.
+        for (int64_t i = 0; i < count; ++i) {
+            state.DoEvents();
+            if (state.StopRequested) break;
+            options_.sInputFile = clnFiles[static_cast<size_t>(i)];
+            if (!oneDatabase) options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile);
+            ConvertOneFile(i + 1, count);
+        }
+    }
 }
 
 bool ConversionJob::BuildOriginalFileList(const std::filesystem::path& sInput, bool bDoSubfolders,
@@ -390,26 +395,7 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
         outcome = Skipped(refusal);
         outcome.outputTypeKnown = false;
     }
-    // A file that was written may still have met problems on the way.
-    outcome.written = outcome.kind == FileOutcome::Kind::Converted;
-    if (outcome.written && !fileMessages_->FirstProblem().empty()) {
-        outcome.kind = FileOutcome::Kind::Failed;
-        outcome.reason = fileMessages_->FirstProblem();
-    } else if (outcome.written && state.StopRequested) {
-        outcome.kind = FileOutcome::Kind::Failed;
-        outcome.reason = "the job was stopped; the output holds the rows written until then";
-    }
-    switch (outcome.kind) {
-    case FileOutcome::Kind::Converted:
-        ++result_.converted;
-        break;
-    case FileOutcome::Kind::Skipped:
-        ++result_.skipped;
-        break;
-    case FileOutcome::Kind::Failed:
-        ++result_.failed;
-        break;
-    }
+    CountOutcome(outcome);
     fileMessages_->FileFinished(state.gInputFile, state.gOutputFile, outcome);
 }
 
@@ -488,6 +474,48 @@ const SectionedText& ConversionJob::RecipeText(const std::filesystem::path& reci
     return recipe_->text;
 }
 
+// A file that was written may still have met problems on the way; then it counts.
+void ConversionJob::CountOutcome(FileOutcome& outcome) {
+    const JobState& state = *state_;
+    outcome.written = outcome.kind == FileOutcome::Kind::Converted;
+    if (outcome.written && !fileMessages_->FirstProblem().empty()) {
+        outcome.kind = FileOutcome::Kind::Failed;
+        outcome.reason = fileMessages_->FirstProblem();
+    } else if (outcome.written && state.StopRequested) {
+        outcome.kind = FileOutcome::Kind::Failed;
+        outcome.reason = "the job was stopped; the output holds the rows written until then";
+    }
+    switch (outcome.kind) {
+    case FileOutcome::Kind::Converted:
+        ++result_.converted;
+        break;
+    case FileOutcome::Kind::Skipped:
+        ++result_.skipped;
+        break;
+    case FileOutcome::Kind::Failed:
+        ++result_.failed;
+        break;
+    }
+}
+
+namespace {
+
+// A recipe that cannot be read, or holds no table (empty, not a recipe at
+// all), writes nothing; said here.
+bool RecipeHasTables(Messages& messages, const std::filesystem::path& recipeFile,
+                     const SectionedText& recipeText) {
+    if (!RecipeReadProblem(messages, recipeText, recipeFile).empty()) return false;
+    if (CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 0) {
+        messages.Show("The recipe file " + recipeFile.string() +
+                          " holds no table section (a line [Table 1]).",
+                      MessageIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipeFile) {
     JobState& state = *state_;
     Messages& messages = state.messages;
@@ -513,16 +541,8 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
             messages.Show(marks.problem, marks.read ? MessageIcon::Warning : MessageIcon::Critical);
     }
     const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
-    // A recipe that cannot be read is no recipe without tables.
-    if (options_.bUseRecipe && !RecipeReadProblem(messages, recipeText, recipeFile).empty())
+    if (options_.bUseRecipe && !RecipeHasTables(messages, recipeFile, recipeText))
         return NoTableWritten();
-    if (options_.bUseRecipe && CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 0) {
-        // A recipe without tables (empty, not a recipe at all) writes nothing.
-        messages.Show("The recipe file " + recipeFile.string() +
-                          " holds no table section (a line [Table 1]).",
-                      MessageIcon::Critical);
-        return NoTableWritten();
-    }
     ExpectKeyTexts(recipeText, report);
     // A report the marks could not be read from was said already.
     if ((options_.bUseRecipe || marks.read || !report.Problem().empty()) &&

@@ -77,7 +77,9 @@ public:
                            const std::function<bool(const std::filesystem::path&)>& open);
 
 private:
+    void ConvertPatternJob();
     void ConvertOneFile(int64_t index, int64_t count);
+    void CountOutcome(FileOutcome& outcome);
     FileOutcome ConvertWithRecipe(const std::filesystem::path& recipeFile);
     // The same for the job's recipe, with a failure nothing foresaw said as
     // this file's own.
