@@ -223,12 +223,15 @@ int32_t ReportView::PaintLines(QPainter& painter, const PaintFrame& frame) const
         const QString text = QString::fromStdString(report_->Line(line));
         widest = std::max(widest, static_cast<int32_t>(text.size()));
         painter.setClipRect(frame.textArea);
-        painter.setPen(palette().color(QPalette::Text));
         if (!selected_ || selected_->line != line) {
+            // A line its table leaves out is greyed: it makes no row.
+            painter.setPen(palette().color(LeftOut(line) ? QPalette::Disabled : QPalette::Active,
+                                           QPalette::Text));
             painter.drawText(QPointF(frame.textLeft, y), text);
         } else {
             // The field in the selection's own colour, the rest as usual.
             const int start = selected_->start - 1, count = selected_->end - start;
+            painter.setPen(palette().color(QPalette::Text));
             painter.drawText(QPointF(frame.textLeft, y), text.left(start));
             painter.drawText(QPointF(frame.textLeft + (start + count) * cw, y),
                              text.mid(start + count));

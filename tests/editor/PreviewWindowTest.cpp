@@ -264,6 +264,20 @@ void PreviewWindowTest::linesLeftOutAreGreyedAndGroupCellsPointAtTheirGroupLine(
     QVERIFY(!preview.reportView.LeftOut(5));
     QVERIFY(preview.reportView.LeftOut(6));
     QVERIFY(!preview.reportView.LeftOut(8));
+    // Painted so: a left-out line has no dark ink, a kept one has.
+    const QImage shot = preview.reportView.viewport()->grab().toImage();
+    const int lh = std::max(1, preview.reportView.fontMetrics().lineSpacing());
+    const auto darkPixels = [&](int64_t line) {
+        const int top = static_cast<int>((line - preview.reportView.FirstVisibleLine()) * lh);
+        int dark = 0;
+        for (int y = std::max(0, top); y < std::min(shot.height(), top + lh); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                dark += qGray(shot.pixel(x, y)) < 80 ? 1 : 0;
+        return dark;
+    };
+    QCOMPARE(darkPixels(4), 0);
+    QCOMPARE(darkPixels(6), 0);
+    QVERIFY(darkPixels(7) > 0);
     // Each row names its own report line and carries the group's value.
     QCOMPARE(preview.gridRows.model()->data(preview.gridRows.model()->index(1, 1)).toInt(), 7);
     QCOMPARE(Cell(preview, 1, "F"), QString("10"));
