@@ -8,13 +8,11 @@ command-line syntaxes."""
 import csv
 import io
 import os
-import shutil
 import sqlite3
 import subprocess
-import tempfile
 import unittest
 
-from e2e_support import FolderFiles, crlf
+from e2e_support import VokFolder, crlf
 
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 VOK = os.path.join(BUILD, "vok")
@@ -68,24 +66,15 @@ def rows(database, sql, *args):
         connection.close()
 
 
-class SqliteOutput(FolderFiles, unittest.TestCase):
+class SqliteOutput(VokFolder, unittest.TestCase):
     SYNTAX = "linux"
-    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-s": "/S"}
+    SWITCHES = {**VokFolder.SWITCHES, "-s": "/S"}
 
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="vok-sqlite-")
-        self.home = os.path.join(self.dir, "home")
-        os.mkdir(self.home)
+        self.make_folder("vok-sqlite-")
 
     def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-
-    def vok(self, *args):
-        if self.SYNTAX == "switch":
-            args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
-        done = subprocess.run([VOK, *args], env={**os.environ, "VOK_HOME": self.home},
-                              capture_output=True, check=False, cwd=self.dir)
-        return done.returncode, done.stderr.decode(errors="replace")
+        self.remove_folder()
 
     def convert(self, report, recipe, output, expect_ok=True):
         code, err = self.vok("-i", report, "-r", recipe, "-o", output)
