@@ -605,6 +605,15 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     recipe.InputFileName[0] = state.gInputFile;
     recipe.ExportSpecFileName = settings_.ExportSpecsFile;
     if (missing) state.messages.Show("short format recipe file does not exist!", MessageIcon::None);
+    const std::optional<SectionedText> expanded = WriteExportSpecs(recipeText, report);
+    if (!expanded) return false;
+    state.ExportSpecs.ReadFromText(state, *expanded, settings_.ExportSpecsFile);
+    return true;
+}
+
+std::optional<SectionedText> ConversionJob::WriteExportSpecs(const SectionedText& recipeText,
+                                                             TextIndex& report) {
+    JobState& state = *state_;
     ProfileFile specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace,
                       ProfileFile::Start::Empty);
     ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report, state.gTabSize);
@@ -615,10 +624,10 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
         state.messages.Show("Cannot write the export-specs file " +
                                 settings_.ExportSpecsFile.string() + ": " + error,
                             MessageIcon::Critical);
-        return false;
+        return std::nullopt;
     }
-    state.ExportSpecs.ReadFromText(state, SectionedText(specs.Lines()), settings_.ExportSpecsFile);
-    return true;
+    // Read back from memory; the writer's copy goes before the sections are read.
+    return SectionedText(specs.Lines());
 }
 
 FileOutcome ConversionJob::RunRecipe() {

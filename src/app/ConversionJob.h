@@ -91,6 +91,9 @@ private:
     // message, when the working file could not be written.
     bool PrepareExportSpecs(const std::filesystem::path& recipeFile,
                             const SectionedText& recipeText, TextIndex& report);
+    // The recipe expanded into the working export-specs file, written, and its text.
+    std::optional<SectionedText> WriteExportSpecs(const SectionedText& recipeText,
+                                                  TextIndex& report);
     // The recipe's text, read once per job while the file stays as it was.
     const SectionedText& RecipeText(const std::filesystem::path& recipeFile);
     FileOutcome RunRecipe();

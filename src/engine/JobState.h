@@ -66,6 +66,23 @@ public:
     clsLineProcessor LineProcessor;
     std::unique_ptr<Workbook> xlApp; // the open workbook, while one is open
     TableRunWatcher* tableWatcher = nullptr;
+    // The reader of the last table's rows, kept open during a run for the
+    // next table further down the same report: tables that go down a report
+    // read on instead of opening it again each.
+    struct RowReader {
+        const TextIndex* report = nullptr;
+        TextReader reader;
+        int64_t nextLine = 0; // the line it reads next
+    } rowReader;
+    // The report a run searches its key texts in, as the cache gave it when
+    // the run started: its tables take it without looking at the file again.
+    struct RunReport {
+        std::filesystem::path path;
+        TextIndex* index = nullptr;
+    } runReport;
+    TextIndex& ReportFor(const std::filesystem::path& path) {
+        return runReport.index && runReport.path == path ? *runReport.index : Reports.For(path);
+    }
 
     // The run flags: a stop asked for and seen, an export in progress, a
     // stop that holds until the job ends (closing the window, an interrupt),

@@ -154,12 +154,16 @@ void clsExportSpecs::ResetRunState(JobState& state) {
     FatalProcessError = false;
     state.StopRequested = state.Interrupted;
     state.gExportRunning = true;
+    state.rowReader = {};
+    state.runReport = {};
     // The report is read once for the key texts of every table.
     const clsRecipe& recipe = state.gRecipe;
     if (recipe.InputFileFirst >= 1 &&
         recipe.InputFileFirst <= static_cast<int32_t>(recipe.InputFileName.size())) {
-        TextIndex& report =
-            state.Reports.For(recipe.InputFileName[static_cast<size_t>(recipe.InputFileFirst - 1)]);
+        const std::filesystem::path& path =
+            recipe.InputFileName[static_cast<size_t>(recipe.InputFileFirst - 1)];
+        TextIndex& report = state.Reports.For(path);
+        state.runReport = {path, &report};
         for (const clsTable& table : TablesCollection) {
             report.Expect(table.ReadStartLine);
             report.Expect(table.ReadEndLine);
@@ -259,8 +263,10 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
         }
         if (!goOn || state.StopRequested) break;
     }
-    // The export is over; Pause no longer applies.
+    // The export is over; Pause no longer applies, and the report is closed.
     state.gExportRunning = false;
+    state.rowReader = {};
+    state.runReport = {};
 }
 
 } // namespace vok

@@ -114,7 +114,10 @@ void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
         SectionedCursor probe = file;
         return ReadIniValue(probe, "", key, kMissing, trimMode);
     };
-    if (!ReadLineRules(messages, lookup, section, Lines)) return;
+    if (!MayHoldLineRules(file))
+        Lines = LineRules{};
+    else if (!ReadLineRules(messages, lookup, section, Lines))
+        return;
     // The column sections follow the table's own section.
     if (!ReadColumns(state, file, section, columns)) return;
     valid_ = std::all_of(ColumnsCollection.begin(), ColumnsCollection.end(),
@@ -217,6 +220,35 @@ size_t RawLineBound(const clsLineProcessor& processor, const std::vector<RawColu
     return static_cast<size_t>(2 * fields + 4 * columns + 2 + 16);
 }
 
+// Lines a reader left open reads on rather than open the report again.
+constexpr int64_t kReadOnLines = 1024;
+constexpr size_t kReadOnBuffer = 64 * 1024;
+
+// Places `input` at line `first` of `rows`: the reader the last table left,
+// when it stands a little above, or the report opened anew.
+bool OpenRows(JobState& state, TextIndex& rows, int64_t first, int64_t last, TextReader& input) {
+    JobState::RowReader& kept = state.rowReader;
+    const int64_t ahead = first - kept.nextLine;
+    if (kept.report == &rows && kept.reader.IsOpen() && ahead >= 0 && ahead <= kReadOnLines) {
+        input = std::move(kept.reader);
+        kept = {};
+        // Whole blocks now: the tables go on down the report.
+        input.GrowBuffer(kReadOnBuffer);
+        input.SetReadAhead(0);
+        return input.SkipLines(ahead) == ahead;
+    }
+    kept = {};
+    return rows.OpenAt(first, input, last);
+}
+
+// Keeps a reader that read its table's lines to the end for the next table.
+void KeepRows(JobState& state, TextIndex& rows, TextReader& input, int64_t nextLine) {
+    if (!input.IsOpen() || input.ReadFailed()) return;
+    state.rowReader.report = &rows;
+    state.rowReader.reader = std::move(input);
+    state.rowReader.nextLine = nextLine;
+}
+
 } // namespace table_pass
 
 using namespace table_pass;
@@ -227,7 +259,7 @@ bool clsTable::FindKeyLines(JobState& state, Span& span) {
     // 1. The key lines are searched in the first period's file, which the job
     // read once for all its tables' keys.
     span.keyFile = PeriodFile(state, state.gRecipe.InputFileFirst);
-    TextIndex& keys = state.Reports.For(span.keyFile);
+    TextIndex& keys = state.ReportFor(span.keyFile);
     span.keys = &keys;
     // 2-3. The start key text: its first line from line 1.
     StartKeyLine = keys.FirstLine(ReadStartLine);
@@ -324,6 +356,10 @@ public:
     // the rows go from sheet row `top` on. False when the run must end.
     bool Run(TextReader& input, int64_t first, int64_t last, int32_t top);
     int64_t Done() const { return done_; }
+    // Every line of the span was read: the reader stands on the line after it.
+    bool AllLinesRead(const clsTable::Span& span) const {
+        return linesRead_ == span.last - span.first + 1;
+    }
 
 private:
     // The next line as the pass sees it, and what it is.
@@ -344,6 +380,7 @@ private:
     const int32_t columns_;
     int32_t row_ = 0; // the sheet row (CSV line) being written
     int64_t done_ = 0;
+    int64_t linesRead_ = 0;
     std::string line_, cell_;
     // The per-line path, once the first row has shown that it applies.
     std::vector<RawColumn> raw_;
@@ -388,7 +425,10 @@ bool TablePass::Run(TextReader& input, int64_t first, int64_t last, int32_t top)
 
 LineClass TablePass::NextLine(TextReader& input) {
     std::string_view bytes;
-    if (!input.ReadRawLine(bytes)) bytes = {};
+    if (input.ReadRawLine(bytes))
+        ++linesRead_;
+    else
+        bytes = {};
     const bool formFeed = processor_.SetRawRow(bytes, tabSize_, oneByte_);
     return classify_.Classify(processor_.RawRow(), formFeed);
 }
@@ -490,9 +530,9 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     const int32_t top = specs.getWritePointer(state.messages, 1);
     // 9. The rows are read from item 1 of the input list, from line F on.
     const std::filesystem::path rowFile = PeriodFile(state, 1);
-    TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.Reports.For(rowFile);
+    TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.ReportFor(rowFile);
     TextReader input;
-    const bool positioned = rows.OpenAt(span.first, input, span.last);
+    const bool positioned = OpenRows(state, rows, span.first, span.last, input);
     // A report that opened for its scan may fail now (too many open files):
     // empty rows must not pass for its lines.
     if (ReadFailed(state, !input.OpenError().empty(), input.OpenError(), rowFile, number_)) return;
@@ -506,7 +546,8 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     if (positioned && !CheckColumns(state, csv != nullptr, columns)) return;
     state.observer.TableStarted(number_, span.first, rows.LineCount());
     // 10. The lines, each a row unless the table leaves it out.
-    if (positioned) pass.Run(input, span.first, span.last, top);
+    if (positioned && pass.Run(input, span.first, span.last, top) && pass.AllLinesRead(span))
+        KeepRows(state, rows, input, span.last + 1);
     ReadFailed(state, input.ReadFailed(), input.ReadError(), rowFile, number_);
     // 11-12. The write pointer moves below the rows written.
     const auto done = static_cast<int32_t>(pass.Done());

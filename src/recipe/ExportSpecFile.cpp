@@ -277,6 +277,10 @@ bool ReadLineRules(Messages& messages, const SectionKeyLookup& lookup, std::stri
     }
 }
 
+bool MayHoldLineRules(const SectionedCursor& from) {
+    return SectionMentions(from, {"Skip", "PageHeaderLines", "Group"});
+}
+
 void WriteLineRules(ProfileFile& file, std::string_view section, const LineRules& rules) {
     for (size_t n = 0; n < rules.skipTexts.size(); ++n)
         file.Write(section, fmt::format("SkipLine{}", n + 1), rules.skipTexts[n]);
@@ -408,7 +412,10 @@ bool ReadShortTable(Messages& messages, const SectionedText& text, const std::st
         return GetIniValueEx(text, section, key, kMissing, trimMode);
     };
     Unsaid unsaid;
-    if (ReadLineRules(unsaid, lookup, section, table.lines))
+    SectionedCursor keysAt(text);
+    if (!keysAt.SkipToSection(section) || !MayHoldLineRules(keysAt))
+        keys.Lines = &table.lines;
+    else if (ReadLineRules(unsaid, lookup, section, table.lines))
         keys.Lines = &table.lines;
     else
         table.unusable = LineKeysAsWritten(lookup);

@@ -27,6 +27,7 @@ namespace vok {
 class JobObserver;
 class Messages;
 class ProfileFile;
+class SectionedCursor;
 class SectionedText;
 class TextIndex;
 
@@ -94,6 +95,10 @@ void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSecti
 using SectionKeyLookup = std::function<std::string(std::string_view key, int32_t trimMode)>;
 bool ReadLineRules(Messages& messages, const SectionKeyLookup& lookup, std::string_view section,
                    LineRules& rules);
+// False when the keys of a section from `from` on (up to the line that ends
+// it) hold none of the keys ReadLineRules looks up: the section has no line
+// rules then, and they need not be looked up one by one.
+bool MayHoldLineRules(const SectionedCursor& from);
 void WriteLineRules(ProfileFile& file, std::string_view section, const LineRules& rules);
 
 // The keys of a column section "Table n Col c".

@@ -65,7 +65,6 @@ ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability 
 void ProfileFile::Index() {
     lastSection_ = nullptr;
     sections_.clear();
-    sectionOrder_.clear();
     std::string current;
     bool inSection = false; // "[]" names a section too, so "current" may be empty
     for (size_t i = 0; i < lines_.size(); ++i) {
@@ -75,17 +74,26 @@ void ProfileFile::Index() {
         inSection = true;
         current = AsciiUpper(name);
         // The first of two equal sections is the one the functions use.
-        if (sections_.count(current)) {
+        if (sections_.contains(current)) {
             current = "\x01" + std::to_string(i); // a later duplicate: kept, never found
         }
         sections_[current] = Section{i, lines_.size()};
-        sectionOrder_.push_back(current);
     }
     if (inSection) sections_[current].end = lines_.size();
 }
 
+size_t ProfileFile::NoCaseHash::operator()(std::string_view name) const {
+    // FNV-1a over the upper-cased bytes.
+    uint64_t hash = 14695981039346656037u;
+    for (char c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    }
+    return static_cast<size_t>(hash);
+}
+
 const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
-    const auto it = sections_.find(AsciiUpper(Trim(name)));
+    const auto it = sections_.find(Trim(name));
     return it == sections_.end() ? nullptr : &it->second;
 }
 
@@ -93,7 +101,7 @@ ProfileFile::Section* ProfileFile::FindSection(std::string_view name) {
     // A writer writes a section's keys one after the other: the section of
     // the last write is remembered (the map's elements never move).
     if (lastSection_ && name == lastSectionName_) return lastSection_;
-    const auto it = sections_.find(AsciiUpper(Trim(name)));
+    const auto it = sections_.find(Trim(name));
     if (it == sections_.end()) return nullptr;
     lastSectionName_.assign(name);
     lastSection_ = &it->second;
@@ -137,7 +145,6 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
         lines_.push_back("[" + std::string(Trim(section)) + "]");
         lines_.push_back(std::move(keyLine));
         sections_[upper] = Section{header, lines_.size()};
-        sectionOrder_.push_back(upper);
         dirty_ = true;
         return;
     }

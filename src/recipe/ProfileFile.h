@@ -72,8 +72,18 @@ private:
     std::filesystem::path fileName_;
     AtomicFile::Durability durability_;
     std::vector<std::string> lines_;
-    std::vector<std::string> sectionOrder_;             // upper-cased names, file order
-    std::unordered_map<std::string, Section> sections_; // by upper-cased name
+    // Upper-cased names, looked up without regard to case and without a copy.
+    struct NoCaseHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const;
+    };
+    struct NoCaseEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const {
+            return EqualsNoCase(a, b);
+        }
+    };
+    std::unordered_map<std::string, Section, NoCaseHash, NoCaseEqual> sections_;
     TextEncoding encoding_ = TextEncoding::Utf8;
     bool byteOrderMark_ = false;
     bool dirty_ = false;
