@@ -526,7 +526,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     if (std::string missing = MissingInput(); !missing.empty()) return Skipped(std::move(missing));
     // The recipe's text: the recipe file's, or, in the mark-up method, the
     // recipe made from the marks in the input file (one read of it).
-    ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
+    SectionWriter marked(recipeFile, AtomicFile::Durability::InPlace);
     SectionedText markedText;
     MarkedRecipe marks;
     // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
@@ -535,7 +535,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
         marks = MakeShortFromMarks(state.gInputFile, marked, report.ReadFrom());
-        if (marks.read) markedText = SectionedText(marked.Lines());
+        if (marks.read) markedText = marked.Text();
         // Tables above a fault still convert: the fault is a warning then.
         if (!marks.problem.empty())
             messages.Show(marks.problem, marks.read ? MessageIcon::Warning : MessageIcon::Critical);
@@ -614,8 +614,7 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
 std::optional<SectionedText> ConversionJob::WriteExportSpecs(const SectionedText& recipeText,
                                                              TextIndex& report) {
     JobState& state = *state_;
-    ProfileFile specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace,
-                      ProfileFile::Start::Empty);
+    SectionWriter specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace);
     ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report, state.gTabSize);
     // A working file that could not be written ends the job before its
     // output: a job that says it failed leaves the earlier output alone.
@@ -626,8 +625,8 @@ std::optional<SectionedText> ConversionJob::WriteExportSpecs(const SectionedText
                             MessageIcon::Critical);
         return std::nullopt;
     }
-    // Read back from memory; the writer's copy goes before the sections are read.
-    return SectionedText(specs.Lines());
+    // Read back from the bytes written.
+    return specs.TakeText();
 }
 
 FileOutcome ConversionJob::RunRecipe() {

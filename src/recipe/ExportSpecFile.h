@@ -26,7 +26,7 @@ namespace vok {
 
 class JobObserver;
 class Messages;
-class ProfileFile;
+class ProfileWriter;
 class SectionedCursor;
 class SectionedText;
 class TextIndex;
@@ -57,7 +57,7 @@ bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_fi
 // recipe of a marked report into `recipe`, in one read of the report. The
 // caller commits the files.
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
-                        const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
+                        const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
                         int32_t tabSize);
 struct MarkedRecipe {
     bool read = false;   // false: the report could not be read, `problem` says why
@@ -66,7 +66,7 @@ struct MarkedRecipe {
 };
 // `readFrom`, when given, is where the report's text lies (the text rebuilt
 // from a PDF report); messages name `text_file`.
-MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
+MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileWriter& recipe,
                                 const std::filesystem::path& readFrom = {});
 
 // Announces to the report's index the key texts of every table of a recipe or
@@ -84,7 +84,7 @@ struct TableSectionKeys {
     // only where set, so that a table without them is written as before.
     const LineRules* Lines = nullptr;
 };
-void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSectionKeys& keys);
+void WriteTableSection(ProfileWriter& file, int32_t table_number, const TableSectionKeys& keys);
 
 // The optional keys of a table section that say which lines it leaves out
 // and which carry group values, read into `rules`: SkipLine<n> (from 1 up to
@@ -99,7 +99,7 @@ bool ReadLineRules(Messages& messages, const SectionKeyLookup& lookup, std::stri
 // it) hold none of the keys ReadLineRules looks up: the section has no line
 // rules then, and they need not be looked up one by one.
 bool MayHoldLineRules(const SectionedCursor& from);
-void WriteLineRules(ProfileFile& file, std::string_view section, const LineRules& rules);
+void WriteLineRules(ProfileWriter& file, std::string_view section, const LineRules& rules);
 
 // The keys of a column section "Table n Col c".
 struct ColumnSectionKeys {
@@ -108,7 +108,7 @@ struct ColumnSectionKeys {
     std::string_view WriteColumn;
     std::string_view PeriodOperator;
 };
-void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
+void WriteColumnSection(ProfileWriter& file, int32_t table_number, int32_t col,
                         const ColumnSectionKeys& keys);
 
 } // namespace vok

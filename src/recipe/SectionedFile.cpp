@@ -84,6 +84,11 @@ SectionedText::SectionedText(const std::vector<std::string>& lines) : open_(true
     IndexLines();
 }
 
+SectionedText::SectionedText(std::string text, std::vector<size_t> ends, size_t separator)
+    : text_(std::move(text)), ends_(std::move(ends)), separator_(separator), open_(true) {
+    IndexLines();
+}
+
 SectionedText SectionedText::FromFile(const std::filesystem::path& fileName) {
     SectionedText text;
     // One read: the lines as the file holds them, checked for UTF-8 on the

@@ -40,6 +40,9 @@ public:
     SectionedText() = default;
     // Lines as a file's reader gives them (no line ends, UTF-8).
     explicit SectionedText(const std::vector<std::string>& lines);
+    // Lines one after the other in `text`, each followed by `separator` bytes
+    // (a file's bytes with their line ends); `ends` is one past each line.
+    SectionedText(std::string text, std::vector<size_t> ends, size_t separator);
     // An unreadable file is like a closed one: every lookup gives its default.
     static SectionedText FromFile(const std::filesystem::path& fileName);
 
@@ -50,7 +53,7 @@ public:
     const std::string& ReadError() const { return error_; }
     size_t LineCount() const { return ends_.size(); }
     std::string_view Line(size_t i) const {
-        const size_t begin = i == 0 ? 0 : ends_[i - 1];
+        const size_t begin = i == 0 ? 0 : ends_[i - 1] + separator_;
         return std::string_view(text_).substr(begin, ends_[i] - begin);
     }
     // The first header line of `section` at or after line index `from`;
@@ -70,6 +73,7 @@ private:
     // thousands of tables is one block, not a string per line.
     std::string text_;
     std::vector<size_t> ends_; // one past each line's last byte
+    size_t separator_ = 0;     // the bytes between lines
     // The lines holding "[", ascending: only they can open or end a section
     // or hold a section's header text.
     std::vector<size_t> brackets_;
