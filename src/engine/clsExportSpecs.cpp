@@ -58,6 +58,8 @@ void clsExportSpecs::ReadFromText(JobState& state, const SectionedText& text,
     for (int32_t n = 1; n <= titleCount_; ++n)
         TitlesCollection.emplace_back().ReadFromFile(state, text, file_name, n);
     TablesCollection.clear();
+    // One block for the tables the file holds (each counted line is in it).
+    TablesCollection.reserve(static_cast<size_t>(tableCount_));
     for (int32_t n = 1; n <= tableCount_; ++n)
         TablesCollection.emplace_back().ReadFromFile(state, text, n);
     ConsolidateCollection.clear();

@@ -66,6 +66,11 @@ bool clsTable::ReadKeyTexts(Messages& messages, SectionedCursor& file, const std
                           "ReadEndLineOffset", ReadEndLineOffset);
 }
 
+namespace {
+// The most columns reserved before their sections are read.
+constexpr int32_t kColumnsReserved = 64;
+} // namespace
+
 bool clsTable::ReadColumns(JobState& state, SectionedCursor& file, const std::string& section,
                            int32_t columns) {
     // The count is checked against the sections the file holds, so that a
@@ -73,6 +78,9 @@ bool clsTable::ReadColumns(JobState& state, SectionedCursor& file, const std::st
     // says so for each of them.
     TotalColumns = columns;
     ColumnsCollection.clear();
+    // Room for the usual few columns at once, so that thousands of tables
+    // hold no spare ones.
+    ColumnsCollection.reserve(static_cast<size_t>(std::min(columns, kColumnsReserved)));
     for (int32_t c = 1; c <= columns; ++c) {
         if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(state, file, number_, c)) {
             ColumnsCollection.pop_back();

@@ -133,19 +133,22 @@ void SectionedText::IndexLines() {
         if (line.find('[') == std::string_view::npos) continue;
         brackets_.push_back(i);
         std::string_view name;
-        if (!IsSectionHeader(line, name)) continue;
-        const auto [it, added] = headers_.try_emplace(std::string(name), Headers{i, {}});
-        if (!added) it->second.more.push_back(i);
+        if (IsSectionHeader(line, name))
+            headers_.push_back({std::hash<std::string_view>()(name), i});
     }
+    std::sort(headers_.begin(), headers_.end());
 }
 
 size_t SectionedText::FindSection(std::string_view section, size_t from) const {
-    const auto it = headers_.find(section);
-    if (it == headers_.end()) return LineCount();
-    const Headers& at = it->second;
-    if (at.first >= from) return at.first;
-    const auto found = std::lower_bound(at.more.begin(), at.more.end(), from);
-    return found == at.more.end() ? LineCount() : *found;
+    // The headers whose names hash alike, from line `from` on; the first that
+    // is the section's.
+    const size_t hash = std::hash<std::string_view>()(section);
+    for (auto it = std::lower_bound(headers_.begin(), headers_.end(), Header{hash, from});
+         it != headers_.end() && it->hash == hash; ++it) {
+        std::string_view name;
+        if (IsSectionHeader(Line(it->line), name) && name == section) return it->line;
+    }
+    return LineCount();
 }
 
 size_t SectionedText::NextBracketLine(size_t from) const {

@@ -77,20 +77,14 @@ private:
     // The lines holding "[", ascending: only they can open or end a section
     // or hold a section's header text.
     std::vector<size_t> brackets_;
-    // Header line indexes, ascending, by the exact section name; looked up
-    // by a view of the name, without a copy. A name is nearly always held
-    // once: later headers of the same name go to `more`.
-    struct NameHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>()(name);
-        }
+    // The header lines by the hash of their exact section name, then by line:
+    // a few bytes a section, where thousands of sections are common.
+    struct Header {
+        size_t hash;
+        size_t line;
+        auto operator<=>(const Header&) const = default;
     };
-    struct Headers {
-        size_t first;
-        std::vector<size_t> more;
-    };
-    std::unordered_map<std::string, Headers, NameHash, std::equal_to<>> headers_;
+    std::vector<Header> headers_;
     bool open_ = false;
     std::string error_;
 };
