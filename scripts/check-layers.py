@@ -68,6 +68,16 @@ def folder_of_file(relative):
     return relative.rsplit("/", 1)[0] if "/" in relative else ""
 
 
+def resolve(header, relative, files):
+    """The file below src/ a quoted include names, found as the compiler
+    finds it: beside the including file first, then from src/."""
+    beside = os.path.normpath(os.path.join(folder_of_file(relative), header)).replace(os.sep, "/")
+    for candidate in (beside, header):
+        if candidate in files:
+            return candidate
+    return None
+
+
 def check_includes(relative, path, layers, files, problems):
     """The includes of one file that break the order; returns the ones in src/."""
     library = layers.library_in[folder_of_file(relative)]
@@ -82,7 +92,8 @@ def check_includes(relative, path, layers, files, problems):
             if kind == "<" and QT_HEADER.match(header) and not layers.uses_qt(library):
                 problems.append(f"{relative}:{number}: {library} includes the Qt header "
                                 f"<{header}> but does not link Qt")
-            if kind != '"' or header not in files:
+            header = resolve(header, relative, files) if kind == '"' else None
+            if header is None:
                 continue
             found.append(header)
             target = layers.library_in.get(folder_of_file(header))
@@ -150,6 +161,8 @@ PLANTED = [
      "editor/Planted.cpp:1: vok_editor includes desktop/frmMain.h of vok_desktop"),
     ("engine/Planted.cpp", "#include <QString>",
      "engine/Planted.cpp:1: vok_engine includes the Qt header <QString>"),
+    ("output/PlantedBeside.cpp", '#include "xls/XlsWorkbook.h"',
+     "output/PlantedBeside.cpp:1: vok_output includes output/xls/XlsWorkbook.h of vok_xls"),
     ("planted/Planted.cpp", "", "planted/Planted.cpp: its folder is no library's folder"),
     ("base/PlantedA.h", '#include "base/PlantedB.h"',
      "include cycle: base/PlantedA.h -> base/PlantedB.h -> base/PlantedA.h"),

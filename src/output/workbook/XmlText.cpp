@@ -1,6 +1,7 @@
 #include "output/workbook/XmlText.h"
 
 #include "base/TextEncoding.h"
+#include "output/OutputType.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,8 +11,9 @@ namespace vok {
 
 namespace {
 
-constexpr int32_t kMaxReferenceRow = 1'048'576;
-constexpr int32_t kMaxReferenceColumn = 16'384;
+// References reach as far as the larger of the sheets, an .xlsx one.
+constexpr int32_t kMaxReferenceRow = SheetLimitsOf(OutputType::Xlsx).maxRows;
+constexpr int32_t kMaxReferenceColumn = SheetLimitsOf(OutputType::Xlsx).maxColumns;
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';

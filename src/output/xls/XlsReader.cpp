@@ -1,5 +1,7 @@
 #include "output/xls/XlsReader.h"
 
+#include "output/OutputType.h"
+
 #include <fmt/format.h>
 
 namespace vok {
@@ -24,7 +26,8 @@ bool XlsReader::Read(const Biff8Contents& contents, std::vector<SheetData>& shee
         // Rows and columns are 0-based in the file; a cell the format cannot
         // address marks a damaged file.
         const auto outside = [&](uint32_t row, uint16_t column) {
-            if (row < 65536 && column < 256) return false;
+            constexpr SheetLimits kLimits = SheetLimitsOf(OutputType::Xls);
+            if (row < uint32_t{kLimits.maxRows} && column < kLimits.maxColumns) return false;
             reason =
                 fmt::format("it is damaged (a cell of sheet {} lies outside the sheet)", s + 1);
             return true;

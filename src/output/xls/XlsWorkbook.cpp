@@ -19,7 +19,7 @@ namespace vok {
 namespace {
 
 constexpr size_t kMaxFontNameLength = 31;
-constexpr SheetLimits kXlsLimits{XlsWorkbook::kMaxRows, XlsWorkbook::kMaxColumns};
+constexpr SheetLimits kXlsLimits = SheetLimitsOf(OutputType::Xls);
 
 std::vector<SheetData> NewSheets() {
     std::vector<SheetData> sheets;

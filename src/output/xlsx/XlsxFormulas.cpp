@@ -1,5 +1,6 @@
 #include "output/xlsx/XlsxFormulas.h"
 
+#include "output/OutputType.h"
 #include "output/workbook/XmlText.h"
 
 #include <algorithm>
@@ -9,8 +10,8 @@ namespace vok {
 
 namespace {
 
-constexpr int32_t kMaxRow = 1'048'576;
-constexpr int32_t kMaxColumn = 16'384;
+constexpr int32_t kMaxRow = SheetLimitsOf(OutputType::Xlsx).maxRows;
+constexpr int32_t kMaxColumn = SheetLimitsOf(OutputType::Xlsx).maxColumns;
 
 // A column ("$AB") or a row ("$12") of a reference.
 struct Coordinate {

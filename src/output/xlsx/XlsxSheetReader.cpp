@@ -12,6 +12,8 @@ namespace vok {
 
 namespace {
 
+constexpr SheetLimits kLimits = SheetLimitsOf(OutputType::Xlsx);
+
 enum class CellType { Number, Shared, Inline, FormulaText, Boolean, Error, Date };
 
 CellType TypeOf(const char* t) {
@@ -142,7 +144,7 @@ private:
         int64_t number = 0;
         const char* r = tag.Attribute("r");
         if (r) {
-            if (!ParseInt(r, number) || number < 1 || number > 1'048'576 || number <= row_) {
+            if (!ParseInt(r, number) || number < 1 || number > kLimits.maxRows || number <= row_) {
                 error = fmt::format("its row number \"{}\" is not valid", r);
                 return;
             }
@@ -177,7 +179,7 @@ private:
         } else {
             column = column_ + 1;
         }
-        if (column <= column_ || column > 16'384) {
+        if (column <= column_ || column > kLimits.maxColumns) {
             error = fmt::format("the cells of its row {} are out of order", row_);
             return;
         }

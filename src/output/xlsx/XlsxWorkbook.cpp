@@ -12,7 +12,7 @@ namespace vok {
 
 namespace {
 
-constexpr SheetLimits kLimits{XlsxWorkbook::kMaxRows, XlsxWorkbook::kMaxColumns};
+constexpr SheetLimits kLimits = SheetLimitsOf(OutputType::Xlsx);
 
 // A new workbook of three empty sheets, written by libxlsxwriter into a
 // temporary file beside the target. From then on it is read like an existing
