@@ -28,8 +28,8 @@
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
-#include <new>
 #include <fmt/format.h>
+#include <new>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -80,12 +80,11 @@ void LeaveOutEarlierOutputs(std::vector<std::filesystem::path>& files, const Out
                             const std::filesystem::path& inputRoot, Messages& messages) {
     std::error_code ec;
     const std::filesystem::path patternFolder = FolderOfPath(naming.prefix);
-    const std::filesystem::path outputFolder =
-        std::filesystem::weakly_canonical(patternFolder, ec);
+    const std::filesystem::path outputFolder = std::filesystem::weakly_canonical(patternFolder, ec);
     if (patternFolder.empty() || ec || !IsWithin(outputFolder, inputRoot)) return;
     // What the resolved name of an earlier output starts with.
-    const std::string lead = WithTrailingSeparator(outputFolder) +
-                             naming.prefix.substr(patternFolder.native().size());
+    const std::string lead =
+        WithTrailingSeparator(outputFolder) + naming.prefix.substr(patternFolder.native().size());
     const size_t before = files.size();
     std::erase_if(files, [&](const std::filesystem::path& file) {
         if (!EqualsNoCase(GetExtensionName(file), naming.extension)) return false;
@@ -202,7 +201,7 @@ JobResult ConversionJob::BeginProcessing() {
     JobState& state = *state_;
     result_ = {};
     // The start time.
-    state.lTotalTimeStart = TickCount();
+    state.run.lTotalTimeStart = TickCount();
 
     if (options_.sInputFile.native().find('*') != std::string::npos) {
         // A pattern job.
@@ -210,18 +209,14 @@ JobResult ConversionJob::BeginProcessing() {
     } else {
         // A single file.
         ConvertOneFile(1, 1);
-        result_.code = options_.lErr;
     }
     database_.reset(); // a database is closed, its log folded in, before the job ends
     // Always the end texts, whatever happened.
     state.SetStatus(StatusTarget::Progress, "Conversion Complete");
     state.SetStatus(StatusTarget::ElapsedTime,
-                    FormatElapsedSeconds(TickCount() - state.lTotalTimeStart));
-    result_.stopped =
-        state.Interrupted || state.StopRequested || stop_.Interrupted() || result_.stopped;
-    state.StopRequested = false;
-    state.Interrupted = false;
-    state.Cancelled = false;
+                    FormatElapsedSeconds(TickCount() - state.run.lTotalTimeStart));
+    result_.stopped = state.run.StopAsked() || stop_.Interrupted() || result_.stopped;
+    state.run.JobOver();
     result_.failuresShown = fileMessages_->FailuresShown();
     result_.bWarnedAboutTabsInFile = warnedAboutTabs_;
     return result_;
@@ -233,10 +228,12 @@ void ConversionJob::ConvertPatternJob() {
     JobState& state = *state_;
     const std::string output = options_.sOutputFile.native();
     std::vector<std::filesystem::path> clnFiles;
-    std::string sErr;
-    if (!BuildOriginalFileList(options_.sInputFile, options_.bDoSubfolders, clnFiles, sErr)) {
+    const Status listed =
+        BuildOriginalFileList(options_.sInputFile, options_.bDoSubfolders, clnFiles);
+    if (!listed) {
         // The reason is worth showing too: it names the missing folder.
-        messages.Show("Unable to create file list" + (sErr.empty() ? "" : "\r\n" + sErr),
+        messages.Show("Unable to create file list" +
+                          (listed.Error().empty() ? "" : "\r\n" + listed.Error()),
                       MessageIcon::None, kProgramTitle);
     } else if (output.find('*') == std::string::npos &&
                OutputTypeOf(options_.sOutputFile) != OutputType::Sqlite) {
@@ -257,8 +254,8 @@ void ConversionJob::ConvertPatternJob() {
         const auto count = static_cast<int64_t>(clnFiles.size());
         // Each file in turn, its output folder made when missing.
         for (int64_t i = 0; i < count; ++i) {
-            state.DoEvents();
-            if (state.StopRequested) break;
+            state.run.DoEvents();
+            if (state.run.StopAsked()) break;
             options_.sInputFile = clnFiles[static_cast<size_t>(i)];
             if (!oneDatabase) options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile);
             ConvertOneFile(i + 1, count);
@@ -266,9 +263,8 @@ void ConversionJob::ConvertPatternJob() {
     }
 }
 
-bool ConversionJob::BuildOriginalFileList(const std::filesystem::path& sInput, bool bDoSubfolders,
-                                          std::vector<std::filesystem::path>& clnFiles,
-                                          std::string& sErr) {
+Status ConversionJob::BuildOriginalFileList(const std::filesystem::path& sInput, bool bDoSubfolders,
+                                            std::vector<std::filesystem::path>& clnFiles) {
     const std::string& text = sInput.native();
     const size_t star = text.find('*');
     if (star != std::string::npos) {
@@ -278,19 +274,16 @@ bool ConversionJob::BuildOriginalFileList(const std::filesystem::path& sInput, b
         visited_.clear();
         listRoot_ = std::filesystem::weakly_canonical(folder.empty() ? "." : folder);
         if (listRoot_.filename().empty()) listRoot_ = listRoot_.parent_path();
-        if (AddMatchingFiles(folder, pattern, clnFiles, bDoSubfolders) == -1) {
-            sErr = "Folder: " + folder.string() + " does not exist";
-            return false;
-        }
-        return true;
+        if (AddMatchingFiles(folder, pattern, clnFiles, bDoSubfolders) == -1)
+            return Status::Failed("Folder: " + folder.string() + " does not exist");
+        return Status::Ok();
     }
     // A single file.
     if (FileExists(sInput)) {
         clnFiles.push_back(sInput);
-        return true;
+        return Status::Ok();
     }
-    sErr = "File: " + sInput.string() + " does not exist";
-    return false;
+    return Status::Failed("File: " + sInput.string() + " does not exist");
 }
 
 bool ConversionJob::LeadsBackIntoTheTree(const std::filesystem::path& link) const {
@@ -321,8 +314,8 @@ int32_t ConversionJob::AddMatchingFiles(const std::filesystem::path& folderPath,
     // What is being listed.
     state.SetStatus(StatusTarget::Progress, "Creating files to do list: " + folder);
     state.SetStatus(StatusTarget::ElapsedTime,
-                    FormatElapsedSeconds(TickCount() - state.lTotalTimeStart));
-    state.DoEvents();
+                    FormatElapsedSeconds(TickCount() - state.run.lTotalTimeStart));
+    state.run.DoEvents();
     FolderListing listing;
     std::string error;
     if (!ListFolder(folder, listing, error)) {
@@ -334,15 +327,15 @@ int32_t ConversionJob::AddMatchingFiles(const std::filesystem::path& folderPath,
     }
     // The folder's own files first.
     for (const std::string& name : listing.files) {
-        state.DoEvents();
-        if (state.StopRequested) return -2;
+        state.run.DoEvents();
+        if (state.run.StopAsked()) return -2;
         const std::filesystem::path path = folder + name;
         if (PatternMatchesExtension(pattern, GetExtensionName(path))) clnFiles.push_back(path);
     }
     // Then the sub-folders, depth first.
     if (bDoSubfolders) {
         for (const FolderListing::SubFolder& sub : listing.subFolders) {
-            if (state.StopRequested) return -2;
+            if (state.run.StopAsked()) return -2;
             const std::filesystem::path path = folder + sub.name;
             if (sub.isLink && LeadsBackIntoTheTree(path)) continue;
             AddMatchingFiles(path, pattern, clnFiles, bDoSubfolders);
@@ -365,54 +358,53 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
         StatusTarget::CurrentFile,
         fmt::format("{}   [{} of {} files]", options_.sInputFile.string(), index, count));
     // The current paths and tab size; nothing known of an earlier report is kept.
-    state.Reports.Clear();
-    state.gInputFile = options_.sInputFile;
-    state.gRecipeFile = options_.sRecipeFile;
-    state.gOutputFile = options_.sOutputFile;
-    state.gTabSize = options_.lTabSize;
+    state.recipe.Reports.Clear();
+    // The output type, from the output's file name.
+    const std::optional<OutputType> type = OutputTypeOf(options_.sOutputFile);
+    state.job = JobSettings{options_.sInputFile, options_.sOutputFile, options_.sRecipeFile,
+                            type.value_or(state.job.outputType), options_.lTabSize};
 
     FileOutcome outcome;
-    // The output type, from the output's file name.
-    if (const std::optional<OutputType> type = OutputTypeOf(state.gOutputFile)) {
-        state.outputType = *type;
+    if (type) {
         std::string clash = PathClash();
-        if (const std::string kind = NonFileTarget(state.gOutputFile); clash.empty() && !kind.empty())
+        if (const std::string kind = NonFileTarget(state.job.gOutputFile);
+            clash.empty() && !kind.empty())
             clash = fmt::format("The output file {} is {}; nothing was written. Choose a regular "
                                 "file as output.",
-                                state.gOutputFile.string(), kind);
+                                state.job.gOutputFile.string(), kind);
         if (!clash.empty()) {
             messages.Show(clash, MessageIcon::Exclamation);
             outcome = Skipped(clash);
         } else {
             // Temporary files that killed runs left beside the outputs go, once a folder.
-            if (sweptFolders_.insert(state.gOutputFile.parent_path()).second)
-                SweepStaleTemporaries(state.gOutputFile);
+            if (sweptFolders_.insert(state.job.gOutputFile.parent_path()).second)
+                SweepStaleTemporaries(state.job.gOutputFile);
             outcome = ConvertGuarded();
         }
     } else {
-        const std::string refusal = OutputTypeRefusal(state.gOutputFile);
+        const std::string refusal = OutputTypeRefusal(state.job.gOutputFile);
         messages.Show(refusal, MessageIcon::Exclamation);
         outcome = Skipped(refusal);
         outcome.outputTypeKnown = false;
     }
     CountOutcome(outcome);
-    fileMessages_->FileFinished(state.gInputFile, state.gOutputFile, outcome);
+    fileMessages_->FileFinished(state.job.gInputFile, state.job.gOutputFile, outcome);
 }
 
 FileOutcome ConversionJob::ConvertGuarded() {
     JobState& state = *state_;
     try {
-        return ConvertWithRecipe(options_.bUseRecipe ? state.gRecipeFile
+        return ConvertWithRecipe(options_.bUseRecipe ? state.job.gRecipeFile
                                                      : settings_.AutoRecipeFile);
     } catch (const std::exception& e) {
         // A failure nothing foresaw (memory running out, say) ends this file
         // only, and names it; what was begun is dropped, the earlier output kept.
-        state.xlApp.reset();
-        state.gExportRunning = false;
+        state.sink.xlApp.reset();
+        state.run.ExportOver();
         const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
         const std::string text = fmt::format(
-            "The conversion of {} stopped: {}. {} was not written.", state.gInputFile.string(),
-            memory ? "there is not enough memory" : e.what(), state.gOutputFile.string());
+            "The conversion of {} stopped: {}. {} was not written.", state.job.gInputFile.string(),
+            memory ? "there is not enough memory" : e.what(), state.job.gOutputFile.string());
         state.messages.Show(text, MessageIcon::Critical);
         return Failed(text);
     }
@@ -420,31 +412,31 @@ FileOutcome ConversionJob::ConvertGuarded() {
 
 std::string ConversionJob::PathClash() const {
     const JobState& state = *state_;
-    const std::filesystem::path& output = state.gOutputFile;
+    const std::filesystem::path& output = state.job.gOutputFile;
     // Writing the output would destroy the report or the recipe before or
     // while it is read.
-    if (SameFile(output, state.gInputFile))
+    if (SameFile(output, state.job.gInputFile))
         return fmt::format("The output file {} is the input file {}; nothing was written. Choose "
                            "another output file.",
-                           output.string(), state.gInputFile.string());
-    if (options_.bUseRecipe && SameFile(output, state.gRecipeFile))
+                           output.string(), state.job.gInputFile.string());
+    if (options_.bUseRecipe && SameFile(output, state.job.gRecipeFile))
         return fmt::format("The output file {} is the recipe file {}; nothing was written. "
                            "Choose another output file.",
-                           output.string(), state.gRecipeFile.string());
+                           output.string(), state.job.gRecipeFile.string());
     // The program's working files are replaced by every conversion.
     for (const std::filesystem::path& working :
          {settings_.AutoRecipeFile, settings_.ExportSpecsFile}) {
-        if (SameFile(state.gInputFile, working))
+        if (SameFile(state.job.gInputFile, working))
             return fmt::format("The input file {} is the working file {}, which each conversion "
                                "replaces; nothing was written. Convert a copy of it instead.",
-                               state.gInputFile.string(), working.string());
+                               state.job.gInputFile.string(), working.string());
     }
     return {};
 }
 
 FileOutcome ConversionJob::NoTableWritten() {
     JobState& state = *state_;
-    const std::string text = "No table was written to " + state.gOutputFile.string() + ".";
+    const std::string text = "No table was written to " + state.job.gOutputFile.string() + ".";
     state.messages.Show(text, MessageIcon::Critical);
     return Skipped(fileMessages_->FirstProblem().empty() ? text : fileMessages_->FirstProblem());
 }
@@ -481,7 +473,7 @@ void ConversionJob::CountOutcome(FileOutcome& outcome) {
     if (outcome.written && !fileMessages_->FirstProblem().empty()) {
         outcome.kind = FileOutcome::Kind::Failed;
         outcome.reason = fileMessages_->FirstProblem();
-    } else if (outcome.written && state.StopRequested) {
+    } else if (outcome.written && state.run.StopAsked()) {
         outcome.kind = FileOutcome::Kind::Failed;
         outcome.reason = "the job was stopped; the output holds the rows written until then";
     }
@@ -530,11 +522,11 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     SectionedText markedText;
     MarkedRecipe marks;
     // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
-    TextIndex& report = state.Reports.For(state.gInputFile);
+    TextIndex& report = state.recipe.Reports.For(state.job.gInputFile);
     if (!options_.bUseRecipe && report.Problem().empty()) {
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
-        marks = MakeShortFromMarks(state.gInputFile, marked, report.ReadFrom());
+        marks = MakeShortFromMarks(state.job.gInputFile, marked, report.ReadFrom());
         if (marks.read) markedText = SectionedText(marked.Lines());
         // Tables above a fault still convert: the fault is a warning then.
         if (!marks.problem.empty())
@@ -574,10 +566,10 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
 std::string ConversionJob::MissingInput() {
     const JobState& state = *state_;
     std::string text;
-    if (options_.bUseRecipe && !FileExists(state.gRecipeFile))
-        text = NoSuchFileMessage("Recipe file ", state.gRecipeFile);
-    else if (!FileExists(state.gInputFile))
-        text = NoSuchFileMessage("Input file: ", state.gInputFile);
+    if (options_.bUseRecipe && !FileExists(state.job.gRecipeFile))
+        text = NoSuchFileMessage("Recipe file ", state.job.gRecipeFile);
+    else if (!FileExists(state.job.gInputFile))
+        text = NoSuchFileMessage("Input file: ", state.job.gInputFile);
     if (!text.empty()) state_->messages.Show(text, MessageIcon::Exclamation);
     return text;
 }
@@ -585,14 +577,14 @@ std::string ConversionJob::MissingInput() {
 bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
                                        const SectionedText& recipeText, TextIndex& report) {
     JobState& state = *state_;
-    clsRecipe& recipe = state.gRecipe;
+    clsRecipe& recipe = state.recipe.gRecipe;
     // A long-format file given as the recipe runs as it stands: no expansion,
     // nothing deleted or rewritten.
     if (AsciiUpper(Trim(GetIniValue(recipeText, "Header", "FileType", ""))) == "EXPORT SPEC") {
         recipe.ResetRecipe();
-        recipe.InputFileName[0] = state.gInputFile;
+        recipe.InputFileName[0] = state.job.gInputFile;
         recipe.ExportSpecFileName = recipeFile;
-        state.ExportSpecs.ReadFromText(state, recipeText, recipeFile);
+        state.recipe.ExportSpecs.ReadFromText(state.messages, recipeText, recipeFile);
         return true;
     }
     // The recipe expanded into the working export-specs file, which is
@@ -602,12 +594,13 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     if (missing)
         state.messages.Show("Cannot find recipe file: " + recipeFile.string(), MessageIcon::None);
     recipe.ResetRecipe();
-    recipe.InputFileName[0] = state.gInputFile;
+    recipe.InputFileName[0] = state.job.gInputFile;
     recipe.ExportSpecFileName = settings_.ExportSpecsFile;
     if (missing) state.messages.Show("short format recipe file does not exist!", MessageIcon::None);
     ProfileFile specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace,
                       ProfileFile::Start::Empty);
-    ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report, state.gTabSize);
+    ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report,
+                       state.job.gTabSize);
     // A working file that could not be written ends the job before its
     // output: a job that says it failed leaves the earlier output alone.
     std::string error;
@@ -617,7 +610,8 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
                             MessageIcon::Critical);
         return false;
     }
-    state.ExportSpecs.ReadFromText(state, SectionedText(specs.Lines()), settings_.ExportSpecsFile);
+    state.recipe.ExportSpecs.ReadFromText(state.messages, SectionedText(specs.Lines()),
+                                          settings_.ExportSpecsFile);
     return true;
 }
 
@@ -625,7 +619,7 @@ FileOutcome ConversionJob::RunRecipe() {
     JobState& state = *state_;
     Messages& messages = state.messages;
     // A workbook open in a spreadsheet program is left alone.
-    if (IsWorkbook(state.outputType) && IsExcelRunning(state.gOutputFile)) {
+    if (IsWorkbook(state.job.outputType) && IsExcelRunning(state.job.gOutputFile)) {
         const std::string text = " Microsoft Excel is already open. Please close it then retry";
         messages.Show(text, MessageIcon::Information);
         return Skipped(std::string(Trim(text)));
@@ -634,14 +628,14 @@ FileOutcome ConversionJob::RunRecipe() {
     SheetTarget target;
     std::string targetError;
     const bool targetRead = ParseSheetTarget(options_.sSheetTarget, target, targetError);
-    if (!targetRead && IsWorkbook(state.outputType)) {
+    if (!targetRead && IsWorkbook(state.job.outputType)) {
         messages.Show(targetError, MessageIcon::Exclamation);
         return Skipped(targetError);
     }
     // The caption comes back at the end.
     const std::string caption = state.Caption();
     FileOutcome outcome;
-    if (state.outputType == OutputType::Sqlite) {
+    if (state.job.outputType == OutputType::Sqlite) {
         if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
             sheetTargetNoticeShown_ = true;
             messages.Show("The sheet target " + Echo(Trim(options_.sSheetTarget)) +
@@ -649,7 +643,7 @@ FileOutcome ConversionJob::RunRecipe() {
                           MessageIcon::Information, {}, MessageKind::Notice);
         }
         outcome = RunIntoDatabase();
-    } else if (state.outputType == OutputType::Csv) {
+    } else if (state.job.outputType == OutputType::Csv) {
         // CSV output, replacing any earlier file when the run ends.
         state.SetStatus(StatusTarget::Caption, "Writing report to CSV file. Please wait...");
         if ((!targetRead || !target.IsFirstSheet()) && !sheetTargetNoticeShown_) {
@@ -672,18 +666,17 @@ FileOutcome ConversionJob::RunIntoCsv() {
     JobState& state = *state_;
     Messages& messages = state.messages;
     FileOutcome outcome;
-    CsvWriter csv(state.gOutputFile);
+    CsvWriter csv(state.job.gOutputFile);
     std::string error;
     if (!csv.Open(error)) {
         const std::string text =
-            "Cannot create the CSV file " + state.gOutputFile.string() + ": " + error;
+            "Cannot create the CSV file " + state.job.gOutputFile.string() + ": " + error;
         messages.Show(text, MessageIcon::Critical);
         outcome = Failed(text);
     } else {
-        state.ExportSpecs.Process(state, &csv);
+        state.recipe.ExportSpecs.Process(state, &csv);
         // A write that failed is said by Close, with its cause.
-        if (std::optional<FileOutcome> withheld =
-                csv.Failed() ? std::nullopt : OutputWithheld()) {
+        if (std::optional<FileOutcome> withheld = csv.Failed() ? std::nullopt : OutputWithheld()) {
             csv.Discard();
             outcome = std::move(*withheld);
         } else if (!csv.Close(error, &stop_)) {
@@ -691,7 +684,7 @@ FileOutcome ConversionJob::RunIntoCsv() {
                 outcome = StoppedBeforeOutput();
             } else {
                 const std::string text =
-                    "Cannot write the CSV file " + state.gOutputFile.string() + ": " + error;
+                    "Cannot write the CSV file " + state.job.gOutputFile.string() + ": " + error;
                 messages.Show(text, MessageIcon::Critical);
                 outcome = Failed(text);
             }
@@ -705,29 +698,30 @@ FileOutcome ConversionJob::RunIntoWorkbook(const SheetTarget& target) {
     Messages& messages = state.messages;
     std::string targetError;
     FileOutcome outcome;
-    if (!OpenExcelWorkbook(messages, state.gOutputFile, state.outputType, state.xlApp)) {
+    if (!OpenExcelWorkbook(messages, state.job.gOutputFile, state.job.outputType,
+                           state.sink.xlApp)) {
         outcome = Skipped(fileMessages_->FirstProblem());
-    } else if (const int32_t sheet = ResolveSheetTarget(*state.xlApp, target, targetError);
+    } else if (const int32_t sheet = ResolveSheetTarget(*state.sink.xlApp, target, targetError);
                sheet == 0) {
         const std::string text = "Cannot write to the sheet target " +
                                  Echo(Trim(options_.sSheetTarget)) + " of " +
-                                 state.gOutputFile.string() + ": " + targetError;
+                                 state.job.gOutputFile.string() + ": " + targetError;
         messages.Show(text, MessageIcon::Critical);
         outcome = Skipped(text);
-        CloseExcel(state.xlApp);
+        CloseExcel(state.sink.xlApp);
     } else {
-        state.xlApp = WithSheetTarget(std::move(state.xlApp), sheet);
+        state.sink.xlApp = WithSheetTarget(std::move(state.sink.xlApp), sheet);
         // Clearing empties the used range of the target sheet. It takes
         // effect only when the workbook is saved, after a run that wrote.
         if (options_.bClearOutputFileBeforeProcessing)
-            state.xlApp->ClearRange(1, state.xlApp->UsedRange(1));
-        state.ExportSpecs.Process(state, nullptr);
+            state.sink.xlApp->ClearRange(1, state.sink.xlApp->UsedRange(1));
+        state.recipe.ExportSpecs.Process(state, nullptr);
         if (std::optional<FileOutcome> withheld = OutputWithheld())
             outcome = std::move(*withheld);
-        else if (!SaveExcelWorkbook(messages, state.gOutputFile, *state.xlApp, &stop_))
-            outcome = stop_.Interrupted() ? StoppedBeforeOutput()
-                                          : Failed(fileMessages_->FirstProblem());
-        CloseExcel(state.xlApp);
+        else if (!SaveExcelWorkbook(messages, state.job.gOutputFile, *state.sink.xlApp, &stop_))
+            outcome =
+                stop_.Interrupted() ? StoppedBeforeOutput() : Failed(fileMessages_->FirstProblem());
+        CloseExcel(state.sink.xlApp);
     }
     return outcome;
 }
@@ -740,44 +734,46 @@ FileOutcome ConversionJob::RunIntoDatabase() {
     // back by anything else.
     // The database stays open for the job's next report into it.
     std::string error;
-    if (database_ && database_->File() != state.gOutputFile) database_.reset();
-    if (!database_) database_ = SqliteDatabase::Open(state.gOutputFile, error);
+    if (database_ && database_->File() != state.job.gOutputFile) database_.reset();
+    if (!database_) database_ = SqliteDatabase::Open(state.job.gOutputFile, error);
     std::unique_ptr<SqliteOutput> opened =
-        database_ ? SqliteOutput::Open(*database_, DatabaseTargetFor(state), error) : nullptr;
+        database_ ? SqliteOutput::Open(
+                        *database_, DatabaseTargetFor(state.job, state.recipe.ExportSpecs), error)
+                  : nullptr;
     if (!opened) {
         database_.reset();
         messages.Show(error, MessageIcon::Critical);
         return Skipped(error);
     }
     SqliteOutput& database = *opened;
-    state.xlApp = std::move(opened);
+    state.sink.xlApp = std::move(opened);
     FileOutcome outcome;
     {
         DatabaseRun run(state, database);
-        state.ExportSpecs.Process(state, nullptr);
+        state.recipe.ExportSpecs.Process(state, nullptr);
         if (std::optional<FileOutcome> withheld = OutputWithheld())
             outcome = std::move(*withheld);
         else if (!run.WriteConsolidations() ||
-                 !SaveExcelWorkbook(messages, state.gOutputFile, database))
+                 !SaveExcelWorkbook(messages, state.job.gOutputFile, database))
             outcome = Failed(fileMessages_->FirstProblem());
     }
-    CloseExcel(state.xlApp);
+    CloseExcel(state.sink.xlApp);
     return outcome;
 }
 
 bool ConversionJob::RunFailed() const {
     // Warnings and notices leave a sound output; an error message says that
     // the run's output is not what the recipe asks for.
-    return state_->ExportSpecs.FatalProcessError || fileMessages_->ErrorsShown() > 0;
+    return state_->recipe.ExportSpecs.FatalProcessError || fileMessages_->ErrorsShown() > 0;
 }
 
 std::optional<FileOutcome> ConversionJob::OutputWithheld() {
     JobState& state = *state_;
     // An interrupt that came after the last row counts too.
-    state.DoEvents();
-    if (state.Cancelled) return StoppedBeforeOutput();
-    if (state.ExportSpecs.TablesWritten == 0)
-        return state.StopRequested ? StoppedBeforeAnyRow() : NoTableWritten();
+    state.run.DoEvents();
+    if (state.run.Interrupted()) return StoppedBeforeOutput();
+    if (state.recipe.ExportSpecs.TablesWritten == 0)
+        return state.run.StopAsked() ? StoppedBeforeAnyRow() : NoTableWritten();
     if (RunFailed()) return OutputKept();
     return std::nullopt;
 }
@@ -785,7 +781,7 @@ std::optional<FileOutcome> ConversionJob::OutputWithheld() {
 FileOutcome ConversionJob::StoppedBeforeOutput() const {
     // The command line says which outputs are complete, once for the job.
     FileOutcome outcome =
-        Skipped("the job was stopped; " + state_->gOutputFile.string() + " was not changed");
+        Skipped("the job was stopped; " + state_->job.gOutputFile.string() + " was not changed");
     outcome.stopped = true;
     return outcome;
 }
@@ -794,7 +790,7 @@ FileOutcome ConversionJob::StoppedBeforeAnyRow() {
     JobState& state = *state_;
     const std::string text = "The job was stopped before any row was written; nothing was "
                              "written to " +
-                             state.gOutputFile.string() + ".";
+                             state.job.gOutputFile.string() + ".";
     // The user's own choice: told, not reported as a problem.
     state.messages.Show(text, MessageIcon::Information, {}, MessageKind::Notice);
     return Skipped(text);
@@ -802,9 +798,10 @@ FileOutcome ConversionJob::StoppedBeforeAnyRow() {
 
 FileOutcome ConversionJob::OutputKept() {
     JobState& state = *state_;
-    const std::string text = fmt::format("The conversion of {} did not complete; {} was not "
-                                         "written, and any earlier file of that name is unchanged.",
-                                         state.gInputFile.string(), state.gOutputFile.string());
+    const std::string text =
+        fmt::format("The conversion of {} did not complete; {} was not "
+                    "written, and any earlier file of that name is unchanged.",
+                    state.job.gInputFile.string(), state.job.gOutputFile.string());
     state.messages.Show(text, MessageIcon::Critical);
     return Failed(fileMessages_->FirstProblem().empty() ? text : fileMessages_->FirstProblem());
 }

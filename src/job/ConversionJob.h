@@ -8,6 +8,7 @@
 #pragma once
 
 #include "base/JobObserver.h"
+#include "base/Outcome.h"
 #include "base/StopRequest.h"
 #include "base/modUtilityFileSystemObject.h"
 #include "job/ProgramSettings.h"
@@ -64,9 +65,10 @@ public:
     // complete.
     void RequestInterrupt() { stop_.RequestInterrupt(); }
 
-    // The input files of a pattern or of a single file; false with the reason in sErr.
-    bool BuildOriginalFileList(const std::filesystem::path& sInput, bool bDoSubfolders,
-                               std::vector<std::filesystem::path>& clnFiles, std::string& sErr);
+    // The input files of a pattern or of a single file; failed, with the
+    // reason, when the folder or the file does not exist.
+    Status BuildOriginalFileList(const std::filesystem::path& sInput, bool bDoSubfolders,
+                                 std::vector<std::filesystem::path>& clnFiles);
 
     // "*.txt" and "*.*" select files by extension; nothing else selects any.
     static bool PatternMatchesExtension(std::string_view pattern, std::string_view extension);

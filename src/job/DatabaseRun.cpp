@@ -16,11 +16,11 @@ std::string AbsoluteText(const std::filesystem::path& file) {
 
 } // namespace
 
-DatabaseTarget DatabaseTargetFor(const JobState& state) {
+DatabaseTarget DatabaseTargetFor(const JobSettings& job, const clsExportSpecs& specs) {
     DatabaseTarget target;
-    target.sourceFile = AbsoluteText(state.gInputFile);
-    target.recipe = AbsoluteText(state.gRecipeFile);
-    target.keepSheet1 = !state.ExportSpecs.ConsolidateCollection.empty();
+    target.sourceFile = AbsoluteText(job.gInputFile);
+    target.recipe = AbsoluteText(job.gRecipeFile);
+    target.keepSheet1 = !specs.ConsolidateCollection.empty();
     return target;
 }
 
@@ -44,7 +44,7 @@ void DatabaseRun::TableFinished(size_t, const clsTable&) {
 }
 
 bool DatabaseRun::WriteConsolidations() {
-    const clsExportSpecs& specs = state_.ExportSpecs;
+    const clsExportSpecs& specs = state_.recipe.ExportSpecs;
     for (size_t c = 0; c < specs.ConsolidateCollection.size(); ++c) {
         const clsCon& con = specs.ConsolidateCollection[c];
         // Only a consolidation that ran has its rows on sheet 2.
@@ -52,11 +52,11 @@ bool DatabaseRun::WriteConsolidations() {
             static_cast<size_t>(con.Table) > specs.TablesCollection.size())
             continue;
         const clsTable& table = specs.TablesCollection[static_cast<size_t>(con.Table - 1)];
-        if (!output_.WriteKeptRows(2, fmt::format("consolidation_{}", c + 1),
-                                   table.SheetColumns(), con.WriteConTopRow,
-                                   con.WriteConBottomRow)) {
+        if (!output_.WriteKeptRows(2, fmt::format("consolidation_{}", c + 1), table.SheetColumns(),
+                                   con.WriteConTopRow, con.WriteConBottomRow)) {
             state_.messages.Show(fmt::format("Cannot write consolidation {} to {}: {}.", c + 1,
-                                             state_.gOutputFile.string(), output_.WriteFailure()),
+                                             state_.job.gOutputFile.string(),
+                                             output_.WriteFailure()),
                                  MessageIcon::Critical);
             return false;
         }

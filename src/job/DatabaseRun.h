@@ -15,7 +15,7 @@ namespace vok {
 // What the database is told of the job's current report: the report and the
 // recipe (absolute paths), and whether consolidations will read the tables'
 // rows back.
-DatabaseTarget DatabaseTargetFor(const JobState& state);
+DatabaseTarget DatabaseTargetFor(const JobSettings& job, const clsExportSpecs& specs);
 
 class DatabaseRun final : public TableRunWatcher {
 public:

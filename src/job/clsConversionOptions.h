@@ -30,9 +30,6 @@ public:
     // /P), with this many rows of each table.
     bool bPreview = false;
     int64_t lPreviewRows = 10;
-    // Always 0: the job driver still reads it as the code of a job that
-    // stopped before its files; it goes when the driver stops reading it.
-    int32_t lErr = 0;
 };
 
 } // namespace vok

@@ -98,7 +98,7 @@ class Installed(unittest.TestCase):
     def assertPrefixUntouched(self):
         self.assertEqual(tree(self.prefix), self.installed, "the installation was written to")
 
-    def test_layout(self):
+    def test_every_file_is_installed_and_the_man_pages_name_every_option(self):
         p = self.prefix
         self.assertEqual(sorted(os.listdir(os.path.join(p, "bin"))), ["vok", "vok-desktop"])
         for path in ["lib/vok/libvok-workbook.so", "lib/vok/vok-pdf-text", "share/vok/help/vok-wizard.htm",
@@ -147,7 +147,7 @@ class Installed(unittest.TestCase):
                 if command[0] == "man":
                     self.assertEqual(run.stderr, "")
 
-    def test_bash_completion(self):
+    def test_bash_completion_offers_the_options_and_the_files_of_each_kind(self):
         script = os.path.join(self.prefix, "share/bash-completion/completions/vok")
         folder = self.folder("completion")
         for name in ("a.rcp", "b.txt"):

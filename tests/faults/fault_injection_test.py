@@ -124,7 +124,7 @@ class FaultInjection(unittest.TestCase):
         finally:
             connection.close()
 
-    def test_sqlite_job(self):
+    def test_a_fault_at_any_call_leaves_a_database_sound_and_as_it_was_or_complete(self):
         # A fault at any write, sync, close or rename of the database or its
         # logs leaves it openable, sound and as it was, or (when the rows were
         # committed before the fault, and the job said so) holding the new rows.
@@ -193,14 +193,14 @@ class FaultInjection(unittest.TestCase):
                     self.assertEqual(os.listdir(self.out), [])
         print("new ledger.db: %d calls" % len(calls))
 
-    def test_csv_job(self):
+    def test_a_fault_at_any_call_fails_a_csv_job_and_keeps_the_earlier_output(self):
         # The CSV file, and the working export-specs file in the program folder.
         self.check_job("ledger.csv", [self.out, self.home])
 
-    def test_xlsx_job(self):
+    def test_a_fault_at_any_call_fails_an_xlsx_job_and_keeps_the_earlier_output(self):
         self.check_job("ledger.xlsx", [self.out])
 
-    def test_xls_job(self):
+    def test_a_fault_at_any_call_fails_an_xls_job_and_keeps_the_earlier_output(self):
         self.check_job("ledger.xls", [self.out])
 
 

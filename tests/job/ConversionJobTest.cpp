@@ -41,17 +41,18 @@ TEST(ConversionJob, FileListHasAFoldersOwnFilesBeforeItsSubfolders) {
     WriteFile(f.dir / "in/sub/d.csv", "x");
     ConversionJob job(f.program, f.options, f.observer);
     std::vector<std::filesystem::path> files;
-    std::string error;
-    ASSERT_TRUE(job.BuildOriginalFileList(f.dir / "in/*.txt", true, files, error));
+    ASSERT_TRUE(job.BuildOriginalFileList(f.dir / "in/*.txt", true, files).ok());
     EXPECT_EQ(files, (std::vector<std::filesystem::path>{f.dir / "in/a.TXT", f.dir / "in/b.txt",
                                                          f.dir / "in/sub/c.txt"}));
     files.clear();
-    ASSERT_TRUE(job.BuildOriginalFileList(f.dir / "in/*", true, files, error));
+    ASSERT_TRUE(job.BuildOriginalFileList(f.dir / "in/*", true, files).ok());
     EXPECT_TRUE(files.empty());
-    EXPECT_FALSE(job.BuildOriginalFileList(f.dir / "none/*.txt", true, files, error));
-    EXPECT_EQ(error, "Folder: " + f.dir.File("none/") + " does not exist");
-    EXPECT_FALSE(job.BuildOriginalFileList(f.dir / "none.txt", false, files, error));
-    EXPECT_EQ(error, "File: " + f.dir.File("none.txt") + " does not exist");
+    const Status noFolder = job.BuildOriginalFileList(f.dir / "none/*.txt", true, files);
+    EXPECT_FALSE(noFolder.ok());
+    EXPECT_EQ(noFolder.Error(), "Folder: " + f.dir.File("none/") + " does not exist");
+    const Status noFile = job.BuildOriginalFileList(f.dir / "none.txt", false, files);
+    EXPECT_FALSE(noFile.ok());
+    EXPECT_EQ(noFile.Error(), "File: " + f.dir.File("none.txt") + " does not exist");
 }
 
 // A folder tree with links: each real folder is listed once, and a link back
@@ -66,8 +67,7 @@ TEST(ConversionJob, FolderLinksAreNotFollowedRoundInACircle) {
     std::filesystem::create_directory_symlink(f.dir / "elsewhere", f.dir / "in/outside");
     ConversionJob job(f.program, f.options, f.observer);
     std::vector<std::filesystem::path> files;
-    std::string error;
-    ASSERT_TRUE(job.BuildOriginalFileList(f.dir / "in/*.txt", true, files, error));
+    ASSERT_TRUE(job.BuildOriginalFileList(f.dir / "in/*.txt", true, files).ok());
     EXPECT_EQ(files, (std::vector<std::filesystem::path>{
                          f.dir / "in/a.txt", f.dir / "in/outside/c.txt", f.dir / "in/sub/b.txt"}));
 }

@@ -81,7 +81,7 @@ class XlsWorkbookTest(unittest.TestCase):
                     self.assertEqual(cell_format(book, cell), fmt, (r, c))
         self.assertEqual(book.sheet_by_index(1).nrows, 0)
 
-    def test_typed_input(self):
+    def test_typed_input_keeps_leading_zeros_formulas_and_long_digits_as_text(self):
         cases = [
             ("00123", xlrd.XL_CELL_TEXT, "00123"),
             ("=A1+B1", xlrd.XL_CELL_TEXT, "=A1+B1"),

@@ -73,7 +73,7 @@ class XlsxWorkbookTest(unittest.TestCase):
         first_font = fonts[:fonts.index("</font>")]
         self.assertIn('<name val="Courier New"/>', first_font)
 
-    def test_typed_input(self):
+    def test_typed_input_gives_numbers_their_formats_and_keeps_other_text(self):
         cases = [
             ("1,234.50", 1234.5, "#,##0.00"),
             ("1200", 1200, "General"),
