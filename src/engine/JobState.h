@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,6 +67,12 @@ public:
     clsLineProcessor LineProcessor;
     std::unique_ptr<Workbook> xlApp; // the open workbook, while one is open
     TableRunWatcher* tableWatcher = nullptr;
+    // The job's checks of its report (a read problem, tabs), when the job
+    // leaves them to the run so that the report may be read once: a table
+    // that reads its rows and key lines together makes them once the whole
+    // text is known, any other table before its first line. False: the
+    // report cannot be converted (said), and nothing is written.
+    std::function<bool(TextIndex&)> reportChecks;
 
     // The run flags: a stop asked for and seen, an export in progress, a
     // stop that holds until the job ends (closing the window, an interrupt),

@@ -21,6 +21,7 @@
 #include "base/TextIndex.h"
 #include "base/modUtilityString.h"
 #include "engine/JobState.h"
+#include "engine/TablePass.h"
 #include "layout/LineRules.h"
 #include "output/CsvWriter.h"
 #include "recipe/ExportSpecFile.h"
@@ -177,11 +178,6 @@ bool ReadFailed(JobState& state, bool failed, const std::string& why,
     return true;
 }
 
-// A column of the per-line path: where its field lies, and the column itself.
-struct RawColumn : clsLineProcessor::RawSpan {
-    clsColumn* column;
-};
-
 // True when every column takes period 1's field as it stands (the last or
 // the first period, and that period is 1): then the per-line path may cut
 // the fields from the line's own bytes. Asked after the first row, when every
@@ -308,89 +304,76 @@ bool clsTable::CheckColumns(JobState& state, bool csv, int32_t columns) {
     return true;
 }
 
-// One pass of a table over its lines: reads each line, classifies it, and
-// writes a row for each line the table keeps.
-class TablePass {
-public:
-    TablePass(JobState& state, clsTable& table, CsvWriter* csv, TextIndex& rows)
-        : state_(state), table_(table), csv_(csv), processor_(state.LineProcessor),
-          latin_(rows.Encoding() == TextEncoding::Windows1252),
-          oneByte_(latin_ || rows.AllAscii()), tabSize_(rows.HasTabs() ? state.gTabSize : 0),
-          classify_(table.Lines, latin_),
-          columns_(std::min<int32_t>(table.TotalColumns,
-                                     static_cast<int32_t>(table.ColumnsCollection.size()))) {}
+TablePass::TablePass(JobState& state, clsTable& table, CsvWriter* csv, const ReportFacts& facts)
+    : state_(state), table_(table), csv_(csv), processor_(state.LineProcessor),
+      latin_(facts.latin), oneByte_(facts.oneByte), tabSize_(facts.tabSize),
+      classify_(table.Lines, latin_),
+      columns_(std::min<int32_t>(table.TotalColumns,
+                                 static_cast<int32_t>(table.ColumnsCollection.size()))) {}
 
-    // The lines from `first` to `last`, from the reader placed at `first`;
-    // the rows go from sheet row `top` on. False when the run must end.
-    bool Run(TextReader& input, int64_t first, int64_t last, int32_t top);
-    int64_t Done() const { return done_; }
+ReportFacts TablePass::FactsOf(JobState& state, TextIndex& rows) {
+    const bool latin = rows.Encoding() == TextEncoding::Windows1252;
+    return {latin, latin || rows.AllAscii(), rows.HasTabs() ? state.gTabSize : 0};
+}
 
-private:
-    // The next line as the pass sees it, and what it is.
-    LineClass NextLine(TextReader& input);
-    bool WriteRow();
-    bool WriteGeneralRow();
-    bool WriteRawCsvRow();
-    bool WriteRawCells();
-    bool WriteGroupCells();
-
-    JobState& state_;
-    clsTable& table_;
-    CsvWriter* csv_;
-    clsLineProcessor& processor_;
-    const bool latin_, oneByte_;
-    const int32_t tabSize_;
-    LineClassifier classify_;
-    const int32_t columns_;
-    int32_t row_ = 0; // the sheet row (CSV line) being written
-    int64_t done_ = 0;
-    std::string line_, cell_;
-    // The per-line path, once the first row has shown that it applies.
-    std::vector<RawColumn> raw_;
-    bool rawPath_ = false;
-    int64_t rawWidth_ = 0; // the fields' characters, all columns together
-};
+void TablePass::Settle(const ReportFacts& facts) {
+    latin_ = facts.latin;
+    oneByte_ = facts.oneByte;
+    tabSize_ = facts.tabSize;
+    table_.groups_.SetLatin(latin_);
+    if (csv_) csv_->SetEncoding(latin_ ? TextEncoding::Windows1252 : TextEncoding::Utf8);
+}
 
 bool TablePass::Run(TextReader& input, int64_t first, int64_t last, int32_t top) {
-    Messages& messages = state_.messages;
-    table_.groups_.Start(table_.Lines, latin_);
-    const int64_t total = last - first + 1;
+    Begin(first, last - first + 1, top);
     // 10. Each line from F to L.
     for (int64_t k = first; k <= last; ++k) {
-        // 10.1-10.2. Window events, and the lines done for the progress text.
-        state_.DoEvents();
-        state_.observer.RowsDone(k - first, total);
-        // 10.3. A stop request asks first; Yes leaves the flag set for the run
-        // driver. An interrupt has been answered already.
-        if (state_.StopRequested && state_.Cancelled) return true;
-        if (state_.StopRequested) {
-            if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question))
-                return true;
-            state_.StopRequested = false;
-            state_.Interrupted = false;
-        }
-        // 10.4. The line, and whether the table keeps it.
-        const LineClass kind = NextLine(input);
-        if (kind.kind != LineKind::Kept) {
-            if (kind.kind == LineKind::Group) table_.groups_.Take(kind.group, processor_);
-            if (state_.tableWatcher) state_.tableWatcher->LineLeftOut(k, kind);
-            continue;
-        }
-        // 10.5-10.7. The row.
-        row_ = top + static_cast<int32_t>(done_);
-        state_.currentRow = row_;
-        if (state_.xlApp) state_.xlApp->SetRowSource(row_, k);
-        if (!WriteRow()) return false;
-        ++done_;
+        std::string_view bytes;
+        if (!input.ReadRawLine(bytes)) bytes = {};
+        if (!Line(k, bytes)) return !failed_;
     }
     return true;
 }
 
-LineClass TablePass::NextLine(TextReader& input) {
-    std::string_view bytes;
-    if (!input.ReadRawLine(bytes)) bytes = {};
+void TablePass::Begin(int64_t first, int64_t total, int32_t top) {
+    table_.groups_.Start(table_.Lines, latin_);
+    first_ = first;
+    total_ = total;
+    top_ = top;
+}
+
+bool TablePass::Line(int64_t k, std::string_view bytes) {
+    Messages& messages = state_.messages;
+    // 10.1-10.2. Window events, and the lines done for the progress text.
+    state_.DoEvents();
+    state_.observer.RowsDone(k - first_, std::max(total_, k - first_ + 1));
+    // 10.3. A stop request asks first; Yes leaves the flag set for the run
+    // driver. An interrupt has been answered already.
+    if (state_.StopRequested && state_.Cancelled) return false;
+    if (state_.StopRequested) {
+        if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question))
+            return false;
+        state_.StopRequested = false;
+        state_.Interrupted = false;
+    }
+    // 10.4. The line, and whether the table keeps it.
     const bool formFeed = processor_.SetRawRow(bytes, tabSize_, oneByte_);
-    return classify_.Classify(processor_.RawRow(), formFeed);
+    const LineClass kind = classify_.Classify(processor_.RawRow(), formFeed);
+    if (kind.kind != LineKind::Kept) {
+        if (kind.kind == LineKind::Group) table_.groups_.Take(kind.group, processor_);
+        if (state_.tableWatcher) state_.tableWatcher->LineLeftOut(k, kind);
+        return true;
+    }
+    // 10.5-10.7. The row.
+    row_ = top_ + static_cast<int32_t>(done_);
+    state_.currentRow = row_;
+    if (state_.xlApp) state_.xlApp->SetRowSource(row_, k);
+    if (!WriteRow()) {
+        failed_ = true;
+        return false;
+    }
+    ++done_;
+    return true;
 }
 
 bool TablePass::WriteRow() {
@@ -483,6 +466,10 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     const RepeatScope scope(state.messages);
     clsExportSpecs& specs = state.ExportSpecs;
     StartKeyLine = EndKeyLine = FirstDataLine = LastDataLine = 0;
+    // A report read once for the table's key lines and rows, where it may be.
+    if (csv && ProcessInOnePass(state, *csv)) return;
+    // The job's checks of the report, when it left them to the run.
+    if (!RunReportChecks(state)) return;
     // 1-7. Where the table's lines lie.
     Span span;
     if (!FindKeyLines(state, span) || !CheckSpan(state, span)) return;
@@ -500,7 +487,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     for (size_t c = 0; c < ColumnsCollection.size(); ++c)
         ColumnsCollection[c].StartPass(static_cast<int32_t>(c + 1));
     state.LineProcessor.BeginPass();
-    TablePass pass(state, *this, csv, rows);
+    TablePass pass(state, *this, csv, TablePass::FactsOf(state, rows));
     const int32_t columns =
         std::min<int32_t>(TotalColumns, static_cast<int32_t>(ColumnsCollection.size()));
     if (positioned && !CheckColumns(state, csv != nullptr, columns)) return;
