@@ -796,7 +796,9 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
 
     if tool == "vok":
         if workload.startswith("ledger"):
-            goal(amount / seconds >= 600e6, ">=600 MB/s")
+            goal(amount / seconds >= 800e6, ">=800 MB/s")
+            goal(peak <= 16, "<=16 MB")
+        elif workload == "pages":
             goal(peak <= 16, "<=16 MB")
         elif workload == "folder":
             goal(amount / seconds >= 1000, ">=1000 files/s")
@@ -815,6 +817,10 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
         goal(ratio >= 1, "vok no slower")
     elif tool == "gawk" and workload.startswith("ledger") and ratio is not None:
         goal(ratio >= 10, "vok >=10x gawk")
+    elif tool == "cat >file" and workload.startswith("ledger") and ratio is not None:
+        goal(ratio >= 0.3, "vok >=0.3x cat")
+    elif workload in ("pages", "pdf") and ratio is not None:
+        goal(ratio >= 1, "vok no slower")
     return ", ".join(out)
 
 

@@ -734,4 +734,12 @@ TextIndex& TextIndexCache::For(const std::filesystem::path& path) {
     return *entry.index;
 }
 
+std::unique_ptr<TextIndex> TextIndexCache::Release(const std::filesystem::path& path) {
+    const auto found = entries_.find(path);
+    if (found == entries_.end()) return nullptr;
+    std::unique_ptr<TextIndex> index = std::move(found->second.index);
+    entries_.erase(found);
+    return index;
+}
+
 } // namespace vok

@@ -180,6 +180,9 @@ public:
     TextIndexCache() = default;
     explicit TextIndexCache(ReportSourceMaker sources) : sources_(std::move(sources)) {}
     TextIndex& For(const std::filesystem::path& path);
+    // Hands over the index of a report, for reading its lines after the job;
+    // null when there is none.
+    std::unique_ptr<TextIndex> Release(const std::filesystem::path& path);
     void Clear() { entries_.clear(); }
 
 private:
