@@ -88,14 +88,15 @@ fi
 if [ "$selfcheck" = 1 ]; then
     ledger_rows=1000 paged_list="2 4 8 16" folder_files=20 xlsx_rows=300 xls_rows=200
     recipe_tables=20 marked_list="5 10 20" big_rows=3000 reps=1 small_reps=3 full_check=1
+    pdf_pages=4
 elif [ "$quick" = 1 ]; then
     ledger_rows=100000 paged_list="100 200 400 800" folder_files=200 xlsx_rows=20000
     xls_rows=6500 recipe_tables=500 marked_list="100 200 500" big_rows=10000000 reps=1
-    small_reps=20 full_check=1
+    small_reps=20 full_check=1 pdf_pages=40
 else
     ledger_rows=1000000 paged_list="100 200 400 800" folder_files=2000 xlsx_rows=200000
     xls_rows=65000 recipe_tables=5000 marked_list="1000 2000 5000" big_rows=10000000 reps=3
-    small_reps=20 full_check=0
+    small_reps=20 full_check=0 pdf_pages=400
 fi
 [ "$selfcheck" = 1 ] && big=1 # the big ledger's steps, at a tiny size
 
@@ -209,6 +210,54 @@ else
     echo -e "FAIL\tsqlite-ledger\tvok's database holds $vok_rows rows, the import $import_rows" >>"$checks"
 fi
 rm -f "$out/ledger.vok.db" "$out/ledger.import.db"
+
+# ---- a3. page breaks: lines left out and group values carried ---------------
+# A ledger printed over pages (a form feed and two heading lines every 60
+# lines, department and account group lines, sub-totals and blank lines): 5
+# skip texts, blank lines and page headers left out, 2 groups' fields on every
+# row. The peers: gawk and mawk doing the same (programs/pages.awk).
+say "generating pages ($(commas "$ledger_rows") entries)"
+gen pages "$work" --name pages --size "$ledger_rows"
+bytes=$(stat -c %s "$work/pages.txt")
+label="page breaks $(commas "$ledger_rows") entries -> csv, $(mb "$work/pages.txt") MB"
+say "timing $label"
+measure pages "$label" vok "$reps" "$bytes" MB --vok-home "$homes" --remove "$out/pages.vok.csv" -- \
+    "$vok" -i "$work/pages.txt" -r "$work/pages.rcp" -o "$out/pages.vok.csv"
+for awk in gawk mawk; do
+    measure pages "$label" "$awk" "$reps" "$bytes" MB --stdout "$out/pages.$awk.csv" -- \
+        "$awk" -f "$prog/pages.awk" "$work/pages.txt"
+done
+check csv --workload pages --what "vok and gawk CSV agree" "$out/pages.vok.csv" "$out/pages.gawk.csv"
+check csv --workload pages --what "mawk and gawk CSV agree" "$out/pages.mawk.csv" "$out/pages.gawk.csv"
+rm -f "$out/pages.vok.csv" "$out/pages.gawk.csv" "$out/pages.mawk.csv"
+
+# ---- a4. a PDF report ----------------------------------------------------------
+# A ledger of 50 rows a page printed to PDF by ghostscript; the page headings
+# and blank lines left out. vok rebuilds the text of each page and converts
+# it; the peer is pdftotext -layout piped into gawk cutting the same fields.
+# The two rebuild the page text each their own way, so the check is that
+# both find every row.
+if command -v pdftotext >/dev/null && command -v gs >/dev/null; then
+    say "generating a PDF of $(commas "$pdf_pages") pages"
+    "$py" "$tools" gen pdf "$work" --name ledger-pdf --size "$pdf_pages"
+    label="PDF $(commas "$pdf_pages") pages x 50 rows -> csv"
+    say "timing $label"
+    measure pdf "$label" vok "$reps" "$pdf_pages" pages --vok-home "$homes" --remove "$out/pdf.vok.csv" -- \
+        "$vok" -i "$work/ledger-pdf.pdf" -r "$work/ledger-pdf.rcp" -o "$out/pdf.vok.csv"
+    measure pdf "$label" "pdftotext|gawk" "$reps" "$pdf_pages" pages --stdout "$out/pdf.awk.csv" -- \
+        sh -c 'pdftotext -layout "$1" - | gawk -f "$2"' sh "$work/ledger-pdf.pdf" "$prog/pdf.awk"
+    want=$((pdf_pages * 50))
+    vok_rows=$(wc -l <"$out/pdf.vok.csv")
+    awk_rows=$(wc -l <"$out/pdf.awk.csv")
+    if [ "$vok_rows" = "$want" ] && [ "$awk_rows" = "$want" ]; then
+        echo -e "ok\tpdf\tvok and pdftotext|gawk each found the $want rows" >>"$checks"
+    else
+        echo -e "FAIL\tpdf\tvok found $vok_rows rows, pdftotext|gawk $awk_rows, of $want" >>"$checks"
+    fi
+    rm -f "$out/pdf.vok.csv" "$out/pdf.awk.csv"
+else
+    say "no pdftotext or ghostscript: the PDF workload is left out"
+fi
 
 # ---- b. paged reports: one table per 50-line page ---------------------------
 for n in $paged_list; do

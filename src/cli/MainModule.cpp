@@ -196,12 +196,15 @@ int RunPreview(const ProgramSettings& program, const clsConversionOptions& optio
     request.pdfTexts = std::make_shared<RebuiltTextMemo>();
     StopRequest stop;
     InterruptWatcher watcher([&stop](int) { stop.RequestStop(); });
-    const PreviewResult result = PreviewRecipe(request, stop);
+    std::unique_ptr<TextIndex> index;
+    const PreviewResult result = PreviewRecipe(request, stop, &index);
     watcher.Finish();
     if (watcher.Signal() != 0) return watcher.ExitStatus();
     for (const PreviewMessage& message : result.messages)
         observer.Show(message.text, message.icon, {}, message.kind);
-    ReportLineSource report(result.report, request.tabSize, request.pdfTexts.get());
+    ReportLineSource report = index ? ReportLineSource(std::move(index), request.tabSize)
+                                    : ReportLineSource(result.report, request.tabSize,
+                                                       request.pdfTexts.get());
     fmt::print("{}", FormatPreview(result, report));
     std::fflush(stdout);
     return observer.FailuresShown() == 0 && !result.stopped ? 0 : 1;

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -138,6 +139,12 @@ public:
     JobRecipe recipe;
     JobRun run;
     TableRunWatcher* tableWatcher = nullptr;
+    // The job's checks of its report (a read problem, tabs), when the job
+    // leaves them to the run so that the report may be read once: a table
+    // that reads its rows and key lines together makes them once the whole
+    // text is known, any other table before its first line. False: the
+    // report cannot be converted (said), and nothing is written.
+    std::function<bool(TextIndex&)> reportChecks;
 
     // Sets a status text; the job remembers the caption it set, so that it
     // can give back an earlier one without reading the window.

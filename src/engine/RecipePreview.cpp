@@ -435,7 +435,8 @@ int64_t PrepareExportSpecs(const PreviewRequest& request, JobRecipe& specsRead,
     return 0;
 }
 
-void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& result) {
+void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& result,
+             std::unique_ptr<TextIndex>* keep) {
     PreviewObserver observer(result.messages);
     JobState state(observer, stop);
     if (request.pdfTexts) KeepPdfTexts(state, request.pdfTexts);
@@ -489,18 +490,20 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
             result.tables.emplace_back(UnexpandedTable(recipe, static_cast<int32_t>(n)));
         FillKeyLines(table, report);
     }
+    if (keep) *keep = state.recipe.Reports.Release(request.report);
 }
 
 } // namespace
 
-PreviewResult PreviewRecipe(const PreviewRequest& request, StopRequest& stop) {
+PreviewResult PreviewRecipe(const PreviewRequest& request, StopRequest& stop,
+                            std::unique_ptr<TextIndex>* report) {
     const auto started = std::chrono::steady_clock::now();
     PreviewResult result;
     result.generation = request.generation;
     result.report = request.report;
     result.tabSize = request.tabSize;
     try {
-        Preview(request, stop, result);
+        Preview(request, stop, result, report);
     } catch (const std::exception& e) {
         // Nothing should get here; a preview that fails says so instead of ending the program.
         const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
@@ -549,6 +552,9 @@ ReportLineSource::ReportLineSource(std::filesystem::path report, int32_t tabSize
                                    RebuiltTextMemo* pdfTexts)
     : index_(report, pdfTexts ? pdfTexts->SourceOf(report, {}) : ReportSourceOf(report, {})),
       tabSize_(tabSize) {}
+
+ReportLineSource::ReportLineSource(std::unique_ptr<TextIndex> index, int32_t tabSize)
+    : index_(std::move(*index)), tabSize_(tabSize) {}
 
 const std::string& ReportLineSource::Line(int64_t line) {
     if (line < 1 || line > LineCount()) return empty_;

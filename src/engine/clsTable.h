@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vok {
@@ -19,6 +20,8 @@ class RepeatFoldingMessages;
 class ProfileFile;
 class CsvWriter;
 class TextIndex;
+class TablePass;
+class OnePassText;
 
 class clsTable {
 public:
@@ -82,6 +85,14 @@ private:
     bool CheckSpan(JobState& state, Span& span);
     // The checks of the columns a pass makes before its first row.
     bool CheckColumns(JobState& state, bool csv, int32_t columns);
+    // A table that reads its key lines and its rows in one pass over the
+    // report (see OnePassTable.cpp); false when it runs the usual way.
+    bool FitsOnePass(JobState& state) const;
+    bool ProcessInOnePass(JobState& state, CsvWriter& csv);
+    // The rows to the table's last line; false when none of them counts.
+    bool RowsInOnePass(JobState& state, OnePassText& text, TablePass& pass,
+                       std::string_view pending, int64_t startOffset);
+    bool FinishOnePass(JobState& state, OnePassText& text, TablePass& pass, int64_t startOffset);
     friend class TablePass;
 
     int32_t number_ = 0; // the section's number, for messages

@@ -537,10 +537,12 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         return NoTableWritten();
     ExpectKeyTexts(recipeText, report);
     // A report the marks could not be read from was said already.
-    if ((options_.bUseRecipe || marks.read || !report.Problem().empty()) &&
-        !ReportReadProblem(messages, report).empty())
+    const bool checkRead = options_.bUseRecipe || marks.read || !report.Problem().empty();
+    state.reportChecks = nullptr;
+    if (LeavesChecksToRun(recipeText, report))
+        state.reportChecks = [this](TextIndex& text) { return ReportUsable(text, true); };
+    else if (!ReportUsable(report, checkRead))
         return NoTableWritten();
-    if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
     if (!options_.bUseRecipe) {
         // The recipe made from the marks is written for the user to see, over
         // the earlier one and only when it differs.
@@ -560,7 +562,22 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     }
     if (!PrepareExportSpecs(recipeFile, recipeText, report))
         return Failed(fileMessages_->FirstProblem());
-    return RunRecipe();
+    FileOutcome outcome = RunRecipe();
+    state.reportChecks = nullptr;
+    return outcome;
+}
+
+bool ConversionJob::ReportUsable(TextIndex& report, bool checkRead) {
+    if (checkRead && !ReportReadProblem(state_->messages, report).empty()) return false;
+    if (!warnedAboutTabs_ && report.HasTabs()) WarnAboutTabsInFile();
+    return true;
+}
+
+bool ConversionJob::LeavesChecksToRun(const SectionedText& recipeText, TextIndex& report) const {
+    return options_.bUseRecipe && state_->outputType == OutputType::Csv && !report.Scanned() &&
+           report.ReadsItsOwnFile() &&
+           AsciiUpper(Trim(GetIniValue(recipeText, "Header", "FileType", ""))) != "EXPORT SPEC" &&
+           CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 1;
 }
 
 std::string ConversionJob::MissingInput() {

@@ -120,6 +120,12 @@ private:
     // Says that the output was not replaced after a run that did not complete.
     FileOutcome OutputKept();
     void WarnAboutTabsInFile();
+    // The checks of the report before its tables: a read problem (when
+    // `checkRead`), tabs. False when the report cannot be converted (said).
+    bool ReportUsable(TextIndex& report, bool checkRead);
+    // A job whose report may be read once, its checks made by the run as it
+    // reads: a recipe of one table into CSV, the report's own text.
+    bool LeavesChecksToRun(const SectionedText& recipeText, TextIndex& report) const;
     // 0 done, -1 the folder does not exist, -2 stopped.
     int32_t AddMatchingFiles(const std::filesystem::path& folder, const std::string& pattern,
                              std::vector<std::filesystem::path>& clnFiles, bool bDoSubfolders);
