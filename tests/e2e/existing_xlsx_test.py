@@ -6,6 +6,7 @@ by part before and after, and reads the result with openpyxl (and with
 LibreOffice where it is installed). Every test runs in both command-line
 syntaxes."""
 
+import io
 import os
 import re
 import shutil
@@ -30,6 +31,23 @@ def parts(path):
         return {n: z.read(n) for n in z.namelist()}
 
 
+def raw_parts_of(data):
+    """Every part's stored (compressed) bytes and checksum, from a package's bytes."""
+    out = {}
+    with zipfile.ZipFile(io.BytesIO(data)) as z:
+        for info in z.infolist():
+            head = data[info.header_offset:info.header_offset + 30]
+            start = info.header_offset + 30 + int.from_bytes(head[26:28], "little") + \
+                int.from_bytes(head[28:30], "little")
+            out[info.filename] = (info.CRC, data[start:start + info.compress_size])
+    return out
+
+
+def raw_parts(path):
+    with open(path, "rb") as f:
+        return raw_parts_of(f.read())
+
+
 def rewrite(source, target, change):
     """Copies a package, each part through change(name, bytes) (None drops it)."""
     with zipfile.ZipFile(source) as zin, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as zout:
@@ -52,7 +70,7 @@ def sheet_part(rows):
 
 class ExistingXlsx(VokFolder, unittest.TestCase):
     SYNTAX = "linux"
-    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C"}
+    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-w": "/W"}
 
     def setUp(self):
         self.make_folder("vok-xlsx-")
@@ -249,6 +267,69 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
             self.assertEqual(err, "vok cannot write binary workbooks (.xlsb): " + self.path(name) +
                              ". Name the output .xlsx, .xlsm or .xls.\n")
         self.assertEqual(sorted(os.listdir(self.dir)), ["columns.rcp", "home", "report.txt"])
+
+
+    def large_book(self, name, tail=""):
+        """A workbook whose first sheet is too large to be read at opening
+        (about 2 MB of XML, 25,000 rows, some of them shared strings) and a
+        small second one; `tail` ends the first sheet's rows (it may damage it)."""
+        book = openpyxl.Workbook()
+        book.active.title = "Data"
+        book.create_sheet("Other")["A1"] = "old"
+        book.save(self.path("made.xlsx"))
+        rows = "".join('<row r="%d"><c r="A%d"><v>%d</v></c><c r="B%d" t="s"><v>%d</v></c>'
+                       '<c r="C%d" t="inlineStr"><is><t>line %d of the large sheet</t></is></c>'
+                       '</row>' % (r, r, r, r, r % 3, r, r) for r in range(1, 25001))
+        strings = ('<sst xmlns="%s" count="3" uniqueCount="3"><si><t>zero</t></si><si><t>one'
+                   '</t></si><si><t>two</t></si></sst>' % MAIN).encode()
+
+        def change(part, data):
+            if part == "xl/worksheets/sheet1.xml":
+                return sheet_part(rows + tail)
+            if part == "xl/_rels/workbook.xml.rels":
+                return data.replace(b"</Relationships>", b'<Relationship Id="rId98" Type="http://'
+                                    b'schemas.openxmlformats.org/officeDocument/2006/relationships'
+                                    b'/sharedStrings" Target="sharedStrings.xml"/></Relationships>')
+            return data
+        rewrite(self.path("made.xlsx"), self.path(name), change)
+        with zipfile.ZipFile(self.path(name), "a") as z:
+            z.writestr("xl/sharedStrings.xml", strings)
+        return self.path(name)
+
+    def test_rows_written_into_a_small_sheet_leave_the_large_one_as_it_was(self):
+        # Writing a few rows into sheet 2 read and rewrote the whole
+        # workbook: its cost followed the large sheet 1, not the rows.
+        out = self.large_book("large.xlsx")
+        before = raw_parts(out)
+        code, err = self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-w", "2")
+        self.assertEqual((code, err), (0, ""))
+        after = raw_parts(out)
+        # The large sheet and the shared strings keep their compressed bytes.
+        for name in ("xl/worksheets/sheet1.xml", "xl/sharedStrings.xml", "xl/styles.xml"):
+            self.assertEqual(after[name], before[name], name)
+        # A sheet vok did not read may hold formulas: they are recalculated.
+        self.assertIn(b'fullCalcOnLoad="1"', parts(out)["xl/workbook.xml"])
+        book = openpyxl.load_workbook(out, read_only=True)
+        self.assertEqual([[c.value for c in row] for row in book["Other"].iter_rows(max_row=2)],
+                         [[None, None, "1000-00    ", "Cash in bank        ", 1234.5],
+                          [None, None, "1000-10    ", "Petty cash          ", -12]])
+        self.assertEqual([c.value for c in next(book["Data"].iter_rows(min_row=24998))],
+                         [24998, "two", "line 24998 of the large sheet"])
+
+    def test_a_damaged_large_sheet_is_said_when_written_and_kept_when_not(self):
+        out = self.large_book("damaged.xlsx", tail="<row r=\"25001\"><c r=\"A25001\"><v>1</c>")
+        before = self.read("damaged.xlsx")
+        # Written into, it ends the job and the workbook stays as it was.
+        code, err = self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-w", "1")
+        self.assertEqual(code, 1)
+        self.assertIn("Cannot write to " + out + ": its part xl/worksheets/sheet1.xml is damaged "
+                      "(mismatched tag at line 2). The conversion of this file ends here.", err)
+        self.assertEqual(self.read("damaged.xlsx"), before)
+        # Another sheet is written, and the damaged one copied as it is.
+        code, err = self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-w", "2")
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(raw_parts(out)["xl/worksheets/sheet1.xml"],
+                         raw_parts_of(before)["xl/worksheets/sheet1.xml"])
 
 
 class ExistingXlsxSwitchSyntax(ExistingXlsx):
