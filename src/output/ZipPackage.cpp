@@ -334,13 +334,22 @@ public:
         DeflatedSource* state = sources_.emplace_back(std::make_unique<DeflatedSource>(part)).get();
         zip_source_t* source = zip_source_function_create(DeflatedSource::Callback, state, &ze);
         zip_error_fini(&ze);
-        return source && Add(name, source, ZIP_FL_ENC_UTF_8);
+        return source && Add(name, source, ZIP_FL_ENC_UTF_8) >= 0;
     }
     // Copies a part's compressed bytes as they are: nothing is recompressed
-    // and the content stays byte for byte.
+    // and the content stays byte for byte. A part stored uncompressed stays
+    // so (libzip would deflate it, as a new part).
     bool Copy(zip_t* from, size_t index, const std::string& name) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(from, index, 0, &st) != 0) return false;
         zip_source_t* source = zip_source_zip(out_, from, index, ZIP_FL_COMPRESSED, 0, -1);
-        return source && Add(name, source, ZIP_FL_ENC_RAW);
+        if (!source) return false;
+        const zip_int64_t added = Add(name, source, ZIP_FL_ENC_RAW);
+        if (added < 0) return false;
+        const bool stored = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_STORE;
+        return !stored || zip_set_file_compression(out_, static_cast<zip_uint64_t>(added),
+                                                   ZIP_CM_STORE, 0) == 0;
     }
     Status Failed(std::string_view what) const {
         return Status::Failed(fmt::format("{}: {}", what, ArchiveError(out_)));
@@ -352,10 +361,11 @@ public:
     }
 
 private:
-    bool Add(const std::string& name, zip_source_t* source, zip_flags_t encoding) {
-        if (zip_file_add(out_, name.c_str(), source, encoding) >= 0) return true;
-        zip_source_free(source);
-        return false;
+    // The new entry's index; -1 when it could not be added.
+    zip_int64_t Add(const std::string& name, zip_source_t* source, zip_flags_t encoding) {
+        const zip_int64_t index = zip_file_add(out_, name.c_str(), source, encoding);
+        if (index < 0) zip_source_free(source);
+        return index;
     }
 
     zip_t* out_;

@@ -57,6 +57,26 @@ def rewrite(source, target, change):
                 zout.writestr(item, data)
 
 
+def with_part(source, target, sheet, rel_id, rel_type, part, content, content_type=None):
+    """Copies a package with sheet 1 replaced and one more part of the
+    workbook's, with its content type when one is given."""
+    def change(name, data):
+        if name == "xl/worksheets/sheet1.xml":
+            return sheet
+        if name == "xl/_rels/workbook.xml.rels":
+            return data.replace(b"</Relationships>", (
+                '<Relationship Id="%s" Type="http://schemas.openxmlformats.org/officeDocument/2006/'
+                'relationships/%s" Target="%s"/></Relationships>' % (rel_id, rel_type, part[3:])
+            ).encode())
+        if name == "[Content_Types].xml" and content_type:
+            return data.replace(b"</Types>", ('<Override PartName="/%s" ContentType="%s"/></Types>'
+                                              % (part, content_type)).encode())
+        return data
+    rewrite(source, target, change)
+    with zipfile.ZipFile(target, "a") as z:
+        z.writestr(part, content)
+
+
 def utf16(xml, codec="utf-16"):
     """A part as a writer that stores UTF-16 does: declaration and mark."""
     text = re.sub(r"^<\?xml[^?]*\?>\s*", "", xml.decode("utf-8"))
@@ -149,22 +169,9 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
                 else '<f t="shared" si="0"/>', r * 3) for r in range(1, 9))
         chain = ('<calcChain xmlns="%s">' % MAIN + "".join(
             '<c r="F%d" i="1"/>' % r for r in range(1, 9)) + "</calcChain>").encode()
-
-        def change(part, data):
-            if part == "xl/worksheets/sheet1.xml":
-                return sheet_part(rows)
-            if part == "xl/_rels/workbook.xml.rels":
-                return data.replace(b"</Relationships>", b'<Relationship Id="rId99" Type="http://'
-                                    b'schemas.openxmlformats.org/officeDocument/2006/relationships'
-                                    b'/calcChain" Target="calcChain.xml"/></Relationships>')
-            if part == "[Content_Types].xml":
-                return data.replace(b"</Types>", b'<Override PartName="/xl/calcChain.xml" '
-                                    b'ContentType="application/vnd.openxmlformats-officedocument.'
-                                    b'spreadsheetml.calcChain+xml"/></Types>')
-            return data
-        rewrite(self.path("made.xlsx"), self.path(name), change)
-        with zipfile.ZipFile(self.path(name), "a") as z:
-            z.writestr("xl/calcChain.xml", chain)
+        with_part(self.path("made.xlsx"), self.path(name), sheet_part(rows), "rId99", "calcChain",
+                  "xl/calcChain.xml", chain, "application/vnd.openxmlformats-officedocument."
+                  "spreadsheetml.calcChain+xml")
         return self.path(name)
 
     def test_replacing_the_first_cell_of_a_shared_formula_keeps_the_others(self):
@@ -283,17 +290,8 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
         strings = ('<sst xmlns="%s" count="3" uniqueCount="3"><si><t>zero</t></si><si><t>one'
                    '</t></si><si><t>two</t></si></sst>' % MAIN).encode()
 
-        def change(part, data):
-            if part == "xl/worksheets/sheet1.xml":
-                return sheet_part(rows + tail)
-            if part == "xl/_rels/workbook.xml.rels":
-                return data.replace(b"</Relationships>", b'<Relationship Id="rId98" Type="http://'
-                                    b'schemas.openxmlformats.org/officeDocument/2006/relationships'
-                                    b'/sharedStrings" Target="sharedStrings.xml"/></Relationships>')
-            return data
-        rewrite(self.path("made.xlsx"), self.path(name), change)
-        with zipfile.ZipFile(self.path(name), "a") as z:
-            z.writestr("xl/sharedStrings.xml", strings)
+        with_part(self.path("made.xlsx"), self.path(name), sheet_part(rows + tail), "rId98",
+                  "sharedStrings", "xl/sharedStrings.xml", strings)
         return self.path(name)
 
     def test_rows_written_into_a_small_sheet_leave_the_large_one_as_it_was(self):
@@ -315,6 +313,7 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
                           [None, None, "1000-10    ", "Petty cash          ", -12]])
         self.assertEqual([c.value for c in next(book["Data"].iter_rows(min_row=24998))],
                          [24998, "two", "line 24998 of the large sheet"])
+        book.close()
 
     def test_a_damaged_large_sheet_is_said_when_written_and_kept_when_not(self):
         out = self.large_book("damaged.xlsx", tail="<row r=\"25001\"><c r=\"A25001\"><v>1</c>")
