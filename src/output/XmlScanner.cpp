@@ -18,7 +18,6 @@ struct ScanState {
     XML_Parser parser;
     XmlScanner::Handler& handler;
     bool sawDoctype = false;
-    bool ranges = true; // tags carry their byte ranges
 };
 
 XmlTag MakeTag(const ScanState& state, const char* name, const char** attributes) {
@@ -27,7 +26,6 @@ XmlTag MakeTag(const ScanState& state, const char* name, const char** attributes
     size_t colon = tag.name.find(':');
     tag.local = colon == std::string_view::npos ? tag.name : tag.name.substr(colon + 1);
     tag.attributes = attributes;
-    if (!state.ranges) return tag;
     tag.begin = static_cast<size_t>(XML_GetCurrentByteIndex(state.parser));
     tag.end = tag.begin + static_cast<size_t>(XML_GetCurrentByteCount(state.parser));
     return tag;
@@ -130,14 +128,12 @@ bool XmlScanner::ScanBlocks(const BlockReader& read, const char* encoding, Handl
         error = "out of memory";
         return false;
     }
-    // Tags give no byte ranges here: blocks come and go.
-    state.ranges = false;
     bool fed = true;
     const bool complete = read([&](std::string_view block) {
         fed = Feed(state, block, false, error);
         return fed && !handler.Done();
     });
-    if (!fed || !complete) return fed && complete;
+    if (!fed || !complete) return false;
     return handler.Done() || Feed(state, {}, true, error);
 }
 

@@ -38,7 +38,7 @@ public:
     // Scans a document given a block at a time by `read`, which hands each
     // block to its argument and returns false once the blocks ran out (or
     // the handler is done). `encoding` is the name of the bytes' encoding
-    // as expat knows it; tags report no byte ranges.
+    // as expat knows it; tags' byte ranges count in that encoding.
     using BlockReader = std::function<bool(const std::function<bool(std::string_view)>&)>;
     static bool ScanBlocks(const BlockReader& read, const char* encoding, Handler& handler,
                            std::string& error);

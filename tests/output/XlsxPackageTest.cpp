@@ -661,7 +661,8 @@ TEST(XlsxPackageTest, ADamagedLargeSheetFailsItsFirstUse) {
         EXPECT_EQ(book->SetCellValue(1, 1, 1, "x"), CellWrite::OutputFailed);
         EXPECT_EQ(book->WriteFailure(), "its part xl/worksheets/sheet1.xml is damaged (a cell "
                                         "refers to shared string \"6000\", which is missing)");
-        EXPECT_EQ(book->SetCellValue(2, 1, 1, "x"), CellWrite::OutputFailed);
+        // The small sheet, read at opening, takes its cells; the save is refused all the same.
+        EXPECT_EQ(book->SetCellValue(2, 1, 1, "x"), CellWrite::Written);
         std::string error;
         EXPECT_FALSE(book->Save(error));
         EXPECT_EQ(error, "Cannot save the workbook " + file + ": " + book->WriteFailure() + ".");
