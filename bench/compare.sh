@@ -281,9 +281,9 @@ existing="$out/existing.xlsx"
 cp "$out/sales-$xlsx_rows.vok.xlsx" "$existing"
 label="20 rows into sheet 2 of a $(commas "$xlsx_rows")-row .xlsx"
 say "timing $label"
-measure existing-xlsx "$label" vok "$small_reps" 200 cells --vok-home "$homes" -- \
+measure existing-xlsx "$label" vok "$small_reps" 20 rows --vok-home "$homes" -- \
     "$vok" -i "$work/sales-20.txt" -r "$work/sales-20.rcp" -o "$existing" -w 2
-measure existing-xlsx "$label" "vok, new .xlsx" "$small_reps" 200 cells --vok-home "$homes" \
+measure existing-xlsx "$label" "vok, new .xlsx" "$small_reps" 20 rows --vok-home "$homes" \
     --remove "$out/sales-20.vok.xlsx" -- \
     "$vok" -i "$work/sales-20.txt" -r "$work/sales-20.rcp" -o "$out/sales-20.vok.xlsx"
 check existing --workload existing-xlsx --what "the rows are in sheet 2, sheet 1 is as it was" \
