@@ -320,6 +320,25 @@ book_run() { # WORKLOAD ROWS EXT PANDAS_SCRIPT ENGINE
 book_run xlsx "$xlsx_rows" xlsx xlsx_pandas.py openpyxl
 book_run xls "$xls_rows" xls xls_pandas.py xlwt
 
+# ---- d2. a few rows into an existing large workbook ------------------------------
+# The .xlsx vok made above (sheet 1 holds every sales row) is the existing
+# workbook; each run writes a 20-line sales report into its sheet 2, the same
+# rows over the last run's, so every run starts from the same workbook. The
+# reference is the same report into a new workbook: the cost of the rows alone.
+gen sales "$work" --name sales-20 --size 20
+existing="$out/existing.xlsx"
+cp "$out/sales-$xlsx_rows.vok.xlsx" "$existing"
+label="20 rows into sheet 2 of a $(commas "$xlsx_rows")-row .xlsx"
+say "timing $label"
+measure existing-xlsx "$label" vok "$small_reps" 20 rows --vok-home "$homes" -- \
+    "$vok" -i "$work/sales-20.txt" -r "$work/sales-20.rcp" -o "$existing" -w 2
+measure existing-xlsx "$label" "vok, new .xlsx" "$small_reps" 20 rows --vok-home "$homes" \
+    --remove "$out/sales-20.vok.xlsx" -- \
+    "$vok" -i "$work/sales-20.txt" -r "$work/sales-20.rcp" -o "$out/sales-20.vok.xlsx"
+check existing --workload existing-xlsx --what "the rows are in sheet 2, sheet 1 is as it was" \
+    --rows 20 --cols 10 "$existing" "$out/sales-$xlsx_rows.vok.xlsx"
+rm -f "$existing" "$out/sales-20.vok.xlsx"
+
 # ---- e. many small tables: a recipe, and marked-up reports -------------------
 small_tables() { # WORKLOAD TABLES KIND
     local workload=$1 n=$2 kind=$3

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fmt/format.h>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -128,9 +129,7 @@ bool XlsxPackage::ReadSheetList(const std::map<std::string, OpcRelationship>& by
     XlsxWorkbookPart workbook;
     if (!ReadXml(workbookPart_, xml, error)) return false;
     if (!workbook.Parse(xml, why)) return Failed(error, workbookPart_, why);
-    std::vector<CellRange> extents(workbook.sheets.size());
-    for (size_t i = 0; i < sheets_.size() && i < extents.size(); ++i)
-        extents[i] = sheets_[i].extent;
+    std::vector<Sheet> before = std::move(sheets_);
     sheets_.clear();
     for (size_t i = 0; i < workbook.sheets.size(); ++i) {
         const XlsxSheetEntry& entry = workbook.sheets[i];
@@ -143,7 +142,10 @@ bool XlsxPackage::ReadSheetList(const std::map<std::string, OpcRelationship>& by
         sheet.part = zip_->StoredName(r->second.target);
         sheet.savedName = entry.name;
         sheet.worksheet = r->second.Is("worksheet");
-        sheet.extent = extents[i];
+        if (i < before.size()) {
+            sheet.extent = before[i].extent;
+            sheet.read = before[i].read;
+        }
     }
     return true;
 }
@@ -154,33 +156,101 @@ std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path
     package->zip_ = ZipPackage::Open(path, error);
     if (!package->zip_ || !package->ReadStructure(error) || !package->CheckRewrittenParts(error))
         return nullptr;
+    // A shared-string table too large for the file is refused before it is read.
+    const std::string& strings = package->sharedStringsPart_;
+    if (!strings.empty() && !package->zip_->CheckExpansion(strings, error)) return nullptr;
 
-    // The shared strings, then every worksheet's values.
-    XlsxSharedStrings strings;
-    std::string xml, why;
-    if (!package->sharedStringsPart_.empty()) {
-        if (!package->ReadXml(package->sharedStringsPart_, xml, error)) return nullptr;
-        if (!strings.Parse(xml, why)) {
-            Failed(error, package->sharedStringsPart_, why);
-            return nullptr;
-        }
-    }
+    // Small worksheets are read now, so that a damaged one is refused before
+    // the job runs; a large one costs nothing until a job uses it.
     sheets.clear();
     sheets.reserve(package->sheets_.size());
-    for (Sheet& sheet : package->sheets_) {
-        SheetData& data = sheets.emplace_back(sheet.savedName);
-        if (!sheet.worksheet) continue;
-        if (!package->ReadXml(sheet.part, xml, error)) return nullptr;
-        XlsxSheetSummary summary;
-        if (!XlsxSheetReader::ReadValues(xml, strings, data, summary, why)) {
-            Failed(error, sheet.part, why);
-            return nullptr;
-        }
-        sheet.extent = summary.extent;
-        package->hasFormulas_ |= summary.hasFormulas;
-        data.MarkUnchanged();
+    for (size_t i = 0; i < package->sheets_.size(); ++i) {
+        SheetData& data = sheets.emplace_back(package->sheets_[i].savedName);
+        if (package->zip_->ExpandedSize(package->sheets_[i].part) > kReadAtOpen) continue;
+        if (!package->ReadSheet(i, data, error)) return nullptr;
     }
     return package;
+}
+
+bool XlsxPackage::ReadSheet(size_t index, SheetData& data, std::string& error) {
+    Sheet& sheet = sheets_[index];
+    if (sheet.read) return true;
+    if (stale_ || !zip_) {
+        error = "the workbook could not be read back after its last save";
+        return false;
+    }
+    if (sheet.worksheet && !sheet.added) {
+        std::string xml, why;
+        if (!ReadXml(sheet.part, xml, error)) return false;
+        XlsxSheetSummary summary;
+        if (!XlsxSheetReader::ReadValues(xml, data, summary, why))
+            return Failed(error, sheet.part, why);
+        xml = std::string();
+        if (!summary.sharedCells.empty() &&
+            !ReadSharedStrings(summary.sharedCells, sheet.part, data, error))
+            return false;
+        sheet.extent = summary.extent;
+        hasFormulas_ |= summary.hasFormulas;
+    }
+    sheet.read = true;
+    data.MarkUnchanged();
+    return true;
+}
+
+bool XlsxPackage::SharedStringsEncoding(PartEncoding& encoding, std::string& error) const {
+    // The declaration stands in the first block.
+    std::string head, why;
+    const bool read = zip_->ReadBlocks(
+        sharedStringsPart_,
+        [&](std::string_view block) {
+            head = block;
+            return false;
+        },
+        error);
+    if (!read) return false;
+    if (DetectPartEncoding(head, encoding, why)) return true;
+    error = fmt::format("its part {} {}", sharedStringsPart_, why);
+    return false;
+}
+
+bool XlsxPackage::ReadSharedStrings(const std::vector<XlsxSharedCell>& cells,
+                                    const std::string& sheetPart, SheetData& data,
+                                    std::string& error) const {
+    // 1. Only the strings the sheet uses, read up to the last of them.
+    std::vector<uint32_t> wanted;
+    wanted.reserve(cells.size());
+    for (const XlsxSharedCell& cell : cells)
+        wanted.push_back(cell.index);
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    XlsxSharedStrings strings;
+    PartEncoding encoding = PartEncoding::Utf8;
+    if (!sharedStringsPart_.empty()) {
+        std::string why;
+        const auto read = [&](const std::function<bool(std::string_view)>& take) {
+            return zip_->ReadBlocks(sharedStringsPart_, take, error);
+        };
+        if (!SharedStringsEncoding(encoding, error)) return false;
+        if (!strings.Read(read, ExpatEncodingName(encoding), std::move(wanted), why))
+            return why.empty() ? false : Failed(error, sharedStringsPart_, why);
+    }
+    // 2. Each cell gets its text.
+    std::string_view text;
+    for (const XlsxSharedCell& cell : cells) {
+        if (!strings.Get(cell.index, text)) {
+            return Failed(error, sheetPart,
+                          fmt::format("a cell refers to shared string \"{}\", which is missing",
+                                      cell.index));
+        }
+        if (!text.empty()) data.SetText(cell.row, cell.column, text);
+    }
+    return true;
+}
+
+bool XlsxPackage::MayHaveFormulas() const {
+    return hasFormulas_ || std::any_of(sheets_.begin(), sheets_.end(), [](const Sheet& sheet) {
+               return sheet.worksheet && !sheet.read && !sheet.added;
+           });
 }
 
 bool XlsxPackage::CheckRewrittenParts(std::string& error) const {
@@ -196,6 +266,7 @@ void XlsxPackage::AddSheet() {
     Sheet& sheet = sheets_.emplace_back();
     sheet.worksheet = true;
     sheet.added = true;
+    sheet.read = true;
 }
 
 bool XlsxPackage::PatchWorkbookPart(const std::vector<SheetData>& sheets, bool recalculate,
@@ -451,7 +522,7 @@ bool XlsxPackage::PatchWorkbook(const std::vector<SheetData>& sheets, SaveEdits&
         else
             renamed |= sheets[i].Name() != sheets_[i].savedName;
     }
-    const bool recalculate = edits.cellsChanged && hasFormulas_;
+    const bool recalculate = edits.cellsChanged && MayHaveFormulas();
     std::string xml;
     if (renamed || recalculate) {
         if (!ReadXml(workbookPart_, xml, error)) return false;

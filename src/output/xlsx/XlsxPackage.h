@@ -5,6 +5,7 @@
 
 #include "output/Workbook.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -21,6 +22,7 @@ class XlsxSheetPatcher;
 class ZipPackage;
 struct DeflatedPart;
 struct OpcRelationship;
+struct XlsxSharedCell;
 struct XlsxNewSheet;
 
 class XlsxPackage {
@@ -32,10 +34,21 @@ public:
     explicit XlsxPackage(OnlyOpen);
     ~XlsxPackage();
 
-    // Reads the package at `path` into `sheets` (one per sheet, in tab order).
-    // Null, with the reason, when it is no workbook vok can read.
+    // A worksheet whose part expands to more than this is read when first
+    // used, not when the package is opened.
+    static constexpr uint64_t kReadAtOpen = uint64_t{1} << 20;
+
+    // Reads the package at `path`: `sheets` gets one per sheet, in tab order,
+    // with the cells of every worksheet up to kReadAtOpen. Null, with the
+    // reason, when it is no workbook vok can read.
     static std::unique_ptr<XlsxPackage> Open(const std::filesystem::path& path,
                                              std::vector<SheetData>& sheets, std::string& error);
+    // True once the sheet's cells are in its SheetData (or it has none to read).
+    bool IsRead(size_t sheet) const { return sheets_[sheet].read; }
+    // Reads the cells of the file's sheet into `data`, which holds no edits
+    // yet, with the strings they share; false, with the reason, when its
+    // part is damaged.
+    bool ReadSheet(size_t sheet, SheetData& data, std::string& error);
 
     // False for chart sheets and other sheets that hold no cells.
     bool IsWorksheet(size_t sheet) const { return sheets_[sheet].worksheet; }
@@ -61,6 +74,7 @@ private:
         std::string savedName;
         bool worksheet = false;
         bool added = false; // added since the file was read: no part yet
+        bool read = false;  // its cells are in the sheet model
         CellRange extent;
     };
 
@@ -71,6 +85,12 @@ private:
     bool FindWorkbookPart(std::string& error);
     bool FindSharedParts(std::map<std::string, OpcRelationship>& byId, std::string& error);
     bool ReadSheetList(const std::map<std::string, OpcRelationship>& byId, std::string& error);
+    bool ReadSharedStrings(const std::vector<XlsxSharedCell>& cells, const std::string& sheetPart,
+                           SheetData& data, std::string& error) const;
+    bool SharedStringsEncoding(PartEncoding& encoding, std::string& error) const;
+    // Whether a formula may see the cells a save changes: one was read, or
+    // a sheet was never read.
+    bool MayHaveFormulas() const;
     // The steps of a save.
     bool PatchSheets(std::vector<SheetData>& sheets, const FormatTable& formats,
                      const std::string& standardFont, SaveEdits& edits, std::string& error);

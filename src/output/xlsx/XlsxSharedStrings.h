@@ -1,6 +1,10 @@
-// The shared-string table of an .xlsx workbook (xl/sharedStrings.xml), read
-// into one text arena. Rich-text runs are joined; phonetic runs are left out.
+// The shared-string table of an .xlsx workbook (xl/sharedStrings.xml). Only
+// the strings a sheet asks for are kept, read from the part a block at a time
+// up to the last of them: a large table never stands in memory. Rich-text
+// runs are joined; phonetic runs are left out.
 #pragma once
+
+#include "output/xlsx/XmlScanner.h"
 
 #include <cstdint>
 #include <string>
@@ -11,9 +15,12 @@ namespace vok {
 
 class XlsxSharedStrings {
 public:
-    bool Parse(std::string_view xml, std::string& error);
-    size_t Size() const { return spans_.size(); }
-    // The string at `index`; false when there is none.
+    // Reads the strings at `wanted` (indexes, ascending, each once) from the
+    // part's blocks, given in the encoding expat knows as `encoding`.
+    bool Read(const XmlScanner::BlockReader& read, const char* encoding,
+              std::vector<uint32_t> wanted, std::string& error);
+    // The string at `index`; false when the table has none there (or it
+    // was not asked for).
     bool Get(size_t index, std::string_view& text) const;
 
     struct Span {
@@ -22,8 +29,9 @@ public:
     };
 
 private:
+    std::vector<uint32_t> wanted_;
+    std::vector<Span> spans_; // of the wanted strings the table holds, in their order
     std::string arena_;
-    std::vector<Span> spans_;
 };
 
 } // namespace vok

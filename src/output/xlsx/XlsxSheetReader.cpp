@@ -2,7 +2,6 @@
 
 #include "output/workbook/SheetData.h"
 #include "output/workbook/XmlText.h"
-#include "output/xlsx/XlsxSharedStrings.h"
 #include "output/xlsx/XmlScanner.h"
 
 #include <charconv>
@@ -59,9 +58,8 @@ std::string_view TrimXmlBlanks(std::string_view s) {
 // One pass over a worksheet; `values` or `layout` (or both) receive what it finds.
 class SheetHandler : public XmlScanner::Handler {
 public:
-    SheetHandler(const XlsxSharedStrings* strings, SheetData* values, XlsxSheetSummary* summary,
-                 XlsxSheetLayout* layout)
-        : strings_(strings), values_(values), summary_(summary), layout_(layout) {}
+    SheetHandler(SheetData* values, XlsxSheetSummary* summary, XlsxSheetLayout* layout)
+        : values_(values), summary_(summary), layout_(layout) {}
 
     std::string error;
 
@@ -273,15 +271,13 @@ private:
         }
         case CellType::Shared: {
             int64_t index = -1;
-            std::string_view text;
             std::string trimmed(TrimXmlBlanks(text_));
-            if (!ParseInt(trimmed.c_str(), index) || index < 0 ||
-                !strings_->Get(static_cast<size_t>(index), text)) {
+            if (!ParseInt(trimmed.c_str(), index) || index < 0 || index > UINT32_MAX) {
                 error =
                     fmt::format("a cell refers to shared string \"{}\", which is missing", text_);
                 return;
             }
-            if (!text.empty()) values_->SetText(row_, column_, text);
+            summary_->sharedCells.push_back({row_, column_, static_cast<uint32_t>(index)});
             return;
         }
         case CellType::Boolean:
@@ -298,7 +294,6 @@ private:
         }
     }
 
-    const XlsxSharedStrings* strings_;
     SheetData* values_;
     XlsxSheetSummary* summary_;
     XlsxSheetLayout* layout_;
@@ -314,9 +309,9 @@ private:
 
 } // namespace
 
-bool XlsxSheetReader::ReadValues(std::string_view xml, const XlsxSharedStrings& strings,
-                                 SheetData& sheet, XlsxSheetSummary& summary, std::string& error) {
-    SheetHandler handler(&strings, &sheet, &summary, nullptr);
+bool XlsxSheetReader::ReadValues(std::string_view xml, SheetData& sheet,
+                                 XlsxSheetSummary& summary, std::string& error) {
+    SheetHandler handler(&sheet, &summary, nullptr);
     if (!XmlScanner::Scan(xml, handler, error)) return false;
     error = handler.error;
     return error.empty();
@@ -325,7 +320,7 @@ bool XlsxSheetReader::ReadValues(std::string_view xml, const XlsxSharedStrings& 
 bool XlsxSheetReader::ReadLayout(std::string_view xml, XlsxSheetLayout& layout,
                                  std::string& error) {
     layout = XlsxSheetLayout();
-    SheetHandler handler(nullptr, nullptr, nullptr, &layout);
+    SheetHandler handler(nullptr, nullptr, &layout);
     if (!XmlScanner::Scan(xml, handler, error)) return false;
     error = handler.error;
     if (error.empty() && !layout.hasSheetData) error = "it has no sheetData element";

@@ -15,7 +15,6 @@
 namespace vok {
 
 class SheetData;
-class XlsxSharedStrings;
 
 struct XlsxCellSpan {
     int32_t column = 0;
@@ -63,18 +62,27 @@ struct XlsxSheetLayout {
     std::vector<XlsxFormulaBlock> formulaBlocks;
 };
 
+// A cell that holds a shared string, whose text is looked up once the sheet
+// is read (only the strings the sheet uses are read from the table).
+struct XlsxSharedCell {
+    int32_t row = 0, column = 0;
+    uint32_t index = 0;
+};
+
 // What reading a worksheet's values learns beyond them.
 struct XlsxSheetSummary {
     bool hasFormulas = false;
-    CellRange extent; // every <c> element, with or without a value
+    CellRange extent;                        // every <c> element, with or without a value
+    std::vector<XlsxSharedCell> sharedCells; // in the sheet's order
 };
 
 class XlsxSheetReader {
 public:
-    // Loads the values (numbers, shared and inline strings, formula results,
-    // booleans as TRUE/FALSE, errors as their text) into `sheet`.
-    static bool ReadValues(std::string_view xml, const XlsxSharedStrings& strings, SheetData& sheet,
-                           XlsxSheetSummary& summary, std::string& error);
+    // Loads the values (numbers, inline strings, formula results, booleans
+    // as TRUE/FALSE, errors as their text) into `sheet`; the cells of shared
+    // strings are listed in the summary.
+    static bool ReadValues(std::string_view xml, SheetData& sheet, XlsxSheetSummary& summary,
+                           std::string& error);
     static bool ReadLayout(std::string_view xml, XlsxSheetLayout& layout, std::string& error);
 };
 

@@ -121,18 +121,32 @@ bool XlsxWorkbook::AddSheet(std::string_view name, std::string& error) {
     return true;
 }
 
+SheetData* XlsxWorkbook::Cells(int32_t sheet) const {
+    const size_t index = static_cast<size_t>(sheet - 1);
+    SheetData& data = sheets_[index];
+    if (package_->IsRead(index)) return &data;
+    // After a failure the save is refused anyway: no sheet is read again.
+    if (!readError_.empty()) return nullptr;
+    std::string reason;
+    if (package_->ReadSheet(index, data, reason)) return &data;
+    readError_ = reason;
+    return nullptr;
+}
+
 CellWrite XlsxWorkbook::SetCellValue(int32_t sheet, int32_t row, int32_t column,
                                      std::string_view text) {
     if (!ValidSheet(sheet)) return CellWrite::NoSuchSheet;
     size_t index = static_cast<size_t>(sheet - 1);
     // A chart sheet has no cells to write.
     if (!package_->IsWorksheet(index)) return CellWrite::ChartSheet;
-    return AssignTypedInput(sheets_[index], formats_, typed_, kLimits, row, column, text);
+    SheetData* cells = Cells(sheet);
+    if (!cells) return CellWrite::OutputFailed;
+    return AssignTypedInput(*cells, formats_, typed_, kLimits, row, column, text);
 }
 
 std::string XlsxWorkbook::CellText(int32_t sheet, int32_t row, int32_t column) const {
-    if (!ValidSheet(sheet)) return {};
-    return CellValueText(sheets_[static_cast<size_t>(sheet - 1)].Get(row, column));
+    const SheetData* cells = ValidSheet(sheet) ? Cells(sheet) : nullptr;
+    return cells ? CellValueText(cells->Get(row, column)) : std::string();
 }
 
 void XlsxWorkbook::SetStandardFont(std::string_view name) {
@@ -140,9 +154,10 @@ void XlsxWorkbook::SetStandardFont(std::string_view name) {
 }
 
 CellRange XlsxWorkbook::UsedRange(int32_t sheet) const {
-    if (!ValidSheet(sheet)) return {};
-    size_t index = static_cast<size_t>(sheet - 1);
-    const SheetData& data = sheets_[index];
+    const SheetData* cells = ValidSheet(sheet) ? Cells(sheet) : nullptr;
+    if (!cells) return {};
+    const SheetData& data = *cells;
+    const size_t index = static_cast<size_t>(sheet - 1);
     CellRange used = data.UsedRange();
     // Cells of the file without a value (formatted only) count as used too,
     // until a clear has taken them away.
@@ -154,11 +169,16 @@ CellRange XlsxWorkbook::UsedRange(int32_t sheet) const {
 }
 
 void XlsxWorkbook::ClearRange(int32_t sheet, const CellRange& range) {
-    if (!ValidSheet(sheet)) return;
-    sheets_[static_cast<size_t>(sheet - 1)].ClearRange(range);
+    SheetData* cells = ValidSheet(sheet) ? Cells(sheet) : nullptr;
+    if (cells) cells->ClearRange(range);
 }
 
 bool XlsxWorkbook::Save(std::string& error, const StopRequest* stop) {
+    // A sheet that could not be read cannot take the job's cells.
+    if (!readError_.empty()) {
+        error = fmt::format("Cannot save the workbook {}: {}.", fileName_.string(), readError_);
+        return false;
+    }
     std::string reason;
     bool saved = package_->Save(fileName_, sheets_, formats_, standardFont_, reason, stop);
     if (!saved) error = fmt::format("Cannot save the workbook {}: {}.", fileName_.string(), reason);

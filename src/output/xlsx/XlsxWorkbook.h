@@ -56,12 +56,19 @@ public:
     void ClearRange(int32_t sheet, const CellRange& range) override;
 
     bool Save(std::string& error, const StopRequest* stop = nullptr) override;
+    std::string WriteFailure() const override { return readError_; }
 
 private:
     bool ValidSheet(int32_t sheet) const { return sheet >= 1 && sheet <= SheetCount(); }
+    // The cells of a valid sheet, read from the file on first use; null when
+    // its part cannot be read (readError_ says why, and the save refuses).
+    SheetData* Cells(int32_t sheet) const;
 
     std::filesystem::path fileName_;
-    std::vector<SheetData> sheets_;
+    // A large sheet's cells are read only when it is first used, also by a
+    // const member.
+    mutable std::vector<SheetData> sheets_;
+    mutable std::string readError_;
     FormatTable formats_;
     TypedValue typed_; // reused for every assignment
     std::string standardFont_;

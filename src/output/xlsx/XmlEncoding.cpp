@@ -133,6 +133,22 @@ bool DetectPartEncoding(std::string_view bytes, PartEncoding& encoding, std::str
     return NamedEncoding(DeclaredEncoding(bytes), encoding, why);
 }
 
+const char* ExpatEncodingName(PartEncoding encoding) {
+    switch (encoding) {
+    case PartEncoding::Utf16Le:
+        return "UTF-16LE";
+    case PartEncoding::Utf16Be:
+        return "UTF-16BE";
+    case PartEncoding::Latin1:
+        return "ISO-8859-1";
+    case PartEncoding::Ascii:
+        return "US-ASCII";
+    case PartEncoding::Utf8:
+        break;
+    }
+    return "UTF-8";
+}
+
 bool DecodePart(std::string& bytes, PartEncoding encoding, std::string& why) {
     switch (encoding) {
     case PartEncoding::Utf8:

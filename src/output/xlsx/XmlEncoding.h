@@ -19,6 +19,9 @@ enum class PartEncoding { Utf8, Utf16Le, Utf16Be, Latin1, Ascii };
 // Asian encodings).
 bool DetectPartEncoding(std::string_view bytes, PartEncoding& encoding, std::string& why);
 
+// The name expat knows the encoding by, for reading a part as it is stored.
+const char* ExpatEncodingName(PartEncoding encoding);
+
 // Converts a part's bytes to UTF-8 in place (nothing to do for UTF-8); a
 // byte-order mark stays, as U+FEFF. False, with the reason, when the bytes
 // are not valid in the encoding.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,11 +28,20 @@ public:
         virtual void StartElement(const XmlTag& /*tag*/) {}
         virtual void EndElement(const XmlTag& /*tag*/) {}
         virtual void Characters(std::string_view /*text*/) {}
+        // True once the handler needs nothing more: a scan of blocks stops.
+        virtual bool Done() const { return false; }
     };
 
     // Scans `xml`; false, with the reason, when it is not well-formed. A
     // document type declaration is refused: the formats never use one.
     static bool Scan(std::string_view xml, Handler& handler, std::string& error);
+    // Scans a document given a block at a time by `read`, which hands each
+    // block to its argument and returns false once the blocks ran out (or
+    // the handler is done). `encoding` is the name of the bytes' encoding
+    // as expat knows it; tags' byte ranges count in that encoding.
+    using BlockReader = std::function<bool(const std::function<bool(std::string_view)>&)>;
+    static bool ScanBlocks(const BlockReader& read, const char* encoding, Handler& handler,
+                           std::string& error);
 };
 
 } // namespace vok

@@ -35,10 +35,6 @@ std::string Megabytes(zip_uint64_t bytes) {
 // not wait on the compressor.
 constexpr size_t kFastCompressionFrom = 4 << 20;
 
-struct ZipFileCloser {
-    void operator()(zip_file_t* f) const { zip_fclose(f); }
-};
-
 std::string ArchiveError(zip_t* archive) {
     return zip_strerror(archive);
 }
@@ -216,44 +212,92 @@ std::string ZipPackage::StoredName(std::string_view name) const {
     return index < 0 ? std::string() : names_[static_cast<size_t>(index)];
 }
 
-bool ZipPackage::Read(std::string_view name, std::string& content, std::string& error) const {
-    content.clear();
-    long index = Index(name);
+void ZipPackage::FileCloser::operator()(zip_file_t* file) const {
+    zip_fclose(file);
+}
+
+uint64_t ZipPackage::ExpandedSize(std::string_view name) const {
+    const long index = Index(name);
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (index < 0 || zip_stat_index(archive_.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE))
+        return 0;
+    return st.size;
+}
+
+bool ZipPackage::CheckExpansion(std::string_view name, std::string& error) const {
+    const uint64_t size = ExpandedSize(name);
+    if (size <= partLimit_ && size <= totalLimit_ - std::min(totalLimit_, expanded_)) return true;
+    error = fmt::format("its part {} would expand to {}, more than vok reads from a workbook "
+                        "of this size (at most {} per part); it is damaged or not a real "
+                        "workbook",
+                        name, Megabytes(size), Megabytes(partLimit_));
+    return false;
+}
+
+// Counting what was read against the limits is the caller's part.
+ZipPackage::PartFile ZipPackage::OpenPart(std::string_view name, uint64_t& size,
+                                          std::string& error) const {
+    const long index = Index(name);
     if (index < 0) {
         error = fmt::format("its part {} is missing", name);
-        return false;
+        return nullptr;
     }
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(archive_.get(), static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
         !(st.valid & ZIP_STAT_SIZE)) {
         error = fmt::format("its part {} cannot be read: {}", name, ArchiveError(archive_.get()));
-        return false;
+        return nullptr;
     }
-    if (st.size > partLimit_ || st.size > totalLimit_ - std::min(totalLimit_, expanded_)) {
-        error = fmt::format("its part {} would expand to {}, more than vok reads from a workbook "
-                            "of this size (at most {} per part); it is damaged or not a real "
-                            "workbook",
-                            name, Megabytes(st.size), Megabytes(partLimit_));
-        return false;
-    }
-    expanded_ += st.size;
-    std::unique_ptr<zip_file_t, ZipFileCloser> file(
-        zip_fopen_index(archive_.get(), static_cast<zip_uint64_t>(index), 0));
-    if (!file) {
+    if (!CheckExpansion(name, error)) return nullptr;
+    size = st.size;
+    PartFile file(zip_fopen_index(archive_.get(), static_cast<zip_uint64_t>(index), 0));
+    if (!file)
         error = fmt::format("its part {} cannot be read: {}", name, ArchiveError(archive_.get()));
-        return false;
-    }
-    content.resize(static_cast<size_t>(st.size));
+    return file;
+}
+
+bool ZipPackage::Read(std::string_view name, std::string& content, std::string& error) const {
+    content.clear();
+    uint64_t size = 0;
+    PartFile file = OpenPart(name, size, error);
+    if (!file) return false;
+    expanded_ += size;
+    content.resize(static_cast<size_t>(size));
     zip_uint64_t done = 0;
-    while (done < st.size) {
-        zip_int64_t n = zip_fread(file.get(), content.data() + done, st.size - done);
+    while (done < size) {
+        zip_int64_t n = zip_fread(file.get(), content.data() + done, size - done);
         if (n <= 0) {
             error = fmt::format("its part {} is damaged: {}", name, zip_file_strerror(file.get()));
             content.clear();
             return false;
         }
         done += static_cast<zip_uint64_t>(n);
+    }
+    return true;
+}
+
+bool ZipPackage::ReadBlocks(std::string_view name,
+                            const std::function<bool(std::string_view)>& take,
+                            std::string& error) const {
+    constexpr size_t kBlock = 1 << 18;
+    uint64_t size = 0;
+    PartFile file = OpenPart(name, size, error);
+    if (!file) return false;
+    std::string block(static_cast<size_t>(std::min<uint64_t>(size, kBlock)), '\0');
+    zip_uint64_t done = 0;
+    while (done < size) {
+        const zip_int64_t n =
+            zip_fread(file.get(), block.data(), std::min<zip_uint64_t>(block.size(), size - done));
+        if (n <= 0) {
+            error = fmt::format("its part {} is damaged: {}", name, zip_file_strerror(file.get()));
+            return false;
+        }
+        done += static_cast<zip_uint64_t>(n);
+        expanded_ += static_cast<zip_uint64_t>(n);
+        if (!take(std::string_view(block.data(), static_cast<size_t>(n)))) return true;
     }
     return true;
 }
@@ -290,13 +334,22 @@ public:
         DeflatedSource* state = sources_.emplace_back(std::make_unique<DeflatedSource>(part)).get();
         zip_source_t* source = zip_source_function_create(DeflatedSource::Callback, state, &ze);
         zip_error_fini(&ze);
-        return source && Add(name, source, ZIP_FL_ENC_UTF_8);
+        return source && Add(name, source, ZIP_FL_ENC_UTF_8) >= 0;
     }
     // Copies a part's compressed bytes as they are: nothing is recompressed
-    // and the content stays byte for byte.
+    // and the content stays byte for byte. A part stored uncompressed stays
+    // so (libzip would deflate it, as a new part).
     bool Copy(zip_t* from, size_t index, const std::string& name) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(from, index, 0, &st) != 0) return false;
         zip_source_t* source = zip_source_zip(out_, from, index, ZIP_FL_COMPRESSED, 0, -1);
-        return source && Add(name, source, ZIP_FL_ENC_RAW);
+        if (!source) return false;
+        const zip_int64_t added = Add(name, source, ZIP_FL_ENC_RAW);
+        if (added < 0) return false;
+        const bool stored = (st.valid & ZIP_STAT_COMP_METHOD) && st.comp_method == ZIP_CM_STORE;
+        return !stored || zip_set_file_compression(out_, static_cast<zip_uint64_t>(added),
+                                                   ZIP_CM_STORE, 0) == 0;
     }
     Status Failed(std::string_view what) const {
         return Status::Failed(fmt::format("{}: {}", what, ArchiveError(out_)));
@@ -308,10 +361,11 @@ public:
     }
 
 private:
-    bool Add(const std::string& name, zip_source_t* source, zip_flags_t encoding) {
-        if (zip_file_add(out_, name.c_str(), source, encoding) >= 0) return true;
-        zip_source_free(source);
-        return false;
+    // The new entry's index; -1 when it could not be added.
+    zip_int64_t Add(const std::string& name, zip_source_t* source, zip_flags_t encoding) {
+        const zip_int64_t index = zip_file_add(out_, name.c_str(), source, encoding);
+        if (index < 0) zip_source_free(source);
+        return index;
     }
 
     zip_t* out_;

@@ -16,6 +16,7 @@
 #include <vector>
 
 struct zip;
+struct zip_file;
 
 namespace vok {
 
@@ -60,6 +61,16 @@ public:
     // The stored name of a part ("" when missing).
     std::string StoredName(std::string_view name) const;
     bool Read(std::string_view name, std::string& content, std::string& error) const;
+    // The size a part states it expands to (0 when missing).
+    uint64_t ExpandedSize(std::string_view name) const;
+    // False, with the reason, when reading the part would expand it beyond
+    // what a package of this size may hold.
+    bool CheckExpansion(std::string_view name, std::string& error) const;
+    // Reads a part a block at a time, each handed to `take` (valid until the
+    // next one), which returns false to stop early: a large part never
+    // stands in memory whole.
+    bool ReadBlocks(std::string_view name, const std::function<bool(std::string_view)>& take,
+                    std::string& error) const;
     const std::vector<std::string>& Names() const { return names_; }
 
     // Writes a package at `path` holding the parts of this one in their order,
@@ -77,7 +88,14 @@ public:
     }
 
 private:
+    struct FileCloser {
+        void operator()(struct zip_file* file) const;
+    };
+    using PartFile = std::unique_ptr<struct zip_file, FileCloser>;
+
     long Index(std::string_view name) const;
+    // Opens a part for reading once its stated size is within the limits.
+    PartFile OpenPart(std::string_view name, uint64_t& size, std::string& error) const;
 
     Archive archive_;
     std::vector<std::string> names_; // by entry index

@@ -556,6 +556,126 @@ TEST(XlsxPackageTest, APartInAnEncodingVokCannotWriteBackIsRefused) {
     EXPECT_EQ(ReadFile(file), bytes);
 }
 
+// A part's bytes as stored in the package: compressed, with its checksum.
+std::string StoredPart(const std::string& path, const std::string& name) {
+    int code = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    EXPECT_TRUE(zip);
+    if (!zip) return {};
+    zip_stat_t st;
+    zip_stat_init(&st);
+    std::string bytes;
+    if (zip_stat(zip, name.c_str(), 0, &st) == 0) {
+        bytes.resize(st.comp_size);
+        zip_file_t* f = zip_fopen(zip, name.c_str(), ZIP_FL_COMPRESSED);
+        EXPECT_TRUE(f);
+        if (f) {
+            EXPECT_EQ(zip_fread(f, bytes.data(), bytes.size()),
+                      static_cast<zip_int64_t>(bytes.size()));
+            zip_fclose(f);
+        }
+        bytes += std::to_string(st.crc);
+    }
+    zip_discard(zip);
+    return bytes;
+}
+
+// A workbook whose first sheet is too large to be read at opening: `rows`
+// rows, each a shared string (from the table's end) and a number, then
+// `tail`; the shared strings in UTF-16 with a mark, 6,000 of them, the last
+// one rich text with a phonetic run.
+Parts LargeSheetWorkbook(int rows, const std::string& tail = {}) {
+    std::string sheet;
+    for (int r = 1; r <= rows; ++r) {
+        const std::string n = std::to_string(r);
+        sheet += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"s\"><v>" +
+                 std::to_string(5000 + r % 1000) + "</v></c><c r=\"B" + n + "\"><v>" + n +
+                 "</v></c></row>";
+    }
+    std::string strings = std::string("<?xml version=\"1.0\"?><sst xmlns=\"") + kMain + "\">";
+    for (int i = 0; i < 5999; ++i)
+        strings += "<si><t>s" + std::to_string(i) + "</t></si>";
+    strings += "<si><r><t>ri</t></r><r><t>ch</t></r><rPh><t>x</t></rPh></si></sst>";
+    Parts parts = MakeWorkbook({{"Big", Sheet(sheet + tail)},
+                                {"Small", Sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")},
+                                {"Third", Sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>2</v></c>"
+                                                "</row>")}},
+                               {}, strings);
+    parts["xl/sharedStrings.xml"] = Utf16Part(Declared("UTF-16", strings), true, true);
+    return parts;
+}
+
+// Writing a few rows into a small sheet read every sheet of the workbook
+// into memory and all its shared strings: its cost followed the workbook.
+// A large sheet is read when first used, and only the strings it uses.
+TEST(XlsxPackageTest, ALargeSheetIsReadOnlyWhenUsed) {
+    TempDir dir;
+    const std::string file = dir.File("large.xlsx");
+    WritePackage(file, LargeSheetWorkbook(40'000));
+    const std::string stored = StoredPart(file, "xl/worksheets/sheet1.xml");
+    const std::string strings = StoredPart(file, "xl/sharedStrings.xml");
+    {
+        auto book = OpenOk(file);
+        EXPECT_EQ(book->CellText(3, 1, 1), "s2");
+        EXPECT_EQ(book->SetCellValue(2, 2, 1, "new"), CellWrite::Written);
+        SaveOk(*book);
+        // Read after the save, from the file as it now is.
+        EXPECT_EQ(book->CellText(1, 1, 1), "s5001");
+        EXPECT_EQ(book->CellText(1, 39'999, 1), "rich");
+        EXPECT_EQ(book->CellText(1, 40'000, 2), "40000");
+        const CellRange used = book->UsedRange(1);
+        EXPECT_EQ(used.lastRow, 40'000);
+        EXPECT_EQ(used.lastColumn, 2);
+    }
+    EXPECT_EQ(StoredPart(file, "xl/worksheets/sheet1.xml"), stored);
+    EXPECT_EQ(StoredPart(file, "xl/sharedStrings.xml"), strings);
+    Parts after = ReadPackage(file);
+    // The sheet not read may hold formulas that see the new cell.
+    EXPECT_TRUE(Contains(after["xl/workbook.xml"], "<calcPr fullCalcOnLoad=\"1\"/>"));
+    EXPECT_TRUE(Contains(after["xl/worksheets/sheet2.xml"], ">new</t>"));
+    // Written into, the large sheet keeps its other cells.
+    {
+        auto book = OpenOk(file);
+        EXPECT_EQ(book->SetCellValue(1, 2, 2, "7"), CellWrite::Written);
+        SaveOk(*book);
+    }
+    const std::string sheet = ReadPackage(file)["xl/worksheets/sheet1.xml"];
+    EXPECT_TRUE(Contains(sheet, "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>5002</v></c><c r=\"B2\">"
+                                "<v>7</v></c></row><row r=\"3\">"))
+        << sheet.substr(0, 400);
+    EXPECT_TRUE(Contains(sheet, "<dimension ref=\"A1:B40000\""));
+}
+
+// A large sheet is read only when used, so its damage shows then: the write
+// fails with the reason, the save is refused and the file stays as it was.
+// A damaged large sheet that is not written is copied as it stands.
+TEST(XlsxPackageTest, ADamagedLargeSheetFailsItsFirstUse) {
+    TempDir dir;
+    const std::string file = dir.File("damaged.xlsx");
+    WritePackage(file, LargeSheetWorkbook(40'000, "<row r=\"40001\"><c r=\"A40001\" t=\"s\">"
+                                                  "<v>6000</v></c></row>"));
+    const std::string bytes = ReadFile(file);
+    {
+        auto book = OpenOk(file);
+        EXPECT_EQ(book->UsedRange(1).lastRow, 0);
+        EXPECT_EQ(book->SetCellValue(1, 1, 1, "x"), CellWrite::OutputFailed);
+        EXPECT_EQ(book->WriteFailure(), "its part xl/worksheets/sheet1.xml is damaged (a cell "
+                                        "refers to shared string \"6000\", which is missing)");
+        // The small sheet, read at opening, takes its cells; the save is refused all the same.
+        EXPECT_EQ(book->SetCellValue(2, 1, 1, "x"), CellWrite::Written);
+        std::string error;
+        EXPECT_FALSE(book->Save(error));
+        EXPECT_EQ(error, "Cannot save the workbook " + file + ": " + book->WriteFailure() + ".");
+    }
+    EXPECT_EQ(ReadFile(file), bytes);
+    auto book = OpenOk(file);
+    EXPECT_EQ(book->SetCellValue(2, 1, 1, "x"), CellWrite::Written);
+    SaveOk(*book);
+    EXPECT_EQ(ReadPackage(file)["xl/worksheets/sheet1.xml"],
+              LargeSheetWorkbook(40'000, "<row r=\"40001\"><c r=\"A40001\" t=\"s\"><v>6000</v>"
+                                         "</c></row>")["xl/worksheets/sheet1.xml"]);
+}
+
 TEST(XlsxPackageTest, CellReferencesAndXmlTextAreReadAndWrittenWithinTheSheetLimits) {
     int32_t row = 0, column = 0;
     EXPECT_TRUE(ParseCellReference("XFD1048576", row, column));
