@@ -35,14 +35,15 @@
 
 namespace vok {
 
-void clsTable::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
+void clsTable::ReadFromFile(RepeatFoldingMessages& messages, const std::filesystem::path& file_name,
                             int32_t table_number) {
-    ReadFromFile(state, SectionedText::FromFile(file_name), table_number);
+    ReadFromFile(messages, SectionedText::FromFile(file_name), table_number);
 }
 
-void clsTable::ReadFromFile(JobState& state, const SectionedText& text, int32_t table_number) {
+void clsTable::ReadFromFile(RepeatFoldingMessages& messages, const SectionedText& text,
+                            int32_t table_number) {
     SectionedCursor file(text);
-    ReadFromFileSequentially(state, file, table_number);
+    ReadFromFileSequentially(messages, file, table_number);
 }
 
 bool clsTable::ReadKeyTexts(Messages& messages, SectionedCursor& file, const std::string& section) {
@@ -67,32 +68,32 @@ bool clsTable::ReadKeyTexts(Messages& messages, SectionedCursor& file, const std
                           "ReadEndLineOffset", ReadEndLineOffset);
 }
 
-bool clsTable::ReadColumns(JobState& state, SectionedCursor& file, const std::string& section,
-                           int32_t columns) {
+bool clsTable::ReadColumns(RepeatFoldingMessages& messages, SectionedCursor& file,
+                           const std::string& section, int32_t columns) {
     // The count is checked against the sections the file holds, so that a
     // huge count neither reserves memory for columns that do not exist nor
     // says so for each of them.
     TotalColumns = columns;
     ColumnsCollection.clear();
     for (int32_t c = 1; c <= columns; ++c) {
-        if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(state, file, number_, c)) {
+        if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(messages, file, number_,
+                                                                       c)) {
             ColumnsCollection.pop_back();
             TotalColumns = c - 1;
-            state.messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the "
-                                            "export-specs file holds no section [{} Col {}]!",
-                                            section, columns, section, c),
-                                MessageIcon::Critical);
+            messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the "
+                                      "export-specs file holds no section [{} Col {}]!",
+                                      section, columns, section, c),
+                          MessageIcon::Critical);
             return false;
         }
     }
     return true;
 }
 
-void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+void clsTable::ReadFromFileSequentially(RepeatFoldingMessages& messages, SectionedCursor& file,
                                         int32_t table_number) {
-    Messages& messages = state.messages;
     // A fault shared by thousands of columns is said once, with its count.
-    const RepeatScope scope(state.messages);
+    const RepeatScope scope(messages);
     number_ = table_number;
     // Sound only once every check below has passed.
     valid_ = false;
@@ -117,7 +118,7 @@ void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
     };
     if (!ReadLineRules(messages, lookup, section, Lines)) return;
     // The column sections follow the table's own section.
-    if (!ReadColumns(state, file, section, columns)) return;
+    if (!ReadColumns(messages, file, section, columns)) return;
     valid_ = std::all_of(ColumnsCollection.begin(), ColumnsCollection.end(),
                          [](const clsColumn& column) { return column.Valid(); });
 }
@@ -154,13 +155,13 @@ std::vector<int32_t> clsTable::SheetColumns() const {
 namespace table_pass {
 
 // The input file of a 1-based period, or none (after a message) outside 1 to 12.
-std::filesystem::path PeriodFile(JobState& state, int32_t period) {
-    const std::vector<std::filesystem::path>& names = state.recipe.gRecipe.InputFileName;
+std::filesystem::path PeriodFile(Messages& messages, const clsRecipe& recipe, int32_t period) {
+    const std::vector<std::filesystem::path>& names = recipe.InputFileName;
     if (period < 1 || period > static_cast<int32_t>(names.size())) {
-        state.messages.Show(fmt::format("Invalid input period {} in the recipe: periods run from "
-                                        "1 to 12.",
-                                        period),
-                            MessageIcon::Critical);
+        messages.Show(fmt::format("Invalid input period {} in the recipe: periods run from "
+                                  "1 to 12.",
+                                  period),
+                      MessageIcon::Critical);
         return {};
     }
     return names[static_cast<size_t>(period - 1)];
@@ -182,13 +183,13 @@ bool ReadFailed(JobState& state, bool failed, const std::string& why,
 // the first period, and that period is 1): then the per-line path may cut
 // the fields from the line's own bytes. Asked after the first row, when every
 // column's operator is known.
-bool TakesPeriodOneAsItStands(JobState& state, std::vector<clsColumn>& columns, int32_t count,
+bool TakesPeriodOneAsItStands(Messages& messages, const clsRecipe& recipe,
+                              std::vector<clsColumn>& columns, int32_t count,
                               std::vector<RawColumn>& raw) {
-    const clsRecipe& recipe = state.recipe.gRecipe;
     raw.clear();
     for (int32_t i = 0; i < count; ++i) {
         clsColumn& column = columns[static_cast<size_t>(i)];
-        const int32_t code = column.OperatorCode(state);
+        const int32_t code = column.OperatorCode(messages);
         const bool periodOne =
             (code == clsLineProcessor::kLastPeriod && recipe.InputFileLast == 1) ||
             (code == clsLineProcessor::kFirstPeriod && recipe.InputFileFirst == 1);
@@ -222,13 +223,12 @@ bool clsTable::FindKeyLines(JobState& state, Span& span) {
     clsExportSpecs& specs = state.recipe.ExportSpecs;
     // 1. The key lines are searched in the first period's file, which the job
     // read once for all its tables' keys.
-    span.keyFile = PeriodFile(state, state.recipe.gRecipe.InputFileFirst);
+    span.keyFile = PeriodFile(messages, state.recipe.gRecipe, state.recipe.gRecipe.InputFileFirst);
     TextIndex& keys = state.recipe.Reports.For(span.keyFile);
     span.keys = &keys;
     // 2-3. The start key text: its first line from line 1.
     StartKeyLine = keys.FirstLine(ReadStartLine);
-    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), span.keyFile, number_))
-        return false;
+    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), span.keyFile, number_)) return false;
     if (StartKeyLine == 0) {
         messages.Show("Error in Table specs: Can not find ReadStartLine: " + Echo(ReadStartLine),
                       MessageIcon::Critical);
@@ -253,8 +253,7 @@ bool clsTable::CheckSpan(JobState& state, Span& span) {
     // 6. The end must not come before the start.
     if (span.last < span.first) {
         messages.Show("Error in Table specs: ReadEndLine key text [" + Echo(ReadEndLine) + "]" +
-                          " was found before ReadStartLine key text [" + Echo(ReadStartLine) +
-                          "]",
+                          " was found before ReadStartLine key text [" + Echo(ReadStartLine) + "]",
                       MessageIcon::Critical);
         state.recipe.ExportSpecs.FatalProcessError = true;
         return false;
@@ -278,8 +277,8 @@ bool clsTable::CheckSpan(JobState& state, Span& span) {
         messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
                                   "report {} ({} lines; ReadEndLine found on line {}, "
                                   "ReadEndLineOffset {}). The table was not converted.",
-                                  number_, span.last, span.keyFile.string(), lineCount,
-                                  EndKeyLine, ReadEndLineOffset),
+                                  number_, span.last, span.keyFile.string(), lineCount, EndKeyLine,
+                                  ReadEndLineOffset),
                       MessageIcon::Critical);
         state.recipe.ExportSpecs.FatalProcessError = true;
         return false;
@@ -299,7 +298,9 @@ bool clsTable::CheckColumns(JobState& state, bool csv, int32_t columns) {
             return false;
         }
         // The letters are checked once; CSV output does not use the number.
-        if (csv) AlphaToNum2(state.messages, column.WriteColumn);
+        if (csv)
+            (void)ShowProblems(state.messages, AlphaToNum2(column.WriteColumn),
+                               MessageIcon::Critical);
     }
     return true;
 }
@@ -383,7 +384,8 @@ bool TablePass::WriteRow() {
     if (!WriteGeneralRow()) return false;
     // The first row has settled the columns' operators.
     if (done_ == 0) {
-        rawPath_ = TakesPeriodOneAsItStands(state_, table_.ColumnsCollection, columns_, raw_);
+        rawPath_ = TakesPeriodOneAsItStands(state_.messages, state_.recipe.gRecipe,
+                                            table_.ColumnsCollection, columns_, raw_);
         for (const RawColumn& c : raw_)
             rawWidth_ += static_cast<int64_t>(c.count);
     }
@@ -418,7 +420,7 @@ bool TablePass::WriteRawCsvRow() {
     char* out = csv_->RawLineRoom(RawLineBound(processor_, raw_, rawWidth_) + tail.size());
     processor_.ForEachRawField(raw_, [&](size_t i, const clsLineProcessor::RawField& f) {
         if (i > 0) *out++ = ',';
-        out = raw_[i].column->WriteCsvField(state_, out, f);
+        out = raw_[i].column->WriteCsvField(state_.messages, state_.sink, out, f);
     });
     if (!tail.empty()) {
         std::memcpy(out, tail.data(), tail.size());
@@ -443,7 +445,7 @@ bool TablePass::WriteRawCells() {
             if (field.blank) cell_.push_back(' ');
             value = cell_;
         }
-        if (field.equal) column.column->WarnIfFormula(state_, value);
+        if (field.equal) column.column->WarnIfFormula(state_.messages, state_.sink, value);
         if (!column.column->WriteCell(state_, row_, value)) return false;
     }
     return true;
@@ -475,7 +477,7 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     // 8. The table's first row.
     const int32_t top = specs.getWritePointer(state.messages, 1);
     // 9. The rows are read from item 1 of the input list, from line F on.
-    const std::filesystem::path rowFile = PeriodFile(state, 1);
+    const std::filesystem::path rowFile = PeriodFile(state.messages, state.recipe.gRecipe, 1);
     TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.recipe.Reports.For(rowFile);
     TextReader input;
     const bool positioned = rows.OpenAt(span.first, input, span.last);
