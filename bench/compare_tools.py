@@ -662,6 +662,11 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
         elif workload == "xlsx":
             goal(amount / seconds >= 2e6, ">=2 M cells/s")
             goal(peak <= 96, "<=96 MB")
+        elif workload == "xlsx-million":
+            goal(amount / seconds >= 2.5e6, ">=2.5 M cells/s")
+            goal(peak <= 64, "<=64 MB")
+        elif workload == "onetable-xlsx":
+            goal(seconds <= 0.005, "<=5 ms")
         elif workload == "paged-800":
             goal(seconds < 0.1, "<100 ms")
         elif workload in ("recipe-5000", "marked-5000"):
