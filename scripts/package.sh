@@ -34,8 +34,8 @@ root="$work/root"
 DESTDIR="$root" cmake --install "$build" --prefix /usr --strip >"$work/install.log" 2>&1 ||
     { cat "$work/install.log" >&2; fail "the install into $root failed"; }
 chmod 0755 "$root"
-elves=("$root/usr/bin/vok" "$root/usr/bin/vok-desktop" "$root/usr/lib/vok/libvok-workbook.so" "$root/usr/lib/vok/libvok-xlsx.so"
-       "$root/usr/lib/vok/vok-pdf-text")
+elves=("$root/usr/bin/vok" "$root/usr/bin/vok-desktop" "$root/usr/lib/vok/libvok-workbook.so"
+       "$root/usr/lib/vok/libvok-xlsx.so" "$root/usr/lib/vok/vok-pdf-text")
 # What --strip leaves that no one reads at run time.
 strip --remove-section=.comment --remove-section=.note "${elves[@]}"
 

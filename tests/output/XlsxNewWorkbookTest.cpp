@@ -9,9 +9,11 @@
 #include "output/ZipWriter.h"
 #include "support/TestSupport.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace vok {
@@ -106,6 +108,30 @@ TEST(XlsxNewWorkbookTest, SavedTwiceOrDroppedTheWorkbookStaysWhole) {
     // Nothing but the workbook is left in its folder.
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename(), "twice.xlsx");
+}
+
+TEST(XlsxNewWorkbookTest, RowsThatCannotLeaveMemoryEndTheWriteWithTheReason) {
+    TempDir dir;
+    auto book = OpenOk(dir.File("full.xlsx"));
+    // A disk that takes no more than 64 KB per file.
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 64 << 10;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    CellWrite written = CellWrite::Written;
+    for (int32_t r = 1; r <= 20 * XlsxNewWorkbook::kRowsKept && written == CellWrite::Written; ++r)
+        written = book->SetCellValue(1, r, 1, "a row that takes up some room " + std::to_string(r));
+    const std::string failure = book->WriteFailure();
+    std::string error;
+    const bool saved = book->Save(error);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(written, CellWrite::OutputFailed);
+    EXPECT_TRUE(test::Contains(failure, "File too large")) << failure;
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("full.xlsx")));
 }
 
 TEST(XlsxNewWorkbookTest, PartsMarkedLargeCarry64BitSizes) {
