@@ -834,6 +834,11 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
         elif workload == "existing-xlsx":
             goal(seconds <= 0.1, "<=0.1 s")
             goal(peak <= 32, "<=32 MB")
+        elif workload == "xlsx-million":
+            goal(amount / seconds >= 2.5e6, ">=2.5 M cells/s")
+            goal(peak <= 64, "<=64 MB")
+        elif workload == "onetable-xlsx":
+            goal(seconds <= 0.005, "<=5 ms")
         elif workload == "paged-800":
             goal(seconds < 0.1, "<100 ms")
         elif workload in ("recipe-5000", "marked-5000"):

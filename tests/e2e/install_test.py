@@ -101,7 +101,8 @@ class Installed(unittest.TestCase):
     def test_every_file_is_installed_and_the_man_pages_name_every_option(self):
         p = self.prefix
         self.assertEqual(sorted(os.listdir(os.path.join(p, "bin"))), ["vok", "vok-desktop"])
-        for path in ["lib/vok/libvok-workbook.so", "lib/vok/vok-pdf-text", "share/vok/help/vok-wizard.htm",
+        for path in ["lib/vok/libvok-workbook.so", "lib/vok/libvok-xlsx.so", "lib/vok/vok-pdf-text",
+                     "share/vok/help/vok-wizard.htm",
                      "share/vok/help/vok_wizard_users_manual/how_do_i_use_it_/howdoiuseit_.htm",
                      "share/applications/vok.desktop", "share/icons/hicolor/scalable/apps/vok.svg",
                      "share/man/man1/vok.1.gz", "share/man/man1/vok-desktop.1.gz",
@@ -302,7 +303,7 @@ class Installed(unittest.TestCase):
 
         # A portable copy keeps its files beside itself.
         portable = self.folder("portable", owner_nobody=CAN_DROP)
-        for name in ("vok", "vok-desktop", "libvok-workbook.so"):
+        for name in ("vok", "vok-desktop", "libvok-workbook.so", "libvok-xlsx.so"):
             shutil.copy2(os.path.join(BUILD, name), portable)
         home = self.folder("home-portable", owner_nobody=CAN_DROP)
         run = self.run_vok(["-i", self.report(), "-r", self.recipe(), "-o",

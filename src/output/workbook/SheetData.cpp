@@ -37,8 +37,8 @@ uint16_t FormatTable::Intern(std::string_view code) {
 }
 
 const SheetData::Entry* SheetData::Find(int32_t row, int32_t column) const {
-    if (row < 1 || static_cast<size_t>(row) > rows_.size()) return nullptr;
-    const std::vector<Entry>& cells = rows_[row - 1];
+    if (row < firstRow_ || static_cast<size_t>(row - firstRow_) >= rows_.size()) return nullptr;
+    const std::vector<Entry>& cells = rows_[static_cast<size_t>(row - firstRow_)];
     auto it = std::lower_bound(cells.begin(), cells.end(), column,
                                [](const Entry& e, int32_t c) { return e.column < c; });
     if (it == cells.end() || it->column != column) return nullptr;
@@ -47,7 +47,7 @@ const SheetData::Entry* SheetData::Find(int32_t row, int32_t column) const {
 
 SheetData::Entry& SheetData::Slot(int32_t row, int32_t column) {
     changed_ = true;
-    size_t index = static_cast<size_t>(row) - 1;
+    size_t index = static_cast<size_t>(row - firstRow_);
     if (index >= rows_.size()) {
         // Grow by a quarter rather than doubling: a sheet of one column should
         // not pay twice for its row table.
@@ -129,7 +129,7 @@ void SheetData::CompactArena() {
 }
 
 void SheetData::SetNumber(int32_t row, int32_t column, double value, uint16_t format) {
-    if (!Addressable(row, column)) return;
+    if (!Addressable(row, column) || row < firstRow_) return;
     Entry& e = Slot(row, column);
     ReleaseText(e);
     e.type = CellValue::Type::Number;
@@ -139,7 +139,7 @@ void SheetData::SetNumber(int32_t row, int32_t column, double value, uint16_t fo
 }
 
 void SheetData::SetText(int32_t row, int32_t column, std::string_view utf8) {
-    if (!Addressable(row, column)) return;
+    if (!Addressable(row, column) || row < firstRow_) return;
     Entry& e = Slot(row, column);
     ReleaseText(e);
     StoreText(e, utf8);
@@ -148,7 +148,7 @@ void SheetData::SetText(int32_t row, int32_t column, std::string_view utf8) {
 }
 
 void SheetData::ClearCell(int32_t row, int32_t column) {
-    if (!Addressable(row, column)) return;
+    if (!Addressable(row, column) || row < firstRow_) return;
     // The empty entry stays, marked touched, so that an engine rewriting only
     // changed cells knows to empty this one in its file too.
     Entry& e = Slot(row, column);
@@ -162,8 +162,10 @@ void SheetData::ClearRange(const CellRange& range) {
     if (range.Empty()) return;
     changed_ = true;
     cleared_.push_back(range);
-    size_t first = static_cast<size_t>(std::max(range.firstRow, 1)) - 1;
-    size_t last = std::min(static_cast<size_t>(range.lastRow), rows_.size());
+    size_t first = static_cast<size_t>(std::max(range.firstRow, firstRow_) - firstRow_);
+    size_t last = range.lastRow < firstRow_
+                      ? 0
+                      : std::min(static_cast<size_t>(range.lastRow - firstRow_) + 1, rows_.size());
     for (size_t r = first; r < last; ++r) {
         std::vector<Entry>& cells = rows_[r];
         auto from = std::lower_bound(cells.begin(), cells.end(), range.firstColumn,
@@ -177,6 +179,19 @@ void SheetData::ClearRange(const CellRange& range) {
     }
     while (!rows_.empty() && rows_.back().empty())
         rows_.pop_back();
+    if (deadBytes_ > kMinDeadBytesToCompact && deadBytes_ * 2 > arena_.size()) CompactArena();
+}
+
+void SheetData::ReleaseTakenRows(size_t count) {
+    for (size_t r = 0; r < count; ++r) {
+        for (const Entry& e : rows_[r])
+            ReleaseText(e);
+    }
+    rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(count));
+    if (rows_.empty()) {
+        arena_.clear();
+        deadBytes_ = 0;
+    }
     if (deadBytes_ > kMinDeadBytesToCompact && deadBytes_ * 2 > arena_.size()) CompactArena();
 }
 
@@ -194,7 +209,7 @@ CellRange SheetData::UsedRange() const {
         if (first == cells.end()) continue;
         auto last = std::find_if(cells.rbegin(), cells.rend(),
                                  [](const Entry& e) { return e.type != CellValue::Type::Empty; });
-        int32_t row = static_cast<int32_t>(r + 1);
+        int32_t row = static_cast<int32_t>(r) + firstRow_;
         if (used.Empty()) {
             used = {row, first->column, row, last->column};
         } else {
@@ -242,9 +257,10 @@ bool SheetData::InClearedRange(int32_t row, int32_t column) const {
 }
 
 int32_t SheetData::NextTouchedRow(int32_t row) const {
-    for (size_t r = static_cast<size_t>(std::max(row, 1)) - 1; r < rows_.size(); ++r) {
+    for (size_t r = static_cast<size_t>(std::max(row, firstRow_) - firstRow_); r < rows_.size();
+         ++r) {
         for (const Entry& e : rows_[r]) {
-            if (e.touched) return static_cast<int32_t>(r + 1);
+            if (e.touched) return static_cast<int32_t>(r) + firstRow_;
         }
     }
     return 0;
@@ -287,6 +303,26 @@ CellWrite AssignTypedInput(SheetData& sheet, FormatTable& formats, TypedValue& s
         break;
     }
     return CellWrite::Written;
+}
+
+bool NameSheet(std::vector<SheetData>& sheets, int32_t sheet, std::string_view name,
+               std::string_view workbook, std::string& error) {
+    if (sheet < 1 || static_cast<size_t>(sheet) > sheets.size() + 1) {
+        error = "The workbook " + std::string(workbook) + " has no sheet " + std::to_string(sheet) +
+                ".";
+        return false;
+    }
+    const size_t index = static_cast<size_t>(sheet - 1);
+    std::string problem = SheetNameProblem(name, sheets, index);
+    if (!problem.empty()) {
+        error = std::move(problem);
+        return false;
+    }
+    if (index == sheets.size())
+        sheets.emplace_back(std::string(name));
+    else
+        sheets[index].SetName(std::string(name));
+    return true;
 }
 
 std::string SheetNameProblem(std::string_view name, const std::vector<SheetData>& sheets,

@@ -9,6 +9,7 @@
 #include "base/SheetNames.h"
 #include "output/Workbook.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -55,6 +56,8 @@ public:
     CellValue Get(int32_t row, int32_t column) const;
     CellRange UsedRange() const;
     int64_t CellCount() const;
+    // Bytes of text the cells hold.
+    size_t TextBytes() const { return arena_.size() - deadBytes_; }
 
     // Visits every non-empty cell in row order, then column order:
     // visit(row, column, const CellValue&).
@@ -77,6 +80,14 @@ public:
     // Visits the touched cells of one row in column order, also those now
     // empty: visit(column, const CellValue&).
     template <typename Visit> void ForEachTouchedInRow(int32_t row, Visit&& visit) const;
+
+    // Hands the rows before `row` over, in row order, and forgets them: a
+    // sheet written to a file as it grows keeps only its last rows in
+    // memory. visit(row, column, const CellValue&) sees every non-empty cell
+    // (in column order); the rows before `row` can no longer be addressed.
+    template <typename Visit> void TakeRowsBefore(int32_t row, Visit&& visit);
+    // The first row the sheet can hold (1 until rows were taken).
+    int32_t FirstRow() const { return firstRow_; }
 
 private:
     // A text is `length` bytes at arena offset (offsetHigh << 32) | offsetLow.
@@ -106,7 +117,10 @@ private:
     void CompactArena();
 
     std::string name_;
-    std::vector<std::vector<Entry>> rows_; // rows_[row - 1]
+    void ReleaseTakenRows(size_t count);
+
+    std::vector<std::vector<Entry>> rows_; // rows_[row - firstRow_]
+    int32_t firstRow_ = 1;
     std::string arena_;
     size_t deadBytes_ = 0; // arena bytes no cell refers to any more
     size_t rowWidth_ = 1;  // cells of the row written last, for the next one's room
@@ -118,16 +132,29 @@ template <typename Visit> void SheetData::ForEachCell(Visit&& visit) const {
     for (size_t r = 0; r < rows_.size(); ++r) {
         for (const Entry& e : rows_[r]) {
             if (e.type == CellValue::Type::Empty) continue;
-            visit(static_cast<int32_t>(r + 1), static_cast<int32_t>(e.column), ToValue(e));
+            visit(static_cast<int32_t>(r) + firstRow_, static_cast<int32_t>(e.column), ToValue(e));
         }
     }
 }
 
 template <typename Visit> void SheetData::ForEachTouchedInRow(int32_t row, Visit&& visit) const {
-    if (row < 1 || static_cast<size_t>(row) > rows_.size()) return;
-    for (const Entry& e : rows_[row - 1]) {
+    if (row < firstRow_ || static_cast<size_t>(row - firstRow_) >= rows_.size()) return;
+    for (const Entry& e : rows_[static_cast<size_t>(row - firstRow_)]) {
         if (e.touched) visit(static_cast<int32_t>(e.column), ToValue(e));
     }
+}
+
+template <typename Visit> void SheetData::TakeRowsBefore(int32_t row, Visit&& visit) {
+    if (row <= firstRow_) return;
+    const size_t count = std::min(rows_.size(), static_cast<size_t>(row - firstRow_));
+    for (size_t r = 0; r < count; ++r) {
+        for (const Entry& e : rows_[r]) {
+            if (e.type == CellValue::Type::Empty) continue;
+            visit(static_cast<int32_t>(r) + firstRow_, static_cast<int32_t>(e.column), ToValue(e));
+        }
+    }
+    ReleaseTakenRows(count);
+    firstRow_ = row;
 }
 
 // A cell's value as a spreadsheet gives it as text: a number as a plain
@@ -146,5 +173,11 @@ CellWrite AssignTypedInput(SheetData& sheet, FormatTable& formats, TypedValue& s
 // unique ignoring case, and not "History".
 std::string SheetNameProblem(std::string_view name, const std::vector<SheetData>& sheets,
                              size_t index);
+
+// Renames sheet `sheet` (1-based) of `sheets`, or appends a sheet of that
+// name when `sheet` is one past the last; false, with the reason, when there
+// is no such sheet or the name may not name it (the sheets stay as they were).
+bool NameSheet(std::vector<SheetData>& sheets, int32_t sheet, std::string_view name,
+               std::string_view workbook, std::string& error);
 
 } // namespace vok

@@ -200,6 +200,18 @@ void AppendCellReference(std::string& out, int32_t row, int32_t column) {
     AppendDecimal(out, row);
 }
 
+void AppendRangeReference(std::string& out, const CellRange& range) {
+    if (range.Empty()) {
+        out += "A1";
+        return;
+    }
+    AppendCellReference(out, range.firstRow, range.firstColumn);
+    if (range.lastRow != range.firstRow || range.lastColumn != range.firstColumn) {
+        out += ':';
+        AppendCellReference(out, range.lastRow, range.lastColumn);
+    }
+}
+
 void AppendXmlNumber(std::string& out, double value) {
     if (!std::isfinite(value)) value = 0; // typed input never yields these
     char buffer[32];

@@ -2,6 +2,8 @@
 // escaping cell text, cell references, numbers, and edits of a raw start tag.
 #pragma once
 
+#include "output/Workbook.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +32,8 @@ void DecodeXstringEscapes(std::string& text);
 bool ParseCellReference(std::string_view ref, int32_t& row, int32_t& column);
 void AppendColumnLetters(std::string& out, int32_t column);
 void AppendCellReference(std::string& out, int32_t row, int32_t column);
+// "B2:D9", "B2" for one cell, "A1" for an empty range.
+void AppendRangeReference(std::string& out, const CellRange& range);
 
 // The shortest text that reads back as the same double.
 void AppendXmlNumber(std::string& out, double value);

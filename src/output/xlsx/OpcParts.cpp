@@ -1,6 +1,6 @@
 #include "output/xlsx/OpcParts.h"
 
-#include "output/xlsx/XmlScanner.h"
+#include "output/workbook/XmlScanner.h"
 
 namespace vok {
 

@@ -34,19 +34,6 @@ std::string RelativeTarget(std::string_view workbookPart, std::string_view part)
     return "/" + std::string(part);
 }
 
-} // namespace
-
-const std::string_view kEmptyWorksheetXml =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
-    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
-    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-    "<dimension ref=\"A1\"/><sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>"
-    "<sheetFormatPr defaultRowHeight=\"15\"/><sheetData/>"
-    "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
-    "footer=\"0.3\"/></worksheet>";
-
-namespace {
-
 // How the workbook part lists its sheets: their largest sheetId, and how it
 // spells the relationship attribute ("r:id").
 struct SheetListing {

@@ -3,6 +3,8 @@
 // workbook part, its relationship, its content type).
 #pragma once
 
+#include "output/xlsx_new/XlsxNewParts.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +16,8 @@ struct XlsxNewSheet {
     std::string part; // its zip entry, such as "xl/worksheets/sheet4.xml"
 };
 
-// An empty worksheet, for the sheet patcher to fill.
-extern const std::string_view kEmptyWorksheetXml;
+// An empty worksheet, for the sheet patcher to fill: kEmptyWorksheetXml of
+// XlsxNewParts.h.
 
 // A free part name for the n-th new worksheet beside the workbook part;
 // `taken` says whether a name is in use already.

@@ -10,7 +10,7 @@
 #include "output/xlsx/XlsxSheetPatcher.h"
 #include "output/xlsx/XlsxSheetReader.h"
 #include "output/xlsx/XlsxSheetRenamer.h"
-#include "output/xlsx/XlsxStyles.h"
+#include "output/workbook/XlsxStyles.h"
 #include "output/xlsx/XlsxWorkbookPart.h"
 #include "output/xlsx/XmlEncoding.h"
 #include "output/xlsx/ZipPackage.h"

@@ -1,6 +1,7 @@
 #include "output/xlsx/XlsxSharedStrings.h"
 
 #include "output/workbook/XmlText.h"
+#include "output/workbook/XmlScanner.h"
 
 #include <algorithm>
 

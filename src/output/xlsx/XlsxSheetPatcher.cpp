@@ -4,7 +4,7 @@
 #include "output/workbook/XmlText.h"
 #include "output/xlsx/XlsxFormulas.h"
 #include "output/xlsx/XlsxSheetReader.h"
-#include "output/xlsx/XlsxStyles.h"
+#include "output/workbook/XlsxStyles.h"
 
 #include <algorithm>
 #include <climits>
@@ -16,18 +16,6 @@ namespace {
 
 // Room for ' ref="A1:XFD1048576"', the widest range.
 constexpr size_t kDimensionSlotWidth = 20;
-
-void AppendRange(std::string& out, const CellRange& range) {
-    if (range.Empty()) {
-        out += "A1";
-        return;
-    }
-    AppendCellReference(out, range.firstRow, range.firstColumn);
-    if (range.lastRow != range.firstRow || range.lastColumn != range.firstColumn) {
-        out += ':';
-        AppendCellReference(out, range.lastRow, range.lastColumn);
-    }
-}
 
 } // namespace
 
@@ -83,7 +71,7 @@ bool XlsxSheetPatcher::KeepsFormulaGroups(std::string& error) {
     for (const XlsxFormulaBlock& block : layout_.formulaBlocks) {
         if (CoverageOf(block.range) != Coverage::Some) continue;
         std::string range;
-        AppendRange(range, block.range);
+        AppendRangeReference(range, block.range);
         error = fmt::format("has {} in {}, and vok would replace only some of its cells",
                             block.dataTable ? "a data table" : "an array formula", range);
         return false;
@@ -187,7 +175,7 @@ void XlsxSheetPatcher::EmitHead() {
         out_.append(original_.substr(0, layout_.dimensionBegin));
         out_ += "<" + prefix_ + "dimension";
         std::string ref = " ref=\"";
-        AppendRange(ref, result_.extent);
+        AppendRangeReference(ref, result_.extent);
         ref += '"';
         out_ += ref;
         if (ref.size() < kDimensionSlotWidth) out_.append(kDimensionSlotWidth - ref.size(), ' ');

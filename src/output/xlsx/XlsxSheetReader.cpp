@@ -2,7 +2,8 @@
 
 #include "output/workbook/SheetData.h"
 #include "output/workbook/XmlText.h"
-#include "output/xlsx/XmlScanner.h"
+#include "output/workbook/XmlScanner.h"
+#include "output/xlsx/XlsxSharedStrings.h"
 
 #include <charconv>
 #include <fmt/format.h>

@@ -3,7 +3,7 @@
 #include "base/TextEncoding.h"
 #include "output/workbook/XmlText.h"
 #include "output/xlsx/XlsxFormulas.h"
-#include "output/xlsx/XmlScanner.h"
+#include "output/workbook/XmlScanner.h"
 
 #include <algorithm>
 #include <cctype>

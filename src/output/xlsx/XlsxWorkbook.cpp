@@ -30,13 +30,6 @@ bool Covers(const CellRange& outer, const CellRange& inner) {
            outer.firstColumn <= inner.firstColumn && outer.lastColumn >= inner.lastColumn;
 }
 
-CellRange Union(const CellRange& a, const CellRange& b) {
-    if (a.Empty()) return b;
-    if (b.Empty()) return a;
-    return {std::min(a.firstRow, b.firstRow), std::min(a.firstColumn, b.firstColumn),
-            std::max(a.lastRow, b.lastRow), std::max(a.lastColumn, b.lastColumn)};
-}
-
 } // namespace
 
 XlsxWorkbook::XlsxWorkbook(OnlyOpen, std::filesystem::path fileName)
@@ -96,27 +89,11 @@ std::string XlsxWorkbook::SheetName(int32_t sheet) const {
 }
 
 bool XlsxWorkbook::SetSheetName(int32_t sheet, std::string_view name, std::string& error) {
-    if (!ValidSheet(sheet)) {
-        error = fmt::format("The workbook {} has no sheet {}.", fileName_.string(), sheet);
-        return false;
-    }
-    size_t index = static_cast<size_t>(sheet - 1);
-    std::string problem = SheetNameProblem(name, sheets_, index);
-    if (!problem.empty()) {
-        error = std::move(problem);
-        return false;
-    }
-    sheets_[index].SetName(std::string(name));
-    return true;
+    return ValidSheet(sheet) && NameSheet(sheets_, sheet, name, fileName_.string(), error);
 }
 
 bool XlsxWorkbook::AddSheet(std::string_view name, std::string& error) {
-    std::string problem = SheetNameProblem(name, sheets_, sheets_.size());
-    if (!problem.empty()) {
-        error = std::move(problem);
-        return false;
-    }
-    sheets_.emplace_back(std::string(name));
+    if (!NameSheet(sheets_, SheetCount() + 1, name, fileName_.string(), error)) return false;
     package_->AddSheet();
     return true;
 }

@@ -1,7 +1,7 @@
 #include "output/xlsx/XlsxWorkbookPart.h"
 
 #include "output/workbook/XmlText.h"
-#include "output/xlsx/XmlScanner.h"
+#include "output/workbook/XmlScanner.h"
 
 namespace vok {
 

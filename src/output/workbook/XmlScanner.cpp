@@ -1,4 +1,4 @@
-#include "output/xlsx/XmlScanner.h"
+#include "output/workbook/XmlScanner.h"
 
 #include <cstring>
 #include <expat.h>

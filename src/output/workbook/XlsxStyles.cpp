@@ -1,7 +1,7 @@
-#include "output/xlsx/XlsxStyles.h"
+#include "output/workbook/XlsxStyles.h"
 
 #include "output/workbook/XmlText.h"
-#include "output/xlsx/XmlScanner.h"
+#include "output/workbook/XmlScanner.h"
 
 #include <algorithm>
 #include <charconv>
