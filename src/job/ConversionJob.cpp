@@ -574,7 +574,7 @@ bool ConversionJob::ReportUsable(TextIndex& report, bool checkRead) {
 }
 
 bool ConversionJob::LeavesChecksToRun(const SectionedText& recipeText, TextIndex& report) const {
-    return options_.bUseRecipe && state_->outputType == OutputType::Csv && !report.Scanned() &&
+    return options_.bUseRecipe && state_->job.outputType == OutputType::Csv && !report.Scanned() &&
            report.ReadsItsOwnFile() &&
            AsciiUpper(Trim(GetIniValue(recipeText, "Header", "FileType", ""))) != "EXPORT SPEC" &&
            CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 1;

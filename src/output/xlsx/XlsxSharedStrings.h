@@ -4,7 +4,7 @@
 // runs are joined; phonetic runs are left out.
 #pragma once
 
-#include "output/xlsx/XmlScanner.h"
+#include "output/workbook/XmlScanner.h"
 
 #include <cstdint>
 #include <string>
