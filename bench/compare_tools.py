@@ -657,7 +657,7 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
         if workload.startswith("ledger"):
             goal(amount / seconds >= 600e6, ">=600 MB/s")
             goal(peak <= 16, "<=16 MB")
-        elif workload == "folder":
+        elif workload in ("folder", "folder-big"):
             goal(amount / seconds >= 1000, ">=1000 files/s")
         elif workload == "xlsx":
             goal(amount / seconds >= 2e6, ">=2 M cells/s")
@@ -674,6 +674,8 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
         goal(ratio >= 1, "vok no slower")
     elif tool == "gawk" and workload.startswith("ledger") and ratio is not None:
         goal(ratio >= 10, "vok >=10x gawk")
+    elif tool == "mawk" and workload in ("folder", "folder-big") and ratio is not None:
+        goal(ratio >= 1, "vok >= mawk")
     return ", ".join(out)
 
 
