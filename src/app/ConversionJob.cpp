@@ -489,12 +489,12 @@ std::string ConversionJob::PathClash(bool& outputExists) const {
                            "Choose another output file.",
                            output.string(), state.gRecipeFile.string());
     // The program's working files are replaced by every conversion.
-    for (const std::filesystem::path& working :
-         {settings_.AutoRecipeFile, settings_.ExportSpecsFile}) {
-        if (SameLooked(input, Looked(working)))
+    for (const std::filesystem::path* working :
+         {&settings_.AutoRecipeFile, &settings_.ExportSpecsFile}) {
+        if (SameLooked(input, Looked(*working)))
             return fmt::format("The input file {} is the working file {}, which each conversion "
                                "replaces; nothing was written. Convert a copy of it instead.",
-                               state.gInputFile.string(), working.string());
+                               state.gInputFile.string(), working->string());
     }
     return {};
 }

@@ -166,7 +166,7 @@ TEST(WorkingFiles, AFolderJobExpandsItsRecipeOnceOnlyWhereThatChangesNothing) {
     WriteFile(work / "in/a.txt", CrLf({"TOP", "abc", "BOTTOM"}));
     WriteFile(work / "in/b.txt", CrLf({"TOP", "abcdefgh", "abcdefgh 1", "BOTTOM"}));
     for (const bool switchSyntax : {false, true}) {
-        const RunResult run = FolderJob(work, home.Path(), switchSyntax);
+        const RunResult run = FolderJob(work.Path(), home.Path(), switchSyntax);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(ReadFile(work / "out/a.csv"), "abc \r\n");
         EXPECT_EQ(ReadFile(work / "out/b.csv"), "abcdefgh \r\nabcdefgh 1 \r\n");
@@ -181,7 +181,7 @@ TEST(WorkingFiles, AFolderJobExpandsItsRecipeOnceOnlyWhereThatChangesNothing) {
                            "ReadStartLineOffset=1", "ReadEndLine=BOTTOM", "ReadEndLineOffset=-1",
                            "Parsing=--- ---", "WriteColumn=A1"}));
     for (const bool switchSyntax : {false, true}) {
-        const RunResult run = FolderJob(work, home.Path(), switchSyntax);
+        const RunResult run = FolderJob(work.Path(), home.Path(), switchSyntax);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(Count(run.err, "Error in Table 2 : Write Column must be (A-Z)!"), 2u) << run.err;
         EXPECT_FALSE(std::filesystem::exists(work / "out/a.csv"));
@@ -193,7 +193,7 @@ TEST(WorkingFiles, AFolderJobExpandsItsRecipeOnceOnlyWhereThatChangesNothing) {
                                            "ReadEndLineOffset=-1", "Parsing=--- ---",
                                            "WriteColumn=A"}));
     for (const bool switchSyntax : {false, true}) {
-        const RunResult run = FolderJob(work, home.Path(), switchSyntax, true);
+        const RunResult run = FolderJob(work.Path(), home.Path(), switchSyntax, true);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(Count(run.err, " - Scanning Table 1\n"), 2u) << run.err;
         EXPECT_EQ(ReadFile(work / "out/a.csv"), "abc ,\r\n");
