@@ -12,7 +12,7 @@
 // 15). Many small tables (`preview_bench 200000 20000 3`) show whether the
 // time grows with the tables as a job's does, in proportion.
 #include "PreviewBenchInput.h"
-#include "app/PreviewText.h"
+#include "cli/PreviewText.h"
 #include "engine/RecipePreview.h"
 
 #include <algorithm>

@@ -20,9 +20,8 @@
 #include "base/modUtilityString.h"
 #include "engine/InputChecks.h"
 #include "engine/JobState.h"
-#include "output/SheetData.h"
-#include "output/XlsWorkbook.h"
-#include "output/XlsxWorkbook.h"
+#include "output/OutputType.h"
+#include "output/typed_input/TypedInput.h"
 #include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
@@ -108,9 +107,7 @@ public:
     };
 
     explicit PreviewWorkbook(OutputType type)
-        : maxRows_(type == OutputType::Xls ? XlsWorkbook::kMaxRows : XlsxWorkbook::kMaxRows),
-          maxColumns_(type == OutputType::Xls ? XlsWorkbook::kMaxColumns
-                                              : XlsxWorkbook::kMaxColumns) {}
+        : limits_(SheetLimitsOf(type)) {}
 
     // Sheet 1 keeps no row after `row`; nothing: every row.
     void KeepSheet1RowsUpTo(std::optional<int64_t> row) { keepUpTo_ = row; }
@@ -121,8 +118,8 @@ public:
     }
 
     int32_t SheetCount() const override { return kSheets; }
-    int32_t MaxRows() const override { return maxRows_; }
-    int32_t MaxColumns() const override { return maxColumns_; }
+    int32_t MaxRows() const override { return limits_.maxRows; }
+    int32_t MaxColumns() const override { return limits_.maxColumns; }
 
     std::string SheetName(int32_t sheet) const override {
         return ValidSheet(sheet) ? names_[static_cast<size_t>(sheet - 1)] : std::string();
@@ -146,8 +143,8 @@ public:
                            std::string_view text) override {
         // The engines' checks, in their order.
         if (!ValidSheet(sheet)) return CellWrite::NoSuchSheet;
-        if (row < 1 || row > maxRows_) return CellWrite::BeyondLastRow;
-        if (column < 1 || column > maxColumns_) return CellWrite::BeyondLastColumn;
+        if (row < 1 || row > limits_.maxRows) return CellWrite::BeyondLastRow;
+        if (column < 1 || column > limits_.maxColumns) return CellWrite::BeyondLastColumn;
         if (text.size() > static_cast<size_t>(kMaxCellTextChars) &&
             CharCount(text) > static_cast<size_t>(kMaxCellTextChars))
             return CellWrite::TextTooLong;
@@ -211,7 +208,7 @@ private:
     static int32_t RowOf(uint64_t key) { return static_cast<int32_t>((key >> 16) & 0xFFFFFF); }
     static int32_t ColumnOf(uint64_t key) { return static_cast<int32_t>(key & 0xFFFF); }
 
-    int32_t maxRows_, maxColumns_;
+    SheetLimits limits_;
     std::string names_[kSheets] = {"Sheet1", "Sheet2", "Sheet3"};
     std::unordered_map<uint64_t, Cell> cells_;
     std::optional<int64_t> keepUpTo_;

@@ -15,7 +15,7 @@
 #include "base/TextIndex.h"
 #include "layout/LineRules.h"
 #include "output/OutputType.h"
-#include "output/TypedInput.h"
+#include "output/typed_input/TypedInput.h"
 #include "pdf/PdfReport.h"
 
 #include <condition_variable>
