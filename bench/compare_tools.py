@@ -826,7 +826,7 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
             goal(peak <= 16, "<=16 MB")
         elif workload == "pages":
             goal(peak <= 16, "<=16 MB")
-        elif workload == "folder":
+        elif workload in ("folder", "folder-big"):
             goal(amount / seconds >= 1000, ">=1000 files/s")
         elif workload == "xlsx":
             goal(amount / seconds >= 2e6, ">=2 M cells/s")
@@ -855,6 +855,8 @@ def targets(workload, tool, seconds, peak, amount, unit, ratio):
         goal(ratio >= 0.3, "vok >=0.3x cat")
     elif workload in ("pages", "pdf") and ratio is not None:
         goal(ratio >= 1, "vok no slower")
+    elif tool == "mawk" and workload in ("folder", "folder-big") and ratio is not None:
+        goal(ratio >= 1, "vok >= mawk")
     return ", ".join(out)
 
 

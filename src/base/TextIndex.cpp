@@ -275,16 +275,15 @@ public:
     void Run() {
         // 1. The file, or nothing: a missing file, a folder or a device is no text source.
         std::string openError;
+        struct stat info {};
         const int fd = index_.source_.problem.empty()
-                           ? OpenForReading(index_.source_.readFrom, openError)
+                           ? OpenForReading(index_.source_.readFrom, openError, &info)
                            : -1;
         if (!index_.source_.problem.empty()) openError = index_.source_.problem;
         if (fd < 0) {
             if (basics_) index_.openError_ = std::move(openError);
             return;
         }
-        struct stat info {};
-        ::fstat(fd, &info);
         if (basics_) index_.exists_ = true;
         std::vector<unsigned char> buffer(
             std::clamp<size_t>(static_cast<size_t>(info.st_size) + 1, 4096, kBlockSize));

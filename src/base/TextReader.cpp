@@ -57,10 +57,9 @@ void TextReader::Allocate(size_t capacity) {
 bool TextReader::Open(const std::filesystem::path& path, size_t bufferSize) {
     if (path.empty()) return false;
     // Folders, named pipes and devices are no text source.
-    const int fd = OpenForReading(path, openError_);
-    if (fd < 0) return false;
     struct stat info {};
-    ::fstat(fd, &info);
+    const int fd = OpenForReading(path, openError_, &info);
+    if (fd < 0) return false;
     fd_ = fd;
     // Small files (settings, recipes) get a buffer of their own size.
     const size_t size = static_cast<size_t>(info.st_size);

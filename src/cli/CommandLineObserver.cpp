@@ -100,6 +100,7 @@ void CommandLineObserver::FileFinished(const std::filesystem::path& input,
                                        const FileOutcome& outcome) {
     if (outcome.written) written_.push_back(output);
     if (outcome.stopped) stoppedOutput_ = output;
+    if (!log_ || logFailed_) return; // nothing formatted for a log that is not kept
     if (outcome.kind == FileOutcome::Kind::Converted)
         Log(fmt::format("Converted {} to {}", input.string(), output.string()));
     else

@@ -37,6 +37,13 @@ namespace vok {
 
 namespace {
 
+// The text of a path up to its last separator: the outputs of one folder share it.
+std::string_view FolderText(const std::filesystem::path& path) {
+    const std::string_view text = path.native();
+    const size_t slash = text.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : text.substr(0, slash);
+}
+
 // A folder path ending in exactly one separator (a root keeps its own).
 std::string WithTrailingSeparator(const std::filesystem::path& folder) {
     std::string text = folder.native();
@@ -52,16 +59,19 @@ struct OutputNaming {
     std::string extension; // the output pattern's extension
     bool besideInput = false;
 
-    // The folder an input's output goes to.
-    std::filesystem::path FolderFor(const std::filesystem::path& input) const {
-        const std::string folder = WithTrailingSeparator(GetParentFolderName(input));
+    // The folder an input's output goes to, as text.
+    std::string FolderTextFor(const std::filesystem::path& input) const {
+        std::string folder = WithTrailingSeparator(GetParentFolderName(input));
         if (besideInput) return folder;
-        const std::string relative =
-            folder.size() > inputBase.size() ? folder.substr(inputBase.size()) : "";
-        return prefix + relative;
+        return prefix + (folder.size() > inputBase.size() ? folder.substr(inputBase.size()) : "");
+    }
+    // The output of an input whose output folder is `folder` (FolderTextFor).
+    std::filesystem::path OutputIn(std::string folder, const std::filesystem::path& input) const {
+        folder.append(GetBaseName(input)).append(".").append(extension);
+        return folder;
     }
     std::filesystem::path OutputFor(const std::filesystem::path& input) const {
-        return FolderFor(input).native() + GetBaseName(input) + "." + extension;
+        return OutputIn(FolderTextFor(input), input);
     }
 };
 
@@ -105,12 +115,16 @@ void LeaveOutEarlierOutputs(std::vector<std::filesystem::path>& files, const Out
 }
 
 // The output a folder job names for an input, its folder made when missing.
-std::filesystem::path MadeOutputFor(const OutputNaming& naming,
-                                    const std::filesystem::path& input) {
-    const std::filesystem::path outputFolder = naming.FolderFor(input);
-    if (!naming.besideInput && !outputFolder.empty() && !FolderExistsFso(outputFolder))
-        MakeFolderPath(outputFolder);
-    return naming.OutputFor(input);
+// `madeFolder` is the folder the previous input's output went to: the files
+// of one folder follow each other, and their folder is looked at once.
+std::filesystem::path MadeOutputFor(const OutputNaming& naming, const std::filesystem::path& input,
+                                    std::string& madeFolder) {
+    std::string outputFolder = naming.FolderTextFor(input);
+    if (!naming.besideInput && !outputFolder.empty() && outputFolder != madeFolder) {
+        if (!FolderExistsFso(outputFolder)) MakeFolderPath(outputFolder);
+        madeFolder = outputFolder;
+    }
+    return naming.OutputIn(std::move(outputFolder), input);
 }
 
 // The database a folder job writes, and the log files beside it, are no
@@ -153,6 +167,8 @@ public:
     // Error messages (the error icon) shown for this file: any one of them
     // keeps the earlier output in place.
     int64_t ErrorsShown() const { return errorsShown_; }
+    // Messages and questions of every kind shown so far in the job.
+    int64_t MessagesShown() const { return messagesShown_; }
 
     void FileStarted(int64_t index, int64_t count, const std::filesystem::path& input) override {
         target_.FileStarted(index, count, input);
@@ -173,12 +189,14 @@ public:
 protected:
     void DisplayMessage(std::string_view text, MessageIcon icon, std::string_view caption,
                         MessageKind kind) override {
+        ++messagesShown_;
         if (kind == MessageKind::Failure && firstProblem_.empty()) firstProblem_.assign(text);
         if (kind == MessageKind::Failure && icon == MessageIcon::Critical) ++errorsShown_;
         target_.Show(text, icon, caption, kind);
     }
     bool DisplayQuestion(std::string_view text, MessageIcon icon,
                          std::string_view caption) override {
+        ++messagesShown_;
         return target_.AskYesNo(text, icon, caption);
     }
 
@@ -186,6 +204,7 @@ private:
     JobObserver& target_;
     std::string firstProblem_;
     int64_t errorsShown_ = 0;
+    int64_t messagesShown_ = 0;
 };
 
 ConversionJob::ConversionJob(const ProgramSettings& settings, clsConversionOptions options,
@@ -253,11 +272,13 @@ void ConversionJob::ConvertPatternJob() {
             LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
         const auto count = static_cast<int64_t>(clnFiles.size());
         // Each file in turn, its output folder made when missing.
+        std::string madeFolder;
         for (int64_t i = 0; i < count; ++i) {
             state.run.DoEvents();
             if (state.run.StopAsked()) break;
-            options_.sInputFile = clnFiles[static_cast<size_t>(i)];
-            if (!oneDatabase) options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile);
+            options_.sInputFile = std::move(clnFiles[static_cast<size_t>(i)]);
+            if (!oneDatabase)
+                options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile, madeFolder);
             ConvertOneFile(i + 1, count);
         }
     }
@@ -329,8 +350,10 @@ int32_t ConversionJob::AddMatchingFiles(const std::filesystem::path& folderPath,
     for (const std::string& name : listing.files) {
         state.run.DoEvents();
         if (state.run.StopAsked()) return -2;
-        const std::filesystem::path path = folder + name;
-        if (PatternMatchesExtension(pattern, GetExtensionName(path))) clnFiles.push_back(path);
+        const size_t dot = name.rfind('.');
+        const std::string_view extension =
+            dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot + 1);
+        if (PatternMatchesExtension(pattern, extension)) clnFiles.emplace_back(folder + name);
     }
     // Then the sub-folders, depth first.
     if (bDoSubfolders) {
@@ -359,15 +382,20 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
         fmt::format("{}   [{} of {} files]", options_.sInputFile.string(), index, count));
     // The current paths and tab size; nothing known of an earlier report is kept.
     state.recipe.Reports.Clear();
-    // The output type, from the output's file name.
-    const std::optional<OutputType> type = OutputTypeOf(options_.sOutputFile);
-    state.job = JobSettings{options_.sInputFile, options_.sOutputFile, options_.sRecipeFile,
-                            type.value_or(state.job.outputType), options_.lTabSize};
+    state.job.gInputFile = options_.sInputFile;
+    // The same recipe for every file of a job: not copied again.
+    if (state.job.gRecipeFile.native() != options_.sRecipeFile.native())
+        state.job.gRecipeFile = options_.sRecipeFile;
+    state.job.gOutputFile = options_.sOutputFile;
+    state.job.gTabSize = options_.lTabSize;
 
     FileOutcome outcome;
-    if (type) {
-        std::string clash = PathClash();
-        if (const std::string kind = NonFileTarget(state.job.gOutputFile);
+    // The output type, from the output's file name.
+    if (const std::optional<OutputType> type = OutputTypeOf(state.job.gOutputFile)) {
+        state.job.outputType = *type;
+        bool outputExists = true;
+        std::string clash = PathClash(outputExists);
+        if (const std::string kind = outputExists ? NonFileTarget(state.job.gOutputFile) : "";
             clash.empty() && !kind.empty())
             clash = fmt::format("The output file {} is {}; nothing was written. Choose a regular "
                                 "file as output.",
@@ -377,8 +405,12 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
             outcome = Skipped(clash);
         } else {
             // Temporary files that killed runs left beside the outputs go, once a folder.
-            if (sweptFolders_.insert(state.job.gOutputFile.parent_path()).second)
-                SweepStaleTemporaries(state.job.gOutputFile);
+            if (const std::string_view folder = FolderText(state.job.gOutputFile);
+                sweptFolders_.empty() || folder != lastSwept_) {
+                lastSwept_ = folder;
+                if (sweptFolders_.insert(state.job.gOutputFile.parent_path()).second)
+                    SweepStaleTemporaries(state.job.gOutputFile);
+            }
             outcome = ConvertGuarded();
         }
     } else {
@@ -410,26 +442,52 @@ FileOutcome ConversionJob::ConvertGuarded() {
     }
 }
 
-std::string ConversionJob::PathClash() const {
+namespace {
+
+// A file as one stat found it: each path of a file's checks is looked at once.
+struct Looked {
+    const std::filesystem::path& path;
+    struct stat st {};
+    int error = 0;
+    explicit Looked(const std::filesystem::path& name) : path(name) {
+        if (path.empty() || ::stat(path.c_str(), &st) != 0) error = path.empty() ? ENOENT : errno;
+    }
+};
+
+// SameFile on what was looked at: only names that lead nowhere (or could
+// not be looked at) need SameFile's comparison of resolved names.
+bool SameLooked(const Looked& a, const Looked& b) {
+    if (a.path.empty() || b.path.empty()) return false;
+    if (a.error == 0 && b.error == 0)
+        return a.st.st_dev == b.st.st_dev && a.st.st_ino == b.st.st_ino;
+    if ((a.error == 0 && b.error == ENOENT) || (a.error == ENOENT && b.error == 0)) return false;
+    return SameFile(a.path, b.path);
+}
+
+} // namespace
+
+std::string ConversionJob::PathClash(bool& outputExists) const {
     const JobState& state = *state_;
     const std::filesystem::path& output = state.job.gOutputFile;
+    const Looked out(output), input(state.job.gInputFile);
+    outputExists = out.error != ENOENT;
     // Writing the output would destroy the report or the recipe before or
     // while it is read.
-    if (SameFile(output, state.job.gInputFile))
+    if (SameLooked(out, input))
         return fmt::format("The output file {} is the input file {}; nothing was written. Choose "
                            "another output file.",
                            output.string(), state.job.gInputFile.string());
-    if (options_.bUseRecipe && SameFile(output, state.job.gRecipeFile))
+    if (options_.bUseRecipe && SameLooked(out, Looked(state.job.gRecipeFile)))
         return fmt::format("The output file {} is the recipe file {}; nothing was written. "
                            "Choose another output file.",
                            output.string(), state.job.gRecipeFile.string());
     // The program's working files are replaced by every conversion.
-    for (const std::filesystem::path& working :
-         {settings_.AutoRecipeFile, settings_.ExportSpecsFile}) {
-        if (SameFile(state.job.gInputFile, working))
+    for (const std::filesystem::path* working :
+         {&settings_.AutoRecipeFile, &settings_.ExportSpecsFile}) {
+        if (SameLooked(input, Looked(*working)))
             return fmt::format("The input file {} is the working file {}, which each conversion "
                                "replaces; nothing was written. Convert a copy of it instead.",
-                               state.job.gInputFile.string(), working.string());
+                               state.job.gInputFile.string(), working->string());
     }
     return {};
 }
@@ -445,21 +503,45 @@ struct ConversionJob::ReadRecipe {
     std::filesystem::path path;
     struct stat file {};
     SectionedText text;
+    bool holdsTables = false; // checked once: it reads and holds a table section
+    bool longFormat = false;  // an export-specs file, run as it stands
+    std::vector<std::string> keyTexts; // every table's, for each report's index
 };
+
+struct ConversionJob::Expansion {
+    int32_t tabSize = 0;
+    int64_t tables = 0;     // the tables whose expansion the status texts tell
+    clsExportSpecs specs;   // as read back, before any run
+    struct stat working {}; // the working export-specs file as it was left
+};
+
+namespace {
+
+// A long-format (export-specs) file rather than a recipe.
+bool IsExportSpecText(const SectionedText& text) {
+    return AsciiUpper(Trim(GetIniValue(text, "Header", "FileType", ""))) == "EXPORT SPEC";
+}
+
+bool SameFileState(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+} // namespace
 
 const SectionedText& ConversionJob::RecipeText(const std::filesystem::path& recipeFile) {
     // The same file, unchanged since it was read: its text is still good.
     struct stat now {};
     const bool known = ::stat(recipeFile.c_str(), &now) == 0;
-    if (recipe_ && known && recipe_->path == recipeFile && recipe_->file.st_dev == now.st_dev &&
-        recipe_->file.st_ino == now.st_ino && recipe_->file.st_size == now.st_size &&
-        recipe_->file.st_mtim.tv_sec == now.st_mtim.tv_sec &&
-        recipe_->file.st_mtim.tv_nsec == now.st_mtim.tv_nsec)
+    if (recipe_ && known && recipe_->path == recipeFile && SameFileState(recipe_->file, now))
         return recipe_->text;
+    expansion_.reset();
     recipe_ = std::make_unique<ReadRecipe>();
     recipe_->path = recipeFile;
     if (known) recipe_->file = now;
     recipe_->text = SectionedText::FromFile(recipeFile);
+    recipe_->longFormat = IsExportSpecText(recipe_->text);
+    recipe_->keyTexts = KeyTextsOf(recipe_->text);
     // A file that changed while it was read, or could not be read (too many
     // open files may pass), is read again next time.
     if (!known || !recipe_->text.ReadError().empty()) recipe_->path.clear();
@@ -511,8 +593,9 @@ bool RecipeHasTables(Messages& messages, const std::filesystem::path& recipeFile
 FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipeFile) {
     JobState& state = *state_;
     Messages& messages = state.messages;
-    // Two jobs sharing the program folder take turns with its working files.
-    const ProgramFolderLock lock(settings_.LockFile);
+    // Two jobs sharing the program folder take turns with its working files:
+    // taken before the first is written, held to the file's end.
+    std::optional<ProgramFolderLock> lock;
 
     // The recipe (in the recipe method), the input.
     if (std::string missing = MissingInput(); !missing.empty()) return Skipped(std::move(missing));
@@ -533,9 +616,17 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
             messages.Show(marks.problem, marks.read ? MessageIcon::Warning : MessageIcon::Critical);
     }
     const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
-    if (options_.bUseRecipe && !RecipeHasTables(messages, recipeFile, recipeText))
-        return NoTableWritten();
-    ExpectKeyTexts(recipeText, report);
+    // A recipe that holds tables says nothing: checked once while it stays as it was.
+    if (options_.bUseRecipe && !recipe_->holdsTables) {
+        if (!RecipeHasTables(messages, recipeFile, recipeText)) return NoTableWritten();
+        recipe_->holdsTables = true;
+    }
+    if (options_.bUseRecipe) {
+        for (const std::string& key : recipe_->keyTexts)
+            report.Expect(key);
+    } else {
+        ExpectKeyTexts(recipeText, report);
+    }
     // A report the marks could not be read from was said already.
     const bool checkRead = options_.bUseRecipe || marks.read || !report.Problem().empty();
     state.reportChecks = nullptr;
@@ -547,6 +638,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         // The recipe made from the marks is written for the user to see, over
         // the earlier one and only when it differs.
         std::string error;
+        lock.emplace(settings_.LockFile);
         if (!marks.read) {
             std::error_code ec;
             std::filesystem::remove(recipeFile, ec);
@@ -560,7 +652,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         }
         if (marks.tables == 0) return NoTableWritten();
     }
-    if (!PrepareExportSpecs(recipeFile, recipeText, report))
+    if (!PrepareExportSpecs(recipeFile, recipeText, report, lock))
         return Failed(fileMessages_->FirstProblem());
     FileOutcome outcome = RunRecipe();
     state.reportChecks = nullptr;
@@ -592,21 +684,25 @@ std::string ConversionJob::MissingInput() {
 }
 
 bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
-                                       const SectionedText& recipeText, TextIndex& report) {
+                                       const SectionedText& recipeText, TextIndex& report,
+                                       std::optional<ProgramFolderLock>& lock) {
     JobState& state = *state_;
     clsRecipe& recipe = state.recipe.gRecipe;
     // A long-format file given as the recipe runs as it stands: no expansion,
     // nothing deleted or rewritten.
-    if (AsciiUpper(Trim(GetIniValue(recipeText, "Header", "FileType", ""))) == "EXPORT SPEC") {
+    if (options_.bUseRecipe ? recipe_->longFormat : IsExportSpecText(recipeText)) {
         recipe.ResetRecipe();
         recipe.InputFileName[0] = state.job.gInputFile;
         recipe.ExportSpecFileName = recipeFile;
         state.recipe.ExportSpecs.ReadFromText(state.messages, recipeText, recipeFile);
         return true;
     }
+    // The job's recipe expanded for an earlier report is this report's too.
+    if (options_.bUseRecipe && ReuseExpansion()) return true;
     // The recipe expanded into the working export-specs file, which is
     // written for the user to see (over the earlier one, only when it differs)
     // and read back from memory.
+    const int64_t messagesBefore = fileMessages_->MessagesShown();
     const bool missing = !recipeText.IsOpen() && !FileExists(recipeFile);
     if (missing)
         state.messages.Show("Cannot find recipe file: " + recipeFile.string(), MessageIcon::None);
@@ -620,6 +716,7 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
                        state.job.gTabSize);
     // A working file that could not be written ends the job before its
     // output: a job that says it failed leaves the earlier output alone.
+    if (!lock) lock.emplace(settings_.LockFile);
     std::string error;
     if (!specs.Commit(error)) {
         state.messages.Show("Cannot write the export-specs file " +
@@ -627,9 +724,45 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
                             MessageIcon::Critical);
         return false;
     }
-    state.recipe.ExportSpecs.ReadFromText(state.messages, SectionedText(specs.Lines()),
-                                          settings_.ExportSpecsFile);
+    state.recipe.ExportSpecs.ReadFromText(state.messages, SectionedText(specs.Lines()), settings_.ExportSpecsFile);
+    if (options_.bUseRecipe) KeepExpansion(recipeText, messagesBefore);
     return true;
+}
+
+bool ConversionJob::ReuseExpansion() {
+    JobState& state = *state_;
+    if (!expansion_ || expansion_->tabSize != state.job.gTabSize) return false;
+    // The working file as this job left it: nothing to write.
+    struct stat now {};
+    if (::stat(settings_.ExportSpecsFile.c_str(), &now) != 0 ||
+        !SameFileState(now, expansion_->working))
+        return false;
+    // The status texts the expansion shows, as it shows them.
+    const std::string caption = state.Caption();
+    for (int64_t i = 1; i <= expansion_->tables; ++i)
+        fileMessages_->StatusChanged(StatusTarget::Caption,
+                                     caption + " - Scanning Table " + std::to_string(i));
+    fileMessages_->StatusChanged(StatusTarget::Caption, caption);
+    clsRecipe& recipe = state.recipe.gRecipe;
+    recipe.ResetRecipe();
+    recipe.InputFileName[0] = state.job.gInputFile;
+    recipe.ExportSpecFileName = settings_.ExportSpecsFile;
+    state.recipe.ExportSpecs = expansion_->specs;
+    return true;
+}
+
+void ConversionJob::KeepExpansion(const SectionedText& recipeText, int64_t messagesBefore) {
+    expansion_.reset();
+    // A message said must be said again for the next report; a layout
+    // derived from this report is not the next one's.
+    if (fileMessages_->MessagesShown() != messagesBefore || ExpansionReadsTheReport(recipeText))
+        return;
+    auto kept = std::make_unique<Expansion>();
+    if (::stat(settings_.ExportSpecsFile.c_str(), &kept->working) != 0) return;
+    kept->tabSize = state_->job.gTabSize;
+    kept->tables = CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"});
+    kept->specs = state_->recipe.ExportSpecs;
+    expansion_ = std::move(kept);
 }
 
 FileOutcome ConversionJob::RunRecipe() {

@@ -11,6 +11,7 @@
 #include "base/Outcome.h"
 #include "base/StopRequest.h"
 #include "base/modUtilityFileSystemObject.h"
+#include "job/ProgramFolderLock.h"
 #include "job/ProgramSettings.h"
 #include "job/clsConversionOptions.h"
 
@@ -92,7 +93,15 @@ private:
     // Expands the recipe and reads the export-specs file; false, after a
     // message, when the working file could not be written.
     bool PrepareExportSpecs(const std::filesystem::path& recipeFile,
-                            const SectionedText& recipeText, TextIndex& report);
+                            const SectionedText& recipeText, TextIndex& report,
+                            std::optional<ProgramFolderLock>& lock);
+    // The job's recipe expanded and read for an earlier report, put in place
+    // of a new expansion; false when there is none that still holds.
+    bool ReuseExpansion();
+    // Keeps the expansion just made for the job's next reports when it holds
+    // for any report: the recipe file's, made without the report and without
+    // a message since `messagesBefore`.
+    void KeepExpansion(const SectionedText& recipeText, int64_t messagesBefore);
     // The recipe's text, read once per job while the file stays as it was.
     const SectionedText& RecipeText(const std::filesystem::path& recipeFile);
     FileOutcome RunRecipe();
@@ -104,7 +113,8 @@ private:
     FileOutcome RunIntoWorkbook(const SheetTarget& target);
     // Why the output must not be written (it is the input or the recipe, or
     // the input is a working file); "" when it may.
-    std::string PathClash() const;
+    // `outputExists` tells whether anything is at the output's name.
+    std::string PathClash(bool& outputExists) const;
     // Says that nothing was written to the output; the earlier file stays.
     FileOutcome NoTableWritten();
     // True when the run showed an error message or a failure ended it.
@@ -154,10 +164,15 @@ private:
     std::filesystem::path listRoot_;
     // Output folders already swept of temporary files that killed runs left.
     std::set<std::filesystem::path> sweptFolders_;
+    std::string lastSwept_; // the folder of the previous output, as text
     // The recipe of a folder job is read once: its text, and what the file
     // was like when it was read.
     struct ReadRecipe;
     std::unique_ptr<ReadRecipe> recipe_;
+    // Its expansion, made once while the recipe, the tab size and the working
+    // file stay as they were.
+    struct Expansion;
+    std::unique_ptr<Expansion> expansion_;
 };
 
 } // namespace vok

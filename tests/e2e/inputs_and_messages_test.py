@@ -221,9 +221,14 @@ class Inputs(FolderFiles, unittest.TestCase):
                 self.assertIn("Too many open files", err)
                 self.assertNotIn("holds no table section", err)
                 causes.add(err.split(":")[0])
-        self.assertEqual(causes, {"Cannot read the recipe " + self.path("good.rcp"),
-                                  "Cannot read the recipe " + derive,
-                                  "Cannot read the report " + self.path("report.txt")})
+        # Where the descriptors run out depends on how many the job holds
+        # open at each step; every place names its file and the cause.
+        self.assertIn("Cannot read the report " + self.path("report.txt"), causes)
+        self.assertLessEqual(causes, {"Cannot read the recipe " + self.path("good.rcp"),
+                                      "Cannot read the recipe " + derive,
+                                      "Cannot read the report " + self.path("report.txt"),
+                                      "Cannot write the export-specs file " +
+                                      os.path.join(self.home, "_ExportSpecs.t2x")})
         self.assert_kept(kept)
 
     def test_a_named_pipe_as_input_says_what_it_is_and_never_waits(self):
