@@ -621,18 +621,9 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         if (!RecipeHasTables(messages, recipeFile, recipeText)) return NoTableWritten();
         recipe_->holdsTables = true;
     }
-    if (options_.bUseRecipe) {
-        for (const std::string& key : recipe_->keyTexts)
-            report.Expect(key);
-    } else {
-        ExpectKeyTexts(recipeText, report);
-    }
     // A report the marks could not be read from was said already.
-    const bool checkRead = options_.bUseRecipe || marks.read || !report.Problem().empty();
-    state.reportChecks = nullptr;
-    if (LeavesChecksToRun(recipeText, report))
-        state.reportChecks = [this](TextIndex& text) { return ReportUsable(text, true); };
-    else if (!ReportUsable(report, checkRead))
+    if (!PrepareReport(recipeText, report,
+                       options_.bUseRecipe || marks.read || !report.Problem().empty()))
         return NoTableWritten();
     if (!options_.bUseRecipe) {
         // The recipe made from the marks is written for the user to see, over
@@ -657,6 +648,25 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     FileOutcome outcome = RunRecipe();
     state.reportChecks = nullptr;
     return outcome;
+}
+
+bool ConversionJob::PrepareReport(const SectionedText& recipeText, TextIndex& report,
+                                  bool checkRead) {
+    JobState& state = *state_;
+    // The key texts the tables search, found by the report's one scan.
+    if (options_.bUseRecipe) {
+        for (const std::string& key : recipe_->keyTexts)
+            report.Expect(key);
+    } else {
+        ExpectKeyTexts(recipeText, report);
+    }
+    // The report's checks: now, or by the pass that converts a one-table job.
+    state.reportChecks = nullptr;
+    if (LeavesChecksToRun(recipeText, report)) {
+        state.reportChecks = [this](TextIndex& text) { return ReportUsable(text, true); };
+        return true;
+    }
+    return ReportUsable(report, checkRead);
 }
 
 bool ConversionJob::ReportUsable(TextIndex& report, bool checkRead) {

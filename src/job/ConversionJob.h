@@ -132,6 +132,9 @@ private:
     void WarnAboutTabsInFile();
     // The checks of the report before its tables: a read problem (when
     // `checkRead`), tabs. False when the report cannot be converted (said).
+    // Makes the report ready for the run: the key texts it is to find, and
+    // its checks done now or left to the run. False when it cannot be used.
+    bool PrepareReport(const SectionedText& recipeText, TextIndex& report, bool checkRead);
     bool ReportUsable(TextIndex& report, bool checkRead);
     // A job whose report may be read once, its checks made by the run as it
     // reads: a recipe of one table into CSV, the report's own text.
