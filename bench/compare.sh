@@ -59,7 +59,7 @@ if [ -z "${VOK:-}" ]; then
     echo "compare.sh: building vok" >&2
     build_log=$(mktemp /tmp/vok-bench-build.XXXXXX)
     if ! { cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
-        cmake --build "$root/build" -j "$(nproc)" --target vok vok-workbook; } >"$build_log" 2>&1; then
+        cmake --build "$root/build" -j "$(nproc)" --target vok vok-workbook vok-xlsx; } >"$build_log" 2>&1; then
         tail -n 30 "$build_log" >&2
         die "the build of vok failed (the whole log: $build_log)"
     fi
@@ -86,16 +86,17 @@ fi
 
 # Sizes: the full run, --quick, and --self-check.
 if [ "$selfcheck" = 1 ]; then
-    ledger_rows=1000 paged_list="2 4 8 16" folder_files=20 xlsx_rows=300 xls_rows=200
+    ledger_rows=1000 paged_list="2 4 8 16" folder_files=20 folder_big=40 xlsx_rows=300 xls_rows=200
     recipe_tables=20 marked_list="5 10 20" big_rows=3000 reps=1 small_reps=3 full_check=1
+    pdf_pages=4
 elif [ "$quick" = 1 ]; then
-    ledger_rows=100000 paged_list="100 200 400 800" folder_files=200 xlsx_rows=20000
+    ledger_rows=100000 paged_list="100 200 400 800" folder_files=200 folder_big=2000 xlsx_rows=20000
     xls_rows=6500 recipe_tables=500 marked_list="100 200 500" big_rows=10000000 reps=1
-    small_reps=20 full_check=1
+    small_reps=20 full_check=1 pdf_pages=40
 else
-    ledger_rows=1000000 paged_list="100 200 400 800" folder_files=2000 xlsx_rows=200000
+    ledger_rows=1000000 paged_list="100 200 400 800" folder_files=2000 folder_big=20000 xlsx_rows=200000
     xls_rows=65000 recipe_tables=5000 marked_list="1000 2000 5000" big_rows=10000000 reps=3
-    small_reps=20 full_check=0
+    small_reps=20 full_check=0 pdf_pages=400
 fi
 [ "$selfcheck" = 1 ] && big=1 # the big ledger's steps, at a tiny size
 
@@ -210,6 +211,54 @@ else
 fi
 rm -f "$out/ledger.vok.db" "$out/ledger.import.db"
 
+# ---- a3. page breaks: lines left out and group values carried ---------------
+# A ledger printed over pages (a form feed and two heading lines every 60
+# lines, department and account group lines, sub-totals and blank lines): 5
+# skip texts, blank lines and page headers left out, 2 groups' fields on every
+# row. The peers: gawk and mawk doing the same (programs/pages.awk).
+say "generating pages ($(commas "$ledger_rows") entries)"
+gen pages "$work" --name pages --size "$ledger_rows"
+bytes=$(stat -c %s "$work/pages.txt")
+label="page breaks $(commas "$ledger_rows") entries -> csv, $(mb "$work/pages.txt") MB"
+say "timing $label"
+measure pages "$label" vok "$reps" "$bytes" MB --vok-home "$homes" --remove "$out/pages.vok.csv" -- \
+    "$vok" -i "$work/pages.txt" -r "$work/pages.rcp" -o "$out/pages.vok.csv"
+for awk in gawk mawk; do
+    measure pages "$label" "$awk" "$reps" "$bytes" MB --stdout "$out/pages.$awk.csv" -- \
+        "$awk" -f "$prog/pages.awk" "$work/pages.txt"
+done
+check csv --workload pages --what "vok and gawk CSV agree" "$out/pages.vok.csv" "$out/pages.gawk.csv"
+check csv --workload pages --what "mawk and gawk CSV agree" "$out/pages.mawk.csv" "$out/pages.gawk.csv"
+rm -f "$out/pages.vok.csv" "$out/pages.gawk.csv" "$out/pages.mawk.csv"
+
+# ---- a4. a PDF report ----------------------------------------------------------
+# A ledger of 50 rows a page printed to PDF by ghostscript; the page headings
+# and blank lines left out. vok rebuilds the text of each page and converts
+# it; the peer is pdftotext -layout piped into gawk cutting the same fields.
+# The two rebuild the page text each their own way, so the check is that
+# both find every row.
+if command -v pdftotext >/dev/null && command -v gs >/dev/null; then
+    say "generating a PDF of $(commas "$pdf_pages") pages"
+    "$py" "$tools" gen pdf "$work" --name ledger-pdf --size "$pdf_pages"
+    label="PDF $(commas "$pdf_pages") pages x 50 rows -> csv"
+    say "timing $label"
+    measure pdf "$label" vok "$reps" "$pdf_pages" pages --vok-home "$homes" --remove "$out/pdf.vok.csv" -- \
+        "$vok" -i "$work/ledger-pdf.pdf" -r "$work/ledger-pdf.rcp" -o "$out/pdf.vok.csv"
+    measure pdf "$label" "pdftotext|gawk" "$reps" "$pdf_pages" pages --stdout "$out/pdf.awk.csv" -- \
+        sh -c 'pdftotext -layout "$1" - | gawk -f "$2"' sh "$work/ledger-pdf.pdf" "$prog/pdf.awk"
+    want=$((pdf_pages * 50))
+    vok_rows=$(wc -l <"$out/pdf.vok.csv")
+    awk_rows=$(wc -l <"$out/pdf.awk.csv")
+    if [ "$vok_rows" = "$want" ] && [ "$awk_rows" = "$want" ]; then
+        echo -e "ok\tpdf\tvok and pdftotext|gawk each found the $want rows" >>"$checks"
+    else
+        echo -e "FAIL\tpdf\tvok found $vok_rows rows, pdftotext|gawk $awk_rows, of $want" >>"$checks"
+    fi
+    rm -f "$out/pdf.vok.csv" "$out/pdf.awk.csv"
+else
+    say "no pdftotext or ghostscript: the PDF workload is left out"
+fi
+
 # ---- b. paged reports: one table per 50-line page ---------------------------
 for n in $paged_list; do
     name="paged-$n"
@@ -227,23 +276,34 @@ for n in $paged_list; do
     check csv --workload "$name" --what "vok and gawk CSV agree" "$out/$name.vok.csv" "$out/$name.gawk.csv"
 done
 
-# ---- c. a folder of small reports --------------------------------------------
-say "generating $(commas "$folder_files") small reports"
-gen folder "$work" --name folder --size "$folder_files"
-label="folder $(commas "$folder_files") files x 20 lines -> csv"
-say "timing $label"
-measure folder "$label" vok "$reps" "$folder_files" files --vok-home "$homes" --remove "$out/folder-vok" -- \
-    "$vok" -i "$work/folder/*.txt" -s -r "$work/folder.rcp" -o "$out/folder-vok/*.csv"
-shopt -s nullglob
-folder_inputs=("$work"/folder/day*/*.txt)
-shopt -u nullglob
-for awk in gawk mawk; do
-    measure folder "$label" "$awk" "$reps" "$folder_files" files --remove "$out/folder-$awk" \
-        --mkdir "$out/folder-$awk" -- "$awk" -v 'KEY=ITEM NO' -v OFF=2 -v 'STOP=STORE TOTAL' \
-        -v "OUTDIR=$out/folder-$awk" -f "$prog/store.awk" "${folder_inputs[@]}"
-done
-check folder --workload folder --what "vok's and gawk's files agree" --rows "$folder_files" \
-    "$out/folder-vok" "$out/folder-gawk"
+# ---- c. folders of small reports ----------------------------------------------
+# The same job on a folder and on one ten times its size: what each file
+# costs once the job has started. The awks run once over every file.
+folder_run() { # WORKLOAD FILES
+    local workload=$1 files=$2
+    local name="$workload-files" label
+    say "generating $(commas "$files") small reports"
+    gen folder "$work" --name "$name" --size "$files"
+    label="folder $(commas "$files") files x 20 lines -> csv"
+    say "timing $label"
+    measure "$workload" "$label" vok "$reps" "$files" files --vok-home "$homes" \
+        --remove "$out/$name-vok" -- \
+        "$vok" -i "$work/$name/*.txt" -s -r "$work/$name.rcp" -o "$out/$name-vok/*.csv"
+    local inputs=()
+    shopt -s nullglob
+    inputs=("$work/$name"/day*/*.txt)
+    shopt -u nullglob
+    for awk in gawk mawk; do
+        measure "$workload" "$label" "$awk" "$reps" "$files" files --remove "$out/$name-$awk" \
+            --mkdir "$out/$name-$awk" -- "$awk" -v 'KEY=ITEM NO' -v OFF=2 -v 'STOP=STORE TOTAL' \
+            -v "OUTDIR=$out/$name-$awk" -f "$prog/store.awk" "${inputs[@]}"
+    done
+    check folder --workload "$workload" --what "vok's and gawk's files agree" --rows "$files" \
+        "$out/$name-vok" "$out/$name-gawk"
+    rm -rf "$out/$name-vok" "$out/$name-gawk" "$out/$name-mawk"
+}
+folder_run folder "$folder_files"
+folder_run folder-big "$folder_big"
 
 # ---- d. sales lines to workbooks ---------------------------------------------
 book_run() { # WORKLOAD ROWS EXT PANDAS_SCRIPT ENGINE
@@ -270,6 +330,25 @@ book_run() { # WORKLOAD ROWS EXT PANDAS_SCRIPT ENGINE
 }
 book_run xlsx "$xlsx_rows" xlsx xlsx_pandas.py openpyxl
 book_run xls "$xls_rows" xls xls_pandas.py xlwt
+
+# ---- d2. a few rows into an existing large workbook ------------------------------
+# The .xlsx vok made above (sheet 1 holds every sales row) is the existing
+# workbook; each run writes a 20-line sales report into its sheet 2, the same
+# rows over the last run's, so every run starts from the same workbook. The
+# reference is the same report into a new workbook: the cost of the rows alone.
+gen sales "$work" --name sales-20 --size 20
+existing="$out/existing.xlsx"
+cp "$out/sales-$xlsx_rows.vok.xlsx" "$existing"
+label="20 rows into sheet 2 of a $(commas "$xlsx_rows")-row .xlsx"
+say "timing $label"
+measure existing-xlsx "$label" vok "$small_reps" 20 rows --vok-home "$homes" -- \
+    "$vok" -i "$work/sales-20.txt" -r "$work/sales-20.rcp" -o "$existing" -w 2
+measure existing-xlsx "$label" "vok, new .xlsx" "$small_reps" 20 rows --vok-home "$homes" \
+    --remove "$out/sales-20.vok.xlsx" -- \
+    "$vok" -i "$work/sales-20.txt" -r "$work/sales-20.rcp" -o "$out/sales-20.vok.xlsx"
+check existing --workload existing-xlsx --what "the rows are in sheet 2, sheet 1 is as it was" \
+    --rows 20 --cols 10 "$existing" "$out/sales-$xlsx_rows.vok.xlsx"
+rm -f "$existing" "$out/sales-20.vok.xlsx"
 
 # ---- e. many small tables: a recipe, and marked-up reports -------------------
 small_tables() { # WORKLOAD TABLES KIND
@@ -328,6 +407,30 @@ measure onetable "$label" vok "$small_reps" 1 tables --vok-home "$homes" --remov
 measure onetable "$label" gawk "$small_reps" 1 tables --stdout "$out/onetable.gawk.csv" -- \
     gawk -v 'KEY=PAGE ' -v OFF=5 -v 'STOP=TOTAL FOR PAGE' -f "$prog/paged.awk" "$work/onetable.txt"
 check csv --workload onetable --what "vok and gawk CSV agree" "$out/onetable.vok.csv" "$out/onetable.gawk.csv"
+
+# ---- g. new .xlsx workbooks: a million rows (memory) and a one-table job --------
+# Memory must not grow with the rows (target: at most 64 MB at 1,000,000 x 10
+# cells, at 2.5 M cells/s or more); a job making a small workbook must start
+# about as fast as a CSV job (target: 5 ms).
+million_rows=1000000
+[ "$quick" = 1 ] && million_rows=200000
+[ "$selfcheck" = 1 ] && million_rows=3000
+say "generating sales-million ($(commas "$million_rows") rows)"
+gen sales "$work" --name sales-million --size "$million_rows"
+label="sales $(commas "$million_rows")x10 -> new xlsx (memory)"
+say "timing $label"
+measure xlsx-million "$label" vok 1 $((million_rows * 10)) cells --vok-home "$homes" \
+    --remove "$out/sales-million.vok.xlsx" -- \
+    "$vok" -i "$work/sales-million.txt" -r "$work/sales-million.rcp" -o "$out/sales-million.vok.xlsx"
+gawk -v KEY=SKU -v OFF=2 -v STOP=----- -f "$prog/sales.awk" "$work/sales-million.txt" \
+    >"$out/sales-million.gawk.csv"
+check workbook --workload xlsx-million --what "vok's workbook holds the report's cells" \
+    --rows "$million_rows" --cols 10 "$out/sales-million.vok.xlsx" "$out/sales-million.gawk.csv"
+rm -f "$out/sales-million.vok.xlsx" "$out/sales-million.gawk.csv"
+label="one table x 20 rows -> new xlsx"
+measure onetable-xlsx "$label" vok "$small_reps" 1 tables --vok-home "$homes" \
+    --remove "$out/onetable.vok.xlsx" -- \
+    "$vok" -i "$work/onetable.txt" -r "$work/onetable.rcp" -o "$out/onetable.vok.xlsx"
 
 # ---- the table -----------------------------------------------------------------
 echo

@@ -6,9 +6,9 @@
 // painted by the window's thread. Prints both times and how often the
 // status was painted: the desktop should cost next to nothing and paint at
 // most about 20 times a second.
-#include "app/ConversionJob.h"
 #include "base/Clock.h"
-#include "ui/JobRunner.h"
+#include "desktop_services/JobRunner.h"
+#include "job/ConversionJob.h"
 
 #include <QApplication>
 #include <QEventLoop>

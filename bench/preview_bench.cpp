@@ -12,7 +12,7 @@
 // 15). Many small tables (`preview_bench 200000 20000 3`) show whether the
 // time grows with the tables as a job's does, in proportion.
 #include "PreviewBenchInput.h"
-#include "app/PreviewText.h"
+#include "cli/PreviewText.h"
 #include "engine/RecipePreview.h"
 
 #include <algorithm>
@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -92,8 +93,12 @@ int main(int argc, char** argv) {
     request.rowLimit = 10; // vok --preview's default
     Time("vok --preview", runs, [&] {
         vok::StopRequest stop;
-        const vok::PreviewResult result = vok::PreviewRecipe(request, stop);
-        vok::ReportLineSource source(report, request.tabSize);
+        // The report's index goes on from the preview to the ruler's lines, as in vok.
+        std::unique_ptr<vok::TextIndex> index;
+        const vok::PreviewResult result = vok::PreviewRecipe(request, stop, &index);
+        vok::ReportLineSource source = index
+                                           ? vok::ReportLineSource(std::move(index), request.tabSize)
+                                           : vok::ReportLineSource(report, request.tabSize);
         const std::string text = vok::FormatPreview(result, source);
         return fmt::format("{}, {} bytes of text", Counted(result), text.size());
     });

@@ -16,7 +16,7 @@ if [ "${1:-}" != "--no-build" ]; then
     vok_install_packages
     cmake -S "$source_root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$build" -j "$(nproc)" \
-        --target vok vok-desktop vok-workbook vok-packaging-files >&2
+        --target vok vok-desktop vok-workbook vok-xlsx vok-packaging-files >&2
 fi
 fail() {
     echo "package: $*" >&2
@@ -35,7 +35,7 @@ DESTDIR="$root" cmake --install "$build" --prefix /usr --strip >"$work/install.l
     { cat "$work/install.log" >&2; fail "the install into $root failed"; }
 chmod 0755 "$root"
 elves=("$root/usr/bin/vok" "$root/usr/bin/vok-desktop" "$root/usr/lib/vok/libvok-workbook.so"
-       "$root/usr/lib/vok/vok-pdf-text")
+       "$root/usr/lib/vok/libvok-xlsx.so" "$root/usr/lib/vok/vok-pdf-text")
 # What --strip leaves that no one reads at run time.
 strip --remove-section=.comment --remove-section=.note "${elves[@]}"
 

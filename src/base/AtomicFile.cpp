@@ -10,8 +10,9 @@
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <limits>
-#include <random>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace vok {
@@ -52,10 +53,19 @@ std::string TemporaryStem(const std::filesystem::path& folder, std::string_view 
     return std::string(name.substr(0, cut));
 }
 
-// A name nobody else picks: the process and a random number.
+// A name nobody else picks: the process and a random number. The number
+// comes from the kernel's generator, one call a name: a std::random_device
+// made for each name cost a folder job of small files a tenth of its time.
 std::string UniqueSuffix() {
-    std::random_device random;
-    return fmt::format("{:x}-{:08x}", static_cast<unsigned>(::getpid()), random());
+    uint32_t random = 0;
+    if (::getrandom(&random, sizeof random, GRND_NONBLOCK) != sizeof random) {
+        // Not seeded yet (early boot): the clock's nanoseconds still differ
+        // between attempts, and O_EXCL keeps the name unique.
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        random = static_cast<uint32_t>(now.tv_nsec) ^ static_cast<uint32_t>(now.tv_sec);
+    }
+    return fmt::format("{:x}-{:08x}", static_cast<unsigned>(::getpid()), random);
 }
 
 // The process that made a temporary file ".~NAME.PID-RAND.tmp" (or the zip
@@ -122,7 +132,15 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder, std::string_vie
 
 // The file a save of `target` replaces: a link's target, so the link stays,
 // also when the target does not exist yet (a dangling link makes it).
-std::filesystem::path ReplacedFile(const std::filesystem::path& target) {
+// `missing` tells that nothing at all is at the name: no file, no link.
+std::filesystem::path ReplacedFile(const std::filesystem::path& target, bool& missing) {
+    struct stat st {};
+    missing = false;
+    if (::lstat(target.c_str(), &st) != 0) {
+        missing = errno == ENOENT;
+        return target;
+    }
+    if (!S_ISLNK(st.st_mode)) return target;
     std::error_code ec;
     std::filesystem::path real = target;
     // Link by link, as the system follows them (it gives up after 40).
@@ -139,7 +157,8 @@ std::filesystem::path ReplacedFile(const std::filesystem::path& target) {
 } // namespace
 
 std::filesystem::path SweepStaleTemporaries(const std::filesystem::path& target) {
-    std::filesystem::path folder = ReplacedFile(target).parent_path();
+    bool missing = false;
+    std::filesystem::path folder = ReplacedFile(target, missing).parent_path();
     if (folder.empty()) folder = ".";
     RemoveStaleTemporaries(folder, {});
     return folder;
@@ -150,7 +169,8 @@ std::string SystemErrorText(std::string_view what, const std::filesystem::path& 
 }
 
 AtomicFile::AtomicFile(const std::filesystem::path& target, Durability durability)
-    : target_(ReplacedFile(target)), durability_(durability) {
+    : durability_(durability) {
+    target_ = ReplacedFile(target, targetMissing_);
     folder_ = target_.parent_path();
     if (folder_.empty()) folder_ = ".";
 }
@@ -172,12 +192,14 @@ void AtomicFile::Discard() {
 
 bool AtomicFile::Create(std::string& error) {
     // A device or a named pipe would be replaced by a regular file: refused.
-    if (const std::string kind = NonFileKind(target_); !kind.empty()) {
+    // A name that held nothing when the file was opened needs neither check.
+    if (const std::string kind = targetMissing_ ? "" : NonFileKind(target_); !kind.empty()) {
         error = "Cannot replace " + target_.string() + ": it is " + kind + ", not a file";
         return false;
     }
     // A file its owner made read-only is not replaced behind their back.
-    if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
+    if (!targetMissing_ && ::access(target_.c_str(), F_OK) == 0 &&
+        ::access(target_.c_str(), W_OK) != 0) {
         error = SystemErrorText("Cannot replace the read-only file", target_, errno);
         return false;
     }

@@ -76,6 +76,7 @@ private:
     Durability durability_;
     int fd_ = -1;
     bool committed_ = false;
+    bool targetMissing_ = false; // nothing was at the target's name when this was made
 };
 
 // Removes the temporary files that killed runs left in the folder a save of

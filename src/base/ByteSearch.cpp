@@ -56,6 +56,32 @@ size_t FirstNonAscii(const char* p, size_t n) {
     return n;
 }
 
+size_t FirstNonPlain(const char* p, size_t n) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i tab = _mm_set1_epi8('\t');
+    // Sixty-four bytes at a time to the first block that holds one, then sixteen.
+    for (; i + 64 <= n; i += 64) {
+        const __m128i a = Load(p + i), b = Load(p + i + 16), c = Load(p + i + 32),
+                      d = Load(p + i + 48);
+        const __m128i high = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+        const __m128i tabs =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, tab), _mm_cmpeq_epi8(b, tab)),
+                         _mm_or_si128(_mm_cmpeq_epi8(c, tab), _mm_cmpeq_epi8(d, tab)));
+        if (Mask(_mm_or_si128(high, tabs)) != 0) break;
+    }
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = Load(p + i);
+        const unsigned odd = Mask(v) | Mask(_mm_cmpeq_epi8(v, tab));
+        if (odd != 0) return i + static_cast<size_t>(std::countr_zero(odd));
+    }
+#endif
+    for (; i < n; ++i) {
+        if ((static_cast<unsigned char>(p[i]) & 0x80) || p[i] == '\t') return i;
+    }
+    return n;
+}
+
 size_t FindBytes(const char* p, size_t n, std::string_view needle) {
     const size_t m = needle.size();
     if (m == 0 || m > n) return m == 0 ? 0 : n;

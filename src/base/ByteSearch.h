@@ -15,6 +15,9 @@ size_t FindLineEnd(const char* p, size_t n);
 
 // The index of the first byte with its high bit set; n when there is none.
 size_t FirstNonAscii(const char* p, size_t n);
+// The index of the first byte beyond ASCII or tab in p[0 .. n); n when there
+// is none: such text reads the same in every encoding, tabs expanded or not.
+size_t FirstNonPlain(const char* p, size_t n);
 
 // The index of the first occurrence of `needle` (not empty) in p[0 .. n);
 // n when there is none.

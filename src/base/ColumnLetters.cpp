@@ -1,6 +1,5 @@
 #include "base/ColumnLetters.h"
 
-#include "base/Messages.h"
 #include "base/TextEncoding.h"
 
 #include <algorithm>
@@ -56,10 +55,6 @@ bool AreColumnLetters(std::string_view letters) {
     return !letters.empty() && std::all_of(letters.begin(), letters.end(), [](char c) {
         return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     });
-}
-
-int32_t AlphaToNum2(Messages& messages, std::string_view letters) {
-    return ShowProblems(messages, AlphaToNum2(letters), MessageIcon::Critical);
 }
 
 } // namespace vok

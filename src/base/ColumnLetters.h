@@ -13,17 +13,11 @@
 
 namespace vok {
 
-class Messages;
-
 // Column 1 to 702 as letters; "" and a problem outside that range.
 Checked<std::string> NumToAlpha2(int32_t n);
 // One or two letters (either case) as a column number. A bad letter counts
 // as 0 and is a problem of its own, so "A1" gives 26 and one problem.
 Checked<int32_t> AlphaToNum2(std::string_view letters);
-
-// The conversion with its problems shown at once, for callers that have not
-// taken the outcome over yet.
-int32_t AlphaToNum2(Messages& messages, std::string_view letters);
 
 // True when `letters` is made of letters A to Z only (either case), at least one.
 bool AreColumnLetters(std::string_view letters);

@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -42,6 +41,15 @@ constexpr size_t kMaxCheckpoints = 1 << 15;
 // Transitions one automaton may hold; beyond, the keys are split among several.
 constexpr size_t kMaxTransitions = size_t{1} << 22;
 
+// The set bits of a mask, without a library call: the build targets every
+// x86-64, and the first of them have no instruction for it.
+size_t BitCount(uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<size_t>((x * 0x0101010101010101ULL) >> 56);
+}
+
 // Line ends in p[0 .. n): every CR, and every LF that does not follow a CR.
 // `before` is the byte before p (0 at the start of the file). This runs over
 // every byte of every report: 64 bytes at a time, as bit masks.
@@ -64,7 +72,7 @@ size_t CountLineEnds(const unsigned char* p, size_t n, unsigned char before) {
                    << (16 * k);
         }
         const uint64_t ends = crs | (lfs & ~((crs << 1) | carry));
-        count += static_cast<size_t>(std::popcount(ends));
+        count += BitCount(ends);
         carry = crs >> 63;
     }
 #endif
@@ -267,16 +275,15 @@ public:
     void Run() {
         // 1. The file, or nothing: a missing file, a folder or a device is no text source.
         std::string openError;
+        struct stat info {};
         const int fd = index_.source_.problem.empty()
-                           ? OpenForReading(index_.source_.readFrom, openError)
+                           ? OpenForReading(index_.source_.readFrom, openError, &info)
                            : -1;
         if (!index_.source_.problem.empty()) openError = index_.source_.problem;
         if (fd < 0) {
             if (basics_) index_.openError_ = std::move(openError);
             return;
         }
-        struct stat info {};
-        ::fstat(fd, &info);
         if (basics_) index_.exists_ = true;
         std::vector<unsigned char> buffer(
             std::clamp<size_t>(static_cast<size_t>(info.st_size) + 1, 4096, kBlockSize));
@@ -563,6 +570,28 @@ void TextIndex::Scan() {
               [](const Hit& a, const Hit& b) { return a.line < b.line; });
 }
 
+void TextIndex::KnowPlainText(int64_t lines, std::initializer_list<KnownLine> found) {
+    scanned_ = exists_ = true;
+    encoding_ = TextEncoding::Utf8;
+    hasTabs_ = readFailed_ = false;
+    allAscii_ = true;
+    lineCount_ = lines;
+    mixedLine_ = longLine_ = 0;
+    openError_.clear();
+    // No checkpoint but the start: a later look-up reads from line 1 or a key's line.
+    checkpoints_.assign(1, 0);
+    checkpointEvery_ = std::max<int64_t>(lines, 1);
+    anchors_.clear();
+    for (const KnownLine& known : found) {
+        Key& key = KeyOf(known.key);
+        key.scanned = true;
+        key.utf8First = key.latinFirst = {known.line, known.offset};
+        anchors_.push_back(key.utf8First);
+    }
+    std::sort(anchors_.begin(), anchors_.end(),
+              [](const Hit& a, const Hit& b) { return a.line < b.line; });
+}
+
 void TextIndex::EnsureScanned(Key& key) {
     if (!scanned_ || !key.scanned) Scan();
 }
@@ -702,6 +731,14 @@ TextIndex& TextIndexCache::For(const std::filesystem::path& path) {
         entry.modified = known ? info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec : 0;
     }
     return *entry.index;
+}
+
+std::unique_ptr<TextIndex> TextIndexCache::Release(const std::filesystem::path& path) {
+    const auto found = entries_.find(path);
+    if (found == entries_.end()) return nullptr;
+    std::unique_ptr<TextIndex> index = std::move(found->second.index);
+    entries_.erase(found);
+    return index;
 }
 
 } // namespace vok

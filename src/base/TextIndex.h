@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -98,6 +99,26 @@ public:
     // The first line after line `after` that holds the key; 0 when none does.
     int64_t NextLine(std::string_view key, int64_t after);
 
+    // Whether the file was read for what a scan tells. A run that reads a
+    // report once for its table's rows tells the index what it learnt
+    // instead (KnowPlainText).
+    bool Scanned() const { return scanned_; }
+    // The text is the report's own file, as it stands (not one rebuilt from it).
+    bool ReadsItsOwnFile() const {
+        return !source_.rebuilt && source_.problem.empty() && source_.notes.empty() &&
+               source_.readFrom == path_;
+    }
+    // What one read of every line of the file found: plain ASCII without a
+    // tab, `lines` lines, and the first line of each key of `found` (its
+    // number and the byte offset of its start). A key not named is searched
+    // when asked for.
+    struct KnownLine {
+        std::string_view key;
+        int64_t line;
+        int64_t offset;
+    };
+    void KnowPlainText(int64_t lines, std::initializer_list<KnownLine> found);
+
     // Opens `reader` on the file at the start of 1-based `line`, by way of the
     // nearest known place before it: as if lines 1 to line - 1 had been read.
     // `lastLine`, when given, is the last line the caller means to read: the
@@ -159,6 +180,9 @@ public:
     TextIndexCache() = default;
     explicit TextIndexCache(ReportSourceMaker sources) : sources_(std::move(sources)) {}
     TextIndex& For(const std::filesystem::path& path);
+    // Hands over the index of a report, for reading its lines after the job;
+    // null when there is none.
+    std::unique_ptr<TextIndex> Release(const std::filesystem::path& path);
     void Clear() { entries_.clear(); }
 
 private:

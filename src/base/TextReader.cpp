@@ -57,10 +57,9 @@ void TextReader::Allocate(size_t capacity) {
 bool TextReader::Open(const std::filesystem::path& path, size_t bufferSize) {
     if (path.empty()) return false;
     // Folders, named pipes and devices are no text source.
-    const int fd = OpenForReading(path, openError_);
-    if (fd < 0) return false;
     struct stat info {};
-    ::fstat(fd, &info);
+    const int fd = OpenForReading(path, openError_, &info);
+    if (fd < 0) return false;
     fd_ = fd;
     // Small files (settings, recipes) get a buffer of their own size.
     const size_t size = static_cast<size_t>(info.st_size);
@@ -101,6 +100,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
     capacity_ = other.capacity_;
     readAhead_ = other.readAhead_;
     begin_ = other.begin_;
+    bufferOffset_ = other.bufferOffset_;
     end_ = other.end_;
     eof_ = other.eof_;
     atStart_ = other.atStart_;
@@ -148,6 +148,7 @@ void TextReader::Seek(int64_t offset, int64_t line) {
     firstLine_ = offset == 0 ? 1 : line;
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) Fail(errno);
     begin_ = end_ = 0;
+    bufferOffset_ = offset;
     eof_ = false;
     atStart_ = offset == 0;
     linesRead_ = 0;
@@ -159,6 +160,7 @@ bool TextReader::Fill() {
     if (begin_ > 0) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
         end_ -= begin_;
+        bufferOffset_ += static_cast<int64_t>(begin_);
         begin_ = 0;
     }
     // A line longer than the buffer: double it, up to the longest line.

@@ -74,6 +74,12 @@ public:
     void GrowBuffer(size_t bytes) {
         if (fd_ >= 0 && bytes > capacity_) Allocate(bytes);
     }
+    // The byte offset in the file of the next line to read.
+    int64_t NextLineOffset() const { return bufferOffset_ + static_cast<int64_t>(begin_); }
+    // The bytes read ahead from there, as the file holds them (the last of
+    // them may be part of a line): what a caller may search before reading
+    // them as lines. Valid until the next call.
+    std::string_view Ahead() const { return {buffer_.get() + begin_, end_ - begin_}; }
 
     // Back to the first line; the encoding found at opening is kept.
     void Rewind();
@@ -110,6 +116,7 @@ private:
     size_t capacity_ = 0;
     size_t readAhead_ = 0; // 0: fill the buffer
     size_t begin_ = 0;     // first unread byte in the buffer
+    int64_t bufferOffset_ = 0; // the file offset of the buffer's first byte
     size_t end_ = 0;       // one past the last valid byte
     bool eof_ = false;     // the file has no more bytes beyond the buffer
     bool atStart_ = true;

@@ -24,8 +24,12 @@ bool FileExists(const std::filesystem::path& path) {
     if (trimmed.empty()) return false;
     // A pattern names files but is no file itself.
     if (trimmed.find_first_of("*?") != std::string_view::npos) return false;
-    std::error_code ec;
-    return std::filesystem::is_regular_file(std::filesystem::path(trimmed), ec);
+    // The name as given when nothing was trimmed: no copy of it.
+    struct stat info {};
+    const int found = trimmed.size() == path.native().size()
+                          ? ::stat(path.c_str(), &info)
+                          : ::stat(std::string(trimmed).c_str(), &info);
+    return found == 0 && S_ISREG(info.st_mode);
 }
 
 namespace {
@@ -59,14 +63,13 @@ std::string NonFileTarget(const std::filesystem::path& path) {
 
 namespace {
 
-// `fd` when it is open on a regular file, made blocking again; otherwise
-// closed, and -1 with the reason.
-int KeepIfRegular(int fd, std::string& error) {
+// `fd`, opened with `flags`, when it is open on a regular file, made
+// blocking again; otherwise closed, and -1 with the reason.
+int KeepIfRegular(int fd, int flags, std::string& error, struct stat& info) {
     if (fd < 0) {
         error = std::strerror(errno);
         return -1;
     }
-    struct stat info {};
     if (::fstat(fd, &info) != 0) {
         error = std::strerror(errno);
         ::close(fd);
@@ -77,8 +80,9 @@ int KeepIfRegular(int fd, std::string& error) {
         ::close(fd);
         return -1;
     }
-    // A regular file behaves the same either way; the callers expect blocking I/O.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // A regular file behaves the same either way; the callers expect blocking
+    // I/O. The flags it was opened with are known: no need to ask for them.
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
 
@@ -86,17 +90,20 @@ int KeepIfRegular(int fd, std::string& error) {
 
 int OpenForAppending(const std::filesystem::path& path, std::string& error) {
     // Without O_NONBLOCK, opening a named pipe waits for a reader.
-    return KeepIfRegular(
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666), error);
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+    struct stat info {};
+    return KeepIfRegular(::open(path.c_str(), kFlags, 0666), kFlags, error, info);
 }
 
-int OpenForReading(const std::filesystem::path& path, std::string& error) {
+int OpenForReading(const std::filesystem::path& path, std::string& error, struct stat* info) {
     if (path.empty()) {
         error = std::strerror(ENOENT);
         return -1;
     }
     // Without O_NONBLOCK, opening a named pipe waits for a writer.
-    return KeepIfRegular(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), error);
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    struct stat found {};
+    return KeepIfRegular(::open(path.c_str(), kFlags), kFlags, error, info ? *info : found);
 }
 
 bool FolderExists(const std::filesystem::path& folder) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace vok {
 
 // The path a text in the switch syntax means: every "\" is a separator.
@@ -38,7 +40,9 @@ std::string NonFileTarget(const std::filesystem::path& path);
 // cannot, with `error` saying why.
 int OpenForAppending(const std::filesystem::path& path, std::string& error);
 
-int OpenForReading(const std::filesystem::path& path, std::string& error);
+// `info`, when given, receives what the file was found to be when opened.
+int OpenForReading(const std::filesystem::path& path, std::string& error,
+                   struct stat* info = nullptr);
 
 // True for an existing folder.
 bool FolderExists(const std::filesystem::path& folder);

@@ -72,7 +72,8 @@ bool ListFolder(const std::filesystem::path& folder, FolderListing& listing, std
     for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
         std::error_code typeError;
         const std::filesystem::directory_entry& entry = *it;
-        std::string name = entry.path().filename().string();
+        const std::string& full = entry.path().native();
+        std::string name = full.substr(full.rfind('/') + 1);
         if (entry.is_directory(typeError))
             listing.subFolders.push_back({std::move(name), entry.is_symlink(typeError)});
         else if (entry.is_regular_file(typeError))

@@ -1,9 +1,9 @@
 #include "editor/frmAddField.h"
 
+#include "desktop_services/modUtilityForm.h"
 #include "editor/EditorPrompts.h"
 #include "editor/RecipeText.h"
 #include "editor/frmTableBuilder.h"
-#include "ui/modUtilityForm.h"
 
 namespace vok {
 

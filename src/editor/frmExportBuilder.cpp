@@ -3,10 +3,10 @@
 #include "base/AtomicFile.h"
 #include "base/modUtilityFile.h"
 #include "base/modUtilityString.h"
+#include "desktop_services/modUtilityForm.h"
 #include "editor/RecipeText.h"
 #include "editor/frmPreview.h"
 #include "editor/frmTableBuilder.h"
-#include "ui/modUtilityForm.h"
 
 #include <QFont>
 #include <QGuiApplication>

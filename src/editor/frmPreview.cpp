@@ -1,7 +1,7 @@
 #include "editor/frmPreview.h"
 
 #include "base/modUtilityString.h"
-#include "ui/modUtilityForm.h"
+#include "desktop_services/modUtilityForm.h"
 
 #include <QFont>
 #include <QHeaderView>

@@ -17,6 +17,9 @@ class GroupValues {
 public:
     // Every group of `rules` empty; `latin`: the rows' bytes are Windows-1252.
     void Start(const LineRules& rules, bool latin);
+    // The rows from here on are in these bytes (the values taken so far were
+    // plain ASCII, the same in either).
+    void SetLatin(bool latin) { latin_ = latin; }
 
     // Group k (1-based) takes the fields of the processor's current raw row.
     void Take(int32_t k, clsLineProcessor& processor);

@@ -11,28 +11,25 @@ JobState::JobState(JobObserver& observer_, StopRequest& stop)
     : observer(observer_), messages(observer_),
       // A report printed to PDF is read through its rebuilt text; Ctrl+C or
       // closing the window stops the rebuilding.
-      Reports(PdfAwareSources([this] {
-          DoEvents();
-          return Interrupted;
-      })),
-      stop_(stop) {}
+      recipe(TextIndexCache(PdfAwareSources([this] {
+          run.DoEvents();
+          return run.StopHolds();
+      }))),
+      run(stop) {}
 
-void JobState::DoEvents() {
+void JobRun::DoEvents() {
     switch (stop_.Take()) {
     case StopRequest::Kind::None:
         return;
     case StopRequest::Kind::Pause:
         // The Pause button counts only while an export runs.
-        if (gExportRunning) StopRequested = true;
+        if (state_ == RunState::Exporting) state_ = RunState::PauseAsked;
         return;
     case StopRequest::Kind::Stop:
-        Interrupted = true;
-        StopRequested = true;
+        Raise(RunState::StopAsked);
         return;
     case StopRequest::Kind::Interrupt:
-        Cancelled = true;
-        Interrupted = true;
-        StopRequested = true;
+        Raise(RunState::Interrupted);
         return;
     }
 }
@@ -43,12 +40,12 @@ void JobState::SetStatus(StatusTarget target, std::string_view text) {
 }
 
 bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std::string_view text) {
-    if (!state.xlApp) return false;
-    Workbook& workbook = *state.xlApp;
+    if (!state.sink.xlApp) return false;
+    Workbook& workbook = *state.sink.xlApp;
     const CellWrite written = workbook.SetCellValue(sheet, row, column, text);
     if (written == CellWrite::Written) return true;
     // Only a failure names the file: this runs for every cell.
-    const std::string file = state.gOutputFile.string();
+    const std::string file = state.job.gOutputFile.string();
     switch (written) {
     case CellWrite::Written:
         return true;
@@ -90,13 +87,13 @@ bool WriteCell(JobState& state, int32_t sheet, int32_t row, int32_t column, std:
                             MessageIcon::Critical);
         break;
     }
-    state.ExportSpecs.FatalProcessError = true;
+    state.recipe.ExportSpecs.FatalProcessError = true;
     return false;
 }
 
-std::string ReadCell(JobState& state, int32_t sheet, int32_t row, int32_t column) {
-    if (!state.xlApp) return {};
-    return state.xlApp->CellText(sheet, row, column);
+std::string ReadCell(const OutputSink& sink, int32_t sheet, int32_t row, int32_t column) {
+    if (!sink.xlApp) return {};
+    return sink.xlApp->CellText(sheet, row, column);
 }
 
 } // namespace vok

@@ -20,9 +20,8 @@
 #include "base/modUtilityString.h"
 #include "engine/InputChecks.h"
 #include "engine/JobState.h"
-#include "output/SheetData.h"
-#include "output/XlsWorkbook.h"
-#include "output/XlsxWorkbook.h"
+#include "output/OutputType.h"
+#include "output/typed_input/TypedInput.h"
 #include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
@@ -89,13 +88,6 @@ private:
     std::vector<PreviewMessage>& messages_;
 };
 
-// Column letters the reader has checked already: converted without a word.
-class QuietMessages final : public Messages {
-protected:
-    void DisplayMessage(std::string_view, MessageIcon, std::string_view, MessageKind) override {}
-    bool DisplayQuestion(std::string_view, MessageIcon, std::string_view) override { return false; }
-};
-
 // A workbook of three sheets kept in memory, meeting the limits of the
 // format a job would write. A cell is judged by the engines' typed input.
 // Rows of sheet 1 below a limit are checked, as an engine checks them, but
@@ -108,9 +100,7 @@ public:
     };
 
     explicit PreviewWorkbook(OutputType type)
-        : maxRows_(type == OutputType::Xls ? XlsWorkbook::kMaxRows : XlsxWorkbook::kMaxRows),
-          maxColumns_(type == OutputType::Xls ? XlsWorkbook::kMaxColumns
-                                              : XlsxWorkbook::kMaxColumns) {}
+        : limits_(SheetLimitsOf(type)) {}
 
     // Sheet 1 keeps no row after `row`; nothing: every row.
     void KeepSheet1RowsUpTo(std::optional<int64_t> row) { keepUpTo_ = row; }
@@ -121,8 +111,8 @@ public:
     }
 
     int32_t SheetCount() const override { return kSheets; }
-    int32_t MaxRows() const override { return maxRows_; }
-    int32_t MaxColumns() const override { return maxColumns_; }
+    int32_t MaxRows() const override { return limits_.maxRows; }
+    int32_t MaxColumns() const override { return limits_.maxColumns; }
 
     std::string SheetName(int32_t sheet) const override {
         return ValidSheet(sheet) ? names_[static_cast<size_t>(sheet - 1)] : std::string();
@@ -146,8 +136,8 @@ public:
                            std::string_view text) override {
         // The engines' checks, in their order.
         if (!ValidSheet(sheet)) return CellWrite::NoSuchSheet;
-        if (row < 1 || row > maxRows_) return CellWrite::BeyondLastRow;
-        if (column < 1 || column > maxColumns_) return CellWrite::BeyondLastColumn;
+        if (row < 1 || row > limits_.maxRows) return CellWrite::BeyondLastRow;
+        if (column < 1 || column > limits_.maxColumns) return CellWrite::BeyondLastColumn;
         if (text.size() > static_cast<size_t>(kMaxCellTextChars) &&
             CharCount(text) > static_cast<size_t>(kMaxCellTextChars))
             return CellWrite::TextTooLong;
@@ -211,7 +201,7 @@ private:
     static int32_t RowOf(uint64_t key) { return static_cast<int32_t>((key >> 16) & 0xFFFFFF); }
     static int32_t ColumnOf(uint64_t key) { return static_cast<int32_t>(key & 0xFFFF); }
 
-    int32_t maxRows_, maxColumns_;
+    SheetLimits limits_;
     std::string names_[kSheets] = {"Sheet1", "Sheet2", "Sheet3"};
     std::unordered_map<uint64_t, Cell> cells_;
     std::optional<int64_t> keepUpTo_;
@@ -237,13 +227,13 @@ public:
         current_ = index;
         Run& run = runs_[index];
         run.ran = true;
-        run.top = state_.ExportSpecs.getWritePointer(state_.messages, 1);
+        run.top = state_.recipe.ExportSpecs.getWritePointer(state_.messages, 1);
         if (!keepAll_) book_.KeepSheet1RowsUpTo(int64_t{run.top} + limit_ - 1);
     }
     void TableFinished(size_t index, const clsTable&) override {
         Run& run = runs_[index];
         run.rows = std::max<int64_t>(
-            0, int64_t{state_.ExportSpecs.getWritePointer(state_.messages, 1)} - run.top);
+            0, int64_t{state_.recipe.ExportSpecs.getWritePointer(state_.messages, 1)} - run.top);
         book_.KeepSheet1RowsUpTo(std::nullopt);
     }
     void LineLeftOut(int64_t line, const LineClass& kind) override {
@@ -319,14 +309,14 @@ PreviewTable TableOf(const clsTable& source, int32_t number, RowKeeper::Run& run
         table.firstLine = source.FirstDataLine;
         table.lastLine = source.LastDataLine;
     }
-    QuietMessages quiet;
     std::vector<int32_t> sheetColumns;
     const size_t count = std::min(static_cast<size_t>(std::max(source.TotalColumns, 0)),
                                   source.ColumnsCollection.size());
     for (size_t c = 0; c < count; ++c) {
         const clsColumn& column = source.ColumnsCollection[c];
         table.columns.push_back({column.ReadColumnStart, column.ReadColumnEnd, column.WriteColumn});
-        sheetColumns.push_back(AlphaToNum2(quiet, column.WriteColumn));
+        // A bad letter counts as 0; the job says what is wrong with it.
+        sheetColumns.push_back(AlphaToNum2(column.WriteColumn).value);
     }
     // The groups' fields, as the rows carry them.
     for (size_t k = 0; k < source.Lines.groups.size(); ++k) {
@@ -362,16 +352,16 @@ PreviewTable TableOf(const clsTable& source, int32_t number, RowKeeper::Run& run
 
 // The texts rebuilt from PDF reports come from, and go to, the previews' memo.
 void KeepPdfTexts(JobState& state, const std::shared_ptr<RebuiltTextMemo>& memo) {
-    state.Reports = TextIndexCache([&state, memo](const std::filesystem::path& report) {
+    state.recipe.Reports = TextIndexCache([&state, memo](const std::filesystem::path& report) {
         return memo->SourceOf(report, [&state] {
-            state.DoEvents();
-            return state.Interrupted;
+            state.run.DoEvents();
+            return state.run.StopHolds();
         });
     });
 }
 
 // The recipe's text, as the request gives it; false (said) when there is none.
-bool ReadRecipeText(const PreviewRequest& request, JobState& state, Messages& observer,
+bool ReadRecipeText(const PreviewRequest& request, TextIndexCache& reports, Messages& observer,
                     SectionedText& recipe, std::filesystem::path& recipeName) {
     switch (request.source) {
     case PreviewRequest::Source::RecipeText:
@@ -385,7 +375,7 @@ bool ReadRecipeText(const PreviewRequest& request, JobState& state, Messages& ob
         recipeName = "_AutoRecipe.rcp";
         ProfileFile marked(recipeName, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
         // Faulty marks are said, as the job says them.
-        TextIndex& text = state.Reports.For(request.report);
+        TextIndex& text = reports.For(request.report);
         if (!text.Problem().empty()) {
             ReportReadProblem(observer, text);
             return false;
@@ -417,18 +407,19 @@ bool InputFilesExist(const PreviewRequest& request, Messages& observer) {
 // Reads the export specs as the job prepares them: a long recipe as it stands,
 // a short one expanded first. Returns the tables a short recipe names, which
 // its expansion may not all reach; a long recipe has none beyond its own.
-int64_t PrepareExportSpecs(const PreviewRequest& request, JobState& state, JobObserver& observer,
+int64_t PrepareExportSpecs(const PreviewRequest& request, JobRecipe& specsRead,
+                           RepeatFoldingMessages& messages, JobObserver& observer,
                            const SectionedText& recipe, const std::filesystem::path& recipeName,
                            TextIndex& report) {
-    clsRecipe& job = state.gRecipe;
+    clsRecipe& job = specsRead.gRecipe;
     job.ResetRecipe();
     job.InputFileName[0] = request.report;
-    clsExportSpecs& specs = state.ExportSpecs;
+    clsExportSpecs& specs = specsRead.ExportSpecs;
     const bool longFormat =
         AsciiUpper(Trim(GetIniValue(recipe, "Header", "FileType", ""))) == "EXPORT SPEC";
     if (longFormat) {
         job.ExportSpecFileName = recipeName;
-        specs.ReadFromText(state, recipe, recipeName);
+        specs.ReadFromText(messages, recipe, recipeName);
     } else {
         if (!recipe.IsOpen()) {
             observer.Show("Cannot find recipe file: " + recipeName.string(), MessageIcon::None);
@@ -438,20 +429,19 @@ int64_t PrepareExportSpecs(const PreviewRequest& request, JobState& state, JobOb
         ProfileFile expanded(request.specName, AtomicFile::Durability::InPlace,
                              ProfileFile::Start::Empty);
         ConvertShortToLong(observer, {}, recipe, expanded, report, request.tabSize);
-        specs.ReadFromText(state, SectionedText(expanded.Lines()), request.specName);
+        specs.ReadFromText(messages, SectionedText(expanded.Lines()), request.specName);
         return CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
     }
     return 0;
 }
 
-void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& result) {
+void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& result,
+             std::unique_ptr<TextIndex>* keep) {
     PreviewObserver observer(result.messages);
     JobState state(observer, stop);
     if (request.pdfTexts) KeepPdfTexts(state, request.pdfTexts);
-    state.gInputFile = request.report;
-    state.gRecipeFile = request.recipeFile;
-    state.gTabSize = request.tabSize;
-    state.outputType = request.outputType;
+    state.job =
+        JobSettings{request.report, {}, request.recipeFile, request.outputType, request.tabSize};
 
     // 1. A job's checks: the recipe file, then the report.
     if (!InputFilesExist(request, observer)) return;
@@ -459,9 +449,9 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
     // never committed.
     SectionedText recipe;
     std::filesystem::path recipeName = request.recipeFile;
-    if (!ReadRecipeText(request, state, observer, recipe, recipeName)) return;
+    if (!ReadRecipeText(request, state.recipe.Reports, observer, recipe, recipeName)) return;
     // 3. One read of the report for every key text; the tab notice.
-    TextIndex& report = state.Reports.For(request.report);
+    TextIndex& report = state.recipe.Reports.For(request.report);
     ExpectKeyTexts(recipe, report);
     if (!ReportReadProblem(observer, report).empty()) return;
     result.reportHasTabs = report.HasTabs();
@@ -469,9 +459,9 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
         observer.Show(kTabsInFileNotice, MessageIcon::Information, {}, MessageKind::Notice);
 
     // 4. The export-specs file, as the job prepares it.
-    const int64_t recipeTables =
-        PrepareExportSpecs(request, state, observer, recipe, recipeName, report);
-    clsExportSpecs& specs = state.ExportSpecs;
+    const int64_t recipeTables = PrepareExportSpecs(request, state.recipe, state.messages, observer,
+                                                    recipe, recipeName, report);
+    clsExportSpecs& specs = state.recipe.ExportSpecs;
     result.titles = static_cast<int32_t>(specs.TitlesCollection.size());
     result.consolidations = static_cast<int32_t>(specs.ConsolidateCollection.size());
 
@@ -479,13 +469,13 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
     // recipe was expanded ends the run at its first row.
     auto workbook = std::make_unique<PreviewWorkbook>(request.outputType);
     PreviewWorkbook& book = *workbook;
-    state.xlApp = std::move(workbook);
+    state.sink.xlApp = std::move(workbook);
     RowKeeper keeper(state, book, request.rowLimit, !specs.ConsolidateCollection.empty(),
                      specs.TablesCollection.size());
     state.tableWatcher = &keeper;
     specs.Process(state, nullptr);
     state.tableWatcher = nullptr;
-    result.stopped = state.Interrupted;
+    result.stopped = state.run.StopHolds();
 
     // 6. Each table as the run left it, then those the expansion never reached.
     for (size_t k = 0; k < specs.TablesCollection.size(); ++k) {
@@ -500,18 +490,20 @@ void Preview(const PreviewRequest& request, StopRequest& stop, PreviewResult& re
             result.tables.emplace_back(UnexpandedTable(recipe, static_cast<int32_t>(n)));
         FillKeyLines(table, report);
     }
+    if (keep) *keep = state.recipe.Reports.Release(request.report);
 }
 
 } // namespace
 
-PreviewResult PreviewRecipe(const PreviewRequest& request, StopRequest& stop) {
+PreviewResult PreviewRecipe(const PreviewRequest& request, StopRequest& stop,
+                            std::unique_ptr<TextIndex>* report) {
     const auto started = std::chrono::steady_clock::now();
     PreviewResult result;
     result.generation = request.generation;
     result.report = request.report;
     result.tabSize = request.tabSize;
     try {
-        Preview(request, stop, result);
+        Preview(request, stop, result, report);
     } catch (const std::exception& e) {
         // Nothing should get here; a preview that fails says so instead of ending the program.
         const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
@@ -560,6 +552,9 @@ ReportLineSource::ReportLineSource(std::filesystem::path report, int32_t tabSize
                                    RebuiltTextMemo* pdfTexts)
     : index_(report, pdfTexts ? pdfTexts->SourceOf(report, {}) : ReportSourceOf(report, {})),
       tabSize_(tabSize) {}
+
+ReportLineSource::ReportLineSource(std::unique_ptr<TextIndex> index, int32_t tabSize)
+    : index_(std::move(*index)), tabSize_(tabSize) {}
 
 const std::string& ReportLineSource::Line(int64_t line) {
     if (line < 1 || line > LineCount()) return empty_;

@@ -15,7 +15,7 @@
 #include "base/TextIndex.h"
 #include "layout/LineRules.h"
 #include "output/OutputType.h"
-#include "output/TypedInput.h"
+#include "output/typed_input/TypedInput.h"
 #include "pdf/PdfReport.h"
 
 #include <condition_variable>
@@ -126,7 +126,10 @@ struct PreviewResult {
     int64_t Failures() const;
 };
 
-PreviewResult PreviewRecipe(const PreviewRequest& request, StopRequest& stop);
+// `report`, when given, receives the report's index as the preview left it,
+// so that its lines are read without reading the whole report again.
+PreviewResult PreviewRecipe(const PreviewRequest& request, StopRequest& stop,
+                            std::unique_ptr<TextIndex>* report = nullptr);
 
 // The mark of a table's line: what the run left it out as; Kept for a row.
 LineClass PreviewLineKind(const PreviewTable& table, int64_t line);
@@ -152,6 +155,8 @@ public:
     // `pdfTexts`, when given, holds the text of a PDF report a preview rebuilt.
     ReportLineSource(std::filesystem::path report, int32_t tabSize,
                      RebuiltTextMemo* pdfTexts = nullptr);
+    // The lines of a report a preview read already, by its index.
+    ReportLineSource(std::unique_ptr<TextIndex> index, int32_t tabSize);
     const std::filesystem::path& Path() const { return index_.Path(); }
     bool Exists() { return index_.Exists(); }
     int64_t LineCount() { return index_.Exists() ? index_.LineCount() : 0; }

@@ -13,9 +13,8 @@
 
 namespace vok {
 
-bool clsColumn::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+bool clsColumn::ReadFromFileSequentially(RepeatFoldingMessages& messages, SectionedCursor& file,
                                          int32_t table_number, int32_t col_number) {
-    RepeatFoldingMessages& messages = state.messages;
     const std::string section =
         "Table " + std::to_string(table_number) + " Col " + std::to_string(col_number);
     // The section itself; its absence is the caller's to say.
@@ -79,7 +78,7 @@ void clsColumn::WriteToFile(ProfileFile& file, int32_t table_number, int32_t col
                        {ReadColumnStart, ReadColumnEnd, WriteColumn, PeriodOperator});
 }
 
-int32_t clsColumn::NormaliseOperator(JobState& state) {
+int32_t clsColumn::NormaliseOperator(Messages& messages) {
     // The operator is normalised once per pass; later cells reuse the code.
     PeriodOperator = AsciiUpper(Trim(PeriodOperator));
     operatorKnown_ = true;
@@ -93,9 +92,9 @@ int32_t clsColumn::NormaliseOperator(JobState& state) {
         // Said once per table pass, not once per cell of the column.
         operatorCode_ = clsLineProcessor::kLastPeriod;
         if (!operatorReported_) {
-            state.messages.Show("Unrecognized operator: " + Echo(PeriodOperator) +
-                                    " in clsColumn.OperatorCode!",
-                                MessageIcon::Critical);
+            messages.Show("Unrecognized operator: " + Echo(PeriodOperator) +
+                              " in clsColumn.OperatorCode!",
+                          MessageIcon::Critical);
             operatorReported_ = true;
         }
     }
@@ -111,26 +110,27 @@ void clsColumn::StartPass(int32_t number) {
 
 std::string_view clsColumn::GetValue(JobState& state) {
     // 1-2. The field through the line processor.
-    const std::string_view value = state.LineProcessor.FieldValue(
-        state, OperatorCode(state), ReadColumnStart, ReadColumnEnd, value_);
+    const std::string_view value = state.recipe.LineProcessor.FieldValue(
+        state.messages, state.recipe.gRecipe, OperatorCode(state.messages), ReadColumnStart,
+        ReadColumnEnd, value_);
     // 3. A leading "=" would be taken for a formula; it is written all the same.
-    WarnIfFormula(state, value);
+    WarnIfFormula(state.messages, state.sink, value);
     return value;
 }
 
-void clsColumn::WarnIfFormula(JobState& state, std::string_view value) const {
+void clsColumn::WarnIfFormula(RepeatFoldingMessages& messages, const OutputSink& sink,
+                              std::string_view value) const {
     static constexpr std::string_view kText =
         "Error: Source Data field begin with Equal Sign! This may not be accepted by Excel!";
     const size_t first = value.find_first_not_of(' ');
     if (first == std::string_view::npos || value[first] != '=') return;
     // Said with its cell the first time in a table; the rest are counted.
-    RepeatFoldingMessages& messages = state.messages;
     if (messages.CountIfRepeated(kText)) return;
     messages.Beep();
     // A CSV line has fields, a sheet lettered columns.
-    const std::string place = state.xlApp
-                                  ? fmt::format("row {}, column {}", state.currentRow, WriteColumn)
-                                  : fmt::format("line {}, field {}", state.currentRow, number_);
+    const std::string place = sink.xlApp
+                                  ? fmt::format("row {}, column {}", sink.currentRow, WriteColumn)
+                                  : fmt::format("line {}, field {}", sink.currentRow, number_);
     // The cell holds the value as it stands, so the output is sound: a
     // warning, which does not keep the output from being written.
     messages.ShowFirst(kText, fmt::format("{} ({})", kText, place), MessageIcon::Exclamation);

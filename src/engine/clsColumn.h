@@ -13,6 +13,9 @@
 namespace vok {
 
 class JobState;
+class Messages;
+class RepeatFoldingMessages;
+struct OutputSink;
 class ProfileFile;
 
 class clsColumn {
@@ -24,8 +27,8 @@ public:
 
     // Reads section "Table n Col c" from the open file's current position;
     // false when the file holds no such section from there on (nothing said).
-    bool ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t table_number,
-                                  int32_t col_number);
+    bool ReadFromFileSequentially(RepeatFoldingMessages& messages, SectionedCursor& file,
+                                  int32_t table_number, int32_t col_number);
     void WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const;
 
     // The field's value from the line processor, valid until the next cell.
@@ -40,15 +43,17 @@ public:
     // workbook (false when the run must end), and the CSV field of `text`
     // followed by a blank when `blank` (quoted when it holds a comma or a
     // quote, quotes doubled).
-    void WarnIfFormula(JobState& state, std::string_view value) const;
+    void WarnIfFormula(RepeatFoldingMessages& messages, const OutputSink& sink,
+                       std::string_view value) const;
     bool WriteCell(JobState& state, int32_t write_row, std::string_view value);
     static void AppendCsvField(std::string& line, std::string_view text, bool blank);
     // The warning and the CSV field of a field the per-line path cut, written
     // at `out`, which has room for twice the text's bytes and twenty more;
     // gives the end of what it wrote. Inline: it runs for every cell.
-    char* WriteCsvField(JobState& state, char* out, const clsLineProcessor::RawField& field) const {
+    char* WriteCsvField(RepeatFoldingMessages& messages, const OutputSink& sink, char* out,
+                        const clsLineProcessor::RawField& field) const {
         // 3. A leading "=" would be taken for a formula; it is written all the same.
-        if (field.equal) WarnIfFormula(state, field.Text());
+        if (field.equal) WarnIfFormula(messages, sink, field.Text());
         // 5. Quoted when the value holds a comma or a quote; quotes doubled.
         if (field.quote) return WriteQuotedField(out, field);
         // Without branches, which commas in amounts would make unpredictable:
@@ -70,8 +75,8 @@ public:
 
     // Normalises PeriodOperator (trimmed, upper case) and maps it to the
     // line processor's operator code.
-    int32_t OperatorCode(JobState& state) {
-        return operatorKnown_ ? operatorCode_ : NormaliseOperator(state);
+    int32_t OperatorCode(Messages& messages) {
+        return operatorKnown_ ? operatorCode_ : NormaliseOperator(messages);
     }
 
     // Forgets what the previous table pass learnt about this column (its
@@ -83,7 +88,7 @@ public:
     bool Valid() const { return valid_; }
 
 private:
-    int32_t NormaliseOperator(JobState& state);
+    int32_t NormaliseOperator(Messages& messages);
     static char* WriteQuotedField(char* out, const clsLineProcessor::RawField& field);
 
     std::string value_;  // reused for every cell

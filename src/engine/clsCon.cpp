@@ -55,25 +55,26 @@ std::string NameKey(std::string_view name) {
 
 } // namespace
 
-void clsCon::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
-                          int32_t con_number) {
-    ReadFromFile(state, SectionedText::FromFile(file_name), file_name, con_number);
+void clsCon::ReadFromFile(Messages& messages, const std::filesystem::path& file_name,
+                          int32_t con_number, size_t tables) {
+    ReadFromFile(messages, SectionedText::FromFile(file_name), file_name, con_number, tables);
 }
 
-void clsCon::ReadFromFile(JobState& state, const SectionedText& text,
-                          const std::filesystem::path& file_name, int32_t con_number) {
+void clsCon::ReadFromFile(Messages& messages, const SectionedText& text,
+                          const std::filesystem::path& file_name, int32_t con_number,
+                          size_t tables) {
     SectionedCursor file(text);
     if (!file.IsOpen()) {
-        state.messages.Show("Cannot open " + file_name.string() + " to read " +
-                                SectionName(con_number) + "!",
-                            MessageIcon::Critical);
+        messages.Show("Cannot open " + file_name.string() + " to read " + SectionName(con_number) +
+                          "!",
+                      MessageIcon::Critical);
         return;
     }
-    ReadFromFileSequentially(state, file, con_number);
+    ReadFromFileSequentially(messages, file, con_number, tables);
 }
 
-void clsCon::ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t con_number) {
-    Messages& messages = state.messages;
+void clsCon::ReadFromFileSequentially(Messages& messages, SectionedCursor& file, int32_t con_number,
+                                      size_t tables) {
     const std::string section = SectionName(con_number);
     // Sound only once every check below has passed.
     valid_ = false;
@@ -89,8 +90,7 @@ void clsCon::ReadFromFileSequentially(JobState& state, SectionedCursor& file, in
         return;
     }
     // 2. The table's own section must have been read before.
-    const auto tables = static_cast<int64_t>(state.ExportSpecs.TablesCollection.size());
-    if (table > tables) {
+    if (static_cast<size_t>(table) > tables) {
         messages.Show("Error in " + section + " : Table number " + std::to_string(table) +
                           " does not exist!",
                       MessageIcon::Critical);
@@ -121,7 +121,7 @@ void clsCon::ReadFromFileSequentially(JobState& state, SectionedCursor& file, in
     bool allRead = true;
     for (int32_t d = 1; d <= TotalDepartments; ++d) {
         const bool read = DepartmentsCollection.emplace_back().ReadFromFileSequentially(
-            state, file, con_number, d);
+            messages, file, con_number, d);
         allRead = allRead && read;
         if (!read && file.AtEnd()) break;
     }
@@ -141,8 +141,8 @@ void clsCon::WriteToFile(ProfileFile& file, int32_t con_number) const {
 
 void clsCon::Process(JobState& state) {
     // Consolidations read and write workbooks only; a CSV run has none open.
-    if (!state.xlApp) return;
-    clsExportSpecs& specs = state.ExportSpecs;
+    if (!state.sink.xlApp) return;
+    clsExportSpecs& specs = state.recipe.ExportSpecs;
     Messages& messages = state.messages;
 
     // 1. A section whose read failed has said so already.
@@ -176,8 +176,8 @@ void clsCon::Process(JobState& state) {
     const std::string& accountsColumn =
         table.ColumnsCollection[static_cast<size_t>(ReadAccountsColumn - 1)].WriteColumn;
     for (clsDepartment& department : DepartmentsCollection) {
-        department.ReadAccountNames(state, table.WriteTableTopRow, table.WriteTableBottomRow,
-                                    accountsColumn);
+        department.ReadAccountNames(messages, state.sink, table.WriteTableTopRow,
+                                    table.WriteTableBottomRow, accountsColumn);
     }
 
     // 5. The block starts at sheet 2's write pointer.
@@ -185,7 +185,7 @@ void clsCon::Process(JobState& state) {
     WriteConTopRow = top;
 
     // 6. The rows keep the table's column layout.
-    MergeAccounts(state);
+    MergeAccounts(messages);
     copyColumns_.clear();
     for (const clsColumn& column : table.ColumnsCollection) {
         const int32_t number =
@@ -200,10 +200,10 @@ void clsCon::Process(JobState& state) {
     specs.setWritePointer(messages, 2, top + count);
 }
 
-void clsCon::MergeAccounts(JobState& state) {
+void clsCon::MergeAccounts(Messages& messages) {
     // 1. There must be departments to merge.
     if (DepartmentsCollection.empty()) {
-        state.messages.Show("No Departments to consolidate in clsCon!", MessageIcon::Critical);
+        messages.Show("No Departments to consolidate in clsCon!", MessageIcon::Critical);
         return;
     }
     // 2. The account lists start empty.
@@ -270,11 +270,11 @@ bool clsCon::CopyCell(JobState& state, int32_t read_row, int32_t write_row, int3
     Messages& messages = state.messages;
     // 1-2. Text, and every first occurrence, is copied as it stands. The
     // target only matters when adding to it.
-    const std::string source = ReadCell(state, 1, read_row, column);
+    const std::string source = ReadCell(state.sink, 1, read_row, column);
     if (!add || !IsNumeric(source)) return WriteCell(state, 2, write_row, column, source);
 
     // 3-4. An empty target counts as 0; so does text, after a message.
-    std::string target = ReadCell(state, 2, write_row, column);
+    std::string target = ReadCell(state.sink, 2, write_row, column);
     if (Trim(target).empty()) target = "0";
     if (!IsNumeric(target)) {
         messages.Show("Error: Unexpected non-numeric field!" + std::string(" (Sheet ") + "2" +
@@ -298,7 +298,7 @@ bool clsCon::CopyCell(JobState& state, int32_t read_row, int32_t write_row, int3
 
     // 6. The sum, formatted as the recipe asks, goes to sheet 2.
     return WriteCell(state, 2, write_row, column,
-                     FormatByWriteDataFormat(sum, state.gRecipe.WriteDataFormat));
+                     FormatByWriteDataFormat(sum, state.recipe.gRecipe.WriteDataFormat));
 }
 
 } // namespace vok

@@ -13,6 +13,7 @@
 namespace vok {
 
 class JobState;
+class Messages;
 class ProfileFile;
 
 class clsCon {
@@ -28,11 +29,15 @@ public:
     std::vector<int32_t> DupAccReadRowNumbers;
     std::vector<int32_t> DupAccWriteRowNumbers;
 
-    void ReadFromFile(JobState& state, const std::filesystem::path& file_name, int32_t con_number);
+    // `tables`: how many tables the export-specs file holds before it; the
+    // section must name one of them.
+    void ReadFromFile(Messages& messages, const std::filesystem::path& file_name,
+                      int32_t con_number, size_t tables);
     // The same on the file's text, read once for all its sections.
-    void ReadFromFile(JobState& state, const SectionedText& text,
-                      const std::filesystem::path& file_name, int32_t con_number);
-    void ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t con_number);
+    void ReadFromFile(Messages& messages, const SectionedText& text,
+                      const std::filesystem::path& file_name, int32_t con_number, size_t tables);
+    void ReadFromFileSequentially(Messages& messages, SectionedCursor& file, int32_t con_number,
+                                  size_t tables);
     void WriteToFile(ProfileFile& file, int32_t con_number) const;
 
     // Runs the consolidation on the open workbook.
@@ -42,7 +47,7 @@ public:
     bool Valid() const { return valid_; }
 
 private:
-    void MergeAccounts(JobState& state);
+    void MergeAccounts(Messages& messages);
     bool CopyAccountRows(JobState& state);
     bool CopyRow(JobState& state, int32_t read_row, int32_t write_row, bool add);
     bool CopyCell(JobState& state, int32_t read_row, int32_t write_row, int32_t column, bool add);

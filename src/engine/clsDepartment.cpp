@@ -21,9 +21,8 @@ std::string SectionName(int32_t con_number, int32_t dept_number) {
 
 } // namespace
 
-bool clsDepartment::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+bool clsDepartment::ReadFromFileSequentially(Messages& messages, SectionedCursor& file,
                                              int32_t con_number, int32_t dept_number) {
-    Messages& messages = state.messages;
     const std::string section = SectionName(con_number, dept_number);
 
     // 1-2. The start key text, found from the current position, and its offset.
@@ -58,16 +57,16 @@ void clsDepartment::WriteToFile(ProfileFile& file, int32_t con_number, int32_t d
     file.Write(section, "ReadEndLineOffset", std::to_string(ReadEndLineOffset));
 }
 
-void clsDepartment::ReadAccountNames(JobState& state, int32_t table_start_row,
-                                     int32_t table_end_row, const std::string& accounts_column) {
-    Messages& messages = state.messages;
+void clsDepartment::ReadAccountNames(Messages& messages, const OutputSink& sink,
+                                     int32_t table_start_row, int32_t table_end_row,
+                                     const std::string& accounts_column) {
     // 1. The lists start empty.
     AccountsNames.clear();
     AccReadRowNumbers.clear();
 
     // 2-3. The first account row.
-    const int32_t startRow =
-        FindKeyRow(state, 1, accounts_column, table_start_row, table_end_row, ReadStartLine);
+    const int32_t startRow = FindKeyRow(messages, sink, 1, accounts_column, table_start_row,
+                                        table_end_row, ReadStartLine);
     if (startRow == 0) {
         messages.Show("Error in Department specs: Can not find ReadStartLine: " + ReadStartLine,
                       MessageIcon::Critical);
@@ -77,7 +76,7 @@ void clsDepartment::ReadAccountNames(JobState& state, int32_t table_start_row,
 
     // 4. The end key row, searched again from the table's top.
     const int32_t endRow =
-        FindKeyRow(state, 1, accounts_column, table_start_row, table_end_row, ReadEndLine);
+        FindKeyRow(messages, sink, 1, accounts_column, table_start_row, table_end_row, ReadEndLine);
     if (endRow == 0) {
         messages.Show("Error in Department specs: Can not find ReadEndLine: " + ReadEndLine,
                       MessageIcon::Critical);
@@ -95,7 +94,7 @@ void clsDepartment::ReadAccountNames(JobState& state, int32_t table_start_row,
     // 6. Every row counts, blank ones included. Offsets may reach past the
     // sheet's edges, where there are no rows to read.
     const int64_t lastRow = int64_t{endRow} + ReadEndLineOffset;
-    const int64_t maxRows = state.xlApp ? state.xlApp->MaxRows() : 0;
+    const int64_t maxRows = sink.xlApp ? sink.xlApp->MaxRows() : 0;
     const int64_t from = std::max<int64_t>(firstRow, 1);
     const int64_t to = std::min(lastRow, maxRows);
     if (from > to) return;
@@ -105,20 +104,19 @@ void clsDepartment::ReadAccountNames(JobState& state, int32_t table_start_row,
     AccReadRowNumbers.reserve(static_cast<size_t>(to - from + 1));
     for (int64_t row = from; row <= to; ++row) {
         const auto r = static_cast<int32_t>(row);
-        AccountsNames.push_back(ReadCell(state, 1, r, column));
+        AccountsNames.push_back(ReadCell(sink, 1, r, column));
         AccReadRowNumbers.push_back(r);
     }
 }
 
-int32_t clsDepartment::FindKeyRow(JobState& state, int32_t sheet, const std::string& letters,
-                                  int32_t first_row, int32_t last_row,
+int32_t clsDepartment::FindKeyRow(Messages& messages, const OutputSink& sink, int32_t sheet,
+                                  const std::string& letters, int32_t first_row, int32_t last_row,
                                   const std::string& key) const {
-    const int32_t column =
-        ShowProblems(state.messages, AlphaToNum2(letters), MessageIcon::Critical);
+    const int32_t column = ShowProblems(messages, AlphaToNum2(letters), MessageIcon::Critical);
     if (column < 1) return 0; // reported by the conversion; no column to search
-    const int32_t to = state.xlApp ? std::min(last_row, state.xlApp->MaxRows()) : 0;
+    const int32_t to = sink.xlApp ? std::min(last_row, sink.xlApp->MaxRows()) : 0;
     for (int32_t row = std::max(first_row, 1); row <= to; ++row) {
-        if (ReadCell(state, sheet, row, column).find(key) != std::string::npos) return row;
+        if (ReadCell(sink, sheet, row, column).find(key) != std::string::npos) return row;
     }
     return 0;
 }

@@ -10,7 +10,8 @@
 
 namespace vok {
 
-class JobState;
+class Messages;
+struct OutputSink;
 class ProfileFile;
 
 class clsDepartment {
@@ -23,17 +24,18 @@ public:
     int32_t ReadEndLineOffset = 0;
 
     // False (after the message) when a key text is missing.
-    bool ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t con_number,
+    bool ReadFromFileSequentially(Messages& messages, SectionedCursor& file, int32_t con_number,
                                   int32_t dept_number);
     void WriteToFile(ProfileFile& file, int32_t con_number, int32_t dept) const;
 
     // Fills the account names and their sheet-1 rows from the workbook.
-    void ReadAccountNames(JobState& state, int32_t table_start_row, int32_t table_end_row,
-                          const std::string& accounts_column);
+    void ReadAccountNames(Messages& messages, const OutputSink& sink, int32_t table_start_row,
+                          int32_t table_end_row, const std::string& accounts_column);
 
 private:
-    int32_t FindKeyRow(JobState& state, int32_t sheet, const std::string& letters,
-                       int32_t first_row, int32_t last_row, const std::string& key) const;
+    int32_t FindKeyRow(Messages& messages, const OutputSink& sink, int32_t sheet,
+                       const std::string& letters, int32_t first_row, int32_t last_row,
+                       const std::string& key) const;
 };
 
 } // namespace vok

@@ -34,14 +34,15 @@ void clsExportSpecs::setWritePointer(Messages& messages, int32_t sheet, int32_t 
                       MessageIcon::Critical);
 }
 
-void clsExportSpecs::ReadFromFile(JobState& state, const std::filesystem::path& file_name) {
-    ReadFromText(state, SectionedText::FromFile(file_name), file_name);
+void clsExportSpecs::ReadFromFile(RepeatFoldingMessages& messages,
+                                  const std::filesystem::path& file_name) {
+    ReadFromText(messages, SectionedText::FromFile(file_name), file_name);
 }
 
-void clsExportSpecs::ReadFromText(JobState& state, const SectionedText& text,
+void clsExportSpecs::ReadFromText(RepeatFoldingMessages& messages, const SectionedText& text,
                                   const std::filesystem::path& file_name) {
     // 1. A file of another kind leaves everything as it was.
-    if (FileHeaderIsInvalid(state.messages, text, FileHeader_Product, FileHeader_FileType,
+    if (FileHeaderIsInvalid(messages, text, FileHeader_Product, FileHeader_FileType,
                             FileHeader_FileFormat))
         return;
     // 2. The name.
@@ -56,15 +57,16 @@ void clsExportSpecs::ReadFromText(JobState& state, const SectionedText& text,
     // top of the file; a section that fails its checks still takes its place.
     TitlesCollection.clear();
     for (int32_t n = 1; n <= titleCount_; ++n)
-        TitlesCollection.emplace_back().ReadFromFile(state, text, file_name, n);
+        TitlesCollection.emplace_back().ReadFromFile(messages, text, file_name, n);
     TablesCollection.clear();
     // One block for the tables the file holds (each counted line is in it).
     TablesCollection.reserve(static_cast<size_t>(tableCount_));
     for (int32_t n = 1; n <= tableCount_; ++n)
-        TablesCollection.emplace_back().ReadFromFile(state, text, n);
+        TablesCollection.emplace_back().ReadFromFile(messages, text, n);
     ConsolidateCollection.clear();
     for (int32_t n = 1; n <= conCount_; ++n)
-        ConsolidateCollection.emplace_back().ReadFromFile(state, text, file_name, n);
+        ConsolidateCollection.emplace_back().ReadFromFile(messages, text, file_name, n,
+                                                          TablesCollection.size());
 }
 
 void clsExportSpecs::BuildSectionSequence(const SectionedText& text) {
@@ -84,7 +86,7 @@ void clsExportSpecs::BuildSectionSequence(const SectionedText& text) {
     }
 }
 
-bool clsExportSpecs::WriteToFile(JobState& state, const std::filesystem::path& file_name) const {
+bool clsExportSpecs::WriteToFile(Messages& messages, const std::filesystem::path& file_name) const {
     ProfileFile file(file_name);
     // 1. Header and name.
     file.Write("Header", "Product", FileHeader_Product);
@@ -109,15 +111,14 @@ bool clsExportSpecs::WriteToFile(JobState& state, const std::filesystem::path& f
                 file, static_cast<int32_t>(done.consolidations));
             break;
         case SectionKind::Unknown:
-            state.messages.Show("Invalid item in SectionSequenceCollection!",
-                                MessageIcon::Critical);
+            messages.Show("Invalid item in SectionSequenceCollection!", MessageIcon::Critical);
             break;
         }
     }
     std::string error;
     if (file.Commit(error)) return true;
-    state.messages.Show("Cannot write the export-specs file " + file_name.string() + ": " + error,
-                        MessageIcon::Critical);
+    messages.Show("Cannot write the export-specs file " + file_name.string() + ": " + error,
+                  MessageIcon::Critical);
     return false;
 }
 
@@ -132,7 +133,7 @@ clsExportSpecs::SectionKind clsExportSpecs::NextSectionKind(std::string_view ite
 }
 
 void clsExportSpecs::PrepareWorkbook(JobState& state) const {
-    const clsRecipe& recipe = state.gRecipe;
+    const clsRecipe& recipe = state.recipe.gRecipe;
     // The period label: "1", or "2-5" for a range.
     std::string periods = std::to_string(recipe.InputFileFirst);
     if (recipe.InputFileFirst < recipe.InputFileLast)
@@ -143,10 +144,10 @@ void clsExportSpecs::PrepareWorkbook(JobState& state) const {
         const std::string& base = *names[sheet - 1];
         if (Trim(base).empty()) continue;
         std::string error;
-        if (!state.xlApp->SetSheetName(sheet, base + " (P" + periods + ")", error))
+        if (!state.sink.xlApp->SetSheetName(sheet, base + " (P" + periods + ")", error))
             state.messages.Show(error, MessageIcon::Critical);
     }
-    state.xlApp->SetStandardFont("Courier New");
+    state.sink.xlApp->SetStandardFont("Courier New");
 }
 
 void clsExportSpecs::ResetRunState(JobState& state) {
@@ -154,18 +155,17 @@ void clsExportSpecs::ResetRunState(JobState& state) {
     setWritePointer(state.messages, 2, 1);
     ProcessedTables = 0;
     FatalProcessError = false;
-    state.StopRequested = state.Interrupted;
-    state.gExportRunning = true;
-    state.rowReader = {};
-    state.runReport = {};
+    state.run.ExportStarting();
+    state.recipe.rowReader = {};
+    state.recipe.runReport = {};
     // The report is read once for the key texts of every table.
-    const clsRecipe& recipe = state.gRecipe;
+    const clsRecipe& recipe = state.recipe.gRecipe;
     if (recipe.InputFileFirst >= 1 &&
         recipe.InputFileFirst <= static_cast<int32_t>(recipe.InputFileName.size())) {
         const std::filesystem::path& path =
             recipe.InputFileName[static_cast<size_t>(recipe.InputFileFirst - 1)];
-        TextIndex& report = state.Reports.For(path);
-        state.runReport = {path, &report};
+        TextIndex& report = state.recipe.Reports.For(path);
+        state.recipe.runReport = {path, &report};
         for (const clsTable& table : TablesCollection) {
             report.Expect(table.ReadStartLine);
             report.Expect(table.ReadEndLine);
@@ -175,7 +175,7 @@ void clsExportSpecs::ResetRunState(JobState& state) {
 
 bool clsExportSpecs::RunTitle(JobState& state, CsvWriter* csv, size_t number) {
     // Progress, then its lines into the workbook.
-    state.DoEvents();
+    state.run.DoEvents();
     state.SetStatus(StatusTarget::Caption, fmt::format("Writing Title {}  Please wait...", number));
     if (!csv) TitlesCollection[number - 1].Process(state);
     return !FatalProcessError;
@@ -183,7 +183,7 @@ bool clsExportSpecs::RunTitle(JobState& state, CsvWriter* csv, size_t number) {
 
 bool clsExportSpecs::RunTable(JobState& state, CsvWriter* csv, size_t number) {
     // Progress, then its rows.
-    state.DoEvents();
+    state.run.DoEvents();
     state.SetStatus(StatusTarget::Caption, fmt::format(" Exporting Table {}:", number));
     clsTable& table = TablesCollection[number - 1];
     // A section whose reading failed would write what the file does not say;
@@ -191,7 +191,7 @@ bool clsExportSpecs::RunTable(JobState& state, CsvWriter* csv, size_t number) {
     if (!table.Valid()) {
         state.messages.Show(fmt::format("Table {} of {} was not run: its section has "
                                         "errors (see above).",
-                                        number, state.gRecipe.ExportSpecFileName.string()),
+                                        number, state.recipe.gRecipe.ExportSpecFileName.string()),
                             MessageIcon::Critical);
         FatalProcessError = true;
         return false;
@@ -219,7 +219,7 @@ bool clsExportSpecs::RunConsolidation(JobState& state, CsvWriter* csv, size_t nu
     } else if (!ConsolidateCollection[number - 1].Valid()) {
         state.messages.Show(fmt::format("Consolidation {} of {} was not run: its section "
                                         "has errors (see above).",
-                                        number, state.gRecipe.ExportSpecFileName.string()),
+                                        number, state.recipe.gRecipe.ExportSpecFileName.string()),
                             MessageIcon::Critical);
         FatalProcessError = true;
     } else {
@@ -238,7 +238,7 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
         return;
     }
     // A workbook gets its sheet names and the standard font; then a fresh run state.
-    if (!csv && state.xlApp) PrepareWorkbook(state);
+    if (!csv && state.sink.xlApp) PrepareWorkbook(state);
     ResetRunState(state);
     // The sections in run order, each after a progress update; a failed
     // section, one of no known kind or a confirmed stop ends the run.
@@ -246,7 +246,7 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
     bool csvNoticeShown = false;
     for (const std::string& item : SectionSequenceCollection) {
         state.SetStatus(StatusTarget::ElapsedTime,
-                        FormatElapsedSeconds(TickCount() - state.lTotalTimeStart));
+                        FormatElapsedSeconds(TickCount() - state.run.lTotalTimeStart));
         bool goOn = false;
         switch (NextSectionKind(item, done)) {
         case SectionKind::Title:
@@ -263,12 +263,12 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
                                 MessageIcon::Critical);
             break;
         }
-        if (!goOn || state.StopRequested) break;
+        if (!goOn || state.run.StopAsked()) break;
     }
     // The export is over; Pause no longer applies, and the report is closed.
-    state.gExportRunning = false;
-    state.rowReader = {};
-    state.runReport = {};
+    state.run.ExportOver();
+    state.recipe.rowReader = {};
+    state.recipe.runReport = {};
 }
 
 } // namespace vok

@@ -20,6 +20,7 @@
 namespace vok {
 
 class Messages;
+class RepeatFoldingMessages;
 class JobState;
 class CsvWriter;
 
@@ -42,17 +43,14 @@ public:
     int32_t getWritePointer(Messages& messages, int32_t sheet) const;
     void setWritePointer(Messages& messages, int32_t sheet, int32_t write_pointer);
 
-    void ReadFromFile(JobState& state, const std::filesystem::path& file_name);
+    void ReadFromFile(RepeatFoldingMessages& messages, const std::filesystem::path& file_name);
     // The same on the file's text, read once: `file_name` names it in messages.
-    void ReadFromText(JobState& state, const SectionedText& text,
+    void ReadFromText(RepeatFoldingMessages& messages, const SectionedText& text,
                       const std::filesystem::path& file_name);
-    bool WriteToFile(JobState& state, const std::filesystem::path& file_name) const;
+    bool WriteToFile(Messages& messages, const std::filesystem::path& file_name) const;
 
     // Runs all sections into the open CSV output, or the workbook when `csv` is null.
     void Process(JobState& state, CsvWriter* csv);
-
-    void PropertyPrintCons() const {}
-    void PropertyPrintTables() const {}
 
 private:
     enum class SectionKind { Title, Table, Consolidate, Unknown };

@@ -28,8 +28,8 @@ const std::string& clsLineProcessor::Row(int32_t period) const {
     return RowCollection[static_cast<size_t>(period - 1)];
 }
 
-void clsLineProcessor::SetRow(JobState& state, int32_t period, std::string_view line) {
-    if (CollectionItemSet(state.messages, RowCollection, period, std::string(line)))
+void clsLineProcessor::SetRow(Messages& messages, int32_t period, std::string_view line) {
+    if (CollectionItemSet(messages, RowCollection, period, std::string(line)))
         rowIsAscii_[static_cast<size_t>(period - 1)] = IsAscii(line);
 }
 
@@ -38,7 +38,7 @@ void clsLineProcessor::ClearRows() {
     rowIsAscii_.fill(true);
 }
 
-void clsLineProcessor::ReadRowPeriod1Only(JobState& /*state*/, TextReader& file, int32_t tabSize) {
+void clsLineProcessor::ReadRowPeriod1Only(TextReader& file, int32_t tabSize) {
     // 1. No open file: slot 1 keeps its content.
     if (!file.IsOpen()) return;
     // 2. The next line (a view, valid until the next read).
@@ -107,94 +107,93 @@ clsLineProcessor::RawField clsLineProcessor::CutRawFieldUtf8(const RawSpan& span
     return field;
 }
 
-void clsLineProcessor::ReadRow(JobState& state, int64_t row, int32_t tabSize) {
+void clsLineProcessor::ReadRow(Messages& messages, const clsRecipe& recipe, int64_t row,
+                               int32_t tabSize) {
     // 1. Lines are numbered from 1.
     if (row < 1) {
-        state.messages.Show(" invalid Row number in clsLineProcessor.ReadRow!",
-                            MessageIcon::Critical);
+        messages.Show(" invalid Row number in clsLineProcessor.ReadRow!", MessageIcon::Critical);
         return;
     }
     // 2. The slots of all periods are emptied.
     ClearRows();
     // 3. Periods outside 1 to 12 have no slot: one message for all of them.
-    const clsRecipe& recipe = state.gRecipe;
     const int32_t first = std::max(recipe.InputFileFirst, 1);
     const int32_t last = std::min(recipe.InputFileLast, kPeriods);
     if (recipe.InputFileFirst <= recipe.InputFileLast &&
         (recipe.InputFileFirst < 1 || recipe.InputFileLast > kPeriods))
-        state.messages.Show("Invalid Index in CollectionItemSet!", MessageIcon::Critical);
+        messages.Show("Invalid Index in CollectionItemSet!", MessageIcon::Critical);
     for (int32_t period = first; period <= last; ++period) {
         const size_t index = static_cast<size_t>(period - 1);
         const std::filesystem::path name = index < recipe.InputFileName.size()
                                                ? recipe.InputFileName[index]
                                                : std::filesystem::path();
         if (!FileExists(name)) {
-            state.messages.Show("Text File: " + name.string() + " does not exist in ReadRow!",
-                                MessageIcon::Exclamation);
+            messages.Show("Text File: " + name.string() + " does not exist in ReadRow!",
+                          MessageIcon::Exclamation);
             continue;
         }
-        StoreRow(index, get_text_line(state, name, row), tabSize, false);
+        StoreRow(index, get_text_line(messages, name, row), tabSize, false);
     }
 }
 
-std::string_view clsLineProcessor::get_text_line(JobState& state,
+std::string_view clsLineProcessor::get_text_line(Messages& messages,
                                                  const std::filesystem::path& fileName,
                                                  int64_t line) {
     if (line < 1) {
-        state.messages.Show(" invalid line number in clsLineProcessor.get_text_line!",
-                            MessageIcon::Critical);
+        messages.Show(" invalid line number in clsLineProcessor.get_text_line!",
+                      MessageIcon::Critical);
         return {};
     }
     // The full 64-bit line number: reports have far more than 32,767 lines.
-    if (file_read(state.messages, readLines_, fileName, line, 1) < 1) return {};
+    if (file_read(messages, readLines_, fileName, line, 1) < 1) return {};
     return readLines_[0];
 }
 
-std::string_view clsLineProcessor::FieldValue(JobState& state, int32_t code, int32_t fieldStart,
-                                              int32_t fieldEnd, std::string& scratch) {
+std::string_view clsLineProcessor::FieldValue(Messages& messages, const clsRecipe& recipe,
+                                              int32_t code, int32_t fieldStart, int32_t fieldEnd,
+                                              std::string& scratch) {
     // 1. 64-bit, so that no pair of positions overflows.
     const int64_t width = int64_t{fieldEnd} - fieldStart + 1;
     if (width < 1) return {};
     // 2 and 3.
-    const clsRecipe& recipe = state.gRecipe;
     std::string_view field;
     switch (code) {
     case kLastPeriod:
-        CutField(state, recipe.InputFileLast, fieldStart, width, field);
+        CutField(messages, recipe.InputFileLast, fieldStart, width, field);
         return field;
     case kFirstPeriod:
-        CutField(state, recipe.InputFileFirst, fieldStart, width, field);
+        CutField(messages, recipe.InputFileFirst, fieldStart, width, field);
         return field;
     case kSum:
     case kAverage:
         scratch.clear();
-        SumFields(state, code, fieldStart, width, scratch);
+        SumFields(messages, recipe, code, fieldStart, width, scratch);
         return scratch;
     default:
-        state.messages.Show("Invalid operator in ProcessField!", MessageIcon::None);
+        messages.Show("Invalid operator in ProcessField!", MessageIcon::None);
         return {};
     }
 }
 
-void clsLineProcessor::ProcessField(JobState& state, int32_t code, int32_t fieldStart,
-                                    int32_t fieldEnd, std::string& result) {
-    const std::string_view value = FieldValue(state, code, fieldStart, fieldEnd, result);
+void clsLineProcessor::ProcessField(Messages& messages, const clsRecipe& recipe, int32_t code,
+                                    int32_t fieldStart, int32_t fieldEnd, std::string& result) {
+    const std::string_view value = FieldValue(messages, recipe, code, fieldStart, fieldEnd, result);
     if (value.data() != result.data()) result.assign(value);
 }
 
-std::string clsLineProcessor::ProcessField(JobState& state, int32_t code, int32_t fieldStart,
-                                           int32_t fieldEnd) {
+std::string clsLineProcessor::ProcessField(Messages& messages, const clsRecipe& recipe,
+                                           int32_t code, int32_t fieldStart, int32_t fieldEnd) {
     std::string result;
-    ProcessField(state, code, fieldStart, fieldEnd, result);
+    ProcessField(messages, recipe, code, fieldStart, fieldEnd, result);
     return result;
 }
 
-bool clsLineProcessor::CutField(JobState& state, int32_t period, int64_t start, int64_t width,
+bool clsLineProcessor::CutField(Messages& messages, int32_t period, int64_t start, int64_t width,
                                 std::string_view& field) {
     field = {};
     if (period < 1 || period > kPeriods) {
-        ReportOnce(state, "Error: Period " + std::to_string(period) +
-                              " is outside 1 to 12 in ProcessField!");
+        ReportOnce(messages, "Error: Period " + std::to_string(period) +
+                                 " is outside 1 to 12 in ProcessField!");
         return false;
     }
     const size_t index = static_cast<size_t>(period - 1);
@@ -214,13 +213,12 @@ bool clsLineProcessor::CutField(JobState& state, int32_t period, int64_t start, 
     return true;
 }
 
-void clsLineProcessor::SumFields(JobState& state, int32_t code, int64_t start, int64_t width,
-                                 std::string& result) {
-    const clsRecipe& recipe = state.gRecipe;
+void clsLineProcessor::SumFields(Messages& messages, const clsRecipe& recipe, int32_t code,
+                                 int64_t start, int64_t width, std::string& result) {
     if (recipe.InputFileFirst > recipe.InputFileLast) {
-        ReportOnce(state, "Error: The first period " + std::to_string(recipe.InputFileFirst) +
-                              " lies after the last period " +
-                              std::to_string(recipe.InputFileLast) + " in ProcessField!");
+        ReportOnce(messages, "Error: The first period " + std::to_string(recipe.InputFileFirst) +
+                                 " lies after the last period " +
+                                 std::to_string(recipe.InputFileLast) + " in ProcessField!");
         return;
     }
     // 1. The sum of the periods starts at zero.
@@ -232,7 +230,7 @@ void clsLineProcessor::SumFields(JobState& state, int32_t code, int64_t start, i
     // 2. The slots do not change during the call, so the text can stay a view.
     for (int32_t period = recipe.InputFileFirst; period <= recipe.InputFileLast; ++period) {
         std::string_view field;
-        if (!CutField(state, period, start, width, field)) return;
+        if (!CutField(messages, period, start, width, field)) return;
         Currency value = 0;
         switch (ParseCurrency(field, value)) {
         case CurrencyParse::Ok:
@@ -256,7 +254,7 @@ void clsLineProcessor::SumFields(JobState& state, int32_t code, int64_t start, i
     }
     // A sum the currency cannot hold is never written as some other number.
     if (outOfRange) {
-        ReportOnce(state, std::string(kSumOutOfRange));
+        ReportOnce(messages, std::string(kSumOutOfRange));
         return;
     }
     // 4 and 5.
@@ -268,10 +266,10 @@ void clsLineProcessor::SumFields(JobState& state, int32_t code, int64_t start, i
     }
 }
 
-void clsLineProcessor::ReportOnce(JobState& state, const std::string& text) {
+void clsLineProcessor::ReportOnce(Messages& messages, const std::string& text) {
     if (std::find(reported_.begin(), reported_.end(), text) != reported_.end()) return;
     reported_.push_back(text);
-    state.messages.Show(text, MessageIcon::Critical);
+    messages.Show(text, MessageIcon::Critical);
 }
 
 } // namespace vok

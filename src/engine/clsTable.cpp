@@ -21,6 +21,7 @@
 #include "base/TextIndex.h"
 #include "base/modUtilityString.h"
 #include "engine/JobState.h"
+#include "engine/TablePass.h"
 #include "layout/LineRules.h"
 #include "output/CsvWriter.h"
 #include "recipe/ExportSpecFile.h"
@@ -34,14 +35,15 @@
 
 namespace vok {
 
-void clsTable::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
+void clsTable::ReadFromFile(RepeatFoldingMessages& messages, const std::filesystem::path& file_name,
                             int32_t table_number) {
-    ReadFromFile(state, SectionedText::FromFile(file_name), table_number);
+    ReadFromFile(messages, SectionedText::FromFile(file_name), table_number);
 }
 
-void clsTable::ReadFromFile(JobState& state, const SectionedText& text, int32_t table_number) {
+void clsTable::ReadFromFile(RepeatFoldingMessages& messages, const SectionedText& text,
+                            int32_t table_number) {
     SectionedCursor file(text);
-    ReadFromFileSequentially(state, file, table_number);
+    ReadFromFileSequentially(messages, file, table_number);
 }
 
 bool clsTable::ReadKeyTexts(Messages& messages, SectionedCursor& file, const std::string& section) {
@@ -71,8 +73,8 @@ namespace {
 constexpr int32_t kColumnsReserved = 64;
 } // namespace
 
-bool clsTable::ReadColumns(JobState& state, SectionedCursor& file, const std::string& section,
-                           int32_t columns) {
+bool clsTable::ReadColumns(RepeatFoldingMessages& messages, SectionedCursor& file,
+                           const std::string& section, int32_t columns) {
     // The count is checked against the sections the file holds, so that a
     // huge count neither reserves memory for columns that do not exist nor
     // says so for each of them.
@@ -82,24 +84,24 @@ bool clsTable::ReadColumns(JobState& state, SectionedCursor& file, const std::st
     // hold no spare ones.
     ColumnsCollection.reserve(static_cast<size_t>(std::min(columns, kColumnsReserved)));
     for (int32_t c = 1; c <= columns; ++c) {
-        if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(state, file, number_, c)) {
+        if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(messages, file, number_,
+                                                                       c)) {
             ColumnsCollection.pop_back();
             TotalColumns = c - 1;
-            state.messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the "
-                                            "export-specs file holds no section [{} Col {}]!",
-                                            section, columns, section, c),
-                                MessageIcon::Critical);
+            messages.Show(fmt::format("Error in {} : TotalColumns is {}, but the "
+                                      "export-specs file holds no section [{} Col {}]!",
+                                      section, columns, section, c),
+                          MessageIcon::Critical);
             return false;
         }
     }
     return true;
 }
 
-void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+void clsTable::ReadFromFileSequentially(RepeatFoldingMessages& messages, SectionedCursor& file,
                                         int32_t table_number) {
-    Messages& messages = state.messages;
     // A fault shared by thousands of columns is said once, with its count.
-    const RepeatScope scope(state.messages);
+    const RepeatScope scope(messages);
     number_ = table_number;
     // Sound only once every check below has passed.
     valid_ = false;
@@ -127,7 +129,7 @@ void clsTable::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
     else if (!ReadLineRules(messages, lookup, section, Lines))
         return;
     // The column sections follow the table's own section.
-    if (!ReadColumns(state, file, section, columns)) return;
+    if (!ReadColumns(messages, file, section, columns)) return;
     valid_ = std::all_of(ColumnsCollection.begin(), ColumnsCollection.end(),
                          [](const clsColumn& column) { return column.Valid(); });
 }
@@ -164,13 +166,13 @@ std::vector<int32_t> clsTable::SheetColumns() const {
 namespace table_pass {
 
 // The input file of a 1-based period, or none (after a message) outside 1 to 12.
-std::filesystem::path PeriodFile(JobState& state, int32_t period) {
-    const std::vector<std::filesystem::path>& names = state.gRecipe.InputFileName;
+std::filesystem::path PeriodFile(Messages& messages, const clsRecipe& recipe, int32_t period) {
+    const std::vector<std::filesystem::path>& names = recipe.InputFileName;
     if (period < 1 || period > static_cast<int32_t>(names.size())) {
-        state.messages.Show(fmt::format("Invalid input period {} in the recipe: periods run from "
-                                        "1 to 12.",
-                                        period),
-                            MessageIcon::Critical);
+        messages.Show(fmt::format("Invalid input period {} in the recipe: periods run from "
+                                  "1 to 12.",
+                                  period),
+                      MessageIcon::Critical);
         return {};
     }
     return names[static_cast<size_t>(period - 1)];
@@ -184,26 +186,21 @@ bool ReadFailed(JobState& state, bool failed, const std::string& why,
     state.messages.Show(fmt::format("Cannot read the report {}: {}. Table {} is incomplete.",
                                     file.string(), why, table),
                         MessageIcon::Critical);
-    state.ExportSpecs.FatalProcessError = true;
+    state.recipe.ExportSpecs.FatalProcessError = true;
     return true;
 }
-
-// A column of the per-line path: where its field lies, and the column itself.
-struct RawColumn : clsLineProcessor::RawSpan {
-    clsColumn* column;
-};
 
 // True when every column takes period 1's field as it stands (the last or
 // the first period, and that period is 1): then the per-line path may cut
 // the fields from the line's own bytes. Asked after the first row, when every
 // column's operator is known.
-bool TakesPeriodOneAsItStands(JobState& state, std::vector<clsColumn>& columns, int32_t count,
+bool TakesPeriodOneAsItStands(Messages& messages, const clsRecipe& recipe,
+                              std::vector<clsColumn>& columns, int32_t count,
                               std::vector<RawColumn>& raw) {
-    const clsRecipe& recipe = state.gRecipe;
     raw.clear();
     for (int32_t i = 0; i < count; ++i) {
         clsColumn& column = columns[static_cast<size_t>(i)];
-        const int32_t code = column.OperatorCode(state);
+        const int32_t code = column.OperatorCode(messages);
         const bool periodOne =
             (code == clsLineProcessor::kLastPeriod && recipe.InputFileLast == 1) ||
             (code == clsLineProcessor::kFirstPeriod && recipe.InputFileFirst == 1);
@@ -235,7 +232,7 @@ constexpr size_t kReadOnBuffer = 64 * 1024;
 // Places `input` at line `first` of `rows`: the reader the last table left,
 // when it stands a little above, or the report opened anew.
 bool OpenRows(JobState& state, TextIndex& rows, int64_t first, int64_t last, TextReader& input) {
-    JobState::RowReader& kept = state.rowReader;
+    JobRecipe::RowReader& kept = state.recipe.rowReader;
     const int64_t ahead = first - kept.nextLine;
     if (kept.report == &rows && kept.reader.IsOpen() && ahead >= 0 && ahead <= kReadOnLines) {
         input = std::move(kept.reader);
@@ -252,9 +249,10 @@ bool OpenRows(JobState& state, TextIndex& rows, int64_t first, int64_t last, Tex
 // Keeps a reader that read its table's lines to the end for the next table.
 void KeepRows(JobState& state, TextIndex& rows, TextReader& input, int64_t nextLine) {
     if (!input.IsOpen() || input.ReadFailed()) return;
-    state.rowReader.report = &rows;
-    state.rowReader.reader = std::move(input);
-    state.rowReader.nextLine = nextLine;
+    JobRecipe::RowReader& kept = state.recipe.rowReader;
+    kept.report = &rows;
+    kept.reader = std::move(input);
+    kept.nextLine = nextLine;
 }
 
 } // namespace table_pass
@@ -263,16 +261,15 @@ using namespace table_pass;
 
 bool clsTable::FindKeyLines(JobState& state, Span& span) {
     Messages& messages = state.messages;
-    clsExportSpecs& specs = state.ExportSpecs;
+    clsExportSpecs& specs = state.recipe.ExportSpecs;
     // 1. The key lines are searched in the first period's file, which the job
     // read once for all its tables' keys.
-    span.keyFile = PeriodFile(state, state.gRecipe.InputFileFirst);
-    TextIndex& keys = state.ReportFor(span.keyFile);
+    span.keyFile = PeriodFile(messages, state.recipe.gRecipe, state.recipe.gRecipe.InputFileFirst);
+    TextIndex& keys = state.recipe.ReportFor(span.keyFile);
     span.keys = &keys;
     // 2-3. The start key text: its first line from line 1.
     StartKeyLine = keys.FirstLine(ReadStartLine);
-    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), span.keyFile, number_))
-        return false;
+    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), span.keyFile, number_)) return false;
     if (StartKeyLine == 0) {
         messages.Show("Error in Table specs: Can not find ReadStartLine: " + Echo(ReadStartLine),
                       MessageIcon::Critical);
@@ -297,10 +294,9 @@ bool clsTable::CheckSpan(JobState& state, Span& span) {
     // 6. The end must not come before the start.
     if (span.last < span.first) {
         messages.Show("Error in Table specs: ReadEndLine key text [" + Echo(ReadEndLine) + "]" +
-                          " was found before ReadStartLine key text [" + Echo(ReadStartLine) +
-                          "]",
+                          " was found before ReadStartLine key text [" + Echo(ReadStartLine) + "]",
                       MessageIcon::Critical);
-        state.ExportSpecs.FatalProcessError = true;
+        state.recipe.ExportSpecs.FatalProcessError = true;
         return false;
     }
     // 7. A table that starts at or before line 0 is skipped, and said: a
@@ -322,10 +318,10 @@ bool clsTable::CheckSpan(JobState& state, Span& span) {
         messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
                                   "report {} ({} lines; ReadEndLine found on line {}, "
                                   "ReadEndLineOffset {}). The table was not converted.",
-                                  number_, span.last, span.keyFile.string(), lineCount,
-                                  EndKeyLine, ReadEndLineOffset),
+                                  number_, span.last, span.keyFile.string(), lineCount, EndKeyLine,
+                                  ReadEndLineOffset),
                       MessageIcon::Critical);
-        state.ExportSpecs.FatalProcessError = true;
+        state.recipe.ExportSpecs.FatalProcessError = true;
         return false;
     }
     return true;
@@ -339,106 +335,89 @@ bool clsTable::CheckColumns(JobState& state, bool csv, int32_t columns) {
                                             "is smaller than 1 or larger than ReadColumnEnd!",
                                             i),
                                 MessageIcon::Critical);
-            state.ExportSpecs.FatalProcessError = true;
+            state.recipe.ExportSpecs.FatalProcessError = true;
             return false;
         }
         // The letters are checked once; CSV output does not use the number.
-        if (csv) AlphaToNum2(state.messages, column.WriteColumn);
+        if (csv)
+            (void)ShowProblems(state.messages, AlphaToNum2(column.WriteColumn),
+                               MessageIcon::Critical);
     }
     return true;
 }
 
-// One pass of a table over its lines: reads each line, classifies it, and
-// writes a row for each line the table keeps.
-class TablePass {
-public:
-    TablePass(JobState& state, clsTable& table, CsvWriter* csv, TextIndex& rows)
-        : state_(state), table_(table), csv_(csv), processor_(state.LineProcessor),
-          latin_(rows.Encoding() == TextEncoding::Windows1252),
-          oneByte_(latin_ || rows.AllAscii()), tabSize_(rows.HasTabs() ? state.gTabSize : 0),
-          classify_(table.Lines, latin_),
-          columns_(std::min<int32_t>(table.TotalColumns,
-                                     static_cast<int32_t>(table.ColumnsCollection.size()))) {}
+TablePass::TablePass(JobState& state, clsTable& table, CsvWriter* csv, const ReportFacts& facts)
+    : state_(state), table_(table), csv_(csv), processor_(state.recipe.LineProcessor),
+      latin_(facts.latin), oneByte_(facts.oneByte), tabSize_(facts.tabSize),
+      classify_(table.Lines, latin_),
+      columns_(std::min<int32_t>(table.TotalColumns,
+                                 static_cast<int32_t>(table.ColumnsCollection.size()))) {}
 
-    // The lines from `first` to `last`, from the reader placed at `first`;
-    // the rows go from sheet row `top` on. False when the run must end.
-    bool Run(TextReader& input, int64_t first, int64_t last, int32_t top);
-    int64_t Done() const { return done_; }
-    // Every line of the span was read: the reader stands on the line after it.
-    bool AllLinesRead(const clsTable::Span& span) const {
-        return linesRead_ == span.last - span.first + 1;
-    }
+ReportFacts TablePass::FactsOf(JobState& state, TextIndex& rows) {
+    const bool latin = rows.Encoding() == TextEncoding::Windows1252;
+    return {latin, latin || rows.AllAscii(), rows.HasTabs() ? state.job.gTabSize : 0};
+}
 
-private:
-    // The next line as the pass sees it, and what it is.
-    LineClass NextLine(TextReader& input);
-    bool WriteRow();
-    bool WriteGeneralRow();
-    bool WriteRawCsvRow();
-    bool WriteRawCells();
-    bool WriteGroupCells();
-
-    JobState& state_;
-    clsTable& table_;
-    CsvWriter* csv_;
-    clsLineProcessor& processor_;
-    const bool latin_, oneByte_;
-    const int32_t tabSize_;
-    LineClassifier classify_;
-    const int32_t columns_;
-    int32_t row_ = 0; // the sheet row (CSV line) being written
-    int64_t done_ = 0;
-    int64_t linesRead_ = 0;
-    std::string line_, cell_;
-    // The per-line path, once the first row has shown that it applies.
-    std::vector<RawColumn> raw_;
-    bool rawPath_ = false;
-    int64_t rawWidth_ = 0; // the fields' characters, all columns together
-};
+void TablePass::Settle(const ReportFacts& facts) {
+    latin_ = facts.latin;
+    oneByte_ = facts.oneByte;
+    tabSize_ = facts.tabSize;
+    table_.groups_.SetLatin(latin_);
+    if (csv_) csv_->SetEncoding(latin_ ? TextEncoding::Windows1252 : TextEncoding::Utf8);
+}
 
 bool TablePass::Run(TextReader& input, int64_t first, int64_t last, int32_t top) {
-    Messages& messages = state_.messages;
-    table_.groups_.Start(table_.Lines, latin_);
-    const int64_t total = last - first + 1;
+    Begin(first, last - first + 1, top);
     // 10. Each line from F to L.
     for (int64_t k = first; k <= last; ++k) {
-        // 10.1-10.2. Window events, and the lines done for the progress text.
-        state_.DoEvents();
-        state_.observer.RowsDone(k - first, total);
-        // 10.3. A stop request asks first; Yes leaves the flag set for the run
-        // driver. An interrupt has been answered already.
-        if (state_.StopRequested && state_.Cancelled) return true;
-        if (state_.StopRequested) {
-            if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question))
-                return true;
-            state_.StopRequested = false;
-            state_.Interrupted = false;
-        }
-        // 10.4. The line, and whether the table keeps it.
-        const LineClass kind = NextLine(input);
-        if (kind.kind != LineKind::Kept) {
-            if (kind.kind == LineKind::Group) table_.groups_.Take(kind.group, processor_);
-            if (state_.tableWatcher) state_.tableWatcher->LineLeftOut(k, kind);
-            continue;
-        }
-        // 10.5-10.7. The row.
-        row_ = top + static_cast<int32_t>(done_);
-        state_.currentRow = row_;
-        if (state_.xlApp) state_.xlApp->SetRowSource(row_, k);
-        if (!WriteRow()) return false;
-        ++done_;
+        std::string_view bytes;
+        if (input.ReadRawLine(bytes))
+            ++linesRead_;
+        else
+            bytes = {};
+        if (!Line(k, bytes)) return !failed_;
     }
     return true;
 }
 
-LineClass TablePass::NextLine(TextReader& input) {
-    std::string_view bytes;
-    if (input.ReadRawLine(bytes))
-        ++linesRead_;
-    else
-        bytes = {};
+void TablePass::Begin(int64_t first, int64_t total, int32_t top) {
+    table_.groups_.Start(table_.Lines, latin_);
+    first_ = first;
+    total_ = total;
+    top_ = top;
+}
+
+bool TablePass::Line(int64_t k, std::string_view bytes) {
+    Messages& messages = state_.messages;
+    // 10.1-10.2. Window events, and the lines done for the progress text.
+    state_.run.DoEvents();
+    state_.observer.RowsDone(k - first_, std::max(total_, k - first_ + 1));
+    // 10.3. A stop request asks first; Yes leaves the flag set for the run
+    // driver. An interrupt has been answered already.
+    if (state_.run.Interrupted()) return false;
+    if (state_.run.StopAsked()) {
+        if (messages.AskYesNo("Do you want to terminate the process?", MessageIcon::Question))
+            return false;
+        state_.run.Resume();
+    }
+    // 10.4. The line, and whether the table keeps it.
     const bool formFeed = processor_.SetRawRow(bytes, tabSize_, oneByte_);
-    return classify_.Classify(processor_.RawRow(), formFeed);
+    const LineClass kind = classify_.Classify(processor_.RawRow(), formFeed);
+    if (kind.kind != LineKind::Kept) {
+        if (kind.kind == LineKind::Group) table_.groups_.Take(kind.group, processor_);
+        if (state_.tableWatcher) state_.tableWatcher->LineLeftOut(k, kind);
+        return true;
+    }
+    // 10.5-10.7. The row.
+    row_ = top_ + static_cast<int32_t>(done_);
+    state_.sink.currentRow = row_;
+    if (state_.sink.xlApp) state_.sink.xlApp->SetRowSource(row_, k);
+    if (!WriteRow()) {
+        failed_ = true;
+        return false;
+    }
+    ++done_;
+    return true;
 }
 
 bool TablePass::WriteRow() {
@@ -449,7 +428,8 @@ bool TablePass::WriteRow() {
     if (!WriteGeneralRow()) return false;
     // The first row has settled the columns' operators.
     if (done_ == 0) {
-        rawPath_ = TakesPeriodOneAsItStands(state_, table_.ColumnsCollection, columns_, raw_);
+        rawPath_ = TakesPeriodOneAsItStands(state_.messages, state_.recipe.gRecipe,
+                                            table_.ColumnsCollection, columns_, raw_);
         for (const RawColumn& c : raw_)
             rawWidth_ += static_cast<int64_t>(c.count);
     }
@@ -473,7 +453,7 @@ bool TablePass::WriteGeneralRow() {
     // The CSV line; a file that cannot be written ends the run.
     line_.append(table_.groups_.CsvTailUtf8());
     csv_->WriteLine(line_);
-    if (csv_->Failed()) state_.ExportSpecs.FatalProcessError = true;
+    if (csv_->Failed()) state_.recipe.ExportSpecs.FatalProcessError = true;
     return !csv_->Failed();
 }
 
@@ -484,14 +464,14 @@ bool TablePass::WriteRawCsvRow() {
     char* out = csv_->RawLineRoom(RawLineBound(processor_, raw_, rawWidth_) + tail.size());
     processor_.ForEachRawField(raw_, [&](size_t i, const clsLineProcessor::RawField& f) {
         if (i > 0) *out++ = ',';
-        out = raw_[i].column->WriteCsvField(state_, out, f);
+        out = raw_[i].column->WriteCsvField(state_.messages, state_.sink, out, f);
     });
     if (!tail.empty()) {
         std::memcpy(out, tail.data(), tail.size());
         out += tail.size();
     }
     csv_->EndRawLine(out);
-    if (csv_->Failed()) state_.ExportSpecs.FatalProcessError = true;
+    if (csv_->Failed()) state_.recipe.ExportSpecs.FatalProcessError = true;
     return !csv_->Failed();
 }
 
@@ -509,7 +489,7 @@ bool TablePass::WriteRawCells() {
             if (field.blank) cell_.push_back(' ');
             value = cell_;
         }
-        if (field.equal) column.column->WarnIfFormula(state_, value);
+        if (field.equal) column.column->WarnIfFormula(state_.messages, state_.sink, value);
         if (!column.column->WriteCell(state_, row_, value)) return false;
     }
     return true;
@@ -529,16 +509,20 @@ bool TablePass::WriteGroupCells() {
 void clsTable::Process(JobState& state, CsvWriter* csv) {
     // A message for many rows or cells is said once, with its count.
     const RepeatScope scope(state.messages);
-    clsExportSpecs& specs = state.ExportSpecs;
+    clsExportSpecs& specs = state.recipe.ExportSpecs;
     StartKeyLine = EndKeyLine = FirstDataLine = LastDataLine = 0;
+    // A report read once for the table's key lines and rows, where it may be.
+    if (csv && ProcessInOnePass(state, *csv)) return;
+    // The job's checks of the report, when it left them to the run.
+    if (!RunReportChecks(state)) return;
     // 1-7. Where the table's lines lie.
     Span span;
     if (!FindKeyLines(state, span) || !CheckSpan(state, span)) return;
     // 8. The table's first row.
     const int32_t top = specs.getWritePointer(state.messages, 1);
     // 9. The rows are read from item 1 of the input list, from line F on.
-    const std::filesystem::path rowFile = PeriodFile(state, 1);
-    TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.ReportFor(rowFile);
+    const std::filesystem::path rowFile = PeriodFile(state.messages, state.recipe.gRecipe, 1);
+    TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.recipe.ReportFor(rowFile);
     TextReader input;
     const bool positioned = OpenRows(state, rows, span.first, span.last, input);
     // A report that opened for its scan may fail now (too many open files):
@@ -547,14 +531,15 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     if (csv) csv->SetEncoding(rows.Encoding());
     for (size_t c = 0; c < ColumnsCollection.size(); ++c)
         ColumnsCollection[c].StartPass(static_cast<int32_t>(c + 1));
-    state.LineProcessor.BeginPass();
-    TablePass pass(state, *this, csv, rows);
+    state.recipe.LineProcessor.BeginPass();
+    TablePass pass(state, *this, csv, TablePass::FactsOf(state, rows));
     const int32_t columns =
         std::min<int32_t>(TotalColumns, static_cast<int32_t>(ColumnsCollection.size()));
     if (positioned && !CheckColumns(state, csv != nullptr, columns)) return;
     state.observer.TableStarted(number_, span.first, rows.LineCount());
     // 10. The lines, each a row unless the table leaves it out.
-    if (positioned && pass.Run(input, span.first, span.last, top) && pass.AllLinesRead(span))
+    if (positioned && pass.Run(input, span.first, span.last, top) &&
+        pass.AllLinesRead(span.first, span.last))
         KeepRows(state, rows, input, span.last + 1);
     ReadFailed(state, input.ReadFailed(), input.ReadError(), rowFile, number_);
     // 11-12. The write pointer moves below the rows written.

@@ -9,15 +9,19 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vok {
 
 class JobState;
 class Messages;
+class RepeatFoldingMessages;
 class ProfileFile;
 class CsvWriter;
 class TextIndex;
+class TablePass;
+class OnePassText;
 
 class clsTable {
 public:
@@ -39,18 +43,18 @@ public:
     int64_t FirstDataLine = 0;
     int64_t LastDataLine = 0;
 
-    void ReadFromFile(JobState& state, const std::filesystem::path& file_name,
+    void ReadFromFile(RepeatFoldingMessages& messages, const std::filesystem::path& file_name,
                       int32_t table_number);
     // The same on the file's text, read once for all its sections.
-    void ReadFromFile(JobState& state, const SectionedText& text, int32_t table_number);
-    void ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t table_number);
+    void ReadFromFile(RepeatFoldingMessages& messages, const SectionedText& text,
+                      int32_t table_number);
+    void ReadFromFileSequentially(RepeatFoldingMessages& messages, SectionedCursor& file,
+                                  int32_t table_number);
     void WriteToFile(ProfileFile& file, int32_t table_number) const;
 
     // Runs the table into the open CSV output, or into the workbook when
     // `csv` is null.
     void Process(JobState& state, CsvWriter* csv);
-
-    void PropertyPrint() const {}
 
     // The sheet columns its rows fill, in ascending order, each once: its
     // fields' WriteColumn letters, then its groups' columns. Letters that
@@ -68,8 +72,8 @@ private:
     // The parts of the table's own section, read in file order; false after
     // a fault that was said.
     bool ReadKeyTexts(Messages& messages, SectionedCursor& file, const std::string& section);
-    bool ReadColumns(JobState& state, SectionedCursor& file, const std::string& section,
-                     int32_t columns);
+    bool ReadColumns(RepeatFoldingMessages& messages, SectionedCursor& file,
+                     const std::string& section, int32_t columns);
     // Where the table's lines lie: the report its keys are searched in, and
     // its first and last data lines.
     struct Span {
@@ -81,6 +85,14 @@ private:
     bool CheckSpan(JobState& state, Span& span);
     // The checks of the columns a pass makes before its first row.
     bool CheckColumns(JobState& state, bool csv, int32_t columns);
+    // A table that reads its key lines and its rows in one pass over the
+    // report (see OnePassTable.cpp); false when it runs the usual way.
+    bool FitsOnePass(JobState& state) const;
+    bool ProcessInOnePass(JobState& state, CsvWriter& csv);
+    // The rows to the table's last line; false when none of them counts.
+    bool RowsInOnePass(JobState& state, OnePassText& text, TablePass& pass,
+                       std::string_view pending, int64_t startOffset);
+    bool FinishOnePass(JobState& state, OnePassText& text, TablePass& pass, int64_t startOffset);
     friend class TablePass;
 
     int32_t number_ = 0; // the section's number, for messages

@@ -38,26 +38,25 @@ bool IsValidWriteColumn(std::string_view value) {
 
 } // namespace
 
-void clsTitle::ReadFromFile(JobState& state, const std::filesystem::path& file_name,
+void clsTitle::ReadFromFile(Messages& messages, const std::filesystem::path& file_name,
                             int32_t title_number) {
-    ReadFromFile(state, SectionedText::FromFile(file_name), file_name, title_number);
+    ReadFromFile(messages, SectionedText::FromFile(file_name), file_name, title_number);
 }
 
-void clsTitle::ReadFromFile(JobState& state, const SectionedText& text,
+void clsTitle::ReadFromFile(Messages& messages, const SectionedText& text,
                             const std::filesystem::path& file_name, int32_t title_number) {
     SectionedCursor file(text);
     if (!file.IsOpen()) {
-        state.messages.Show("Cannot open " + file_name.string() + " to read " +
-                                SectionName(title_number) + "!",
-                            MessageIcon::Critical);
+        messages.Show("Cannot open " + file_name.string() + " to read " +
+                          SectionName(title_number) + "!",
+                      MessageIcon::Critical);
         return;
     }
-    ReadFromFileSequentially(state, file, title_number);
+    ReadFromFileSequentially(messages, file, title_number);
 }
 
-void clsTitle::ReadFromFileSequentially(JobState& state, SectionedCursor& file,
+void clsTitle::ReadFromFileSequentially(Messages& messages, SectionedCursor& file,
                                         int32_t title_number) {
-    Messages& messages = state.messages;
     const std::string section = SectionName(title_number);
 
     // 1. The sheet; its lookup finds the section from the current position.
@@ -118,8 +117,8 @@ void clsTitle::WriteToFile(ProfileFile& file, int32_t title_number) const {
 
 void clsTitle::Process(JobState& state) {
     // Titles go to workbooks only; a CSV run has none open.
-    if (!state.xlApp) return;
-    clsExportSpecs& specs = state.ExportSpecs;
+    if (!state.sink.xlApp) return;
+    clsExportSpecs& specs = state.recipe.ExportSpecs;
     Messages& messages = state.messages;
 
     // 1. The next free row of the title's sheet. Only sheets 1 and 2 have one;

@@ -12,6 +12,7 @@
 namespace vok {
 
 class JobState;
+class Messages;
 class ProfileFile;
 
 class clsTitle {
@@ -20,12 +21,12 @@ public:
     std::string WriteColumn = "A";
     std::vector<std::string> TextLines;
 
-    void ReadFromFile(JobState& state, const std::filesystem::path& file_name,
+    void ReadFromFile(Messages& messages, const std::filesystem::path& file_name,
                       int32_t title_number);
     // The same on the file's text, read once for all its sections.
-    void ReadFromFile(JobState& state, const SectionedText& text,
+    void ReadFromFile(Messages& messages, const SectionedText& text,
                       const std::filesystem::path& file_name, int32_t title_number);
-    void ReadFromFileSequentially(JobState& state, SectionedCursor& file, int32_t title_number);
+    void ReadFromFileSequentially(Messages& messages, SectionedCursor& file, int32_t title_number);
     void WriteToFile(ProfileFile& file, int32_t title_number) const;
 
     // Writes the lines into the workbook and moves the sheet's write pointer.

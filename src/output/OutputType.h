@@ -8,6 +8,7 @@
 // ".sqlite3" or ".db" (any case) is a SQLite database, whatever else it holds.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -32,5 +33,17 @@ inline bool IsWorkbook(OutputType type) {
 inline bool IsOpenXml(OutputType type) {
     return type == OutputType::Xlsx || type == OutputType::Xlsm;
 }
+
+// The largest sheet of a workbook type: the engines refuse a cell beyond it,
+// and the recipe preview judges a run by the same limits.
+struct SheetLimits {
+    int32_t maxRows;
+    int32_t maxColumns;
+};
+constexpr SheetLimits SheetLimitsOf(OutputType workbook) {
+    return workbook == OutputType::Xls ? SheetLimits{65'536, 256} : SheetLimits{1'048'576, 16'384};
+}
+// Characters a workbook cell holds, in either format.
+inline constexpr int32_t kMaxCellTextChars = 32'767;
 
 } // namespace vok

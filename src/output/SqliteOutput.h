@@ -13,8 +13,8 @@
 // commits; a report whose output is not saved leaves the database as it was.
 #pragma once
 
-#include "output/TypedInput.h"
 #include "output/Workbook.h"
+#include "output/typed_input/TypedInput.h"
 
 #include <cstdint>
 #include <filesystem>

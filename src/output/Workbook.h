@@ -46,6 +46,14 @@ struct CellRange {
     }
 };
 
+// The smallest range holding both.
+inline CellRange Union(const CellRange& a, const CellRange& b) {
+    if (a.Empty()) return b;
+    if (b.Empty()) return a;
+    return {std::min(a.firstRow, b.firstRow), std::min(a.firstColumn, b.firstColumn),
+            std::max(a.lastRow, b.lastRow), std::max(a.lastColumn, b.lastColumn)};
+}
+
 class Workbook {
 public:
     virtual ~Workbook() = default;

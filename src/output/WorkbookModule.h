@@ -6,10 +6,14 @@
 
 #include <filesystem>
 
-// The file name of the module, which lies beside the program.
+// The file names of the modules, which lie beside the program: the engines
+// that open existing workbooks and write .xls ones, and the one that makes
+// new .xlsx workbooks (a job that makes one needs nothing else).
 inline constexpr const char* kVokWorkbookModule = "libvok-workbook.so";
+inline constexpr const char* kVokNewXlsxModule = "libvok-xlsx.so";
 inline constexpr const char* kVokWorkbookEntry = "vok_open_workbook";
 
-// Opens or creates the workbook `fileName` of OutputType `type` into `result`.
+// Opens or creates the workbook `fileName` of OutputType `type` into `result`;
+// the new-workbook module only creates.
 extern "C" void vok_open_workbook(const std::filesystem::path* fileName, int type,
                                   vok::WorkbookOpenResult* result);

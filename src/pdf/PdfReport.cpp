@@ -1,7 +1,7 @@
 #include "pdf/PdfReport.h"
 
 #include "base/ProgramLayout.h"
-#include "pdf/PdfTextOutcome.h"
+#include "pdf/grid/PdfTextOutcome.h"
 
 #include <algorithm>
 #include <array>

@@ -295,13 +295,20 @@ void WriteLineRules(ProfileWriter& file, std::string_view section, const LineRul
     }
 }
 
-void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report) {
+std::vector<std::string> KeyTextsOf(const SectionedText& recipe) {
+    std::vector<std::string> keys;
     const int64_t tables = CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
     for (int64_t i = 1; i <= tables; ++i) {
         const std::string section = "Table " + std::to_string(i);
-        report.Expect(GetIniValue(recipe, section, "ReadStartLine", ""));
-        report.Expect(GetIniValue(recipe, section, "ReadEndLine", ""));
+        keys.push_back(GetIniValue(recipe, section, "ReadStartLine", ""));
+        keys.push_back(GetIniValue(recipe, section, "ReadEndLine", ""));
     }
+    return keys;
+}
+
+void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report) {
+    for (const std::string& key : KeyTextsOf(recipe))
+        report.Expect(key);
 }
 
 void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
@@ -497,6 +504,16 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         if (!ExpandTable(messages, shortText, longFile, report, tabSize, i)) break;
     }
     observer.StatusChanged(StatusTarget::Caption, caption);
+}
+
+bool ExpansionReadsTheReport(const SectionedText& shortText) {
+    const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
+    for (int64_t i = 1; i <= tables; ++i) {
+        const std::string templ = AsciiUpper(
+            GetIniValueEx(shortText, "Table " + std::to_string(i), "Parsing", "", kTrimTrailing));
+        if (ReadsTheReport(templ, Trim(templ))) return true;
+    }
+    return false;
 }
 
 bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,

@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vok {
 
@@ -52,6 +53,11 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
 bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file);
 
+// True when expanding the recipe `shortText` reads the report: a table's
+// template derives its layout from it. Otherwise the expansion is the same for
+// every report, and a job of many reports may make it once.
+bool ExpansionReadsTheReport(const SectionedText& shortText);
+
 // The same two in memory, as a job runs them: the long format of the recipe
 // `shortText` into `longFile`, the report read through its index; and the
 // recipe of a marked report into `recipe`, in one read of the report. The
@@ -72,6 +78,8 @@ MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileW
 // Announces to the report's index the key texts of every table of a recipe or
 // export-specs file, so that one read of the report finds them all.
 void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report);
+// Those key texts (each table's start and end), in table order.
+std::vector<std::string> KeyTextsOf(const SectionedText& recipe);
 
 // The keys of a table section "Table n", in the order readers expect.
 struct TableSectionKeys {

@@ -20,8 +20,13 @@ void clsRecipe::ResetRecipe() {
     Sheet2Name.clear();
     InputFileFirst = 1;
     InputFileLast = 1;
-    InputFileTitle.assign(12, std::string());
-    InputFileName.assign(12, std::filesystem::path());
+    // Emptied in place: a job resets them for every report.
+    InputFileTitle.resize(12);
+    InputFileName.resize(12);
+    for (std::string& title : InputFileTitle)
+        title.clear();
+    for (std::filesystem::path& name : InputFileName)
+        name.clear();
 }
 
 void clsRecipe::LoadFromFileShort(JobObserver& observer, std::string_view caption,

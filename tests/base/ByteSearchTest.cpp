@@ -44,5 +44,22 @@ TEST(ByteSearch, NeedlesFoundAtOnceAsOneByOne) {
     EXPECT_EQ(ByteNeedles({}).Occurring(cut.data(), cut.size()), 0u);
 }
 
+// Bytes beyond ASCII and tabs, found wherever they lie among the blocks the
+// search reads at once.
+TEST(ByteSearch, FirstNonPlainFindsHighBytesAndTabs) {
+    for (const size_t length : {0, 1, 15, 16, 63, 64, 65, 200}) {
+        const std::string plain(length, 'a');
+        EXPECT_EQ(FirstNonPlain(plain.data(), plain.size()), length);
+        for (size_t at = 0; at < length; at += 7) {
+            for (const char odd : {'\t', '\x80', '\xFF'}) {
+                std::string text = plain;
+                text[at] = odd;
+                if (at + 3 < length) text[at + 3] = '\t';
+                EXPECT_EQ(FirstNonPlain(text.data(), text.size()), at) << length << " " << at;
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace vok

@@ -58,7 +58,7 @@ TEST(ColumnLettersTest, WrongCharactersGiveTheSingleLetterProblem) {
 TEST(ColumnLettersTest, TheCallerShowsTheProblemsInOrderAsCritical) {
     RecordingObserver m;
     EXPECT_EQ(ShowProblems(m, AlphaToNum2("1A"), MessageIcon::Critical), 1);
-    EXPECT_EQ(AlphaToNum2(m, "[["), 0);
+    EXPECT_EQ(ShowProblems(m, AlphaToNum2("[["), MessageIcon::Critical), 0);
     EXPECT_EQ(m.Texts(),
               std::vector<std::string>(3, "unexpected Letter code in utilities.AlphaToNum!"));
     EXPECT_EQ(m.shown[0].icon, MessageIcon::Critical);

@@ -5,9 +5,13 @@
 #include "base/TextIndex.h"
 
 #include "base/TextAccess.h"
+#include "base/TextReader.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
 
 namespace vok {
 namespace {
@@ -259,6 +263,38 @@ TEST(TextIndex, TheCacheRemakesTheIndexOfAChangedFile) {
     EXPECT_EQ(&cache.For(path), &cache.For(path));
     WriteFile(path, "HEAD\r\nTOTAL\r\n");
     EXPECT_EQ(cache.For(path).FirstLine("TOTAL"), 2);
+}
+
+// A pass that read every line tells the index what it found: later look-ups
+// read from the known lines, and a key it did not name is searched for.
+TEST(TextIndex, WhatAPassFoundServesAsAScanWould) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "r.txt";
+    WriteFile(path, "\xEF\xBB\xBFHEAD\r\none\r\nSTART\r\ntwo\r\nEND\r\nlast");
+    // The offsets of the lines as a reader meets them.
+    TextReader reader(path, TextEncoding::Utf8);
+    std::vector<int64_t> offsets;
+    std::string_view line;
+    for (int64_t at = reader.NextLineOffset(); reader.ReadRawLine(line); at = reader.NextLineOffset())
+        offsets.push_back(at);
+    ASSERT_EQ(offsets.size(), 6u);
+    EXPECT_EQ(offsets[0], 0); // before the first read: the mark is passed over with it
+    EXPECT_EQ(offsets[2], 14);
+    TextIndex index(path);
+    index.Expect("row");
+    EXPECT_FALSE(index.Scanned());
+    index.KnowPlainText(6, {{"START", 3, offsets[2]}, {"END", 5, offsets[4]}});
+    EXPECT_TRUE(index.Scanned());
+    EXPECT_EQ(index.LineCount(), 6);
+    EXPECT_FALSE(index.HasTabs());
+    EXPECT_EQ(index.FirstLine("END"), 5);
+    EXPECT_EQ(index.NextLine("START", 3), 0);
+    EXPECT_EQ(index.FirstLine("two"), 4);
+    EXPECT_EQ(index.FirstLine("row"), 0);
+    TextReader at;
+    ASSERT_TRUE(index.OpenAt(5, at));
+    EXPECT_EQ(at.ReadLine(), "END");
+    EXPECT_EQ(at.ReadLine(), "last");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// The workbook engine's libraries are loaded by workbook jobs only: --version
-// and CSV jobs start without them, and a workbook job still finds them.
+// The workbook engines' libraries are loaded by workbook jobs only: --version
+// and CSV jobs start without them, a job making a new .xlsx loads only the
+// small module that writes one, and a workbook job still finds them.
 #include "support/RunProgram.h"
 #include "support/TestSupport.h"
 
@@ -24,6 +25,7 @@ TEST(WorkbookModule, LoadedForWorkbookJobsOnly) {
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.err.find("libgsf"), std::string::npos);
     EXPECT_EQ(version.err.find("vok-workbook"), std::string::npos);
+    EXPECT_EQ(version.err.find("vok-xlsx"), std::string::npos);
 
     const RunResult csv = RunSayingLibraries({"-i", work.File("r.txt"), "-o", work.File("r.csv")},
                                              home.Path().string());
@@ -31,11 +33,22 @@ TEST(WorkbookModule, LoadedForWorkbookJobsOnly) {
     EXPECT_EQ(csv.err.find("libgsf"), std::string::npos);
     EXPECT_EQ(ReadFile(work / "r.csv"), "Cash  ,12.50\r\n");
 
+    // A new .xlsx needs its own small module and nothing of the engines
+    // that read existing workbooks (GLib, ICU, libcrypto).
     const RunResult book = RunSayingLibraries({"-i", work.File("r.txt"), "-o", work.File("r.xlsx")},
                                               home.Path().string());
     EXPECT_EQ(book.exitCode, 0);
-    EXPECT_NE(book.err.find("libvok-workbook.so"), std::string::npos);
+    EXPECT_NE(book.err.find("libvok-xlsx.so"), std::string::npos);
+    for (const char* heavy : {"libvok-workbook.so", "libgsf", "libglib", "libicu", "libcrypto",
+                              "libxlsxwriter", "libzip"})
+        EXPECT_EQ(book.err.find(heavy), std::string::npos) << heavy;
     EXPECT_TRUE(std::filesystem::is_regular_file(work / "r.xlsx"));
+
+    // Writing into it again reads it: the engines' module.
+    const RunResult again = RunSayingLibraries(
+        {"-i", work.File("r.txt"), "-o", work.File("r.xlsx"), "-c"}, home.Path().string());
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_NE(again.err.find("libvok-workbook.so"), std::string::npos);
 }
 
 } // namespace

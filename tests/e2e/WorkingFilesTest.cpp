@@ -5,6 +5,7 @@
 #include "support/RunProgram.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -112,6 +113,94 @@ TEST(WorkingFiles, AFolderJobWithOneRecipe) {
         home.Path().string());
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(ReadFile(work / "out/day1/s1.csv"), "A1  ,   7 \r\n");
+}
+
+std::string ShortRecipe(std::initializer_list<std::string> tables) {
+    std::vector<std::string> lines = {"[Header]", "Product=VOK-B", "FileType=RECIPE",
+                                      "FileFormat=1.0"};
+    lines.insert(lines.end(), tables);
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+// The switch syntax's spelling of a path: backslashes between folders.
+std::string Switch(const std::filesystem::path& p) {
+    std::string s = p.string();
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
+RunResult FolderJob(const std::filesystem::path& work, const std::filesystem::path& home,
+                    bool switchSyntax, bool verbose = false) {
+    std::filesystem::remove_all(work / "out");
+    std::vector<std::string> args =
+        switchSyntax ? std::vector<std::string>{"/I", Switch(work / "in/*.txt"), "/R",
+                                                Switch(work / "r.rcp"), "/O",
+                                                Switch(work / "out/*.csv"), "/S"}
+                     : std::vector<std::string>{"-i", (work / "in/*.txt").string(), "-r",
+                                                (work / "r.rcp").string(), "-o",
+                                                (work / "out/*.csv").string(), "-s"};
+    if (verbose) args.push_back(switchSyntax ? "/V" : "-v");
+    return RunVok(args, home.string());
+}
+
+size_t Count(std::string_view text, std::string_view part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// A folder job expands its recipe once for all its reports, but only where
+// that changes nothing: a layout derived from each report stays each
+// report's own, and what the expansion says is said for every report, as
+// are the status texts of -v.
+TEST(WorkingFiles, AFolderJobExpandsItsRecipeOnceOnlyWhereThatChangesNothing) {
+    TempDir home, work;
+    // "-": one field as wide as the table, which is wider in the later report.
+    WriteFile(work / "r.rcp", ShortRecipe({"[Table 1]", "ReadStartLine=TOP",
+                                           "ReadStartLineOffset=1", "ReadEndLine=BOTTOM",
+                                           "ReadEndLineOffset=-1", "Parsing=-", "WriteColumn=A"}));
+    WriteFile(work / "in/a.txt", CrLf({"TOP", "abc", "BOTTOM"}));
+    WriteFile(work / "in/b.txt", CrLf({"TOP", "abcdefgh", "abcdefgh 1", "BOTTOM"}));
+    for (const bool switchSyntax : {false, true}) {
+        const RunResult run = FolderJob(work.Path(), home.Path(), switchSyntax);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(ReadFile(work / "out/a.csv"), "abc \r\n");
+        EXPECT_EQ(ReadFile(work / "out/b.csv"), "abcdefgh \r\nabcdefgh 1 \r\n");
+    }
+
+    // A fixed layout, and a second table whose write column is wrong: its
+    // error is every report's, and keeps every output from being written.
+    WriteFile(work / "r.rcp",
+              ShortRecipe({"[Table 1]", "ReadStartLine=TOP", "ReadStartLineOffset=1",
+                           "ReadEndLine=BOTTOM", "ReadEndLineOffset=-1", "Parsing=--- ---",
+                           "WriteColumn=A", "[Table 2]", "ReadStartLine=TOP",
+                           "ReadStartLineOffset=1", "ReadEndLine=BOTTOM", "ReadEndLineOffset=-1",
+                           "Parsing=--- ---", "WriteColumn=A1"}));
+    for (const bool switchSyntax : {false, true}) {
+        const RunResult run = FolderJob(work.Path(), home.Path(), switchSyntax);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(Count(run.err, "Error in Table 2 : Write Column must be (A-Z)!"), 2u) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(work / "out/a.csv"));
+    }
+
+    // A sound fixed layout: made once, yet -v tells each report's expansion.
+    WriteFile(work / "r.rcp", ShortRecipe({"[Table 1]", "ReadStartLine=TOP",
+                                           "ReadStartLineOffset=1", "ReadEndLine=BOTTOM",
+                                           "ReadEndLineOffset=-1", "Parsing=--- ---",
+                                           "WriteColumn=A"}));
+    for (const bool switchSyntax : {false, true}) {
+        const RunResult run = FolderJob(work.Path(), home.Path(), switchSyntax, true);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(Count(run.err, " - Scanning Table 1\n"), 2u) << run.err;
+        EXPECT_EQ(ReadFile(work / "out/a.csv"), "abc ,\r\n");
+        EXPECT_EQ(ReadFile(work / "out/b.csv"), "abcd,efg\r\nabcd,efg\r\n");
+        EXPECT_NE(ReadFile(home / "_ExportSpecs.t2x").find("ReadColumnStart=5\r\n"),
+                  std::string::npos);
+    }
 }
 
 } // namespace

@@ -80,7 +80,7 @@ class BadInputCorpus(unittest.TestCase):
         self.assertEqual(sorted(set(files) - used), [], "corpus files no case uses")
         self.assertEqual(sorted(used - set(files)), [], "cases naming files that are missing")
 
-    def test_every_case(self):
+    def test_each_bad_input_gets_its_message_and_loses_nothing(self):
         cases = read_cases()
         self.assertGreaterEqual(len(cases), 60)
         for name, syntaxes, status, fragments, command in cases:

@@ -6,6 +6,7 @@ by part before and after, and reads the result with openpyxl (and with
 LibreOffice where it is installed). Every test runs in both command-line
 syntaxes."""
 
+import io
 import os
 import re
 import shutil
@@ -30,6 +31,23 @@ def parts(path):
         return {n: z.read(n) for n in z.namelist()}
 
 
+def raw_parts_of(data):
+    """Every part's stored (compressed) bytes and checksum, from a package's bytes."""
+    out = {}
+    with zipfile.ZipFile(io.BytesIO(data)) as z:
+        for info in z.infolist():
+            head = data[info.header_offset:info.header_offset + 30]
+            start = info.header_offset + 30 + int.from_bytes(head[26:28], "little") + \
+                int.from_bytes(head[28:30], "little")
+            out[info.filename] = (info.CRC, data[start:start + info.compress_size])
+    return out
+
+
+def raw_parts(path):
+    with open(path, "rb") as f:
+        return raw_parts_of(f.read())
+
+
 def rewrite(source, target, change):
     """Copies a package, each part through change(name, bytes) (None drops it)."""
     with zipfile.ZipFile(source) as zin, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as zout:
@@ -37,6 +55,26 @@ def rewrite(source, target, change):
             data = change(item.filename, zin.read(item.filename))
             if data is not None:
                 zout.writestr(item, data)
+
+
+def with_part(source, target, sheet, rel_id, rel_type, part, content, content_type=None):
+    """Copies a package with sheet 1 replaced and one more part of the
+    workbook's, with its content type when one is given."""
+    def change(name, data):
+        if name == "xl/worksheets/sheet1.xml":
+            return sheet
+        if name == "xl/_rels/workbook.xml.rels":
+            return data.replace(b"</Relationships>", (
+                '<Relationship Id="%s" Type="http://schemas.openxmlformats.org/officeDocument/2006/'
+                'relationships/%s" Target="%s"/></Relationships>' % (rel_id, rel_type, part[3:])
+            ).encode())
+        if name == "[Content_Types].xml" and content_type:
+            return data.replace(b"</Types>", ('<Override PartName="/%s" ContentType="%s"/></Types>'
+                                              % (part, content_type)).encode())
+        return data
+    rewrite(source, target, change)
+    with zipfile.ZipFile(target, "a") as z:
+        z.writestr(part, content)
 
 
 def utf16(xml, codec="utf-16"):
@@ -52,7 +90,7 @@ def sheet_part(rows):
 
 class ExistingXlsx(VokFolder, unittest.TestCase):
     SYNTAX = "linux"
-    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C"}
+    SWITCHES = {"-i": "/I", "-o": "/O", "-r": "/R", "-c": "/C", "-w": "/W"}
 
     def setUp(self):
         self.make_folder("vok-xlsx-")
@@ -131,22 +169,9 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
                 else '<f t="shared" si="0"/>', r * 3) for r in range(1, 9))
         chain = ('<calcChain xmlns="%s">' % MAIN + "".join(
             '<c r="F%d" i="1"/>' % r for r in range(1, 9)) + "</calcChain>").encode()
-
-        def change(part, data):
-            if part == "xl/worksheets/sheet1.xml":
-                return sheet_part(rows)
-            if part == "xl/_rels/workbook.xml.rels":
-                return data.replace(b"</Relationships>", b'<Relationship Id="rId99" Type="http://'
-                                    b'schemas.openxmlformats.org/officeDocument/2006/relationships'
-                                    b'/calcChain" Target="calcChain.xml"/></Relationships>')
-            if part == "[Content_Types].xml":
-                return data.replace(b"</Types>", b'<Override PartName="/xl/calcChain.xml" '
-                                    b'ContentType="application/vnd.openxmlformats-officedocument.'
-                                    b'spreadsheetml.calcChain+xml"/></Types>')
-            return data
-        rewrite(self.path("made.xlsx"), self.path(name), change)
-        with zipfile.ZipFile(self.path(name), "a") as z:
-            z.writestr("xl/calcChain.xml", chain)
+        with_part(self.path("made.xlsx"), self.path(name), sheet_part(rows), "rId99", "calcChain",
+                  "xl/calcChain.xml", chain, "application/vnd.openxmlformats-officedocument."
+                  "spreadsheetml.calcChain+xml")
         return self.path(name)
 
     def test_replacing_the_first_cell_of_a_shared_formula_keeps_the_others(self):
@@ -249,6 +274,64 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
             self.assertEqual(err, "vok cannot write binary workbooks (.xlsb): " + self.path(name) +
                              ". Name the output .xlsx, .xlsm or .xls.\n")
         self.assertEqual(sorted(os.listdir(self.dir)), ["columns.rcp", "home", "report.txt"])
+
+
+    def large_book(self, name, tail=""):
+        """A workbook whose first sheet is too large to be read at opening
+        (about 2 MB of XML, 25,000 rows, some of them shared strings) and a
+        small second one; `tail` ends the first sheet's rows (it may damage it)."""
+        book = openpyxl.Workbook()
+        book.active.title = "Data"
+        book.create_sheet("Other")["A1"] = "old"
+        book.save(self.path("made.xlsx"))
+        rows = "".join('<row r="%d"><c r="A%d"><v>%d</v></c><c r="B%d" t="s"><v>%d</v></c>'
+                       '<c r="C%d" t="inlineStr"><is><t>line %d of the large sheet</t></is></c>'
+                       '</row>' % (r, r, r, r, r % 3, r, r) for r in range(1, 25001))
+        strings = ('<sst xmlns="%s" count="3" uniqueCount="3"><si><t>zero</t></si><si><t>one'
+                   '</t></si><si><t>two</t></si></sst>' % MAIN).encode()
+
+        with_part(self.path("made.xlsx"), self.path(name), sheet_part(rows + tail), "rId98",
+                  "sharedStrings", "xl/sharedStrings.xml", strings, "application/"
+                  "vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml")
+        return self.path(name)
+
+    def test_rows_written_into_a_small_sheet_leave_the_large_one_as_it_was(self):
+        # Writing a few rows into sheet 2 read and rewrote the whole
+        # workbook: its cost followed the large sheet 1, not the rows.
+        out = self.large_book("large.xlsx")
+        before = raw_parts(out)
+        code, err = self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-w", "2")
+        self.assertEqual((code, err), (0, ""))
+        after = raw_parts(out)
+        # The large sheet and the shared strings keep their compressed bytes.
+        for name in ("xl/worksheets/sheet1.xml", "xl/sharedStrings.xml", "xl/theme/theme1.xml"):
+            self.assertEqual(after[name], before[name], name)
+        # A sheet vok did not read may hold formulas: they are recalculated.
+        self.assertIn(b'fullCalcOnLoad="1"', parts(out)["xl/workbook.xml"])
+        book = openpyxl.load_workbook(out, read_only=True)
+        self.assertEqual([[c.value for c in row] for row in book["Other"].iter_rows(max_row=2)],
+                         [[None, None, "1000-00    ", "Cash in bank        ", 1234.5],
+                          [None, None, "2000-00    ", "Payables            ", -12]])
+        data = book["Data"]
+        data.reset_dimensions()  # the sheet's dimension says A1
+        self.assertEqual([c.value for c in next(data.iter_rows(min_row=24998))],
+                         [24998, "two", "line 24998 of the large sheet"])
+        book.close()
+
+    def test_a_damaged_large_sheet_is_said_when_written_and_kept_when_not(self):
+        out = self.large_book("damaged.xlsx", tail="<row r=\"25001\"><c r=\"A25001\"><v>1</c>")
+        before = self.read("damaged.xlsx")
+        # Written into, it ends the job and the workbook stays as it was.
+        code, err = self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-w", "1")
+        self.assertEqual(code, 1)
+        self.assertIn("Cannot write to " + out + ": its part xl/worksheets/sheet1.xml is damaged "
+                      "(mismatched tag at line 2). The conversion of this file ends here.", err)
+        self.assertEqual(self.read("damaged.xlsx"), before)
+        # Another sheet is written, and the damaged one copied as it is.
+        code, err = self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-w", "2")
+        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(raw_parts(out)["xl/worksheets/sheet1.xml"],
+                         raw_parts_of(before)["xl/worksheets/sheet1.xml"])
 
 
 class ExistingXlsxSwitchSyntax(ExistingXlsx):

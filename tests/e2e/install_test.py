@@ -98,10 +98,11 @@ class Installed(unittest.TestCase):
     def assertPrefixUntouched(self):
         self.assertEqual(tree(self.prefix), self.installed, "the installation was written to")
 
-    def test_layout(self):
+    def test_every_file_is_installed_and_the_man_pages_name_every_option(self):
         p = self.prefix
         self.assertEqual(sorted(os.listdir(os.path.join(p, "bin"))), ["vok", "vok-desktop"])
-        for path in ["lib/vok/libvok-workbook.so", "lib/vok/vok-pdf-text", "share/vok/help/vok-wizard.htm",
+        for path in ["lib/vok/libvok-workbook.so", "lib/vok/libvok-xlsx.so", "lib/vok/vok-pdf-text",
+                     "share/vok/help/vok-wizard.htm",
                      "share/vok/help/vok_wizard_users_manual/how_do_i_use_it_/howdoiuseit_.htm",
                      "share/applications/vok.desktop", "share/icons/hicolor/scalable/apps/vok.svg",
                      "share/man/man1/vok.1.gz", "share/man/man1/vok-desktop.1.gz",
@@ -147,7 +148,7 @@ class Installed(unittest.TestCase):
                 if command[0] == "man":
                     self.assertEqual(run.stderr, "")
 
-    def test_bash_completion(self):
+    def test_bash_completion_offers_the_options_and_the_files_of_each_kind(self):
         script = os.path.join(self.prefix, "share/bash-completion/completions/vok")
         folder = self.folder("completion")
         for name in ("a.rcp", "b.txt"):
@@ -302,7 +303,7 @@ class Installed(unittest.TestCase):
 
         # A portable copy keeps its files beside itself.
         portable = self.folder("portable", owner_nobody=CAN_DROP)
-        for name in ("vok", "vok-desktop", "libvok-workbook.so"):
+        for name in ("vok", "vok-desktop", "libvok-workbook.so", "libvok-xlsx.so"):
             shutil.copy2(os.path.join(BUILD, name), portable)
         home = self.folder("home-portable", owner_nobody=CAN_DROP)
         run = self.run_vok(["-i", self.report(), "-r", self.recipe(), "-o",

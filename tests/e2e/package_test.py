@@ -18,7 +18,7 @@ CAN_DROP = os.geteuid() == 0 and shutil.which("setpriv") is not None
 
 FILES = {
     "usr/bin/vok", "usr/bin/vok-desktop", "usr/lib/vok/libvok-workbook.so",
-    "usr/lib/vok/vok-pdf-text",
+    "usr/lib/vok/libvok-xlsx.so", "usr/lib/vok/vok-pdf-text",
     "usr/share/applications/vok.desktop",
     "usr/share/bash-completion/completions/vok", "usr/share/bash-completion/completions/vok-desktop",
     "usr/share/doc/vok/changelog.gz", "usr/share/doc/vok/copyright",

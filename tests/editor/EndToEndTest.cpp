@@ -3,12 +3,12 @@
 // the report converted with it through the job driver; the CSV must equal the
 // one the example's own recipe gives.
 #include "EditorTestSupport.h"
-#include "app/ConversionJob.h"
-#include "app/ProgramSettings.h"
 #include "editor/RecipeText.h"
 #include "editor/frmAddField.h"
 #include "editor/frmExportBuilder.h"
 #include "editor/frmTableBuilder.h"
+#include "job/ConversionJob.h"
+#include "job/ProgramSettings.h"
 #include "support/RecordingObserver.h"
 
 #include <QTest>

@@ -1,10 +1,10 @@
 // The recipe editor window: loading, new, saving, the questions before text
 // is lost or a file replaced, and the window's placement and resize rules.
 #include "EditorTestSupport.h"
+#include "desktop_services/modUtilityForm.h"
 #include "editor/EditorPrompts.h"
 #include "editor/RecipeText.h"
 #include "editor/frmExportBuilder.h"
-#include "ui/modUtilityForm.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -3,9 +3,9 @@
 // test runs on the offscreen platform with two screens side by side (see
 // tests/data/screens/small-and-wide.json): 800x600, and 2560x1440 right of it.
 #include "EditorTestSupport.h"
+#include "desktop_services/modUtilityForm.h"
 #include "editor/frmExportBuilder.h"
 #include "editor/frmPreview.h"
-#include "ui/modUtilityForm.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>

@@ -2,12 +2,12 @@
 // their fill characters, the checks as the focus leaves a box, and the
 // editor's table count.
 #include "EditorTestSupport.h"
+#include "desktop_services/modUtilityForm.h"
 #include "editor/EditorPrompts.h"
 #include "editor/RecipeText.h"
 #include "editor/frmAddField.h"
 #include "editor/frmExportBuilder.h"
 #include "editor/frmTableBuilder.h"
-#include "ui/modUtilityForm.h"
 
 #include <QTest>
 

@@ -24,13 +24,13 @@ protected:
         table.TotalColumns = 3;
         Specs().TablesCollection.push_back(table);
         Specs().ProcessedTables = 1;
-        fx.state.gRecipe.WriteDataFormat = "NearestCent";
+        fx.state.recipe.gRecipe.WriteDataFormat = "NearestCent";
         auto owned = std::make_unique<FakeWorkbook>();
         book = owned.get();
-        fx.state.xlApp = std::move(owned);
+        fx.state.sink.xlApp = std::move(owned);
     }
 
-    clsExportSpecs& Specs() { return fx.state.ExportSpecs; }
+    clsExportSpecs& Specs() { return fx.state.recipe.ExportSpecs; }
 
     // Writes the rows to sheet 1 from row 1 and records them as the table's.
     void WriteTable(const std::vector<Row>& rows) {
@@ -44,7 +44,7 @@ protected:
         const std::string path = fx.dir.File("spec.t2x");
         test::WriteFile(path, CrLf(lines));
         clsCon con;
-        con.ReadFromFile(fx.state, path, number);
+        con.ReadFromFile(fx.state.messages, path, number, Specs().TablesCollection.size());
         return con;
     }
 
@@ -91,7 +91,7 @@ TEST_F(ConsolidationTest, DepartmentsAddUpByAccountName) {
 }
 
 TEST_F(ConsolidationTest, RepeatsInsideTheFirstDepartmentKeepTheirRows) {
-    fx.state.gRecipe.WriteDataFormat = ""; // sums as plain numbers, copies as typed
+    fx.state.recipe.gRecipe.WriteDataFormat = ""; // sums as plain numbers, copies as typed
     WriteTable({{"DEPT 1"},
                 {"Cash", "1,000.00"},
                 {"Cash", "2.00"},
@@ -119,11 +119,11 @@ TEST_F(ConsolidationTest, WhatTheRunCannotFindEndsItWithoutWriting) {
     clsCon con = TwoDepartments();
 
     // No workbook: a CSV run writes nothing and says nothing here.
-    auto owned = std::move(fx.state.xlApp);
+    auto owned = std::move(fx.state.sink.xlApp);
     con.Process(fx.state);
     EXPECT_TRUE(fx.messages.shown.empty());
     EXPECT_FALSE(Specs().FatalProcessError);
-    fx.state.xlApp = std::move(owned);
+    fx.state.sink.xlApp = std::move(owned);
 
     // The table has not been written yet in this run.
     Specs().ProcessedTables = 0;
@@ -249,7 +249,8 @@ TEST_F(ConsolidationTest, WrittenSectionsReadBackTheSame) {
         ASSERT_TRUE(file.Commit(error));
     }
     clsCon back;
-    back.ReadFromFile(fx.state, path, 3);
+    back.ReadFromFile(fx.state.messages, path, 3,
+                      fx.state.recipe.ExportSpecs.TablesCollection.size());
     EXPECT_TRUE(fx.messages.shown.empty());
     EXPECT_EQ(back.Table, 1);
     EXPECT_EQ(back.ReadAccountsColumn, 2);

@@ -55,8 +55,8 @@ const std::string kLongFile = CrLf({
 TEST(ExportSpecs, ReadsSectionsInRunOrderAndWritesThemBackUnchanged) {
     StateFixture f;
     WriteFile(f.dir.File("in.t2x"), kLongFile);
-    clsExportSpecs& specs = f.state.ExportSpecs;
-    specs.ReadFromFile(f.state, f.dir.File("in.t2x"));
+    clsExportSpecs& specs = f.state.recipe.ExportSpecs;
+    specs.ReadFromFile(f.state.messages, f.dir.File("in.t2x"));
     EXPECT_TRUE(f.messages.shown.empty());
     EXPECT_EQ(specs.Name, "Month end");
     EXPECT_EQ(specs.SectionSequenceCollection,
@@ -68,26 +68,26 @@ TEST(ExportSpecs, ReadsSectionsInRunOrderAndWritesThemBackUnchanged) {
     EXPECT_EQ(specs.TitlesCollection[1].TextLines, std::vector<std::string>{"BY DEPARTMENT"});
     ASSERT_EQ(specs.ConsolidateCollection.size(), 1u);
 
-    ASSERT_TRUE(specs.WriteToFile(f.state, f.dir.File("out.t2x")));
+    ASSERT_TRUE(specs.WriteToFile(f.state.messages, f.dir.File("out.t2x")));
     EXPECT_EQ(ReadFile(f.dir.File("out.t2x")), kLongFile);
 }
 
 TEST(ExportSpecs, WrongHeaderKeepsThePreviousExportSpecs) {
     StateFixture f;
     WriteFile(f.dir.File("in.t2x"), kLongFile);
-    clsExportSpecs& specs = f.state.ExportSpecs;
-    specs.ReadFromFile(f.state, f.dir.File("in.t2x"));
+    clsExportSpecs& specs = f.state.recipe.ExportSpecs;
+    specs.ReadFromFile(f.state.messages, f.dir.File("in.t2x"));
     std::string wrong = kLongFile;
     wrong.replace(wrong.find("FileFormat=1.1"), 14, "FileFormat=2.0");
     WriteFile(f.dir.File("wrong.t2x"), wrong);
-    specs.ReadFromFile(f.state, f.dir.File("wrong.t2x"));
+    specs.ReadFromFile(f.state.messages, f.dir.File("wrong.t2x"));
     EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{"Incorrect file format!"});
     EXPECT_EQ(specs.SectionSequenceCollection.size(), 4u);
 }
 
 TEST(ExportSpecs, WritePointersOfSheetsOneAndTwoOnly) {
     StateFixture f;
-    clsExportSpecs& specs = f.state.ExportSpecs;
+    clsExportSpecs& specs = f.state.recipe.ExportSpecs;
     specs.setWritePointer(f.messages, 1, 7);
     specs.setWritePointer(f.messages, 0, 5);
     EXPECT_EQ(specs.getWritePointer(f.messages, 1), 7);
@@ -104,8 +104,8 @@ TEST(ExportSpecs, FullRecipeFormKeepsOnlyTheExactNumberFormats) {
               CrLf({"[Header]", "Product=VOK", "FileType=RECIPE", "FileFormat=1.1", "[Output File]",
                     "InputFileFirst=1", "InputFileLast=1", "WriteDataFormat=nearestcent",
                     "ExportSpecFileName=" + f.dir.File("none.t2x")}));
-    f.state.gRecipe.LoadFromFile(f.messages, f.dir.File("r.rcp"));
-    EXPECT_EQ(f.state.gRecipe.WriteDataFormat, "");
+    f.state.recipe.gRecipe.LoadFromFile(f.messages, f.dir.File("r.rcp"));
+    EXPECT_EQ(f.state.recipe.gRecipe.WriteDataFormat, "");
     EXPECT_TRUE(f.messages.shown.empty());
 }
 

@@ -13,10 +13,10 @@ constexpr std::string_view kOutOfRange =
 
 class LineProcessorTest : public ::testing::Test {
 protected:
-    clsLineProcessor& processor() { return f.state.LineProcessor; }
-    clsRecipe& recipe() { return f.state.gRecipe; }
+    clsLineProcessor& processor() { return f.state.recipe.LineProcessor; }
+    clsRecipe& recipe() { return f.state.recipe.gRecipe; }
     std::string Field(int32_t code, int32_t start, int32_t end) {
-        return processor().ProcessField(f.state, code, start, end);
+        return processor().ProcessField(f.state.messages, f.state.recipe.gRecipe, code, start, end);
     }
     void Periods(int32_t first, int32_t last) {
         recipe().InputFileFirst = first;
@@ -27,7 +27,7 @@ protected:
 };
 
 TEST_F(LineProcessorTest, CutsRawFieldsByCharacterPositions) {
-    processor().SetRow(f.state, 1, "Cash    1,234.50  ");
+    processor().SetRow(f.state.messages, 1, "Cash    1,234.50  ");
     // Code 0 keeps blanks and the typed form.
     EXPECT_EQ(Field(clsLineProcessor::kLastPeriod, 8, 18), " 1,234.50  ");
     // Partly and wholly beyond the end of the line.
@@ -42,13 +42,13 @@ TEST_F(LineProcessorTest, CutsRawFieldsByCharacterPositions) {
     EXPECT_TRUE(f.messages.shown.empty());
 
     // Characters, not bytes, in a line that is not ASCII.
-    processor().SetRow(f.state, 1, "Größe  €12");
+    processor().SetRow(f.state.messages, 1, "Größe  €12");
     EXPECT_EQ(Field(clsLineProcessor::kLastPeriod, 3, 5), "öße");
     EXPECT_EQ(Field(clsLineProcessor::kLastPeriod, 8, 10), "€12");
 }
 
 TEST_F(LineProcessorTest, SumsAreFormattedByTheRecipe) {
-    processor().SetRow(f.state, 1, "   1,234.5   (12.00)  12.00-       ");
+    processor().SetRow(f.state.messages, 1, "   1,234.5   (12.00)  12.00-       ");
     recipe().WriteDataFormat = "NearestCent";
     EXPECT_EQ(Field(clsLineProcessor::kSum, 1, 12), "1,234.50");
     EXPECT_EQ(Field(clsLineProcessor::kSum, 13, 21), "-12.00");
@@ -65,26 +65,26 @@ TEST_F(LineProcessorTest, SumsAreFormattedByTheRecipe) {
 
 TEST_F(LineProcessorTest, PeriodsAreSummedAndAveraged) {
     Periods(1, 3);
-    processor().SetRow(f.state, 1, "  10.00");
-    processor().SetRow(f.state, 2, "  20.50");
-    processor().SetRow(f.state, 3, "  25.00");
+    processor().SetRow(f.state.messages, 1, "  10.00");
+    processor().SetRow(f.state.messages, 2, "  20.50");
+    processor().SetRow(f.state.messages, 3, "  25.00");
     EXPECT_EQ(Field(clsLineProcessor::kSum, 1, 7), "55.5");
     EXPECT_EQ(Field(clsLineProcessor::kAverage, 1, 7), "18.5");
     EXPECT_EQ(Field(clsLineProcessor::kFirstPeriod, 1, 7), "  10.00");
     EXPECT_EQ(Field(clsLineProcessor::kLastPeriod, 1, 7), "  25.00");
-    processor().SetRow(f.state, 2, "  20.00");
+    processor().SetRow(f.state.messages, 2, "  20.00");
     recipe().WriteDataFormat = "NearestCent";
     EXPECT_EQ(Field(clsLineProcessor::kAverage, 1, 7), "18.33");
 
     // A word in any period wins over the numbers of the others.
-    processor().SetRow(f.state, 2, "  total");
+    processor().SetRow(f.state.messages, 2, "  total");
     EXPECT_EQ(Field(clsLineProcessor::kSum, 1, 7), "  total");
     EXPECT_TRUE(f.messages.shown.empty());
 }
 
 TEST_F(LineProcessorTest, ReportsProblemsInsteadOfWrongNumbers) {
     // An invalid operator: plain box, empty result.
-    processor().SetRow(f.state, 1, "12");
+    processor().SetRow(f.state.messages, 1, "12");
     EXPECT_EQ(Field(7, 1, 2), "");
     ASSERT_EQ(f.messages.shown.size(), 1u);
     EXPECT_EQ(f.messages.shown[0].text, "Invalid operator in ProcessField!");
@@ -93,17 +93,17 @@ TEST_F(LineProcessorTest, ReportsProblemsInsteadOfWrongNumbers) {
 
     // A sum beyond the currency range, once per pass.
     Periods(1, 2);
-    processor().SetRow(f.state, 1, "900,000,000,000,000");
-    processor().SetRow(f.state, 2, "900,000,000,000,000");
+    processor().SetRow(f.state.messages, 1, "900,000,000,000,000");
+    processor().SetRow(f.state.messages, 2, "900,000,000,000,000");
     EXPECT_EQ(Field(clsLineProcessor::kSum, 1, 19), "");
     EXPECT_EQ(Field(clsLineProcessor::kAverage, 1, 19), "");
     EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{std::string(kOutOfRange)});
     // One field beyond the range is the same problem; a word still wins.
     processor().BeginPass();
-    processor().SetRow(f.state, 2, "1E20");
+    processor().SetRow(f.state.messages, 2, "1E20");
     EXPECT_EQ(Field(clsLineProcessor::kSum, 1, 19), "");
     EXPECT_EQ(f.messages.shown.size(), 2u);
-    processor().SetRow(f.state, 1, "none");
+    processor().SetRow(f.state.messages, 1, "none");
     EXPECT_EQ(Field(clsLineProcessor::kSum, 1, 19), "none");
     f.messages.shown.clear();
 
@@ -122,32 +122,32 @@ TEST_F(LineProcessorTest, ReportsProblemsInsteadOfWrongNumbers) {
                   "Error: Period 13 is outside 1 to 12 in ProcessField!",
                   "Error: Period 0 is outside 1 to 12 in ProcessField!",
                   "Error: The first period 3 lies after the last period 2 in ProcessField!"}));
-    processor().SetRow(f.state, 13, "x");
+    processor().SetRow(f.state.messages, 13, "x");
     EXPECT_EQ(f.messages.shown.back().text, "Invalid Index in CollectionItemSet!");
 }
 
 TEST_F(LineProcessorTest, ReadRowPeriod1OnlyAppendsABlankThenExpandsTabs) {
     const std::string path = f.dir.File("report.txt");
     test::WriteFile(path, test::CrLf({"abc", "a\tb", "", "x ", "end\t"}));
-    processor().SetRow(f.state, 2, "period two");
+    processor().SetRow(f.state.messages, 2, "period two");
     TextReader closed;
-    processor().ReadRowPeriod1Only(f.state, closed, 8);
+    processor().ReadRowPeriod1Only(closed, 8);
     EXPECT_EQ(processor().Row(1), "");
 
     TextReader file(path);
-    processor().ReadRowPeriod1Only(f.state, file, 8);
+    processor().ReadRowPeriod1Only(file, 8);
     EXPECT_EQ(processor().Row(1), "abc ");
     EXPECT_EQ(Field(clsLineProcessor::kLastPeriod, 4, 4), " ");
-    processor().ReadRowPeriod1Only(f.state, file, 8);
+    processor().ReadRowPeriod1Only(file, 8);
     EXPECT_EQ(processor().Row(1), "a       b ");
-    processor().ReadRowPeriod1Only(f.state, file, 8);
+    processor().ReadRowPeriod1Only(file, 8);
     EXPECT_EQ(processor().Row(1), "");
-    processor().ReadRowPeriod1Only(f.state, file, 8);
+    processor().ReadRowPeriod1Only(file, 8);
     EXPECT_EQ(processor().Row(1), "x ");
-    processor().ReadRowPeriod1Only(f.state, file, 0);
+    processor().ReadRowPeriod1Only(file, 0);
     EXPECT_EQ(processor().Row(1), "end\t ");
     // A closed file leaves slot 1 as it is; the other slots are never touched.
-    processor().ReadRowPeriod1Only(f.state, closed, 8);
+    processor().ReadRowPeriod1Only(closed, 8);
     EXPECT_EQ(processor().Row(1), "end\t ");
     EXPECT_EQ(processor().Row(2), "period two");
 }
@@ -163,9 +163,9 @@ TEST_F(LineProcessorTest, ReadRowReadsEachPeriodsFileByLineNumber) {
     recipe().InputFileName[1] = f.dir.File("missing.txt");
     recipe().InputFileName[2] = f.dir.File("p3.txt");
     Periods(1, 3);
-    processor().SetRow(f.state, 5, "stale");
+    processor().SetRow(f.state.messages, 5, "stale");
 
-    processor().ReadRow(f.state, 70'000, 4);
+    processor().ReadRow(f.state.messages, f.state.recipe.gRecipe, 70'000, 4);
     EXPECT_EQ(processor().Row(1), "line 70000"); // no blank appended
     EXPECT_EQ(processor().Row(2), "");
     EXPECT_EQ(processor().Row(3), ""); // beyond the end of the file
@@ -175,13 +175,13 @@ TEST_F(LineProcessorTest, ReadRowReadsEachPeriodsFileByLineNumber) {
                                        " does not exist in ReadRow!"});
     EXPECT_EQ(f.messages.shown[0].icon, MessageIcon::Exclamation);
 
-    processor().ReadRow(f.state, 1, 4);
+    processor().ReadRow(f.state.messages, f.state.recipe.gRecipe, 1, 4);
     EXPECT_EQ(processor().Row(3), "a   b");
     f.messages.shown.clear();
 
-    processor().ReadRow(f.state, 0, 4);
+    processor().ReadRow(f.state.messages, f.state.recipe.gRecipe, 0, 4);
     Periods(12, 13);
-    processor().ReadRow(f.state, 1, 4);
+    processor().ReadRow(f.state.messages, f.state.recipe.gRecipe, 1, 4);
     EXPECT_EQ(f.messages.Texts(),
               (std::vector<std::string>{" invalid Row number in clsLineProcessor.ReadRow!",
                                         "Invalid Index in CollectionItemSet!",

@@ -41,8 +41,8 @@ struct Pairs : StateFixture {
 
     Pairs(const std::string& report, size_t count, int32_t tabSize) {
         WriteFile(dir.File("report.txt"), report);
-        state.gRecipe.InputFileName[0] = dir.File("report.txt");
-        state.gTabSize = tabSize;
+        state.recipe.gRecipe.InputFileName[0] = dir.File("report.txt");
+        state.job.gTabSize = tabSize;
         // Fields inside the line, over its end, and far beyond it.
         const int32_t bounds[][2] = {{1, 3}, {4, 8}, {9, 12}, {13, 40}, {41, 1600}, {1601, 1700}};
         for (size_t i = 0; i < count; ++i) {
@@ -84,11 +84,11 @@ struct Pairs : StateFixture {
         auto book = std::make_unique<FakeWorkbook>();
         FakeWorkbook& cells = *book;
         cells_ = &cells;
-        state.xlApp = std::move(book);
+        state.sink.xlApp = std::move(book);
         for (clsTable& table : tables)
             table.Process(state, nullptr);
         std::vector<std::vector<std::string>> rows;
-        for (int32_t r = 1; r <= state.ExportSpecs.getWritePointer(messages, 1) - 1; ++r) {
+        for (int32_t r = 1; r <= state.recipe.ExportSpecs.getWritePointer(messages, 1) - 1; ++r) {
             std::vector<std::string>& row = rows.emplace_back();
             for (int32_t c = 1; c <= 6; ++c)
                 row.push_back(cells.CellText(1, r, c));
@@ -150,21 +150,23 @@ TEST(TableRowPath, EqualSignsAreSaidOnceWithTheirPlaceAndCount) {
         "Error: Source Data field begin with Equal Sign! This may not be accepted by Excel!";
     Pairs csv(Report({"=a  =b  c=  = d"}, "\r\n"), 1, 8);
     csv.Csv();
-    EXPECT_EQ(csv.messages.Texts(), (std::vector<std::string>{std::string(kText) + " (line 1, field 1)",
-                                                             std::string(kText) + " (repeated 5 times)"}));
+    EXPECT_EQ(csv.messages.Texts(),
+              (std::vector<std::string>{std::string(kText) + " (line 1, field 1)",
+                                        std::string(kText) + " (repeated 5 times)"}));
     Pairs cells(Report({"=a  =b  c=  = d"}, "\r\n"), 1, 8);
     cells.Cells();
-    EXPECT_EQ(cells.messages.Texts(), (std::vector<std::string>{std::string(kText) + " (row 1, column A)",
-                                                               std::string(kText) + " (repeated 5 times)"}));
+    EXPECT_EQ(cells.messages.Texts(),
+              (std::vector<std::string>{std::string(kText) + " (row 1, column A)",
+                                        std::string(kText) + " (repeated 5 times)"}));
 }
 
 // With lines left out and groups: the first row kept goes the general way,
 // the same line later the per-line way, and both come out the same, form
 // feeds passed over and group values (Windows-1252 here) on every row.
 TEST(TableRowPath, LinesLeftOutAndGroupsAlikeOnBothPaths) {
-    const std::string report = CrLf({"START 0", "\fPAGE 1", "HEAD", "GRP caf\xE9,9", "",
-                                     "\fab\tc,d", "\fab\tc,d", "GRP x", "TOTAL 5", "\fPAGE 2",
-                                     "HEAD", "\fab\tc,d", "STOP 0"});
+    const std::string report =
+        CrLf({"START 0", "\fPAGE 1", "HEAD", "GRP caf\xE9,9", "", "\fab\tc,d", "\fab\tc,d", "GRP x",
+              "TOTAL 5", "\fPAGE 2", "HEAD", "\fab\tc,d", "STOP 0"});
     for (const bool cells : {false, true}) {
         Pairs pass(report, 1, 8);
         LineRules& rules = pass.tables[0].Lines;
@@ -173,10 +175,9 @@ TEST(TableRowPath, LinesLeftOutAndGroupsAlikeOnBothPaths) {
         rules.skipBlankLines = true;
         rules.groups.push_back({"GRP", "    ----- --", "H", 8, {5, 11}, {10, 12}});
         if (!cells) {
-            EXPECT_EQ(pass.Csv(), (std::vector<std::string>{
-                                      "ab ,     ,\"c,d \",,,,\"caf\xE9,9\", ",
-                                      "ab ,     ,\"c,d \",,,,\"caf\xE9,9\", ",
-                                      "ab ,     ,\"c,d \",,,,x ,"}));
+            EXPECT_EQ(pass.Csv(), (std::vector<std::string>{"ab ,     ,\"c,d \",,,,\"caf\xE9,9\", ",
+                                                            "ab ,     ,\"c,d \",,,,\"caf\xE9,9\", ",
+                                                            "ab ,     ,\"c,d \",,,,x ,"}));
             EXPECT_TRUE(pass.messages.shown.empty()) << pass.messages.Texts()[0];
             continue;
         }

@@ -16,7 +16,7 @@ struct TableRun : StateFixture {
     TableRun(const std::string& report, std::string_view start, int32_t startOffset,
              std::string_view end, int32_t endOffset) {
         WriteFile(dir.File("report.txt"), report);
-        state.gRecipe.InputFileName[0] = dir.File("report.txt");
+        state.recipe.gRecipe.InputFileName[0] = dir.File("report.txt");
         table.ReadStartLine = start;
         table.ReadStartLineOffset = startOffset;
         table.ReadEndLine = end;
@@ -49,7 +49,7 @@ TEST(Table, OffsetsFrameTheRowsAndEveryLineBecomesARow) {
     EXPECT_TRUE(t.messages.shown.empty());
     EXPECT_EQ(t.table.WriteTableTopRow, 1);
     EXPECT_EQ(t.table.WriteTableBottomRow, 3);
-    EXPECT_EQ(t.state.ExportSpecs.getWritePointer(t.messages, 1), 4);
+    EXPECT_EQ(t.state.recipe.ExportSpecs.getWritePointer(t.messages, 1), 4);
 }
 
 TEST(Table, KeyLinesNotFoundOrAboveTheReportSkipTheTableAndSaySo) {
@@ -61,7 +61,7 @@ TEST(Table, KeyLinesNotFoundOrAboveTheReportSkipTheTableAndSaySo) {
         EXPECT_EQ(t.messages.Texts(),
                   std::vector<std::string>{"Error in Table specs: ReadEndLine key text [END] was "
                                            "found before ReadStartLine key text [START]"});
-        EXPECT_TRUE(t.state.ExportSpecs.FatalProcessError);
+        EXPECT_TRUE(t.state.recipe.ExportSpecs.FatalProcessError);
     }
     {
         // A first line at or before 0 skips the table, and says so: a start
@@ -74,7 +74,7 @@ TEST(Table, KeyLinesNotFoundOrAboveTheReportSkipTheTableAndSaySo) {
                                              "of the report"),
                   std::string::npos)
             << t.messages.Texts()[0];
-        EXPECT_FALSE(t.state.ExportSpecs.FatalProcessError);
+        EXPECT_FALSE(t.state.recipe.ExportSpecs.FatalProcessError);
         EXPECT_EQ(t.table.WriteTableTopRow, 0);
     }
     {
@@ -86,7 +86,7 @@ TEST(Table, KeyLinesNotFoundOrAboveTheReportSkipTheTableAndSaySo) {
         EXPECT_EQ(t.messages.Texts(),
                   std::vector<std::string>{"Invalid table specs (column 2): ReadColumnStart is "
                                            "smaller than 1 or larger than ReadColumnEnd!"});
-        EXPECT_EQ(t.state.ExportSpecs.getWritePointer(t.messages, 1), 1);
+        EXPECT_EQ(t.state.recipe.ExportSpecs.getWritePointer(t.messages, 1), 1);
     }
 }
 
@@ -97,7 +97,7 @@ TEST(Table, StopQuestionNoGoesOnYesEndsWithTheRowsSoFar) {
     {
         TableRun t(report, "HEADING", 1, "row6", 0);
         t.AddColumn(1, 4);
-        t.state.gExportRunning = true;
+        t.state.run.ExportStarting();
         // A stop asked for during the first row is seen at the second.
         t.messages.onRowsDone = [&](int64_t done, int64_t) {
             if (done == 0) t.stop.RequestPause();
@@ -105,20 +105,20 @@ TEST(Table, StopQuestionNoGoesOnYesEndsWithTheRowsSoFar) {
         t.messages.answers = {false};
         EXPECT_EQ(t.Run(), CrLf({"row1", "row2", "row3", "row4", "row5", "row6"}));
         EXPECT_EQ(t.messages.asked.size(), 1u);
-        EXPECT_FALSE(t.state.StopRequested);
+        EXPECT_FALSE(t.state.run.StopAsked());
     }
     {
         TableRun t(report, "HEADING", 1, "row6", 0);
         t.AddColumn(1, 4);
-        t.state.gExportRunning = true;
+        t.state.run.ExportStarting();
         t.messages.onRowsDone = [&](int64_t done, int64_t) {
             if (done == 1) t.stop.RequestPause();
         };
         t.messages.answers = {true};
         EXPECT_EQ(t.Run(), CrLf({"row1", "row2"}));
         EXPECT_EQ(t.messages.asked[0].text, "Do you want to terminate the process?");
-        EXPECT_TRUE(t.state.StopRequested);
-        EXPECT_EQ(t.state.ExportSpecs.getWritePointer(t.messages, 1), 3);
+        EXPECT_TRUE(t.state.run.StopAsked());
+        EXPECT_EQ(t.state.recipe.ExportSpecs.getWritePointer(t.messages, 1), 3);
     }
 }
 
@@ -144,7 +144,7 @@ TEST(Table, TablesInAnyOrderGiveTheirOwnLines) {
         reportText += report.back() + "\r\n";
     }
     WriteFile(f.dir.File("report.txt"), reportText);
-    f.state.gRecipe.InputFileName[0] = f.dir.File("report.txt");
+    f.state.recipe.gRecipe.InputFileName[0] = f.dir.File("report.txt");
     const std::vector<std::pair<int, int>> spans = {
         {10, 12}, {13, 14}, {12, 13}, {20, 20}, {2500, 2501}, {2501, 2502}, {2503, 2503}, {1, 2}};
     std::string expected;
@@ -163,17 +163,17 @@ TEST(Table, TablesInAnyOrderGiveTheirOwnLines) {
               std::string("ReadColumnEnd=5"), std::string("WriteColumn=A")})
             text.push_back(line);
     }
-    f.state.ExportSpecs.ReadFromText(f.state, SectionedText(text), f.dir / "specs.t2x");
+    f.state.recipe.ExportSpecs.ReadFromText(f.state.messages, SectionedText(text), f.dir / "specs.t2x");
     CsvWriter csv(f.dir / "out.csv");
     std::string error;
     ASSERT_TRUE(csv.Open(error)) << error;
-    f.state.ExportSpecs.Process(f.state, &csv);
+    f.state.recipe.ExportSpecs.Process(f.state, &csv);
     ASSERT_TRUE(csv.Close(error)) << error;
     EXPECT_EQ(ReadFile(f.dir / "out.csv"), expected);
     EXPECT_TRUE(f.messages.shown.empty());
-    EXPECT_EQ(f.state.ExportSpecs.ProcessedTables, static_cast<int32_t>(spans.size()));
+    EXPECT_EQ(f.state.recipe.ExportSpecs.ProcessedTables, static_cast<int32_t>(spans.size()));
     // The run leaves no report open.
-    EXPECT_FALSE(f.state.rowReader.reader.IsOpen());
+    EXPECT_FALSE(f.state.recipe.rowReader.reader.IsOpen());
 }
 
 TEST(Table, ColumnSectionsAreValidatedWhenRead) {
@@ -187,13 +187,13 @@ TEST(Table, ColumnSectionsAreValidatedWhenRead) {
                   "PeriodOperator=" + std::string(op)}));
         f.messages.shown.clear();
         clsTable table;
-        table.ReadFromFile(f.state, f.dir.File("t.t2x"), 1);
+        table.ReadFromFile(f.state.messages, f.dir.File("t.t2x"), 1);
         return table;
     };
     clsTable table = read("c", "sum");
     EXPECT_TRUE(f.messages.shown.empty());
     EXPECT_EQ(table.ColumnsCollection[0].WriteColumn, "c");
-    EXPECT_EQ(table.ColumnsCollection[0].OperatorCode(f.state), 2);
+    EXPECT_EQ(table.ColumnsCollection[0].OperatorCode(f.state.messages), 2);
     EXPECT_EQ(table.ColumnsCollection[0].PeriodOperator, "SUM");
     read("AB", "");
     EXPECT_TRUE(f.messages.shown.empty());
@@ -204,8 +204,8 @@ TEST(Table, ColumnSectionsAreValidatedWhenRead) {
     EXPECT_EQ(f.messages.Texts(), std::vector<std::string>{"Invalid Multi-file operator!"});
     // DUPLICATE passes the reader but is unknown to the operator code: said once per pass.
     table = read("A", "duplicate");
-    EXPECT_EQ(table.ColumnsCollection[0].OperatorCode(f.state), 0);
-    EXPECT_EQ(table.ColumnsCollection[0].OperatorCode(f.state), 0);
+    EXPECT_EQ(table.ColumnsCollection[0].OperatorCode(f.state.messages), 0);
+    EXPECT_EQ(table.ColumnsCollection[0].OperatorCode(f.state.messages), 0);
     EXPECT_EQ(
         f.messages.Texts(),
         std::vector<std::string>{"Unrecognized operator: DUPLICATE in clsColumn.OperatorCode!"});
@@ -230,7 +230,7 @@ TEST(Table, AWrittenSectionReadsBackTheSame) {
     std::string error;
     ASSERT_TRUE(file.Commit(error));
     clsTable back;
-    back.ReadFromFile(f.state, f.dir.File("t.t2x"), 4);
+    back.ReadFromFile(f.state.messages, f.dir.File("t.t2x"), 4);
     EXPECT_TRUE(f.messages.shown.empty());
     EXPECT_EQ(back.ReadStartLine, "ACCOUNT NO");
     EXPECT_EQ(back.ReadEndLineOffset, -1);

@@ -16,7 +16,7 @@ protected:
     FakeWorkbook& OpenBook(int32_t maxRows = 65'536) {
         auto book = std::make_unique<FakeWorkbook>(3, maxRows);
         FakeWorkbook& ref = *book;
-        fx.state.xlApp = std::move(book);
+        fx.state.sink.xlApp = std::move(book);
         return ref;
     }
     std::string SpecFile(std::initializer_list<std::string_view> lines) {
@@ -26,11 +26,11 @@ protected:
     }
     clsTitle Read(const std::string& path, int32_t number) {
         clsTitle title;
-        title.ReadFromFile(fx.state, path, number);
+        title.ReadFromFile(fx.state.messages, path, number);
         return title;
     }
     int32_t Pointer(int32_t sheet) {
-        return fx.state.ExportSpecs.getWritePointer(fx.messages, sheet);
+        return fx.state.recipe.ExportSpecs.getWritePointer(fx.messages, sheet);
     }
 
     test::StateFixture fx;
@@ -157,11 +157,11 @@ TEST_F(TitleTest, ProcessWritesOnlyWhereItCan) {
     // Past the sheet's last row: the run ends and the pointer does not move.
     fx.messages.shown.clear();
     title.WriteColumn = "A";
-    fx.state.ExportSpecs.setWritePointer(fx.messages, 1, 3);
+    fx.state.recipe.ExportSpecs.setWritePointer(fx.messages, 1, 3);
     title.Process(fx.state);
     EXPECT_EQ(book.CellText(1, 3, 1), "one");
     EXPECT_EQ(fx.messages.shown.size(), 1u);
-    EXPECT_TRUE(fx.state.ExportSpecs.FatalProcessError);
+    EXPECT_TRUE(fx.state.recipe.ExportSpecs.FatalProcessError);
     EXPECT_EQ(Pointer(1), 3);
 }
 

@@ -2,8 +2,8 @@
 // (Linux style when the first begins with "-", the switch syntax otherwise),
 // and the whole input is also read as one switch-syntax text. Nothing may
 // touch the disk: the log folder maker is replaced.
-#include "app/modParseCommandLine.h"
 #include "base/TextAccess.h"
+#include "cli/modParseCommandLine.h"
 #include "fuzz/FuzzSupport.h"
 #include "output/SheetTarget.h"
 

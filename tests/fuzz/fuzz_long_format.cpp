@@ -16,20 +16,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::QuietObserver observer;
     StopRequest stop;
     JobState state(observer, stop);
-    state.gInputFile = report;
-    state.gRecipe.InputFileName[0] = report;
-    state.gTabSize = size > 0 ? data[0] % 10 : 8;
+    state.job.gInputFile = report;
+    state.recipe.gRecipe.InputFileName[0] = report;
+    state.job.gTabSize = size > 0 ? data[0] % 10 : 8;
 
-    state.ExportSpecs.ReadFromFile(state, spec);
+    state.recipe.ExportSpecs.ReadFromFile(state.messages, spec);
 
     CsvWriter csv(fuzz::ScratchPath("out.csv"));
     std::string error;
     if (csv.Open(error)) {
-        state.ExportSpecs.Process(state, &csv);
+        state.recipe.ExportSpecs.Process(state, &csv);
         csv.Discard();
     }
-    state.xlApp = std::make_unique<test::FakeWorkbook>(3, 65'536, 256);
-    state.ExportSpecs.Process(state, nullptr);
-    state.xlApp.reset();
+    state.sink.xlApp = std::make_unique<test::FakeWorkbook>(3, 65'536, 256);
+    state.recipe.ExportSpecs.Process(state, nullptr);
+    state.sink.xlApp.reset();
     return 0;
 }

@@ -4,9 +4,9 @@
 // meet positions no library would hand over (huge, negative, not a number).
 // The rebuilt text must hold no line end inside a line: only LF ends lines.
 #include "fuzz/FuzzSupport.h"
-#include "pdf/PdfGrid.h"
-#include "pdf/PdfPages.h"
-#include "pdf/PdfTextOutcome.h"
+#include "pdf/grid/PdfGrid.h"
+#include "pdf/grid/PdfTextOutcome.h"
+#include "pdf/reader/PdfPages.h"
 
 #include <cstdlib>
 #include <cstring>

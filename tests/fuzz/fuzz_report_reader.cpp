@@ -35,11 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     JobState state(observer, stop);
     reader.Rewind();
     for (int64_t i = 0; i < lines && i < 200; ++i) {
-        state.LineProcessor.ReadRowPeriod1Only(state, reader, tabSize);
+        state.recipe.LineProcessor.ReadRowPeriod1Only(reader, tabSize);
         for (const auto& [start, end] : {std::pair{1, 10}, std::pair{5, 6}, std::pair{3, 400},
                                          std::pair{1, 2147483647}, std::pair{2147483647, 1}}) {
-            state.LineProcessor.ProcessField(state, 0, start, end);
-            state.LineProcessor.ProcessField(state, 2, start, end);
+            state.recipe.LineProcessor.ProcessField(state.messages, state.recipe.gRecipe, 0, start,
+                                                    end);
+            state.recipe.LineProcessor.ProcessField(state.messages, state.recipe.gRecipe, 2, start,
+                                                    end);
         }
     }
     return 0;

@@ -42,7 +42,7 @@ TEST(OutputTypeTest, MacroEnabledAndBinaryWorkbookNames) {
 }
 
 // A database's ending decides, whatever else the name holds; only the ending.
-TEST(OutputTypeTest, DatabaseNames) {
+TEST(OutputTypeTest, DatabaseEndingDecidesTheTypeWhateverElseTheNameHolds) {
     EXPECT_EQ(OutputTypeOf("/out/ledger.sqlite"), OutputType::Sqlite);
     EXPECT_EQ(OutputTypeOf("/out/LEDGER.SQLITE3"), OutputType::Sqlite);
     EXPECT_EQ(OutputTypeOf("/out/ledger.Db"), OutputType::Sqlite);

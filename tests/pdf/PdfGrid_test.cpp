@@ -1,4 +1,4 @@
-#include "pdf/PdfGrid.h"
+#include "pdf/grid/PdfGrid.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 //                          and per refused set.
 //   xls_tool formula FILE  writes a workbook whose third sheet holds the
 //                          formula =A1+B1 in C1 (a file vok must refuse).
-#include "output/Biff8Writer.h"
-#include "output/OleWorkbookFile.h"
-#include "output/XlsWorkbook.h"
+#include "output/xls/Biff8Writer.h"
+#include "output/xls/OleWorkbookFile.h"
+#include "output/xls/XlsWorkbook.h"
 #include "tools/CellWriteName.h"
 
 #include <cstring>

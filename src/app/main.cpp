@@ -1,8 +1,0 @@
-#include "app/MainModule.h"
-
-#include <string>
-#include <vector>
-
-int main(int argc, char** argv) {
-    return vok::Main(std::vector<std::string>(argv + 1, argv + argc));
-}

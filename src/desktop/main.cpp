@@ -1,0 +1,5 @@
+#include "desktop/DesktopMain.h"
+
+int main(int argc, char** argv) {
+    return vok::DesktopMain(argc, argv);
+}

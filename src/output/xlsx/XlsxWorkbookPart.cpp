@@ -1,0 +1,100 @@
+#include "output/xlsx/XlsxWorkbookPart.h"
+
+#include "output/workbook/XmlText.h"
+#include "output/workbook/XmlScanner.h"
+
+namespace vok {
+
+namespace {
+
+class WorkbookHandler : public XmlScanner::Handler {
+public:
+    explicit WorkbookHandler(XlsxWorkbookPart& part) : part_(part) {}
+
+    void StartElement(const XmlTag& tag) override {
+        ++depth_;
+        if (depth_ == 1) {
+            part_.prefix = std::string(NamePrefix(tag.name));
+        } else if (depth_ == 2 && tag.local == "calcPr") {
+            part_.hasCalcPr = true;
+            part_.calcPrBegin = tag.begin;
+            part_.calcPrEnd = tag.end;
+            const char* full = tag.Attribute("fullCalcOnLoad");
+            part_.fullCalcOnLoad =
+                full && (std::string_view(full) == "1" || std::string_view(full) == "true");
+        } else if (depth_ == 3 && tag.local == "sheet") {
+            XlsxSheetEntry& sheet = part_.sheets.emplace_back();
+            const char* name = tag.Attribute("name");
+            const char* id = tag.PrefixedAttribute("id");
+            sheet.name = name ? name : "";
+            sheet.relationshipId = id ? id : "";
+            sheet.begin = tag.begin;
+        }
+    }
+
+    void EndElement(const XmlTag& tag) override {
+        if (depth_ == 3 && tag.local == "sheet" && !part_.sheets.empty()) {
+            part_.sheets.back().end = tag.end;
+        } else if (depth_ == 2 &&
+                   (tag.local == "sheets" || tag.local == "functionGroups" ||
+                    tag.local == "externalReferences" || tag.local == "definedNames")) {
+            part_.calcPrInsertAt = tag.end;
+        }
+        --depth_;
+    }
+
+private:
+    XlsxWorkbookPart& part_;
+    int depth_ = 0;
+};
+
+class TitlesHandler : public XmlScanner::Handler {
+public:
+    explicit TitlesHandler(std::vector<XlsxTitle>& titles) : titles_(titles) {}
+
+    void StartElement(const XmlTag& tag) override {
+        if (tag.local == "TitlesOfParts") {
+            inTitles_ = true;
+        } else if (inTitles_ && tag.local == "lpstr") {
+            XlsxTitle& title = titles_.emplace_back();
+            title.contentBegin = tag.end;
+            capture_ = true;
+        }
+    }
+    void EndElement(const XmlTag& tag) override {
+        if (tag.local == "TitlesOfParts") {
+            inTitles_ = false;
+        } else if (capture_ && tag.local == "lpstr") {
+            titles_.back().contentEnd = tag.begin;
+            capture_ = false;
+        }
+    }
+    void Characters(std::string_view text) override {
+        if (capture_) titles_.back().text.append(text);
+    }
+
+private:
+    std::vector<XlsxTitle>& titles_;
+    bool inTitles_ = false, capture_ = false;
+};
+
+} // namespace
+
+bool XlsxWorkbookPart::Parse(std::string_view xml, std::string& error) {
+    *this = XlsxWorkbookPart();
+    WorkbookHandler handler(*this);
+    if (!XmlScanner::Scan(xml, handler, error)) return false;
+    if (sheets.empty()) {
+        error = "its workbook lists no sheets";
+        return false;
+    }
+    return true;
+}
+
+bool ParseTitlesOfParts(std::string_view xml, std::vector<XlsxTitle>& titles, std::string& error) {
+    titles.clear();
+    TitlesHandler handler(titles);
+    return XmlScanner::Scan(xml, handler, error);
+}
+
+} // namespace vok

@@ -1,0 +1,47 @@
+// vok-pdf-text PDF: writes the text rebuilt from a PDF print-out to standard
+// output; its exit status tells the program what it made of the file
+// (PdfTextOutcome.h). The program runs it as a process of its own, so that a
+// fault of the PDF library on a hostile file ends this process, not the job,
+// and the library never loads into the program itself.
+#include "pdf/grid/PdfTextOutcome.h"
+#include "pdf/reader/PdfPages.h"
+
+#include <csignal>
+#include <cstdio>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+
+namespace {
+
+// The program stops this process itself when the user stops the job (so that
+// its end is never taken for a fault of the library): Ctrl+C on the terminal
+// is the program's to handle. It ends with the program, however that ends.
+void FollowTheProgram() {
+    std::signal(SIGINT, SIG_IGN);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+}
+
+// A file that would take all the machine's memory ends this process instead.
+void LimitResources() {
+    const rlimit memory{rlim_t{4} << 30, rlim_t{4} << 30};
+    ::setrlimit(RLIMIT_AS, &memory);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) return vok::kPdfTextUsage;
+    FollowTheProgram();
+    LimitResources();
+    vok::QuietLibrary();
+    const vok::PdfPages pages = vok::PdfPages::FromFile(argv[1]);
+    static char buffer[1 << 16];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    const int status = vok::WritePdfText(pages, [](std::string_view text) {
+        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    });
+    if (std::fflush(stdout) != 0 && status < vok::kPdfTextFailures) return vok::kPdfTextWriteFailed;
+    return status;
+}

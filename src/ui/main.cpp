@@ -1,5 +1,0 @@
-#include "ui/DesktopMain.h"
-
-int main(int argc, char** argv) {
-    return vok::DesktopMain(argc, argv);
-}
