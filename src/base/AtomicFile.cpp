@@ -35,15 +35,10 @@ void SyncFolder(const std::filesystem::path& folder) {
 constexpr size_t kTemporaryExtra = 2 + 1 + 17 + 4; // ".~", ".", "PID-RAND", ".tmp"
 constexpr size_t kLibraryExtra = 7;                // the zip library's ".XXXXXX"
 
-size_t NameLimit(const std::filesystem::path& folder) {
-    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    return limit > 0 ? static_cast<size_t>(limit) : NAME_MAX;
-}
-
-// The NAME part of the temporary files of `name` in `folder`: the name, or
-// as much of it as fits, cut before a character, not inside one.
-std::string TemporaryStem(const std::filesystem::path& folder, std::string_view name) {
-    const size_t limit = NameLimit(folder);
+// The NAME part of the temporary files of `name` in a folder whose names
+// are at most `limit` bytes: the name, or as much of it as fits, cut before
+// a character, not inside one.
+std::string TemporaryStem(size_t limit, std::string_view name) {
     const size_t room =
         limit > kTemporaryExtra + kLibraryExtra + 1 ? limit - kTemporaryExtra - kLibraryExtra : 1;
     if (name.size() <= room) return std::string(name);
@@ -156,6 +151,11 @@ std::filesystem::path ReplacedFile(const std::filesystem::path& target, bool& mi
 
 } // namespace
 
+size_t FolderNameLimit(const std::filesystem::path& folder) {
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : NAME_MAX;
+}
+
 std::filesystem::path SweepStaleTemporaries(const std::filesystem::path& target) {
     bool missing = false;
     std::filesystem::path folder = ReplacedFile(target, missing).parent_path();
@@ -168,9 +168,20 @@ std::string SystemErrorText(std::string_view what, const std::filesystem::path& 
     return fmt::format("{} {} ({})", what, path.string(), std::strerror(error));
 }
 
-AtomicFile::AtomicFile(const std::filesystem::path& target, Durability durability)
+AtomicFile::AtomicFile(const std::filesystem::path& target, Durability durability,
+                       const TargetKnown* known)
     : durability_(durability) {
-    target_ = ReplacedFile(target, targetMissing_);
+    // A link is followed as ReplacedFile follows it; a file or nothing at the
+    // name is what the caller saw.
+    looked_ = known && !known->look.IsLink() && (known->look.Exists() || known->look.error == ENOENT);
+    if (looked_) {
+        target_ = target;
+        targetMissing_ = !known->look.Exists();
+        look_ = known->look;
+        nameLimit_ = known->nameLimit;
+    } else {
+        target_ = ReplacedFile(target, targetMissing_);
+    }
     folder_ = target_.parent_path();
     if (folder_.empty()) folder_ = ".";
 }
@@ -193,17 +204,21 @@ void AtomicFile::Discard() {
 bool AtomicFile::Create(std::string& error) {
     // A device or a named pipe would be replaced by a regular file: refused.
     // A name that held nothing when the file was opened needs neither check.
-    if (const std::string kind = targetMissing_ ? "" : NonFileKind(target_); !kind.empty()) {
+    const std::string kind = targetMissing_ ? ""
+                             : looked_      ? NonFileKind(look_)
+                                            : NonFileKind(target_);
+    if (!kind.empty()) {
         error = "Cannot replace " + target_.string() + ": it is " + kind + ", not a file";
         return false;
     }
     // A file its owner made read-only is not replaced behind their back.
-    if (!targetMissing_ && ::access(target_.c_str(), F_OK) == 0 &&
+    if (!targetMissing_ && (looked_ || ::access(target_.c_str(), F_OK) == 0) &&
         ::access(target_.c_str(), W_OK) != 0) {
         error = SystemErrorText("Cannot replace the read-only file", target_, errno);
         return false;
     }
-    const std::string stem = TemporaryStem(folder_, target_.filename().native());
+    if (nameLimit_ == 0) nameLimit_ = FolderNameLimit(folder_);
+    const std::string stem = TemporaryStem(nameLimit_, target_.filename().native());
     // Outputs are swept once per folder by their job (SweepStaleTemporaries):
     // a sweep per save would read a folder of n outputs n times.
     if (durability_ == Durability::Synced) RemoveStaleTemporaries(folder_, stem);
@@ -279,9 +294,16 @@ bool AtomicFile::Commit(std::string& error, const StopRequest* stop) {
         error = "Cannot write " + target_.string() + ": no temporary file was created";
         return false;
     }
-    // Keep the permissions of the file being replaced.
-    struct stat st {};
-    if (::stat(target_.c_str(), &st) == 0) ::chmod(temp_.c_str(), st.st_mode & 07777);
+    // Keep the permissions of the file being replaced (as the caller saw it,
+    // when it looked: nothing there needs nothing kept).
+    const FileLook replaced = looked_ ? look_ : FileLook::Of(target_);
+    if (replaced.Exists()) {
+        const mode_t mode = replaced.info.st_mode & 07777;
+        if (fd_ >= 0)
+            ::fchmod(fd_, mode);
+        else
+            ::chmod(temp_.c_str(), mode);
+    }
     if (!CloseTemp(error)) {
         Discard();
         return false;

@@ -16,12 +16,23 @@
 #pragma once
 
 #include "base/StopRequest.h"
+#include "base/modUtilityFile.h"
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace vok {
+
+// What a job that writes many outputs into one folder knows of a target
+// before it is replaced, so that the save does not ask the system again.
+struct TargetKnown {
+    FileLook look;        // an lstat of the target's name, taken just before
+    size_t nameLimit = 0; // FolderNameLimit of its folder; 0 when not known
+};
+
+// The longest name a file in `folder` may have.
+size_t FolderNameLimit(const std::filesystem::path& folder);
 
 class AtomicFile {
 public:
@@ -36,7 +47,8 @@ public:
     };
 
     explicit AtomicFile(const std::filesystem::path& target,
-                        Durability durability = Durability::Synced);
+                        Durability durability = Durability::Synced,
+                        const TargetKnown* known = nullptr);
     // Removes the temporary file unless Commit succeeded.
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -77,6 +89,10 @@ private:
     int fd_ = -1;
     bool committed_ = false;
     bool targetMissing_ = false; // nothing was at the target's name when this was made
+    // What the caller found at the target's name (a regular file, or nothing).
+    bool looked_ = false;
+    FileLook look_;
+    size_t nameLimit_ = 0;
 };
 
 // Removes the temporary files that killed runs left in the folder a save of

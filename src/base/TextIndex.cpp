@@ -716,8 +716,19 @@ bool TextIndex::OpenAt(int64_t line, TextReader& reader, int64_t lastLine) {
 }
 
 TextIndex& TextIndexCache::For(const std::filesystem::path& path) {
-    struct stat info {};
-    const bool known = ::stat(path.c_str(), &info) == 0;
+    if (const auto found = entries_.find(path); found != entries_.end() && found->second.held)
+        return *found->second.index;
+    return Made(path, FileLook::Of(path), false);
+}
+
+TextIndex& TextIndexCache::For(const std::filesystem::path& path, const FileLook& look) {
+    return Made(path, look, true);
+}
+
+TextIndex& TextIndexCache::Made(const std::filesystem::path& path, const FileLook& look,
+                                bool held) {
+    const struct stat& info = look.info;
+    const bool known = look.Exists();
     Entry& entry = entries_[path];
     const bool same = entry.index && known && entry.device == info.st_dev &&
                       entry.inode == info.st_ino && entry.size == info.st_size &&
@@ -730,6 +741,7 @@ TextIndex& TextIndexCache::For(const std::filesystem::path& path) {
         entry.size = known ? info.st_size : -1;
         entry.modified = known ? info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec : 0;
     }
+    entry.held = entry.held || held;
     return *entry.index;
 }
 

@@ -16,6 +16,7 @@
 #include "base/TemporaryText.h"
 #include "base/TextEncoding.h"
 #include "base/TextReader.h"
+#include "base/modUtilityFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -180,6 +181,10 @@ public:
     TextIndexCache() = default;
     explicit TextIndexCache(ReportSourceMaker sources) : sources_(std::move(sources)) {}
     TextIndex& For(const std::filesystem::path& path);
+    // The same for a report the caller looked at already (a stat of `path`).
+    // Its index then holds until Clear without looking at the file again: a
+    // job converts the report as it found it when the conversion began.
+    TextIndex& For(const std::filesystem::path& path, const FileLook& look);
     // Hands over the index of a report, for reading its lines after the job;
     // null when there is none.
     std::unique_ptr<TextIndex> Release(const std::filesystem::path& path);
@@ -190,7 +195,9 @@ private:
         std::unique_ptr<TextIndex> index;
         uint64_t device = 0, inode = 0;
         int64_t size = -1, modified = 0;
+        bool held = false; // made from the caller's look: not looked at again
     };
+    TextIndex& Made(const std::filesystem::path& path, const FileLook& look, bool held);
     ReportSourceMaker sources_;
     std::map<std::filesystem::path, Entry> entries_;
 };

@@ -61,6 +61,7 @@ bool TextReader::Open(const std::filesystem::path& path, size_t bufferSize) {
     const int fd = OpenForReading(path, openError_, &info);
     if (fd < 0) return false;
     fd_ = fd;
+    fileSize_ = static_cast<int64_t>(info.st_size);
     // Small files (settings, recipes) get a buffer of their own size.
     const size_t size = static_cast<size_t>(info.st_size);
     if (bufferSize == 0 || bufferSize > kBufferSize) bufferSize = kBufferSize;
@@ -95,6 +96,7 @@ TextReader& TextReader::operator=(TextReader&& other) noexcept {
     Close();
     fd_ = other.fd_;
     other.fd_ = -1;
+    fileSize_ = other.fileSize_;
     encoding_ = other.encoding_;
     buffer_ = std::move(other.buffer_);
     capacity_ = other.capacity_;

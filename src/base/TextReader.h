@@ -42,6 +42,8 @@ public:
     TextReader& operator=(const TextReader&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The file's size when it was opened.
+    int64_t FileSize() const { return fileSize_; }
     TextEncoding Encoding() const { return encoding_; }
 
     // True when no further line can be read (and for a reader that is not open).
@@ -111,6 +113,7 @@ private:
     bool NextRawLine(std::string_view& raw);
 
     int fd_ = -1;
+    int64_t fileSize_ = 0;
     TextEncoding encoding_ = TextEncoding::Utf8;
     std::unique_ptr<char[]> buffer_; // not zeroed: every byte used was read first
     size_t capacity_ = 0;

@@ -46,9 +46,29 @@ std::string KindOfMode(mode_t mode) {
 } // namespace
 
 std::string NonFileKind(const std::filesystem::path& path) {
-    struct stat info {};
-    if (path.empty() || ::stat(path.c_str(), &info) != 0) return {};
-    return KindOfMode(info.st_mode);
+    if (path.empty()) return {};
+    return NonFileKind(FileLook::Of(path));
+}
+
+std::string NonFileKind(const FileLook& look) {
+    return look.Exists() ? KindOfMode(look.info.st_mode) : std::string();
+}
+
+FileLook FileLook::Of(const std::filesystem::path& path, bool followLink) {
+    FileLook look;
+    const int found =
+        followLink ? ::stat(path.c_str(), &look.info) : ::lstat(path.c_str(), &look.info);
+    if (found != 0) look.error = errno;
+    return look;
+}
+
+bool FileExists(const std::filesystem::path& path, const FileLook& look) {
+    // Blanks around the name, or a pattern: the look was not of the name meant.
+    const std::string_view text = path.native();
+    if (text.empty() || Trim(text).size() != text.size() ||
+        text.find_first_of("*?") != std::string_view::npos)
+        return FileExists(path);
+    return look.IsFile();
 }
 
 std::string NonFileTarget(const std::filesystem::path& path) {

@@ -8,8 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-
-struct stat;
+#include <sys/stat.h>
 
 namespace vok {
 
@@ -43,6 +42,26 @@ int OpenForAppending(const std::filesystem::path& path, std::string& error);
 // `info`, when given, receives what the file was found to be when opened.
 int OpenForReading(const std::filesystem::path& path, std::string& error,
                    struct stat* info = nullptr);
+
+// What one look at a name found. A job that converts many files looks at
+// each name once and lets every check of the file share the answer: the
+// system resolves each name anew, which costs more than the check.
+struct FileLook {
+    struct stat info {};
+    int error = 0; // the look's errno: ENOENT when nothing is at the name
+
+    // A stat of `path`, or, with `followLink` false, an lstat.
+    static FileLook Of(const std::filesystem::path& path, bool followLink = true);
+    bool Exists() const { return error == 0; }
+    bool IsFile() const { return error == 0 && S_ISREG(info.st_mode); }
+    bool IsLink() const { return error == 0 && S_ISLNK(info.st_mode); }
+};
+
+// FileExists for a path whose look was taken already.
+bool FileExists(const std::filesystem::path& path, const FileLook& look);
+
+// NonFileKind of what a look found.
+std::string NonFileKind(const FileLook& look);
 
 // True for an existing folder.
 bool FolderExists(const std::filesystem::path& folder);

@@ -95,10 +95,9 @@ public:
 
     // The lines expected in all, from the bytes read so far, for the progress.
     int64_t EstimatedLines() const {
-        std::error_code ec;
-        const auto size = static_cast<double>(std::filesystem::file_size(report_.ReadFrom(), ec));
+        const auto size = static_cast<double>(reader_.FileSize());
         const auto read = static_cast<double>(reader_.NextLineOffset());
-        if (ec || read <= 0) return 0;
+        if (read <= 0) return 0;
         return static_cast<int64_t>(static_cast<double>(number_) * size / read);
     }
 

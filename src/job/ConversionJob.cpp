@@ -394,8 +394,11 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     if (const std::optional<OutputType> type = OutputTypeOf(state.job.gOutputFile)) {
         state.job.outputType = *type;
         bool outputExists = true;
+        LookAtFiles();
         std::string clash = PathClash(outputExists);
-        if (const std::string kind = outputExists ? NonFileTarget(state.job.gOutputFile) : "";
+        if (const std::string kind = outputExists && !NonFileKind(looks_.output).empty()
+                                         ? NonFileTarget(state.job.gOutputFile)
+                                         : "";
             clash.empty() && !kind.empty())
             clash = fmt::format("The output file {} is {}; nothing was written. Choose a regular "
                                 "file as output.",
@@ -444,50 +447,78 @@ FileOutcome ConversionJob::ConvertGuarded() {
 
 namespace {
 
-// A file as one stat found it: each path of a file's checks is looked at once.
+// A name and what its look found.
 struct Looked {
     const std::filesystem::path& path;
-    struct stat st {};
-    int error = 0;
-    explicit Looked(const std::filesystem::path& name) : path(name) {
-        if (path.empty() || ::stat(path.c_str(), &st) != 0) error = path.empty() ? ENOENT : errno;
-    }
+    const FileLook& look;
 };
 
 // SameFile on what was looked at: only names that lead nowhere (or could
 // not be looked at) need SameFile's comparison of resolved names.
 bool SameLooked(const Looked& a, const Looked& b) {
     if (a.path.empty() || b.path.empty()) return false;
-    if (a.error == 0 && b.error == 0)
-        return a.st.st_dev == b.st.st_dev && a.st.st_ino == b.st.st_ino;
-    if ((a.error == 0 && b.error == ENOENT) || (a.error == ENOENT && b.error == 0)) return false;
+    const int aError = a.look.error, bError = b.look.error;
+    if (aError == 0 && bError == 0)
+        return a.look.info.st_dev == b.look.info.st_dev &&
+               a.look.info.st_ino == b.look.info.st_ino;
+    if ((aError == 0 && bError == ENOENT) || (aError == ENOENT && bError == 0)) return false;
     return SameFile(a.path, b.path);
+}
+
+FileLook LookAt(const std::filesystem::path& path, bool followLink = true) {
+    if (path.empty()) return {{}, ENOENT};
+    return FileLook::Of(path, followLink);
 }
 
 } // namespace
 
+void ConversionJob::LookAtFiles() {
+    const JobState& state = *state_;
+    looks_.outputName = LookAt(state.job.gOutputFile, false);
+    // A link is followed for what it leads to; any other name looks the same either way.
+    looks_.output =
+        looks_.outputName.IsLink() ? LookAt(state.job.gOutputFile) : looks_.outputName;
+    looks_.input = LookAt(state.job.gInputFile);
+    looks_.recipe = options_.bUseRecipe ? LookAt(state.job.gRecipeFile) : FileLook{};
+    looks_.autoRecipe = LookAt(settings_.AutoRecipeFile);
+    looks_.exportSpecs = LookAt(settings_.ExportSpecsFile);
+}
+
+TargetKnown ConversionJob::OutputKnown() {
+    const std::filesystem::path& output = state_->job.gOutputFile;
+    // The outputs of one folder follow each other: its limit is asked once.
+    if (const std::string_view folder = FolderText(output);
+        nameLimit_ == 0 || folder != limitFolder_) {
+        limitFolder_ = folder;
+        nameLimit_ = FolderNameLimit(folder.empty() ? std::filesystem::path(".")
+                                                    : std::filesystem::path(folder));
+    }
+    return {looks_.outputName, nameLimit_};
+}
+
 std::string ConversionJob::PathClash(bool& outputExists) const {
     const JobState& state = *state_;
     const std::filesystem::path& output = state.job.gOutputFile;
-    const Looked out(output), input(state.job.gInputFile);
-    outputExists = out.error != ENOENT;
+    const Looked out{output, looks_.output}, input{state.job.gInputFile, looks_.input};
+    outputExists = out.look.error != ENOENT;
     // Writing the output would destroy the report or the recipe before or
     // while it is read.
     if (SameLooked(out, input))
         return fmt::format("The output file {} is the input file {}; nothing was written. Choose "
                            "another output file.",
                            output.string(), state.job.gInputFile.string());
-    if (options_.bUseRecipe && SameLooked(out, Looked(state.job.gRecipeFile)))
+    if (options_.bUseRecipe && SameLooked(out, {state.job.gRecipeFile, looks_.recipe}))
         return fmt::format("The output file {} is the recipe file {}; nothing was written. "
                            "Choose another output file.",
                            output.string(), state.job.gRecipeFile.string());
     // The program's working files are replaced by every conversion.
-    for (const std::filesystem::path* working :
-         {&settings_.AutoRecipeFile, &settings_.ExportSpecsFile}) {
-        if (SameLooked(input, Looked(*working)))
+    for (const auto& [working, look] :
+         {Looked{settings_.AutoRecipeFile, looks_.autoRecipe},
+          Looked{settings_.ExportSpecsFile, looks_.exportSpecs}}) {
+        if (SameLooked(input, {working, look}))
             return fmt::format("The input file {} is the working file {}, which each conversion "
                                "replaces; nothing was written. Convert a copy of it instead.",
-                               state.job.gInputFile.string(), working->string());
+                               state.job.gInputFile.string(), working.string());
     }
     return {};
 }
@@ -529,10 +560,11 @@ bool SameFileState(const struct stat& a, const struct stat& b) {
 
 } // namespace
 
-const SectionedText& ConversionJob::RecipeText(const std::filesystem::path& recipeFile) {
+const SectionedText& ConversionJob::RecipeText(const std::filesystem::path& recipeFile,
+                                               const FileLook& look) {
     // The same file, unchanged since it was read: its text is still good.
-    struct stat now {};
-    const bool known = ::stat(recipeFile.c_str(), &now) == 0;
+    const struct stat& now = look.info;
+    const bool known = look.Exists();
     if (recipe_ && known && recipe_->path == recipeFile && SameFileState(recipe_->file, now))
         return recipe_->text;
     expansion_.reset();
@@ -605,7 +637,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     SectionedText markedText;
     MarkedRecipe marks;
     // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
-    TextIndex& report = state.recipe.Reports.For(state.job.gInputFile);
+    TextIndex& report = state.recipe.Reports.For(state.job.gInputFile, looks_.input);
     if (!options_.bUseRecipe && report.Problem().empty()) {
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
@@ -615,7 +647,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         if (!marks.problem.empty())
             messages.Show(marks.problem, marks.read ? MessageIcon::Warning : MessageIcon::Critical);
     }
-    const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile) : markedText;
+    const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile, looks_.recipe) : markedText;
     // A recipe that holds tables says nothing: checked once while it stays as it was.
     if (options_.bUseRecipe && !recipe_->holdsTables) {
         if (!RecipeHasTables(messages, recipeFile, recipeText)) return NoTableWritten();
@@ -685,9 +717,9 @@ bool ConversionJob::LeavesChecksToRun(const SectionedText& recipeText, TextIndex
 std::string ConversionJob::MissingInput() {
     const JobState& state = *state_;
     std::string text;
-    if (options_.bUseRecipe && !FileExists(state.job.gRecipeFile))
+    if (options_.bUseRecipe && !FileExists(state.job.gRecipeFile, looks_.recipe))
         text = NoSuchFileMessage("Recipe file ", state.job.gRecipeFile);
-    else if (!FileExists(state.job.gInputFile))
+    else if (!FileExists(state.job.gInputFile, looks_.input))
         text = NoSuchFileMessage("Input file: ", state.job.gInputFile);
     if (!text.empty()) state_->messages.Show(text, MessageIcon::Exclamation);
     return text;
@@ -744,9 +776,7 @@ bool ConversionJob::ReuseExpansion() {
     JobState& state = *state_;
     if (!expansion_ || expansion_->tabSize != state.job.gTabSize) return false;
     // The working file as this job left it: nothing to write.
-    struct stat now {};
-    if (::stat(settings_.ExportSpecsFile.c_str(), &now) != 0 ||
-        !SameFileState(now, expansion_->working))
+    if (!looks_.exportSpecs.Exists() || !SameFileState(looks_.exportSpecs.info, expansion_->working))
         return false;
     // The status texts the expansion shows, as it shows them.
     const std::string caption = state.Caption();
@@ -827,7 +857,8 @@ FileOutcome ConversionJob::RunIntoCsv() {
     JobState& state = *state_;
     Messages& messages = state.messages;
     FileOutcome outcome;
-    CsvWriter csv(state.job.gOutputFile);
+    const TargetKnown known = OutputKnown();
+    CsvWriter csv(state.job.gOutputFile, TextEncoding::Utf8, &known);
     std::string error;
     if (!csv.Open(error)) {
         const std::string text =

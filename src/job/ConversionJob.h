@@ -9,6 +9,7 @@
 
 #include "base/JobObserver.h"
 #include "base/Outcome.h"
+#include "base/AtomicFile.h"
 #include "base/StopRequest.h"
 #include "base/modUtilityFileSystemObject.h"
 #include "job/ProgramFolderLock.h"
@@ -103,7 +104,7 @@ private:
     // a message since `messagesBefore`.
     void KeepExpansion(const SectionedText& recipeText, int64_t messagesBefore);
     // The recipe's text, read once per job while the file stays as it was.
-    const SectionedText& RecipeText(const std::filesystem::path& recipeFile);
+    const SectionedText& RecipeText(const std::filesystem::path& recipeFile, const FileLook& look);
     FileOutcome RunRecipe();
     // The run into a SQLite database: one transaction for the report.
     FileOutcome RunIntoDatabase();
@@ -115,6 +116,10 @@ private:
     // the input is a working file); "" when it may.
     // `outputExists` tells whether anything is at the output's name.
     std::string PathClash(bool& outputExists) const;
+    // Looks once at each name the file's checks ask about (looks_).
+    void LookAtFiles();
+    // What a save into the output's folder needs to know of it.
+    TargetKnown OutputKnown();
     // Says that nothing was written to the output; the earlier file stays.
     FileOutcome NoTableWritten();
     // True when the run showed an error message or a failure ended it.
@@ -168,6 +173,14 @@ private:
     // Output folders already swept of temporary files that killed runs left.
     std::set<std::filesystem::path> sweptFolders_;
     std::string lastSwept_; // the folder of the previous output, as text
+    // What the current file's checks found at each name, looked at once.
+    struct Looks {
+        FileLook outputName; // not following a link
+        FileLook output, input, recipe, autoRecipe, exportSpecs;
+    } looks_;
+    // The longest name in the folder of the previous output.
+    std::string limitFolder_;
+    size_t nameLimit_ = 0;
     // The recipe of a folder job is read once: its text, and what the file
     // was like when it was read.
     struct ReadRecipe;

@@ -5,8 +5,10 @@
 
 namespace vok {
 
-CsvWriter::CsvWriter(const std::filesystem::path& fileName, TextEncoding encoding)
-    : fileName_(fileName), encoding_(encoding), file_(fileName, AtomicFile::Durability::Unsynced) {}
+CsvWriter::CsvWriter(const std::filesystem::path& fileName, TextEncoding encoding,
+                     const TargetKnown* known)
+    : fileName_(fileName), encoding_(encoding),
+      file_(fileName, AtomicFile::Durability::Unsynced, known) {}
 
 bool CsvWriter::Open(std::string& error) {
     open_ = file_.Create(error);

@@ -17,8 +17,10 @@ namespace vok {
 
 class CsvWriter {
 public:
+    // `known`, when given, is what the caller found at the file's name.
     explicit CsvWriter(const std::filesystem::path& fileName,
-                       TextEncoding encoding = TextEncoding::Utf8);
+                       TextEncoding encoding = TextEncoding::Utf8,
+                       const TargetKnown* known = nullptr);
 
     // Creates the temporary file; false, with the reason, when it cannot be made.
     bool Open(std::string& error);
