@@ -276,9 +276,13 @@ public:
         // 1. The file, or nothing: a missing file, a folder or a device is no text source.
         std::string openError;
         struct stat info {};
-        const int fd = index_.source_.problem.empty()
-                           ? OpenForReading(index_.source_.readFrom, openError, &info)
-                           : -1;
+        int fd = -1;
+        if (index_.opened_.IsOpen()) {
+            info = index_.opened_.Info();
+            fd = index_.opened_.Release();
+        } else if (index_.source_.problem.empty()) {
+            fd = OpenForReading(index_.source_.readFrom, openError, &info);
+        }
         if (!index_.source_.problem.empty()) openError = index_.source_.problem;
         if (fd < 0) {
             if (basics_) index_.openError_ = std::move(openError);
@@ -541,6 +545,17 @@ TextIndex::TextIndex(std::filesystem::path path)
 TextIndex::TextIndex(std::filesystem::path path, ReportSource source)
     : path_(std::move(path)), source_(std::move(source)) {}
 
+TextIndex::TextIndex(std::filesystem::path path, ReportSource source, OpenedFile opened)
+    : path_(std::move(path)), source_(std::move(source)) {
+    // A text rebuilt from the report is read elsewhere.
+    if (ReadsItsOwnFile()) opened_ = std::move(opened);
+}
+
+TextReader TextIndex::Reader(TextEncoding encoding, size_t bufferSize) {
+    if (opened_.IsOpen()) return TextReader(std::move(opened_), encoding, bufferSize);
+    return TextReader(source_.readFrom, encoding, bufferSize);
+}
+
 TextIndex::Key& TextIndex::KeyOf(std::string_view key) {
     const auto [it, added] = keyIndex_.try_emplace(std::string(key), keys_.size());
     if (added) keys_.push_back(Key{std::string(key)});
@@ -707,7 +722,7 @@ bool TextIndex::OpenAt(int64_t line, TextReader& reader, int64_t lastLine) {
         const int64_t end = AnchorOffsetAfter(lastLine);
         if (end > anchor.offset) span = static_cast<size_t>(end - anchor.offset) + 2;
     }
-    reader = TextReader(source_.readFrom, encoding_, span);
+    reader = Reader(encoding_, span);
     // Opened once already, the file may still fail now (too many open files).
     if (!reader.IsOpen()) return false;
     reader.Seek(anchor.offset, anchor.line);
@@ -725,8 +740,13 @@ TextIndex& TextIndexCache::For(const std::filesystem::path& path, const FileLook
     return Made(path, look, true);
 }
 
+TextIndex& TextIndexCache::For(const std::filesystem::path& path, OpenedFile opened) {
+    const FileLook look{opened.Info(), 0};
+    return Made(path, look, true, std::move(opened));
+}
+
 TextIndex& TextIndexCache::Made(const std::filesystem::path& path, const FileLook& look,
-                                bool held) {
+                                bool held, OpenedFile opened) {
     const struct stat& info = look.info;
     const bool known = look.Exists();
     Entry& entry = entries_[path];
@@ -734,8 +754,9 @@ TextIndex& TextIndexCache::Made(const std::filesystem::path& path, const FileLoo
                       entry.inode == info.st_ino && entry.size == info.st_size &&
                       entry.modified == info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec;
     if (!same) {
-        entry.index = sources_ ? std::make_unique<TextIndex>(path, sources_(path))
-                               : std::make_unique<TextIndex>(path);
+        ReportSource source =
+            sources_ ? sources_(path, opened.Descriptor()) : ReportSource::Plain(path);
+        entry.index = std::make_unique<TextIndex>(path, std::move(source), std::move(opened));
         entry.device = known ? info.st_dev : 0;
         entry.inode = known ? info.st_ino : 0;
         entry.size = known ? info.st_size : -1;

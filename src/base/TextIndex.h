@@ -54,14 +54,18 @@ struct ReportSource {
     }
 };
 
-// How a job turns a report's name into the text it reads.
-using ReportSourceMaker = std::function<ReportSource(const std::filesystem::path&)>;
+// How a job turns a report's name into the text it reads; the report's
+// descriptor when the job holds it open already, else -1.
+using ReportSourceMaker = std::function<ReportSource(const std::filesystem::path&, int)>;
 
 class TextIndex {
 public:
     explicit TextIndex(std::filesystem::path path);
     // A report read from another text: `path` names it in messages.
     TextIndex(std::filesystem::path path, ReportSource source);
+    // The same with the report opened already: the first read of its own
+    // text takes this descriptor instead of opening the file again.
+    TextIndex(std::filesystem::path path, ReportSource source, OpenedFile opened);
 
     const std::filesystem::path& Path() const { return path_; }
     // What was said of the report's text while it was made, and why there is
@@ -127,6 +131,9 @@ public:
     // reader) when the file has fewer than line - 1 lines, or cannot be
     // opened now (the reader's OpenError says why).
     bool OpenAt(int64_t line, TextReader& reader, int64_t lastLine = 0);
+    // A reader on the text from its first byte (OpenAt's reader, without the
+    // look-ups: for a caller that reads every line).
+    TextReader Reader(TextEncoding encoding, size_t bufferSize = 0);
 
 private:
     struct Hit {
@@ -155,6 +162,7 @@ private:
 
     std::filesystem::path path_;
     ReportSource source_;
+    OpenedFile opened_; // the report as the job opened it, until its first read
     bool scanned_ = false;
     bool exists_ = false;
     TextEncoding encoding_ = TextEncoding::Utf8;
@@ -185,6 +193,9 @@ public:
     // Its index then holds until Clear without looking at the file again: a
     // job converts the report as it found it when the conversion began.
     TextIndex& For(const std::filesystem::path& path, const FileLook& look);
+    // The same for a report the caller opened: its look is what the opening
+    // found, and the index reads the descriptor.
+    TextIndex& For(const std::filesystem::path& path, OpenedFile opened);
     // Hands over the index of a report, for reading its lines after the job;
     // null when there is none.
     std::unique_ptr<TextIndex> Release(const std::filesystem::path& path);
@@ -197,7 +208,8 @@ private:
         int64_t size = -1, modified = 0;
         bool held = false; // made from the caller's look: not looked at again
     };
-    TextIndex& Made(const std::filesystem::path& path, const FileLook& look, bool held);
+    TextIndex& Made(const std::filesystem::path& path, const FileLook& look, bool held,
+                    OpenedFile opened = {});
     ReportSourceMaker sources_;
     std::map<std::filesystem::path, Entry> entries_;
 };

@@ -60,13 +60,17 @@ bool TextReader::Open(const std::filesystem::path& path, size_t bufferSize) {
     struct stat info {};
     const int fd = OpenForReading(path, openError_, &info);
     if (fd < 0) return false;
+    Adopt(fd, info, bufferSize);
+    return true;
+}
+
+void TextReader::Adopt(int fd, const struct stat& info, size_t bufferSize) {
     fd_ = fd;
     fileSize_ = static_cast<int64_t>(info.st_size);
     // Small files (settings, recipes) get a buffer of their own size.
     const size_t size = static_cast<size_t>(info.st_size);
     if (bufferSize == 0 || bufferSize > kBufferSize) bufferSize = kBufferSize;
     Allocate(std::clamp<size_t>(size + 1, 4096, bufferSize));
-    return true;
 }
 
 TextReader::TextReader(const std::filesystem::path& path) {
@@ -81,6 +85,13 @@ TextReader::TextReader(const std::filesystem::path& path) {
 TextReader::TextReader(const std::filesystem::path& path, TextEncoding encoding, size_t bufferSize)
     : encoding_(encoding) {
     Open(path, bufferSize);
+}
+
+TextReader::TextReader(OpenedFile file, TextEncoding encoding, size_t bufferSize)
+    : encoding_(encoding) {
+    if (!file.IsOpen()) return;
+    const struct stat info = file.Info();
+    Adopt(file.Release(), info, bufferSize);
 }
 
 TextReader::~TextReader() {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "base/TextEncoding.h"
+#include "base/modUtilityFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -35,6 +36,8 @@ public:
     // read before the first line. `bufferSize`, when given, bounds the
     // buffer: a few lines far into a large file need no megabyte.
     TextReader(const std::filesystem::path& path, TextEncoding encoding, size_t bufferSize = 0);
+    // The same on a file opened already, read from where its descriptor stands.
+    TextReader(OpenedFile file, TextEncoding encoding, size_t bufferSize = 0);
     ~TextReader();
     TextReader(TextReader&& other) noexcept;
     TextReader& operator=(TextReader&& other) noexcept;
@@ -104,6 +107,7 @@ public:
 
 private:
     bool Open(const std::filesystem::path& path, size_t bufferSize);
+    void Adopt(int fd, const struct stat& info, size_t bufferSize);
     void Allocate(size_t capacity);
     bool Fill();
     void Fail(int error);

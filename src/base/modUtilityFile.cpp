@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace vok {
 
@@ -124,6 +125,32 @@ int OpenForReading(const std::filesystem::path& path, std::string& error, struct
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
     struct stat found {};
     return KeepIfRegular(::open(path.c_str(), kFlags), kFlags, error, info ? *info : found);
+}
+
+OpenedFile OpenedFile::Of(const std::filesystem::path& path, std::string& error) {
+    OpenedFile file;
+    file.fd_ = OpenForReading(path, error, &file.info_);
+    return file;
+}
+
+OpenedFile::~OpenedFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+OpenedFile::OpenedFile(OpenedFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), info_(other.info_) {}
+
+OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        info_ = other.info_;
+    }
+    return *this;
+}
+
+int OpenedFile::Release() {
+    return std::exchange(fd_, -1);
 }
 
 bool FolderExists(const std::filesystem::path& folder) {

@@ -63,6 +63,31 @@ bool FileExists(const std::filesystem::path& path, const FileLook& look);
 // NonFileKind of what a look found.
 std::string NonFileKind(const FileLook& look);
 
+// A file held open for reading (a regular file, made blocking, as
+// OpenForReading opens it), and what the system said of it when opened:
+// one opening serves every step that reads it.
+class OpenedFile {
+public:
+    OpenedFile() = default;
+    // Not open when the file cannot be opened; `error` says why.
+    static OpenedFile Of(const std::filesystem::path& path, std::string& error);
+    ~OpenedFile();
+    OpenedFile(OpenedFile&& other) noexcept;
+    OpenedFile& operator=(OpenedFile&& other) noexcept;
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+    const struct stat& Info() const { return info_; }
+    // Hands the descriptor over: the caller closes it.
+    int Release();
+
+private:
+    int fd_ = -1;
+    struct stat info_ {};
+};
+
 // True for an existing folder.
 bool FolderExists(const std::filesystem::path& folder);
 

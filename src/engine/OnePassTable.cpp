@@ -61,7 +61,7 @@ bool AsciiRules(const LineRules& rules) {
 class OnePassText {
 public:
     OnePassText(JobState& state, TextIndex& report, const clsTable& table)
-        : state_(state), report_(report), reader_(report.ReadFrom(), TextEncoding::Utf8),
+        : state_(state), report_(report), reader_(report.Reader(TextEncoding::Utf8)),
           startKey_(table.ReadStartLine), endKey_(table.ReadEndLine) {}
 
     bool IsOpen() const { return reader_.IsOpen(); }

@@ -352,7 +352,7 @@ PreviewTable TableOf(const clsTable& source, int32_t number, RowKeeper::Run& run
 
 // The texts rebuilt from PDF reports come from, and go to, the previews' memo.
 void KeepPdfTexts(JobState& state, const std::shared_ptr<RebuiltTextMemo>& memo) {
-    state.recipe.Reports = TextIndexCache([&state, memo](const std::filesystem::path& report) {
+    state.recipe.Reports = TextIndexCache([&state, memo](const std::filesystem::path& report, int) {
         return memo->SourceOf(report, [&state] {
             state.run.DoEvents();
             return state.run.StopHolds();

@@ -273,6 +273,7 @@ void ConversionJob::ConvertPatternJob() {
         const auto count = static_cast<int64_t>(clnFiles.size());
         // Each file in turn, its output folder made when missing.
         std::string madeFolder;
+        inputsListed_ = true;
         for (int64_t i = 0; i < count; ++i) {
             state.run.DoEvents();
             if (state.run.StopAsked()) break;
@@ -281,6 +282,7 @@ void ConversionJob::ConvertPatternJob() {
                 options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile, madeFolder);
             ConvertOneFile(i + 1, count);
         }
+        inputsListed_ = false;
     }
 }
 
@@ -422,6 +424,7 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
         outcome = Skipped(refusal);
         outcome.outputTypeKnown = false;
     }
+    input_ = {};
     CountOutcome(outcome);
     fileMessages_->FileFinished(state.job.gInputFile, state.job.gOutputFile, outcome);
 }
@@ -478,7 +481,11 @@ void ConversionJob::LookAtFiles() {
     // A link is followed for what it leads to; any other name looks the same either way.
     looks_.output =
         looks_.outputName.IsLink() ? LookAt(state.job.gOutputFile) : looks_.outputName;
-    looks_.input = LookAt(state.job.gInputFile);
+    // A listed report is opened at once: the opening tells what a look would.
+    std::string error;
+    input_ = inputsListed_ ? OpenedFile::Of(state.job.gInputFile, error) : OpenedFile();
+    looks_.input =
+        input_.IsOpen() ? FileLook{input_.Info(), 0} : LookAt(state.job.gInputFile);
     looks_.recipe = options_.bUseRecipe ? LookAt(state.job.gRecipeFile) : FileLook{};
     looks_.autoRecipe = LookAt(settings_.AutoRecipeFile);
     looks_.exportSpecs = LookAt(settings_.ExportSpecsFile);
@@ -637,7 +644,9 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     SectionedText markedText;
     MarkedRecipe marks;
     // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
-    TextIndex& report = state.recipe.Reports.For(state.job.gInputFile, looks_.input);
+    TextIndex& report = input_.IsOpen()
+                            ? state.recipe.Reports.For(state.job.gInputFile, std::move(input_))
+                            : state.recipe.Reports.For(state.job.gInputFile, looks_.input);
     if (!options_.bUseRecipe && report.Problem().empty()) {
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.

@@ -178,6 +178,10 @@ private:
         FileLook outputName; // not following a link
         FileLook output, input, recipe, autoRecipe, exportSpecs;
     } looks_;
+    // The current report, opened by the look when the job listed it (a
+    // listed file was a regular file, so opening it waits on nothing).
+    OpenedFile input_;
+    bool inputsListed_ = false;
     // The longest name in the folder of the previous output.
     std::string limitFolder_;
     size_t nameLimit_ = 0;

@@ -164,21 +164,30 @@ ReportSource RebuildPdf(const std::filesystem::path& pdf, const StopCheck& stopp
 
 } // namespace
 
+bool StartsAsPdf(int descriptor) {
+    char head[5] = {};
+    return ::pread(descriptor, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
+           std::memcmp(head, "%PDF-", sizeof head) == 0;
+}
+
 bool StartsAsPdf(const std::filesystem::path& file) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat info {};
-    char head[5] = {};
     // Only a regular file is looked into: a pipe or device is refused later.
-    const bool pdf = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                     ::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
-                     std::memcmp(head, "%PDF-", sizeof head) == 0;
+    const bool pdf = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && StartsAsPdf(fd);
     ::close(fd);
     return pdf;
 }
 
 ReportSource ReportSourceOf(const std::filesystem::path& report, const StopCheck& stopped) {
-    return StartsAsPdf(report) ? RebuildPdf(report, stopped) : ReportSource::Plain(report);
+    return ReportSourceOf(report, -1, stopped);
+}
+
+ReportSource ReportSourceOf(const std::filesystem::path& report, int descriptor,
+                            const StopCheck& stopped) {
+    const bool pdf = descriptor >= 0 ? StartsAsPdf(descriptor) : StartsAsPdf(report);
+    return pdf ? RebuildPdf(report, stopped) : ReportSource::Plain(report);
 }
 
 bool CopyRebuiltText(const ReportSource& source, int out, std::string& error) {
@@ -246,8 +255,8 @@ ReportSource RebuiltTextMemo::SourceOf(const std::filesystem::path& report,
 }
 
 ReportSourceMaker PdfAwareSources(StopCheck stopped) {
-    return [stopped = std::move(stopped)](const std::filesystem::path& report) {
-        return ReportSourceOf(report, stopped);
+    return [stopped = std::move(stopped)](const std::filesystem::path& report, int descriptor) {
+        return ReportSourceOf(report, descriptor, stopped);
     };
 }
 

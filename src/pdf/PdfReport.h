@@ -25,6 +25,8 @@ inline constexpr const char* kPdfReaderProgram = "vok-pdf-text";
 
 // True when the file's content begins with "%PDF-".
 bool StartsAsPdf(const std::filesystem::path& file);
+// The same for a regular file open on `descriptor`; its offset is not moved.
+bool StartsAsPdf(int descriptor);
 
 // Asked while the PDF reader runs; true stops it (and the report is not read).
 using StopCheck = std::function<bool()>;
@@ -32,6 +34,9 @@ using StopCheck = std::function<bool()>;
 // The text of `report` for the job: a PDF's rebuilt text, with what was said
 // of it, or the file itself.
 ReportSource ReportSourceOf(const std::filesystem::path& report, const StopCheck& stopped);
+// The same for a report the job holds open on `descriptor` (-1: not open).
+ReportSource ReportSourceOf(const std::filesystem::path& report, int descriptor,
+                            const StopCheck& stopped);
 
 // Writes a rebuilt text to the descriptor `out`; false and `error` on failure.
 bool CopyRebuiltText(const ReportSource& source, int out, std::string& error);
