@@ -728,7 +728,9 @@ std::string ConversionJob::MissingInput() {
     std::string text;
     if (options_.bUseRecipe && !FileExists(state.job.gRecipeFile, looks_.recipe))
         text = NoSuchFileMessage("Recipe file ", state.job.gRecipeFile);
-    else if (!FileExists(state.job.gInputFile, looks_.input))
+    // A listed report's name is the folder's own, never a pattern: "a?.txt" is a file.
+    else if (inputsListed_ ? !looks_.input.IsFile()
+                           : !FileExists(state.job.gInputFile, looks_.input))
         text = NoSuchFileMessage("Input file: ", state.job.gInputFile);
     if (!text.empty()) state_->messages.Show(text, MessageIcon::Exclamation);
     return text;

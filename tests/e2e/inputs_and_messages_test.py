@@ -264,6 +264,18 @@ class Inputs(FolderFiles, unittest.TestCase):
         self.assertEqual(found, ["a.txt", "out/a.csv", "out/sub/b.csv", "sub/b.txt"])
         self.assertEqual(self.read("tree/out/sub/b.csv"), first)
 
+    def test_a_folder_job_converts_a_report_whose_name_holds_a_question_mark(self):
+        # A listed report named "a?b.txt" was said not to exist: its name was
+        # taken for a pattern.
+        os.mkdir(self.path("in"))
+        for name in ("a?b.txt", "plain.txt"):
+            self.write("in/" + name, REPORT)
+        good = self.write("good.rcp", recipe())
+        args = ("-i", self.path("in/*.txt"), "-r", good, "-o", self.path("out/*.csv"))
+        self.assertEqual(self.vok(*args), (0, ""))
+        self.assertEqual(sorted(os.listdir(self.path("out"))), ["a?b.csv", "plain.csv"])
+        self.assertEqual(self.read("out/a?b.csv"), self.read("out/plain.csv"))
+
     def test_repeated_messages_are_said_once_with_their_place_and_count(self):
         # A 20,000-field template printed 1.9 MB of one repeated line; the
         # equal-sign warning came once per cell, without its place.
