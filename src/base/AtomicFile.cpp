@@ -173,7 +173,8 @@ AtomicFile::AtomicFile(const std::filesystem::path& target, Durability durabilit
     : durability_(durability) {
     // A link is followed as ReplacedFile follows it; a file or nothing at the
     // name is what the caller saw.
-    looked_ = known && !known->look.IsLink() && (known->look.Exists() || known->look.error == ENOENT);
+    looked_ =
+        known && !known->look.IsLink() && (known->look.Exists() || known->look.error == ENOENT);
     if (looked_) {
         target_ = target;
         targetMissing_ = !known->look.Exists();

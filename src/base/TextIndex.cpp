@@ -745,8 +745,8 @@ TextIndex& TextIndexCache::For(const std::filesystem::path& path, OpenedFile ope
     return Made(path, look, true, std::move(opened));
 }
 
-TextIndex& TextIndexCache::Made(const std::filesystem::path& path, const FileLook& look,
-                                bool held, OpenedFile opened) {
+TextIndex& TextIndexCache::Made(const std::filesystem::path& path, const FileLook& look, bool held,
+                                OpenedFile opened) {
     const struct stat& info = look.info;
     const bool known = look.Exists();
     Entry& entry = entries_[path];

@@ -352,12 +352,13 @@ PreviewTable TableOf(const clsTable& source, int32_t number, RowKeeper::Run& run
 
 // The texts rebuilt from PDF reports come from, and go to, the previews' memo.
 void KeepPdfTexts(JobState& state, const std::shared_ptr<RebuiltTextMemo>& memo) {
-    state.recipe.Reports = TextIndexCache([&state, memo](const std::filesystem::path& report, int) {
-        return memo->SourceOf(report, [&state] {
-            state.run.DoEvents();
-            return state.run.StopHolds();
+    state.recipe.Reports =
+        TextIndexCache([&state, memo](const std::filesystem::path& report, int) {
+            return memo->SourceOf(report, [&state] {
+                state.run.DoEvents();
+                return state.run.StopHolds();
+            });
         });
-    });
 }
 
 // The recipe's text, as the request gives it; false (said) when there is none.

@@ -274,6 +274,10 @@ void ConversionJob::ConvertPatternJob() {
         // Each file in turn, its output folder made when missing.
         std::string madeFolder;
         inputsListed_ = true;
+        // A job with a recipe never writes the recipe made from marks: a
+        // listed report can be that file only if it was there when listed,
+        // and it stays the file it was (written over in place by others).
+        looks_.autoRecipe = LookAt(settings_.AutoRecipeFile);
         for (int64_t i = 0; i < count; ++i) {
             state.run.DoEvents();
             if (state.run.StopAsked()) break;
@@ -462,8 +466,7 @@ bool SameLooked(const Looked& a, const Looked& b) {
     if (a.path.empty() || b.path.empty()) return false;
     const int aError = a.look.error, bError = b.look.error;
     if (aError == 0 && bError == 0)
-        return a.look.info.st_dev == b.look.info.st_dev &&
-               a.look.info.st_ino == b.look.info.st_ino;
+        return a.look.info.st_dev == b.look.info.st_dev && a.look.info.st_ino == b.look.info.st_ino;
     if ((aError == 0 && bError == ENOENT) || (aError == ENOENT && bError == 0)) return false;
     return SameFile(a.path, b.path);
 }
@@ -479,15 +482,14 @@ void ConversionJob::LookAtFiles() {
     const JobState& state = *state_;
     looks_.outputName = LookAt(state.job.gOutputFile, false);
     // A link is followed for what it leads to; any other name looks the same either way.
-    looks_.output =
-        looks_.outputName.IsLink() ? LookAt(state.job.gOutputFile) : looks_.outputName;
+    looks_.output = looks_.outputName.IsLink() ? LookAt(state.job.gOutputFile) : looks_.outputName;
     // A listed report is opened at once: the opening tells what a look would.
     std::string error;
     input_ = inputsListed_ ? OpenedFile::Of(state.job.gInputFile, error) : OpenedFile();
-    looks_.input =
-        input_.IsOpen() ? FileLook{input_.Info(), 0} : LookAt(state.job.gInputFile);
+    looks_.input = input_.IsOpen() ? FileLook{input_.Info(), 0} : LookAt(state.job.gInputFile);
     looks_.recipe = options_.bUseRecipe ? LookAt(state.job.gRecipeFile) : FileLook{};
-    looks_.autoRecipe = LookAt(settings_.AutoRecipeFile);
+    if (!inputsListed_ || !options_.bUseRecipe)
+        looks_.autoRecipe = LookAt(settings_.AutoRecipeFile);
     looks_.exportSpecs = LookAt(settings_.ExportSpecsFile);
 }
 
@@ -519,9 +521,8 @@ std::string ConversionJob::PathClash(bool& outputExists) const {
                            "Choose another output file.",
                            output.string(), state.job.gRecipeFile.string());
     // The program's working files are replaced by every conversion.
-    for (const auto& [working, look] :
-         {Looked{settings_.AutoRecipeFile, looks_.autoRecipe},
-          Looked{settings_.ExportSpecsFile, looks_.exportSpecs}}) {
+    for (const auto& [working, look] : {Looked{settings_.AutoRecipeFile, looks_.autoRecipe},
+                                        Looked{settings_.ExportSpecsFile, looks_.exportSpecs}}) {
         if (SameLooked(input, {working, look}))
             return fmt::format("The input file {} is the working file {}, which each conversion "
                                "replaces; nothing was written. Convert a copy of it instead.",
@@ -541,8 +542,8 @@ struct ConversionJob::ReadRecipe {
     std::filesystem::path path;
     struct stat file {};
     SectionedText text;
-    bool holdsTables = false; // checked once: it reads and holds a table section
-    bool longFormat = false;  // an export-specs file, run as it stands
+    bool holdsTables = false;          // checked once: it reads and holds a table section
+    bool longFormat = false;           // an export-specs file, run as it stands
     std::vector<std::string> keyTexts; // every table's, for each report's index
 };
 
@@ -656,7 +657,8 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         if (!marks.problem.empty())
             messages.Show(marks.problem, marks.read ? MessageIcon::Warning : MessageIcon::Critical);
     }
-    const SectionedText& recipeText = options_.bUseRecipe ? RecipeText(recipeFile, looks_.recipe) : markedText;
+    const SectionedText& recipeText =
+        options_.bUseRecipe ? RecipeText(recipeFile, looks_.recipe) : markedText;
     // A recipe that holds tables says nothing: checked once while it stays as it was.
     if (options_.bUseRecipe && !recipe_->holdsTables) {
         if (!RecipeHasTables(messages, recipeFile, recipeText)) return NoTableWritten();
@@ -787,7 +789,8 @@ bool ConversionJob::ReuseExpansion() {
     JobState& state = *state_;
     if (!expansion_ || expansion_->tabSize != state.job.gTabSize) return false;
     // The working file as this job left it: nothing to write.
-    if (!looks_.exportSpecs.Exists() || !SameFileState(looks_.exportSpecs.info, expansion_->working))
+    if (!looks_.exportSpecs.Exists() ||
+        !SameFileState(looks_.exportSpecs.info, expansion_->working))
         return false;
     // The status texts the expansion shows, as it shows them.
     const std::string caption = state.Caption();

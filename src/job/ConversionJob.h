@@ -7,9 +7,9 @@
 // desktop runs it on a worker thread.
 #pragma once
 
+#include "base/AtomicFile.h"
 #include "base/JobObserver.h"
 #include "base/Outcome.h"
-#include "base/AtomicFile.h"
 #include "base/StopRequest.h"
 #include "base/modUtilityFileSystemObject.h"
 #include "job/ProgramFolderLock.h"
