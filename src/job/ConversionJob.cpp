@@ -144,6 +144,12 @@ void LeaveOutDatabase(std::vector<std::filesystem::path>& files,
     });
 }
 
+// What is at a name; an empty name holds nothing.
+FileLook LookAt(const std::filesystem::path& path, bool followLink = true) {
+    if (path.empty()) return {{}, ENOENT};
+    return FileLook::Of(path, followLink);
+}
+
 FileOutcome Skipped(std::string reason) {
     return {FileOutcome::Kind::Skipped, std::move(reason)};
 }
@@ -469,11 +475,6 @@ bool SameLooked(const Looked& a, const Looked& b) {
         return a.look.info.st_dev == b.look.info.st_dev && a.look.info.st_ino == b.look.info.st_ino;
     if ((aError == 0 && bError == ENOENT) || (aError == ENOENT && bError == 0)) return false;
     return SameFile(a.path, b.path);
-}
-
-FileLook LookAt(const std::filesystem::path& path, bool followLink = true) {
-    if (path.empty()) return {{}, ENOENT};
-    return FileLook::Of(path, followLink);
 }
 
 } // namespace
