@@ -53,24 +53,39 @@ TEST_F(OutputExpectation, KeptLinesAreShownAsExpectedAndAsWrittenNow) {
 TEST_F(OutputExpectation, OneChangedLinePastTheKeptOnesIsLocatedInItsBlock) {
     lines_[2344] = "02345,\"Widgets; blue\",16415.45\r\n";
     EXPECT_EQ(DifferenceNow(),
-              "out.csv departs from out.csv.gz: line 2345 differs, the only one in lines "
-              "2001-3000 (only digests are kept past line 100; lines 2001-3000 were 1000 lines "
+              "out.csv departs from out.csv.gz: line 2345 differs (the only change in lines "
+              "2001-3000; only digests are kept past line 100, and those lines were 1000 lines "
               "of 32000 bytes, now 1000 of 32000)\n"
               "  now: 02345,\"Widgets; blue\",16415.45\\r\\n\n");
     // The last block is shorter; its last line loses its line end.
     lines_[2344] = "02345,\"Widgets, blue\",16415.45\r\n";
     lines_.back().resize(lines_.back().size() - 2);
-    EXPECT_NE(DifferenceNow().find("line 4500 differs, the only one in lines 4001-4500"),
+    EXPECT_NE(DifferenceNow().find("line 4500 differs (the only change in lines 4001-4500"),
+              std::string::npos);
+    // Two changed lines are not located, only their block.
+    lines_.back() += "\r\n";
+    lines_[4199] = lines_[4200] = "x\r\n";
+    EXPECT_NE(DifferenceNow().find("more than one line differs in lines 4001-4500"),
               std::string::npos);
 }
 
-TEST_F(OutputExpectation, MissingOrExtraLinesPastTheKeptOnesNameTheirBlock) {
+TEST_F(OutputExpectation, AMissingOrAddedLinePastTheKeptOnesIsLocatedInItsBlock) {
+    const std::vector<std::string> all = lines_;
     lines_.erase(lines_.begin() + 3099);
-    const std::string missing = DifferenceNow();
-    EXPECT_NE(missing.find("more than one line differs in lines 3001-4000"), std::string::npos)
-        << missing;
-    EXPECT_NE(missing.find("  3001: 03001,"), std::string::npos) << missing;
-    lines_.insert(lines_.begin() + 3099, "03100,\"Widgets, blue\",21700.00\r\n");
+    EXPECT_EQ(DifferenceNow(),
+              "out.csv departs from out.csv.gz: line 3100 is missing (the only change in lines "
+              "3001-4000; only digests are kept past line 100, and those lines were 1000 lines "
+              "of 32000 bytes, now 1000 of 32000)\n"
+              "  now in its place: 03101,\"Widgets, blue\",21707.01\\r\\n\n"
+              "(the output has 4499 lines, 142383 bytes; expected 4500 lines, 142415 bytes)\n");
+    lines_ = all;
+    lines_.insert(lines_.begin() + 1233, "01234,\"Widgets, blue\",8638.34\r\n");
+    EXPECT_NE(DifferenceNow().find("line 1234 was added (the only change in lines 1001-2000"),
+              std::string::npos);
+    lines_ = all;
+    lines_.pop_back();
+    EXPECT_NE(DifferenceNow().find("line 4500 is missing"), std::string::npos);
+    lines_ = all;
     lines_.push_back("04501,extra\r\n");
     EXPECT_EQ(DifferenceNow(), "out.csv departs from out.csv.gz: the output goes on past the "
                                "expected 4500 lines; line 4501: 04501,extra\\r\\n\n");

@@ -70,26 +70,67 @@ def shown(line):
     return line.decode("utf-8", "backslashreplace").encode("unicode_escape").decode("ascii")
 
 
-def single_changed(want, got):
-    """The place of a block's only changed line, when the sums say there is one."""
-    d0, d1, d2 = ((g - w) % PRIME for w, g in zip(want[2:], got[2:]))
-    if want[0] != got[0] or d0 == 0:
-        return None
-    k = d1 * pow(d0, PRIME - 2, PRIME) % PRIME
-    return k if 1 <= k <= got[0] and k * d1 % PRIME == d2 else None
+def fits_with_one_unknown(want, known, at):
+    """Whether the expected sums are those of the lines `known` stands for and
+    of one unknown line at place `at`: its digest follows from Σh, and Σk·h and
+    Σk²·h must agree with it."""
+    x = (want[2] - known[0]) % PRIME
+    return ((known[1] + at * x) % PRIME, (known[2] + at * at * x) % PRIME) == want[3:]
+
+
+def moved(t, by):
+    """The sums of lines that move one place on (+1) or back (-1)."""
+    return (t[0], (t[1] + by * t[0]) % PRIME, (t[2] + 2 * by * t[1] + t[0]) % PRIME)
+
+
+def locate_one_edit(want, lines):
+    """("differs" | "is missing" | "was added", place) of the block's only
+    changed, lost or added line, tried at every place: the lines around it keep
+    or shift their places and the one line the block does not show is the
+    unknown."""
+    n, m = want[0], len(lines)
+    prefix = [(0, 0, 0)]
+    for k, line in enumerate(lines, 1):
+        h, (p0, p1, p2) = line_digest(line), prefix[-1]
+        prefix.append(((p0 + h) % PRIME, (p1 + k * h) % PRIME, (p2 + k * k * h) % PRIME))
+
+    def span(first, last):
+        if first > last:
+            return (0, 0, 0)
+        return tuple((b - a) % PRIME for a, b in zip(prefix[first - 1], prefix[last]))
+
+    def plus(a, b):
+        return tuple((x + y) % PRIME for x, y in zip(a, b))
+
+    for j in range(1, n + 1):
+        if m == n and fits_with_one_unknown(want, plus(span(1, j - 1), span(j + 1, n)), j):
+            return "differs", j
+        if m >= n - 1 and fits_with_one_unknown(
+                want, plus(span(1, j - 1), moved(span(j, n - 1), 1)), j):
+            return "is missing", j
+        if m >= n and fits_with_one_unknown(
+                want, plus(span(1, j - 1), moved(span(j + 1, n), -1)), n):
+            return "was added", j
+    return None
 
 
 def block_differs(lines, first, want, got, kept, name, unit):
+    block = lines[first - 1:first - 1 + got[0]]
     last = first + max(want[0], got[0]) - 1
-    where = (f"only digests are kept past {name(kept)}; {want[0]} {unit} of {want[1]} bytes "
-             f"expected there, now {got[0]} of {got[1]}")
-    k = single_changed(want, got)
-    if k:
-        return (f"{name(first + k - 1)} differs, the only one from {name(first)} to "
-                f"{name(last)} ({where})\n  now: {shown(lines[first + k - 2])}\n")
-    what = "more than one differs" if want[0] == got[0] else f"{unit} are lost or added"
-    return (f"{what} from {name(first)} to {name(last)} ({where}); they begin\n"
-            + "".join(f"  {shown(line)}\n" for line in lines[first - 1:first + 2]))
+    where = (f"only digests are kept past {name(kept)}, and those {unit} were {want[0]} "
+             f"{unit} of {want[1]} bytes, now {got[0]} of {got[1]}")
+    edit = locate_one_edit(want, block)
+    if edit:
+        what, k = edit
+        if k > len(block):
+            return f"the last of the {unit} is missing (the output ends; {where})\n"
+        edited = f"{name(first + k - 1)} {what}"
+        if what == "is missing":
+            edited = f"a {unit[:-1]} is missing before {name(first + k - 1)}"
+        return (f"{edited} (the only change from {name(first)} to {name(last)}; {where})\n"
+                f"  now: {shown(block[k - 1])}\n")
+    return (f"more than one differs from {name(first)} to {name(last)} ({where}); they begin\n"
+            + "".join(f"  {shown(line)}\n" for line in block[:3]))
 
 
 def first_difference(lines, path, name=lambda n: f"line {n}", unit="lines"):

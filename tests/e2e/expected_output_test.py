@@ -43,16 +43,20 @@ class ExpectedCells(unittest.TestCase):
     def test_a_changed_cell_past_the_kept_ones_is_located_in_its_block(self):
         self.cells[2344] = cell_line("B782", "n", "783")
         self.assertEqual(self.difference(),
-                         "cell B782 differs, the only one from cell C667 to cell C1000 (only "
-                         "digests are kept past cell C100; 1000 cells of 17928 bytes expected "
-                         "there, now 1000 of 17928)\n"
+                         "cell B782 differs (the only change from cell C667 to cell C1000; only "
+                         "digests are kept past cell C100, and those cells were 1000 cells of "
+                         "17928 bytes, now 1000 of 17928)\n"
                          "  now: B782\\tn\\t783\\n\n")
 
-    def test_a_missing_cell_names_the_block_it_shifts(self):
+    def test_a_missing_or_added_cell_past_the_kept_ones_is_located_in_its_block(self):
         del self.cells[3100]
         difference = self.difference()
-        self.assertIn("more than one differs from cell A1001 to cell B1334", difference)
+        self.assertIn("a cell is missing before cell C1034 (the only change from cell A1001 to "
+                      "cell B1334;", difference)
         self.assertIn("(the output has 4499 cells; expected 4500)", difference)
+        self.cells.insert(3100, cell_line("B1034", "n", "34"))
+        self.cells.insert(3100, cell_line("B1034", "n", "34"))
+        self.assertIn("cell B1034 was added (the only change from cell A1001", self.difference())
 
 
 if __name__ == "__main__":

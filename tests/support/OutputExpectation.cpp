@@ -1,6 +1,7 @@
 #include "support/OutputExpectation.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <fmt/format.h>
 #include <optional>
@@ -21,13 +22,6 @@ uint64_t MulMod(uint64_t a, uint64_t b) {
     return static_cast<uint64_t>(static_cast<unsigned __int128>(a) * b % kPrime);
 }
 
-uint64_t PowMod(uint64_t base, uint64_t exponent) {
-    uint64_t result = 1;
-    for (; exponent; exponent >>= 1, base = MulMod(base, base))
-        if (exponent & 1) result = MulMod(result, base);
-    return result;
-}
-
 uint64_t LineDigest(std::string_view line) {
     const auto* bytes = reinterpret_cast<const Bytef*>(line.data());
     const auto size = static_cast<uInt>(line.size());
@@ -39,13 +33,14 @@ struct BlockSums {
     int64_t lines = 0;
     uint64_t bytes = 0, s0 = 0, s1 = 0, s2 = 0;
 
-    void Add(std::string_view line) {
+    uint64_t Add(std::string_view line) {
         const uint64_t h = LineDigest(line);
         const auto k = static_cast<uint64_t>(++lines);
         bytes += line.size();
         s0 = (s0 + h) % kPrime;
         s1 = (s1 + MulMod(k, h)) % kPrime;
         s2 = (s2 + MulMod(k * k, h)) % kPrime;
+        return h;
     }
     bool operator==(const BlockSums&) const = default;
 };
@@ -162,9 +157,10 @@ struct Block {
     BlockSums sums;
     std::string text;
     std::vector<size_t> starts;
+    std::vector<uint64_t> digests;
 
     void Add(std::string_view line) {
-        sums.Add(line);
+        digests.push_back(sums.Add(line));
         starts.push_back(text.size());
         text += line;
     }
@@ -178,36 +174,95 @@ struct Block {
         sums = {};
         text.clear();
         starts.clear();
+        digests.clear();
     }
 };
 
-// The block's only changed line, when the sums' differences say there is just
-// one: they are then δ, k·δ and k²·δ for the line's place k.
-std::optional<int64_t> SingleChangedLine(const BlockSums& want, const BlockSums& got) {
-    if (want.lines != got.lines) return std::nullopt;
-    const uint64_t d0 = (got.s0 + kPrime - want.s0) % kPrime;
-    const uint64_t d1 = (got.s1 + kPrime - want.s1) % kPrime;
-    const uint64_t d2 = (got.s2 + kPrime - want.s2) % kPrime;
-    if (d0 == 0) return std::nullopt;
-    const uint64_t k = MulMod(d1, PowMod(d0, kPrime - 2));
-    if (k < 1 || k > static_cast<uint64_t>(got.lines) || MulMod(k, d1) != d2) return std::nullopt;
-    return static_cast<int64_t>(k);
+using Sums3 = std::array<uint64_t, 3>; // Σh, Σk·h, Σk²·h
+
+Sums3 Plus(const Sums3& a, const Sums3& b) {
+    return {(a[0] + b[0]) % kPrime, (a[1] + b[1]) % kPrime, (a[2] + b[2]) % kPrime};
+}
+
+Sums3 Minus(const Sums3& a, const Sums3& b) {
+    return Plus(a, {kPrime - b[0], kPrime - b[1], kPrime - b[2]});
+}
+
+// The sums of lines that move one place on (+1) or back (−1).
+Sums3 Moved(const Sums3& t, int by) {
+    const Sums3 shift{0, t[0], (2 * t[1] + t[0]) % kPrime};
+    return by > 0 ? Plus(t, shift) : Plus(Minus(t, shift), {0, 0, 2 * t[0] % kPrime});
+}
+
+// Whether the expected sums are those of the lines `known` stands for and of
+// one unknown line at place `at`: its digest follows from Σh, and Σk·h and
+// Σk²·h must agree with it.
+bool FitsWithOneUnknown(const BlockSums& want, const Sums3& known, uint64_t at) {
+    const uint64_t x = (want.s0 + kPrime - known[0]) % kPrime;
+    return (known[1] + MulMod(at, x)) % kPrime == want.s1 &&
+           (known[2] + MulMod(at * at, x)) % kPrime == want.s2;
+}
+
+enum class Edit { Changed, Lost, Added };
+struct LocatedEdit {
+    Edit edit;
+    int64_t place;
+};
+
+// The block's only changed, lost or added line, tried at every place: the
+// lines around it keep or shift their places and the one line the block does
+// not show is the unknown.
+std::optional<LocatedEdit> LocateOneEdit(const BlockSums& want, const std::vector<uint64_t>& h) {
+    const auto n = want.lines, m = static_cast<int64_t>(h.size());
+    std::vector<Sums3> prefix(h.size() + 1, Sums3{});
+    for (size_t i = 0; i < h.size(); ++i) {
+        const uint64_t k = i + 1;
+        prefix[k] = Plus(prefix[i], {h[i], MulMod(k, h[i]), MulMod(k * k, h[i])});
+    }
+    auto range = [&](int64_t from, int64_t to) {
+        return from > to ? Sums3{} : Minus(prefix[static_cast<size_t>(to)],
+                                           prefix[static_cast<size_t>(from - 1)]);
+    };
+    for (int64_t j = 1; j <= n; ++j) {
+        const auto at = static_cast<uint64_t>(j);
+        if (m == n && FitsWithOneUnknown(want, Plus(range(1, j - 1), range(j + 1, n)), at))
+            return LocatedEdit{Edit::Changed, j};
+        if (m >= n - 1 &&
+            FitsWithOneUnknown(want, Plus(range(1, j - 1), Moved(range(j, n - 1), 1)), at))
+            return LocatedEdit{Edit::Lost, j};
+        if (m >= n && FitsWithOneUnknown(want, Plus(range(1, j - 1), Moved(range(j + 1, n), -1)),
+                                         static_cast<uint64_t>(n)))
+            return LocatedEdit{Edit::Added, j};
+    }
+    return std::nullopt;
+}
+
+std::string OneEdit(const Block& block, LocatedEdit edit) {
+    const int64_t line = block.first + edit.place - 1;
+    const bool shown = edit.place <= block.sums.lines;
+    const std::string now = shown ? Shown(block.Line(edit.place)) : "(the output ends)";
+    switch (edit.edit) {
+    case Edit::Changed: return fmt::format("line {} differs", line) + "\n  now: " + now + "\n";
+    case Edit::Lost:
+        return fmt::format("line {} is missing", line) + "\n  now in its place: " + now + "\n";
+    case Edit::Added: return fmt::format("line {} was added", line) + "\n  now: " + now + "\n";
+    }
+    return {};
 }
 
 std::string BlockDiffers(const Expected& e, const Block& block, const BlockSums& want) {
     const int64_t last = block.first + std::max(want.lines, block.sums.lines) - 1;
     const std::string where = fmt::format(
-        "only digests are kept past line {}; lines {}-{} were {} lines of {} bytes, now {} of {}",
-        e.kept.size(), block.first, last, want.lines, want.bytes, block.sums.lines,
+        "the only change in lines {}-{}; only digests are kept past line {}, and those lines "
+        "were {} lines of {} bytes, now {} of {}",
+        block.first, last, e.kept.size(), want.lines, want.bytes, block.sums.lines,
         block.sums.bytes);
-    if (const auto k = SingleChangedLine(want, block.sums))
-        return fmt::format("line {} differs, the only one in lines {}-{} ({})\n  now: {}\n",
-                           block.first + *k - 1, block.first, last, where,
-                           Shown(block.Line(*k)));
-    std::string out = fmt::format("{} in lines {}-{} ({}); they begin\n",
-                                  want.lines == block.sums.lines ? "more than one line differs"
-                                                                 : "lines are lost or added",
-                                  block.first, last, where);
+    if (const auto edit = LocateOneEdit(want, block.digests)) {
+        std::string out = OneEdit(block, *edit);
+        return out.insert(out.find('\n'), " (" + where + ")");
+    }
+    std::string out = fmt::format("more than one line differs in lines {}-{} ({}); they begin\n",
+                                  block.first, last, where.substr(where.find(';') + 2));
     for (int64_t k = 1; k <= std::min<int64_t>(3, block.sums.lines); ++k)
         out += fmt::format("  {}: {}\n", block.first + k - 1, Shown(block.Line(k)));
     return out;
