@@ -12,7 +12,7 @@ set -eu
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$(cd "${1:-$source_dir/build}" && pwd)
 export VOK_RECORD_EXPECTED=1
-"$build_dir/tests/test_e2e" --gtest_filter='OutputChecksum.*'
+"$build_dir/test_e2e" --gtest_filter='OutputChecksum.*'
 VOK_BUILD_DIR="$build_dir" VOK_SOURCE_DIR="$source_dir" \
     /usr/bin/python3 "$source_dir/tests/e2e/workbook_checksum_test.py"
 git -C "$source_dir" status --short tests/data/expected
