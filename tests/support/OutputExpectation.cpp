@@ -78,7 +78,8 @@ private:
         const size_t had = buffer_.size();
         buffer_.resize(had + (1 << 16));
         const int got = gzread(file_, buffer_.data() + had, 1 << 16);
-        buffer_.resize(had + static_cast<size_t>(std::max(got, 0)));
+        if (got < 0) throw std::runtime_error("cannot read a file compared with its expectation");
+        buffer_.resize(had + static_cast<size_t>(got));
         return got > 0;
     }
 
@@ -114,7 +115,7 @@ struct Expected {
     std::string text;
     int64_t lines = 0;
     uint64_t bytes = 0;
-    std::vector<std::string_view> kept;
+    std::vector<std::string_view> kept; // into text
     std::vector<BlockSums> blocks;
 };
 
