@@ -4,7 +4,8 @@ it. The files are those tests/support/OutputExpectation.cpp writes and reads:
 gzip text keeping the output's first lines verbatim and, for each block of
 1,000 lines, the block's size and the sums Σh, Σk·h, Σk²·h (modulo 2^61−1)
 of its line digests h (CRC-32 and Adler-32 of the line), k the line's place
-in the block, from which a single changed line is located. A workbook's sheet
+in the block, from which a block's only changed, lost or added line is
+located. A workbook's sheet
 is compared as its cells, one line per cell in row order
 ("C17<TAB>kind<TAB>value")."""
 

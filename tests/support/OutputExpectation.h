@@ -3,9 +3,9 @@
 // output's first lines verbatim and, for each block of 1,000 lines, the
 // block's size and three sums of its line digests h (CRC-32 and Adler-32 of
 // the line): Σh, Σk·h and Σk²·h modulo 2^61−1, k the line's place in the
-// block. A block whose single changed line
-// lies past the verbatim lines is located from those sums, and a block where
-// more changed is named by its line range.
+// block. Past the verbatim lines, a block's only changed, lost or added line
+// is located from those sums (three equations, one unknown line), and a block
+// where more changed is named by its line range.
 #pragma once
 
 #include <cstdint>
