@@ -75,13 +75,47 @@ double LeftmostPosition(std::span<const Glyph> glyphs) {
     return leftmost;
 }
 
+namespace {
+
+// Sorts the glyphs by baseline, then from left to right; glyphs drawn at one
+// place keep the order they were drawn in. The library hands them over a
+// word, a line or a column at a time, each already in that order: those runs
+// are merged, two by two, which takes a few sweeps where sorting would take
+// many.
+void SortGlyphs(std::vector<Glyph>& glyphs) {
+    const auto before = [](const Glyph& a, const Glyph& b) {
+        return a.baseline != b.baseline ? a.baseline < b.baseline : a.x < b.x;
+    };
+    std::vector<size_t> runs{0}; // where each run starts
+    for (size_t i = 1; i < glyphs.size(); ++i)
+        if (before(glyphs[i], glyphs[i - 1])) runs.push_back(i);
+    if (runs.size() == 1) return;
+    std::vector<Glyph> merged(glyphs.size());
+    const auto at = [](std::vector<Glyph>& v, size_t i) {
+        return v.begin() + static_cast<std::ptrdiff_t>(i);
+    };
+    while (runs.size() > 1) {
+        std::vector<size_t> next;
+        next.reserve(runs.size() / 2 + 1);
+        for (size_t r = 0; r < runs.size(); r += 2) {
+            const size_t middle = r + 1 < runs.size() ? runs[r + 1] : glyphs.size();
+            const size_t end = r + 2 < runs.size() ? runs[r + 2] : glyphs.size();
+            std::merge(at(glyphs, runs[r]), at(glyphs, middle), at(glyphs, middle),
+                       at(glyphs, end), at(merged, runs[r]), before);
+            next.push_back(runs[r]);
+        }
+        glyphs.swap(merged);
+        runs = std::move(next);
+    }
+}
+
+} // namespace
+
 std::vector<size_t> SortIntoRows(std::vector<Glyph>& glyphs, double pitch) {
     std::erase_if(glyphs, [](const Glyph& g) {
         return !Printable(g.character) || !std::isfinite(g.x) || !std::isfinite(g.baseline);
     });
-    std::sort(glyphs.begin(), glyphs.end(), [](const Glyph& a, const Glyph& b) {
-        return a.baseline != b.baseline ? a.baseline < b.baseline : a.x < b.x;
-    });
+    SortGlyphs(glyphs);
     // Baselines of one printed line differ by rounding at most; a row's
     // glyphs are then put in order from left to right.
     const double tolerance = std::max(0.5, pitch * 0.25);
@@ -89,11 +123,14 @@ std::vector<size_t> SortIntoRows(std::vector<Glyph>& glyphs, double pitch) {
     for (size_t i = 0; i < glyphs.size(); ++i)
         if (starts.empty() || glyphs[i].baseline - glyphs[starts.back()].baseline > tolerance)
             starts.push_back(i);
+    const auto leftOf = [](const Glyph& a, const Glyph& b) { return a.x < b.x; };
     for (size_t r = 0; r < starts.size(); ++r) {
-        const size_t end = r + 1 < starts.size() ? starts[r + 1] : glyphs.size();
-        std::stable_sort(glyphs.begin() + static_cast<std::ptrdiff_t>(starts[r]),
-                         glyphs.begin() + static_cast<std::ptrdiff_t>(end),
-                         [](const Glyph& a, const Glyph& b) { return a.x < b.x; });
+        const auto begin = glyphs.begin() + static_cast<std::ptrdiff_t>(starts[r]);
+        const auto end = r + 1 < starts.size()
+                             ? glyphs.begin() + static_cast<std::ptrdiff_t>(starts[r + 1])
+                             : glyphs.end();
+        // A row drawn on one baseline is in order already.
+        if (!std::is_sorted(begin, end, leftOf)) std::stable_sort(begin, end, leftOf);
     }
     return starts;
 }
