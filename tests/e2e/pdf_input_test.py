@@ -157,6 +157,18 @@ class PdfInput(unittest.TestCase):
                             open(self.path("text.csv"), "rb") as b:
                         self.assertEqual(a.read(), b.read())
 
+    def test_a_drop_shadow_is_read_once(self):
+        # Each line drawn again half a point right and a point and a quarter
+        # lower: further than a line's own baselines may differ (a quarter
+        # of the pitch), so only knowing the shadow keeps it off a line of
+        # its own.
+        with open(os.path.join(EXAMPLES, "trial-balance.txt"), encoding="latin-1") as f:
+            source = f.read()
+        pdf = pdf_support.ghostscript_pdf(source, self.path("shadow.pdf"), shadow=(0.5, -1.25))
+        rebuilt = run(self.home, "--pdf-text", pdf)
+        self.assertEqual(rebuilt.returncode, 0, rebuilt.stderr)
+        self.assertEqual(rebuilt.stdout.decode("latin-1"), pdf_support.printed(source))
+
     def test_bad_pdfs_end_their_own_file_and_the_folder_job_goes_on(self):
         inputs = self.path("in")
         os.mkdir(inputs)

@@ -3,6 +3,7 @@
 #include "base/TextEncoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace vok {
@@ -17,8 +18,8 @@ int64_t Hundredths(double points) {
     return std::llround(std::clamp(points, -kFarthest, kFarthest) * 100.0);
 }
 
-// The most common value of `values` (sorted here); the least of equals wins.
-int64_t MostCommon(std::vector<int64_t>& values) {
+// The most common value of `values`, sorted here; the least of equals wins.
+int64_t MostCommonSorted(std::vector<int64_t>& values) {
     std::sort(values.begin(), values.end());
     int64_t best = 0, bestCount = 0;
     for (size_t i = 0; i < values.size();) {
@@ -30,6 +31,34 @@ int64_t MostCommon(std::vector<int64_t>& values) {
             bestCount = static_cast<int64_t>(j - i);
         }
         i = j;
+    }
+    return best;
+}
+
+// The same, counted: print has few different widths and steps. Only values
+// of many different ones are sorted.
+int64_t MostCommon(std::vector<int64_t>& values) {
+    constexpr size_t kFew = 16;
+    std::array<std::pair<int64_t, int64_t>, kFew> counts{}; // value, times seen
+    size_t different = 0;
+    for (const int64_t v : values) {
+        const auto seen = std::find_if(counts.begin(), counts.begin() + different,
+                                       [v](const auto& c) { return c.first == v; });
+        if (seen != counts.begin() + different) {
+            ++seen->second;
+        } else if (different < kFew) {
+            counts[different++] = {v, 1};
+        } else {
+            return MostCommonSorted(values);
+        }
+    }
+    int64_t best = 0, bestCount = 0;
+    for (size_t i = 0; i < different; ++i) {
+        const auto [value, count] = counts[i];
+        if (count > bestCount || (count == bestCount && value < best)) {
+            best = value;
+            bestCount = count;
+        }
     }
     return best;
 }
@@ -155,12 +184,22 @@ void PlaceRow(std::span<const Glyph> row, double leftmost, double pitch, std::u3
         const double rounded = std::round(position);
         if (std::abs(position - rounded) > 0.3) ++offGrid;
         if (rounded < 0 || rounded >= static_cast<double>(kWidestPdfLine)) continue;
+        // The row goes left to right, so a glyph mostly opens a new cell at the end.
         const auto column = static_cast<size_t>(rounded);
-        if (column >= cells.size()) cells.resize(column + 1, U' ');
-        if (cells[column] == U' ') cells[column] = g.character;
+        if (column >= cells.size()) {
+            cells.append(column - cells.size(), U' ');
+            cells.push_back(g.character);
+        } else if (cells[column] == U' ') {
+            cells[column] = g.character;
+        }
     }
-    for (const char32_t c : cells)
-        AppendUtf8(line, c);
+    line.reserve(cells.size());
+    for (const char32_t c : cells) {
+        if (c < 0x80)
+            line.push_back(static_cast<char>(c));
+        else
+            AppendUtf8(line, c);
+    }
 }
 
 PageOutcome EmitPage(std::vector<Glyph>& glyphs, double leftmost, bool firstPage,

@@ -54,6 +54,78 @@ void AddWord(const TextWord& word, std::vector<Glyph>& glyphs) {
     }
 }
 
+// A word of the page with what finding its duplicates needs: the library's
+// pool line (4 points of baseline) and its box.
+struct PlacedWord {
+    const TextWord* word;
+    int line;
+    double xMin, yMin, xMax, yMax;
+};
+
+bool SameText(const TextWord& a, const TextWord& b) {
+    if (a.getLength() != b.getLength()) return false;
+    for (int i = 0; i < a.getLength(); ++i)
+        if (*a.getChar(i) != *b.getChar(i)) return false;
+    return true;
+}
+
+// Whether `later` is `word` drawn again over it (bold by overprinting, a
+// drop shadow): the same text within a tenth of the font size along the line
+// and a fifth across it, the library's own measure.
+bool DrawnAgain(const PlacedWord& word, const PlacedWord& later) {
+    const double along = 0.1 * word.word->getFontSize();
+    const double across = 0.2 * word.word->getFontSize();
+    return std::fabs(word.xMin - later.xMin) < along && std::fabs(word.xMax - later.xMax) < along &&
+           std::fabs(word.yMin - later.yMin) < across &&
+           std::fabs(word.yMax - later.yMax) < across && SameText(*word.word, *later.word);
+}
+
+// The page's words less those drawn again over an earlier one, which the
+// library's reading order leaves out too: taken line by line, left to
+// right, each word drops the later ones that repeat it. Each search looks
+// only at words near it; the words stay in the order they were drawn.
+void DropDuplicates(std::vector<const TextWord*>& words) {
+    constexpr double kPoolLine = 4;
+    std::vector<PlacedWord> placed;
+    placed.reserve(words.size());
+    for (const TextWord* w : words) {
+        PlacedWord& p = placed.emplace_back(PlacedWord{w, 0, 0, 0, 0, 0});
+        p.line = static_cast<int>(w->getBaseline() / kPoolLine);
+        w->getBBox(&p.xMin, &p.yMin, &p.xMax, &p.yMax);
+    }
+    std::vector<size_t> order(placed.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const auto before = [&placed](size_t a, size_t b) {
+        return placed[a].line != placed[b].line ? placed[a].line < placed[b].line
+                                                : placed[a].xMin < placed[b].xMin;
+    };
+    std::stable_sort(order.begin(), order.end(), before);
+    std::vector<bool> dropped(placed.size(), false);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const PlacedWord& word = placed[order[i]];
+        if (dropped[order[i]]) continue;
+        const int lastLine = static_cast<int>(
+            (word.word->getBaseline() + 0.2 * word.word->getFontSize()) / kPoolLine);
+        // A little wider than the measure, which then decides exactly.
+        const double reach = 0.1 * word.word->getFontSize() * 1.01 + 1e-9;
+        for (size_t j = i + 1; j < order.size() && placed[order[j]].line <= lastLine; ++j) {
+            const PlacedWord& later = placed[order[j]];
+            if (later.line == word.line && later.xMin >= word.xMin + reach) {
+                // The rest of this line lies further right: on to the next.
+                while (j + 1 < order.size() && placed[order[j + 1]].line == word.line)
+                    ++j;
+                continue;
+            }
+            if (!dropped[order[j]] && DrawnAgain(word, later)) dropped[order[j]] = true;
+        }
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < words.size(); ++i)
+        if (!dropped[i]) words[kept++] = words[i];
+    words.resize(kept);
+}
+
 } // namespace
 
 PdfPages::PdfPages() : library_(std::make_unique<GlobalParamsIniter>(&Discard)) {}
@@ -109,15 +181,21 @@ int PdfPages::Count() const {
 void PdfPages::Collect(int index, std::vector<Glyph>& glyphs) const {
     glyphs.clear();
     if (!document_->getPage(index + 1)) return;
-    // The text device as the wrapper set it up: reading order, no layout.
-    TextOutputDev device(nullptr, false, 0, false, false);
+    // The words in the order drawn: the grid places them itself, so the
+    // library's reading order (its columns and blocks) is not worked out.
+    TextOutputDev device(nullptr, false, 0, true, false);
     document_->displayPageSlice(&device, index + 1, 72, 72, 0, false, false, false, -1, -1, -1,
                                 -1, nullptr, nullptr, nullptr, nullptr, true);
-    const std::unique_ptr<TextWordList> words = device.makeWordList();
-    for (int i = 0; i < words->getLength(); ++i) {
+    const std::unique_ptr<TextWordList> list = device.makeWordList();
+    std::vector<const TextWord*> words;
+    words.reserve(static_cast<size_t>(list->getLength()));
+    for (int i = 0; i < list->getLength(); ++i) {
         // Turned text (a stamp across the page) is no line of the report.
-        if (const TextWord* word = words->get(i); word->getRotation() == 0) AddWord(*word, glyphs);
+        if (const TextWord* word = list->get(i); word->getRotation() == 0) words.push_back(word);
     }
+    DropDuplicates(words);
+    for (const TextWord* word : words)
+        AddWord(*word, glyphs);
 }
 
 namespace {
