@@ -5,6 +5,7 @@
 
 #include "output/Workbook.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <map>
