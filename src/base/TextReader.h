@@ -69,6 +69,11 @@ public:
     // Reads at most about `bytes` per refill from now on, for a few lines
     // far into a large file; 0 reads as much as the buffer takes.
     void SetReadAhead(size_t bytes) { readAhead_ = bytes; }
+    // Makes the buffer take at least `bytes`, for a reader that was opened for
+    // a few lines and goes on reading.
+    void GrowBuffer(size_t bytes) {
+        if (fd_ >= 0 && bytes > capacity_) Allocate(bytes);
+    }
     // The byte offset in the file of the next line to read.
     int64_t NextLineOffset() const { return bufferOffset_ + static_cast<int64_t>(begin_); }
     // The bytes read ahead from there, as the file holds them (the last of

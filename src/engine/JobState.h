@@ -7,6 +7,7 @@
 #include "base/JobObserver.h"
 #include "base/StopRequest.h"
 #include "base/TextIndex.h"
+#include "base/TextReader.h"
 #include "engine/clsExportSpecs.h"
 #include "engine/clsLineProcessor.h"
 #include "layout/LineRules.h"
@@ -63,13 +64,31 @@ struct OutputSink {
 };
 
 // What the recipe says and what the run has read of the reports: the
-// recipe, its export-specs file, the line processor and one index per report.
+// recipe, its export-specs file, the line processor, one index per report and
+// the reader the last table left open.
 struct JobRecipe {
     explicit JobRecipe(TextIndexCache reports) : Reports(std::move(reports)) {}
     clsRecipe gRecipe;
     TextIndexCache Reports;
     clsExportSpecs ExportSpecs;
     clsLineProcessor LineProcessor;
+    // The reader of the last table's rows, kept open during a run for the
+    // next table further down the same report: tables that go down a report
+    // read on instead of opening it again each.
+    struct RowReader {
+        const TextIndex* report = nullptr;
+        TextReader reader;
+        int64_t nextLine = 0; // the line it reads next
+    } rowReader;
+    // The report a run searches its key texts in, as the cache gave it when
+    // the run started: its tables take it without looking at the file again.
+    struct RunReport {
+        std::filesystem::path path;
+        TextIndex* index = nullptr;
+    } runReport;
+    TextIndex& ReportFor(const std::filesystem::path& path) {
+        return runReport.index && runReport.path == path ? *runReport.index : Reports.For(path);
+    }
 };
 
 // Where the job stands with respect to stopping. The states are ordered: a

@@ -60,6 +60,11 @@ public:
     // lines before were plain ASCII, which reads the same either way).
     void Settle(const ReportFacts& facts);
     int64_t Done() const { return done_; }
+    // Run read every line from `first` to `last`: the reader stands on the
+    // line after them.
+    bool AllLinesRead(int64_t first, int64_t last) const {
+        return linesRead_ == last - first + 1;
+    }
 
 private:
     bool WriteRow();
@@ -81,6 +86,7 @@ private:
     bool failed_ = false;
     int32_t row_ = 0; // the sheet row (CSV line) being written
     int64_t done_ = 0;
+    int64_t linesRead_ = 0;
     std::string line_, cell_;
     // The per-line path, once the first row has shown that it applies.
     std::vector<table_pass::RawColumn> raw_;

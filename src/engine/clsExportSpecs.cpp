@@ -59,6 +59,8 @@ void clsExportSpecs::ReadFromText(RepeatFoldingMessages& messages, const Section
     for (int32_t n = 1; n <= titleCount_; ++n)
         TitlesCollection.emplace_back().ReadFromFile(messages, text, file_name, n);
     TablesCollection.clear();
+    // One block for the tables the file holds (each counted line is in it).
+    TablesCollection.reserve(static_cast<size_t>(tableCount_));
     for (int32_t n = 1; n <= tableCount_; ++n)
         TablesCollection.emplace_back().ReadFromFile(messages, text, n);
     ConsolidateCollection.clear();
@@ -154,12 +156,16 @@ void clsExportSpecs::ResetRunState(JobState& state) {
     ProcessedTables = 0;
     FatalProcessError = false;
     state.run.ExportStarting();
+    state.recipe.rowReader = {};
+    state.recipe.runReport = {};
     // The report is read once for the key texts of every table.
     const clsRecipe& recipe = state.recipe.gRecipe;
     if (recipe.InputFileFirst >= 1 &&
         recipe.InputFileFirst <= static_cast<int32_t>(recipe.InputFileName.size())) {
-        TextIndex& report = state.recipe.Reports.For(
-            recipe.InputFileName[static_cast<size_t>(recipe.InputFileFirst - 1)]);
+        const std::filesystem::path& path =
+            recipe.InputFileName[static_cast<size_t>(recipe.InputFileFirst - 1)];
+        TextIndex& report = state.recipe.Reports.For(path);
+        state.recipe.runReport = {path, &report};
         for (const clsTable& table : TablesCollection) {
             report.Expect(table.ReadStartLine);
             report.Expect(table.ReadEndLine);
@@ -259,8 +265,10 @@ void clsExportSpecs::Process(JobState& state, CsvWriter* csv) {
         }
         if (!goOn || state.run.StopAsked()) break;
     }
-    // The export is over; Pause no longer applies.
+    // The export is over; Pause no longer applies, and the report is closed.
     state.run.ExportOver();
+    state.recipe.rowReader = {};
+    state.recipe.runReport = {};
 }
 
 } // namespace vok

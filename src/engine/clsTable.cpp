@@ -68,6 +68,11 @@ bool clsTable::ReadKeyTexts(Messages& messages, SectionedCursor& file, const std
                           "ReadEndLineOffset", ReadEndLineOffset);
 }
 
+namespace {
+// The most columns reserved before their sections are read.
+constexpr int32_t kColumnsReserved = 64;
+} // namespace
+
 bool clsTable::ReadColumns(RepeatFoldingMessages& messages, SectionedCursor& file,
                            const std::string& section, int32_t columns) {
     // The count is checked against the sections the file holds, so that a
@@ -75,6 +80,9 @@ bool clsTable::ReadColumns(RepeatFoldingMessages& messages, SectionedCursor& fil
     // says so for each of them.
     TotalColumns = columns;
     ColumnsCollection.clear();
+    // Room for the usual few columns at once, so that thousands of tables
+    // hold no spare ones.
+    ColumnsCollection.reserve(static_cast<size_t>(std::min(columns, kColumnsReserved)));
     for (int32_t c = 1; c <= columns; ++c) {
         if (!ColumnsCollection.emplace_back().ReadFromFileSequentially(messages, file, number_,
                                                                        c)) {
@@ -116,7 +124,10 @@ void clsTable::ReadFromFileSequentially(RepeatFoldingMessages& messages, Section
         SectionedCursor probe = file;
         return ReadIniValue(probe, "", key, kMissing, trimMode);
     };
-    if (!ReadLineRules(messages, lookup, section, Lines)) return;
+    if (!MayHoldLineRules(file))
+        Lines = LineRules{};
+    else if (!ReadLineRules(messages, lookup, section, Lines))
+        return;
     // The column sections follow the table's own section.
     if (!ReadColumns(messages, file, section, columns)) return;
     valid_ = std::all_of(ColumnsCollection.begin(), ColumnsCollection.end(),
@@ -214,6 +225,36 @@ size_t RawLineBound(const clsLineProcessor& processor, const std::vector<RawColu
     return static_cast<size_t>(2 * fields + 4 * columns + 2 + 16);
 }
 
+// Lines a reader left open reads on rather than open the report again.
+constexpr int64_t kReadOnLines = 1024;
+constexpr size_t kReadOnBuffer = 64 * 1024;
+
+// Places `input` at line `first` of `rows`: the reader the last table left,
+// when it stands a little above, or the report opened anew.
+bool OpenRows(JobState& state, TextIndex& rows, int64_t first, int64_t last, TextReader& input) {
+    JobRecipe::RowReader& kept = state.recipe.rowReader;
+    const int64_t ahead = first - kept.nextLine;
+    if (kept.report == &rows && kept.reader.IsOpen() && ahead >= 0 && ahead <= kReadOnLines) {
+        input = std::move(kept.reader);
+        kept = {};
+        // Whole blocks now: the tables go on down the report.
+        input.GrowBuffer(kReadOnBuffer);
+        input.SetReadAhead(0);
+        return input.SkipLines(ahead) == ahead;
+    }
+    kept = {};
+    return rows.OpenAt(first, input, last);
+}
+
+// Keeps a reader that read its table's lines to the end for the next table.
+void KeepRows(JobState& state, TextIndex& rows, TextReader& input, int64_t nextLine) {
+    if (!input.IsOpen() || input.ReadFailed()) return;
+    JobRecipe::RowReader& kept = state.recipe.rowReader;
+    kept.report = &rows;
+    kept.reader = std::move(input);
+    kept.nextLine = nextLine;
+}
+
 } // namespace table_pass
 
 using namespace table_pass;
@@ -224,7 +265,7 @@ bool clsTable::FindKeyLines(JobState& state, Span& span) {
     // 1. The key lines are searched in the first period's file, which the job
     // read once for all its tables' keys.
     span.keyFile = PeriodFile(messages, state.recipe.gRecipe, state.recipe.gRecipe.InputFileFirst);
-    TextIndex& keys = state.recipe.Reports.For(span.keyFile);
+    TextIndex& keys = state.recipe.ReportFor(span.keyFile);
     span.keys = &keys;
     // 2-3. The start key text: its first line from line 1.
     StartKeyLine = keys.FirstLine(ReadStartLine);
@@ -330,7 +371,10 @@ bool TablePass::Run(TextReader& input, int64_t first, int64_t last, int32_t top)
     // 10. Each line from F to L.
     for (int64_t k = first; k <= last; ++k) {
         std::string_view bytes;
-        if (!input.ReadRawLine(bytes)) bytes = {};
+        if (input.ReadRawLine(bytes))
+            ++linesRead_;
+        else
+            bytes = {};
         if (!Line(k, bytes)) return !failed_;
     }
     return true;
@@ -478,9 +522,9 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     const int32_t top = specs.getWritePointer(state.messages, 1);
     // 9. The rows are read from item 1 of the input list, from line F on.
     const std::filesystem::path rowFile = PeriodFile(state.messages, state.recipe.gRecipe, 1);
-    TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.recipe.Reports.For(rowFile);
+    TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.recipe.ReportFor(rowFile);
     TextReader input;
-    const bool positioned = rows.OpenAt(span.first, input, span.last);
+    const bool positioned = OpenRows(state, rows, span.first, span.last, input);
     // A report that opened for its scan may fail now (too many open files):
     // empty rows must not pass for its lines.
     if (ReadFailed(state, !input.OpenError().empty(), input.OpenError(), rowFile, number_)) return;
@@ -494,7 +538,9 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     if (positioned && !CheckColumns(state, csv != nullptr, columns)) return;
     state.observer.TableStarted(number_, span.first, rows.LineCount());
     // 10. The lines, each a row unless the table leaves it out.
-    if (positioned) pass.Run(input, span.first, span.last, top);
+    if (positioned && pass.Run(input, span.first, span.last, top) &&
+        pass.AllLinesRead(span.first, span.last))
+        KeepRows(state, rows, input, span.last + 1);
     ReadFailed(state, input.ReadFailed(), input.ReadError(), rowFile, number_);
     // 11-12. The write pointer moves below the rows written.
     const auto done = static_cast<int32_t>(pass.Done());

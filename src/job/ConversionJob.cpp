@@ -601,7 +601,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     if (std::string missing = MissingInput(); !missing.empty()) return Skipped(std::move(missing));
     // The recipe's text: the recipe file's, or, in the mark-up method, the
     // recipe made from the marks in the input file (one read of it).
-    ProfileFile marked(recipeFile, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
+    SectionWriter marked(recipeFile, AtomicFile::Durability::InPlace);
     SectionedText markedText;
     MarkedRecipe marks;
     // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
@@ -610,7 +610,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
         marks = MakeShortFromMarks(state.job.gInputFile, marked, report.ReadFrom());
-        if (marks.read) markedText = SectionedText(marked.Lines());
+        if (marks.read) markedText = marked.Text();
         // Tables above a fault still convert: the fault is a warning then.
         if (!marks.problem.empty())
             messages.Show(marks.problem, marks.read ? MessageIcon::Warning : MessageIcon::Critical);
@@ -720,8 +720,7 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     recipe.InputFileName[0] = state.job.gInputFile;
     recipe.ExportSpecFileName = settings_.ExportSpecsFile;
     if (missing) state.messages.Show("short format recipe file does not exist!", MessageIcon::None);
-    ProfileFile specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace,
-                      ProfileFile::Start::Empty);
+    SectionWriter specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace);
     ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report,
                        state.job.gTabSize);
     // A working file that could not be written ends the job before its
@@ -734,7 +733,9 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
                             MessageIcon::Critical);
         return false;
     }
-    state.recipe.ExportSpecs.ReadFromText(state.messages, SectionedText(specs.Lines()), settings_.ExportSpecsFile);
+    // Read back from the bytes written.
+    state.recipe.ExportSpecs.ReadFromText(state.messages, specs.TakeText(),
+                                          settings_.ExportSpecsFile);
     if (options_.bUseRecipe) KeepExpansion(recipeText, messagesBefore);
     return true;
 }

@@ -41,7 +41,7 @@ std::string ExpandKeyword(const std::string& templ, std::string_view keyword, in
     return templ;
 }
 
-void WriteHeader(ProfileFile& file) {
+void WriteHeader(ProfileWriter& file) {
     file.Write("Header", "Product", kExportSpecProduct);
     file.Write("Header", "FileType", kExportSpecFileType);
     file.Write("Header", "FileFormat", kExportSpecFileFormat);
@@ -156,7 +156,7 @@ private:
 
 } // namespace
 
-void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSectionKeys& keys) {
+void WriteTableSection(ProfileWriter& file, int32_t table_number, const TableSectionKeys& keys) {
     const std::string section = "Table " + std::to_string(table_number);
     file.Write(section, "ReadStartLine", keys.ReadStartLine);
     file.Write(section, "ReadStartLineOffset", std::to_string(keys.ReadStartLineOffset));
@@ -166,7 +166,7 @@ void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSecti
     if (keys.Lines) WriteLineRules(file, section, *keys.Lines);
 }
 
-void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
+void WriteColumnSection(ProfileWriter& file, int32_t table_number, int32_t col,
                         const ColumnSectionKeys& keys) {
     const std::string section =
         "Table " + std::to_string(table_number) + " Col " + std::to_string(col);
@@ -277,7 +277,11 @@ bool ReadLineRules(Messages& messages, const SectionKeyLookup& lookup, std::stri
     }
 }
 
-void WriteLineRules(ProfileFile& file, std::string_view section, const LineRules& rules) {
+bool MayHoldLineRules(const SectionedCursor& from) {
+    return SectionMentions(from, {"Skip", "PageHeaderLines", "Group"});
+}
+
+void WriteLineRules(ProfileWriter& file, std::string_view section, const LineRules& rules) {
     for (size_t n = 0; n < rules.skipTexts.size(); ++n)
         file.Write(section, fmt::format("SkipLine{}", n + 1), rules.skipTexts[n]);
     if (rules.skipBlankLines) file.Write(section, "SkipBlankLines", "YES");
@@ -415,7 +419,10 @@ bool ReadShortTable(Messages& messages, const SectionedText& text, const std::st
         return GetIniValueEx(text, section, key, kMissing, trimMode);
     };
     Unsaid unsaid;
-    if (ReadLineRules(unsaid, lookup, section, table.lines))
+    SectionedCursor keysAt(text);
+    if (!keysAt.SkipToSection(section) || !MayHoldLineRules(keysAt))
+        keys.Lines = &table.lines;
+    else if (ReadLineRules(unsaid, lookup, section, table.lines))
         keys.Lines = &table.lines;
     else
         table.unusable = LineKeysAsWritten(lookup);
@@ -424,7 +431,7 @@ bool ReadShortTable(Messages& messages, const SectionedText& text, const std::st
 
 // Expands table i into its section and one section per field; false when
 // the expansion ends there.
-bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile& longFile,
+bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWriter& longFile,
                  TextIndex& report, int32_t tabSize, int64_t i) {
     const std::string section = "Table " + std::to_string(i);
     // The table's keys, its lines left out and its groups.
@@ -481,7 +488,7 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileFile
 } // namespace
 
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
-                        const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
+                        const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
                         int32_t tabSize) {
     // A fault shared by the fields of one table is said once, with its count.
     RepeatFoldingMessages messages(observer);
@@ -529,7 +536,7 @@ bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_fi
     return marked.tables > 0;
 }
 
-MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
+MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileWriter& recipe,
                                 const std::filesystem::path& readFrom) {
     // The lines are read as the file holds them and checked for UTF-8 on the
     // way: the report is read once, and the templates are decoded at the end.

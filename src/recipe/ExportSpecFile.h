@@ -27,7 +27,8 @@ namespace vok {
 
 class JobObserver;
 class Messages;
-class ProfileFile;
+class ProfileWriter;
+class SectionedCursor;
 class SectionedText;
 class TextIndex;
 
@@ -62,7 +63,7 @@ bool ExpansionReadsTheReport(const SectionedText& shortText);
 // recipe of a marked report into `recipe`, in one read of the report. The
 // caller commits the files.
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
-                        const SectionedText& shortText, ProfileFile& longFile, TextIndex& report,
+                        const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
                         int32_t tabSize);
 struct MarkedRecipe {
     bool read = false;   // false: the report could not be read, `problem` says why
@@ -71,7 +72,7 @@ struct MarkedRecipe {
 };
 // `readFrom`, when given, is where the report's text lies (the text rebuilt
 // from a PDF report); messages name `text_file`.
-MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileFile& recipe,
+MarkedRecipe MakeShortFromMarks(const std::filesystem::path& text_file, ProfileWriter& recipe,
                                 const std::filesystem::path& readFrom = {});
 
 // Announces to the report's index the key texts of every table of a recipe or
@@ -91,7 +92,7 @@ struct TableSectionKeys {
     // only where set, so that a table without them is written as before.
     const LineRules* Lines = nullptr;
 };
-void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSectionKeys& keys);
+void WriteTableSection(ProfileWriter& file, int32_t table_number, const TableSectionKeys& keys);
 
 // The optional keys of a table section that say which lines it leaves out
 // and which carry group values, read into `rules`: SkipLine<n> (from 1 up to
@@ -102,7 +103,11 @@ void WriteTableSection(ProfileFile& file, int32_t table_number, const TableSecti
 using SectionKeyLookup = std::function<std::string(std::string_view key, int32_t trimMode)>;
 bool ReadLineRules(Messages& messages, const SectionKeyLookup& lookup, std::string_view section,
                    LineRules& rules);
-void WriteLineRules(ProfileFile& file, std::string_view section, const LineRules& rules);
+// False when the keys of a section from `from` on (up to the line that ends
+// it) hold none of the keys ReadLineRules looks up: the section has no line
+// rules then, and they need not be looked up one by one.
+bool MayHoldLineRules(const SectionedCursor& from);
+void WriteLineRules(ProfileWriter& file, std::string_view section, const LineRules& rules);
 
 // The keys of a column section "Table n Col c".
 struct ColumnSectionKeys {
@@ -111,7 +116,7 @@ struct ColumnSectionKeys {
     std::string_view WriteColumn;
     std::string_view PeriodOperator;
 };
-void WriteColumnSection(ProfileFile& file, int32_t table_number, int32_t col,
+void WriteColumnSection(ProfileWriter& file, int32_t table_number, int32_t col,
                         const ColumnSectionKeys& keys);
 
 } // namespace vok

@@ -3,6 +3,7 @@
 #include "base/AtomicFile.h"
 #include "base/TextReader.h"
 #include "base/modUtilityString.h"
+#include "recipe/SectionedFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -36,7 +37,24 @@ bool KeyName(std::string_view line, std::string_view& key) {
     return true;
 }
 
+uint64_t NoCaseHashOf(std::string_view name) {
+    // FNV-1a over the upper-cased bytes.
+    uint64_t hash = 14695981039346656037u;
+    for (char c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    }
+    return hash;
+}
+
 } // namespace
+
+ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability durability,
+                         std::vector<std::string> lines)
+    : fileName_(std::move(fileName)), durability_(durability), lines_(std::move(lines)),
+      dirty_(true) {
+    Index();
+}
 
 ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability durability,
                          Start start)
@@ -65,7 +83,6 @@ ProfileFile::ProfileFile(std::filesystem::path fileName, AtomicFile::Durability 
 void ProfileFile::Index() {
     lastSection_ = nullptr;
     sections_.clear();
-    sectionOrder_.clear();
     std::string current;
     bool inSection = false; // "[]" names a section too, so "current" may be empty
     for (size_t i = 0; i < lines_.size(); ++i) {
@@ -75,17 +92,20 @@ void ProfileFile::Index() {
         inSection = true;
         current = AsciiUpper(name);
         // The first of two equal sections is the one the functions use.
-        if (sections_.count(current)) {
+        if (sections_.contains(current)) {
             current = "\x01" + std::to_string(i); // a later duplicate: kept, never found
         }
         sections_[current] = Section{i, lines_.size()};
-        sectionOrder_.push_back(current);
     }
     if (inSection) sections_[current].end = lines_.size();
 }
 
+size_t ProfileFile::NoCaseHash::operator()(std::string_view name) const {
+    return static_cast<size_t>(NoCaseHashOf(name));
+}
+
 const ProfileFile::Section* ProfileFile::FindSection(std::string_view name) const {
-    const auto it = sections_.find(AsciiUpper(Trim(name)));
+    const auto it = sections_.find(Trim(name));
     return it == sections_.end() ? nullptr : &it->second;
 }
 
@@ -93,7 +113,7 @@ ProfileFile::Section* ProfileFile::FindSection(std::string_view name) {
     // A writer writes a section's keys one after the other: the section of
     // the last write is remembered (the map's elements never move).
     if (lastSection_ && name == lastSectionName_) return lastSection_;
-    const auto it = sections_.find(AsciiUpper(Trim(name)));
+    const auto it = sections_.find(Trim(name));
     if (it == sections_.end()) return nullptr;
     lastSectionName_.assign(name);
     lastSection_ = &it->second;
@@ -137,7 +157,6 @@ void ProfileFile::Write(std::string_view section, std::string_view key, std::str
         lines_.push_back("[" + std::string(Trim(section)) + "]");
         lines_.push_back(std::move(keyLine));
         sections_[upper] = Section{header, lines_.size()};
-        sectionOrder_.push_back(upper);
         dirty_ = true;
         return;
     }
@@ -228,6 +247,96 @@ bool ProfileFile::Commit(std::string& error) {
     if (!ReplaceFileContents(fileName_, bytes, error, durability_)) return false;
     dirty_ = false;
     return true;
+}
+
+SectionWriter::SectionWriter(std::filesystem::path fileName, AtomicFile::Durability durability)
+    : fileName_(std::move(fileName)), durability_(durability) {}
+
+std::string_view SectionWriter::LineAt(size_t i) const {
+    const size_t begin = i == 0 ? 0 : ends_[i - 1] + 2;
+    return std::string_view(bytes_).substr(begin, ends_[i] - begin);
+}
+
+std::vector<std::string> SectionWriter::AllLines() const {
+    std::vector<std::string> lines;
+    lines.reserve(ends_.size());
+    for (size_t i = 0; i < ends_.size(); ++i)
+        lines.emplace_back(LineAt(i));
+    return lines;
+}
+
+void SectionWriter::StartSection(std::string_view name) {
+    if (inSection_) earlierSections_.insert(NoCaseHashOf(sectionName_));
+    inSection_ = true;
+    sectionName_.assign(name);
+    sectionLine_ = ends_.size();
+    bytes_.append("[").append(name).append("]");
+    ends_.push_back(bytes_.size());
+    bytes_.append("\r\n");
+}
+
+// Replaces line i of the last section; the lines after it follow again.
+void SectionWriter::ReplaceLine(size_t i, std::string_view line) {
+    std::vector<std::string> after;
+    for (size_t k = i + 1; k < ends_.size(); ++k)
+        after.emplace_back(LineAt(k));
+    bytes_.resize(i == 0 ? 0 : ends_[i - 1] + 2);
+    ends_.resize(i);
+    bytes_.append(line);
+    ends_.push_back(bytes_.size());
+    bytes_.append("\r\n");
+    for (const std::string& text : after) {
+        bytes_.append(text);
+        ends_.push_back(bytes_.size());
+        bytes_.append("\r\n");
+    }
+}
+
+void SectionWriter::Write(std::string_view section, std::string_view key, std::string_view value) {
+    const std::string_view name = Trim(section);
+    if (!fallback_ && !(inSection_ && EqualsNoCase(name, Trim(sectionName_)))) {
+        // A section written before (or, rarely, one whose name hashes alike)
+        // is the general file's to change.
+        if (earlierSections_.contains(NoCaseHashOf(name)))
+            fallback_ = std::make_unique<ProfileFile>(fileName_, durability_, AllLines());
+        else
+            StartSection(Trim(section));
+    }
+    if (fallback_) {
+        fallback_->Write(section, key, value);
+        return;
+    }
+    // The key's line in the last section, when it has one: only the value changes.
+    const std::string_view wanted = Trim(key);
+    for (size_t i = sectionLine_ + 1; i < ends_.size(); ++i) {
+        std::string_view existing;
+        const std::string_view line = LineAt(i);
+        if (!KeyName(line, existing) || !EqualsNoCase(existing, wanted)) continue;
+        const std::string_view old = line.substr(line.find('=') + 1);
+        if (old == value || (Trim(old) == value && Trim(value) == value)) return;
+        std::string replaced(existing);
+        replaced.append("=").append(value);
+        ReplaceLine(i, replaced);
+        return;
+    }
+    bytes_.append(wanted).append("=").append(value);
+    ends_.push_back(bytes_.size());
+    bytes_.append("\r\n");
+}
+
+bool SectionWriter::Commit(std::string& error) {
+    if (fallback_) return fallback_->Commit(error);
+    return ReplaceFileContents(fileName_, bytes_, error, durability_);
+}
+
+SectionedText SectionWriter::Text() const {
+    if (fallback_) return SectionedText(fallback_->Lines());
+    return SectionedText(bytes_, ends_, 2);
+}
+
+SectionedText SectionWriter::TakeText() {
+    if (fallback_) return SectionedText(fallback_->Lines());
+    return SectionedText(std::move(bytes_), std::move(ends_), 2);
 }
 
 bool WriteIniValue(const std::filesystem::path& fileName, std::string_view section,

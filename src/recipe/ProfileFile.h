@@ -15,14 +15,27 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace vok {
 
-class ProfileFile {
+class SectionedText;
+
+// What writes keys into sections: the file's own operations, or a file
+// written from its start.
+class ProfileWriter {
+public:
+    virtual ~ProfileWriter() = default;
+    // Creates or replaces the key's line "key=value" in the section.
+    virtual void Write(std::string_view section, std::string_view key, std::string_view value) = 0;
+};
+
+class ProfileFile : public ProfileWriter {
 public:
     // What the object starts from: the file as it is (a missing file is
     // empty), or nothing, for a file that is written anew as a whole.
@@ -32,6 +45,9 @@ public:
     explicit ProfileFile(std::filesystem::path fileName,
                          AtomicFile::Durability durability = AtomicFile::Durability::Synced,
                          Start start = Start::FromFile);
+    // Starts from these lines, as a file not yet written.
+    ProfileFile(std::filesystem::path fileName, AtomicFile::Durability durability,
+                std::vector<std::string> lines);
 
     const std::filesystem::path& FileName() const { return fileName_; }
 
@@ -41,7 +57,7 @@ public:
 
     // Creates or replaces the key's line "key=value" in the section. Writing
     // the value a key already has changes nothing.
-    void Write(std::string_view section, std::string_view key, std::string_view value);
+    void Write(std::string_view section, std::string_view key, std::string_view value) override;
 
     // Removes the key's line from the section, as writing no value does with
     // the operating system's function; a key that is not there changes nothing.
@@ -72,14 +88,57 @@ private:
     std::filesystem::path fileName_;
     AtomicFile::Durability durability_;
     std::vector<std::string> lines_;
-    std::vector<std::string> sectionOrder_;             // upper-cased names, file order
-    std::unordered_map<std::string, Section> sections_; // by upper-cased name
+    // Upper-cased names, looked up without regard to case and without a copy.
+    struct NoCaseHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const;
+    };
+    struct NoCaseEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const {
+            return EqualsNoCase(a, b);
+        }
+    };
+    std::unordered_map<std::string, Section, NoCaseHash, NoCaseEqual> sections_;
     TextEncoding encoding_ = TextEncoding::Utf8;
     bool byteOrderMark_ = false;
     bool dirty_ = false;
     std::string lastSectionName_; // as the last write named it
     Section* lastSection_ = nullptr;
     bool loadFailed_ = false; // the file exists but could not be read whole
+};
+
+// A profile file written anew from its start, section after section, as the
+// working files are: its lines are one block of the file's bytes, not a
+// string each, and the text read back is that block. Writes give the lines
+// ProfileFile gives; a write into a section before the last turns it into a
+// ProfileFile.
+class SectionWriter final : public ProfileWriter {
+public:
+    SectionWriter(std::filesystem::path fileName, AtomicFile::Durability durability);
+    void Write(std::string_view section, std::string_view key, std::string_view value) override;
+    // Writes the file (temporary file and rename); false when that failed.
+    bool Commit(std::string& error);
+    // The lines as reading the file back gives them: a copy, or the block itself
+    // (after which nothing more is written or committed).
+    SectionedText Text() const;
+    SectionedText TakeText();
+
+private:
+    void StartSection(std::string_view name);
+    std::vector<std::string> AllLines() const;
+    std::string_view LineAt(size_t i) const;
+    void ReplaceLine(size_t i, std::string_view line);
+
+    std::filesystem::path fileName_;
+    AtomicFile::Durability durability_;
+    std::string bytes_;        // each line followed by CR LF
+    std::vector<size_t> ends_; // one past each line's last byte
+    size_t sectionLine_ = 0;   // the last section's header line
+    bool inSection_ = false;
+    std::string sectionName_;                // the last section's, as written
+    std::unordered_set<uint64_t> earlierSections_; // the others' names, hashed
+    std::unique_ptr<ProfileFile> fallback_; // after a write into an earlier section
 };
 
 // One key written at once: load, write, commit. False when the file could not be written.

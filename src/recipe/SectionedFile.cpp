@@ -73,9 +73,20 @@ std::string ReadIniValue(TextReader& file, std::string_view section, std::string
     return SearchKey(file, key, std::move(result), trimMode);
 }
 
-SectionedText::SectionedText(std::vector<std::string> lines)
-    : lines_(std::move(lines)), open_(true) {
-    IndexHeaders();
+SectionedText::SectionedText(const std::vector<std::string>& lines) : open_(true) {
+    size_t total = 0;
+    for (const std::string& line : lines)
+        total += line.size();
+    text_.reserve(total);
+    ends_.reserve(lines.size());
+    for (const std::string& line : lines)
+        Append(line);
+    IndexLines();
+}
+
+SectionedText::SectionedText(std::string text, std::vector<size_t> ends, size_t separator)
+    : text_(std::move(text)), ends_(std::move(ends)), separator_(separator), open_(true) {
+    IndexLines();
 }
 
 SectionedText SectionedText::FromFile(const std::filesystem::path& fileName) {
@@ -95,48 +106,65 @@ SectionedText SectionedText::FromFile(const std::filesystem::path& fileName) {
         // A line end between lines: no character runs over it.
         validator.Feed(line.data(), line.size());
         validator.Feed("\n", 1);
-        text.lines_.emplace_back(line);
+        text.Append(line);
     }
     if (!validator.Finish()) {
-        for (std::string& raw : text.lines_) {
-            if (IsAscii(raw)) continue;
-            std::string decoded;
-            AppendWindows1252AsUtf8(decoded, raw);
-            raw = std::move(decoded);
+        SectionedText decoded;
+        std::string piece;
+        for (size_t i = 0; i < text.LineCount(); ++i) {
+            piece.clear();
+            AppendWindows1252AsUtf8(piece, text.Line(i));
+            decoded.Append(piece);
         }
+        text.text_ = std::move(decoded.text_);
+        text.ends_ = std::move(decoded.ends_);
     }
     text.error_ = file.ReadError();
     text.open_ = true;
-    text.IndexHeaders();
+    text.IndexLines();
     return text;
 }
 
-void SectionedText::IndexHeaders() {
+void SectionedText::IndexLines() {
     headers_.clear();
-    for (size_t i = 0; i < lines_.size(); ++i) {
+    brackets_.clear();
+    for (size_t i = 0; i < LineCount(); ++i) {
+        const std::string_view line = Line(i);
+        if (line.find('[') == std::string_view::npos) continue;
+        brackets_.push_back(i);
         std::string_view name;
-        if (IsSectionHeader(lines_[i], name)) headers_[std::string(name)].push_back(i);
+        if (IsSectionHeader(line, name))
+            headers_.push_back({std::hash<std::string_view>()(name), i});
     }
+    std::sort(headers_.begin(), headers_.end());
 }
 
 size_t SectionedText::FindSection(std::string_view section, size_t from) const {
-    const auto it = headers_.find(section);
-    if (it == headers_.end()) return lines_.size();
-    const std::vector<size_t>& at = it->second;
-    const auto found = std::lower_bound(at.begin(), at.end(), from);
-    return found == at.end() ? lines_.size() : *found;
+    // The headers whose names hash alike, from line `from` on; the first that
+    // is the section's.
+    const size_t hash = std::hash<std::string_view>()(section);
+    for (auto it = std::lower_bound(headers_.begin(), headers_.end(), Header{hash, from});
+         it != headers_.end() && it->hash == hash; ++it) {
+        std::string_view name;
+        if (IsSectionHeader(Line(it->line), name) && name == section) return it->line;
+    }
+    return LineCount();
+}
+
+size_t SectionedText::NextBracketLine(size_t from) const {
+    const auto found = std::lower_bound(brackets_.begin(), brackets_.end(), from);
+    return found == brackets_.end() ? LineCount() : *found;
 }
 
 bool SectionedCursor::ReadLine(std::string_view& line) {
-    const std::vector<std::string>& lines = text_->Lines();
-    if (next_ >= lines.size()) return false;
-    line = lines[next_++];
+    if (next_ >= text_->LineCount()) return false;
+    line = text_->Line(next_++);
     return true;
 }
 
 bool SectionedCursor::SkipToSection(std::string_view section) {
     next_ = text_->FindSection(section, next_);
-    if (next_ >= text_->Lines().size()) return false;
+    if (next_ >= text_->LineCount()) return false;
     ++next_;
     return true;
 }
@@ -153,6 +181,15 @@ std::string ReadIniValue(SectionedCursor& file, std::string_view section, std::s
     return SearchKey(file, key, std::move(result), trimMode);
 }
 
+bool SectionMentions(SectionedCursor file, std::initializer_list<std::string_view> texts) {
+    std::string_view line;
+    while (file.ReadLine(line) && line.find('[') == std::string_view::npos) {
+        for (const std::string_view text : texts)
+            if (line.find(text) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
 std::string GetIniValueEx(const SectionedText& text, std::string_view section, std::string_view key,
                           std::string_view defaultValue, int32_t trimMode) {
     if (!text.IsOpen()) return {};
@@ -165,15 +202,31 @@ std::string GetIniValue(const SectionedText& text, std::string_view section, std
     return GetIniValueEx(text, section, key, defaultValue, kTrimBoth);
 }
 
+namespace {
+
+// Keys that all hold "[" are found on lines holding "[" only: the search
+// may pass over the others unread.
+bool OnlyBracketLinesAnswer(const KeyTexts& keys) {
+    const auto bracket = [](std::string_view text) {
+        return text.find('[') != std::string_view::npos;
+    };
+    return bracket(keys.key) && (keys.alternative.empty() || bracket(keys.alternative)) &&
+           (keys.endKey.empty() || bracket(keys.endKey));
+}
+
+} // namespace
+
 int64_t find_key_line(SectionedCursor& file, const KeyTexts& keys) {
     // The same search as on a file, over whole lines.
-    int64_t count = 0;
+    const bool jump = OnlyBracketLinesAnswer(keys);
+    const size_t start = file.Position();
     std::string_view line;
-    while (file.ReadLine(line)) {
-        ++count;
+    for (;;) {
+        if (jump) file.SkipToBracketLine();
+        if (!file.ReadLine(line)) return 0;
+        const auto count = static_cast<int64_t>(file.Position() - start);
         if (const int64_t answer = KeyLineAnswer(line, keys, count); answer != 0) return answer;
     }
-    return 0;
 }
 
 int64_t CountKeyLines(const SectionedText& text, const KeyTexts& keys) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,7 +39,10 @@ class SectionedText {
 public:
     SectionedText() = default;
     // Lines as a file's reader gives them (no line ends, UTF-8).
-    explicit SectionedText(std::vector<std::string> lines);
+    explicit SectionedText(const std::vector<std::string>& lines);
+    // Lines one after the other in `text`, each followed by `separator` bytes
+    // (a file's bytes with their line ends); `ends` is one past each line.
+    SectionedText(std::string text, std::vector<size_t> ends, size_t separator);
     // An unreadable file is like a closed one: every lookup gives its default.
     static SectionedText FromFile(const std::filesystem::path& fileName);
 
@@ -47,24 +51,40 @@ public:
     // too long); empty when it was. A read that failed halfway leaves the
     // lines before the failure.
     const std::string& ReadError() const { return error_; }
-    const std::vector<std::string>& Lines() const { return lines_; }
+    size_t LineCount() const { return ends_.size(); }
+    std::string_view Line(size_t i) const {
+        const size_t begin = i == 0 ? 0 : ends_[i - 1] + separator_;
+        return std::string_view(text_).substr(begin, ends_[i] - begin);
+    }
     // The first header line of `section` at or after line index `from`;
-    // Lines().size() when there is none.
+    // LineCount() when there is none.
     size_t FindSection(std::string_view section, size_t from) const;
+    // The first line at or after `from` that holds "["; LineCount() when none.
+    size_t NextBracketLine(size_t from) const;
 
 private:
-    void IndexHeaders();
+    void Append(std::string_view line) {
+        text_.append(line);
+        ends_.push_back(text_.size());
+    }
+    void IndexLines();
 
-    std::vector<std::string> lines_;
-    // Header line indexes, ascending, by the exact section name; looked up
-    // by a view of the name, without a copy.
-    struct NameHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>()(name);
-        }
+    // The lines one after the other, without line ends: a recipe of
+    // thousands of tables is one block, not a string per line.
+    std::string text_;
+    std::vector<size_t> ends_; // one past each line's last byte
+    size_t separator_ = 0;     // the bytes between lines
+    // The lines holding "[", ascending: only they can open or end a section
+    // or hold a section's header text.
+    std::vector<size_t> brackets_;
+    // The header lines by the hash of their exact section name, then by line:
+    // a few bytes a section, where thousands of sections are common.
+    struct Header {
+        size_t hash;
+        size_t line;
+        auto operator<=>(const Header&) const = default;
     };
-    std::unordered_map<std::string, std::vector<size_t>, NameHash, std::equal_to<>> headers_;
+    std::vector<Header> headers_;
     bool open_ = false;
     std::string error_;
 };
@@ -78,7 +98,11 @@ public:
     bool IsOpen() const { return text_->IsOpen(); }
     // The next line; false at the end.
     bool ReadLine(std::string_view& line);
-    bool AtEnd() const { return next_ >= text_->Lines().size(); }
+    bool AtEnd() const { return next_ >= text_->LineCount(); }
+    // The index of the line ReadLine gives next.
+    size_t Position() const { return next_; }
+    // Moves to the next line holding "[" (or to the end), past none of them.
+    void SkipToBracketLine() { next_ = text_->NextBracketLine(next_); }
     // Moves to the first header line of `section` from here and past it; false
     // (at the end) when there is none.
     bool SkipToSection(std::string_view section);
@@ -91,6 +115,10 @@ private:
 // The sequential lookup on a text in memory, exactly as on an open file.
 std::string ReadIniValue(SectionedCursor& file, std::string_view section, std::string_view key,
                          std::string_view defaultValue, int32_t trimMode = kTrimBoth);
+
+// True when a line from the cursor up to the next line holding "[" holds one
+// of `texts`: a sequential lookup from there finds no key that holds none.
+bool SectionMentions(SectionedCursor file, std::initializer_list<std::string_view> texts);
 
 // Whole-file lookups on a text in memory: "" when the file could not be opened.
 std::string GetIniValue(const SectionedText& text, std::string_view section, std::string_view key,

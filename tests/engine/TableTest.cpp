@@ -1,7 +1,9 @@
 #include "output/CsvWriter.h"
 #include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 #include "support/JobFixture.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 namespace vok::test {
@@ -128,6 +130,50 @@ TEST(Table, TableFarDownALongReport) {
     TableRun t(report, "START", 1, "END", -1);
     t.AddColumn(1, 8);
     EXPECT_EQ(t.Run(), CrLf({"last one"}));
+}
+
+// Tables that go down a report read on from where the last one stopped; any
+// other order (back up, overlapping, far below) reads from a known place. Each
+// table gives its own lines whichever way its reader came.
+TEST(Table, TablesInAnyOrderGiveTheirOwnLines) {
+    StateFixture f;
+    std::vector<std::string> report;
+    std::string reportText;
+    for (int i = 1; i <= 3000; ++i) {
+        report.push_back(fmt::format("L{:04d}", i));
+        reportText += report.back() + "\r\n";
+    }
+    WriteFile(f.dir.File("report.txt"), reportText);
+    f.state.recipe.gRecipe.InputFileName[0] = f.dir.File("report.txt");
+    const std::vector<std::pair<int, int>> spans = {
+        {10, 12}, {13, 14}, {12, 13}, {20, 20}, {2500, 2501}, {2501, 2502}, {2503, 2503}, {1, 2}};
+    std::string expected;
+    std::vector<std::string> text = {"[Header]", "Product=VOK", "FileType=EXPORT SPEC",
+                                     "FileFormat=1.1"};
+    for (size_t t = 0; t < spans.size(); ++t) {
+        const auto [first, last] = spans[t];
+        for (int line = first; line <= last; ++line)
+            expected += report[static_cast<size_t>(line - 1)] + "\r\n";
+        const auto section = fmt::format("Table {}", t + 1);
+        for (const std::string& line :
+             {"[" + section + "]", fmt::format("ReadStartLine=L{:04d}", first),
+              std::string("ReadStartLineOffset=0"), fmt::format("ReadEndLine=L{:04d}", last),
+              std::string("ReadEndLineOffset=0"), std::string("TotalColumns=1"),
+              "[" + section + " Col 1]", std::string("ReadColumnStart=1"),
+              std::string("ReadColumnEnd=5"), std::string("WriteColumn=A")})
+            text.push_back(line);
+    }
+    f.state.recipe.ExportSpecs.ReadFromText(f.state.messages, SectionedText(text), f.dir / "specs.t2x");
+    CsvWriter csv(f.dir / "out.csv");
+    std::string error;
+    ASSERT_TRUE(csv.Open(error)) << error;
+    f.state.recipe.ExportSpecs.Process(f.state, &csv);
+    ASSERT_TRUE(csv.Close(error)) << error;
+    EXPECT_EQ(ReadFile(f.dir / "out.csv"), expected);
+    EXPECT_TRUE(f.messages.shown.empty());
+    EXPECT_EQ(f.state.recipe.ExportSpecs.ProcessedTables, static_cast<int32_t>(spans.size()));
+    // The run leaves no report open.
+    EXPECT_FALSE(f.state.recipe.rowReader.reader.IsOpen());
 }
 
 TEST(Table, ColumnSectionsAreValidatedWhenRead) {

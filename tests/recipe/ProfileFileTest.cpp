@@ -6,6 +6,7 @@
 #include "recipe/SectionedFile.h"
 #include "support/TestSupport.h"
 
+#include <array>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -68,6 +69,41 @@ TEST_F(ProfileFileTest, NewKeyEndsItsSectionAndNewSectionEndsTheFile) {
     // The empty value reads as missing; the leading blanks were written unchanged.
     EXPECT_EQ(GetIniValue(path, "General", "Width", "d"), "d");
     EXPECT_EQ(GetIniValueEx(path, "Table 1", "Parsing", kMissing, 2), "  ---");
+}
+
+// A file written from its start section after section holds, and reads back,
+// what the general writer makes of the same writes: keys rewritten in their
+// section (also spelt in another case), a value written again, an empty
+// section name, and writes back into an earlier section.
+TEST_F(ProfileFileTest, WritingSectionAfterSectionMatchesTheGeneralWriter) {
+    const std::vector<std::array<std::string, 3>> writes = {
+        {"Header", "Product", "VOK"},     {"Header", "FileType", "EXPORT SPEC"},
+        {"Table 1", "ReadStartLine", "A"}, {" table 1 ", "readstartline", " B "},
+        {"Table 1", "ReadStartLine", "B"}, {"Table 1", "Offset", "2"},
+        {"Table 1", "ReadStartLine", "C"}, {"", "x", "1"},
+        {"Table 1 Col 1", "WriteColumn", "A"}, {"TABLE 1 COL 1", "=odd", "v"},
+        {"Header", "FileFormat", "1.1"},  {"Table 2", "ReadStartLine", "D"},
+        {"table 2", "ReadEndLine", ""}};
+    for (size_t count : {size_t{9}, writes.size()}) {
+        const std::string general = dir.File("general.t2x"), sequential = dir.File("seq.t2x");
+        ProfileFile file(general, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
+        SectionWriter writer(sequential, AtomicFile::Durability::InPlace);
+        for (size_t i = 0; i < count; ++i) {
+            file.Write(writes[i][0], writes[i][1], writes[i][2]);
+            writer.Write(writes[i][0], writes[i][1], writes[i][2]);
+        }
+        std::string error;
+        ASSERT_TRUE(file.Commit(error)) << error;
+        ASSERT_TRUE(writer.Commit(error)) << error;
+        EXPECT_EQ(ReadFile(sequential), ReadFile(general)) << count << " writes";
+        const SectionedText text = writer.Text();
+        ASSERT_EQ(text.LineCount(), file.Lines().size());
+        for (size_t i = 0; i < text.LineCount(); ++i)
+            EXPECT_EQ(text.Line(i), file.Lines()[i]);
+        const SectionedText taken = writer.TakeText();
+        EXPECT_EQ(GetIniValue(taken, "Table 1", "ReadStartLine", "-"),
+                  GetIniValue(text, "Table 1", "ReadStartLine", "-"));
+    }
 }
 
 TEST_F(ProfileFileTest, CreatesAMissingFileAndCommitsARunOnce) {

@@ -98,6 +98,14 @@ TEST(SectionedText, LookupsAnswerAsOnTheFile) {
                                    KeyTexts{"[Table ", {}, {}, "Col"}, KeyTexts{"Read", {}, {}, {}},
                                    KeyTexts{"", {}, {}, {}}}) {
         EXPECT_EQ(CountKeyLines(text, search), file_count_key_lines(path, search));
+        // Each search from where the last stopped, as the run order is read.
+        TextReader reader(path);
+        SectionedCursor from(text);
+        for (int64_t found = 1; found != 0;) {
+            found = find_key_line(from, search);
+            EXPECT_EQ(found, find_key_line(reader, search));
+            EXPECT_EQ(from.AtEnd(), reader.AtEnd());
+        }
     }
     RecordingObserver messages;
     EXPECT_FALSE(FileHeaderIsInvalid(messages, text, "vok", "export spec", "1.1"));
