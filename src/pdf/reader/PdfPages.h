@@ -24,7 +24,8 @@ public:
     enum class State { Opened, Unreadable, Locked };
 
     static PdfPages FromFile(const std::string& file);
-    // `data` must outlive the pages.
+    // For the fuzz target, which hands over bytes without a file; `data`
+    // must outlive the pages.
     static PdfPages FromData(std::span<const char> data);
     PdfPages(PdfPages&&) noexcept;
     ~PdfPages();
