@@ -16,7 +16,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 all=(command_line sectioned_file recipe_expansion long_format template_analyser report_reader
-     xlsx_package xlsx_sheet xls_reader xls_records pdf_reader)
+     xlsx_package xlsx_sheet xlsx_lazy xls_reader xls_records pdf_reader)
 
 merge=false
 seconds=60

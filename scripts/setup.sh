@@ -12,10 +12,11 @@ VOK_PACKAGES=(
     zlib1g-dev
     # Database output; the sqlite3 shell is the peer bench/compare.sh times.
     libsqlite3-dev sqlite3
-    # Reports printed to PDF: poppler's C++ interface reads them (the reader
+    # Reports printed to PDF: poppler's core library reads them (its text
+    # device, whose headers are the private development package; the reader
     # process vok-pdf-text); the tests make PDFs with Qt and with
     # ghostscript, and cross-check them with poppler-utils.
-    libpoppler-cpp-dev ghostscript poppler-utils
+    libpoppler-private-dev ghostscript poppler-utils
     python3 python3-openpyxl python3-xlrd
     # A font for windows drawn without a display (the editor's tests and
     # screenshots, the desktop's pictures); the desktop under a virtual X

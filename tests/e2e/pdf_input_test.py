@@ -119,6 +119,56 @@ class PdfInput(unittest.TestCase):
             b"\fACME SUPPLY                    STOCK REPORT            PAGE 3\n"
             b"                          TOTAL  1,247\n"))
 
+    def test_a_later_page_reaching_further_left_keeps_the_indent_of_those_before(self):
+        # Page 1 is indented most, page 2 less, page 3 not at all: every page
+        # keeps its indent whether the reader writes into the program's file
+        # (placed in one pass, then again from page 1) or into a pipe (two
+        # passes), and the CSV is the text's.
+        source = ("    STOCK REPORT\n    A-100   BOLTS      40\n"
+                  "\f  A-200   NUTS        7\n\fTOTAL              47\n")
+        text = pdf_support.printed(source)
+        recipe = self.path("stock.rcp")
+        with open(recipe, "w") as f:
+            f.write("[Header]\nProduct=VOK-B\nFileType=RECIPE\nFileFormat=1.0\n[Table 1]\n"
+                    "ReadStartLine=STOCK REPORT\nReadStartLineOffset=1\nReadEndLine=TOTAL\n"
+                    "ReadEndLineOffset=-1\nParsing=  -----   -----   -------\nWriteColumn=A\n"
+                    "SkipBlankLines=YES\n")
+        with open(self.path("stock.txt"), "w", encoding="latin-1", newline="") as f:
+            f.write(text)
+        self.assertEqual(self.convert(self.path("stock.txt"), recipe,
+                                      self.path("text.csv")).returncode, 0)
+        for generator, make in pdf_support.GENERATORS.items():
+            with self.subTest(generator=generator):
+                pdf = make(source, self.path(generator + ".pdf"))
+                rebuilt = run(self.home, "--pdf-text", pdf)
+                self.assertEqual(rebuilt.returncode, 0, rebuilt.stderr)
+                self.assertEqual(rebuilt.stdout.decode("latin-1"), text)
+                piped = subprocess.run([os.path.join(BUILD, "vok-pdf-text"), pdf],
+                                       capture_output=True)
+                self.assertEqual(piped.returncode, 0)
+                self.assertEqual(piped.stdout.decode("latin-1"), text)
+                paths = [pdf, recipe, self.path("pdf.csv")]
+                switched = [p.replace("/", "\\") for p in paths]
+                for syntax in ([a for pair in zip(["-i", "-r", "-o"], paths) for a in pair],
+                               [a for pair in zip(["/I", "/R", "/O"], switched) for a in pair]):
+                    converted = run(self.home, *syntax)
+                    self.assertEqual(converted.returncode, 0, converted.stderr)
+                    with open(self.path("pdf.csv"), "rb") as a, \
+                            open(self.path("text.csv"), "rb") as b:
+                        self.assertEqual(a.read(), b.read())
+
+    def test_a_drop_shadow_is_read_once(self):
+        # Each line drawn again half a point right and a point and a quarter
+        # lower: further than a line's own baselines may differ (a quarter
+        # of the pitch), so only knowing the shadow keeps it off a line of
+        # its own.
+        with open(os.path.join(EXAMPLES, "trial-balance.txt"), encoding="latin-1") as f:
+            source = f.read()
+        pdf = pdf_support.ghostscript_pdf(source, self.path("shadow.pdf"), shadow=(0.5, -1.25))
+        rebuilt = run(self.home, "--pdf-text", pdf)
+        self.assertEqual(rebuilt.returncode, 0, rebuilt.stderr)
+        self.assertEqual(rebuilt.stdout.decode("latin-1"), pdf_support.printed(source))
+
     def test_bad_pdfs_end_their_own_file_and_the_folder_job_goes_on(self):
         inputs = self.path("in")
         os.mkdir(inputs)

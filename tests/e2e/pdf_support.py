@@ -43,14 +43,19 @@ def _ps_string(line):
     return "(" + line.replace("\\", "\\\\").replace("(", "\\(").replace(")", "\\)") + ")"
 
 
-def ghostscript_pdf(text, pdf, user_password=None, owner_password=None, truncate=False):
-    """Prints `text` in Courier 7 pt with ghostscript."""
+def ghostscript_pdf(text, pdf, user_password=None, owner_password=None, truncate=False,
+                    shadow=None):
+    """Prints `text` in Courier 7 pt with ghostscript; with `shadow` (dx, dy in
+    points), every line is drawn a second time that far off, a drop shadow."""
     ps = ["%!PS-Adobe-3.0", "/Courier findfont 7 scalefont setfont"]
     for lines in pages_of(text):
         ps.append("<< /PageSize [612 792] >> setpagedevice")
         for i, line in enumerate(lines):
             if line.strip():
                 ps.append(f"36 {756 - 9 * i} moveto {_ps_string(line)} show")
+            if line.strip() and shadow:
+                ps.append(f"{36 + shadow[0]} {756 - 9 * i + shadow[1]} moveto "
+                          f"{_ps_string(line)} show")
         ps.append("showpage")
     source = pdf + ".ps"
     with open(source, "w", encoding="latin-1") as f:

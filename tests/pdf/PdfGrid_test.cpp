@@ -49,6 +49,17 @@ TEST(PdfGrid, OverprintIsShownOnceAndControlCharactersAndFarGlyphsAreLeftOut) {
     page.push_back({10 + 6 * 7, 6, 50, U'é'});
     page.push_back({1e12, 6, 50, U'Z'}); // far beyond any line
     EXPECT_EQ(Emit(page, 10), "BOLD   \xC3\xA9\n");
+
+    // Drawn twice at the very same place: the glyph drawn first stays, among
+    // lines given in any order.
+    for (const bool reversed : {false, true}) {
+        std::vector<Glyph> twice;
+        Print(twice, U"AB", 10, 50);
+        Print(twice, U"CD", 10, 40);
+        Print(twice, U"Z", 10, 50);
+        if (reversed) std::swap(twice[0], twice[4]);
+        EXPECT_EQ(Emit(twice, 10), reversed ? "CD\nZB\n" : "CD\nAB\n");
+    }
 }
 
 TEST(PdfGrid, JudgesPitchByTheGlyphsDrawn) {
@@ -71,6 +82,21 @@ TEST(PdfGrid, JudgesPitchByTheGlyphsDrawn) {
     document.Add(EmitPage(proportional, 0, true, out));
     EXPECT_GT(document.glyphs, 0);
     EXPECT_FALSE(document.FixedPitch());
+
+    // Many different widths, a tie among the most common: the narrower wins,
+    // whether the widths are few (counted) or many (sorted).
+    for (const int others : {3, 40}) {
+        std::vector<Glyph> glyphs;
+        for (int i = 0; i < 4; ++i) {
+            glyphs.push_back({10.0 * i, 6.0, 10, U'A'});
+            glyphs.push_back({10.0 * i, 5.0, 20, U'B'});
+        }
+        for (int i = 0; i < others; ++i)
+            glyphs.push_back({10.0 * i, 7.0 + 0.1 * i, 30, U'C'});
+        const PitchJudgement tie = JudgePitch(glyphs);
+        EXPECT_DOUBLE_EQ(tie.pitch, 5.0) << others;
+        EXPECT_EQ(tie.offPitch, 4 + others) << others;
+    }
 
     DocumentJudgement none;
     EXPECT_EQ(none.glyphs, 0);

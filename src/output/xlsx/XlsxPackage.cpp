@@ -151,8 +151,10 @@ bool XlsxPackage::ReadSheetList(const std::map<std::string, OpcRelationship>& by
 }
 
 std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path,
-                                               std::vector<SheetData>& sheets, std::string& error) {
+                                               std::vector<SheetData>& sheets, std::string& error,
+                                               const XlsxReadLimits& limits) {
     auto package = std::make_unique<XlsxPackage>(OnlyOpen());
+    package->limits_ = limits;
     package->zip_ = ZipPackage::Open(path, error);
     if (!package->zip_ || !package->ReadStructure(error) || !package->CheckRewrittenParts(error))
         return nullptr;
@@ -166,7 +168,7 @@ std::unique_ptr<XlsxPackage> XlsxPackage::Open(const std::filesystem::path& path
     sheets.reserve(package->sheets_.size());
     for (size_t i = 0; i < package->sheets_.size(); ++i) {
         SheetData& data = sheets.emplace_back(package->sheets_[i].savedName);
-        if (package->zip_->ExpandedSize(package->sheets_[i].part) > kReadAtOpen) continue;
+        if (package->zip_->ExpandedSize(package->sheets_[i].part) > limits.readAtOpen) continue;
         if (!package->ReadSheet(i, data, error)) return nullptr;
     }
     return package;
@@ -198,15 +200,15 @@ bool XlsxPackage::ReadSheet(size_t index, SheetData& data, std::string& error) {
 }
 
 bool XlsxPackage::SharedStringsEncoding(PartEncoding& encoding, std::string& error) const {
-    // The declaration stands in the first block.
+    // The declaration stands at the start, which may take more than one block.
     std::string head, why;
     const bool read = zip_->ReadBlocks(
         sharedStringsPart_,
         [&](std::string_view block) {
-            head = block;
-            return false;
+            head.append(block.substr(0, kDeclarationReach - head.size()));
+            return head.size() < kDeclarationReach;
         },
-        error);
+        error, limits_.stringsBlock);
     if (!read) return false;
     if (DetectPartEncoding(head, encoding, why)) return true;
     error = fmt::format("its part {} {}", sharedStringsPart_, why);
@@ -228,7 +230,7 @@ bool XlsxPackage::ReadSharedStrings(const std::vector<XlsxSharedCell>& cells,
     if (!sharedStringsPart_.empty()) {
         std::string why;
         const auto read = [&](const std::function<bool(std::string_view)>& take) {
-            return zip_->ReadBlocks(sharedStringsPart_, take, error);
+            return zip_->ReadBlocks(sharedStringsPart_, take, error, limits_.stringsBlock);
         };
         if (!SharedStringsEncoding(encoding, error)) return false;
         if (!strings.Read(read, ExpatEncodingName(encoding), std::move(wanted), why))

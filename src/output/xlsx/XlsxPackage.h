@@ -5,6 +5,7 @@
 
 #include "output/Workbook.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -25,6 +26,18 @@ struct OpcRelationship;
 struct XlsxSharedCell;
 struct XlsxNewSheet;
 
+// How much of an existing workbook is read when it is opened, and in what
+// pieces the shared strings are read. The defaults serve every job; the
+// fuzz harnesses set them small to reach the large-workbook paths with
+// small inputs.
+struct XlsxReadLimits {
+    // A worksheet whose part expands to more than this is read when first
+    // used, not when the package is opened.
+    uint64_t readAtOpen = uint64_t{1} << 20;
+    // The shared-string table is read this many bytes at a time.
+    size_t stringsBlock = size_t{1} << 18;
+};
+
 class XlsxPackage {
     struct OnlyOpen { // lets Open, and nothing else, make one
         explicit OnlyOpen() = default;
@@ -34,15 +47,12 @@ public:
     explicit XlsxPackage(OnlyOpen);
     ~XlsxPackage();
 
-    // A worksheet whose part expands to more than this is read when first
-    // used, not when the package is opened.
-    static constexpr uint64_t kReadAtOpen = uint64_t{1} << 20;
-
     // Reads the package at `path`: `sheets` gets one per sheet, in tab order,
-    // with the cells of every worksheet up to kReadAtOpen. Null, with the
-    // reason, when it is no workbook vok can read.
+    // with the cells of every worksheet up to `limits.readAtOpen`. Null, with
+    // the reason, when it is no workbook vok can read.
     static std::unique_ptr<XlsxPackage> Open(const std::filesystem::path& path,
-                                             std::vector<SheetData>& sheets, std::string& error);
+                                             std::vector<SheetData>& sheets, std::string& error,
+                                             const XlsxReadLimits& limits = {});
     // True once the sheet's cells are in its SheetData (or it has none to read).
     bool IsRead(size_t sheet) const { return sheets_[sheet].read; }
     // Reads the cells of the file's sheet into `data`, which holds no edits
@@ -126,6 +136,7 @@ private:
     bool DropCalcChain(std::string& relationships, std::string& contentTypes,
                        std::string& error) const;
 
+    XlsxReadLimits limits_;
     std::unique_ptr<ZipPackage> zip_;
     std::string workbookPart_, workbookRelsPart_, appPart_;
     std::string stylesPart_, sharedStringsPart_, calcChainPart_;

@@ -37,7 +37,8 @@ XlsxWorkbook::XlsxWorkbook(OnlyOpen, std::filesystem::path fileName)
 
 XlsxWorkbook::~XlsxWorkbook() = default;
 
-WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName, OutputType format) {
+WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName, OutputType format,
+                                      const XlsxReadLimits& limits) {
     WorkbookOpenResult result;
     auto workbook = std::make_unique<XlsxWorkbook>(OnlyOpen(), fileName);
 
@@ -70,7 +71,7 @@ WorkbookOpenResult XlsxWorkbook::Open(const std::filesystem::path& fileName, Out
     }
 
     // 2. Read the workbook. Anything that is not one vok can read stays untouched.
-    workbook->package_ = XlsxPackage::Open(source, workbook->sheets_, reason);
+    workbook->package_ = XlsxPackage::Open(source, workbook->sheets_, reason, limits);
     if (!workbook->package_) {
         result.error = fmt::format("Cannot open the workbook {}: {}. The file was left unchanged.",
                                    fileName.string(), reason);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "output/Workbook.h"
+#include "output/xlsx/XlsxPackage.h"
 #include "output/typed_input/TypedInput.h"
 #include "output/workbook/SheetData.h"
 
@@ -17,7 +18,6 @@
 namespace vok {
 
 class AtomicFile;
-class XlsxPackage;
 
 class XlsxWorkbook final : public Workbook {
     struct OnlyOpen { // lets Open, and nothing else, make one
@@ -35,8 +35,10 @@ public:
     // is missing or empty; the new one takes the file's place when saved. A
     // new one of `format` OutputType::Xlsm says it is macro-enabled, as
     // spreadsheet programs require of that extension.
+    // `limits` say how much of an existing file is read at once.
     static WorkbookOpenResult Open(const std::filesystem::path& fileName,
-                                   OutputType format = OutputType::Xlsx);
+                                   OutputType format = OutputType::Xlsx,
+                                   const XlsxReadLimits& limits = {});
 
     int32_t SheetCount() const override { return static_cast<int32_t>(sheets_.size()); }
     int32_t MaxRows() const override { return kMaxRows; }

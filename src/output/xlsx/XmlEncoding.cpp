@@ -9,8 +9,6 @@ namespace vok {
 
 namespace {
 
-constexpr size_t kDeclarationReach = 1024; // the declaration stands at the very start
-
 // The encoding name of the XML declaration at the start of `bytes`; "" when
 // there is none.
 std::string_view DeclaredEncoding(std::string_view bytes) {

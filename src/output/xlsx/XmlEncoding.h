@@ -16,7 +16,8 @@ enum class PartEncoding { Utf8, Utf16Le, Utf16Be, Latin1, Ascii };
 // The encoding of a part, from its byte-order mark, its first bytes or its
 // declaration; false, with the reason as a predicate ("is stored in ..."),
 // for one vok cannot read and write back (UTF-32, Windows code pages, East
-// Asian encodings).
+// Asian encodings). It looks at the first kDeclarationReach bytes only.
+inline constexpr size_t kDeclarationReach = 1024; // the declaration stands at the very start
 bool DetectPartEncoding(std::string_view bytes, PartEncoding& encoding, std::string& why);
 
 // The name expat knows the encoding by, for reading a part as it is stored.

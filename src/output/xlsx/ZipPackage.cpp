@@ -281,12 +281,12 @@ bool ZipPackage::Read(std::string_view name, std::string& content, std::string& 
 
 bool ZipPackage::ReadBlocks(std::string_view name,
                             const std::function<bool(std::string_view)>& take,
-                            std::string& error) const {
-    constexpr size_t kBlock = 1 << 18;
+                            std::string& error, size_t blockSize) const {
     uint64_t size = 0;
     PartFile file = OpenPart(name, size, error);
     if (!file) return false;
-    std::string block(static_cast<size_t>(std::min<uint64_t>(size, kBlock)), '\0');
+    std::string block(static_cast<size_t>(std::min<uint64_t>(size, std::max<size_t>(blockSize, 1))),
+                      '\0');
     zip_uint64_t done = 0;
     while (done < size) {
         const zip_int64_t n =

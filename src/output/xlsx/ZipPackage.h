@@ -66,11 +66,12 @@ public:
     // False, with the reason, when reading the part would expand it beyond
     // what a package of this size may hold.
     bool CheckExpansion(std::string_view name, std::string& error) const;
-    // Reads a part a block at a time, each handed to `take` (valid until the
-    // next one), which returns false to stop early: a large part never
-    // stands in memory whole.
+    // Reads a part `block` bytes at a time (the last block shorter), each
+    // handed to `take` (valid until the next one), which returns false to
+    // stop early: a large part never stands in memory whole.
+    static constexpr size_t kBlock = size_t{1} << 18;
     bool ReadBlocks(std::string_view name, const std::function<bool(std::string_view)>& take,
-                    std::string& error) const;
+                    std::string& error, size_t block = kBlock) const;
     const std::vector<std::string>& Names() const { return names_; }
 
     // Writes a package at `path` holding the parts of this one in their order,

@@ -3,6 +3,7 @@
 #include "base/TextEncoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace vok {
@@ -17,8 +18,8 @@ int64_t Hundredths(double points) {
     return std::llround(std::clamp(points, -kFarthest, kFarthest) * 100.0);
 }
 
-// The most common value of `values` (sorted here); the least of equals wins.
-int64_t MostCommon(std::vector<int64_t>& values) {
+// The most common value of `values`, sorted here; the least of equals wins.
+int64_t MostCommonSorted(std::vector<int64_t>& values) {
     std::sort(values.begin(), values.end());
     int64_t best = 0, bestCount = 0;
     for (size_t i = 0; i < values.size();) {
@@ -30,6 +31,34 @@ int64_t MostCommon(std::vector<int64_t>& values) {
             bestCount = static_cast<int64_t>(j - i);
         }
         i = j;
+    }
+    return best;
+}
+
+// The same, counted: print has few different widths and steps. Only values
+// of many different ones are sorted.
+int64_t MostCommon(std::vector<int64_t>& values) {
+    constexpr size_t kFew = 16;
+    std::array<std::pair<int64_t, int64_t>, kFew> counts{}; // value, times seen
+    size_t different = 0;
+    for (const int64_t v : values) {
+        const auto seen = std::find_if(counts.begin(), counts.begin() + different,
+                                       [v](const auto& c) { return c.first == v; });
+        if (seen != counts.begin() + different) {
+            ++seen->second;
+        } else if (different < kFew) {
+            counts[different++] = {v, 1};
+        } else {
+            return MostCommonSorted(values);
+        }
+    }
+    int64_t best = 0, bestCount = 0;
+    for (size_t i = 0; i < different; ++i) {
+        const auto [value, count] = counts[i];
+        if (count > bestCount || (count == bestCount && value < best)) {
+            best = value;
+            bestCount = count;
+        }
     }
     return best;
 }
@@ -75,13 +104,47 @@ double LeftmostPosition(std::span<const Glyph> glyphs) {
     return leftmost;
 }
 
+namespace {
+
+// Sorts the glyphs by baseline, then from left to right; glyphs drawn at one
+// place keep the order they were drawn in. The library hands them over a
+// word, a line or a column at a time, each already in that order: those runs
+// are merged, two by two, which takes a few sweeps where sorting would take
+// many.
+void SortGlyphs(std::vector<Glyph>& glyphs) {
+    const auto before = [](const Glyph& a, const Glyph& b) {
+        return a.baseline != b.baseline ? a.baseline < b.baseline : a.x < b.x;
+    };
+    std::vector<size_t> runs{0}; // where each run starts
+    for (size_t i = 1; i < glyphs.size(); ++i)
+        if (before(glyphs[i], glyphs[i - 1])) runs.push_back(i);
+    if (runs.size() == 1) return;
+    std::vector<Glyph> merged(glyphs.size());
+    const auto at = [](std::vector<Glyph>& v, size_t i) {
+        return v.begin() + static_cast<std::ptrdiff_t>(i);
+    };
+    while (runs.size() > 1) {
+        std::vector<size_t> next;
+        next.reserve(runs.size() / 2 + 1);
+        for (size_t r = 0; r < runs.size(); r += 2) {
+            const size_t middle = r + 1 < runs.size() ? runs[r + 1] : glyphs.size();
+            const size_t end = r + 2 < runs.size() ? runs[r + 2] : glyphs.size();
+            std::merge(at(glyphs, runs[r]), at(glyphs, middle), at(glyphs, middle),
+                       at(glyphs, end), at(merged, runs[r]), before);
+            next.push_back(runs[r]);
+        }
+        glyphs.swap(merged);
+        runs = std::move(next);
+    }
+}
+
+} // namespace
+
 std::vector<size_t> SortIntoRows(std::vector<Glyph>& glyphs, double pitch) {
     std::erase_if(glyphs, [](const Glyph& g) {
         return !Printable(g.character) || !std::isfinite(g.x) || !std::isfinite(g.baseline);
     });
-    std::sort(glyphs.begin(), glyphs.end(), [](const Glyph& a, const Glyph& b) {
-        return a.baseline != b.baseline ? a.baseline < b.baseline : a.x < b.x;
-    });
+    SortGlyphs(glyphs);
     // Baselines of one printed line differ by rounding at most; a row's
     // glyphs are then put in order from left to right.
     const double tolerance = std::max(0.5, pitch * 0.25);
@@ -89,11 +152,14 @@ std::vector<size_t> SortIntoRows(std::vector<Glyph>& glyphs, double pitch) {
     for (size_t i = 0; i < glyphs.size(); ++i)
         if (starts.empty() || glyphs[i].baseline - glyphs[starts.back()].baseline > tolerance)
             starts.push_back(i);
+    const auto leftOf = [](const Glyph& a, const Glyph& b) { return a.x < b.x; };
     for (size_t r = 0; r < starts.size(); ++r) {
-        const size_t end = r + 1 < starts.size() ? starts[r + 1] : glyphs.size();
-        std::stable_sort(glyphs.begin() + static_cast<std::ptrdiff_t>(starts[r]),
-                         glyphs.begin() + static_cast<std::ptrdiff_t>(end),
-                         [](const Glyph& a, const Glyph& b) { return a.x < b.x; });
+        const auto begin = glyphs.begin() + static_cast<std::ptrdiff_t>(starts[r]);
+        const auto end = r + 1 < starts.size()
+                             ? glyphs.begin() + static_cast<std::ptrdiff_t>(starts[r + 1])
+                             : glyphs.end();
+        // A row drawn on one baseline is in order already.
+        if (!std::is_sorted(begin, end, leftOf)) std::stable_sort(begin, end, leftOf);
     }
     return starts;
 }
@@ -118,12 +184,22 @@ void PlaceRow(std::span<const Glyph> row, double leftmost, double pitch, std::u3
         const double rounded = std::round(position);
         if (std::abs(position - rounded) > 0.3) ++offGrid;
         if (rounded < 0 || rounded >= static_cast<double>(kWidestPdfLine)) continue;
+        // The row goes left to right, so a glyph mostly opens a new cell at the end.
         const auto column = static_cast<size_t>(rounded);
-        if (column >= cells.size()) cells.resize(column + 1, U' ');
-        if (cells[column] == U' ') cells[column] = g.character;
+        if (column >= cells.size()) {
+            cells.append(column - cells.size(), U' ');
+            cells.push_back(g.character);
+        } else if (cells[column] == U' ') {
+            cells[column] = g.character;
+        }
     }
-    for (const char32_t c : cells)
-        AppendUtf8(line, c);
+    line.reserve(cells.size());
+    for (const char32_t c : cells) {
+        if (c < 0x80)
+            line.push_back(static_cast<char>(c));
+        else
+            AppendUtf8(line, c);
+    }
 }
 
 PageOutcome EmitPage(std::vector<Glyph>& glyphs, double leftmost, bool firstPage,

@@ -49,7 +49,8 @@ double LeftmostPosition(std::span<const Glyph> glyphs);
 inline constexpr double kNoPosition = std::numeric_limits<double>::infinity();
 
 // Groups the page's glyphs into rows: sorted by baseline, then from left to
-// right; glyphs whose baselines lie within a small tolerance share a row.
+// right (glyphs drawn at one place in the order drawn); glyphs whose
+// baselines lie within a small tolerance share a row.
 // Returns the index of each row's first glyph (the glyphs are sorted in place).
 std::vector<size_t> SortIntoRows(std::vector<Glyph>& glyphs, double pitch);
 

@@ -2,18 +2,22 @@
 
 #include "pdf/grid/PdfTextOutcome.h"
 
+#include <ErrorCodes.h>
+#include <GlobalParams.h>
+#include <goo/GooString.h>
+#include <PDFDoc.h>
+#include <Stream.h>
+#include <TextOutputDev.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <poppler/cpp/poppler-document.h>
-#include <poppler/cpp/poppler-global.h>
-#include <poppler/cpp/poppler-page.h>
+#include <optional>
 
 namespace vok {
 
 namespace {
 
-void Discard(const std::string& /*text*/, void* /*closure*/) {}
+void Discard(ErrorCategory /*category*/, Goffset /*position*/, const char* /*message*/) {}
 
 // A whole PDF ends with its end-of-file marker; writers may add a little after it.
 bool EndsWithMarker(std::string_view tail) {
@@ -22,59 +26,128 @@ bool EndsWithMarker(std::string_view tail) {
 
 constexpr size_t kTail = 1024;
 
-// The code points of a word (poppler hands UTF-16).
-void DecodeWord(const poppler::ustring& text, std::u32string& out) {
-    out.clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        out.push_back(c);
-    }
-}
-
-// One word's glyphs. Each character has its box; where the library counts
-// characters and boxes differently (ligatures), the word's characters follow
-// its first box a pitch apart.
-void AddWord(const poppler::text_box& word, std::u32string& characters,
-             std::vector<Glyph>& glyphs) {
-    DecodeWord(word.text(), characters);
-    if (characters.empty()) return;
-    const poppler::rectf box = word.bbox();
-    const double baseline = box.y() + box.height();
-    const double wordWidth = box.width() / static_cast<double>(characters.size());
-    for (size_t i = 0; i < characters.size(); ++i) {
-        const poppler::rectf charBox = word.char_bbox(i);
+// One word's glyphs, each at its own box. Boxes are taken as origin and
+// extent, as the library's C++ wrapper handed them to earlier versions, so
+// that every position rounds as it did. A character without a box of its own
+// (none wide, at 0) follows the word's first a pitch apart.
+void AddWord(const TextWord& word, std::vector<Glyph>& glyphs) {
+    const int length = word.getLength();
+    if (length <= 0) return;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+    word.getBBox(&xMin, &yMin, &xMax, &yMax);
+    const double boxX = xMin, boxWidth = xMax - xMin;
+    const double baseline = yMin + (yMax - yMin);
+    const double wordWidth = boxWidth / static_cast<double>(length);
+    for (int i = 0; i < length; ++i) {
+        word.getCharBBox(i, &xMin, &yMin, &xMax, &yMax);
         Glyph g;
-        g.character = characters[i];
+        g.character = static_cast<char32_t>(*word.getChar(i));
         g.baseline = baseline;
-        if (charBox.width() > 0 || charBox.x() != 0) {
-            g.x = charBox.x();
-            g.width = charBox.width();
+        if (xMax - xMin > 0 || xMin != 0) {
+            g.x = xMin;
+            g.width = xMax - xMin;
         } else {
-            g.x = box.x() + wordWidth * static_cast<double>(i);
+            g.x = boxX + wordWidth * static_cast<double>(i);
             g.width = wordWidth;
         }
         glyphs.push_back(g);
     }
 }
 
+// A word of the page with what finding its duplicates needs: the library's
+// pool line (4 points of baseline) and its box.
+struct PlacedWord {
+    const TextWord* word;
+    int line;
+    double xMin, yMin, xMax, yMax;
+};
+
+bool SameText(const TextWord& a, const TextWord& b) {
+    if (a.getLength() != b.getLength()) return false;
+    for (int i = 0; i < a.getLength(); ++i)
+        if (*a.getChar(i) != *b.getChar(i)) return false;
+    return true;
+}
+
+// Whether `later` is `word` drawn again over it (bold by overprinting, a
+// drop shadow): the same text within a tenth of the font size along the line
+// and a fifth across it, the library's own measure.
+bool DrawnAgain(const PlacedWord& word, const PlacedWord& later) {
+    const double along = 0.1 * word.word->getFontSize();
+    const double across = 0.2 * word.word->getFontSize();
+    return std::fabs(word.xMin - later.xMin) < along && std::fabs(word.xMax - later.xMax) < along &&
+           std::fabs(word.yMin - later.yMin) < across &&
+           std::fabs(word.yMax - later.yMax) < across && SameText(*word.word, *later.word);
+}
+
+// The page's words less those drawn again over an earlier one, which the
+// library's reading order leaves out too: taken line by line, left to
+// right, each word drops the later ones that repeat it. Each search looks
+// only at words near it; the words stay in the order they were drawn.
+void DropDuplicates(std::vector<const TextWord*>& words) {
+    constexpr double kPoolLine = 4;
+    std::vector<PlacedWord> placed;
+    placed.reserve(words.size());
+    for (const TextWord* w : words) {
+        PlacedWord& p = placed.emplace_back(PlacedWord{w, 0, 0, 0, 0, 0});
+        p.line = static_cast<int>(w->getBaseline() / kPoolLine);
+        w->getBBox(&p.xMin, &p.yMin, &p.xMax, &p.yMax);
+    }
+    std::vector<size_t> order(placed.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const auto before = [&placed](size_t a, size_t b) {
+        return placed[a].line != placed[b].line ? placed[a].line < placed[b].line
+                                                : placed[a].xMin < placed[b].xMin;
+    };
+    std::stable_sort(order.begin(), order.end(), before);
+    std::vector<bool> dropped(placed.size(), false);
+    for (size_t i = 0; i < order.size(); ++i) {
+        const PlacedWord& word = placed[order[i]];
+        if (dropped[order[i]]) continue;
+        const int lastLine = static_cast<int>(
+            (word.word->getBaseline() + 0.2 * word.word->getFontSize()) / kPoolLine);
+        // A little wider than the measure, which then decides exactly.
+        const double reach = 0.1 * word.word->getFontSize() * 1.01 + 1e-9;
+        for (size_t j = i + 1; j < order.size() && placed[order[j]].line <= lastLine; ++j) {
+            const PlacedWord& later = placed[order[j]];
+            if (later.line == word.line && later.xMin >= word.xMin + reach) {
+                // The rest of this line lies further right: on to the next.
+                while (j + 1 < order.size() && placed[order[j + 1]].line == word.line)
+                    ++j;
+                continue;
+            }
+            if (!dropped[order[j]] && DrawnAgain(word, later)) dropped[order[j]] = true;
+        }
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < words.size(); ++i)
+        if (!dropped[i]) words[kept++] = words[i];
+    words.resize(kept);
+}
+
 } // namespace
 
-PdfPages::PdfPages() = default;
+PdfPages::PdfPages() : library_(std::make_unique<GlobalParamsIniter>(&Discard)) {}
 PdfPages::PdfPages(PdfPages&&) noexcept = default;
-PdfPages::~PdfPages() = default;
+PdfPages::~PdfPages() = default; // the document goes before the library's settings
 
-void QuietLibrary() {
-    poppler::set_debug_error_function(&Discard, nullptr);
+namespace {
+
+// Opened, locked, or unreadable: a document that needs a password opens
+// only so far as to say so.
+PdfPages::State StateOf(const PDFDoc& document) {
+    if (document.isOk()) return PdfPages::State::Opened;
+    return document.getErrorCode() == errEncrypted ? PdfPages::State::Locked
+                                                   : PdfPages::State::Unreadable;
 }
+
+} // namespace
 
 PdfPages PdfPages::FromFile(const std::string& file) {
     PdfPages pages;
-    pages.document_.reset(poppler::document::load_from_file(file));
+    pages.document_ = std::make_unique<PDFDoc>(std::make_unique<GooString>(file),
+                                               GooString(""), GooString(""));
     if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
         char tail[kTail];
         std::fseek(in, 0, SEEK_END);
@@ -84,60 +157,112 @@ PdfPages PdfPages::FromFile(const std::string& file) {
         pages.complete_ = EndsWithMarker({tail, std::fread(tail, 1, kTail, in)});
         std::fclose(in);
     }
-    if (pages.document_)
-        pages.state_ = pages.document_->is_locked() ? State::Locked : State::Opened;
+    pages.state_ = StateOf(*pages.document_);
     return pages;
 }
 
 PdfPages PdfPages::FromData(std::span<const char> data) {
     PdfPages pages;
     if (data.size() > static_cast<size_t>(INT32_MAX)) return pages;
-    pages.document_.reset(
-        poppler::document::load_from_raw_data(data.data(), static_cast<int>(data.size())));
+    // The document owns the stream, which only reads the bytes the caller keeps.
+    auto stream = std::make_unique<MemStream>(data.data(), 0, static_cast<Goffset>(data.size()),
+                                              Object(objNull));
+    pages.document_ = std::make_unique<PDFDoc>(stream.release(), GooString(""), GooString(""));
     pages.complete_ = EndsWithMarker(
         {data.data() + data.size() - std::min(data.size(), kTail), std::min(data.size(), kTail)});
-    if (pages.document_)
-        pages.state_ = pages.document_->is_locked() ? State::Locked : State::Opened;
+    pages.state_ = StateOf(*pages.document_);
     return pages;
 }
 
 int PdfPages::Count() const {
-    return state_ == State::Opened ? document_->pages() : 0;
+    return state_ == State::Opened ? document_->getNumPages() : 0;
 }
 
 void PdfPages::Collect(int index, std::vector<Glyph>& glyphs) const {
     glyphs.clear();
-    const std::unique_ptr<poppler::page> page(document_->create_page(index));
-    if (!page) return;
-    std::u32string characters;
-    for (const poppler::text_box& word : page->text_list()) {
+    if (!document_->getPage(index + 1)) return;
+    // The words in the order drawn: the grid places them itself, so the
+    // library's reading order (its columns and blocks) is not worked out.
+    TextOutputDev device(nullptr, false, 0, true, false);
+    document_->displayPageSlice(&device, index + 1, 72, 72, 0, false, false, false, -1, -1, -1,
+                                -1, nullptr, nullptr, nullptr, nullptr, true);
+    const std::unique_ptr<TextWordList> list = device.makeWordList();
+    std::vector<const TextWord*> words;
+    words.reserve(static_cast<size_t>(list->getLength()));
+    for (int i = 0; i < list->getLength(); ++i) {
         // Turned text (a stamp across the page) is no line of the report.
-        if (word.rotation() != 0 || word.get_wmode() == poppler::text_box::vertical_wmode) continue;
-        AddWord(word, characters, glyphs);
+        if (const TextWord* word = list->get(i); word->getRotation() == 0) words.push_back(word);
     }
+    DropDuplicates(words);
+    for (const TextWord* word : words)
+        AddWord(*word, glyphs);
 }
 
-int WritePdfText(const PdfPages& pages, const std::function<bool(std::string_view)>& write) {
-    if (pages.Opened() == PdfPages::State::Locked) return kPdfTextLocked;
-    if (pages.Opened() != PdfPages::State::Opened) return kPdfTextUnreadable;
-    const int count = pages.Count();
-    std::vector<Glyph> glyphs;
-    // The first pass keeps only the leftmost position.
-    double leftmost = kNoPosition;
-    for (int p = 0; p < count; ++p) {
+namespace {
+
+// The least of `leftmost` and the leftmost positions of the pages from `first` on.
+double LeftmostFrom(const PdfPages& pages, int first, double leftmost,
+                    std::vector<Glyph>& glyphs) {
+    for (int p = first; p < pages.Count(); ++p) {
         pages.Collect(p, glyphs);
         leftmost = std::min(leftmost, LeftmostPosition(glyphs));
     }
-    // A file cut short that shows no text is damaged, not a scan.
-    if (!std::isfinite(leftmost)) return pages.Complete() ? kPdfTextNoText : kPdfTextUnreadable;
-    DocumentJudgement judgement;
+    return leftmost;
+}
+
+enum class Placing { Done, WriteFailed, FurtherLeft };
+
+// Places every page against `leftmost`. Unless it is `settled`, `leftmost`
+// is the least of the pages so far, and a page reaching further left than
+// pages already placed with text stops the placing at `page`.
+Placing PlacePages(const PdfPages& pages, const PdfTextSink& sink, bool settled,
+                   double& leftmost, int& page, DocumentJudgement& judgement) {
+    std::vector<Glyph> glyphs;
     std::string text;
-    for (int p = 0; p < count; ++p) {
-        pages.Collect(p, glyphs);
+    for (page = 0; page < pages.Count(); ++page) {
+        pages.Collect(page, glyphs);
+        if (!settled) {
+            const double left = LeftmostPosition(glyphs);
+            const bool placedBefore = std::isfinite(leftmost);
+            if (left < leftmost && placedBefore) {
+                leftmost = left;
+                return Placing::FurtherLeft;
+            }
+            leftmost = std::min(leftmost, left);
+        }
         text.clear();
-        judgement.Add(EmitPage(glyphs, leftmost, p == 0, text));
-        if (!write(text)) return kPdfTextWriteFailed;
+        judgement.Add(EmitPage(glyphs, leftmost, page == 0, text));
+        if (!sink.write(text)) return Placing::WriteFailed;
     }
+    return Placing::Done;
+}
+
+} // namespace
+
+int WritePdfText(const PdfPages& pages, const PdfTextSink& sink) {
+    if (pages.Opened() == PdfPages::State::Locked) return kPdfTextLocked;
+    if (pages.Opened() != PdfPages::State::Opened) return kPdfTextUnreadable;
+    // A file cut short that shows no text is damaged, not a scan.
+    const int noText = pages.Complete() ? kPdfTextNoText : kPdfTextUnreadable;
+    std::vector<Glyph> glyphs;
+    double leftmost = kNoPosition;
+    const bool twoPasses = !sink.restart;
+    if (twoPasses) {
+        leftmost = LeftmostFrom(pages, 0, kNoPosition, glyphs);
+        if (!std::isfinite(leftmost)) return noText;
+    }
+    DocumentJudgement judgement;
+    int page = 0;
+    Placing placing = PlacePages(pages, sink, twoPasses, leftmost, page, judgement);
+    if (placing == Placing::FurtherLeft) {
+        leftmost = LeftmostFrom(pages, page + 1, leftmost, glyphs);
+        if (!sink.restart()) return kPdfTextWriteFailed;
+        judgement = {};
+        placing = PlacePages(pages, sink, true, leftmost, page, judgement);
+    }
+    if (placing == Placing::WriteFailed) return kPdfTextWriteFailed;
+    // The page breaks of a document without text are taken back.
+    if (!std::isfinite(leftmost)) return sink.restart() ? noText : kPdfTextWriteFailed;
     int status = judgement.FixedPitch() ? 0 : kPdfTextProportional;
     if (!pages.Complete()) status |= kPdfTextRepaired;
     return status;

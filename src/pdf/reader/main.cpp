@@ -8,8 +8,11 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,19 +32,36 @@ void LimitResources() {
     ::setrlimit(RLIMIT_CORE, &noCore);
 }
 
+// The text goes to standard output. A file there (the program hands the
+// reader a temporary file) can take back what was written; a pipe cannot.
+vok::PdfTextSink StandardOutput() {
+    vok::PdfTextSink sink;
+    sink.write = [](std::string_view text) {
+        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    };
+    struct stat info {};
+    const off_t start = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
+    const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+    if (::fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode) && start >= 0 && flags >= 0 &&
+        (flags & O_APPEND) == 0) {
+        sink.restart = [start] {
+            return std::fflush(stdout) == 0 && ::ftruncate(STDOUT_FILENO, start) == 0 &&
+                   ::fseeko(stdout, start, SEEK_SET) == 0;
+        };
+    }
+    return sink;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return vok::kPdfTextUsage;
     FollowTheProgram();
     LimitResources();
-    vok::QuietLibrary();
     const vok::PdfPages pages = vok::PdfPages::FromFile(argv[1]);
     static char buffer[1 << 16];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    const int status = vok::WritePdfText(pages, [](std::string_view text) {
-        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    });
+    const int status = vok::WritePdfText(pages, StandardOutput());
     if (std::fflush(stdout) != 0 && status < vok::kPdfTextFailures) return vok::kPdfTextWriteFailed;
     return status;
 }
