@@ -489,11 +489,12 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWrit
 
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
-                        int32_t tabSize) {
+                        int32_t tabSize, const std::function<void()>& piecesDone) {
     // A fault shared by the fields of one table is said once, with its count.
     RepeatFoldingMessages messages(observer);
     WriteHeader(longFile);
     longFile.Write("General", "Name", "");
+    if (piecesDone) piecesDone();
     // Tables: section headers without "Col".
     const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
     // Each table in number order.
@@ -502,6 +503,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning Table " + std::to_string(i));
         if (!ExpandTable(messages, shortText, longFile, report, tabSize, i)) break;
+        if (piecesDone) piecesDone();
     }
     observer.StatusChanged(StatusTarget::Caption, caption);
 }
