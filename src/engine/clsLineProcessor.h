@@ -107,6 +107,10 @@ public:
     }
     size_t RawRowBytes() const { return rawRow_.size(); }
 
+    // FieldValue's scratch for every column: a cell's value is used before
+    // the next cell is cut, so thousands of columns need not each hold one.
+    std::string& CellScratch() { return cellScratch_; }
+
 private:
     // The line, valid until the next call; "" beyond the end of the file.
     std::string_view get_text_line(Messages& messages, const std::filesystem::path& fileName,
@@ -178,6 +182,7 @@ private:
         }
 #endif
     }
+    std::string cellScratch_;
 };
 
 } // namespace vok

@@ -655,6 +655,7 @@ bool ConversionJob::PrepareReport(const SectionedText& recipeText, TextIndex& re
     JobState& state = *state_;
     // The key texts the tables search, found by the report's one scan.
     if (options_.bUseRecipe) {
+        report.ExpectMany(recipe_->keyTexts.size());
         for (const std::string& key : recipe_->keyTexts)
             report.Expect(key);
     } else {

@@ -307,7 +307,9 @@ std::vector<std::string> KeyTextsOf(const SectionedText& recipe) {
 }
 
 void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report) {
-    for (const std::string& key : KeyTextsOf(recipe))
+    const std::vector<std::string> keys = KeyTextsOf(recipe);
+    report.ExpectMany(keys.size());
+    for (const std::string& key : keys)
         report.Expect(key);
 }
 
