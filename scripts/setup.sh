@@ -8,6 +8,8 @@ VOK_PACKAGES=(
     qt6-base-dev
     libxlsxwriter-dev libzip-dev libexpat1-dev libgsf-1-dev libisal-dev
     libfmt-dev libgtest-dev
+    # The tests read their expected outputs gzipped.
+    zlib1g-dev
     # Database output; the sqlite3 shell is the peer bench/compare.sh times.
     libsqlite3-dev sqlite3
     # Reports printed to PDF: poppler's C++ interface reads them (the reader

@@ -91,29 +91,4 @@ void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize, bo
     }
 }
 
-std::string expand_tabs(std::string_view line, int32_t tabSize) {
-    std::string out;
-    ExpandTabsInto(out, line, tabSize);
-    return out;
-}
-
-int64_t file_read(Messages& messages, std::vector<std::string>& lines,
-                  const std::filesystem::path& fileName, int64_t startLine, int64_t count) {
-    if (startLine < 1) {
-        messages.Show(" invalid start_line in utilities.file_read!", MessageIcon::Critical);
-        return 0;
-    }
-    if (count < 1) return 0;
-    if (static_cast<int64_t>(lines.size()) < count) lines.resize(static_cast<size_t>(count));
-    TextReader file(fileName);
-    if (file.SkipLines(startLine - 1) < startLine - 1) return 0;
-    int64_t stored = 0;
-    std::string_view line;
-    while (stored < count && file.ReadLine(line)) {
-        lines[static_cast<size_t>(stored)].assign(line);
-        ++stored;
-    }
-    return stored;
-}
-
 } // namespace vok

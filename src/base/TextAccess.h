@@ -49,20 +49,12 @@ inline constexpr int32_t kLargestTabSize = 64;
 inline constexpr int32_t kLongestExpandedLine =
     static_cast<int32_t>(kLongestLine) * kLargestTabSize;
 
-// Tab stops lie at positions 1 + k * tabSize; see the algorithm in the .cpp.
-// A tab size of 0 or below leaves the line as it is.
-std::string expand_tabs(std::string_view line, int32_t tabSize);
-
-// The same into a buffer the caller reuses; a line without tabs is copied.
+// The line with its tabs expanded, into a buffer the caller reuses; a line
+// without tabs is copied. Tab stops lie at positions 1 + k * tabSize; see the
+// algorithm in the .cpp. A tab size of 0 or below leaves the line as it is.
 // `oneBytePerChar` counts bytes as characters (Windows-1252 bytes as the file
 // holds them); otherwise the line is UTF-8.
 void ExpandTabsInto(std::string& out, std::string_view line, int32_t tabSize,
                     bool oneBytePerChar = false);
-
-// Stores `count` lines from 1-based `startLine` into lines[0 .. count-1],
-// growing the vector when needed. Elements of lines past the end of the file
-// keep their content. Returns the number of lines stored.
-int64_t file_read(Messages& messages, std::vector<std::string>& lines,
-                  const std::filesystem::path& fileName, int64_t startLine, int64_t count);
 
 } // namespace vok

@@ -17,12 +17,6 @@ std::string StripQuotes(std::string_view text) {
     return out;
 }
 
-std::string TrimAtNull(std::string_view text) {
-    if (text.empty()) return {};
-    const std::string_view body = text.substr(0, text.size() - 1);
-    return std::string(body.substr(0, body.find('\0')));
-}
-
 std::string_view TrimLeft(std::string_view text) {
     const size_t pos = text.find_first_not_of(' ');
     return pos == std::string_view::npos ? std::string_view{} : text.substr(pos);

@@ -10,10 +10,6 @@ namespace vok {
 // The text without any double-quote character.
 std::string StripQuotes(std::string_view text);
 
-// The characters before the first NUL; the last character of the text is
-// never included, as the function serves NUL-padded buffers.
-std::string TrimAtNull(std::string_view text);
-
 // Blanks are space characters only; tabs are never trimmed.
 std::string_view TrimLeft(std::string_view text);
 std::string_view TrimRight(std::string_view text);

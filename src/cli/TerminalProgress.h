@@ -48,7 +48,8 @@ public:
         int64_t fileMilliseconds = 0;
     };
     static std::string Compose(const State& state, int width);
-    // The state of the job as the line would show it now.
+    // The state of the job as the line would show it now. Only the tests ask:
+    // a line drawn to no terminal cannot be read back.
     State Current();
 
 private:

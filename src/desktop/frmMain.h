@@ -60,11 +60,11 @@ public:
     bool BeginProcessing();
     // Asks a running export to stop; it asks the user whether to terminate.
     void ConversionJobPause();
-    bool JobRunning() const { return runner_.Running(); }
+    bool JobRunning() const { return runner_.Running(); } // for the tests
     // The window is closing: stops a running job without asking and waits,
     // showing what the job still says, until its output is closed or saved.
     void StopJobAndWait();
-    // What the last job did, once it has ended.
+    // What the last job did, once it has ended; the tests read it.
     const std::optional<JobResult>& LastResult() const { return lastResult_; }
 
     // Shows and hides the controls that depend on the input being a pattern.
@@ -81,6 +81,7 @@ public:
     // opens in the recipe editor; any other file is the report of step 1.
     void OpenGivenFile(const std::filesystem::path& file);
     // The recipe editor, made at its first opening and kept for the program's life.
+    // Only the tests ask for it.
     frmExportBuilder* RecipeEditor() const { return editor_.get(); }
 
     // Writes the settings of [General] and the three lists into the file in memory.

@@ -92,7 +92,7 @@ public:
 
     EditorPrompts& Prompts() { return *prompts_; }
     const RecipeEditorHost& Host() const { return host_; }
-    // The preview window, once Preview... opened it.
+    // The preview window, once Preview... opened it. For the tests, which look into it.
     frmPreview* PreviewWindow() const { return preview_.get(); }
 
     // The controls, in the window's layout order.

@@ -48,7 +48,7 @@ public:
     void SetContent(std::shared_ptr<ReportLineSource> report, std::vector<PreviewTable> tables);
     // Selects a field and scrolls it into sight.
     void SelectField(const Field& field);
-    std::optional<Field> SelectedField() const { return selected_; }
+    std::optional<Field> SelectedField() const { return selected_; } // for the tests
     // The character positions (0-based, from the line's left) where rules
     // stand on a report line: both edges of every field of the tables that
     // take the line.
@@ -153,7 +153,7 @@ public:
     void RecipeChanged();
     // A preview now, of the text and the report as they stand.
     void RefreshNow();
-    // Previews asked of the worker so far.
+    // Previews asked of the worker so far: the tests check that edits are debounced.
     int PreviewsAsked() const { return previewsAsked_; }
     // The result the window shows; null before the first.
     const PreviewResult* Shown() const { return shown_.get(); }
@@ -168,7 +168,7 @@ public:
     QListWidget lstMessages;
 
 signals:
-    // A result was put on the window.
+    // A result was put on the window: what the tests and bench/ wait for.
     void ResultShown();
 
 private:

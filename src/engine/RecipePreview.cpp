@@ -64,11 +64,6 @@ int64_t PreviewGroupLine(const PreviewTable& table, int32_t k, int64_t line) {
     return found;
 }
 
-int64_t PreviewResult::Failures() const {
-    return std::count_if(messages.begin(), messages.end(),
-                         [](const PreviewMessage& m) { return m.kind == MessageKind::Failure; });
-}
-
 namespace {
 
 // Keeps every message; the only question, the stop question, is raised only
@@ -541,12 +536,6 @@ std::vector<std::string> ReadLines(TextIndex& index, int64_t first, int64_t coun
 }
 
 } // namespace
-
-std::vector<std::string> ReadReportLines(const std::filesystem::path& report, int64_t first,
-                                         int64_t count, int32_t tabSize) {
-    TextIndex index(report);
-    return ReadLines(index, first, count, tabSize);
-}
 
 ReportLineSource::ReportLineSource(std::filesystem::path report, int32_t tabSize,
                                    RebuiltTextMemo* pdfTexts)

@@ -121,9 +121,6 @@ struct PreviewResult {
     int32_t consolidations = 0; // written to workbooks only
     bool stopped = false;       // a newer preview (or the user) stopped this one
     int64_t elapsedMicroseconds = 0;
-
-    // Messages other than notices: what makes a job end with status 1.
-    int64_t Failures() const;
 };
 
 // `report`, when given, receives the report's index as the preview left it,
@@ -139,13 +136,6 @@ int64_t PreviewRowLine(const PreviewTable& table, int64_t row);
 int64_t PreviewLastLine(const PreviewTable& table);
 // The group line of group k that the row on `line` carries the values of; 0 when none.
 int64_t PreviewGroupLine(const PreviewTable& table, int32_t k, int64_t line);
-
-// Lines `first` to `first + count - 1` of a report as the table pass sees
-// them: decoded to UTF-8, tabs expanded when the report holds any (and
-// `tabSize` is above 0). Fewer at the end of the report; `count` below 0
-// reads to the end. Nothing when the report cannot be read.
-std::vector<std::string> ReadReportLines(const std::filesystem::path& report, int64_t first,
-                                         int64_t count, int32_t tabSize);
 
 // The lines of a report for a viewer, as the table pass sees them: read a
 // block at a time from the nearest known place and a few blocks kept, so that
@@ -163,8 +153,8 @@ public:
     // 1-based line `line`; an empty text outside the report. The text stays
     // good until the next call.
     const std::string& Line(int64_t line);
-    // Blocks read from the report so far: lines asked for in order read each
-    // block once.
+    // Blocks read from the report so far: the tests check that lines asked for
+    // in order read each block once.
     int64_t BlocksRead() const { return blocksRead_; }
 
 private:

@@ -3,14 +3,12 @@
 #include "base/NumericText.h"
 #include "base/TextAccess.h"
 #include "base/TextEncoding.h"
-#include "base/modUtilityFile.h"
 #include "engine/JobState.h"
 #include "layout/LineRules.h"
 #include "recipe/SectionedFile.h"
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 namespace vok {
 
@@ -38,33 +36,9 @@ void clsLineProcessor::ClearRows() {
     rowIsAscii_.fill(true);
 }
 
-void clsLineProcessor::ReadRowPeriod1Only(TextReader& file, int32_t tabSize) {
-    // 1. No open file: slot 1 keeps its content.
-    if (!file.IsOpen()) return;
-    // 2. The next line (a view, valid until the next read).
-    const std::string_view line = file.ReadLine();
-    // 3 to 5. A blank at the end, tabs expanded, into slot 1.
-    StoreRow(0, line, tabSize, true);
-}
-
-void clsLineProcessor::StoreRow(size_t index, std::string_view line, int32_t tabSize,
-                                bool blankAtEnd) {
-    std::string& slot = RowCollection[index];
-    if (tabSize > 0) {
-        ExpandTabsInto(slot, line, tabSize);
-    } else {
-        slot.assign(line);
-    }
-    // Appending after the expansion gives the same text as before it, without
-    // a copy of the line: the blank is no tab.
-    if (blankAtEnd && !line.empty() && line.back() != ' ') slot.push_back(' ');
-    // Known once here, so that cutting the slot's fields needs no scan.
-    rowIsAscii_[index] = IsAscii(slot);
-}
-
 bool clsLineProcessor::SetRawRow(std::string_view read, int32_t tabSize, bool oneByte) {
     const std::string_view line = PassFormFeeds(read);
-    // As StoreRow: the blank is owed for the line as read, before expansion.
+    // The blank is owed for the line as read, before expansion.
     rawBlank_ = !line.empty() && line.back() != ' ';
     if (tabSize > 0 && std::memchr(line.data(), '\t', line.size())) {
         ExpandTabsInto(rawExpanded_, line, tabSize, oneByte);
@@ -107,48 +81,6 @@ clsLineProcessor::RawField clsLineProcessor::CutRawFieldUtf8(const RawSpan& span
     return field;
 }
 
-void clsLineProcessor::ReadRow(Messages& messages, const clsRecipe& recipe, int64_t row,
-                               int32_t tabSize) {
-    // 1. Lines are numbered from 1.
-    if (row < 1) {
-        messages.Show(" invalid Row number in clsLineProcessor.ReadRow!", MessageIcon::Critical);
-        return;
-    }
-    // 2. The slots of all periods are emptied.
-    ClearRows();
-    // 3. Periods outside 1 to 12 have no slot: one message for all of them.
-    const int32_t first = std::max(recipe.InputFileFirst, 1);
-    const int32_t last = std::min(recipe.InputFileLast, kPeriods);
-    if (recipe.InputFileFirst <= recipe.InputFileLast &&
-        (recipe.InputFileFirst < 1 || recipe.InputFileLast > kPeriods))
-        messages.Show("Invalid Index in CollectionItemSet!", MessageIcon::Critical);
-    for (int32_t period = first; period <= last; ++period) {
-        const size_t index = static_cast<size_t>(period - 1);
-        const std::filesystem::path name = index < recipe.InputFileName.size()
-                                               ? recipe.InputFileName[index]
-                                               : std::filesystem::path();
-        if (!FileExists(name)) {
-            messages.Show("Text File: " + name.string() + " does not exist in ReadRow!",
-                          MessageIcon::Exclamation);
-            continue;
-        }
-        StoreRow(index, get_text_line(messages, name, row), tabSize, false);
-    }
-}
-
-std::string_view clsLineProcessor::get_text_line(Messages& messages,
-                                                 const std::filesystem::path& fileName,
-                                                 int64_t line) {
-    if (line < 1) {
-        messages.Show(" invalid line number in clsLineProcessor.get_text_line!",
-                      MessageIcon::Critical);
-        return {};
-    }
-    // The full 64-bit line number: reports have far more than 32,767 lines.
-    if (file_read(messages, readLines_, fileName, line, 1) < 1) return {};
-    return readLines_[0];
-}
-
 std::string_view clsLineProcessor::FieldValue(Messages& messages, const clsRecipe& recipe,
                                               int32_t code, int32_t fieldStart, int32_t fieldEnd,
                                               std::string& scratch) {
@@ -173,19 +105,6 @@ std::string_view clsLineProcessor::FieldValue(Messages& messages, const clsRecip
         messages.Show("Invalid operator in ProcessField!", MessageIcon::None);
         return {};
     }
-}
-
-void clsLineProcessor::ProcessField(Messages& messages, const clsRecipe& recipe, int32_t code,
-                                    int32_t fieldStart, int32_t fieldEnd, std::string& result) {
-    const std::string_view value = FieldValue(messages, recipe, code, fieldStart, fieldEnd, result);
-    if (value.data() != result.data()) result.assign(value);
-}
-
-std::string clsLineProcessor::ProcessField(Messages& messages, const clsRecipe& recipe,
-                                           int32_t code, int32_t fieldStart, int32_t fieldEnd) {
-    std::string result;
-    ProcessField(messages, recipe, code, fieldStart, fieldEnd, result);
-    return result;
 }
 
 bool clsLineProcessor::CutField(Messages& messages, int32_t period, int64_t start, int64_t width,

@@ -38,12 +38,9 @@ public:
     const std::string& Row(int32_t period) const;
     // Replaces a period's line; a period outside 1 to 12 shows
     // "Invalid Index in CollectionItemSet!" and stores nothing.
+    // Kept for the tests: a table pass fills slot 1 only, so this is how the
+    // period operators (sum, average, first, last) are given other periods.
     void SetRow(Messages& messages, int32_t period, std::string_view line);
-
-    // Reads the next line of the open file into slot 1.
-    void ReadRowPeriod1Only(TextReader& file, int32_t tabSize);
-    // Reads line `row` of every period's input file into that period's slot.
-    void ReadRow(Messages& messages, const clsRecipe& recipe, int64_t row, int32_t tabSize);
 
     // The field's value as a view: into the held line for the first and last
     // period, into `scratch` for sums. Valid until the next row is read or
@@ -51,13 +48,7 @@ public:
     std::string_view FieldValue(Messages& messages, const clsRecipe& recipe, int32_t code,
                                 int32_t fieldStart, int32_t fieldEnd, std::string& scratch);
 
-    // The field's value into `result` (a buffer the caller reuses).
-    void ProcessField(Messages& messages, const clsRecipe& recipe, int32_t code, int32_t fieldStart,
-                      int32_t fieldEnd, std::string& result);
-    std::string ProcessField(Messages& messages, const clsRecipe& recipe, int32_t code,
-                             int32_t fieldStart, int32_t fieldEnd);
-
-    // Starts a table pass. A problem ProcessField finds (a period outside 1
+    // Starts a table pass. A problem FieldValue finds (a period outside 1
     // to 12, a sum outside the currency range) is reported once per pass, not
     // once per cell.
     void BeginPass() { reported_.clear(); }
@@ -112,13 +103,7 @@ public:
     std::string& CellScratch() { return cellScratch_; }
 
 private:
-    // The line, valid until the next call; "" beyond the end of the file.
-    std::string_view get_text_line(Messages& messages, const std::filesystem::path& fileName,
-                                   int64_t line);
     void ClearRows();
-    // Stores a line into slot index (0 to 11) with its tabs expanded, and notes
-    // whether it is ASCII; `blankAtEnd` appends the blank ReadRowPeriod1Only adds.
-    void StoreRow(size_t index, std::string_view line, int32_t tabSize, bool blankAtEnd);
     // The raw field of a period's slot; false (reported) for a period outside 1 to 12.
     bool CutField(Messages& messages, int32_t period, int64_t start, int64_t width,
                   std::string_view& field);
@@ -131,7 +116,6 @@ private:
     std::vector<std::string> RowCollection;
     std::array<bool, kPeriods> rowIsAscii_{};
 
-    std::vector<std::string> readLines_; // reused by get_text_line
     std::vector<std::string> reported_;  // problems reported in this pass
 
     // The raw row of the per-line path.

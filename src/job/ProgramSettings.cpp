@@ -67,12 +67,6 @@ void ProgramSettings::WriteSettings(ProfileFile& config) const {
     config.Write("General", "UseRecipeFile", s.UseRecipeFile ? "YES" : "NO");
 }
 
-bool ProgramSettings::SaveSettings(std::string& error) const {
-    ProfileFile config(gConfigFile);
-    WriteSettings(config);
-    return config.Commit(error);
-}
-
 namespace {
 
 namespace fs = std::filesystem;

@@ -82,11 +82,6 @@ public:
     // that the desktop saves them with its window placement and recent lists
     // in one commit.
     void WriteSettings(ProfileFile& config) const;
-
-    // Writes the [General] keys to config.ini in one commit; the file is
-    // rewritten only when a value changed. False, with the reason, when it
-    // could not be written.
-    bool SaveSettings(std::string& error) const;
 };
 
 } // namespace vok

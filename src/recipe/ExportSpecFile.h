@@ -40,6 +40,8 @@ inline constexpr std::string_view kExportSpecFileFormat = "1.1";
 // Expands a short-format recipe into a long-format file, deriving layouts
 // from the report `textDataFile` where a template asks for it. `caption` is
 // the caption the progress texts build on; it is given back at the end.
+// The job converts from memory (ConvertShortToLong); this file-to-file face
+// serves LoadFromFileShort, the tests and the fuzz target.
 void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
                             const std::filesystem::path& short_file,
                             const std::filesystem::path& long_file,
@@ -50,6 +52,8 @@ void FileConvertShortToLong(JobObserver& observer, std::string_view caption,
 // never closed, out of order or without a template line), which is said with
 // the line where the reading of marks stopped. False, after a message, when
 // the report cannot be read, the recipe cannot be written or it holds no table.
+// The job and the preview call MakeShortFromMarks into memory; this file face
+// serves the tests and the fuzz target.
 bool FileCreateShort(JobObserver& observer, const std::filesystem::path& text_file,
                      const std::filesystem::path& short_file);
 

@@ -151,6 +151,8 @@ private:
 };
 
 // One key written at once: load, write, commit. False when the file could not be written.
+// The program writes through ProfileFile; tests and bench/ (the cost of a lone
+// write) use this to set up files.
 bool WriteIniValue(const std::filesystem::path& fileName, std::string_view section,
                    std::string_view key, std::string_view value);
 

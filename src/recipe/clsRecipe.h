@@ -34,7 +34,9 @@ public:
 
     // Turns a short-format recipe into the working export-specs file
     // `exportSpecFile`, with `inputFile` as the report of its first period.
-    // `caption` is the caption the progress texts build on.
+    // `caption` is the caption the progress texts build on. The job expands
+    // from memory (ConvertShortToLong); this file-to-file face serves the
+    // tests and the fuzz target.
     void LoadFromFileShort(JobObserver& observer, std::string_view caption,
                            const std::filesystem::path& short_recipe,
                            const std::filesystem::path& inputFile,
@@ -42,7 +44,8 @@ public:
 
     // The full recipe form: the recipe's own keys with the name of a separate
     // export-specs file, which the caller reads. False when the file
-    // is missing or cannot be read whole (after a message).
+    // is missing or cannot be read whole (after a message). No job reads this
+    // form; it stays as the recipe object's whole-state file form.
     bool LoadFromFile(Messages& messages, const std::filesystem::path& file_name);
     // False (after a message) when the file could not be written.
     bool SaveToFile(Messages& messages, const std::filesystem::path& file_name) const;

@@ -105,7 +105,14 @@ TEST_F(KeyLineTest, SearchContinuesFromTheCurrentPosition) {
     EXPECT_EQ(find_key_line(closed, {}), 0);
 }
 
-TEST(ExpandTabsTest, KnownExamplesWithTabSizeEight) {
+// The line as the buffer form expands it into a fresh buffer.
+std::string expand_tabs(std::string_view line, int32_t tabSize) {
+    std::string out;
+    ExpandTabsInto(out, line, tabSize);
+    return out;
+}
+
+TEST(ExpandTabsTest, TabsGoToTheNextStopInTheKnownExamples) {
     EXPECT_EQ(expand_tabs("ab\tc", 8), "ab      c");
     EXPECT_EQ(expand_tabs("abcdefgh\ti", 8), "abcdefghi");
     EXPECT_EQ(expand_tabs("\t\tx", 8), std::string(16, ' ') + "x");
@@ -131,36 +138,6 @@ TEST(ExpandTabsTest, NoTabsOrNoTabSizeLeaveTheLineAsItIs) {
     std::string buffer = "old content";
     ExpandTabsInto(buffer, "\tz", 2);
     EXPECT_EQ(buffer, "  z");
-}
-
-TEST(TextAccessTest, FileReadByLineNumber) {
-    TempDir dir;
-    RecordingObserver messages;
-    const std::string path = dir.File("a.txt");
-    WriteFile(path, CrLf({"l1", "l2", "l3", "l4"}));
-    std::vector<std::string> lines;
-    EXPECT_EQ(file_read(messages, lines, path, 2, 2), 2);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "l2");
-    EXPECT_EQ(lines[1], "l3");
-
-    // Past the end: the elements not read keep their content.
-    lines = {"keep0", "keep1"};
-    EXPECT_EQ(file_read(messages, lines, path, 4, 2), 1);
-    EXPECT_EQ(lines[0], "l4");
-    EXPECT_EQ(lines[1], "keep1");
-    WriteFile(dir.File("two.txt"), CrLf({"a", "b"}));
-    lines = {"keep"};
-    EXPECT_EQ(file_read(messages, lines, dir.File("two.txt"), 3, 1), 0);
-    EXPECT_EQ(lines[0], "keep");
-    EXPECT_TRUE(messages.shown.empty());
-
-    // A start line below 1 is reported and changes nothing.
-    EXPECT_EQ(file_read(messages, lines, path, 0, 1), 0);
-    EXPECT_EQ(lines[0], "keep");
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, " invalid start_line in utilities.file_read!");
-    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
 }
 
 } // namespace

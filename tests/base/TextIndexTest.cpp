@@ -102,7 +102,7 @@ TEST(TextIndex, AnswersAsTheSearchDoesOnLineEndsMarksAndEncodings) {
     EXPECT_FALSE(missing.HasTabs());
 }
 
-TEST(TextIndex, EncodingTabsAndLinesAsTheReaderSeesThem) {
+TEST(TextIndex, TheIndexTellsEncodingTabsAndLinesAsTheReaderSeesThem) {
     TempDir dir;
     const struct {
         std::string bytes;
@@ -140,7 +140,7 @@ TEST(TextIndex, EncodingTabsAndLinesAsTheReaderSeesThem) {
 // Lines of several megabytes' worth of blocks, with CR LF pairs that a block
 // boundary may split: the keys' lines, the line count and reading from any
 // line agree with reading the file from its start.
-TEST(TextIndex, LargeReportsAcrossBlocks) {
+TEST(TextIndex, AReportLargerThanOneBlockIsIndexedAcrossBlocks) {
     TempDir dir;
     const std::filesystem::path path = dir / "large.txt";
     std::string bytes;

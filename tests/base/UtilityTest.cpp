@@ -13,7 +13,7 @@ namespace {
 using test::TempDir;
 using test::WriteFile;
 
-TEST(FileUtilityTest, FileAndFolderExistence) {
+TEST(FileUtilityTest, OnlyRealFilesAndFoldersCountAsExisting) {
     TempDir dir;
     WriteFile(dir.File("a.txt"), "x");
     WriteFile(dir.File(".hidden"), "x");
@@ -55,7 +55,7 @@ TEST(FileUtilityTest, MakeFolderPathMakesMissingParentsAndKeepsExistingFolders) 
     EXPECT_FALSE(std::filesystem::exists(deep / "keep.txt" / "sub"));
 }
 
-TEST(PathPartsTest, FolderParentBaseAndExtension) {
+TEST(PathPartsTest, PathsSplitIntoFolderParentBaseAndExtensionAtSlashesOnly) {
     EXPECT_EQ(FolderOfPath("report.txt"), "");
     EXPECT_EQ(FolderOfPath("C:/in/sub/a.txt"), "C:/in/sub/");
     EXPECT_EQ(FolderOfPath("/data/in/a.txt"), "/data/in/");
@@ -74,7 +74,7 @@ TEST(PathPartsTest, FolderParentBaseAndExtension) {
     EXPECT_EQ(FolderOfPath("/data/x\\y.txt"), "/data/");
 }
 
-TEST(FolderListingTest, FilesAndSubFoldersInNameOrder) {
+TEST(FolderListingTest, FilesAndSubFoldersAreListedInNameOrderWithLinksMarked) {
     TempDir dir;
     WriteFile(dir.File("b.txt"), "");
     WriteFile(dir.File("a.txt"), "");
@@ -97,15 +97,9 @@ TEST(FolderListingTest, FilesAndSubFoldersInNameOrder) {
     EXPECT_EQ(a, b);
 }
 
-TEST(StringUtilityTest, QuotesNullsAndTrimming) {
+TEST(StringUtilityTest, QuotesAreStrippedAndOnlyBlanksAreTrimmed) {
     EXPECT_EQ(StripQuotes("\"C:\\a b\\x.csv\""), "C:\\a b\\x.csv");
     EXPECT_EQ(StripQuotes("a\"\"b"), "ab");
-    std::string buffer(500, '\0');
-    buffer.replace(0, 12, "config value");
-    EXPECT_EQ(TrimAtNull(buffer), "config value");
-    // Meant for NUL-padded buffers: without a NUL the last character is lost.
-    EXPECT_EQ(TrimAtNull("abc"), "ab");
-    EXPECT_EQ(TrimAtNull(""), "");
     EXPECT_EQ(Trim("  a b \t "), "a b \t");
     EXPECT_EQ(TrimLeft("  a "), "a ");
     EXPECT_EQ(TrimRight("  a "), "  a");
@@ -128,7 +122,7 @@ TEST(StringUtilityTest, WholeNumbersRoundHalvesToEvenAndRefuseOtherText) {
     EXPECT_EQ(v, 5);
 }
 
-TEST(ClockTest, DateTimeTextOfTheErrorLog) {
+TEST(ClockTest, DatesAndElapsedTimesAreWrittenAsTheErrorLogShowsThem) {
     auto at = [](int year, int month, int day, int hour, int minute, int second) {
         std::tm t{};
         t.tm_year = year - 1900;

@@ -34,7 +34,7 @@ protected:
     bool help = false;
 };
 
-TEST_F(SwitchSyntaxTest, EmptyAndSlashlessTexts) {
+TEST_F(SwitchSyntaxTest, AnEmptyTextIsRefusedAndATextWithoutSlashesKeepsTheDefaults) {
     EXPECT_FALSE(Parse(""));
     // No slash: a job with the options as they are.
     EXPECT_TRUE(Parse("report.txt"));
@@ -99,7 +99,7 @@ TEST_F(SwitchSyntaxTest, TabSizeRoundsHalvesToEvenAndRefusesSizesOutsideOneToSix
     EXPECT_EQ(options.lTabSize, 9);
 }
 
-TEST_F(SwitchSyntaxTest, RecipeSheetLogAndHelp) {
+TEST_F(SwitchSyntaxTest, RecipeSheetAndHelpSwitchesAreTakenAndTheLogFolderIsMade) {
     EXPECT_TRUE(Parse("/R C:\\r\\m.rcp /W \"My Sheet\" /?"));
     EXPECT_TRUE(options.bUseRecipe);
     EXPECT_EQ(options.sRecipeFile, "C:/r/m.rcp");
@@ -121,7 +121,7 @@ TEST_F(SwitchSyntaxTest, FieldWithoutLetterRepeatsThePreviousSwitch) {
     EXPECT_EQ(options.lTabSize, 6);
 }
 
-TEST(FieldTest, CountFieldsAndGetField) {
+TEST(FieldTest, TextsSplitIntoFieldsOfALetterAndItsArgument) {
     EXPECT_EQ(CountFields("", '/'), 1);
     EXPECT_EQ(CountFields("a", '/'), 1);
     EXPECT_EQ(CountFields("/I a /O b/", '/'), 4);
@@ -213,7 +213,7 @@ TEST_F(LinuxSyntaxTest, BadCommandLinesAreErrors) {
     }
 }
 
-TEST_F(LinuxSyntaxTest, HelpVersionAndTheChoiceOfSyntax) {
+TEST_F(LinuxSyntaxTest, HelpAndVersionWinAndAFirstArgumentWithoutADashChoosesTheSwitchSyntax) {
     EXPECT_EQ(Read({"-h"}).action, CommandLineAction::ShowHelp);
     EXPECT_EQ(Read({"-s", "--help", "--frob"}).action, CommandLineAction::ShowHelp);
     EXPECT_EQ(Read({"--version"}).action, CommandLineAction::ShowVersion);

@@ -28,6 +28,13 @@ struct StateFixture {
     ProgramSettings state{dir.Path()};
 };
 
+// Saves the settings as the desktop does: into config.ini as it stands, in one commit.
+bool SaveSettings(const ProgramSettings& settings, std::string& error) {
+    ProfileFile config(settings.gConfigFile);
+    settings.WriteSettings(config);
+    return config.Commit(error);
+}
+
 TEST(MainModuleTest, DefaultConfigFileReplacesAnyFile) {
     StateFixture f;
     WriteFile(f.state.gConfigFile, "old content that is longer than the default file......"
@@ -105,7 +112,7 @@ TEST(MainModuleTest, SavedSettingsReadBackAndUnchangedOnesAreNotRewritten) {
     s.lTabSize = 4;
     s.UseRecipeFile = true;
     std::string error;
-    ASSERT_TRUE(f.state.SaveSettings(error)) << error;
+    ASSERT_TRUE(SaveSettings(f.state, error)) << error;
     EXPECT_EQ(ReadFile(f.state.gConfigFile),
               CrLf({"[Header]", "Product=VOK_B", "FileType=CONFIG", "FileFormat=1.0", "",
                     "[General]", "DefaultInputFile=", "DefaultOutputFile=", "UseRecipeFile=YES",
@@ -122,7 +129,7 @@ TEST(MainModuleTest, SavedSettingsReadBackAndUnchangedOnesAreNotRewritten) {
 
     struct stat before {};
     ASSERT_EQ(::stat(f.state.gConfigFile.c_str(), &before), 0);
-    ASSERT_TRUE(again.SaveSettings(error));
+    ASSERT_TRUE(SaveSettings(again, error));
     struct stat after {};
     ASSERT_EQ(::stat(f.state.gConfigFile.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);

@@ -120,7 +120,7 @@ std::string Columns(const std::string& longFile) {
     return columns;
 }
 
-TEST(Conversion, DerivedLayoutsOfTheTemplateAnalyser) {
+TEST(Conversion, EachDerivingTemplateGivesItsDesignedColumns) {
     const struct {
         const char* parsing;
         const char* columns;
@@ -217,7 +217,7 @@ TEST(Conversion, FailuresAreReportedAndSetTheExitStatus) {
     EXPECT_EQ(bare.err, "Output File must be of type XLS or CSV\n");
 }
 
-TEST(Conversion, TableMessagesOfTheRun) {
+TEST(Conversion, TableKeysThatCannotBeFoundOrReadEndTheJobWithTheirMessage) {
     Job job;
     WriteFile(job.File("report.txt"), kReport);
     auto recipe = [&](std::string_view start, std::string_view end, std::string_view endOffset) {

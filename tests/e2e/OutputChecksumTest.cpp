@@ -3,6 +3,15 @@
 // real program, and the output's size and FNV-1a checksum are compared with
 // the figures recorded from that engine. A change to the reading, the key-line
 // search or the per-cell path that alters a single byte fails here.
+//
+// The output is also compared with what that engine wrote, kept in
+// tests/data/expected (its first lines verbatim, digests of the rest), so that
+// a failure names the first line that differs. Record those files again
+// (scripts/record-expected-outputs.sh) only from a build whose output still
+// has the figures below, or together with new figures when a change of output
+// is intended and said so in its commit: recording them to make a failing
+// test pass hides the fault the test is here to catch.
+#include "support/OutputExpectation.h"
 #include "support/RunProgram.h"
 #include "support/TestSupport.h"
 
@@ -157,9 +166,13 @@ std::string TableSection(int n, std::string_view start, int startOffset, std::st
 struct Converted {
     RunResult run;
     Digest digest;
+    std::string difference; // from the expected output, in words
 };
 
-Converted Convert(const TempDir& work, std::string_view report, std::string_view recipe) {
+// Converts the report and compares the output with tests/data/expected/`expected`,
+// which keeps the first `keptLines` lines of it verbatim.
+Converted Convert(const TempDir& work, std::string_view report, std::string_view recipe,
+                  std::string_view expected, int64_t keptLines) {
     TempDir home;
     std::vector<std::string> args{"-i", work.File(report)};
     if (!recipe.empty()) {
@@ -171,6 +184,8 @@ Converted Convert(const TempDir& work, std::string_view report, std::string_view
     Converted c;
     c.run = RunVok(args, home.Path().string());
     c.digest = DigestOf(work / "out.csv");
+    c.difference = CheckAgainstExpectation(
+        work / "out.csv", std::filesystem::path(VOK_TEST_DATA) / "expected" / expected, keptLines);
     std::filesystem::remove(work / "out.csv");
     return c;
 }
@@ -180,9 +195,11 @@ TEST(OutputChecksum, MillionRowWindows1252LedgerToCsv) {
     WriteLedger(work / "ledger.txt", 1'000'000, Flavour::Windows1252CrLf);
     WriteRecipe(work / "ledger.rcp",
                 TableSection(1, "ACCOUNT", 1, "REPORT TOTALS", -1, kLedgerTemplate));
-    const Converted c = Convert(work, "ledger.txt", "ledger.rcp");
+    const Converted c =
+        Convert(work, "ledger.txt", "ledger.rcp", "million-row-ledger.csv.gz", 1100);
     // The report has tabs: the notice is the only message.
     EXPECT_EQ(c.run.exitCode, 0) << c.run.err;
+    EXPECT_TRUE(c.difference.empty()) << c.difference;
     EXPECT_EQ(c.digest.size, 118301741u);
     EXPECT_EQ(c.digest.fnv, 0xd95012d9b45700b4ULL) << fmt::format("{:#x}", c.digest.fnv);
 }
@@ -192,8 +209,10 @@ TEST(OutputChecksum, Utf8LedgerWithByteOrderMarkAndMixedLineEndsToCsv) {
     WriteLedger(work / "ledger.txt", 100'000, Flavour::Utf8BomMixedEnds);
     WriteRecipe(work / "ledger.rcp",
                 TableSection(1, "ACCOUNT", 1, "REPORT TOTALS", -1, kLedgerTemplate));
-    const Converted c = Convert(work, "ledger.txt", "ledger.rcp");
+    const Converted c =
+        Convert(work, "ledger.txt", "ledger.rcp", "utf8-ledger.csv.gz", 1100);
     EXPECT_EQ(c.run.exitCode, 0) << c.run.err;
+    EXPECT_TRUE(c.difference.empty()) << c.difference;
     EXPECT_EQ(c.digest.size, 11872233u);
     EXPECT_EQ(c.digest.fnv, 0xc7db0a31cff2e78ULL) << fmt::format("{:#x}", c.digest.fnv);
 }
@@ -238,8 +257,9 @@ TEST(OutputChecksum, PagedReportOfManyTablesToCsv) {
         }
     }
     WriteRecipe(work / "paged.rcp", tables);
-    const Converted c = Convert(work, "paged.txt", "paged.rcp");
+    const Converted c = Convert(work, "paged.txt", "paged.rcp", "paged-report.csv.gz", 2000);
     EXPECT_EQ(c.run.exitCode, 0) << c.run.err;
+    EXPECT_TRUE(c.difference.empty()) << c.difference;
     EXPECT_EQ(c.digest.size, 1101100u);
     EXPECT_EQ(c.digest.fnv, 0xb7d075a31a25f803ULL) << fmt::format("{:#x}", c.digest.fnv);
 }
@@ -264,8 +284,9 @@ TEST(OutputChecksum, MarkedUpReportOfManyTablesToCsv) {
             out += fmt::format("<<{}\r\n\r\n", t);
         }
     }
-    const Converted c = Convert(work, "marked.txt", "");
+    const Converted c = Convert(work, "marked.txt", "", "marked-up-report.csv.gz", 1'000'000);
     EXPECT_EQ(c.run.exitCode, 0) << c.run.err;
+    EXPECT_TRUE(c.difference.empty()) << c.difference;
     EXPECT_EQ(c.digest.size, 79286u);
     EXPECT_EQ(c.digest.fnv, 0xb0df4254a1ae4cbfULL) << fmt::format("{:#x}", c.digest.fnv);
 }

@@ -51,7 +51,7 @@ TEST(StartupTest, SecondStartRewritesTheLogAndLeavesConfigAlone) {
     EXPECT_EQ(ReadFile(home.File("config.ini")), config);
 }
 
-TEST(StartupTest, HelpAndCommandLineErrors) {
+TEST(StartupTest, HelpAndVersionSucceedAndBadOptionsFailWithTheirMessage) {
     TempDir home;
     RunResult run = RunVok({"--help"}, home.Path().string());
     EXPECT_EQ(run.exitCode, 0);

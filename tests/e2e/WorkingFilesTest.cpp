@@ -76,7 +76,7 @@ TEST(WorkingFiles, WrittenInPlaceOnlyWhenTheirContentChanges) {
 
 // A folder job: every report converted with the one recipe, each to its own
 // output; the working export-specs file is the same for all and written once.
-TEST(WorkingFiles, AFolderJobWithOneRecipe) {
+TEST(WorkingFiles, AFolderJobConvertsEveryReportWithOneRecipeAndReadsAChangedOneAnew) {
     TempDir home, work;
     const std::string recipe =
         CrLf({"[Header]", "Product=VOK-B", "FileType=RECIPE", "FileFormat=1.0", "[Table 1]",

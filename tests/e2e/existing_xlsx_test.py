@@ -223,7 +223,7 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
         self.assertEqual(self.read("array.xlsx"), before)
         self.assertEqual([n for n in os.listdir(self.dir) if n.startswith(".~")], [])
 
-    def test_macro_enabled_workbooks(self):
+    def test_a_new_macro_enabled_workbook_gets_its_own_content_type(self):
         # Fault: a new .xlsm had the plain workbook's content type, which
         # spreadsheet programs refuse for that extension.
         new = self.path("new.xlsm")

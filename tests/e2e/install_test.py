@@ -289,7 +289,7 @@ class Installed(unittest.TestCase):
             self.assertEqual(os.stat(state).st_uid, 65534 if nobody else 0)
         self.assertPrefixUntouched()
 
-    def test_moved_installation_portable_copy_and_vok_home(self):
+    def test_a_moved_installation_a_portable_copy_and_vok_home_find_their_files(self):
         # A moved installation still finds its workbook module and manual.
         moved = os.path.join(self.work, "moved")
         shutil.copytree(self.prefix, moved, symlinks=True)

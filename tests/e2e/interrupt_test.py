@@ -113,7 +113,7 @@ class Interrupts(FolderFiles, unittest.TestCase):
         self.assertFalse(os.path.exists(self.path("new.xlsx")))
         self.assertEqual(self.temporaries(), [])
 
-    def test_each_signal_during_the_save_of_a_large_workbook(self):
+    def test_each_signal_during_the_save_of_a_large_workbook_keeps_the_earlier_one(self):
         # The rows of a large .xlsx are stored in moments; most of the run
         # after its first row is the save: the sheet built and compressed,
         # then written to a temporary file beside the earlier workbook and

@@ -47,7 +47,7 @@ class LongNames(VokFolder, unittest.TestCase):
             return xlrd.open_workbook(path).sheet_by_index(0).cell_value(0, 2)
         return openpyxl.load_workbook(path).worksheets[0]["C1"].value
 
-    def test_outputs_and_logs_of_names_up_to_255_bytes(self):
+    def test_outputs_and_logs_with_names_up_to_255_bytes_are_written(self):
         # Fault: an output name of 230 bytes or more failed with "File name
         # too long": the temporary file's name was longer than the target's.
         for length in (230, 250, 255):

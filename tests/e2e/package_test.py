@@ -49,7 +49,7 @@ class Package(unittest.TestCase):
         return subprocess.run(["dpkg-deb", "-f", self.deb, name], capture_output=True,
                               text=True, check=True).stdout.strip()
 
-    def test_name_fields_and_files(self):
+    def test_the_package_has_its_name_fields_and_files(self):
         with open(os.path.join(BUILD, "CMakeCache.txt")) as f:
             version = next(l.split("=", 1)[1].strip() for l in f
                            if l.startswith("CMAKE_PROJECT_VERSION:"))

@@ -136,7 +136,7 @@ class PageBreaks(FolderFiles, unittest.TestCase):
                                                 "SkipLine2=ITEM"))[5:8],
                          ["plum  ,   2.25", "ACCT 4,010 ", 'fig   ," 1,000 "'])
 
-    def test_groups_in_a_workbook_with_numbers_typed(self):
+    def test_group_values_go_into_a_workbook_with_numbers_typed(self):
         out = self.path("out.xlsx")
         code, err = self.vok("-i", self.write("report.txt", PAGES), "-r",
                              self.write("recipe.rcp", recipe(*GROUP_KEYS)), "-o", out)
@@ -149,7 +149,7 @@ class PageBreaks(FolderFiles, unittest.TestCase):
                                 ["fig   ", 1000, None, 10, "RETAIL", 4010],
                                 ["nut   ", 0.75, None, 20, "TRADE ", 5000]])
 
-    def test_rows_before_the_first_group_line_and_a_table_without_one(self):
+    def test_rows_before_the_first_group_line_or_without_one_get_empty_group_columns(self):
         report = crlf("REPORT", "early    1.00", "DEPT 10 RETAIL", "late     2.00", "END")
         keys = ("GroupLine1=DEPT", "GroupParsing1=     -- ------", "GroupWriteColumn1=C")
         self.assertEqual(self.csv(report, recipe(*keys)),

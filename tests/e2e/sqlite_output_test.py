@@ -82,7 +82,7 @@ class SqliteOutput(VokFolder, unittest.TestCase):
             self.assertEqual((code, err), (0, ""))
         return code, err
 
-    def test_two_tables_and_a_consolidation_typed_with_their_lines(self):
+    def test_two_tables_and_a_consolidation_are_stored_typed_with_their_lines(self):
         report = self.write("dec.txt", REPORT)
         spec = self.write("gl.t2x", long_format(*LEDGER, *SUMMARY, *CONSOLIDATION))
         database = self.path("Ledgers.SQLite3")
@@ -120,7 +120,7 @@ class SqliteOutput(VokFolder, unittest.TestCase):
             self.assertRegex(loaded, r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
         self.assertEqual(rows(database, "PRAGMA journal_mode"), [("wal",)])
 
-    def test_group_columns_and_the_lines_of_a_paged_report(self):
+    def test_rows_of_a_paged_report_carry_their_group_columns_and_lines(self):
         # Page headers, sub-totals and group lines write no row: each row
         # names the line it came from, and carries its groups' values typed.
         examples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../examples")

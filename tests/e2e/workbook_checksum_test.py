@@ -4,7 +4,15 @@ a new .xlsx workbook, then a second run writes into that workbook again
 without clearing it (so the sheet is merged with what the file holds), and the
 parts vok writes are compared, by SHA-256, with the figures recorded then.
 The zip container itself carries dates, so the parts are compared, not the
-file. An .xls of the same rows is compared as the cells xlrd reads."""
+file. An .xls of the same rows is compared as the cells xlrd reads.
+
+The sheets' cells are also compared with those that engine wrote, kept in
+tests/data/expected (the first rows verbatim, digests of the rest), so that a
+failure names the first cell that differs. Record those files again
+(scripts/record-expected-outputs.sh) only from a build whose parts still have
+the digests below, or together with new digests when a change of output is
+intended and said so in its commit: recording them to make a failing test
+pass hides the fault the test is here to catch."""
 
 import hashlib
 import os
@@ -13,7 +21,8 @@ import zipfile
 
 import xlrd
 
-from e2e_support import VokFolder
+from e2e_support import SOURCE, VokFolder
+from expected_output import check_cells, xls_cells, xlsx_cells
 
 
 WORDS = ["Widgets, blue", 'Bolts "M8"', "Caf\u00e9 cr\u00e8me", "  leading blanks", "=A1+1",
@@ -62,6 +71,14 @@ def digest(data):
     return hashlib.sha256(data).hexdigest()
 
 
+def expected(name):
+    return os.path.join(SOURCE, "tests", "data", "expected", name)
+
+
+# The first 200 rows' cells are kept verbatim.
+KEPT_CELLS = 2000
+
+
 class WorkbookChecksum(VokFolder, unittest.TestCase):
     def setUp(self):
         self.make_folder("vok-wbsum-")
@@ -79,6 +96,11 @@ class WorkbookChecksum(VokFolder, unittest.TestCase):
             return {name: digest(z.read(name)) for name in
                     ("xl/worksheets/sheet1.xml", "xl/styles.xml")}
 
+    def assert_cells_as_kept(self, cells, name):
+        difference = check_cells(cells, expected(name), KEPT_CELLS)
+        if difference:
+            self.fail(difference)
+
     def test_new_workbook_then_a_second_table_merged_into_it(self):
         text = self.write("sales.txt", report(20000))
         first = self.write("first.rcp", recipe("A"))
@@ -87,11 +109,13 @@ class WorkbookChecksum(VokFolder, unittest.TestCase):
         code, err = self.vok("-i", text, "-r", first, "-o", book)
         # The "=A1+1" cells are said, and written as text all the same.
         self.assertIn("begin with Equal Sign", err)
+        self.assert_cells_as_kept(xlsx_cells(book), "new-workbook.cells.gz")
         self.assertEqual(self.parts(book), {
             "xl/worksheets/sheet1.xml": "901e835e4e6490b1c9239a77ff3f347e2baddadf862ed526059c6768e41b2ffe",
             "xl/styles.xml": "e6ed6216d69d959edddd05068c3c9dcf7660448cefd034faba1e1f85ebc34b33",
         })
         code, err = self.vok("-i", text, "-r", second, "-o", book, "-c")
+        self.assert_cells_as_kept(xlsx_cells(book), "merged-workbook.cells.gz")
         self.assertEqual(self.parts(book), {
             "xl/worksheets/sheet1.xml": "0edd04273797568e9944b19d02658fa8c11ad43c189817b2568b6ab01c58f20d",
             "xl/styles.xml": "e6ed6216d69d959edddd05068c3c9dcf7660448cefd034faba1e1f85ebc34b33",
@@ -105,6 +129,7 @@ class WorkbookChecksum(VokFolder, unittest.TestCase):
         sheet = xlrd.open_workbook(book).sheet_by_index(0)
         cells = "\n".join("\t".join(repr(sheet.cell_value(r, c)) for c in range(sheet.ncols))
                           for r in range(sheet.nrows))
+        self.assert_cells_as_kept(xls_cells(sheet), "xls-workbook.cells.gz")
         self.assertEqual((sheet.nrows, sheet.ncols), (3000, 11))
         self.assertEqual(digest(cells.encode()),
                          "a75906358305cdb4c92915557c87e2254a924ffb4fab30b3afab2566d335796b")

@@ -56,7 +56,7 @@ class WorkbookConversion(unittest.TestCase):
         """A marked-up report of one table of the given rows."""
         return self.write("report.txt", crlf(">>1", template, *rows, "<<1"))
 
-    def test_text_and_numbers_in_both_formats(self):
+    def test_text_and_numbers_are_typed_alike_in_both_formats(self):
         report = self.marked(["Cash       1,234.50", "Rent       (12.00)", "Count      00123",
                               "Formula    =SUM(A1)", "Big        1234567890123456789"])
         code, err = self.vok("-i", report, "-o", self.path("out.xlsx"))
@@ -81,7 +81,7 @@ class WorkbookConversion(unittest.TestCase):
         self.assertEqual(sheet.cell_value(2, 1), "00123 ")
         self.assertEqual(book.font_list[0].name, "Courier New")
 
-    def test_titles_on_both_sheets_and_a_consolidation_that_adds_up(self):
+    def test_titles_go_on_both_sheets_and_a_consolidation_adds_up(self):
         for name in ("gl.xlsx", "gl.xls"):
             code, err = self.vok("-i", os.path.join(EXAMPLES, "general-ledger.txt"), "-r",
                                  os.path.join(EXAMPLES, "general-ledger-by-department.t2x"),
@@ -140,7 +140,7 @@ class WorkbookConversion(unittest.TestCase):
         self.assertEqual(book["Calc"]["A2"].value, "=A1*21")
         self.assertEqual(book["Data"]["B1"].value, 5)
 
-    def test_more_rows_than_an_xls_sheet_holds(self):
+    def test_more_rows_than_an_xls_sheet_holds_fit_an_xlsx_and_fail_an_xls_that_keeps_its_earlier_bytes(self):
         rows = ["r%09d 1" % i for i in range(70000)]
         report = self.write("big.txt", crlf("TOP", *rows, "END"))
         recipe = self.write("big.rcp", crlf("[Table 1]", "ReadStartLine=TOP",

@@ -79,7 +79,7 @@ private slots:
     void aRecipeThatCannotBeReadIsReportedAndNotTaken();
     void aSecondOpeningShowsThePreviousText();
     void helpShowsTheRecipeTopic();
-    void placementAndResizeRules();
+    void theEditorOpensInPlaceAndItsControlsFollowAResize();
 };
 
 void ExportBuilderTest::opensARecipeWithItsTableCountAndOneLineEndAfterIt() {
@@ -501,7 +501,7 @@ void ExportBuilderTest::helpShowsTheRecipeTopic() {
     QCOMPARE(f.helpTopics, std::vector<int>{13});
 }
 
-void ExportBuilderTest::placementAndResizeRules() {
+void ExportBuilderTest::theEditorOpensInPlaceAndItsControlsFollowAResize() {
     EditorFixture f;
     f.formTopLeft = QPoint(40, 30);
     f.editor.LoadRecipeIntoEditor({});

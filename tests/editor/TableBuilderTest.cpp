@@ -55,7 +55,7 @@ private slots:
     void theCountFollowsTheTypedTableNumber();
     void aFieldWidthMustBeAWholeNumberFrom1To32767();
     void cancelChangesNothing();
-    void placementAndTabOrder();
+    void theDialogsOpenInPlaceAndTabFollowsTheKeysOrder();
     void theLinesPageWritesItsKeysOnlyWhenSet();
 };
 
@@ -296,7 +296,7 @@ void TableBuilderTest::cancelChangesNothing() {
     QVERIFY(!f.editor.bDirty);
 }
 
-void TableBuilderTest::placementAndTabOrder() {
+void TableBuilderTest::theDialogsOpenInPlaceAndTabFollowsTheKeysOrder() {
     EditorFixture f;
     f.editor.LoadRecipeIntoEditor({});
     f.editor.show();

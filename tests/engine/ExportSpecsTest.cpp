@@ -88,7 +88,7 @@ TEST(ExportSpecs, WrongHeaderKeepsThePreviousExportSpecs) {
     EXPECT_EQ(specs.SectionSequenceCollection.size(), 4u);
 }
 
-TEST(ExportSpecs, WritePointersOfSheetsOneAndTwoOnly) {
+TEST(ExportSpecs, OnlySheetsOneAndTwoHaveAWritePointer) {
     StateFixture f;
     clsExportSpecs& specs = f.state.recipe.ExportSpecs;
     specs.setWritePointer(f.messages, 1, 7);

@@ -16,7 +16,16 @@ protected:
     clsLineProcessor& processor() { return f.state.recipe.LineProcessor; }
     clsRecipe& recipe() { return f.state.recipe.gRecipe; }
     std::string Field(int32_t code, int32_t start, int32_t end) {
-        return processor().ProcessField(f.state.messages, f.state.recipe.gRecipe, code, start, end);
+        std::string scratch;
+        return std::string(processor().FieldValue(f.state.messages, f.state.recipe.gRecipe, code,
+                                                  start, end, scratch));
+    }
+    // Slot 1 as a table pass fills it from the next line of the report.
+    void ReadIntoSlot1(TextReader& file, int32_t tabSize) {
+        std::string_view line;
+        if (!file.ReadLine(line)) return;
+        processor().SetRawRow(line, tabSize, false);
+        processor().StoreRawRowInSlot1(false);
     }
     void Periods(int32_t first, int32_t last) {
         recipe().InputFileFirst = first;
@@ -126,66 +135,25 @@ TEST_F(LineProcessorTest, ReportsProblemsInsteadOfWrongNumbers) {
     EXPECT_EQ(f.messages.shown.back().text, "Invalid Index in CollectionItemSet!");
 }
 
-TEST_F(LineProcessorTest, ReadRowPeriod1OnlyAppendsABlankThenExpandsTabs) {
+TEST_F(LineProcessorTest, ALineReadIntoSlot1GetsABlankAtItsEndAndItsTabsExpanded) {
     const std::string path = f.dir.File("report.txt");
     test::WriteFile(path, test::CrLf({"abc", "a\tb", "", "x ", "end\t"}));
     processor().SetRow(f.state.messages, 2, "period two");
-    TextReader closed;
-    processor().ReadRowPeriod1Only(closed, 8);
-    EXPECT_EQ(processor().Row(1), "");
 
     TextReader file(path);
-    processor().ReadRowPeriod1Only(file, 8);
+    ReadIntoSlot1(file, 8);
     EXPECT_EQ(processor().Row(1), "abc ");
     EXPECT_EQ(Field(clsLineProcessor::kLastPeriod, 4, 4), " ");
-    processor().ReadRowPeriod1Only(file, 8);
+    ReadIntoSlot1(file, 8);
     EXPECT_EQ(processor().Row(1), "a       b ");
-    processor().ReadRowPeriod1Only(file, 8);
+    ReadIntoSlot1(file, 8);
     EXPECT_EQ(processor().Row(1), "");
-    processor().ReadRowPeriod1Only(file, 8);
+    ReadIntoSlot1(file, 8);
     EXPECT_EQ(processor().Row(1), "x ");
-    processor().ReadRowPeriod1Only(file, 0);
+    ReadIntoSlot1(file, 0);
     EXPECT_EQ(processor().Row(1), "end\t ");
-    // A closed file leaves slot 1 as it is; the other slots are never touched.
-    processor().ReadRowPeriod1Only(closed, 8);
-    EXPECT_EQ(processor().Row(1), "end\t ");
+    // The other slots are never touched.
     EXPECT_EQ(processor().Row(2), "period two");
-}
-
-TEST_F(LineProcessorTest, ReadRowReadsEachPeriodsFileByLineNumber) {
-    // More lines than 16 bits count: the line number must not be narrowed.
-    std::string many;
-    for (int i = 1; i <= 70'000; ++i)
-        many += "line " + std::to_string(i) + "\n";
-    test::WriteFile(f.dir.File("p1.txt"), many);
-    test::WriteFile(f.dir.File("p3.txt"), "a\tb\r\n");
-    recipe().InputFileName[0] = f.dir.File("p1.txt");
-    recipe().InputFileName[1] = f.dir.File("missing.txt");
-    recipe().InputFileName[2] = f.dir.File("p3.txt");
-    Periods(1, 3);
-    processor().SetRow(f.state.messages, 5, "stale");
-
-    processor().ReadRow(f.state.messages, f.state.recipe.gRecipe, 70'000, 4);
-    EXPECT_EQ(processor().Row(1), "line 70000"); // no blank appended
-    EXPECT_EQ(processor().Row(2), "");
-    EXPECT_EQ(processor().Row(3), ""); // beyond the end of the file
-    EXPECT_EQ(processor().Row(5), ""); // all slots cleared first
-    EXPECT_EQ(f.messages.Texts(),
-              std::vector<std::string>{"Text File: " + f.dir.File("missing.txt") +
-                                       " does not exist in ReadRow!"});
-    EXPECT_EQ(f.messages.shown[0].icon, MessageIcon::Exclamation);
-
-    processor().ReadRow(f.state.messages, f.state.recipe.gRecipe, 1, 4);
-    EXPECT_EQ(processor().Row(3), "a   b");
-    f.messages.shown.clear();
-
-    processor().ReadRow(f.state.messages, f.state.recipe.gRecipe, 0, 4);
-    Periods(12, 13);
-    processor().ReadRow(f.state.messages, f.state.recipe.gRecipe, 1, 4);
-    EXPECT_EQ(f.messages.Texts(),
-              (std::vector<std::string>{" invalid Row number in clsLineProcessor.ReadRow!",
-                                        "Invalid Index in CollectionItemSet!",
-                                        "Text File:  does not exist in ReadRow!"}));
 }
 
 } // namespace

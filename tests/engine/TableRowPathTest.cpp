@@ -122,7 +122,7 @@ TEST(TableRowPath, EveryKindOfLineComesOutAsTheDesignedPathWritesIt) {
 
 // Windows-1252 bytes are cut and written as the file holds them; cells get
 // them as Unicode text.
-TEST(TableRowPath, Windows1252AndUtf8Reports) {
+TEST(TableRowPath, Windows1252AndUtf8ReportsGiveTheSameRowsOnBothPaths) {
     const std::vector<std::string> latin = {"caf\xE9 \x80 12,5  \x93quoted\x94", "\xE9\t\xE8x"};
     Pairs csv(Report(latin, "\r\n"), latin.size(), 8);
     const std::vector<std::string> lines = csv.Csv();
@@ -163,7 +163,7 @@ TEST(TableRowPath, EqualSignsAreSaidOnceWithTheirPlaceAndCount) {
 // With lines left out and groups: the first row kept goes the general way,
 // the same line later the per-line way, and both come out the same, form
 // feeds passed over and group values (Windows-1252 here) on every row.
-TEST(TableRowPath, LinesLeftOutAndGroupsAlikeOnBothPaths) {
+TEST(TableRowPath, LinesLeftOutAndGroupValuesComeOutAlikeOnBothPaths) {
     const std::string report =
         CrLf({"START 0", "\fPAGE 1", "HEAD", "GRP caf\xE9,9", "", "\fab\tc,d", "\fab\tc,d", "GRP x",
               "TOTAL 5", "\fPAGE 2", "HEAD", "\fab\tc,d", "STOP 0"});

@@ -122,7 +122,7 @@ TEST(Table, StopQuestionNoGoesOnYesEndsWithTheRowsSoFar) {
     }
 }
 
-TEST(Table, TableFarDownALongReport) {
+TEST(Table, ATableFarDownALongReportIsFoundAndRead) {
     std::string report;
     for (int i = 0; i < 40000; ++i)
         report += "filler line\r\n";

@@ -34,14 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StopRequest stop;
     JobState state(observer, stop);
     reader.Rewind();
-    for (int64_t i = 0; i < lines && i < 200; ++i) {
-        state.recipe.LineProcessor.ReadRowPeriod1Only(reader, tabSize);
+    clsLineProcessor& processor = state.recipe.LineProcessor;
+    std::string scratch;
+    for (int64_t i = 0; i < lines && i < 200 && reader.ReadLine(line); ++i) {
+        processor.SetRawRow(line, tabSize, false);
+        processor.StoreRawRowInSlot1(false);
         for (const auto& [start, end] : {std::pair{1, 10}, std::pair{5, 6}, std::pair{3, 400},
                                          std::pair{1, 2147483647}, std::pair{2147483647, 1}}) {
-            state.recipe.LineProcessor.ProcessField(state.messages, state.recipe.gRecipe, 0, start,
-                                                    end);
-            state.recipe.LineProcessor.ProcessField(state.messages, state.recipe.gRecipe, 2, start,
-                                                    end);
+            processor.FieldValue(state.messages, state.recipe.gRecipe, 0, start, end, scratch);
+            processor.FieldValue(state.messages, state.recipe.gRecipe, 2, start, end, scratch);
         }
     }
     return 0;

@@ -173,7 +173,7 @@ TEST_F(TableParserRead, AtMost9999RowsAreRead) {
     EXPECT_TRUE(parser.TextRows.empty());
 }
 
-TEST_F(TableParserRead, TableFarDownALongReport) {
+TEST_F(TableParserRead, ATableFarDownALongReportIsReadWithItsLineNumbers) {
     std::string text;
     for (int i = 0; i < 40000; ++i)
         text += "filler line\r\n";

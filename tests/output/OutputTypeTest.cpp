@@ -27,7 +27,7 @@ TEST(OutputTypeTest, FileNameDecidesCsvBeforeWorkbook) {
 // A new .xlsm was once written as a plain workbook, which spreadsheet
 // programs refuse under that extension; a binary workbook (.xlsb) is a
 // format vok cannot write at all, and is refused with a message of its own.
-TEST(OutputTypeTest, MacroEnabledAndBinaryWorkbookNames) {
+TEST(OutputTypeTest, AMacroEnabledNameMakesAnXlsmAndABinaryWorkbookNameIsRefused) {
     EXPECT_EQ(OutputTypeOf("/out/a.xlsm"), OutputType::Xlsm);
     EXPECT_EQ(OutputTypeOf("/out/A.XLSM"), OutputType::Xlsm);
     EXPECT_EQ(OutputTypeOf("/out/a.xlsm.bak"), OutputType::Xlsx);

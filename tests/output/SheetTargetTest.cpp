@@ -9,7 +9,7 @@
 namespace vok {
 namespace {
 
-TEST(SheetTargetTest, NumbersNamesAndTextsNoSheetMayCarry) {
+TEST(SheetTargetTest, ANumberOrANameIsTakenAndTextsNoSheetMayCarryAreRefused) {
     SheetTarget target;
     std::string error;
     for (const auto& [text, number] : {std::pair{"", 1}, std::pair{"  ", 1}, std::pair{" 2 ", 2},

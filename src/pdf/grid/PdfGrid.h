@@ -82,7 +82,6 @@ struct DocumentJudgement {
         glyphs += page.pitch.glyphs;
         stray += page.pitch.offPitch + page.offGrid;
     }
-    bool HasText() const { return glyphs > 0; }
     bool FixedPitch() const { return stray * 50 <= glyphs; } // 2% at most
 };
 

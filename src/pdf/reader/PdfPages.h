@@ -24,6 +24,7 @@ public:
     enum class State { Opened, Unreadable, Locked };
 
     static PdfPages FromFile(const std::string& file);
+    // For the fuzz target, which hands over bytes without a file.
     static PdfPages FromData(std::span<const char> data);
     PdfPages(PdfPages&&) noexcept;
     ~PdfPages();

@@ -42,7 +42,7 @@ TEST(XlsxSheetDataTest, CellsKeepTheirValuesWhateverTheOrderOfWriting) {
     EXPECT_EQ(order, (std::vector<std::string>{"1,1", "3,2", "3,5", "3,9"}));
 }
 
-TEST(XlsxSheetDataTest, UsedRangeAndClearing) {
+TEST(XlsxSheetDataTest, TheUsedRangeFollowsTheCellsWrittenAndShrinksWhenTheyAreCleared) {
     SheetData sheet;
     EXPECT_TRUE(sheet.UsedRange().Empty());
     sheet.SetText(2, 3, "x");

@@ -42,7 +42,7 @@ class XlsWorkbookTest(unittest.TestCase):
     def open(self):
         return xlrd.open_workbook(self.path, formatting_info=True)
 
-    def test_table_of_text_and_numbers_with_names_and_font(self):
+    def test_a_table_of_text_and_numbers_keeps_its_sheet_names_and_font(self):
         table = [["Account", "Amount", "Count"],
                  ["Cash", "1,234.50", "12"],
                  ["Bank \u00e9\u00e8", "(99.00)", "-3"],

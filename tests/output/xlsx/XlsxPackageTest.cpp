@@ -98,24 +98,40 @@ std::string Sheet(const std::string& rows) {
            "\"><dimension ref=\"A1\"/><sheetData>" + rows + "</sheetData></worksheet>";
 }
 
+// Opens the workbook, makes `edits` to it and saves it, as one run of vok
+// would; the parts of the package as saved.
+template <typename Edits> Parts EditAndSave(const std::string& file, Edits&& edits) {
+    {
+        auto book = OpenOk(file);
+        if (!book) return {};
+        edits(*book);
+        SaveOk(*book);
+    }
+    return ReadPackage(file);
+}
+
+// What each cell of a sheet reads as.
+struct CellReads {
+    int32_t row;
+    int32_t column;
+    std::string text;
+};
+void ExpectCells(Workbook& book, int32_t sheet, std::initializer_list<CellReads> cells) {
+    for (const CellReads& cell : cells)
+        EXPECT_EQ(book.CellText(sheet, cell.row, cell.column), cell.text)
+            << "row " << cell.row << ", column " << cell.column;
+}
+
 TEST(XlsxPackageTest, OnlyThePartsVokChangedAreRewritten) {
     TempDir dir;
     std::string file = dir.File("book.xlsx");
-    {
-        auto book = OpenOk(file);
+    Parts before = EditAndSave(file, [](Workbook& book) {
         for (int32_t s = 1; s <= 3; ++s) {
             for (int32_t r = 1; r <= 20; ++r)
-                book->SetCellValue(s, r, 2, "v" + std::to_string(r));
+                book.SetCellValue(s, r, 2, "v" + std::to_string(r));
         }
-        SaveOk(*book);
-    }
-    Parts before = ReadPackage(file);
-    {
-        auto book = OpenOk(file);
-        book->SetCellValue(1, 5, 2, "changed");
-        SaveOk(*book);
-    }
-    Parts after = ReadPackage(file);
+    });
+    Parts after = EditAndSave(file, [](Workbook& book) { book.SetCellValue(1, 5, 2, "changed"); });
     ASSERT_EQ(before.size(), after.size());
     for (const auto& [name, content] : before) {
         if (name == "xl/worksheets/sheet1.xml") {
@@ -155,13 +171,10 @@ TEST(XlsxPackageTest, FormulasSurviveUntilTheirCellIsOverwritten) {
     WritePackage(file, parts);
 
     // 1. A value cell changes: formulas and their chain stay; they recalculate on opening.
-    {
-        auto book = OpenOk(file);
-        EXPECT_EQ(book->CellText(1, 2, 1), "4"); // a formula cell reads as its result
-        book->SetCellValue(1, 2, 2, "5");
-        SaveOk(*book);
-    }
-    Parts after = ReadPackage(file);
+    Parts after = EditAndSave(file, [](Workbook& book) {
+        EXPECT_EQ(book.CellText(1, 2, 1), "4"); // a formula cell reads as its result
+        book.SetCellValue(1, 2, 2, "5");
+    });
     EXPECT_TRUE(after.count("xl/calcChain.xml"));
     EXPECT_TRUE(Contains(after["xl/worksheets/sheet1.xml"], "<f>SUM(A1:A3)</f>"));
     EXPECT_TRUE(Contains(after["xl/worksheets/sheet1.xml"], "<f t=\"shared\" si=\"0\"/>"));
@@ -172,12 +185,7 @@ TEST(XlsxPackageTest, FormulasSurviveUntilTheirCellIsOverwritten) {
     // 2. The cell defining a shared formula is overwritten: the cells sharing it keep
     // the formula as ordinary ones, moved to their place (they once became
     // constants), and the calculation chain goes with its entries.
-    {
-        auto book = OpenOk(file);
-        book->SetCellValue(1, 1, 1, "text now");
-        SaveOk(*book);
-    }
-    after = ReadPackage(file);
+    after = EditAndSave(file, [](Workbook& book) { book.SetCellValue(1, 1, 1, "text now"); });
     const std::string& sheet = after["xl/worksheets/sheet1.xml"];
     EXPECT_FALSE(after.count("xl/calcChain.xml"));
     EXPECT_FALSE(Contains(after["xl/_rels/workbook.xml.rels"], "calcChain"));
@@ -186,13 +194,10 @@ TEST(XlsxPackageTest, FormulasSurviveUntilTheirCellIsOverwritten) {
     EXPECT_TRUE(Contains(sheet, "<c r=\"A2\"><f>B2*2</f><v>4</v></c>"));
     EXPECT_TRUE(Contains(sheet, "<c r=\"A3\"><f>B3*2</f><v>6</v></c>"));
     EXPECT_TRUE(Contains(sheet, "<f>SUM(A1:A3)</f>"));
-    auto book = OpenOk(file);
-    EXPECT_EQ(book->CellText(1, 1, 1), "text now");
-    EXPECT_EQ(book->CellText(1, 3, 1), "6");
-    EXPECT_EQ(book->CellText(1, 2, 2), "5");
+    ExpectCells(*OpenOk(file), 1, {{1, 1, "text now"}, {3, 1, "6"}, {2, 2, "5"}});
 }
 
-TEST(XlsxPackageTest, PrefixedElementsAndCellsWithoutReferences) {
+TEST(XlsxPackageTest, PrefixedElementsAndCellsWithoutReferencesAreReadAndRewritten) {
     TempDir dir;
     std::string file = dir.File("prefixed.xlsx");
     std::string sheet = std::string("<x:worksheet xmlns:x=\"") + kMain +
@@ -200,28 +205,19 @@ TEST(XlsxPackageTest, PrefixedElementsAndCellsWithoutReferences) {
                         "</x:c><x:c><x:v>2</x:v></x:c></x:row><x:row r=\"3\"><x:c r=\"B3\">"
                         "<x:v>7</x:v></x:c></x:row></x:sheetData></x:worksheet>";
     WritePackage(file, MakeWorkbook({{"P", sheet}}));
-    {
-        auto book = OpenOk(file);
-        EXPECT_EQ(book->CellText(1, 1, 1), "a");
-        EXPECT_EQ(book->CellText(1, 1, 2), "2");
-        EXPECT_EQ(book->CellText(1, 3, 2), "7");
-        book->SetCellValue(1, 1, 1, ""); // the first cell goes: the second must stay in B
-        book->SetCellValue(1, 1, 3, "new");
-        book->SetCellValue(1, 2, 1, "mid");
-        SaveOk(*book);
-    }
-    std::string saved = ReadPackage(file)["xl/worksheets/sheet1.xml"];
+    std::string saved = EditAndSave(file, [](Workbook& book) {
+        ExpectCells(book, 1, {{1, 1, "a"}, {1, 2, "2"}, {3, 2, "7"}});
+        book.SetCellValue(1, 1, 1, ""); // the first cell goes: the second must stay in B
+        book.SetCellValue(1, 1, 3, "new");
+        book.SetCellValue(1, 2, 1, "mid");
+    })["xl/worksheets/sheet1.xml"];
     EXPECT_TRUE(Contains(saved, "<x:row r=\"1\"><x:c r=\"B1\"><x:v>2</x:v></x:c><x:c r=\"C1\" "
                                 "t=\"inlineStr\"><x:is><x:t>new</x:t></x:is></x:c></x:row>"))
         << saved;
     EXPECT_TRUE(Contains(saved, "<x:row r=\"2\">"));
     EXPECT_FALSE(Contains(saved, "<c "));
-    auto book = OpenOk(file);
-    EXPECT_EQ(book->CellText(1, 1, 1), "");
-    EXPECT_EQ(book->CellText(1, 1, 2), "2");
-    EXPECT_EQ(book->CellText(1, 1, 3), "new");
-    EXPECT_EQ(book->CellText(1, 2, 1), "mid");
-    EXPECT_EQ(book->CellText(1, 3, 2), "7");
+    ExpectCells(*OpenOk(file), 1,
+                {{1, 1, ""}, {1, 2, "2"}, {1, 3, "new"}, {2, 1, "mid"}, {3, 2, "7"}});
 }
 
 TEST(XlsxPackageTest, EveryKindOfCellValueReadsAsText) {
@@ -239,16 +235,17 @@ TEST(XlsxPackageTest, EveryKindOfCellValueReadsAsText) {
         "<c r=\"J1\" t=\"inlineStr\"><is><r><t>in</t></r><r><t>line</t></r></is></c></row>");
     WritePackage(file, MakeWorkbook({{"K", sheet}}, {}, strings));
     auto book = OpenOk(file);
-    EXPECT_EQ(book->CellText(1, 1, 1), "plain");
-    EXPECT_EQ(book->CellText(1, 1, 2), "rich text");
-    EXPECT_EQ(book->CellText(1, 1, 3), "escA\r");
-    EXPECT_EQ(book->CellText(1, 1, 4), "TRUE");
-    EXPECT_EQ(book->CellText(1, 1, 5), "FALSE");
-    EXPECT_EQ(book->CellText(1, 1, 6), "#DIV/0!");
-    EXPECT_EQ(book->CellText(1, 1, 7), "ab");
-    EXPECT_EQ(book->CellText(1, 1, 8), "0.0015");
-    EXPECT_EQ(book->CellText(1, 1, 9), "");
-    EXPECT_EQ(book->CellText(1, 1, 10), "inline");
+    ExpectCells(*book, 1,
+                {{1, 1, "plain"},
+                 {1, 2, "rich text"},
+                 {1, 3, "escA\r"},
+                 {1, 4, "TRUE"},
+                 {1, 5, "FALSE"},
+                 {1, 6, "#DIV/0!"},
+                 {1, 7, "ab"},
+                 {1, 8, "0.0015"},
+                 {1, 9, ""},
+                 {1, 10, "inline"}});
     CellRange used = book->UsedRange(1);
     EXPECT_EQ(used.lastColumn, 10);
 }
@@ -267,14 +264,11 @@ TEST(XlsxPackageTest, TypedNumbersKeepTheCellsLookAndReuseFormats) {
     std::string sheet = Sheet("<row r=\"1\"><c r=\"A1\" s=\"1\"/><c r=\"B1\" s=\"1\"/>"
                               "<c r=\"C1\" s=\"1\"/></row>");
     WritePackage(file, MakeWorkbook({{"S", sheet}}, styles));
-    {
-        auto book = OpenOk(file);
-        book->SetCellValue(1, 1, 1, "1,234.50"); // bold stays, the number format joins it
-        book->SetCellValue(1, 1, 3, "$5");       // a format the workbook lacks
-        book->SetStandardFont("Courier New");
-        SaveOk(*book);
-    }
-    Parts after = ReadPackage(file);
+    Parts after = EditAndSave(file, [](Workbook& book) {
+        book.SetCellValue(1, 1, 1, "1,234.50"); // bold stays, the number format joins it
+        book.SetCellValue(1, 1, 3, "$5");       // a format the workbook lacks
+        book.SetStandardFont("Courier New");
+    });
     std::string saved = after["xl/styles.xml"];
     EXPECT_TRUE(Contains(saved, "<numFmts count=\"1\"><numFmt numFmtId=\"164\" "
                                 "formatCode=\"$#,##0\"/></numFmts>"))
@@ -287,23 +281,15 @@ TEST(XlsxPackageTest, TypedNumbersKeepTheCellsLookAndReuseFormats) {
                                 "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/></font>"));
     EXPECT_TRUE(Contains(after["xl/worksheets/sheet1.xml"], "<c r=\"A1\" s=\"2\"><v>1234.5</v>"));
     EXPECT_TRUE(Contains(after["xl/worksheets/sheet1.xml"], "<c r=\"B1\" s=\"1\"/>"));
-    {
-        // A later run with the same kind of number finds the cell format it added.
-        auto book = OpenOk(file);
-        book->SetCellValue(1, 1, 2, "9,999.00");
-        SaveOk(*book);
-    }
-    after = ReadPackage(file);
+    // A later run with the same kind of number finds the cell format it added.
+    after = EditAndSave(file, [](Workbook& book) { book.SetCellValue(1, 1, 2, "9,999.00"); });
     EXPECT_TRUE(Contains(after["xl/styles.xml"], "<cellXfs count=\"4\">"));
     EXPECT_TRUE(Contains(after["xl/worksheets/sheet1.xml"], "<c r=\"B1\" s=\"2\"><v>9999</v>"));
     // Clearing takes the look away as well.
-    {
-        auto book = OpenOk(file);
-        book->ClearRange(1, {1, 1, 1, 3});
-        book->SetCellValue(1, 1, 3, "plain");
-        SaveOk(*book);
-    }
-    std::string cleared = ReadPackage(file)["xl/worksheets/sheet1.xml"];
+    std::string cleared = EditAndSave(file, [](Workbook& book) {
+        book.ClearRange(1, {1, 1, 1, 3});
+        book.SetCellValue(1, 1, 3, "plain");
+    })["xl/worksheets/sheet1.xml"];
     EXPECT_TRUE(Contains(cleared, "<row r=\"1\"><c r=\"C1\" t=\"inlineStr\"><is><t>plain</t>"
                                   "</is></c></row>"))
         << cleared;
@@ -326,13 +312,11 @@ TEST(XlsxPackageTest, RenamingASheetUpdatesItsNameEverywhere) {
     InsertBefore(parts["_rels/.rels"], "</Relationships>",
                  Relationship("rId9", "extended-properties", "docProps/app.xml"));
     WritePackage(file, parts);
-    {
-        auto book = OpenOk(file);
+    Parts after = EditAndSave(file, [](Workbook& book) {
         std::string error;
-        ASSERT_TRUE(book->SetSheetName(1, "Sales (P1-3)", error)) << error;
-        SaveOk(*book);
-    }
-    Parts after = ReadPackage(file);
+        ASSERT_TRUE(book.SetSheetName(1, "Sales (P1-3)", error)) << error;
+    });
+    if (HasFatalFailure()) return;
     EXPECT_TRUE(Contains(after["xl/workbook.xml"], "<sheet name=\"Sales (P1-3)\" sheetId=\"1\""));
     EXPECT_TRUE(Contains(after["xl/workbook.xml"],
                          "<definedName name=\"Total\">'Sales (P1-3)'!$A$1</definedName>"));
@@ -416,14 +400,11 @@ TEST(XlsxPackageTest, FormulaGroupsAreKeptWholeOrTheSaveIsRefused) {
             "has a shared formula that vok cannot copy into G4 when it replaces the group's "
             "first cell: a reference would leave the sheet");
     // The whole array written, the data table's range cleared: both leave whole.
-    {
-        auto book = OpenOk(file);
+    const std::string sheet = EditAndSave(file, [](Workbook& book) {
         for (int32_t row = 1; row <= 3; ++row)
-            book->SetCellValue(1, row, 3, "new");
-        book->ClearRange(1, {1, 5, 2, 6});
-        SaveOk(*book);
-    }
-    const std::string sheet = ReadPackage(file)["xl/worksheets/sheet1.xml"];
+            book.SetCellValue(1, row, 3, "new");
+        book.ClearRange(1, {1, 5, 2, 6});
+    })["xl/worksheets/sheet1.xml"];
     EXPECT_FALSE(Contains(sheet, "array")) << sheet;
     EXPECT_FALSE(Contains(sheet, "dataTable")) << sheet;
     EXPECT_TRUE(Contains(sheet, "<c r=\"C2\" t=\"inlineStr\"><is><t>new</t></is></c>")) << sheet;
@@ -481,20 +462,16 @@ TEST(XlsxPackageTest, PartsInOtherEncodingsAreWrittenBackInTheirOwn) {
     parts["xl/workbook.xml"] =
         Utf16Part(Declared("UTF-16", parts["xl/workbook.xml"]), false, false);
     WritePackage(file, parts);
-    {
-        auto book = OpenOk(file);
-        EXPECT_EQ(book->CellText(1, 1, 1), "Gr\xC3\xBC\xC3\x9F"
-                                           "e \xE2\x82\xAC");
-        EXPECT_EQ(book->CellText(1, 2, 1), "1");
-        EXPECT_EQ(book->SetCellValue(1, 3, 1, "\xE2\x82\xAC 12 \xF0\x9F\x98\x80"),
+    Parts after = EditAndSave(file, [](Workbook& book) {
+        ExpectCells(book, 1, {{1, 1, "Grüße €"}, {2, 1, "1"}});
+        EXPECT_EQ(book.SetCellValue(1, 3, 1, "\xE2\x82\xAC 12 \xF0\x9F\x98\x80"),
                   CellWrite::Written);
-        EXPECT_EQ(book->SetCellValue(1, 2, 1, "5"), CellWrite::Written);
-        book->SetStandardFont("Courier New");
+        EXPECT_EQ(book.SetCellValue(1, 2, 1, "5"), CellWrite::Written);
+        book.SetStandardFont("Courier New");
         std::string error;
-        ASSERT_TRUE(book->SetSheetName(1, "D\xC3\xA4ten", error)) << error;
-        SaveOk(*book);
-    }
-    Parts after = ReadPackage(file);
+        ASSERT_TRUE(book.SetSheetName(1, "D\xC3\xA4ten", error)) << error;
+    });
+    if (HasFatalFailure()) return;
     // Each rewritten part as its writer stored it, with vok's edits.
     const std::string sheet = Declared(
         "UTF-16",
@@ -634,12 +611,9 @@ TEST(XlsxPackageTest, ALargeSheetIsReadOnlyWhenUsed) {
     EXPECT_TRUE(Contains(after["xl/workbook.xml"], "<calcPr fullCalcOnLoad=\"1\"/>"));
     EXPECT_TRUE(Contains(after["xl/worksheets/sheet2.xml"], ">new</t>"));
     // Written into, the large sheet keeps its other cells.
-    {
-        auto book = OpenOk(file);
-        EXPECT_EQ(book->SetCellValue(1, 2, 2, "7"), CellWrite::Written);
-        SaveOk(*book);
-    }
-    const std::string sheet = ReadPackage(file)["xl/worksheets/sheet1.xml"];
+    const std::string sheet = EditAndSave(file, [](Workbook& book) {
+        EXPECT_EQ(book.SetCellValue(1, 2, 2, "7"), CellWrite::Written);
+    })["xl/worksheets/sheet1.xml"];
     EXPECT_TRUE(Contains(sheet, "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>5002</v></c><c r=\"B2\">"
                                 "<v>7</v></c></row><row r=\"3\">"))
         << sheet.substr(0, 400);

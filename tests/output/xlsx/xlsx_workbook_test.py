@@ -49,7 +49,7 @@ class XlsxWorkbookTest(unittest.TestCase):
     def tearDown(self):
         self.dir.cleanup()
 
-    def test_table_of_text_and_numbers_with_names_and_font(self):
+    def test_a_table_of_text_and_numbers_keeps_its_sheet_names_and_font(self):
         status, out = vok(self.path, "font", "Courier New", "table", 1, 50, 4,
                           "name", 1, "Ledger", "name", 2, "bad:name", "save")
         self.assertEqual(status, 0, out)
@@ -168,7 +168,7 @@ class XlsxWorkbookTest(unittest.TestCase):
         self.assertEqual(book["Calc"]["A2"].value, '="Data!A1"&\'Sales (P1-3)\'!A1')
         self.assertEqual(part(self.path, "xl/worksheets/sheet3.xml"), untouched)
 
-    def test_more_than_65536_rows(self):
+    def test_more_than_65536_rows_are_saved_and_read_back(self):
         status, out = vok(self.path, "table", 1, 70000, 3, "save")
         self.assertEqual((status, out), (0, ["saved"]))
         sheet = openpyxl.load_workbook(self.path, read_only=True).worksheets[0]
