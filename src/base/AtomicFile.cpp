@@ -326,7 +326,8 @@ bool ReplaceFileContents(const std::filesystem::path& target, std::string_view b
     return file.Create(error) && file.Write(bytes, error) && file.Commit(error, stop);
 }
 
-InPlaceFile::InPlaceFile(std::filesystem::path target) : target_(std::move(target)) {}
+InPlaceFile::InPlaceFile(std::filesystem::path target, std::function<void()> beforeOpening)
+    : target_(std::move(target)), beforeOpening_(std::move(beforeOpening)) {}
 
 InPlaceFile::~InPlaceFile() {
     if (fd_ >= 0) ::close(fd_);
@@ -338,6 +339,7 @@ void InPlaceFile::Fail(std::string_view what) {
 
 bool InPlaceFile::Open() {
     opened_ = true;
+    if (beforeOpening_) beforeOpening_();
     // The same refusal as a replacement: a file its owner made read-only stays.
     if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
         Fail("Cannot replace the read-only file");
@@ -374,10 +376,21 @@ bool InPlaceFile::Holds(std::string_view bytes) {
 }
 
 void InPlaceFile::Append(std::string_view bytes) {
-    if (!opened_ && !Open()) return;
-    if (fd_ < 0 || !error_.empty()) return;
+    // Written a block at a time, the file open only meanwhile: a job holds
+    // no descriptor for it while it reads the report between pieces.
+    pending_.append(bytes);
+    if (pending_.size() < kBlock) return;
+    WritePending();
+    Close();
+}
+
+void InPlaceFile::WritePending() {
+    if (!error_.empty()) return;
+    if (!opened_ ? !Open() : !Reopen()) return;
+    const std::string_view bytes = pending_;
     if (same_ && Holds(bytes)) {
         at_ += static_cast<int64_t>(bytes.size());
+        pending_.clear();
         return;
     }
     same_ = false;
@@ -393,16 +406,28 @@ void InPlaceFile::Append(std::string_view bytes) {
         done += static_cast<size_t>(n);
     }
     at_ += static_cast<int64_t>(done);
+    pending_.clear();
+}
+
+bool InPlaceFile::Reopen() {
+    if (fd_ >= 0) return true;
+    fd_ = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) Fail("Cannot write");
+    return fd_ >= 0;
+}
+
+void InPlaceFile::Close() {
+    if (fd_ >= 0 && ::close(fd_) != 0) Fail("Cannot write");
+    fd_ = -1;
 }
 
 bool InPlaceFile::Finish(std::string& error) {
-    if (!opened_) Open();
+    WritePending();
     // A file that held more than was appended ends after it.
     if (fd_ >= 0 && error_.empty() && (!same_ || size_ != at_) &&
         ::ftruncate(fd_, static_cast<off_t>(at_)) != 0)
         Fail("Cannot write");
-    if (fd_ >= 0 && ::close(fd_) != 0) Fail("Cannot write");
-    fd_ = -1;
+    Close();
     error = error_;
     return error_.empty();
 }

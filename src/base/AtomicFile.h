@@ -18,6 +18,7 @@
 #include "base/StopRequest.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -98,7 +99,9 @@ bool ReplaceFileContents(const std::filesystem::path& target, std::string_view b
 // the file ends after the last. No piece is held beyond its call.
 class InPlaceFile {
 public:
-    explicit InPlaceFile(std::filesystem::path target);
+    // `beforeOpening`, when given, is called once before the file is first
+    // opened (to take a lock over it).
+    explicit InPlaceFile(std::filesystem::path target, std::function<void()> beforeOpening = {});
     ~InPlaceFile();
     InPlaceFile(const InPlaceFile&) = delete;
     InPlaceFile& operator=(const InPlaceFile&) = delete;
@@ -109,7 +112,11 @@ public:
     bool Finish(std::string& error);
 
 private:
+    static constexpr size_t kBlock = 256 * 1024;
     bool Open();
+    bool Reopen();
+    void Close();
+    void WritePending();
     bool Holds(std::string_view bytes);
     void Fail(std::string_view what);
 
@@ -120,6 +127,8 @@ private:
     int64_t at_ = 0;   // the bytes appended
     int64_t size_ = 0; // the file's size when opened
     std::string error_;
+    std::string pending_; // appended, not yet written
+    std::function<void()> beforeOpening_;
 };
 
 // An error text with the system's reason ("No space left on device").

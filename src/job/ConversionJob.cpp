@@ -722,15 +722,20 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     recipe.ExportSpecFileName = settings_.ExportSpecsFile;
     if (missing) state.messages.Show("short format recipe file does not exist!", MessageIcon::None);
     // The working file is written over as it is made, each table's sections
-    // read back as they leave memory: the lock is taken before the first.
-    if (!lock) lock.emplace(settings_.LockFile);
+    // read back as they leave memory: the lock is taken before the file is
+    // opened, and not before, for it holds a descriptor while the expansion
+    // reads the report.
     SectionWriter specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace);
+    specs.BeforeOpening([&] {
+        if (!lock) lock.emplace(settings_.LockFile);
+    });
     clsExportSpecs::PieceReader readBack(state.recipe.ExportSpecs,
                                          CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}));
     ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report,
                        state.job.gTabSize, [&] { readBack.Read(specs.Flush()); });
     // A working file that could not be written ends the job before its
     // output: a job that says it failed leaves the earlier output alone.
+    if (!lock) lock.emplace(settings_.LockFile);
     std::string error;
     if (!specs.Commit(error)) {
         state.messages.Show("Cannot write the export-specs file " +

@@ -342,7 +342,7 @@ SectionedText SectionWriter::Flush() {
     if (fallback_ || durability_ != AtomicFile::Durability::InPlace)
         throw std::logic_error("only a working file written section after section is streamed");
     if (!stream_) {
-        stream_ = std::make_unique<InPlaceFile>(fileName_);
+        stream_ = std::make_unique<InPlaceFile>(fileName_, beforeOpening_);
         earlierSections_.clear();
     }
     stream_->Append(bytes_);
