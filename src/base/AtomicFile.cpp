@@ -2,6 +2,7 @@
 
 #include "base/modUtilityFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -331,55 +332,11 @@ bool AtomicFile::Commit(std::string& error, const StopRequest* stop) {
 
 namespace {
 
-// True when the file holds exactly `bytes`; read only when the sizes agree.
-bool HoldsAlready(int fd, std::string_view bytes) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<uint64_t>(st.st_size) != bytes.size())
-        return false;
-    std::string held(bytes.size(), '\0');
-    size_t done = 0;
-    while (done < held.size()) {
-        const ssize_t n =
-            ::pread(fd, held.data() + done, held.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return held == bytes;
-}
-
 // The working files' way: over the file itself, unless it holds the bytes already.
 bool WriteInPlace(const std::filesystem::path& target, std::string_view bytes, std::string& error) {
-    // The same refusal as a replacement: a file its owner made read-only stays.
-    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
-        error = SystemErrorText("Cannot replace the read-only file", target, errno);
-        return false;
-    }
-    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = SystemErrorText("Cannot write", target, errno);
-        return false;
-    }
-    bool written = HoldsAlready(fd, bytes);
-    if (!written && ::ftruncate(fd, 0) == 0) {
-        written = true;
-        off_t at = 0;
-        while (written && static_cast<size_t>(at) < bytes.size()) {
-            const ssize_t n = ::pwrite(fd, bytes.data() + at, bytes.size() - at, at);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                written = false;
-            else
-                at += n;
-        }
-    }
-    if (!written) error = SystemErrorText("Cannot write", target, errno);
-    if (::close(fd) != 0 && written) {
-        error = SystemErrorText("Cannot write", target, errno);
-        written = false;
-    }
-    return written;
+    InPlaceFile file(target);
+    file.Append(bytes);
+    return file.Finish(error);
 }
 
 } // namespace
@@ -390,6 +347,112 @@ bool ReplaceFileContents(const std::filesystem::path& target, std::string_view b
     if (durability == AtomicFile::Durability::InPlace) return WriteInPlace(target, bytes, error);
     AtomicFile file(target, durability);
     return file.Create(error) && file.Write(bytes, error) && file.Commit(error, stop);
+}
+
+InPlaceFile::InPlaceFile(std::filesystem::path target, std::function<void()> beforeOpening)
+    : target_(std::move(target)), beforeOpening_(std::move(beforeOpening)) {}
+
+InPlaceFile::~InPlaceFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void InPlaceFile::Fail(std::string_view what) {
+    if (error_.empty()) error_ = SystemErrorText(what, target_, errno);
+}
+
+bool InPlaceFile::Open() {
+    opened_ = true;
+    if (beforeOpening_) beforeOpening_();
+    // The same refusal as a replacement: a file its owner made read-only stays.
+    if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
+        Fail("Cannot replace the read-only file");
+        return false;
+    }
+    fd_ = ::open(target_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        Fail("Cannot write");
+        return false;
+    }
+    struct stat st {};
+    // Only a regular file is compared; anything else is written.
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
+        same_ = false;
+    else
+        size_ = st.st_size;
+    return true;
+}
+
+// True when the file holds `bytes` where they are appended.
+bool InPlaceFile::Holds(std::string_view bytes) {
+    if (at_ + static_cast<int64_t>(bytes.size()) > size_) return false;
+    char held[16 * 1024];
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const size_t want = std::min(sizeof held, bytes.size() - done);
+        const ssize_t n = ::pread(fd_, held, want, static_cast<off_t>(at_) + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || std::memcmp(held, bytes.data() + done, static_cast<size_t>(n)) != 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void InPlaceFile::Append(std::string_view bytes) {
+    // Written a block at a time, the file open only meanwhile: a job holds
+    // no descriptor for it while it reads the report between pieces.
+    pending_.append(bytes);
+    if (pending_.size() < kBlock) return;
+    WritePending();
+    Close();
+}
+
+void InPlaceFile::WritePending() {
+    if (!error_.empty()) return;
+    if (!opened_ ? !Open() : !Reopen()) return;
+    const std::string_view bytes = pending_;
+    if (same_ && Holds(bytes)) {
+        at_ += static_cast<int64_t>(bytes.size());
+        pending_.clear();
+        return;
+    }
+    same_ = false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(at_) + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            Fail("Cannot write");
+            return;
+        }
+        done += static_cast<size_t>(n);
+    }
+    at_ += static_cast<int64_t>(done);
+    pending_.clear();
+}
+
+bool InPlaceFile::Reopen() {
+    if (fd_ >= 0) return true;
+    fd_ = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) Fail("Cannot write");
+    return fd_ >= 0;
+}
+
+void InPlaceFile::Close() {
+    if (fd_ >= 0 && ::close(fd_) != 0) Fail("Cannot write");
+    fd_ = -1;
+}
+
+bool InPlaceFile::Finish(std::string& error) {
+    WritePending();
+    // A file that held more than was appended ends after it.
+    if (fd_ >= 0 && error_.empty() && (!same_ || size_ != at_) &&
+        ::ftruncate(fd_, static_cast<off_t>(at_)) != 0)
+        Fail("Cannot write");
+    Close();
+    error = error_;
+    return error_.empty();
 }
 
 } // namespace vok

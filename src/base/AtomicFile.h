@@ -19,6 +19,7 @@
 #include "base/modUtilityFile.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -106,6 +107,45 @@ bool ReplaceFileContents(const std::filesystem::path& target, std::string_view b
                          std::string& error,
                          AtomicFile::Durability durability = AtomicFile::Durability::Synced,
                          const StopRequest* stop = nullptr);
+
+// A working file written over itself a piece at a time, as ReplaceFileContents
+// writes it whole with Durability::InPlace: while the file holds the pieces
+// already they are compared, not written, and a file that held every byte is
+// left untouched; from the first difference on the pieces are written, and
+// the file ends after the last. No piece is held beyond its call.
+class InPlaceFile {
+public:
+    // `beforeOpening`, when given, is called once before the file is first
+    // opened (to take a lock over it).
+    explicit InPlaceFile(std::filesystem::path target, std::function<void()> beforeOpening = {});
+    ~InPlaceFile();
+    InPlaceFile(const InPlaceFile&) = delete;
+    InPlaceFile& operator=(const InPlaceFile&) = delete;
+    // The next piece; a failure is kept for Finish to tell.
+    void Append(std::string_view bytes);
+    // Ends the file after the pieces; false, with the first reason, when
+    // anything failed.
+    bool Finish(std::string& error);
+
+private:
+    static constexpr size_t kBlock = 256 * 1024;
+    bool Open();
+    bool Reopen();
+    void Close();
+    void WritePending();
+    bool Holds(std::string_view bytes);
+    void Fail(std::string_view what);
+
+    std::filesystem::path target_;
+    int fd_ = -1;
+    bool opened_ = false;
+    bool same_ = true; // the file holds every byte appended so far, at its place
+    int64_t at_ = 0;   // the bytes appended
+    int64_t size_ = 0; // the file's size when opened
+    std::string error_;
+    std::string pending_; // appended, not yet written
+    std::function<void()> beforeOpening_;
+};
 
 // An error text with the system's reason ("No space left on device").
 std::string SystemErrorText(std::string_view what, const std::filesystem::path& path, int error);

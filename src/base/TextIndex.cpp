@@ -557,13 +557,47 @@ TextReader TextIndex::Reader(TextEncoding encoding, size_t bufferSize) {
 }
 
 TextIndex::Key& TextIndex::KeyOf(std::string_view key) {
-    const auto [it, added] = keyIndex_.try_emplace(std::string(key), keys_.size());
-    if (added) keys_.push_back(Key{std::string(key)});
-    return keys_[it->second];
+    size_t slot = SlotOf(key);
+    if (keySlots_.empty() || keySlots_[slot] == 0) {
+        // A new key; the slots grow to stay at most half full.
+        keys_.push_back(Key{std::string(key)});
+        if (2 * keys_.size() > keySlots_.size()) {
+            ExpectMany(keys_.size());
+            slot = SlotOf(key);
+        }
+        keySlots_[slot] = static_cast<uint32_t>(keys_.size());
+    }
+    return keys_[keySlots_[slot] - 1];
+}
+
+size_t TextIndex::SlotOf(std::string_view key) const {
+    if (keySlots_.empty()) return 0;
+    const size_t mask = keySlots_.size() - 1;
+    size_t slot = std::hash<std::string_view>()(key) & mask;
+    while (keySlots_[slot] != 0 && keys_[keySlots_[slot] - 1].text != key)
+        slot = (slot + 1) & mask;
+    return slot;
 }
 
 void TextIndex::Expect(std::string_view key) {
     KeyOf(key);
+}
+
+void TextIndex::ExpectMany(size_t count) {
+    keys_.reserve(count);
+    size_t slots = 16;
+    while (slots < 2 * count)
+        slots *= 2;
+    if (slots <= keySlots_.size()) return;
+    // Every key known so far in its slot of the larger table.
+    keySlots_.assign(slots, 0);
+    const size_t mask = slots - 1;
+    for (size_t k = 0; k < keys_.size(); ++k) {
+        size_t slot = std::hash<std::string_view>()(keys_[k].text) & mask;
+        while (keySlots_[slot] != 0)
+            slot = (slot + 1) & mask;
+        keySlots_[slot] = static_cast<uint32_t>(k + 1);
+    }
 }
 
 void TextIndex::Scan() {

@@ -78,6 +78,9 @@ public:
     // A key text the next scan looks for too, so that asking for it later
     // reads nothing. Announce every key of a job before asking anything.
     void Expect(std::string_view key);
+    // Room for `count` keys in all, before they are announced: a recipe of
+    // thousands of tables announces twice as many.
+    void ExpectMany(size_t count);
 
     // What the scan learnt (each of them scans the file if it was not yet).
     bool Exists();
@@ -178,7 +181,11 @@ private:
     std::vector<int64_t> checkpoints_;
     int64_t checkpointEvery_ = 1024;
     std::vector<Key> keys_;
-    std::unordered_map<std::string, size_t> keyIndex_;
+    // The keys by their text's hash: slots holding a key's index + 1 (0:
+    // empty), a power of two at least twice the keys, probed one after the
+    // other. Four bytes a slot, where a recipe announces tens of thousands.
+    std::vector<uint32_t> keySlots_;
+    size_t SlotOf(std::string_view key) const;
     std::vector<Hit> anchors_; // the first line of every key, by line
 };
 

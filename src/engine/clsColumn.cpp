@@ -110,9 +110,10 @@ void clsColumn::StartPass(int32_t number) {
 
 std::string_view clsColumn::GetValue(JobState& state) {
     // 1-2. The field through the line processor.
-    const std::string_view value = state.recipe.LineProcessor.FieldValue(
-        state.messages, state.recipe.gRecipe, OperatorCode(state.messages), ReadColumnStart,
-        ReadColumnEnd, value_);
+    clsLineProcessor& processor = state.recipe.LineProcessor;
+    const std::string_view value =
+        processor.FieldValue(state.messages, state.recipe.gRecipe, OperatorCode(state.messages),
+                             ReadColumnStart, ReadColumnEnd, processor.CellScratch());
     // 3. A leading "=" would be taken for a formula; it is written all the same.
     WarnIfFormula(state.messages, state.sink, value);
     return value;

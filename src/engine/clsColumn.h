@@ -91,13 +91,14 @@ private:
     int32_t NormaliseOperator(Messages& messages);
     static char* WriteQuotedField(char* out, const clsLineProcessor::RawField& field);
 
-    std::string value_;  // reused for every cell
+    // The numbers first, then the flags: a table of thousands of columns
+    // holds no padding between them.
     int32_t column_ = 0; // WriteColumn as a number, once known
+    int32_t operatorCode_ = 0;
+    int32_t number_ = 0; // the column's place in its table, from 1
     bool operatorKnown_ = false;
     bool operatorReported_ = false;
-    int32_t operatorCode_ = 0;
     bool valid_ = true;
-    int32_t number_ = 0; // the column's place in its table, from 1
 };
 
 } // namespace vok

@@ -12,6 +12,7 @@
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fmt/format.h>
 
@@ -67,6 +68,54 @@ void clsExportSpecs::ReadFromText(RepeatFoldingMessages& messages, const Section
     for (int32_t n = 1; n <= conCount_; ++n)
         ConsolidateCollection.emplace_back().ReadFromFile(messages, text, file_name, n,
                                                           TablesCollection.size());
+}
+
+clsExportSpecs::PieceReader::PieceReader(clsExportSpecs& specs, int64_t tablesExpected)
+    : specs_(specs) {
+    specs_.Name.clear();
+    specs_.TitlesCollection.clear();
+    specs_.TablesCollection.clear();
+    specs_.ConsolidateCollection.clear();
+    specs_.TablesCollection.reserve(static_cast<size_t>(std::max<int64_t>(tablesExpected, 0)));
+}
+
+void clsExportSpecs::PieceReader::Read(const SectionedText& piece) {
+    if (whole_) return;
+    // The sections the whole reading counts: a table's own header, once.
+    const int64_t titles = CountKeyLines(piece, {"[Title ", {}, {}, {}});
+    const int64_t tables = CountKeyLines(piece, {"[Table ", {}, {}, "Col"});
+    const int64_t cons = CountKeyLines(piece, {"[Consolidate ", {}, {}, {}});
+    if (titles != 0 || cons != 0 || tables != (headRead_ ? 1 : 0)) {
+        whole_ = true;
+        return;
+    }
+    heard_.said = false;
+    if (!headRead_) {
+        headRead_ = true;
+        whole_ = FileHeaderIsInvalid(quiet_, piece, specs_.FileHeader_Product,
+                                     specs_.FileHeader_FileType, specs_.FileHeader_FileFormat);
+        specs_.Name = GetIniValue(piece, "General", "Name", "");
+        return;
+    }
+    const auto number = static_cast<int32_t>(specs_.TablesCollection.size() + 1);
+    specs_.TablesCollection.emplace_back().ReadFromFile(quiet_, piece, number);
+    if (heard_.said) said_.emplace_back(number, piece);
+}
+
+void clsExportSpecs::PieceReader::Finish(RepeatFoldingMessages& messages,
+                                         const std::filesystem::path& file_name) {
+    if (whole_ || !headRead_) {
+        specs_.ReadFromText(messages, SectionedText::FromFile(file_name), file_name);
+        return;
+    }
+    specs_.titleCount_ = specs_.conCount_ = 0;
+    specs_.tableCount_ = static_cast<int32_t>(specs_.TablesCollection.size());
+    specs_.SectionSequenceCollection.assign(specs_.TablesCollection.size(), "Table");
+    for (const auto& [number, piece] : said_) {
+        clsTable& table = specs_.TablesCollection[static_cast<size_t>(number - 1)];
+        table = clsTable();
+        table.ReadFromFile(messages, piece, number);
+    }
 }
 
 void clsExportSpecs::BuildSectionSequence(const SectionedText& text) {

@@ -5,6 +5,7 @@
 // of processed tables.
 #pragma once
 
+#include "base/Messages.h"
 #include "base/TextReader.h"
 #include "engine/clsCon.h"
 #include "engine/clsTable.h"
@@ -48,6 +49,44 @@ public:
     void ReadFromText(RepeatFoldingMessages& messages, const SectionedText& text,
                       const std::filesystem::path& file_name);
     bool WriteToFile(Messages& messages, const std::filesystem::path& file_name) const;
+
+    // Reads an export-specs file a piece at a time as it is written
+    // (SectionWriter::Flush): its header and [General], then each table with
+    // its columns, so that the whole text is never held. The result is what
+    // ReadFromText gives on the whole file: a piece the whole reading would
+    // take otherwise (one holding a section header it counts) has Finish read
+    // the file back whole, and tables whose reading said something are read
+    // again at the end, so that what they say comes after the file's writing,
+    // in table order.
+    class PieceReader {
+    public:
+        PieceReader(clsExportSpecs& specs, int64_t tablesExpected);
+        void Read(const SectionedText& piece);
+        void Finish(RepeatFoldingMessages& messages, const std::filesystem::path& file_name);
+
+    private:
+        // Whether anything was said, which is then dropped.
+        class Heard final : public Messages {
+        public:
+            bool said = false;
+
+        protected:
+            void DisplayMessage(std::string_view, MessageIcon, std::string_view,
+                                MessageKind) override {
+                said = true;
+            }
+            bool DisplayQuestion(std::string_view, MessageIcon, std::string_view) override {
+                said = true;
+                return false;
+            }
+        };
+        clsExportSpecs& specs_;
+        bool headRead_ = false;
+        bool whole_ = false; // the file is read back whole at the end
+        std::vector<std::pair<int32_t, SectionedText>> said_;
+        Heard heard_;
+        RepeatFoldingMessages quiet_{heard_};
+    };
 
     // Runs all sections into the open CSV output, or the workbook when `csv` is null.
     void Process(JobState& state, CsvWriter* csv);

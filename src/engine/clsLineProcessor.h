@@ -98,6 +98,10 @@ public:
     }
     size_t RawRowBytes() const { return rawRow_.size(); }
 
+    // FieldValue's scratch for every column: a cell's value is used before
+    // the next cell is cut, so thousands of columns need not each hold one.
+    std::string& CellScratch() { return cellScratch_; }
+
 private:
     void ClearRows();
     // The raw field of a period's slot; false (reported) for a period outside 1 to 12.
@@ -162,6 +166,7 @@ private:
         }
 #endif
     }
+    std::string cellScratch_;
 };
 
 } // namespace vok

@@ -653,7 +653,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
         marks = MakeShortFromMarks(state.job.gInputFile, marked, report.ReadFrom());
-        if (marks.read) markedText = marked.Text();
+        if (marks.read) markedText = marked.TakeText();
         // Tables above a fault still convert: the fault is a warning then.
         if (!marks.problem.empty())
             messages.Show(marks.problem, marks.read ? MessageIcon::Warning : MessageIcon::Critical);
@@ -679,7 +679,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
             std::filesystem::remove(recipeFile, ec);
             return NoTableWritten();
         }
-        if (!marked.Commit(error)) {
+        if (!marked.CommitTaken(markedText, error)) {
             const std::string text =
                 "Cannot write the recipe file " + recipeFile.string() + ": " + error;
             messages.Show(text, MessageIcon::Critical);
@@ -699,6 +699,7 @@ bool ConversionJob::PrepareReport(const SectionedText& recipeText, TextIndex& re
     JobState& state = *state_;
     // The key texts the tables search, found by the report's one scan.
     if (options_.bUseRecipe) {
+        report.ExpectMany(recipe_->keyTexts.size());
         for (const std::string& key : recipe_->keyTexts)
             report.Expect(key);
     } else {
@@ -766,9 +767,18 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     recipe.InputFileName[0] = state.job.gInputFile;
     recipe.ExportSpecFileName = settings_.ExportSpecsFile;
     if (missing) state.messages.Show("short format recipe file does not exist!", MessageIcon::None);
+    // The working file is written over as it is made, each table's sections
+    // read back as they leave memory: the lock is taken before the file is
+    // opened, and not before, for it holds a descriptor while the expansion
+    // reads the report.
     SectionWriter specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace);
+    specs.BeforeOpening([&] {
+        if (!lock) lock.emplace(settings_.LockFile);
+    });
+    clsExportSpecs::PieceReader readBack(state.recipe.ExportSpecs,
+                                         CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}));
     ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report,
-                       state.job.gTabSize);
+                       state.job.gTabSize, [&] { readBack.Read(specs.Flush()); });
     // A working file that could not be written ends the job before its
     // output: a job that says it failed leaves the earlier output alone.
     if (!lock) lock.emplace(settings_.LockFile);
@@ -779,9 +789,7 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
                             MessageIcon::Critical);
         return false;
     }
-    // Read back from the bytes written.
-    state.recipe.ExportSpecs.ReadFromText(state.messages, specs.TakeText(),
-                                          settings_.ExportSpecsFile);
+    readBack.Finish(state.messages, settings_.ExportSpecsFile);
     if (options_.bUseRecipe) KeepExpansion(recipeText, messagesBefore);
     return true;
 }

@@ -307,7 +307,9 @@ std::vector<std::string> KeyTextsOf(const SectionedText& recipe) {
 }
 
 void ExpectKeyTexts(const SectionedText& recipe, TextIndex& report) {
-    for (const std::string& key : KeyTextsOf(recipe))
+    const std::vector<std::string> keys = KeyTextsOf(recipe);
+    report.ExpectMany(keys.size());
+    for (const std::string& key : keys)
         report.Expect(key);
 }
 
@@ -489,11 +491,12 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWrit
 
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
-                        int32_t tabSize) {
+                        int32_t tabSize, const std::function<void()>& piecesDone) {
     // A fault shared by the fields of one table is said once, with its count.
     RepeatFoldingMessages messages(observer);
     WriteHeader(longFile);
     longFile.Write("General", "Name", "");
+    if (piecesDone) piecesDone();
     // Tables: section headers without "Col".
     const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
     // Each table in number order.
@@ -502,6 +505,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning Table " + std::to_string(i));
         if (!ExpandTable(messages, shortText, longFile, report, tabSize, i)) break;
+        if (piecesDone) piecesDone();
     }
     observer.StatusChanged(StatusTarget::Caption, caption);
 }

@@ -66,9 +66,11 @@ bool ExpansionReadsTheReport(const SectionedText& shortText);
 // `shortText` into `longFile`, the report read through its index; and the
 // recipe of a marked report into `recipe`, in one read of the report. The
 // caller commits the files.
+// `piecesDone`, when given, is called once the header and [General] are
+// written and again after each table's sections.
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
-                        int32_t tabSize);
+                        int32_t tabSize, const std::function<void()>& piecesDone = {});
 struct MarkedRecipe {
     bool read = false;   // false: the report could not be read, `problem` says why
     int64_t tables = 0;  // the tables of the recipe

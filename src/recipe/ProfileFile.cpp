@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <stdexcept>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
@@ -266,7 +267,8 @@ std::vector<std::string> SectionWriter::AllLines() const {
 }
 
 void SectionWriter::StartSection(std::string_view name) {
-    if (inSection_) earlierSections_.insert(NoCaseHashOf(sectionName_));
+    // Streamed sections are left behind: nothing looks back at them.
+    if (inSection_ && !stream_) earlierSections_.insert(NoCaseHashOf(sectionName_));
     inSection_ = true;
     sectionName_.assign(name);
     sectionLine_ = ends_.size();
@@ -297,7 +299,7 @@ void SectionWriter::Write(std::string_view section, std::string_view key, std::s
     if (!fallback_ && !(inSection_ && EqualsNoCase(name, Trim(sectionName_)))) {
         // A section written before (or, rarely, one whose name hashes alike)
         // is the general file's to change.
-        if (earlierSections_.contains(NoCaseHashOf(name)))
+        if (!stream_ && earlierSections_.contains(NoCaseHashOf(name)))
             fallback_ = std::make_unique<ProfileFile>(fileName_, durability_, AllLines());
         else
             StartSection(Trim(section));
@@ -326,7 +328,31 @@ void SectionWriter::Write(std::string_view section, std::string_view key, std::s
 
 bool SectionWriter::Commit(std::string& error) {
     if (fallback_) return fallback_->Commit(error);
-    return ReplaceFileContents(fileName_, bytes_, error, durability_);
+    if (!stream_) return ReplaceFileContents(fileName_, bytes_, error, durability_);
+    stream_->Append(bytes_);
+    return stream_->Finish(error);
+}
+
+bool SectionWriter::CommitTaken(const SectionedText& taken, std::string& error) {
+    if (fallback_) return fallback_->Commit(error);
+    return ReplaceFileContents(fileName_, taken.Block(), error, durability_);
+}
+
+SectionedText SectionWriter::Flush() {
+    if (fallback_ || durability_ != AtomicFile::Durability::InPlace)
+        throw std::logic_error("only a working file written section after section is streamed");
+    if (!stream_) {
+        stream_ = std::make_unique<InPlaceFile>(fileName_, beforeOpening_);
+        earlierSections_.clear();
+    }
+    stream_->Append(bytes_);
+    // The next write opens a section of its own.
+    inSection_ = false;
+    sectionLine_ = 0;
+    SectionedText written(std::move(bytes_), std::move(ends_), 2);
+    bytes_.clear();
+    ends_.clear();
+    return written;
 }
 
 SectionedText SectionWriter::Text() const {
@@ -336,6 +362,9 @@ SectionedText SectionWriter::Text() const {
 
 SectionedText SectionWriter::TakeText() {
     if (fallback_) return SectionedText(fallback_->Lines());
+    // Held for the rest of the run: no room to spare.
+    bytes_.shrink_to_fit();
+    ends_.shrink_to_fit();
     return SectionedText(std::move(bytes_), std::move(ends_), 2);
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -123,6 +124,16 @@ public:
     // (after which nothing more is written or committed).
     SectionedText Text() const;
     SectionedText TakeText();
+    // Writes the file from the bytes TakeText handed over; false when that failed.
+    bool CommitTaken(const SectionedText& taken, std::string& error);
+
+    // Streams a working file (Durability::InPlace): the sections written so
+    // far go to the file and leave memory, and are given back as a text of
+    // their own. The sections written after it are new ones; Commit ends the
+    // file. A file written this way never turns into a ProfileFile.
+    SectionedText Flush();
+    // Called once before a streamed file is first opened.
+    void BeforeOpening(std::function<void()> call) { beforeOpening_ = std::move(call); }
 
 private:
     void StartSection(std::string_view name);
@@ -139,6 +150,8 @@ private:
     std::string sectionName_;                // the last section's, as written
     std::unordered_set<uint64_t> earlierSections_; // the others' names, hashed
     std::unique_ptr<ProfileFile> fallback_; // after a write into an earlier section
+    std::unique_ptr<InPlaceFile> stream_;   // once the sections are streamed
+    std::function<void()> beforeOpening_;
 };
 
 // One key written at once: load, write, commit. False when the file could not be written.

@@ -52,6 +52,9 @@ public:
     // lines before the failure.
     const std::string& ReadError() const { return error_; }
     size_t LineCount() const { return ends_.size(); }
+    // The lines one after the other with their separators: a file's bytes,
+    // where the text was made from them.
+    std::string_view Block() const { return text_; }
     std::string_view Line(size_t i) const {
         const size_t begin = i == 0 ? 0 : ends_[i - 1] + separator_;
         return std::string_view(text_).substr(begin, ends_[i] - begin);

@@ -242,6 +242,33 @@ TEST(TextIndex, NamesTheLineThatMakesAReportWindows1252) {
 
 // A key announced after the scan, or asked for without being announced, is
 // still found: the file is read again for it.
+// Thousands of keys, as a marked-up report announces them: room made for
+// some at once, the others one by one past it, each key announced twice, and
+// keys asked for that were never announced; every key keeps its own answer.
+TEST(TextIndex, ThousandsOfKeysKeepTheirAnswers) {
+    TempDir dir;
+    const std::filesystem::path path = dir / "marked.txt";
+    std::string bytes;
+    const int kTables = 3000;
+    for (int t = 1; t <= kTables; ++t)
+        bytes += ">>" + std::to_string(t) + "\nrow\n<<" + std::to_string(t) + "\n";
+    WriteFile(path, bytes);
+    TextIndex index(path);
+    index.ExpectMany(1000);
+    for (int round = 0; round < 2; ++round) {
+        for (int t = 1; t <= kTables; ++t) {
+            index.Expect(">>" + std::to_string(t));
+            index.Expect("<<" + std::to_string(t));
+        }
+    }
+    for (int t = 1; t <= kTables; ++t) {
+        ASSERT_EQ(index.FirstLine(">>" + std::to_string(t)), 3 * t - 2) << t;
+        ASSERT_EQ(index.FirstLine("<<" + std::to_string(t)), 3 * t) << t;
+    }
+    EXPECT_EQ(index.FirstLine("row"), 2);
+    EXPECT_EQ(index.FirstLine(">>" + std::to_string(kTables + 1)), 0);
+}
+
 TEST(TextIndex, KeysNotAnnouncedAreFoundByAnotherRead) {
     TempDir dir;
     const std::filesystem::path path = dir / "r.txt";

@@ -1,4 +1,7 @@
+#include "base/TextIndex.h"
+#include "recipe/ExportSpecFile.h"
 #include "recipe/ProfileFile.h"
+#include "recipe/SectionedFile.h"
 #include "support/JobFixture.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +110,70 @@ TEST(ExportSpecs, FullRecipeFormKeepsOnlyTheExactNumberFormats) {
     f.state.recipe.gRecipe.LoadFromFile(f.messages, f.dir.File("r.rcp"));
     EXPECT_EQ(f.state.recipe.gRecipe.WriteDataFormat, "");
     EXPECT_TRUE(f.messages.shown.empty());
+}
+
+// A recipe expanded into the working file and read back two ways: the whole
+// text at once, and each table's sections as they are written and leave
+// memory. The files, the tables and every message must be the same: plain
+// tables, a table whose line keys cannot be used (its reading says so, after
+// the file is written), and a key text holding "[Table " (a section header to
+// the whole reading, so the file is read back whole).
+TEST(ExportSpecs, ReadingThePiecesAsWrittenGivesWhatTheWholeFileGives) {
+    const std::vector<std::string> tableKeys = {
+        "ReadStartLine=A1\r\nReadStartLineOffset=1\r\nReadEndLine=Z1\r\nReadEndLineOffset=0\r\n"
+        "Parsing=---- -----\r\nWriteColumn=B\r\n",
+        "ReadStartLine=A2\r\nReadEndLine=Z2\r\nParsing=--- -- -\r\nWriteColumn=A\r\n"
+        "SkipLine1=PAGE\r\nGroupParsing1=---\r\n",
+        "ReadStartLine=A3\r\nReadEndLine=Z3\r\nParsing= ------\r\nWriteColumn=C\r\n",
+        "ReadStartLine=[Table 9\r\nReadEndLine=Z4\r\nParsing=--\r\nWriteColumn=A\r\n"};
+    struct Case {
+        std::vector<size_t> tables;
+        size_t said; // messages the reading says; kSome: at least one
+    };
+    constexpr size_t kSome = 99;
+    for (const Case& c : {Case{{0, 2, 0}, 0}, Case{{0, 1, 2, 1}, 2}, Case{{0, 3, 1, 2}, kSome}}) {
+        std::string recipe = "[Header]\r\nProduct=VOK-B\r\nFileType=RECIPE\r\nFileFormat=1.0\r\n";
+        for (size_t t = 0; t < c.tables.size(); ++t)
+            recipe += "[Table " + std::to_string(t + 1) + "]\r\n" + tableKeys[c.tables[t]];
+        StateFixture whole, pieces;
+        WriteFile(whole.dir.File("r.rcp"), recipe);
+        const SectionedText shortText = SectionedText::FromFile(whole.dir.File("r.rcp"));
+        TextIndex report(whole.dir.File("none.txt"));
+        // The whole text, as the job read it before.
+        const std::string wholeFile = whole.dir.File("whole.t2x");
+        SectionWriter wholeWriter(wholeFile, AtomicFile::Durability::InPlace);
+        ConvertShortToLong(whole.messages, "", shortText, wholeWriter, report, 8);
+        std::string error;
+        ASSERT_TRUE(wholeWriter.Commit(error)) << error;
+        whole.state.recipe.ExportSpecs.ReadFromText(whole.state.messages, wholeWriter.TakeText(),
+                                                   wholeFile);
+        // Piece after piece, over a file that held something else.
+        const std::string piecesFile = pieces.dir.File("pieces.t2x");
+        WriteFile(piecesFile, std::string(100000, 'x'));
+        SectionWriter writer(piecesFile, AtomicFile::Durability::InPlace);
+        clsExportSpecs::PieceReader reader(pieces.state.recipe.ExportSpecs, 2);
+        ConvertShortToLong(pieces.messages, "", shortText, writer, report, 8,
+                           [&] { reader.Read(writer.Flush()); });
+        ASSERT_TRUE(writer.Commit(error)) << error;
+        reader.Finish(pieces.state.messages, piecesFile);
+
+        EXPECT_EQ(ReadFile(piecesFile), ReadFile(wholeFile));
+        EXPECT_EQ(pieces.messages.Texts(), whole.messages.Texts());
+        if (c.said == kSome)
+            EXPECT_FALSE(whole.messages.Texts().empty());
+        else
+            EXPECT_EQ(whole.messages.Texts().size(), c.said);
+        const clsExportSpecs& a = whole.state.recipe.ExportSpecs;
+        const clsExportSpecs& b = pieces.state.recipe.ExportSpecs;
+        EXPECT_EQ(b.SectionSequenceCollection, a.SectionSequenceCollection);
+        ASSERT_EQ(b.TablesCollection.size(), a.TablesCollection.size());
+        for (size_t t = 0; t < a.TablesCollection.size(); ++t)
+            EXPECT_EQ(b.TablesCollection[t].Valid(), a.TablesCollection[t].Valid()) << t;
+        // What was read, written back out.
+        ASSERT_TRUE(a.WriteToFile(whole.state.messages, whole.dir.File("a.t2x")));
+        ASSERT_TRUE(b.WriteToFile(pieces.state.messages, pieces.dir.File("b.t2x")));
+        EXPECT_EQ(ReadFile(pieces.dir.File("b.t2x")), ReadFile(whole.dir.File("a.t2x")));
+    }
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "support/TestSupport.h"
 
 #include <array>
+#include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -104,6 +106,63 @@ TEST_F(ProfileFileTest, WritingSectionAfterSectionMatchesTheGeneralWriter) {
         EXPECT_EQ(GetIniValue(taken, "Table 1", "ReadStartLine", "-"),
                   GetIniValue(text, "Table 1", "ReadStartLine", "-"));
     }
+}
+
+// A working file streamed section after section gives the file the whole
+// writer gives, over whatever the file held: nothing, the same bytes (left
+// untouched), more bytes, fewer, or other bytes from the middle on; the pieces
+// handed back are the file's lines. A read-only file is refused at the commit.
+TEST_F(ProfileFileTest, StreamedSectionsWriteTheFileTheWholeWriterWrites) {
+    auto writeAll = [](ProfileWriter& out, const std::function<void()>& between) {
+        for (int t = 1; t <= 300; ++t) {
+            out.Write("Table " + std::to_string(t), "ReadStartLine", ">>" + std::to_string(t));
+            out.Write("Table " + std::to_string(t), "TotalColumns", "2");
+            between();
+        }
+    };
+    const std::string expected = dir.File("whole.t2x");
+    SectionWriter whole(expected, AtomicFile::Durability::InPlace);
+    writeAll(whole, [] {});
+    std::string error;
+    ASSERT_TRUE(whole.Commit(error)) << error;
+    const std::string bytes = ReadFile(expected);
+    const std::string middle = bytes.substr(0, bytes.size() / 2) + "changed";
+    for (const std::string* before : {static_cast<const std::string*>(nullptr), &bytes, &middle}) {
+        if (before)
+            WriteFile(path, *before);
+        else
+            std::filesystem::remove(path);
+        const timespec old[2] = {{1000, 0}, {1000, 0}};
+        if (before) ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+        SectionWriter streamed(path, AtomicFile::Durability::InPlace);
+        std::string pieces;
+        writeAll(streamed, [&] {
+            const SectionedText piece = streamed.Flush();
+            pieces.append(piece.Block());
+        });
+        ASSERT_TRUE(streamed.Commit(error)) << error;
+        EXPECT_EQ(ReadFile(path), bytes);
+        EXPECT_EQ(pieces, bytes);
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtim.tv_sec == 1000, before == &bytes);
+    }
+    // More bytes than the file gets: it ends after them.
+    WriteFile(path, bytes + bytes);
+    SectionWriter longer(path, AtomicFile::Durability::InPlace);
+    writeAll(longer, [&] { (void)longer.Flush(); });
+    ASSERT_TRUE(longer.Commit(error)) << error;
+    EXPECT_EQ(ReadFile(path), bytes);
+    // A file its owner made read-only is kept, and the commit says why.
+    ::chmod(dir.Path().c_str(), 0755);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    EXPECT_TRUE(RunUnprivileged([&] {
+        SectionWriter refused(path, AtomicFile::Durability::InPlace);
+        writeAll(refused, [&] { (void)refused.Flush(); });
+        std::string why;
+        return !refused.Commit(why) && why.find("read-only") != std::string::npos;
+    }));
+    EXPECT_EQ(ReadFile(path), bytes);
 }
 
 TEST_F(ProfileFileTest, CreatesAMissingFileAndCommitsARunOnce) {
