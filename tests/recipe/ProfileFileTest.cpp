@@ -133,7 +133,9 @@ TEST_F(ProfileFileTest, StreamedSectionsWriteTheFileTheWholeWriterWrites) {
         else
             std::filesystem::remove(path);
         const timespec old[2] = {{1000, 0}, {1000, 0}};
-        if (before) ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+        if (before) {
+            ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+        }
         SectionWriter streamed(path, AtomicFile::Durability::InPlace);
         std::string pieces;
         writeAll(streamed, [&] {
