@@ -273,22 +273,9 @@ public:
     }
 
     void Run() {
-        // 1. The file, or nothing: a missing file, a folder or a device is no text source.
-        std::string openError;
         struct stat info {};
-        int fd = -1;
-        if (index_.opened_.IsOpen()) {
-            info = index_.opened_.Info();
-            fd = index_.opened_.Release();
-        } else if (index_.source_.problem.empty()) {
-            fd = OpenForReading(index_.source_.readFrom, openError, &info);
-        }
-        if (!index_.source_.problem.empty()) openError = index_.source_.problem;
-        if (fd < 0) {
-            if (basics_) index_.openError_ = std::move(openError);
-            return;
-        }
-        if (basics_) index_.exists_ = true;
+        const int fd = OpenSource(info);
+        if (fd < 0) return;
         std::vector<unsigned char> buffer(
             std::clamp<size_t>(static_cast<size_t>(info.st_size) + 1, 4096, kBlockSize));
         size_t held = 0;
@@ -337,6 +324,27 @@ public:
     }
 
 private:
+    // The file, or nothing: a missing file, a folder or a device is no text
+    // source. The descriptor the job opened is taken over when there is one.
+    int OpenSource(struct stat& info) {
+        std::string openError;
+        int fd = -1;
+        if (index_.opened_.IsOpen()) {
+            info = index_.opened_.Info();
+            fd = index_.opened_.Release();
+        } else if (index_.source_.problem.empty()) {
+            fd = OpenForReading(index_.source_.readFrom, openError, &info);
+        }
+        if (!index_.source_.problem.empty()) openError = index_.source_.problem;
+        if (basics_) {
+            if (fd < 0)
+                index_.openError_ = std::move(openError);
+            else
+                index_.exists_ = true;
+        }
+        return fd;
+    }
+
     // Doubles a buffer that holds part of one line, up to the longest line
     // with a byte-order mark and a CR LF around it; false (a line too long)
     // when it is that large already.

@@ -646,9 +646,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     SectionedText markedText;
     MarkedRecipe marks;
     // One read of the report (a PDF's text rebuilt first) serves the marks, keys and tabs.
-    TextIndex& report = input_.IsOpen()
-                            ? state.recipe.Reports.For(state.job.gInputFile, std::move(input_))
-                            : state.recipe.Reports.For(state.job.gInputFile, looks_.input);
+    TextIndex& report = ReportIndex();
     if (!options_.bUseRecipe && report.Problem().empty()) {
         // The mark-up method. Faulty marks would convert some other stretch
         // of the report: they are said, and only the tables above them count.
@@ -692,6 +690,14 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
     FileOutcome outcome = RunRecipe();
     state.reportChecks = nullptr;
     return outcome;
+}
+
+TextIndex& ConversionJob::ReportIndex() {
+    JobRecipe& recipe = state_->recipe;
+    const std::filesystem::path& path = state_->job.gInputFile;
+    // From the descriptor the listing opened, else by the look it took.
+    return input_.IsOpen() ? recipe.Reports.For(path, std::move(input_))
+                           : recipe.Reports.For(path, looks_.input);
 }
 
 bool ConversionJob::PrepareReport(const SectionedText& recipeText, TextIndex& report,

@@ -140,6 +140,8 @@ private:
     // Makes the report ready for the run: the key texts it is to find, and
     // its checks done now or left to the run. False when it cannot be used.
     bool PrepareReport(const SectionedText& recipeText, TextIndex& report, bool checkRead);
+    // The index of the file's report, read once for the whole conversion.
+    TextIndex& ReportIndex();
     bool ReportUsable(TextIndex& report, bool checkRead);
     // A job whose report may be read once, its checks made by the run as it
     // reads: a recipe of one table into CSV, the report's own text.
