@@ -750,13 +750,10 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
                                        const SectionedText& recipeText, TextIndex& report,
                                        std::optional<ProgramFolderLock>& lock) {
     JobState& state = *state_;
-    clsRecipe& recipe = state.recipe.gRecipe;
     // A long-format file given as the recipe runs as it stands: no expansion,
     // nothing deleted or rewritten.
     if (options_.bUseRecipe ? recipe_->longFormat : IsExportSpecText(recipeText)) {
-        recipe.ResetRecipe();
-        recipe.InputFileName[0] = state.job.gInputFile;
-        recipe.ExportSpecFileName = recipeFile;
+        ResetRecipeFor(recipeFile);
         state.recipe.ExportSpecs.ReadFromText(state.messages, recipeText, recipeFile);
         return true;
     }
@@ -769,9 +766,7 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     const bool missing = !recipeText.IsOpen() && !FileExists(recipeFile);
     if (missing)
         state.messages.Show("Cannot find recipe file: " + recipeFile.string(), MessageIcon::None);
-    recipe.ResetRecipe();
-    recipe.InputFileName[0] = state.job.gInputFile;
-    recipe.ExportSpecFileName = settings_.ExportSpecsFile;
+    ResetRecipeFor(settings_.ExportSpecsFile);
     if (missing) state.messages.Show("short format recipe file does not exist!", MessageIcon::None);
     // The working file is written over as it is made, each table's sections
     // read back as they leave memory: the lock is taken before the file is
@@ -800,6 +795,13 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     return true;
 }
 
+void ConversionJob::ResetRecipeFor(const std::filesystem::path& exportSpecsFile) {
+    clsRecipe& recipe = state_->recipe.gRecipe;
+    recipe.ResetRecipe();
+    recipe.InputFileName[0] = state_->job.gInputFile;
+    recipe.ExportSpecFileName = exportSpecsFile;
+}
+
 bool ConversionJob::ReuseExpansion() {
     JobState& state = *state_;
     if (!expansion_ || expansion_->tabSize != state.job.gTabSize) return false;
@@ -813,10 +815,7 @@ bool ConversionJob::ReuseExpansion() {
         fileMessages_->StatusChanged(StatusTarget::Caption,
                                      caption + " - Scanning Table " + std::to_string(i));
     fileMessages_->StatusChanged(StatusTarget::Caption, caption);
-    clsRecipe& recipe = state.recipe.gRecipe;
-    recipe.ResetRecipe();
-    recipe.InputFileName[0] = state.job.gInputFile;
-    recipe.ExportSpecFileName = settings_.ExportSpecsFile;
+    ResetRecipeFor(settings_.ExportSpecsFile);
     state.recipe.ExportSpecs = expansion_->specs;
     return true;
 }

@@ -99,6 +99,9 @@ private:
     // The job's recipe expanded and read for an earlier report, put in place
     // of a new expansion; false when there is none that still holds.
     bool ReuseExpansion();
+    // The recipe emptied for this file's run: its one report and the
+    // export-specs file its tables are read from.
+    void ResetRecipeFor(const std::filesystem::path& exportSpecsFile);
     // Keeps the expansion just made for the job's next reports when it holds
     // for any report: the recipe file's, made without the report and without
     // a message since `messagesBefore`.
