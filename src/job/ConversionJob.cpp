@@ -389,6 +389,7 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     Messages& messages = state.messages;
     fileMessages_->StartFile();
     fileMessages_->FileStarted(index, count, options_.sInputFile);
+    lastFile_ = index >= count;
     state.SetStatus(
         StatusTarget::CurrentFile,
         fmt::format("{}   [{} of {} files]", options_.sInputFile.string(), index, count));
@@ -822,6 +823,9 @@ bool ConversionJob::ReuseExpansion() {
 
 void ConversionJob::KeepExpansion(const SectionedText& recipeText, int64_t messagesBefore) {
     expansion_.reset();
+    // The job's last report has no next one to keep the expansion for; the
+    // copy costs as much as the run of a recipe of many tables.
+    if (lastFile_) return;
     // A message said must be said again for the next report; a layout
     // derived from this report is not the next one's.
     if (fileMessages_->MessagesShown() != messagesBefore || ExpansionReadsTheReport(recipeText))

@@ -198,6 +198,7 @@ private:
     // file stay as they were.
     struct Expansion;
     std::unique_ptr<Expansion> expansion_;
+    bool lastFile_ = true; // the report being converted is the job's last
 };
 
 } // namespace vok
