@@ -272,6 +272,7 @@ void SectionWriter::StartSection(std::string_view name) {
     inSection_ = true;
     sectionName_.assign(name);
     sectionLine_ = ends_.size();
+    sectionKeys_ = 0;
     bytes_.append("[").append(name).append("]");
     ends_.push_back(bytes_.size());
     bytes_.append("\r\n");
@@ -296,7 +297,9 @@ void SectionWriter::ReplaceLine(size_t i, std::string_view line) {
 
 void SectionWriter::Write(std::string_view section, std::string_view key, std::string_view value) {
     const std::string_view name = Trim(section);
-    if (!fallback_ && !(inSection_ && EqualsNoCase(name, Trim(sectionName_)))) {
+    // The section of the last write again, as a rule spelled alike.
+    if (!fallback_ &&
+        !(inSection_ && (name == sectionName_ || EqualsNoCase(name, Trim(sectionName_))))) {
         // A section written before (or, rarely, one whose name hashes alike)
         // is the general file's to change.
         if (!stream_ && earlierSections_.contains(NoCaseHashOf(name)))
@@ -308,9 +311,11 @@ void SectionWriter::Write(std::string_view section, std::string_view key, std::s
         fallback_->Write(section, key, value);
         return;
     }
-    // The key's line in the last section, when it has one: only the value changes.
+    // The key's line in the last section, when it has one: only the value
+    // changes. A key none of the section's lines can name is appended unsearched.
     const std::string_view wanted = Trim(key);
-    for (size_t i = sectionLine_ + 1; i < ends_.size(); ++i) {
+    for (size_t i = KeyMayBeWritten(wanted) ? sectionLine_ + 1 : ends_.size(); i < ends_.size();
+         ++i) {
         std::string_view existing;
         const std::string_view line = LineAt(i);
         if (!KeyName(line, existing) || !EqualsNoCase(existing, wanted)) continue;
@@ -321,9 +326,29 @@ void SectionWriter::Write(std::string_view section, std::string_view key, std::s
         ReplaceLine(i, replaced);
         return;
     }
+    const size_t begin = bytes_.size();
     bytes_.append(wanted).append("=").append(value);
     ends_.push_back(bytes_.size());
     bytes_.append("\r\n");
+    // The name a later search would read off the line, not the one asked
+    // for: the two differ for a key holding "=".
+    std::string_view written;
+    if (KeyName(std::string_view(bytes_).substr(begin, ends_.back() - begin), written))
+        sectionKeys_ |= KeyBit(written);
+}
+
+uint64_t SectionWriter::KeyBit(std::string_view name) {
+    // Names equal but for case agree in length and in their first and last
+    // letters; that is all the bit needs, and it costs no pass over the name.
+    const auto upper = [](char c) {
+        return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    };
+    const size_t mix = name.empty() ? 0 : name.size() * 7 + upper(name.front()) * 3 + upper(name.back());
+    return uint64_t{1} << (mix % 64);
+}
+
+bool SectionWriter::KeyMayBeWritten(std::string_view name) const {
+    return (sectionKeys_ & KeyBit(name)) != 0;
 }
 
 bool SectionWriter::Commit(std::string& error) {

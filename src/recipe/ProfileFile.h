@@ -14,6 +14,7 @@
 #include "base/TextEncoding.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -140,6 +141,8 @@ private:
     std::vector<std::string> AllLines() const;
     std::string_view LineAt(size_t i) const;
     void ReplaceLine(size_t i, std::string_view line);
+    static uint64_t KeyBit(std::string_view name);
+    bool KeyMayBeWritten(std::string_view name) const;
 
     std::filesystem::path fileName_;
     AtomicFile::Durability durability_;
@@ -147,6 +150,10 @@ private:
     std::vector<size_t> ends_; // one past each line's last byte
     size_t sectionLine_ = 0;   // the last section's header line
     bool inSection_ = false;
+    // A bit for each key name the last section's lines hold, chosen by its
+    // length and end letters (case ignored): a clear bit means a new key,
+    // known without a search.
+    uint64_t sectionKeys_ = 0;
     std::string sectionName_;                // the last section's, as written
     std::unordered_set<uint64_t> earlierSections_; // the others' names, hashed
     std::unique_ptr<ProfileFile> fallback_; // after a write into an earlier section

@@ -76,7 +76,8 @@ TEST_F(ProfileFileTest, NewKeyEndsItsSectionAndNewSectionEndsTheFile) {
 // A file written from its start section after section holds, and reads back,
 // what the general writer makes of the same writes: keys rewritten in their
 // section (also spelt in another case), a value written again, an empty
-// section name, and writes back into an earlier section.
+// section name, writes back into an earlier section, keys alike in length
+// and end letters, and a key holding "=" (a later key may name its line).
 TEST_F(ProfileFileTest, WritingSectionAfterSectionMatchesTheGeneralWriter) {
     const std::vector<std::array<std::string, 3>> writes = {
         {"Header", "Product", "VOK"},     {"Header", "FileType", "EXPORT SPEC"},
@@ -84,9 +85,13 @@ TEST_F(ProfileFileTest, WritingSectionAfterSectionMatchesTheGeneralWriter) {
         {"Table 1", "ReadStartLine", "B"}, {"Table 1", "Offset", "2"},
         {"Table 1", "ReadStartLine", "C"}, {"", "x", "1"},
         {"Table 1 Col 1", "WriteColumn", "A"}, {"TABLE 1 COL 1", "=odd", "v"},
-        {"Header", "FileFormat", "1.1"},  {"Table 2", "ReadStartLine", "D"},
-        {"table 2", "ReadEndLine", ""}};
-    for (size_t count : {size_t{9}, writes.size()}) {
+        {"Table 1 Col 1", "Abc", "1"},    {"Table 1 Col 1", "Axc", "2"},
+        {"table 1 col 1", "aXC", "3"},    {"Table 1 Col 1", "Key=part", "4"},
+        {"Table 1 Col 1", "KEY", "5"},    {"Header", "FileFormat", "1.1"},
+        {"Table 2", "ReadStartLine", "D"}, {"table 2", "ReadEndLine", ""}};
+    // The first writes stay in the writer's own path; the write into the
+    // header turns it into the general writer.
+    for (size_t count : {size_t{14}, writes.size()}) {
         const std::string general = dir.File("general.t2x"), sequential = dir.File("seq.t2x");
         ProfileFile file(general, AtomicFile::Durability::InPlace, ProfileFile::Start::Empty);
         SectionWriter writer(sequential, AtomicFile::Durability::InPlace);
