@@ -161,6 +161,13 @@ private:
     }
 
     void MakeTrie(const std::vector<Pattern>& patterns, const std::vector<size_t>& members) {
+        // Room for a state per byte at most: the trie grows without being
+        // copied, and only the pages its states use are ever touched.
+        size_t bytes = 1;
+        for (const size_t p : members)
+            bytes += patterns[p].bytes.size();
+        next_.reserve(bytes * classes_);
+        output_.reserve(bytes);
         next_.assign(classes_, -1);
         output_.assign(1, {});
         for (const size_t p : members) {
@@ -237,6 +244,7 @@ private:
 class TextIndex::Scanner {
 public:
     Scanner(TextIndex& index, bool basics) : index_(index), basics_(basics) {
+        patterns_.reserve(index.keys_.size());
         for (size_t k = 0; k < index.keys_.size(); ++k) {
             Key& key = index.keys_[k];
             if (key.scanned || key.text.empty()) continue;

@@ -38,10 +38,15 @@ std::string SearchKey(File& file, std::string_view key, std::string result, int3
     std::string_view line;
     while (file.ReadLine(line)) {
         if (line.find('[') != std::string_view::npos) return result;
-        if (line.find(key) == std::string_view::npos) continue;
+        // A line naming the key decides; a line that only mentions it
+        // elsewhere ends the search; any other is passed over. The name is
+        // looked at first: keys are mostly read in the order they stand.
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        if (Trim(line.substr(0, eq)) != key) return result;
+        if (Trim(line.substr(0, eq)) != key) {
+            if (line.find(key) == std::string_view::npos) continue;
+            return result;
+        }
         std::string_view value = line.substr(eq + 1);
         const size_t semicolon = line.find(';');
         if (semicolon != std::string_view::npos && semicolon > eq) {
@@ -99,6 +104,10 @@ SectionedText SectionedText::FromFile(const std::filesystem::path& fileName) {
         text.error_ = file.OpenError();
         return text;
     }
+    // The text holds the file but for its line ends: room for it at once,
+    // not copied again each time it grows (a file whose size lies is bounded).
+    constexpr int64_t kLargestReserve = int64_t{64} << 20;
+    text.text_.reserve(static_cast<size_t>(std::clamp<int64_t>(file.FileSize(), 0, kLargestReserve)));
     // A read that fails halfway leaves the lines read so far, as a file would.
     Utf8Validator validator;
     std::string_view line;
