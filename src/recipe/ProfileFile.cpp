@@ -330,10 +330,12 @@ void SectionWriter::Write(std::string_view section, std::string_view key, std::s
     bytes_.append(wanted).append("=").append(value);
     ends_.push_back(bytes_.size());
     bytes_.append("\r\n");
-    // The name a later search would read off the line, not the one asked
-    // for: the two differ for a key holding "=".
-    std::string_view written;
-    if (KeyName(std::string_view(bytes_).substr(begin, ends_.back() - begin), written))
+    // The name a later search would read off the line: the key itself, but
+    // for an empty key or one holding "=" or opening like a comment or header.
+    std::string_view written = wanted;
+    const bool plain = !wanted.empty() && wanted.front() != ';' && wanted.front() != '[' &&
+                       wanted.find('=') == std::string_view::npos;
+    if (plain || KeyName(std::string_view(bytes_).substr(begin, ends_.back() - begin), written))
         sectionKeys_ |= KeyBit(written);
 }
 
