@@ -41,6 +41,23 @@ size_t FindLineEnd(const char* p, size_t n) {
     return n;
 }
 
+size_t FindAnyOf(const char* p, size_t n, char a, char b, char c) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = Load(p + i);
+        const unsigned hits = Mask(_mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc)));
+        if (hits != 0) return i + static_cast<size_t>(std::countr_zero(hits));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == a || p[i] == b || p[i] == c) return i;
+    }
+    return n;
+}
+
 size_t FirstNonAscii(const char* p, size_t n) {
     size_t i = 0;
 #if defined(__SSE2__)

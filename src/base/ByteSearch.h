@@ -19,6 +19,10 @@ size_t FirstNonAscii(const char* p, size_t n);
 // is none: such text reads the same in every encoding, tabs expanded or not.
 size_t FirstNonPlain(const char* p, size_t n);
 
+// The index of the first byte in p[0 .. n) that is a, b or c (repeat one to
+// look for fewer); n when there is none.
+size_t FindAnyOf(const char* p, size_t n, char a, char b, char c);
+
 // The index of the first occurrence of `needle` (not empty) in p[0 .. n);
 // n when there is none.
 size_t FindBytes(const char* p, size_t n, std::string_view needle);

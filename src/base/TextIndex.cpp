@@ -136,6 +136,14 @@ public:
              std::vector<char>& foundHere, std::vector<Find>& finds) const {
         uint32_t row = 0;
         for (size_t i = 0; i < n; ++i) {
+            // At the root only a pattern's first byte leads anywhere: the
+            // bytes before the next such one are passed over at once.
+            if (row == 0 && starts_ > 0) {
+                i = FindAnyOf(reinterpret_cast<const char*>(data) + i, n - i, start_[0], start_[1],
+                              start_[2]) +
+                    i;
+                if (i >= n) break;
+            }
             const uint32_t to = table_[row + classOf_[data[i]]];
             row = to & ~kHasOutput;
             if (!(to & kHasOutput)) continue;
@@ -227,6 +235,22 @@ private:
                 to * static_cast<uint32_t>(classes_) | (output_[to].empty() ? 0u : kHasOutput);
         }
         next_ = std::vector<int32_t>();
+        NoteStartBytes();
+    }
+
+    // The bytes that lead out of the root, when there are three at most.
+    void NoteStartBytes() {
+        starts_ = 0;
+        for (size_t b = 0; b < 256; ++b) {
+            if (table_[classOf_[b]] == 0) continue;
+            if (starts_ == start_.size()) {
+                starts_ = 0;
+                return;
+            }
+            start_[starts_++] = static_cast<char>(b);
+        }
+        for (size_t k = starts_; k > 0 && k < start_.size(); ++k)
+            start_[k] = start_[0];
     }
 
     static constexpr uint32_t kHasOutput = 0x80000000u;
@@ -236,6 +260,8 @@ private:
     std::vector<int32_t> next_; // while building
     std::vector<uint32_t> table_;
     std::vector<std::vector<size_t>> output_;
+    std::array<char, 3> start_{};
+    size_t starts_ = 0; // 0: too many to look for
 };
 
 } // namespace

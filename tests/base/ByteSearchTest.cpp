@@ -46,6 +46,24 @@ TEST(ByteSearch, NeedlesFoundAtOnceAsOneByOne) {
 
 // Bytes beyond ASCII and tabs, found wherever they lie among the blocks the
 // search reads at once.
+TEST(ByteSearch, AnyOfThreeBytesFindsTheFirst) {
+    // The sought bytes at every place of texts around the blocks, one alone
+    // and two at once (the later one must not win), and none at all.
+    for (size_t length = 0; length <= 40; ++length) {
+        const std::string none(length, 'P');
+        EXPECT_EQ(FindAnyOf(none.data(), none.size(), '<', '>', '>'), length);
+        for (size_t at = 0; at < length; ++at) {
+            std::string text(length, 'P');
+            text[at] = '>';
+            EXPECT_EQ(FindAnyOf(text.data(), text.size(), '<', '>', '\xe9'), at) << text;
+            if (at + 3 < length) text[at + 3] = '<';
+            EXPECT_EQ(FindAnyOf(text.data(), text.size(), '<', '<', '>'), at) << text;
+            text[at] = '\xe9';
+            EXPECT_EQ(FindAnyOf(text.data(), text.size(), 'T', 'T', '\xe9'), at) << text;
+        }
+    }
+}
+
 TEST(ByteSearch, FirstNonPlainFindsHighBytesAndTabs) {
     for (const size_t length : {0, 1, 15, 16, 63, 64, 65, 200}) {
         const std::string plain(length, 'a');
