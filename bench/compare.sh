@@ -293,9 +293,15 @@ folder_run() { # WORKLOAD FILES
     shopt -s nullglob
     inputs=("$work/$name"/day*/*.txt)
     shopt -u nullglob
+    # awk cannot make folders: the sub-folders its outputs go to are made
+    # before it runs.
+    local subs=() sub
+    for sub in "$work/$name"/day*/; do subs+=("$(basename "$sub")"); done
     for awk in gawk mawk; do
+        local mkdirs=()
+        for sub in "${subs[@]}"; do mkdirs+=(--mkdir "$out/$name-$awk/$sub"); done
         measure "$workload" "$label" "$awk" "$reps" "$files" files --remove "$out/$name-$awk" \
-            --mkdir "$out/$name-$awk" -- "$awk" -v 'KEY=ITEM NO' -v OFF=2 -v 'STOP=STORE TOTAL' \
+            "${mkdirs[@]}" -- "$awk" -v 'KEY=ITEM NO' -v OFF=2 -v 'STOP=STORE TOTAL' \
             -v "OUTDIR=$out/$name-$awk" -f "$prog/store.awk" "${inputs[@]}"
     done
     check folder --workload "$workload" --what "vok's and gawk's files agree" --rows "$files" \

@@ -351,12 +351,14 @@ def awk_cut(layout, target=""):
 def awk_keyed(layout, per_file=False):
     """Tables found as a person would with awk: rows start OFF lines after a
     line holding KEY and end at a line holding STOP. With per_file each input
-    gets its own CSV in OUTDIR."""
+    gets its own CSV in its own sub-folder of OUTDIR, the tree vok's job with
+    sub-folders writes (files made in ten new folders cost the file system
+    more than in one)."""
     nr = "FNR" if per_file else "NR"
     text = AWK_QUOTE + 'BEGIN { ORS = "\\r\\n" }\n'
     if per_file:
         text += ('FNR == 1 { if (out != "") close(out); s = 0; n = split(FILENAME, p, "/");\n'
-                 '    name = p[n]; sub(/\\.txt$/, ".csv", name); out = OUTDIR "/" name }\n')
+                 '    name = p[n]; sub(/\\.txt$/, ".csv", name); out = OUTDIR "/" p[n - 1] "/" name }\n')
     text += f"!s && index($0, KEY) {{ s = {nr} + OFF; next }}\n"
     text += f"s && {nr} >= s {{ if (index($0, STOP)) {{ s = 0; next }}\n"
     text += "    " + awk_cut(layout, " > out" if per_file else "") + " }\n"
@@ -712,13 +714,18 @@ def check_existing(book, original, rows, cols):
     return True, f"sheet 2 holds {r} rows x {c} columns; sheet 1 kept its stored bytes"
 
 
-def check_folder(vok_dir, awk_dir, files):
-    vok = {}
-    for root, _, names in os.walk(vok_dir):
+def files_under(top):
+    """Every file under `top`, by its path relative to `top`."""
+    found = {}
+    for root, _, names in os.walk(top):
         for n in names:
-            vok[n] = os.path.join(root, n)
-    awk = {n: os.path.join(awk_dir, n) for n in os.listdir(awk_dir)} \
-        if os.path.isdir(awk_dir) else {}
+            path = os.path.join(root, n)
+            found[os.path.relpath(path, top)] = path
+    return found
+
+
+def check_folder(vok_dir, awk_dir, files):
+    vok, awk = files_under(vok_dir), files_under(awk_dir)
     if len(vok) != files or len(awk) != files:
         return False, f"vok wrote {len(vok)} files, gawk {len(awk)}, expected {files}"
     lines = 0

@@ -84,9 +84,9 @@ std::string NonFileTarget(const std::filesystem::path& path) {
 
 namespace {
 
-// `fd`, opened with `flags`, when it is open on a regular file, made
-// blocking again; otherwise closed, and -1 with the reason.
-int KeepIfRegular(int fd, int flags, std::string& error, struct stat& info) {
+// `fd` when it is open on a regular file; otherwise closed, and -1 with the
+// reason.
+int KeepIfRegular(int fd, std::string& error, struct stat& info) {
     if (fd < 0) {
         error = std::strerror(errno);
         return -1;
@@ -101,9 +101,9 @@ int KeepIfRegular(int fd, int flags, std::string& error, struct stat& info) {
         ::close(fd);
         return -1;
     }
-    // A regular file behaves the same either way; the callers expect blocking
-    // I/O. The flags it was opened with are known: no need to ask for them.
-    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK has no effect on a regular file (open(2)): its reads and
+    // writes block as the callers expect, and a call to clear the flag would
+    // cost every report of a folder job a system call for nothing.
     return fd;
 }
 
@@ -113,7 +113,7 @@ int OpenForAppending(const std::filesystem::path& path, std::string& error) {
     // Without O_NONBLOCK, opening a named pipe waits for a reader.
     constexpr int kFlags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
     struct stat info {};
-    return KeepIfRegular(::open(path.c_str(), kFlags, 0666), kFlags, error, info);
+    return KeepIfRegular(::open(path.c_str(), kFlags, 0666), error, info);
 }
 
 int OpenForReading(const std::filesystem::path& path, std::string& error, struct stat* info) {
@@ -124,7 +124,7 @@ int OpenForReading(const std::filesystem::path& path, std::string& error, struct
     // Without O_NONBLOCK, opening a named pipe waits for a writer.
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
     struct stat found {};
-    return KeepIfRegular(::open(path.c_str(), kFlags), kFlags, error, info ? *info : found);
+    return KeepIfRegular(::open(path.c_str(), kFlags), error, info ? *info : found);
 }
 
 OpenedFile OpenedFile::Of(const std::filesystem::path& path, std::string& error) {

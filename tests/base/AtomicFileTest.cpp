@@ -8,6 +8,9 @@
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <vector>
+#include <set>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +52,32 @@ TEST(AtomicFileTest, OldContentUntilCommitThenTheNew) {
         ASSERT_TRUE(file.Write("lost", error));
     }
     EXPECT_EQ(ReadFile(target), "new content");
+    EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
+// Writers of one target at once (a job and a preview, a program's threads)
+// each get a temporary of their own, named after the process so that a sweep
+// knows whose it is, however fast they follow each other.
+TEST(AtomicFileTest, WritersOfOneTargetAtOnceEachGetTheirOwnTemporary) {
+    TempDir dir;
+    const std::filesystem::path target = dir / "a.csv";
+    std::string error;
+    std::vector<std::unique_ptr<AtomicFile>> files;
+    std::set<std::string> names;
+    const std::string owner = fmt::format(".~a.csv.{:x}-", ::getpid());
+    for (int i = 0; i < 300; ++i) {
+        files.push_back(std::make_unique<AtomicFile>(target, AtomicFile::Durability::Scratch));
+        ASSERT_TRUE(files.back()->Create(error)) << i << ": " << error;
+        const std::string name = files.back()->TempPath().filename().native();
+        EXPECT_EQ(name.substr(0, owner.size()), owner);
+        EXPECT_EQ(name.size(), owner.size() + 8 + 4) << name;
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 300u);
+    ASSERT_TRUE(files[7]->Write("seventh", error));
+    ASSERT_TRUE(files[7]->Commit(error)) << error;
+    files.clear();
+    EXPECT_EQ(ReadFile(target), "seventh");
     EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 }
 
