@@ -45,6 +45,9 @@ mkdir -p "$work/debian"
 depends=$(cd "$work" && dpkg-shlibdeps -O "${elves[@]/#/-e}" 2>"$work/shlibdeps.log" |
     sed -n 's/^shlibs:Depends=//p') || true
 [ -n "$depends" ] || { cat "$work/shlibdeps.log" >&2; fail "dpkg-shlibdeps found no dependencies"; }
+# A database job loads SQLite when it starts (the programs do not link it, so
+# dpkg-shlibdeps cannot see it); its upserts need 3.24.
+depends="$depends, libsqlite3-0 (>= 3.24)"
 
 mkdir -m 0755 "$root/DEBIAN"
 size=$(du -sk --apparent-size "$root/usr" | cut -f1)

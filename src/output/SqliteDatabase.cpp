@@ -1,8 +1,10 @@
 #include "output/SqliteDatabase.h"
 
+#include "base/TextEncoding.h"
+#include "output/SqliteLibrary.h"
+
 #include <chrono>
 #include <fmt/format.h>
-#include <sqlite3.h>
 #include <system_error>
 #include <thread>
 
@@ -20,11 +22,20 @@ bool IsBusy(int result) {
 
 } // namespace
 
-SqliteDatabase::SqliteDatabase(std::filesystem::path file) : file_(std::move(file)) {}
+SqliteDatabase::SqliteDatabase(std::filesystem::path file, const SqliteLibrary& sql)
+    : file_(std::move(file)), sql_(sql) {}
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::filesystem::path& file,
                                                      std::string& error) {
-    std::unique_ptr<SqliteDatabase> database(new SqliteDatabase(file));
+    std::string why;
+    const SqliteLibrary* sql = Sqlite(why);
+    if (!sql) {
+        error = fmt::format("Cannot open the database {}: the SQLite library cannot be loaded "
+                            "({}).",
+                            file.string(), why);
+        return nullptr;
+    }
+    std::unique_ptr<SqliteDatabase> database(new SqliteDatabase(file, *sql));
     if (database->Connect()) return database;
     error = fmt::format("Cannot open the database {}: {}.", file.string(), database->Cause());
     return nullptr;
@@ -34,20 +45,19 @@ bool SqliteDatabase::Connect() {
     std::error_code ec;
     created_ = !std::filesystem::exists(file_, ec);
     // One thread uses the connection: no locking on every call.
-    if (sqlite3_open_v2(file_.c_str(), &db_,
+    if (sql_.open_v2(file_.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK)
         return false;
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyMilliseconds);
+    sql_.extended_result_codes(db_, 1);
+    sql_.busy_timeout(db_, kBusyMilliseconds);
     // A file that is no database is found by the first read, and left alone.
     sqlite3_stmt* mode = nullptr;
-    bool ok = sqlite3_prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) == SQLITE_OK &&
-              Step(mode) && sqlite3_column_text(mode, 0);
+    bool ok = sql_.prepare_v2(db_, "PRAGMA journal_mode", -1, &mode, nullptr) == SQLITE_OK &&
+              Step(mode) && sql_.column_text(mode, 0);
     const bool wal =
-        ok &&
-        sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal") == 0;
-    sqlite3_finalize(mode);
+        ok && EqualsNoCase(reinterpret_cast<const char*>(sql_.column_text(mode, 0)), "wal");
+    sql_.finalize(mode);
     switchAfterCommit_ = !wal;
     // Commits wait for the disk only where a crash could cost rows the user
     // had: a rollback journal over an existing database. A log is synced at
@@ -61,12 +71,12 @@ SqliteDatabase::~SqliteDatabase() {
     bool empty = false;
     if (created_ && !committed_) {
         sqlite3_stmt* count = nullptr;
-        empty = sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &count,
+        empty = sql_.prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &count,
                                    nullptr) == SQLITE_OK &&
-                sqlite3_step(count) == SQLITE_ROW && sqlite3_column_int64(count, 0) == 0;
-        sqlite3_finalize(count);
+                sql_.step(count) == SQLITE_ROW && sql_.column_int64(count, 0) == 0;
+        sql_.finalize(count);
     }
-    sqlite3_close_v2(db_);
+    sql_.close_v2(db_);
     if (!empty) return;
     std::error_code ec;
     std::filesystem::remove(file_, ec);
@@ -75,26 +85,26 @@ SqliteDatabase::~SqliteDatabase() {
 }
 
 bool SqliteDatabase::Step(sqlite3_stmt* statement) {
-    const int result = sqlite3_step(statement);
+    const int result = sql_.step(statement);
     if (result == SQLITE_DONE || result == SQLITE_ROW) return true;
     // Taken at once: the next call into the library may clear it.
-    systemError_ = sqlite3_system_errno(db_);
+    systemError_ = sql_.system_errno(db_);
     return false;
 }
 
 bool SqliteDatabase::Execute(const char* sql) {
     sqlite3_stmt* statement = nullptr;
     const bool ok =
-        sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK && Step(statement);
-    sqlite3_finalize(statement);
+        sql_.prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK && Step(statement);
+    sql_.finalize(statement);
     return ok;
 }
 
 std::string SqliteDatabase::Cause() const {
     if (!db_) return "out of memory";
     // The system's own words too: "disk I/O error" alone hides a full disk.
-    if (systemError_ == 0) return sqlite3_errmsg(db_);
-    return fmt::format("{}: {}", sqlite3_errmsg(db_), std::system_category().message(systemError_));
+    if (systemError_ == 0) return sql_.errmsg(db_);
+    return fmt::format("{}: {}", sql_.errmsg(db_), std::system_category().message(systemError_));
 }
 
 void SqliteDatabase::Committed() {
@@ -113,7 +123,7 @@ bool SqliteDatabase::SwitchToWriteAheadLog() {
     const auto until =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyMilliseconds);
     for (;;) {
-        const int result = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        const int result = sql_.exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
         if (!IsBusy(result)) return result == SQLITE_OK;
         if (std::chrono::steady_clock::now() > until) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

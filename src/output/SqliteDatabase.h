@@ -20,6 +20,8 @@ struct sqlite3_stmt;
 
 namespace vok {
 
+struct SqliteLibrary;
+
 class SqliteDatabase {
 public:
     // Opens (or creates) the database; empty, with the reason naming the
@@ -32,6 +34,8 @@ public:
 
     const std::filesystem::path& File() const { return file_; }
     sqlite3* Handle() const { return db_; }
+    // The library's functions, for the statements of the connection's users.
+    const SqliteLibrary& Library() const { return sql_; }
 
     // Runs one statement; false when it failed (Cause says why).
     bool Execute(const char* sql);
@@ -44,11 +48,12 @@ public:
     void Committed();
 
 private:
-    explicit SqliteDatabase(std::filesystem::path file);
+    SqliteDatabase(std::filesystem::path file, const SqliteLibrary& sql);
     bool Connect();
     bool SwitchToWriteAheadLog();
 
     std::filesystem::path file_;
+    const SqliteLibrary& sql_;
     sqlite3* db_ = nullptr;
     bool created_ = false;           // the file did not exist before
     bool committed_ = false;         // a report was committed

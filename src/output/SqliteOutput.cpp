@@ -2,13 +2,14 @@
 
 #include "base/ColumnLetters.h"
 #include "base/NumericText.h"
+#include "base/TextEncoding.h"
 #include "output/SqliteDatabase.h"
+#include "output/SqliteLibrary.h"
 
 #include <cmath>
 #include <ctime>
 #include <fmt/format.h>
 #include <limits>
-#include <sqlite3.h>
 #include <system_error>
 
 namespace vok {
@@ -22,8 +23,12 @@ uint64_t KeyOf(int32_t sheet, int32_t row, int32_t column) {
 
 // A statement that is finalized whatever happens.
 struct Statement {
+    explicit Statement(const SqliteLibrary& library) : sql(library) {}
+    ~Statement() { sql.finalize(handle); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    const SqliteLibrary& sql;
     sqlite3_stmt* handle = nullptr;
-    ~Statement() { sqlite3_finalize(handle); }
 };
 
 std::string Quoted(std::string_view name) {
@@ -46,13 +51,10 @@ std::string Listed(const std::vector<std::string>& names) {
     return fmt::format("{}", fmt::join(names, ", "));
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    return sqlite3_stricmp(std::string(a).c_str(), std::string(b).c_str()) == 0;
-}
-
+// SQLite's rule for names: the same but for the case of ASCII letters.
 bool Contains(const std::vector<std::string>& names, std::string_view name) {
     for (const std::string& n : names)
-        if (SameName(n, name)) return true;
+        if (EqualsNoCase(n, name)) return true;
     return false;
 }
 
@@ -68,7 +70,8 @@ std::string NowIso8601() {
 } // namespace
 
 SqliteOutput::SqliteOutput(SqliteDatabase& database, DatabaseTarget target)
-    : database_(database), db_(database.Handle()), target_(std::move(target)) {}
+    : database_(database), sql_(database.Library()), db_(database.Handle()),
+      target_(std::move(target)) {}
 
 std::unique_ptr<SqliteOutput> SqliteOutput::Open(SqliteDatabase& database,
                                                  const DatabaseTarget& target, std::string& error) {
@@ -85,8 +88,8 @@ std::unique_ptr<SqliteOutput> SqliteOutput::Open(SqliteDatabase& database,
 }
 
 SqliteOutput::~SqliteOutput() {
-    sqlite3_finalize(insert_);
-    if (inTransaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sql_.finalize(insert_);
+    if (inTransaction_) sql_.exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 bool SqliteOutput::Fail(std::string_view what) {
@@ -140,11 +143,11 @@ bool SqliteOutput::BeginTable(std::string_view name, const std::vector<int32_t>&
 }
 
 bool SqliteOutput::PrepareTable(std::string_view name, const std::vector<std::string>& wanted) {
-    Statement found;
-    sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = ?1", -1, &found.handle,
+    Statement found(sql_);
+    sql_.prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = ?1", -1, &found.handle,
                        nullptr);
-    sqlite3_bind_text(found.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-    const int step = sqlite3_step(found.handle);
+    sql_.bind_text(found.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    const int step = sql_.step(found.handle);
     if (step == SQLITE_ROW) return CheckColumns(name, wanted) && Catalogue(name);
     if (step != SQLITE_DONE) return Fail(fmt::format("Cannot look for the table {}", name));
     // A new table: the letters' columns take each value with its own type.
@@ -160,16 +163,16 @@ bool SqliteOutput::PrepareTable(std::string_view name, const std::vector<std::st
 }
 
 bool SqliteOutput::CheckColumns(std::string_view name, const std::vector<std::string>& wanted) {
-    Statement info;
+    Statement info(sql_);
     const std::string sql = "PRAGMA table_info(" + Quoted(name) + ")";
-    sqlite3_prepare_v2(db_, sql.c_str(), -1, &info.handle, nullptr);
+    sql_.prepare_v2(db_, sql.c_str(), -1, &info.handle, nullptr);
     std::vector<std::string> existing;
-    while (sqlite3_step(info.handle) == SQLITE_ROW)
-        existing.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(info.handle, 1)));
-    Statement made;
-    sqlite3_prepare_v2(db_, "SELECT 1 FROM vok_tables WHERE name = ?1", -1, &made.handle, nullptr);
-    sqlite3_bind_text(made.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-    const bool byVok = sqlite3_step(made.handle) == SQLITE_ROW;
+    while (sql_.step(info.handle) == SQLITE_ROW)
+        existing.emplace_back(reinterpret_cast<const char*>(sql_.column_text(info.handle, 1)));
+    Statement made(sql_);
+    sql_.prepare_v2(db_, "SELECT 1 FROM vok_tables WHERE name = ?1", -1, &made.handle, nullptr);
+    sql_.bind_text(made.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    const bool byVok = sql_.step(made.handle) == SQLITE_ROW;
     tableByVok_ = byVok;
     std::vector<std::string> missing;
     for (const std::string& column : wanted)
@@ -194,15 +197,15 @@ bool SqliteOutput::CheckColumns(std::string_view name, const std::vector<std::st
 }
 
 bool SqliteOutput::Catalogue(std::string_view name) {
-    Statement upsert;
+    Statement upsert(sql_);
     const std::string now = NowIso8601();
-    sqlite3_prepare_v2(db_,
+    sql_.prepare_v2(db_,
                        "INSERT INTO vok_tables (name, recipe, loaded_at) VALUES (?1, ?2, ?3) "
                        "ON CONFLICT (name) DO UPDATE SET recipe = ?2, loaded_at = ?3",
                        -1, &upsert.handle, nullptr);
-    sqlite3_bind_text(upsert.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
-    sqlite3_bind_text(upsert.handle, 2, target_.recipe.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_text(upsert.handle, 3, now.c_str(), -1, SQLITE_STATIC);
+    sql_.bind_text(upsert.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    sql_.bind_text(upsert.handle, 2, target_.recipe.c_str(), -1, SQLITE_STATIC);
+    sql_.bind_text(upsert.handle, 3, now.c_str(), -1, SQLITE_STATIC);
     if (!Step(upsert.handle))
         return Fail(fmt::format("Cannot note the table {} in vok_tables", name));
     return true;
@@ -216,10 +219,10 @@ bool SqliteOutput::DeleteEarlierRows(std::string_view name) {
                                           Quoted(std::string(name) + "_source"), Quoted(name));
     if (tableByVok_ && !Execute(index.c_str()))
         return Fail(fmt::format("Cannot index the table {}", name));
-    Statement remove;
+    Statement remove(sql_);
     const std::string sql = "DELETE FROM " + Quoted(name) + " WHERE source_file = ?1";
-    sqlite3_prepare_v2(db_, sql.c_str(), -1, &remove.handle, nullptr);
-    sqlite3_bind_text(remove.handle, 1, target_.sourceFile.c_str(), -1, SQLITE_STATIC);
+    sql_.prepare_v2(db_, sql.c_str(), -1, &remove.handle, nullptr);
+    sql_.bind_text(remove.handle, 1, target_.sourceFile.c_str(), -1, SQLITE_STATIC);
     if (!Step(remove.handle))
         return Fail(fmt::format("Cannot delete the earlier rows of {}", name));
     return true;
@@ -233,17 +236,17 @@ bool SqliteOutput::PrepareInsert(std::string_view name, const std::vector<std::s
         values += i ? ", ?" : "?";
     }
     sql += values + ")";
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert_, nullptr) != SQLITE_OK)
+    if (sql_.prepare_v2(db_, sql.c_str(), -1, &insert_, nullptr) != SQLITE_OK)
         return Fail(fmt::format("Cannot write to the table {}", name));
     // Every row of the report names it: bound once.
-    sqlite3_bind_text(insert_, static_cast<int>(wanted.size()) - 1, target_.sourceFile.c_str(), -1,
+    sql_.bind_text(insert_, static_cast<int>(wanted.size()) - 1, target_.sourceFile.c_str(), -1,
                       SQLITE_STATIC);
     return true;
 }
 
 bool SqliteOutput::EndTable() {
     const bool flushed = FlushRow();
-    sqlite3_finalize(insert_);
+    sql_.finalize(insert_);
     insert_ = nullptr;
     fromSheet1_ = false;
     return flushed && error_.empty();
@@ -302,27 +305,27 @@ bool SqliteOutput::FlushRow() {
         const int parameter = static_cast<int>(i) + 1;
         switch (value.kind) {
         case Value::Kind::Null:
-            sqlite3_bind_null(insert_, parameter);
+            sql_.bind_null(insert_, parameter);
             break;
         case Value::Kind::Integer:
-            sqlite3_bind_int64(insert_, parameter, value.integer);
+            sql_.bind_int64(insert_, parameter, value.integer);
             break;
         case Value::Kind::Real:
-            sqlite3_bind_double(insert_, parameter, value.real);
+            sql_.bind_double(insert_, parameter, value.real);
             break;
         case Value::Kind::Text:
-            sqlite3_bind_text(insert_, parameter, rowText_.data() + value.offset,
+            sql_.bind_text(insert_, parameter, rowText_.data() + value.offset,
                               static_cast<int>(value.size), SQLITE_STATIC);
             break;
         }
     }
     const int lineParameter = static_cast<int>(values_.size()) + 2;
     if (line_ > 0)
-        sqlite3_bind_int64(insert_, lineParameter, line_);
+        sql_.bind_int64(insert_, lineParameter, line_);
     else
-        sqlite3_bind_null(insert_, lineParameter);
+        sql_.bind_null(insert_, lineParameter);
     const bool inserted = Step(insert_);
-    sqlite3_reset(insert_);
+    sql_.reset(insert_);
     return inserted || Fail("Cannot insert a row");
 }
 

@@ -30,6 +30,7 @@ struct sqlite3_stmt;
 namespace vok {
 
 class SqliteDatabase;
+struct SqliteLibrary;
 
 // The report a transaction writes for, and what the run needs of it.
 struct DatabaseTarget {
@@ -108,6 +109,7 @@ private:
     bool FlushRow();
 
     SqliteDatabase& database_;
+    const SqliteLibrary& sql_;
     sqlite3* db_;
     DatabaseTarget target_;
     sqlite3_stmt* insert_ = nullptr;

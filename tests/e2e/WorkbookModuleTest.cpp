@@ -26,11 +26,13 @@ TEST(WorkbookModule, LoadedForWorkbookJobsOnly) {
     EXPECT_EQ(version.err.find("libgsf"), std::string::npos);
     EXPECT_EQ(version.err.find("vok-workbook"), std::string::npos);
     EXPECT_EQ(version.err.find("vok-xlsx"), std::string::npos);
+    EXPECT_EQ(version.err.find("libsqlite3"), std::string::npos);
 
     const RunResult csv = RunSayingLibraries({"-i", work.File("r.txt"), "-o", work.File("r.csv")},
                                              home.Path().string());
     EXPECT_EQ(csv.exitCode, 0);
     EXPECT_EQ(csv.err.find("libgsf"), std::string::npos);
+    EXPECT_EQ(csv.err.find("libsqlite3"), std::string::npos);
     EXPECT_EQ(ReadFile(work / "r.csv"), "Cash  ,12.50\r\n");
 
     // A new .xlsx needs its own small module and nothing of the engines
@@ -40,7 +42,7 @@ TEST(WorkbookModule, LoadedForWorkbookJobsOnly) {
     EXPECT_EQ(book.exitCode, 0);
     EXPECT_NE(book.err.find("libvok-xlsx.so"), std::string::npos);
     for (const char* heavy : {"libvok-workbook.so", "libgsf", "libglib", "libicu", "libcrypto",
-                              "libxlsxwriter", "libzip"})
+                              "libxlsxwriter", "libzip", "libsqlite3"})
         EXPECT_EQ(book.err.find(heavy), std::string::npos) << heavy;
     EXPECT_TRUE(std::filesystem::is_regular_file(work / "r.xlsx"));
 
@@ -49,6 +51,15 @@ TEST(WorkbookModule, LoadedForWorkbookJobsOnly) {
         {"-i", work.File("r.txt"), "-o", work.File("r.xlsx"), "-c"}, home.Path().string());
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_NE(again.err.find("libvok-workbook.so"), std::string::npos);
+
+    // SQLite binds all its symbols when it is loaded: only a database job
+    // loads it, and its rows are there.
+    const RunResult database = RunSayingLibraries(
+        {"-i", work.File("r.txt"), "-o", work.File("r.db")}, home.Path().string());
+    EXPECT_EQ(database.exitCode, 0);
+    EXPECT_NE(database.err.find("libsqlite3.so.0"), std::string::npos);
+    EXPECT_EQ(database.err.find("libvok-workbook.so"), std::string::npos);
+    EXPECT_GT(std::filesystem::file_size(work / "r.db"), 0u);
 }
 
 } // namespace

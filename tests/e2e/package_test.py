@@ -61,7 +61,7 @@ class Package(unittest.TestCase):
                           self.field("Architecture")), ("vok", version, arch))
         depends = self.field("Depends")
         for library in ("libc6", "libstdc++6", "libfmt9", "libqt6widgets6", "libxlsxwriter4",
-                        "libgsf-1-114", "libzip4", "libisal2", "libpoppler126"):
+                        "libgsf-1-114", "libzip4", "libisal2", "libpoppler126", "libsqlite3-0"):
             self.assertIn(library + " (", depends)
         # Only the control file and the checksums: no maintainer scripts.
         control = subprocess.run(["dpkg-deb", "--ctrl-tarfile", self.deb], capture_output=True,
