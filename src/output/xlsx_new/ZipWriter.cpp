@@ -60,7 +60,7 @@ struct ZipWriter::Deflater {
 };
 
 ZipWriter::ZipWriter(int fd)
-    : fd_(fd), out_(std::make_unique_for_overwrite<uint8_t[]>(kOutBuffer)), deflater_(new Deflater) {
+    : fd_(fd), out_(std::make_unique_for_overwrite<uint8_t[]>(kOutBuffer)), deflater_(std::make_unique<Deflater>()) {
     // Every part carries the time of writing, in the format's local time.
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -72,9 +72,7 @@ ZipWriter::ZipWriter(int fd)
     }
 }
 
-ZipWriter::~ZipWriter() {
-    delete deflater_;
-}
+ZipWriter::~ZipWriter() = default;
 
 bool ZipWriter::Failed(std::string_view what) {
     if (error_.empty()) error_ = std::string(what) + " (" + std::strerror(errno) + ")";

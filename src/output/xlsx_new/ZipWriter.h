@@ -54,7 +54,7 @@ private:
     std::vector<Entry> entries_;
     std::unique_ptr<uint8_t[]> out_; // compressed bytes waiting for the file
     size_t outUsed_ = 0;
-    Deflater* deflater_ = nullptr;
+    std::unique_ptr<Deflater> deflater_; // defined where the compressor is known
     uint16_t dosTime_ = 0, dosDate_ = 0;
     std::string error_;
     bool open_ = false; // a part was begun and not ended
