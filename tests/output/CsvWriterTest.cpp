@@ -34,6 +34,34 @@ TEST(CsvWriterTest, KeepsTheReportsEncoding) {
     EXPECT_EQ(ReadFile(csv), "Café\r\n");
 }
 
+// The lines waiting for the file are kept in a block that grows with the
+// output: lines of every length, short ones and ones longer than any block,
+// reach the file whole and in order as the block grows and is written.
+TEST(CsvWriterTest, LinesOfEveryLengthReachTheFileWholeAndInOrder) {
+    TempDir dir;
+    const std::filesystem::path csv = dir / "out.csv";
+    std::string error, expected;
+    {
+        CsvWriter writer(csv);
+        ASSERT_TRUE(writer.Open(error));
+        for (const size_t length : {size_t{10}, size_t{16000}, size_t{300}, size_t{40000},
+                                    size_t{600000}, size_t{5}, size_t{270000}, size_t{0}}) {
+            for (int repeat = 0; repeat < 3; ++repeat) {
+                const std::string line(length, static_cast<char>('a' + (expected.size() % 26)));
+                writer.WriteLine(line);
+                expected += line + "\r\n";
+            }
+        }
+        for (int i = 0; i < 20000; ++i) {
+            const std::string line = "row " + std::to_string(i);
+            writer.WriteLine(line);
+            expected += line + "\r\n";
+        }
+        ASSERT_TRUE(writer.Close(error)) << error;
+    }
+    EXPECT_TRUE(ReadFile(csv) == expected);
+}
+
 TEST(CsvWriterTest, EarlierFileStaysUntilTheNewOneIsComplete) {
     TempDir dir;
     const std::filesystem::path csv = dir / "out.csv";
