@@ -263,6 +263,39 @@ class SqliteOutput(VokFolder, unittest.TestCase):
                                             "FROM table_1"), [(2, 8)])
 
 
+    def test_a_system_whose_sqlite_cannot_be_loaded_says_so_and_still_converts_to_csv(self):
+        # Only a database job loads the library: where it cannot be loaded
+        # (here an empty file mounted over it, in a namespace of this test's
+        # own), the job says why, writes no database, and CSV jobs still work.
+        if os.geteuid() != 0 or subprocess.run(["unshare", "--mount", "true"]).returncode != 0:
+            self.skipTest("a mount namespace needs root")
+        listing = subprocess.run(["ldconfig", "-p"], capture_output=True, text=True).stdout
+        library = next(line.split("=>")[1].strip() for line in listing.splitlines()
+                       if line.strip().startswith("libsqlite3.so.0 "))
+        report = self.write("dec.txt", REPORT)
+        spec = self.write("gl.t2x", long_format(*LEDGER))
+        home = self.path("home")
+        os.makedirs(home, exist_ok=True)
+
+        def without_sqlite(output):
+            args = ["-i", report, "-r", spec, "-o", output]
+            if self.SYNTAX == "switch":
+                args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
+            job = subprocess.run(["unshare", "--mount", "sh", "-c",
+                                  'mount --bind /dev/null "$0" && exec "$@"', library, VOK, *args],
+                                 env={**os.environ, "VOK_HOME": home}, cwd=self.dir,
+                                 capture_output=True, text=True, timeout=120)
+            return job.returncode, job.stderr
+
+        code, err = without_sqlite(self.path("Ledgers.db"))
+        self.assertEqual(code, 1, err)
+        self.assertIn("Cannot open the database %s: the SQLite library cannot be loaded ("
+                      % self.path("Ledgers.db"), err)
+        self.assertFalse(os.path.exists(self.path("Ledgers.db")))
+        self.assertEqual(without_sqlite(self.path("dec.csv")), (0, ""))
+        self.assertTrue(self.read("dec.csv").startswith(b"1000-00   ,"))
+
+
 class SqliteOutputSwitchSyntax(SqliteOutput):
     SYNTAX = "switch"
 
