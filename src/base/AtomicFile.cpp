@@ -8,12 +8,12 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <limits>
 #include <sys/auxv.h>
 #include <sys/stat.h>
-#include <ctime>
 #include <unistd.h>
 
 namespace vok {
@@ -63,9 +63,10 @@ std::string UniqueSuffix(int attempt) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     // splitmix64's finaliser: every bit of the clock moves every bit of the name.
-    uint64_t mixed = secret ^ (static_cast<uint64_t>(now.tv_sec) * 1000000000u +
-                               static_cast<uint64_t>(now.tv_nsec)) ^
-                     (static_cast<uint64_t>(attempt) << 56);
+    uint64_t mixed =
+        secret ^
+        (static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec)) ^
+        (static_cast<uint64_t>(attempt) << 56);
     mixed = (mixed ^ (mixed >> 30)) * 0xbf58476d1ce4e5b9u;
     mixed = (mixed ^ (mixed >> 27)) * 0x94d049bb133111ebu;
     mixed ^= mixed >> 31;

@@ -46,8 +46,8 @@ bool SqliteDatabase::Connect() {
     created_ = !std::filesystem::exists(file_, ec);
     // One thread uses the connection: no locking on every call.
     if (sql_.open_v2(file_.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK)
+                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                     nullptr) != SQLITE_OK)
         return false;
     sql_.extended_result_codes(db_, 1);
     sql_.busy_timeout(db_, kBusyMilliseconds);
@@ -71,8 +71,8 @@ SqliteDatabase::~SqliteDatabase() {
     bool empty = false;
     if (created_ && !committed_) {
         sqlite3_stmt* count = nullptr;
-        empty = sql_.prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &count,
-                                   nullptr) == SQLITE_OK &&
+        empty = sql_.prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &count, nullptr) ==
+                    SQLITE_OK &&
                 sql_.step(count) == SQLITE_ROW && sql_.column_int64(count, 0) == 0;
         sql_.finalize(count);
     }

@@ -144,8 +144,7 @@ bool SqliteOutput::BeginTable(std::string_view name, const std::vector<int32_t>&
 
 bool SqliteOutput::PrepareTable(std::string_view name, const std::vector<std::string>& wanted) {
     Statement found(sql_);
-    sql_.prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = ?1", -1, &found.handle,
-                       nullptr);
+    sql_.prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE name = ?1", -1, &found.handle, nullptr);
     sql_.bind_text(found.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
     const int step = sql_.step(found.handle);
     if (step == SQLITE_ROW) return CheckColumns(name, wanted) && Catalogue(name);
@@ -200,9 +199,9 @@ bool SqliteOutput::Catalogue(std::string_view name) {
     Statement upsert(sql_);
     const std::string now = NowIso8601();
     sql_.prepare_v2(db_,
-                       "INSERT INTO vok_tables (name, recipe, loaded_at) VALUES (?1, ?2, ?3) "
-                       "ON CONFLICT (name) DO UPDATE SET recipe = ?2, loaded_at = ?3",
-                       -1, &upsert.handle, nullptr);
+                    "INSERT INTO vok_tables (name, recipe, loaded_at) VALUES (?1, ?2, ?3) "
+                    "ON CONFLICT (name) DO UPDATE SET recipe = ?2, loaded_at = ?3",
+                    -1, &upsert.handle, nullptr);
     sql_.bind_text(upsert.handle, 1, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
     sql_.bind_text(upsert.handle, 2, target_.recipe.c_str(), -1, SQLITE_STATIC);
     sql_.bind_text(upsert.handle, 3, now.c_str(), -1, SQLITE_STATIC);
@@ -240,7 +239,7 @@ bool SqliteOutput::PrepareInsert(std::string_view name, const std::vector<std::s
         return Fail(fmt::format("Cannot write to the table {}", name));
     // Every row of the report names it: bound once.
     sql_.bind_text(insert_, static_cast<int>(wanted.size()) - 1, target_.sourceFile.c_str(), -1,
-                      SQLITE_STATIC);
+                   SQLITE_STATIC);
     return true;
 }
 
@@ -315,7 +314,7 @@ bool SqliteOutput::FlushRow() {
             break;
         case Value::Kind::Text:
             sql_.bind_text(insert_, parameter, rowText_.data() + value.offset,
-                              static_cast<int>(value.size), SQLITE_STATIC);
+                           static_cast<int>(value.size), SQLITE_STATIC);
             break;
         }
     }

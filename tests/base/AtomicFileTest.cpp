@@ -8,12 +8,12 @@
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <vector>
-#include <set>
 #include <memory>
+#include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vok {
 namespace {

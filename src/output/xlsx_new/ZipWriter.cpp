@@ -60,7 +60,8 @@ struct ZipWriter::Deflater {
 };
 
 ZipWriter::ZipWriter(int fd)
-    : fd_(fd), out_(std::make_unique_for_overwrite<uint8_t[]>(kOutBuffer)), deflater_(std::make_unique<Deflater>()) {
+    : fd_(fd), out_(std::make_unique_for_overwrite<uint8_t[]>(kOutBuffer)),
+      deflater_(std::make_unique<Deflater>()) {
     // Every part carries the time of writing, in the format's local time.
     std::time_t now = std::time(nullptr);
     std::tm local{};
