@@ -27,15 +27,14 @@ SqliteDatabase::SqliteDatabase(std::filesystem::path file, const SqliteLibrary& 
 
 std::unique_ptr<SqliteDatabase> SqliteDatabase::Open(const std::filesystem::path& file,
                                                      std::string& error) {
-    std::string why;
-    const SqliteLibrary* sql = Sqlite(why);
+    const Expected<const SqliteLibrary*> sql = Sqlite();
     if (!sql) {
         error = fmt::format("Cannot open the database {}: the SQLite library cannot be loaded "
                             "({}).",
-                            file.string(), why);
+                            file.string(), sql.Error());
         return nullptr;
     }
-    std::unique_ptr<SqliteDatabase> database(new SqliteDatabase(file, *sql));
+    std::unique_ptr<SqliteDatabase> database(new SqliteDatabase(file, **sql));
     if (database->Connect()) return database;
     error = fmt::format("Cannot open the database {}: {}.", file.string(), database->Cause());
     return nullptr;

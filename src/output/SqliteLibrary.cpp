@@ -1,6 +1,7 @@
 #include "output/SqliteLibrary.h"
 
 #include <dlfcn.h>
+#include <string>
 
 namespace vok {
 
@@ -53,13 +54,10 @@ LoadedLibrary Load() {
 
 } // namespace
 
-const SqliteLibrary* Sqlite(std::string& error) {
+Expected<const SqliteLibrary*> Sqlite() {
     // Loaded once, by whichever thread asks first; never changed after.
     static const LoadedLibrary loaded = Load();
-    if (!loaded.error.empty()) {
-        error = loaded.error;
-        return nullptr;
-    }
+    if (!loaded.error.empty()) return Status::Failed(loaded.error);
     return &loaded.functions;
 }
 

@@ -4,8 +4,9 @@
 // each of them about a millisecond, a fifth of a one-table job.
 #pragma once
 
+#include "base/Outcome.h"
+
 #include <sqlite3.h>
-#include <string>
 
 namespace vok {
 
@@ -30,8 +31,8 @@ struct SqliteLibrary {
     decltype(&::sqlite3_system_errno) system_errno = nullptr;
 };
 
-// The library, loaded on the first call of the process and kept to its end;
-// null, with the loader's reason in `error`, when it cannot be loaded.
-const SqliteLibrary* Sqlite(std::string& error);
+// The library, loaded on the first call of the process and kept to its end,
+// or the loader's reason why it cannot be loaded.
+Expected<const SqliteLibrary*> Sqlite();
 
 } // namespace vok
