@@ -23,9 +23,13 @@ constexpr size_t kBufferSize = 1 << 18;
 constexpr size_t kLargestBuffer = kLongestLine + 8;
 
 // Reads the whole file once to learn whether it is UTF-8; `error` gets the
-// errno of a read that failed.
-bool FileIsUtf8(int fd, char* buffer, size_t capacity, int& error) {
+// errno of a read that failed. `whole` tells that the first read held the
+// whole file: the buffer holds its `held` bytes.
+bool FileIsUtf8(int fd, char* buffer, size_t capacity, int& error, size_t& held, bool& whole) {
     Utf8Validator validator;
+    held = 0;
+    whole = false;
+    int blocks = 0;
     for (;;) {
         const ssize_t got = ::read(fd, buffer, capacity);
         if (got < 0) {
@@ -33,8 +37,13 @@ bool FileIsUtf8(int fd, char* buffer, size_t capacity, int& error) {
             error = errno;
             return false;
         }
-        if (got == 0) break;
-        if (!validator.Feed(buffer, static_cast<size_t>(got))) return false;
+        if (got == 0) {
+            whole = blocks <= 1;
+            break;
+        }
+        ++blocks;
+        held = static_cast<size_t>(got);
+        if (!validator.Feed(buffer, held)) return false;
     }
     return validator.Finish();
 }
@@ -76,10 +85,35 @@ void TextReader::Adopt(int fd, const struct stat& info, size_t bufferSize) {
 TextReader::TextReader(const std::filesystem::path& path) {
     if (!Open(path, 0)) return;
     int error = 0;
-    encoding_ = FileIsUtf8(fd_, buffer_.get(), capacity_, error) ? TextEncoding::Utf8
-                                                                 : TextEncoding::Windows1252;
+    size_t held = 0;
+    bool whole = false;
+    encoding_ = FileIsUtf8(fd_, buffer_.get(), capacity_, error, held, whole)
+                    ? TextEncoding::Utf8
+                    : TextEncoding::Windows1252;
+    // A small file (settings, a recipe) was read whole to learn its encoding:
+    // its lines are those bytes, not a second read from its start.
+    if (error == 0 && whole) {
+        HoldWholeFile(held);
+        return;
+    }
     Rewind();
     if (error != 0) Fail(error);
+}
+
+void TextReader::HoldWholeFile(size_t bytes) {
+    // As a read from the start that met the file's end leaves the reader.
+    firstLine_ = 1;
+    linesRead_ = 0;
+    bufferOffset_ = 0;
+    begin_ = 0;
+    end_ = bytes;
+    std::memset(buffer_.get() + end_, 0, kSlack);
+    eof_ = true;
+    atStart_ = false;
+    if (end_ >= 3 && std::memcmp(buffer_.get(), "\xEF\xBB\xBF", 3) == 0) {
+        begin_ = 3;
+        byteOrderMark_ = true;
+    }
 }
 
 TextReader::TextReader(const std::filesystem::path& path, TextEncoding encoding, size_t bufferSize)

@@ -109,6 +109,8 @@ private:
     bool Open(const std::filesystem::path& path, size_t bufferSize);
     void Adopt(int fd, const struct stat& info, size_t bufferSize);
     void Allocate(size_t capacity);
+    // Takes the `bytes` the buffer holds as the whole file, read from its start.
+    void HoldWholeFile(size_t bytes);
     bool Fill();
     void Fail(int error);
     void FailLineTooLong();

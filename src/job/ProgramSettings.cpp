@@ -51,8 +51,11 @@ void ProgramSettings::ReadSettings(Messages& messages) {
                          tabSize >= kSmallestTabSize && tabSize <= kLargestTabSize
                      ? tabSize
                      : 8;
+    // This key is looked up by the sectioned files' own rules, in the lines
+    // already read: the file is read once.
     s.UseRecipeFile =
-        AsciiUpper(Trim(GetIniValue(gConfigFile, "General", "UseRecipeFile", "NO"))) == "YES";
+        AsciiUpper(Trim(GetIniValue(SectionedText(config.Lines()), "General", "UseRecipeFile",
+                                    "NO"))) == "YES";
 }
 
 void ProgramSettings::WriteSettings(ProfileFile& config) const {

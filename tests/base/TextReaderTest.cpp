@@ -150,6 +150,45 @@ TEST(TextReaderTest, FoldersPipesAndDevicesAreNoTextSource) {
     EXPECT_EQ(NonFileKind(dir.File("none.txt")), "");
 }
 
+// A file small enough for one read is read once to learn its encoding, and
+// its lines are taken from that read: they, the mark, the line numbers and a
+// rewind are those of a reader told the encoding, which reads from the start.
+TEST(TextReaderTest, ASmallFileReadToLearnItsEncodingGivesTheLinesAReadFromTheStartGives) {
+    TempDir dir;
+    const std::string path = dir.File("small.txt");
+    const std::string large = std::string(300000, 'x') + "\r\nlast";
+    for (const std::string& text :
+         {std::string(), std::string("a"), std::string("ab"), std::string("abc"),
+          std::string("\xEF\xBB\xBF"), std::string("\xEF\xBB\xBFKey\r\nCaf\xC3\xA9"),
+          std::string("one\r\ntwo\r\n"), std::string("\r\n\r\n"), large}) {
+        WriteFile(path, text);
+        TextReader learnt(path);
+        TextReader told(path, TextEncoding::Utf8);
+        ASSERT_EQ(learnt.Encoding(), TextEncoding::Utf8) << text.substr(0, 20);
+        for (int pass = 0; pass < 2; ++pass) {
+            std::string_view a, b;
+            int64_t lines = 0;
+            for (;;) {
+                const bool gotA = learnt.ReadLine(a), gotB = told.ReadLine(b);
+                ASSERT_EQ(gotA, gotB) << text.substr(0, 20) << " line " << lines;
+                if (!gotA) break;
+                ASSERT_EQ(a, b) << text.substr(0, 20) << " line " << lines;
+                ++lines;
+            }
+            EXPECT_TRUE(learnt.AtEnd());
+            EXPECT_EQ(learnt.HadByteOrderMark(), told.HadByteOrderMark()) << text.substr(0, 20);
+            EXPECT_FALSE(learnt.ReadFailed());
+            learnt.Rewind();
+            told.Rewind();
+        }
+    }
+    // A small file that is not UTF-8 is read again from its start, decoded.
+    WriteFile(path, "Caf\xE9\r\n");
+    TextReader learnt(path);
+    EXPECT_EQ(learnt.Encoding(), TextEncoding::Windows1252);
+    EXPECT_EQ(learnt.ReadLine(), "Caf\xC3\xA9");
+}
+
 TEST(TextReaderTest, ByteOrderMarkIsNotPartOfTheFirstLine) {
     TempDir dir;
     const std::string path = dir.File("bom.txt");
