@@ -53,9 +53,8 @@ void ProgramSettings::ReadSettings(Messages& messages) {
                      : 8;
     // This key is looked up by the sectioned files' own rules, in the lines
     // already read: the file is read once.
-    s.UseRecipeFile =
-        AsciiUpper(Trim(GetIniValue(SectionedText(config.Lines()), "General", "UseRecipeFile",
-                                    "NO"))) == "YES";
+    s.UseRecipeFile = AsciiUpper(Trim(GetIniValue(SectionedText(config.Lines()), "General",
+                                                  "UseRecipeFile", "NO"))) == "YES";
 }
 
 void ProgramSettings::WriteSettings(ProfileFile& config) const {
