@@ -102,18 +102,12 @@ TextReader::TextReader(const std::filesystem::path& path) {
 
 void TextReader::HoldWholeFile(size_t bytes) {
     // As a read from the start that met the file's end leaves the reader.
-    firstLine_ = 1;
-    linesRead_ = 0;
-    bufferOffset_ = 0;
-    begin_ = 0;
+    StartAt(0, 1);
     end_ = bytes;
     std::memset(buffer_.get() + end_, 0, kSlack);
     eof_ = true;
     atStart_ = false;
-    if (end_ >= 3 && std::memcmp(buffer_.get(), "\xEF\xBB\xBF", 3) == 0) {
-        begin_ = 3;
-        byteOrderMark_ = true;
-    }
+    TakeByteOrderMark();
 }
 
 TextReader::TextReader(const std::filesystem::path& path, TextEncoding encoding, size_t bufferSize)
@@ -192,13 +186,24 @@ void TextReader::Rewind() {
 
 void TextReader::Seek(int64_t offset, int64_t line) {
     if (fd_ < 0) return;
-    firstLine_ = offset == 0 ? 1 : line;
     if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) Fail(errno);
+    StartAt(offset, line);
+}
+
+void TextReader::StartAt(int64_t offset, int64_t line) {
+    firstLine_ = offset == 0 ? 1 : line;
     begin_ = end_ = 0;
     bufferOffset_ = offset;
     eof_ = false;
     atStart_ = offset == 0;
     linesRead_ = 0;
+}
+
+void TextReader::TakeByteOrderMark() {
+    if (end_ - begin_ >= 3 && std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) {
+        begin_ += 3;
+        byteOrderMark_ = true;
+    }
 }
 
 // Moves the unread bytes to the front and reads more behind them.
@@ -237,10 +242,7 @@ bool TextReader::Fill() {
         break;
     }
     if (atStart_ && end_ - begin_ >= 3) {
-        if (std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) {
-            begin_ += 3;
-            byteOrderMark_ = true;
-        }
+        TakeByteOrderMark();
         atStart_ = false;
     } else if (atStart_ && eof_) {
         atStart_ = false;

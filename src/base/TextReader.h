@@ -111,6 +111,10 @@ private:
     void Allocate(size_t capacity);
     // Takes the `bytes` the buffer holds as the whole file, read from its start.
     void HoldWholeFile(size_t bytes);
+    // Nothing held, the next read at `offset`, which starts line `line`.
+    void StartAt(int64_t offset, int64_t line);
+    // Passes over a UTF-8 byte-order mark at the start of what is held.
+    void TakeByteOrderMark();
     bool Fill();
     void Fail(int error);
     void FailLineTooLong();
