@@ -13,6 +13,23 @@
 
 namespace vok {
 
+namespace {
+
+// Column letters as the reading takes them, compared by character codes:
+// "AB" passes, "ZA" does not.
+bool LettersAccepted(std::string_view letters) {
+    const std::string upper = AsciiUpper(letters);
+    return letters != kMissing && upper >= "A" && upper <= "Z" && AreColumnLetters(letters);
+}
+
+// No operator, or one the reading knows.
+bool OperatorAccepted(std::string_view op) {
+    const std::string upper = AsciiUpper(op);
+    return op.empty() || upper == "SUM" || upper == "DUPLICATE";
+}
+
+} // namespace
+
 bool clsColumn::ReadFromFileSequentially(RepeatFoldingMessages& messages, SectionedCursor& file,
                                          int32_t table_number, int32_t col_number) {
     const std::string section =
@@ -48,10 +65,9 @@ bool clsColumn::ReadFromFileSequentially(RepeatFoldingMessages& messages, Sectio
         return true;
     }
     ReadColumnEnd = number;
-    // 3. Column letters, compared by character codes: "AB" passes, "ZA" does not.
+    // 3. Column letters.
     const std::string letters(Trim(ReadIniValue(file, "", "WriteColumn", kMissing)));
-    const std::string upper = AsciiUpper(letters);
-    if (letters == kMissing || upper < "A" || upper > "Z" || !AreColumnLetters(letters)) {
+    if (!LettersAccepted(letters)) {
         // Said for the first such column of the table; the others are counted.
         const std::string kind =
             "Error in Table " + std::to_string(table_number) + " : Write Column must be (A-Z)!";
@@ -63,12 +79,31 @@ bool clsColumn::ReadFromFileSequentially(RepeatFoldingMessages& messages, Sectio
     WriteColumn = letters;
     // 4. The period operator.
     const std::string op(Trim(ReadIniValue(file, "", "PeriodOperator", "")));
-    const std::string opUpper = AsciiUpper(op);
-    if (!op.empty() && opUpper != "SUM" && opUpper != "DUPLICATE") {
+    if (!OperatorAccepted(op)) {
         messages.Show("Invalid Multi-file operator!", MessageIcon::Critical);
         return true;
     }
     PeriodOperator = op;
+    valid_ = true;
+    return true;
+}
+
+bool clsColumn::TakeWritten(const ColumnSectionKeys& written) {
+    // The positions are whole numbers as written; the reading refuses those
+    // no line of a report reaches.
+    valid_ = false;
+    if (written.ReadColumnStart < 1 || written.ReadColumnStart > kLongestExpandedLine ||
+        written.ReadColumnEnd < 1)
+        return false;
+    std::string_view letters, op;
+    if (!ReadsBackAs(written.WriteColumn, kMissing, letters) ||
+        !ReadsBackAs(written.PeriodOperator, "", op) || !LettersAccepted(letters) ||
+        !OperatorAccepted(op))
+        return false;
+    ReadColumnStart = written.ReadColumnStart;
+    ReadColumnEnd = written.ReadColumnEnd;
+    WriteColumn.assign(letters);
+    PeriodOperator.assign(op);
     valid_ = true;
     return true;
 }

@@ -17,6 +17,7 @@ class Messages;
 class RepeatFoldingMessages;
 struct OutputSink;
 class ProfileFile;
+struct ColumnSectionKeys;
 
 class clsColumn {
 public:
@@ -29,6 +30,10 @@ public:
     // false when the file holds no such section from there on (nothing said).
     bool ReadFromFileSequentially(RepeatFoldingMessages& messages, SectionedCursor& file,
                                   int32_t table_number, int32_t col_number);
+    // Takes the values just written into the column's section, as reading
+    // them back gives them; false, saying nothing, when that reading would say
+    // something (a value it would refuse or not read as written).
+    bool TakeWritten(const ColumnSectionKeys& written);
     void WriteToFile(ProfileFile& file, int32_t table_number, int32_t col) const;
 
     // The field's value from the line processor, valid until the next cell.

@@ -102,6 +102,30 @@ void clsExportSpecs::PieceReader::Read(const SectionedText& piece) {
     if (heard_.said) said_.emplace_back(number, piece);
 }
 
+bool clsExportSpecs::PieceReader::Take(const ExpandedTable& written) {
+    // The whole file is read at the end: nothing to take now.
+    if (whole_) return true;
+    if (!headRead_ ||
+        written.number != static_cast<int32_t>(specs_.TablesCollection.size() + 1))
+        return false;
+    if (specs_.TablesCollection.emplace_back().TakeWritten(written)) {
+        ++taken_;
+        return true;
+    }
+    specs_.TablesCollection.pop_back();
+    return false;
+}
+
+std::function<void(const ExpandedTable*)>
+clsExportSpecs::PieceReader::Following(SectionWriter& writer) {
+    return [this, &writer](const ExpandedTable* table) {
+        if (table && Take(*table))
+            writer.FlushToFile();
+        else
+            Read(writer.Flush());
+    };
+}
+
 void clsExportSpecs::PieceReader::Finish(RepeatFoldingMessages& messages,
                                          const std::filesystem::path& file_name) {
     if (whole_ || !headRead_) {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,7 @@ class Messages;
 class RepeatFoldingMessages;
 class JobState;
 class CsvWriter;
+class SectionWriter;
 
 class clsExportSpecs {
 public:
@@ -62,7 +64,18 @@ public:
     public:
         PieceReader(clsExportSpecs& specs, int64_t tablesExpected);
         void Read(const SectionedText& piece);
+        // The next table from the values just written into its sections,
+        // without reading their text; false (nothing taken) when the table
+        // must be read from the text after all, for that reading would say
+        // something or take a value otherwise.
+        bool Take(const ExpandedTable& written);
+        // What the expansion calls after each piece it wrote into `writer`:
+        // a table written as plain keys is taken from its values and its
+        // text only goes to the file; any other piece is read from its text.
+        std::function<void(const ExpandedTable*)> Following(SectionWriter& writer);
         void Finish(RepeatFoldingMessages& messages, const std::filesystem::path& file_name);
+        // The tables taken from their values rather than read from their text.
+        size_t Taken() const { return taken_; }
 
     private:
         // Whether anything was said, which is then dropped.
@@ -83,6 +96,7 @@ public:
         clsExportSpecs& specs_;
         bool headRead_ = false;
         bool whole_ = false; // the file is read back whole at the end
+        size_t taken_ = 0;
         std::vector<std::pair<int32_t, SectionedText>> said_;
         Heard heard_;
         RepeatFoldingMessages quiet_{heard_};

@@ -134,6 +134,36 @@ void clsTable::ReadFromFileSequentially(RepeatFoldingMessages& messages, Section
                          [](const clsColumn& column) { return column.Valid(); });
 }
 
+bool clsTable::TakeWritten(const ExpandedTable& written) {
+    // The key texts as their lines read back; a missing one the reading says.
+    const TableSectionKeys& keys = written.keys;
+    valid_ = false;
+    std::string_view start, end;
+    if (!ReadsBackAs(keys.ReadStartLine, kMissing, start) || start == kMissing ||
+        !ReadsBackAs(keys.ReadEndLine, kMissing, end) || end == kMissing)
+        return false;
+    // Offsets and the count are whole numbers as written; no lines left out
+    // and no groups, which only the reading of their keys takes.
+    if (keys.TotalColumns <= 0 || static_cast<size_t>(keys.TotalColumns) != written.columns.size() ||
+        (keys.Lines && !keys.Lines->None()))
+        return false;
+    number_ = written.number;
+    ReadStartLine.assign(start);
+    ReadStartLineOffset = keys.ReadStartLineOffset;
+    ReadEndLine.assign(end);
+    ReadEndLineOffset = keys.ReadEndLineOffset;
+    TotalColumns = keys.TotalColumns;
+    Lines = LineRules{};
+    // The columns, each as its section reads back.
+    ColumnsCollection.clear();
+    ColumnsCollection.reserve(static_cast<size_t>(std::min(TotalColumns, kColumnsReserved)));
+    for (const ColumnSectionKeys& column : written.columns) {
+        if (!ColumnsCollection.emplace_back().TakeWritten(column)) return false;
+    }
+    valid_ = true;
+    return true;
+}
+
 void clsTable::WriteToFile(ProfileFile& file, int32_t table_number) const {
     const std::string section = "Table " + std::to_string(table_number);
     WriteTableSection(

@@ -22,6 +22,7 @@ class CsvWriter;
 class TextIndex;
 class TablePass;
 class OnePassText;
+struct ExpandedTable;
 
 class clsTable {
 public:
@@ -50,6 +51,10 @@ public:
                       int32_t table_number);
     void ReadFromFileSequentially(RepeatFoldingMessages& messages, SectionedCursor& file,
                                   int32_t table_number);
+    // The table from the values the expansion just wrote into its sections,
+    // as reading them back gives it, without the text: false, saying nothing,
+    // where that reading would say something or read a value otherwise.
+    bool TakeWritten(const ExpandedTable& written);
     void WriteToFile(ProfileFile& file, int32_t table_number) const;
 
     // Runs the table into the open CSV output, or into the workbook when

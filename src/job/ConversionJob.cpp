@@ -780,7 +780,7 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     clsExportSpecs::PieceReader readBack(state.recipe.ExportSpecs,
                                          CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}));
     ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report,
-                       state.job.gTabSize, [&] { readBack.Read(specs.Flush()); });
+                       state.job.gTabSize, readBack.Following(specs));
     // A working file that could not be written ends the job before its
     // output: a job that says it failed leaves the earlier output alone.
     if (!lock) lock.emplace(settings_.LockFile);

@@ -431,10 +431,12 @@ bool ReadShortTable(Messages& messages, const SectionedText& text, const std::st
     return true;
 }
 
-// Expands table i into its section and one section per field; false when
-// the expansion ends there.
+// Expands table i into its section and one section per field, and hands
+// what it wrote to `written` (null where the section holds more than its
+// keys); false when the expansion ends there.
 bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWriter& longFile,
-                 TextIndex& report, int32_t tabSize, int64_t i) {
+                 TextIndex& report, int32_t tabSize, int64_t i,
+                 const std::function<void(const ExpandedTable*)>& written) {
     const std::string section = "Table " + std::to_string(i);
     // The table's keys, its lines left out and its groups.
     ShortTable short_;
@@ -478,12 +480,22 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWrit
         longFile.Write(section, key, value);
     const int32_t firstColumn =
         ShowProblems(messages, AlphaToNum2(writeColumn), MessageIcon::Critical);
+    std::vector<std::string> letters(colStart.size());
+    std::vector<ColumnSectionKeys> columns(colStart.size());
     for (size_t j = 0; j < colStart.size(); ++j) {
-        const std::string letters = ShowProblems(
-            messages, NumToAlpha2(firstColumn + static_cast<int32_t>(j)), MessageIcon::Critical);
+        letters[j] = ShowProblems(messages, NumToAlpha2(firstColumn + static_cast<int32_t>(j)),
+                                  MessageIcon::Critical);
+        columns[j] = {colStart[j], colEnd[j], letters[j], {}};
         WriteColumnSection(longFile, static_cast<int32_t>(i), static_cast<int32_t>(j + 1),
-                           {colStart[j], colEnd[j], letters, {}});
+                           columns[j]);
     }
+    if (!written) return true;
+    if (!short_.unusable.empty() || !table.Lines || !table.Lines->None()) {
+        written(nullptr);
+        return true;
+    }
+    const ExpandedTable expanded{static_cast<int32_t>(i), table, columns};
+    written(&expanded);
     return true;
 }
 
@@ -491,12 +503,13 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWrit
 
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
-                        int32_t tabSize, const std::function<void()>& piecesDone) {
+                        int32_t tabSize,
+                        const std::function<void(const ExpandedTable*)>& piecesDone) {
     // A fault shared by the fields of one table is said once, with its count.
     RepeatFoldingMessages messages(observer);
     WriteHeader(longFile);
     longFile.Write("General", "Name", "");
-    if (piecesDone) piecesDone();
+    if (piecesDone) piecesDone(nullptr);
     // Tables: section headers without "Col".
     const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
     // Each table in number order.
@@ -504,8 +517,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
         const RepeatScope scope(messages);
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning Table " + std::to_string(i));
-        if (!ExpandTable(messages, shortText, longFile, report, tabSize, i)) break;
-        if (piecesDone) piecesDone();
+        if (!ExpandTable(messages, shortText, longFile, report, tabSize, i, piecesDone)) break;
     }
     observer.StatusChanged(StatusTarget::Caption, caption);
 }

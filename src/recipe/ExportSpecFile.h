@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,10 +68,14 @@ bool ExpansionReadsTheReport(const SectionedText& shortText);
 // recipe of a marked report into `recipe`, in one read of the report. The
 // caller commits the files.
 // `piecesDone`, when given, is called once the header and [General] are
-// written and again after each table's sections.
+// written (with null) and again after each table's sections: with the values
+// written into them where the table's section holds its keys only, else
+// with null.
+struct ExpandedTable;
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
-                        int32_t tabSize, const std::function<void()>& piecesDone = {});
+                        int32_t tabSize,
+                        const std::function<void(const ExpandedTable*)>& piecesDone = {});
 struct MarkedRecipe {
     bool read = false;   // false: the report could not be read, `problem` says why
     int64_t tables = 0;  // the tables of the recipe
@@ -124,5 +129,13 @@ struct ColumnSectionKeys {
 };
 void WriteColumnSection(ProfileWriter& file, int32_t table_number, int32_t col,
                         const ColumnSectionKeys& keys);
+
+// A table as the expansion wrote it: its section (without lines left out or
+// groups) and its columns' sections in order. Views, valid during the call.
+struct ExpandedTable {
+    int32_t number = 0;
+    const TableSectionKeys& keys;
+    std::span<const ColumnSectionKeys> columns;
+};
 
 } // namespace vok

@@ -365,7 +365,7 @@ bool SectionWriter::CommitTaken(const SectionedText& taken, std::string& error) 
     return ReplaceFileContents(fileName_, taken.Block(), error, durability_);
 }
 
-SectionedText SectionWriter::Flush() {
+void SectionWriter::Stream() {
     if (fallback_ || durability_ != AtomicFile::Durability::InPlace)
         throw std::logic_error("only a working file written section after section is streamed");
     if (!stream_) {
@@ -376,10 +376,24 @@ SectionedText SectionWriter::Flush() {
     // The next write opens a section of its own.
     inSection_ = false;
     sectionLine_ = 0;
+}
+
+SectionedText SectionWriter::Flush() {
+    Stream();
+    // The next piece starts with the room this one took.
+    const size_t room = bytes_.capacity(), lines = ends_.capacity();
     SectionedText written(std::move(bytes_), std::move(ends_), 2);
     bytes_.clear();
     ends_.clear();
+    bytes_.reserve(room);
+    ends_.reserve(lines);
     return written;
+}
+
+void SectionWriter::FlushToFile() {
+    Stream();
+    bytes_.clear();
+    ends_.clear();
 }
 
 SectionedText SectionWriter::Text() const {

@@ -133,11 +133,15 @@ public:
     // their own. The sections written after it are new ones; Commit ends the
     // file. A file written this way never turns into a ProfileFile.
     SectionedText Flush();
+    // The same, for sections whose reading back is not needed: they go to
+    // the file and their room is kept for the next.
+    void FlushToFile();
     // Called once before a streamed file is first opened.
     void BeforeOpening(std::function<void()> call) { beforeOpening_ = std::move(call); }
 
 private:
     void StartSection(std::string_view name);
+    void Stream();
     std::vector<std::string> AllLines() const;
     std::string_view LineAt(size_t i) const;
     void ReplaceLine(size_t i, std::string_view line);

@@ -190,6 +190,13 @@ std::string ReadIniValue(SectionedCursor& file, std::string_view section, std::s
     return SearchKey(file, key, std::move(result), trimMode);
 }
 
+bool ReadsBackAs(std::string_view written, std::string_view defaultValue, std::string_view& read) {
+    if (written.find_first_of("[;\r\n") != std::string_view::npos) return false;
+    read = Trim(written);
+    if (read.empty()) read = defaultValue;
+    return true;
+}
+
 bool SectionMentions(SectionedCursor file, std::initializer_list<std::string_view> texts) {
     std::string_view line;
     while (file.ReadLine(line) && line.find('[') == std::string_view::npos) {

@@ -119,6 +119,13 @@ private:
 std::string ReadIniValue(SectionedCursor& file, std::string_view section, std::string_view key,
                          std::string_view defaultValue, int32_t trimMode = kTrimBoth);
 
+// What the lookups above read from a line "key=value" written with
+// `written` as its value, the line following the one looked up before: the
+// value trimmed, `defaultValue` where that leaves nothing. False where the
+// line would not read back so (a "[" ends the section, a ";" opens a
+// comment, a line end splits the line).
+bool ReadsBackAs(std::string_view written, std::string_view defaultValue, std::string_view& read);
+
 // True when a line from the cursor up to the next line holding "[" holds one
 // of `texts`: a sequential lookup from there finds no key that holds none.
 bool SectionMentions(SectionedCursor file, std::initializer_list<std::string_view> texts);

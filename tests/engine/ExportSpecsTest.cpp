@@ -116,8 +116,11 @@ TEST(ExportSpecs, FullRecipeFormKeepsOnlyTheExactNumberFormats) {
 // text at once, and each table's sections as they are written and leave
 // memory. The files, the tables and every message must be the same: plain
 // tables, a table whose line keys cannot be used (its reading says so, after
-// the file is written), and a key text holding "[Table " (a section header to
-// the whole reading, so the file is read back whole).
+// the file is written), a key text holding "[Table " (a section header to
+// the whole reading, so the file is read back whole), and tables whose values
+// the reading refuses (a missing key text, columns past "Z" as the reading
+// compares letters): plain tables are taken from their values, the others
+// read from their text.
 TEST(ExportSpecs, ReadingThePiecesAsWrittenGivesWhatTheWholeFileGives) {
     const std::vector<std::string> tableKeys = {
         "ReadStartLine=A1\r\nReadStartLineOffset=1\r\nReadEndLine=Z1\r\nReadEndLineOffset=0\r\n"
@@ -125,13 +128,21 @@ TEST(ExportSpecs, ReadingThePiecesAsWrittenGivesWhatTheWholeFileGives) {
         "ReadStartLine=A2\r\nReadEndLine=Z2\r\nParsing=--- -- -\r\nWriteColumn=A\r\n"
         "SkipLine1=PAGE\r\nGroupParsing1=---\r\n",
         "ReadStartLine=A3\r\nReadEndLine=Z3\r\nParsing= ------\r\nWriteColumn=C\r\n",
-        "ReadStartLine=[Table 9\r\nReadEndLine=Z4\r\nParsing=--\r\nWriteColumn=A\r\n"};
+        "ReadStartLine=[Table 9\r\nReadEndLine=Z4\r\nParsing=--\r\nWriteColumn=A\r\n",
+        "ReadStartLine=-999999\r\nReadEndLine=Z5\r\nParsing=-- --\r\nWriteColumn=A\r\n",
+        "ReadStartLine=A6\r\nReadEndLine=Z6\r\nParsing=-- --\r\nWriteColumn=ZA\r\n",
+        "ReadStartLine= B7  x \r\nReadStartLineOffset=-2\r\nReadEndLine=Z7;note\r\n"
+        "ReadEndLineOffset=3\r\nParsing=-- -- -- --\r\nWriteColumn=y\r\n",
+        "ReadStartLine=A8\r\nParsing=--\r\nWriteColumn=A\r\n"};
     struct Case {
         std::vector<size_t> tables;
-        size_t said; // messages the reading says; kSome: at least one
+        size_t said;  // messages the reading says; kSome: at least one
+        size_t taken; // tables taken from their values
     };
     constexpr size_t kSome = 99;
-    for (const Case& c : {Case{{0, 2, 0}, 0}, Case{{0, 1, 2, 1}, 2}, Case{{0, 3, 1, 2}, kSome}}) {
+    for (const Case& c :
+         {Case{{0, 2, 0}, 0, 3}, Case{{0, 1, 2, 1}, 2, 2}, Case{{0, 3, 1, 2}, kSome, 1},
+          Case{{6, 4, 0, 5, 6}, kSome, 3}, Case{{7, 6}, kSome, 1}}) {
         std::string recipe = "[Header]\r\nProduct=VOK-B\r\nFileType=RECIPE\r\nFileFormat=1.0\r\n";
         for (size_t t = 0; t < c.tables.size(); ++t)
             recipe += "[Table " + std::to_string(t + 1) + "]\r\n" + tableKeys[c.tables[t]];
@@ -153,9 +164,10 @@ TEST(ExportSpecs, ReadingThePiecesAsWrittenGivesWhatTheWholeFileGives) {
         SectionWriter writer(piecesFile, AtomicFile::Durability::InPlace);
         clsExportSpecs::PieceReader reader(pieces.state.recipe.ExportSpecs, 2);
         ConvertShortToLong(pieces.messages, "", shortText, writer, report, 8,
-                           [&] { reader.Read(writer.Flush()); });
+                           reader.Following(writer));
         ASSERT_TRUE(writer.Commit(error)) << error;
         reader.Finish(pieces.state.messages, piecesFile);
+        EXPECT_EQ(reader.Taken(), c.taken);
 
         EXPECT_EQ(ReadFile(piecesFile), ReadFile(wholeFile));
         EXPECT_EQ(pieces.messages.Texts(), whole.messages.Texts());
