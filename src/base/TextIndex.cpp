@@ -174,67 +174,64 @@ private:
         size_t bytes = 1;
         for (const size_t p : members)
             bytes += patterns[p].bytes.size();
-        next_.reserve(bytes * classes_);
+        table_.reserve(bytes * classes_);
         output_.reserve(bytes);
-        next_.assign(classes_, -1);
+        table_.assign(classes_, kNoState);
         output_.assign(1, {});
         for (const size_t p : members) {
-            int32_t state = 0;
+            uint32_t state = 0;
             for (const char c : patterns[p].bytes) {
                 const size_t at =
                     static_cast<size_t>(state) * classes_ + classOf_[static_cast<unsigned char>(c)];
-                if (next_[at] < 0) {
-                    next_[at] = static_cast<int32_t>(output_.size());
+                if (table_[at] == kNoState) {
+                    table_[at] = static_cast<uint32_t>(output_.size());
                     output_.emplace_back();
-                    next_.resize(next_.size() + classes_, -1);
+                    table_.resize(table_.size() + classes_, kNoState);
                 }
-                state = next_[at];
+                state = table_[at];
             }
-            output_[static_cast<size_t>(state)].push_back(p);
+            output_[state].push_back(p);
         }
     }
 
     // Failure links in breadth-first order turn the trie into a complete
     // automaton; a state's outputs include those of its failure state.
     void LinkFailures() {
-        std::vector<int32_t> fail(output_.size(), 0), queue;
+        std::vector<uint32_t> fail(output_.size(), 0), queue;
         for (size_t c = 0; c < classes_; ++c) {
-            int32_t& to = next_[c];
-            if (to < 0) {
+            uint32_t& to = table_[c];
+            if (to == kNoState) {
                 to = 0;
             } else {
                 queue.push_back(to);
             }
         }
         for (size_t head = 0; head < queue.size(); ++head) {
-            const int32_t state = queue[head];
-            const std::vector<size_t>& inherited = output_[static_cast<size_t>(fail[state])];
-            std::vector<size_t>& own = output_[static_cast<size_t>(state)];
+            const uint32_t state = queue[head];
+            const std::vector<size_t>& inherited = output_[fail[state]];
+            std::vector<size_t>& own = output_[state];
             own.insert(own.end(), inherited.begin(), inherited.end());
             for (size_t c = 0; c < classes_; ++c) {
-                int32_t& to = next_[static_cast<size_t>(state) * classes_ + c];
-                const int32_t viaFail = next_[static_cast<size_t>(fail[state]) * classes_ + c];
-                if (to < 0) {
+                uint32_t& to = table_[static_cast<size_t>(state) * classes_ + c];
+                const uint32_t viaFail = table_[static_cast<size_t>(fail[state]) * classes_ + c];
+                if (to == kNoState) {
                     to = viaFail;
                 } else {
-                    fail[static_cast<size_t>(to)] = viaFail;
+                    fail[to] = viaFail;
                     queue.push_back(to);
                 }
             }
         }
     }
 
-    // The table the scan runs on: each transition holds its target's row
-    // (its number times the classes) and, in its top bit, whether the
-    // target has outputs, so that a byte costs one look-up.
+    // The table the scan runs on, made from the states' transitions in
+    // place (a second table would double the pages a large automaton
+    // touches): each transition holds its target's row (its number times the
+    // classes) and, in its top bit, whether the target has outputs, so that
+    // a byte costs one look-up.
     void MakeTable() {
-        table_.resize(next_.size());
-        for (size_t at = 0; at < next_.size(); ++at) {
-            const auto to = static_cast<uint32_t>(next_[at]);
-            table_[at] =
-                to * static_cast<uint32_t>(classes_) | (output_[to].empty() ? 0u : kHasOutput);
-        }
-        next_ = std::vector<int32_t>();
+        for (uint32_t& to : table_)
+            to = to * static_cast<uint32_t>(classes_) | (output_[to].empty() ? 0u : kHasOutput);
         NoteStartBytes();
     }
 
@@ -254,10 +251,12 @@ private:
     }
 
     static constexpr uint32_t kHasOutput = 0x80000000u;
+    static constexpr uint32_t kNoState = 0xFFFFFFFFu; // while the trie is made
 
     std::array<uint8_t, 256> classOf_{};
     size_t classes_ = 1;
-    std::vector<int32_t> next_; // while building
+    // While the automaton is made, the target state of each transition;
+    // then the table the scan runs on.
     std::vector<uint32_t> table_;
     std::vector<std::vector<size_t>> output_;
     std::array<char, 3> start_{};
