@@ -403,26 +403,26 @@ std::vector<std::pair<std::string, std::string>> LineKeysAsWritten(const Section
 bool ReadShortTable(Messages& messages, const SectionedText& text, const std::string& section,
                     ShortTable& table) {
     TableSectionKeys& keys = table.keys;
-    table.startKey = GetIniValue(text, section, "ReadStartLine", "");
+    const SectionLookup keyOf(text, section);
+    table.startKey = keyOf.Get("ReadStartLine", "");
     keys.ReadStartLine = table.startKey;
-    if (!ReadIntegerKey(messages, GetIniValue(text, section, "ReadStartLineOffset", "0"), section,
+    if (!ReadIntegerKey(messages, keyOf.Get("ReadStartLineOffset", "0"), section,
                         "ReadStartLineOffset", keys.ReadStartLineOffset))
         return false;
-    table.endKey = GetIniValue(text, section, "ReadEndLine", "");
+    table.endKey = keyOf.Get("ReadEndLine", "");
     keys.ReadEndLine = table.endKey;
-    if (!ReadIntegerKey(messages, GetIniValue(text, section, "ReadEndLineOffset", "0"), section,
+    if (!ReadIntegerKey(messages, keyOf.Get("ReadEndLineOffset", "0"), section,
                         "ReadEndLineOffset", keys.ReadEndLineOffset))
         return false;
     // The template keeps its leading blanks.
-    table.parsing = GetIniValueEx(text, section, "Parsing", "", kTrimTrailing);
-    table.writeColumn = GetIniValue(text, section, "WriteColumn", "");
+    table.parsing = keyOf.Get("Parsing", "", kTrimTrailing);
+    table.writeColumn = keyOf.Get("WriteColumn", "");
     // The lines the table leaves out and its groups, copied after its keys.
     const SectionKeyLookup lookup = [&](std::string_view key, int32_t trimMode) {
-        return GetIniValueEx(text, section, key, kMissing, trimMode);
+        return keyOf.Get(key, kMissing, trimMode);
     };
     Unsaid unsaid;
-    SectionedCursor keysAt(text);
-    if (!keysAt.SkipToSection(section) || !MayHoldLineRules(keysAt))
+    if (!keyOf.Found() || !MayHoldLineRules(keyOf.Body()))
         keys.Lines = &table.lines;
     else if (ReadLineRules(unsaid, lookup, section, table.lines))
         keys.Lines = &table.lines;

@@ -218,6 +218,21 @@ std::string GetIniValue(const SectionedText& text, std::string_view section, std
     return GetIniValueEx(text, section, key, defaultValue, kTrimBoth);
 }
 
+SectionLookup::SectionLookup(const SectionedText& text, std::string_view section) : text_(&text) {
+    // As a lookup from the file's first line finds it: the first header.
+    SectionedCursor file(text);
+    body_ = section.empty() ? 0 : file.SkipToSection(section) ? file.Position() : ~size_t{0};
+}
+
+std::string SectionLookup::Get(std::string_view key, std::string_view defaultValue,
+                               int32_t trimMode) const {
+    if (!text_->IsOpen()) return {};
+    std::string result(defaultValue);
+    if (!Found()) return result;
+    SectionedCursor file = Body();
+    return SearchKey(file, key, std::move(result), trimMode);
+}
+
 namespace {
 
 // Keys that all hold "[" are found on lines holding "[" only: the search

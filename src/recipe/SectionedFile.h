@@ -96,7 +96,8 @@ private:
 // lookups. It starts at the first line.
 class SectionedCursor {
 public:
-    explicit SectionedCursor(const SectionedText& text) : text_(&text) {}
+    explicit SectionedCursor(const SectionedText& text, size_t line = 0)
+        : text_(&text), next_(line) {}
     const SectionedText& Text() const { return *text_; }
     bool IsOpen() const { return text_->IsOpen(); }
     // The next line; false at the end.
@@ -135,6 +136,23 @@ std::string GetIniValue(const SectionedText& text, std::string_view section, std
                         std::string_view defaultValue);
 std::string GetIniValueEx(const SectionedText& text, std::string_view section, std::string_view key,
                           std::string_view defaultValue, int32_t trimMode);
+
+// The whole-file lookups above, of many keys of one section: each gives
+// what GetIniValueEx gives, and the section's header is found once for all.
+class SectionLookup {
+public:
+    SectionLookup(const SectionedText& text, std::string_view section);
+    std::string Get(std::string_view key, std::string_view defaultValue,
+                    int32_t trimMode = kTrimBoth) const;
+    // The section's lines from the one after its header; false when the
+    // file holds no such section.
+    bool Found() const { return body_ <= text_->LineCount(); }
+    SectionedCursor Body() const { return SectionedCursor(*text_, body_); }
+
+private:
+    const SectionedText* text_;
+    size_t body_; // past the end when there is no such section
+};
 
 // The key-line search of whole lines from the cursor on, and the count of
 // lines holding any of the keys and not the exclusion text.

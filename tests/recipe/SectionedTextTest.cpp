@@ -69,11 +69,15 @@ TEST(SectionedText, LookupsAnswerAsOnTheFile) {
                                            "\tTabbed",
                                            "Read",
                                            ""};
+    // Key by key, and many keys of one section found once.
     for (const std::string& section : sections) {
+        const SectionLookup lookup(text, section);
         for (const std::string& key : keys) {
             for (const int32_t trim : {kTrimLeading, kTrimTrailing, kTrimBoth}) {
-                EXPECT_EQ(GetIniValueEx(text, section, key, kMissing, trim),
-                          GetIniValueEx(path, section, key, kMissing, trim))
+                const std::string onFile = GetIniValueEx(path, section, key, kMissing, trim);
+                EXPECT_EQ(GetIniValueEx(text, section, key, kMissing, trim), onFile)
+                    << "[" << section << "] " << key << " trim " << trim;
+                EXPECT_EQ(lookup.Get(key, kMissing, trim), onFile)
                     << "[" << section << "] " << key << " trim " << trim;
             }
         }
@@ -118,6 +122,7 @@ TEST(SectionedText, AFileThatCannotBeOpenedGivesWhatTheFileLookupGives) {
     const SectionedText missing = SectionedText::FromFile(dir / "missing.t2x");
     EXPECT_FALSE(missing.IsOpen());
     EXPECT_EQ(GetIniValue(missing, "Header", "Product", "d"), "");
+    EXPECT_EQ(SectionLookup(missing, "Header").Get("Product", "d"), "");
     SectionedCursor cursor(missing);
     EXPECT_EQ(ReadIniValue(cursor, "Header", "Product", "d"), "d");
     EXPECT_EQ(CountKeyLines(missing, {"[Table ", {}, {}, {}}), 0);
