@@ -109,8 +109,11 @@ bool XmlScanner::Scan(std::string_view xml, Handler& handler, std::string& error
         error = "out of memory";
         return false;
     }
-    // expat takes an int length: feed large documents in pieces.
-    constexpr size_t kPiece = size_t{1} << 30;
+    // In pieces: the parser copies what it is given into a buffer of its
+    // own, which would otherwise hold a second copy of a large document (and
+    // its lengths are ints). Positions count from the document's start all
+    // the same.
+    constexpr size_t kPiece = size_t{1} << 20;
     size_t done = 0;
     do {
         size_t piece = std::min(kPiece, xml.size() - done);
