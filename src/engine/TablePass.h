@@ -4,6 +4,7 @@
 // report once for its key lines and its rows together.
 #pragma once
 
+#include "engine/GroupValues.h"
 #include "engine/clsLineProcessor.h"
 #include "layout/LineRules.h"
 
@@ -88,6 +89,9 @@ private:
     int64_t done_ = 0;
     int64_t linesRead_ = 0;
     std::string line_, cell_;
+    // The group values of the row being written: the pass's, not the
+    // table's, which thousands of tables would each hold.
+    GroupValues groups_;
     // The per-line path, once the first row has shown that it applies.
     std::vector<table_pass::RawColumn> raw_;
     bool rawPath_ = false;

@@ -392,7 +392,7 @@ void TablePass::Settle(const ReportFacts& facts) {
     latin_ = facts.latin;
     oneByte_ = facts.oneByte;
     tabSize_ = facts.tabSize;
-    table_.groups_.SetLatin(latin_);
+    groups_.SetLatin(latin_);
     if (csv_) csv_->SetEncoding(latin_ ? TextEncoding::Windows1252 : TextEncoding::Utf8);
 }
 
@@ -411,7 +411,7 @@ bool TablePass::Run(TextReader& input, int64_t first, int64_t last, int32_t top)
 }
 
 void TablePass::Begin(int64_t first, int64_t total, int32_t top) {
-    table_.groups_.Start(table_.Lines, latin_);
+    groups_.Start(table_.Lines, latin_);
     first_ = first;
     total_ = total;
     top_ = top;
@@ -434,7 +434,7 @@ bool TablePass::Line(int64_t k, std::string_view bytes) {
     const bool formFeed = processor_.SetRawRow(bytes, tabSize_, oneByte_);
     const LineClass kind = classify_.Classify(processor_.RawRow(), formFeed);
     if (kind.kind != LineKind::Kept) {
-        if (kind.kind == LineKind::Group) table_.groups_.Take(kind.group, processor_);
+        if (kind.kind == LineKind::Group) groups_.Take(kind.group, processor_);
         if (state_.tableWatcher) state_.tableWatcher->LineLeftOut(k, kind);
         return true;
     }
@@ -481,7 +481,7 @@ bool TablePass::WriteGeneralRow() {
     }
     if (!csv_) return WriteGroupCells();
     // The CSV line; a file that cannot be written ends the run.
-    line_.append(table_.groups_.CsvTailUtf8());
+    line_.append(groups_.CsvTailUtf8());
     csv_->WriteLine(line_);
     if (csv_->Failed()) state_.recipe.ExportSpecs.FatalProcessError = true;
     return !csv_->Failed();
@@ -490,7 +490,7 @@ bool TablePass::WriteGeneralRow() {
 bool TablePass::WriteRawCsvRow() {
     // The fields cut from the line's own bytes, straight into the CSV block,
     // with room for every field doubled and quoted, with its comma.
-    const std::string_view tail = table_.groups_.CsvTail();
+    const std::string_view tail = groups_.CsvTail();
     char* out = csv_->RawLineRoom(RawLineBound(processor_, raw_, rawWidth_) + tail.size());
     processor_.ForEachRawField(raw_, [&](size_t i, const clsLineProcessor::RawField& f) {
         if (i > 0) *out++ = ',';
@@ -526,7 +526,7 @@ bool TablePass::WriteRawCells() {
 }
 
 bool TablePass::WriteGroupCells() {
-    const GroupValues& groups = table_.groups_;
+    const GroupValues& groups = groups_;
     for (size_t k = 0; k < groups.Count(); ++k) {
         const std::vector<std::string>& values = groups.Values(k);
         for (size_t f = 0; f < values.size(); ++f)

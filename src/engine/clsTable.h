@@ -2,7 +2,6 @@
 // and one near its bottom, each with a line offset) and its columns.
 #pragma once
 
-#include "engine/GroupValues.h"
 #include "engine/clsColumn.h"
 #include "layout/LineRules.h"
 
@@ -70,9 +69,6 @@ public:
     // running it would write what the file does not say.
     bool Valid() const { return valid_; }
 
-    // The group values of the row being written, during a pass.
-    const GroupValues& Groups() const { return groups_; }
-
 private:
     // The parts of the table's own section, read in file order; false after
     // a fault that was said.
@@ -102,7 +98,6 @@ private:
 
     int32_t number_ = 0; // the section's number, for messages
     bool valid_ = true;
-    GroupValues groups_;
 };
 
 } // namespace vok
