@@ -105,8 +105,7 @@ void clsExportSpecs::PieceReader::Read(const SectionedText& piece) {
 bool clsExportSpecs::PieceReader::Take(const ExpandedTable& written) {
     // The whole file is read at the end: nothing to take now.
     if (whole_) return true;
-    if (!headRead_ ||
-        written.number != static_cast<int32_t>(specs_.TablesCollection.size() + 1))
+    if (!headRead_ || written.number != static_cast<int32_t>(specs_.TablesCollection.size() + 1))
         return false;
     if (specs_.TablesCollection.emplace_back().TakeWritten(written)) {
         ++taken_;

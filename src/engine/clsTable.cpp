@@ -144,7 +144,8 @@ bool clsTable::TakeWritten(const ExpandedTable& written) {
         return false;
     // Offsets and the count are whole numbers as written; no lines left out
     // and no groups, which only the reading of their keys takes.
-    if (keys.TotalColumns <= 0 || static_cast<size_t>(keys.TotalColumns) != written.columns.size() ||
+    if (keys.TotalColumns <= 0 ||
+        static_cast<size_t>(keys.TotalColumns) != written.columns.size() ||
         (keys.Lines && !keys.Lines->None()))
         return false;
     number_ = written.number;

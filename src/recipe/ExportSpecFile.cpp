@@ -411,8 +411,8 @@ bool ReadShortTable(Messages& messages, const SectionedText& text, const std::st
         return false;
     table.endKey = keyOf.Get("ReadEndLine", "");
     keys.ReadEndLine = table.endKey;
-    if (!ReadIntegerKey(messages, keyOf.Get("ReadEndLineOffset", "0"), section,
-                        "ReadEndLineOffset", keys.ReadEndLineOffset))
+    if (!ReadIntegerKey(messages, keyOf.Get("ReadEndLineOffset", "0"), section, "ReadEndLineOffset",
+                        keys.ReadEndLineOffset))
         return false;
     // The template keeps its leading blanks.
     table.parsing = keyOf.Get("Parsing", "", kTrimTrailing);

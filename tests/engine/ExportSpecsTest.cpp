@@ -128,14 +128,13 @@ std::pair<std::vector<std::string>, size_t> ExpandBothWays(const std::string& re
     std::string error;
     EXPECT_TRUE(wholeWriter.Commit(error)) << error;
     whole.state.recipe.ExportSpecs.ReadFromText(whole.state.messages, wholeWriter.TakeText(),
-                                               wholeFile);
+                                                wholeFile);
     // Piece after piece, over a file that held something else.
     const std::string piecesFile = pieces.dir.File("pieces.t2x");
     WriteFile(piecesFile, std::string(100000, 'x'));
     SectionWriter writer(piecesFile, AtomicFile::Durability::InPlace);
     clsExportSpecs::PieceReader reader(pieces.state.recipe.ExportSpecs, 2);
-    ConvertShortToLong(pieces.messages, "", shortText, writer, report, 8,
-                       reader.Following(writer));
+    ConvertShortToLong(pieces.messages, "", shortText, writer, report, 8, reader.Following(writer));
     EXPECT_TRUE(writer.Commit(error)) << error;
     reader.Finish(pieces.state.messages, piecesFile);
 
@@ -206,13 +205,12 @@ TEST(ExportSpecs, ReadingThePiecesAsWrittenGivesWhatTheWholeFileGives) {
 // sentinel, signs, letters past "Z", unknown keys): whatever they hold,
 // taking a table from its values gives what reading its text gives.
 TEST(ExportSpecs, TablesTakenFromTheirValuesMatchTheirReadingWhateverTheKeysHold) {
-    const std::vector<std::string> texts = {"A",   " B ", "x;y", "[T", "-999999", "",    "7",
-                                            "-3",  "+2",  "2x",  "Z",  "ZA",      "aa",  "\tC",
-                                            "a=b", "Col", "XFD", " ", "99999999999"};
+    const std::vector<std::string> texts = {"A",   " B ", "x;y", "[T", "-999999",    "",   "7",
+                                            "-3",  "+2",  "2x",  "Z",  "ZA",         "aa", "\tC",
+                                            "a=b", "Col", "XFD", " ",  "99999999999"};
     const std::vector<std::string> numbers = {"0", "2", "-1", " 3 ", "+4", "x", "", "5;six"};
     const std::vector<std::string> letters = {"A", "b", " C ", "Z", "Y", "ZA", "AB", "", "1"};
-    const std::vector<std::string> templates = {"---- ---", " -- - ---", "--", "AUTO", "x - x",
-                                                ""};
+    const std::vector<std::string> templates = {"---- ---", " -- - ---", "--", "AUTO", "x - x", ""};
     uint32_t seed = 12345;
     const auto pick = [&seed](size_t n) {
         seed = seed * 1103515245u + 12345u;
@@ -231,7 +229,8 @@ TEST(ExportSpecs, TablesTakenFromTheirValuesMatchTheirReadingWhateverTheKeysHold
             key("ReadEndLine", texts[pick(texts.size())]);
             key("ReadEndLineOffset", numbers[pick(numbers.size())]);
             key("Parsing", templates[pick(templates.size())]);
-            key("WriteColumn", pick(4) == 0 ? texts[pick(texts.size())] : letters[pick(letters.size())]);
+            key("WriteColumn",
+                pick(4) == 0 ? texts[pick(texts.size())] : letters[pick(letters.size())]);
             tables.push_back(keys);
         }
         SCOPED_TRACE(ShortRecipe(tables));

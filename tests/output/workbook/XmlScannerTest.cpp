@@ -29,7 +29,9 @@ public:
     std::string_view xml;
 
 private:
-    void Record(const XmlTag& tag) { tags.emplace_back(xml.substr(tag.begin, tag.end - tag.begin)); }
+    void Record(const XmlTag& tag) {
+        tags.emplace_back(xml.substr(tag.begin, tag.end - tag.begin));
+    }
     bool inValue_ = false;
 };
 
