@@ -208,6 +208,10 @@ class Inputs(FolderFiles, unittest.TestCase):
         # Out of file descriptors, a recipe read as "holds no table section",
         # and a table's rows as empty ones. At every limit the run either
         # converts as without one or says the cause.
+        if sanitized():
+            # The sanitizers' runtime checks a pointer through a pipe of its
+            # own, which it cannot open here: it would report the first call.
+            self.skipTest("the sanitizers' runtime needs file descriptors of its own")
         kept = self.earlier("out.csv")
         derive = self.write("derive.rcp", recipe(parsing="="))
         causes = set()
