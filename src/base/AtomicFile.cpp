@@ -410,7 +410,10 @@ bool InPlaceFile::Holds(std::string_view bytes) {
 
 void InPlaceFile::Append(std::string_view bytes) {
     // Written a block at a time, the file open only meanwhile: a job holds
-    // no descriptor for it while it reads the report between pieces.
+    // no descriptor for it while it reads the report between pieces. The
+    // block is taken whole: grown by doubling it would touch twice its pages,
+    // while pages never written cost nothing.
+    if (pending_.capacity() < kBlock) pending_.reserve(kBlock);
     pending_.append(bytes);
     if (pending_.size() < kBlock) return;
     WritePending();

@@ -19,10 +19,10 @@ char* CsvWriter::RawLineRoom(size_t bytes) {
     // The line end's two bytes come on top.
     const size_t needed = used_ + bytes + 2;
     if (needed > capacity_) {
-        // The block grows as the output does: a small report's CSV (most of a
-        // folder job's) never takes, fills and gives back a quarter megabyte.
-        const size_t capacity =
-            std::max(needed, std::clamp(2 * capacity_, kFirstBlock, kBlock + 4096));
+        // The block is taken whole, not grown by doubling, which would touch
+        // twice its pages: a page never written costs nothing, so a small
+        // report's CSV (most of a folder job's) touches only what it writes.
+        const size_t capacity = std::max(needed, kBlock + 4096);
         auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
         if (used_ > 0) std::memcpy(bigger.get(), block_.get(), used_);
         block_ = std::move(bigger);

@@ -59,7 +59,6 @@ private:
     std::string error_; // the first write failure
 
     static constexpr size_t kBlock = 1 << 18;
-    static constexpr size_t kFirstBlock = 1 << 14;
     std::string encoded_;
     // The lines not yet written: block_[0 .. used_), room for capacity_.
     std::unique_ptr<char[]> block_;
