@@ -147,10 +147,16 @@ public:
             const uint32_t to = table_[row + classOf_[data[i]]];
             row = to & ~kHasOutput;
             if (!(to & kHasOutput)) continue;
-            for (const size_t p : output_[row / classes_]) {
-                if (patterns[p].found || foundHere[p]) continue;
-                foundHere[p] = 1;
-                finds.push_back({i + 1 - patterns[p].bytes.size(), p});
+            // The patterns ending here: the state's own, then those of each
+            // shorter suffix that is a state with patterns of its own.
+            for (uint32_t state = row / static_cast<uint32_t>(classes_); state != 0;
+                 state = suffix_[state]) {
+                for (uint32_t m = ends_[state]; m != kNone; m = nextEnd_[m]) {
+                    const size_t p = members_[m];
+                    if (patterns[p].found || foundHere[p]) continue;
+                    foundHere[p] = 1;
+                    finds.push_back({i + 1 - patterns[p].bytes.size(), p});
+                }
             }
         }
     }
@@ -175,29 +181,38 @@ private:
         for (const size_t p : members)
             bytes += patterns[p].bytes.size();
         table_.reserve(bytes * classes_);
-        output_.reserve(bytes);
+        ends_.reserve(bytes);
         table_.assign(classes_, kNoState);
-        output_.assign(1, {});
-        for (const size_t p : members) {
+        ends_.assign(1, kNone);
+        members_.assign(members.begin(), members.end());
+        nextEnd_.assign(members.size(), kNone);
+        // Backwards, each put first on its state's list: the lists keep the
+        // patterns' order.
+        for (size_t m = members.size(); m-- > 0;) {
             uint32_t state = 0;
-            for (const char c : patterns[p].bytes) {
+            for (const char c : patterns[members[m]].bytes) {
                 const size_t at =
                     static_cast<size_t>(state) * classes_ + classOf_[static_cast<unsigned char>(c)];
                 if (table_[at] == kNoState) {
-                    table_[at] = static_cast<uint32_t>(output_.size());
-                    output_.emplace_back();
+                    table_[at] = static_cast<uint32_t>(ends_.size());
+                    ends_.push_back(kNone);
                     table_.resize(table_.size() + classes_, kNoState);
                 }
                 state = table_[at];
             }
-            output_[state].push_back(p);
+            nextEnd_[m] = ends_[state];
+            ends_[state] = static_cast<uint32_t>(m);
         }
     }
 
     // Failure links in breadth-first order turn the trie into a complete
-    // automaton; a state's outputs include those of its failure state.
+    // automaton; each state notes the longest of its suffixes that is a
+    // state with patterns of its own, whose patterns end wherever it does (a
+    // link, not a copy of their list: thousands of keys would make
+    // thousands of lists).
     void LinkFailures() {
-        std::vector<uint32_t> fail(output_.size(), 0), queue;
+        std::vector<uint32_t> fail(ends_.size(), 0), queue;
+        suffix_.assign(ends_.size(), 0);
         for (size_t c = 0; c < classes_; ++c) {
             uint32_t& to = table_[c];
             if (to == kNoState) {
@@ -206,11 +221,10 @@ private:
                 queue.push_back(to);
             }
         }
+        // A state's failure state lies nearer the root, so its link is made
+        // before the state's own.
         for (size_t head = 0; head < queue.size(); ++head) {
             const uint32_t state = queue[head];
-            const std::vector<size_t>& inherited = output_[fail[state]];
-            std::vector<size_t>& own = output_[state];
-            own.insert(own.end(), inherited.begin(), inherited.end());
             for (size_t c = 0; c < classes_; ++c) {
                 uint32_t& to = table_[static_cast<size_t>(state) * classes_ + c];
                 const uint32_t viaFail = table_[static_cast<size_t>(fail[state]) * classes_ + c];
@@ -218,6 +232,7 @@ private:
                     to = viaFail;
                 } else {
                     fail[to] = viaFail;
+                    suffix_[to] = ends_[viaFail] != kNone ? viaFail : suffix_[viaFail];
                     queue.push_back(to);
                 }
             }
@@ -231,7 +246,8 @@ private:
     // a byte costs one look-up.
     void MakeTable() {
         for (uint32_t& to : table_)
-            to = to * static_cast<uint32_t>(classes_) | (output_[to].empty() ? 0u : kHasOutput);
+            to = to * static_cast<uint32_t>(classes_) |
+                 (ends_[to] != kNone || suffix_[to] != 0 ? kHasOutput : 0u);
         NoteStartBytes();
     }
 
@@ -252,13 +268,18 @@ private:
 
     static constexpr uint32_t kHasOutput = 0x80000000u;
     static constexpr uint32_t kNoState = 0xFFFFFFFFu; // while the trie is made
+    static constexpr uint32_t kNone = 0xFFFFFFFFu;    // the end of a list of patterns
 
     std::array<uint8_t, 256> classOf_{};
     size_t classes_ = 1;
     // While the automaton is made, the target state of each transition;
     // then the table the scan runs on.
     std::vector<uint32_t> table_;
-    std::vector<std::vector<size_t>> output_;
+    // The patterns each state ends: the first of them (an index into
+    // members_, kNone for none) and, for each, the next; and each state's
+    // nearest suffix state with patterns of its own (0 for none: the root
+    // ends none, as no pattern is empty).
+    std::vector<uint32_t> members_, ends_, nextEnd_, suffix_;
     std::array<char, 3> start_{};
     size_t starts_ = 0; // 0: too many to look for
 };

@@ -9,7 +9,7 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -140,6 +140,34 @@ TEST(TextIndex, TheIndexTellsEncodingTabsAndLinesAsTheReaderSeesThem) {
 // Lines of several megabytes' worth of blocks, with CR LF pairs that a block
 // boundary may split: the keys' lines, the line count and reading from any
 // line agree with reading the file from its start.
+// Keys over three letters, most of them parts and ends of others (a key
+// ending inside a longer one, a longer one ending a shorter, several keys
+// alike), on lines drawn from the same letters: the keys searched at once
+// answer as each searched alone.
+TEST(TextIndex, KeysInsideOtherKeysAnswerAsEachSearchedAlone) {
+    TempDir dir;
+    std::mt19937 random(20261210);
+    const auto draw = [&](size_t shortest, size_t longest) {
+        std::string text(std::uniform_int_distribution<size_t>(shortest, longest)(random), 'a');
+        for (char& c : text)
+            c = static_cast<char>('a' + std::uniform_int_distribution<int>(0, 2)(random));
+        return text;
+    };
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        std::string bytes;
+        for (int line = 0; line < 300; ++line)
+            bytes += draw(0, 9) + "\r\n";
+        const std::filesystem::path path = dir / ("letters" + std::to_string(round) + ".txt");
+        WriteFile(path, bytes);
+        std::vector<std::string> keys;
+        for (int k = 0; k < 30; ++k)
+            keys.push_back(draw(1, 6));
+        keys.push_back(keys.front());
+        ExpectSameAnswers(path, keys, true);
+    }
+}
+
 TEST(TextIndex, AReportLargerThanOneBlockIsIndexedAcrossBlocks) {
     TempDir dir;
     const std::filesystem::path path = dir / "large.txt";
