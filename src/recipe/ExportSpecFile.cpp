@@ -11,6 +11,7 @@
 #include "recipe/ProfileFile.h"
 #include "recipe/SectionedFile.h"
 
+#include <algorithm>
 #include <fmt/format.h>
 #include <string>
 #include <vector>
@@ -298,10 +299,12 @@ void WriteLineRules(ProfileWriter& file, std::string_view section, const LineRul
 std::vector<std::string> KeyTextsOf(const SectionedText& recipe) {
     std::vector<std::string> keys;
     const int64_t tables = CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
+    keys.reserve(static_cast<size_t>(2 * std::max<int64_t>(tables, 0)));
     for (int64_t i = 1; i <= tables; ++i) {
-        const std::string section = "Table " + std::to_string(i);
-        keys.push_back(GetIniValue(recipe, section, "ReadStartLine", ""));
-        keys.push_back(GetIniValue(recipe, section, "ReadEndLine", ""));
+        // The section found once for both keys.
+        const SectionLookup keyOf(recipe, "Table " + std::to_string(i));
+        keys.push_back(keyOf.Get("ReadStartLine", ""));
+        keys.push_back(keyOf.Get("ReadEndLine", ""));
     }
     return keys;
 }
