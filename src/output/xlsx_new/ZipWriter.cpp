@@ -61,7 +61,9 @@ struct ZipWriter::Deflater {
 
 ZipWriter::ZipWriter(int fd)
     : fd_(fd), out_(std::make_unique_for_overwrite<uint8_t[]>(kOutBuffer)),
-      deflater_(std::make_unique<Deflater>()) {
+      // Not zeroed: isal_deflate_init sets what the compressor reads, and
+      // the stream's 80 KB would otherwise be written before their first use.
+      deflater_(std::make_unique_for_overwrite<Deflater>()) {
     // Every part carries the time of writing, in the format's local time.
     std::time_t now = std::time(nullptr);
     std::tm local{};
