@@ -147,17 +147,23 @@ private:
 #if defined(__SSE2__)
         const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"'),
                       equal = _mm_set1_epi8('=');
-        unsigned c = 0, q = 0, e = 0;
+        // Commas (in amounts) are common, quotes and equal signs rare: those
+        // two share a mask, told apart only when it is set.
+        unsigned c = 0, qe = 0;
         for (uint32_t i = 0; i < field.size; i += 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field.data + i));
             const unsigned valid = field.size - i >= 16 ? 0xFFFFu : (1u << (field.size - i)) - 1;
             c |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, comma))) & valid;
-            q |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote))) & valid;
-            e |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, equal))) & valid;
+            qe |= static_cast<unsigned>(_mm_movemask_epi8(
+                      _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, equal)))) &
+                  valid;
         }
         field.comma = c != 0;
-        field.quote = q != 0;
-        field.equal = e != 0;
+        if (qe != 0) {
+            const std::string_view text = field.Text();
+            field.quote = text.find('"') != std::string_view::npos;
+            field.equal = text.find('=') != std::string_view::npos;
+        }
 #else
         for (uint32_t i = 0; i < field.size; ++i) {
             field.comma |= field.data[i] == ',';
