@@ -309,7 +309,8 @@ PreviewTable TableOf(const clsTable& source, int32_t number, RowKeeper::Run& run
                                   source.ColumnsCollection.size());
     for (size_t c = 0; c < count; ++c) {
         const clsColumn& column = source.ColumnsCollection[c];
-        table.columns.push_back({column.ReadColumnStart, column.ReadColumnEnd, column.WriteColumn});
+        table.columns.push_back(
+            {column.ReadColumnStart, column.ReadColumnEnd, column.WriteColumn.str()});
         // A bad letter counts as 0; the job says what is wrong with it.
         sheetColumns.push_back(AlphaToNum2(column.WriteColumn).value);
     }

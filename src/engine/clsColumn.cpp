@@ -164,9 +164,9 @@ void clsColumn::WarnIfFormula(RepeatFoldingMessages& messages, const OutputSink&
     if (messages.CountIfRepeated(kText)) return;
     messages.Beep();
     // A CSV line has fields, a sheet lettered columns.
-    const std::string place = sink.xlApp
-                                  ? fmt::format("row {}, column {}", sink.currentRow, WriteColumn)
-                                  : fmt::format("line {}, field {}", sink.currentRow, number_);
+    const std::string place =
+        sink.xlApp ? fmt::format("row {}, column {}", sink.currentRow, WriteColumn.View())
+                   : fmt::format("line {}, field {}", sink.currentRow, number_);
     // The cell holds the value as it stands, so the output is sound: a
     // warning, which does not keep the output from being written.
     messages.ShowFirst(kText, fmt::format("{} ({})", kText, place), MessageIcon::Exclamation);

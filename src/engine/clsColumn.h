@@ -2,6 +2,7 @@
 // column it goes to and the operator that combines the periods.
 #pragma once
 
+#include "base/ShortText.h"
 #include "engine/clsLineProcessor.h"
 #include "recipe/SectionedFile.h"
 
@@ -23,8 +24,8 @@ class clsColumn {
 public:
     int32_t ReadColumnStart = 1; // 1-based, inclusive
     int32_t ReadColumnEnd = 1;   // inclusive
-    std::string WriteColumn = "A";
-    std::string PeriodOperator;
+    ShortText WriteColumn = "A";
+    ShortText PeriodOperator;
 
     // Reads section "Table n Col c" from the open file's current position;
     // false when the file holds no such section from there on (nothing said).
