@@ -7,7 +7,8 @@ namespace vok {
 
 void ShortText::Set(std::string_view text) {
     if (text.size() <= kInPlace) {
-        std::memcpy(bytes_, text.data(), text.size());
+        // An empty view may have no address, which memcpy must not be given.
+        if (!text.empty()) std::memcpy(bytes_, text.data(), text.size());
         bytes_[kTag] = static_cast<char>(text.size());
         return;
     }

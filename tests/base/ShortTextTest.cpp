@@ -56,6 +56,11 @@ TEST(ShortText, AssignsFromItselfAndComparesAsItsText) {
     text = std::move(text); // NOLINT: a move into itself keeps the text
     EXPECT_EQ(text.View(), "tail");
 
+    const ShortText none{std::string_view()}; // a view with no address
+    EXPECT_TRUE(none.empty());
+    text = std::string_view();
+    EXPECT_TRUE(text == "");
+
     const ShortText sum = "SUM";
     EXPECT_TRUE(sum == "SUM");
     EXPECT_FALSE(sum == "SU");
