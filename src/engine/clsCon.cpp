@@ -173,8 +173,8 @@ void clsCon::Process(JobState& state) {
     }
 
     // 4. Each department's accounts within the table's rows.
-    const std::string accountsColumn =
-        table.ColumnsCollection[static_cast<size_t>(ReadAccountsColumn - 1)].WriteColumn.str();
+    const std::string_view accountsColumn =
+        table.ColumnsCollection[static_cast<size_t>(ReadAccountsColumn - 1)].WriteColumn;
     for (clsDepartment& department : DepartmentsCollection) {
         department.ReadAccountNames(messages, state.sink, table.WriteTableTopRow,
                                     table.WriteTableBottomRow, accountsColumn);

@@ -59,7 +59,7 @@ void clsDepartment::WriteToFile(ProfileFile& file, int32_t con_number, int32_t d
 
 void clsDepartment::ReadAccountNames(Messages& messages, const OutputSink& sink,
                                      int32_t table_start_row, int32_t table_end_row,
-                                     const std::string& accounts_column) {
+                                     std::string_view accounts_column) {
     // 1. The lists start empty.
     AccountsNames.clear();
     AccReadRowNumbers.clear();
@@ -110,7 +110,7 @@ void clsDepartment::ReadAccountNames(Messages& messages, const OutputSink& sink,
 }
 
 int32_t clsDepartment::FindKeyRow(Messages& messages, const OutputSink& sink, int32_t sheet,
-                                  const std::string& letters, int32_t first_row, int32_t last_row,
+                                  std::string_view letters, int32_t first_row, int32_t last_row,
                                   const std::string& key) const {
     const int32_t column = ShowProblems(messages, AlphaToNum2(letters), MessageIcon::Critical);
     if (column < 1) return 0; // reported by the conversion; no column to search

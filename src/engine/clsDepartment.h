@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vok {
@@ -30,11 +31,11 @@ public:
 
     // Fills the account names and their sheet-1 rows from the workbook.
     void ReadAccountNames(Messages& messages, const OutputSink& sink, int32_t table_start_row,
-                          int32_t table_end_row, const std::string& accounts_column);
+                          int32_t table_end_row, std::string_view accounts_column);
 
 private:
     int32_t FindKeyRow(Messages& messages, const OutputSink& sink, int32_t sheet,
-                       const std::string& letters, int32_t first_row, int32_t last_row,
+                       std::string_view letters, int32_t first_row, int32_t last_row,
                        const std::string& key) const;
 };
 
