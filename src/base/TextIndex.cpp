@@ -145,12 +145,15 @@ public:
                 if (i >= n) break;
             }
             const uint32_t to = table_[row + classOf_[data[i]]];
-            row = to & ~kHasOutput;
-            if (!(to & kHasOutput)) continue;
+            if (!(to & kHasOutput)) {
+                row = to;
+                continue;
+            }
             // The patterns ending here: the state's own, then those of each
             // shorter suffix that is a state with patterns of its own.
-            for (uint32_t state = row / static_cast<uint32_t>(classes_); state != 0;
-                 state = suffix_[state]) {
+            const uint32_t reached = to & ~kHasOutput;
+            row = rowOf_[reached];
+            for (uint32_t state = reached; state != 0; state = suffix_[state]) {
                 for (uint32_t m = ends_[state]; m != kNone; m = nextEnd_[m]) {
                     const size_t p = members_[m];
                     if (patterns[p].found || foundHere[p]) continue;
@@ -174,6 +177,10 @@ private:
         }
     }
 
+    // The trie of the patterns; a transition holds its target state. Only a
+    // state with a child gets a row of transitions: the last byte of most
+    // keys is a state without one, and numbered keys ("PAGE 0001" ...) make
+    // thousands of them, whose rows would be most of the table.
     void MakeTrie(const std::vector<Pattern>& patterns, const std::vector<size_t>& members) {
         // Room for a state per byte at most: the trie grows without being
         // copied, and only the pages its states use are ever touched.
@@ -182,8 +189,10 @@ private:
             bytes += patterns[p].bytes.size();
         table_.reserve(bytes * classes_);
         ends_.reserve(bytes);
+        rowOf_.reserve(bytes);
         table_.assign(classes_, kNoState);
         ends_.assign(1, kNone);
+        rowOf_.assign(1, 0);
         members_.assign(members.begin(), members.end());
         nextEnd_.assign(members.size(), kNone);
         // Backwards, each put first on its state's list: the lists keep the
@@ -191,14 +200,17 @@ private:
         for (size_t m = members.size(); m-- > 0;) {
             uint32_t state = 0;
             for (const char c : patterns[members[m]].bytes) {
-                const size_t at =
-                    static_cast<size_t>(state) * classes_ + classOf_[static_cast<unsigned char>(c)];
-                if (table_[at] == kNoState) {
-                    table_[at] = static_cast<uint32_t>(ends_.size());
-                    ends_.push_back(kNone);
+                if (rowOf_[state] == kNoRow) {
+                    rowOf_[state] = static_cast<uint32_t>(table_.size());
                     table_.resize(table_.size() + classes_, kNoState);
                 }
-                state = table_[at];
+                uint32_t& to = table_[rowOf_[state] + classOf_[static_cast<unsigned char>(c)]];
+                if (to == kNoState) {
+                    to = static_cast<uint32_t>(ends_.size());
+                    ends_.push_back(kNone);
+                    rowOf_.push_back(kNoRow);
+                }
+                state = to;
             }
             nextEnd_[m] = ends_[state];
             ends_[state] = static_cast<uint32_t>(m);
@@ -209,7 +221,8 @@ private:
     // automaton; each state notes the longest of its suffixes that is a
     // state with patterns of its own, whose patterns end wherever it does (a
     // link, not a copy of their list: thousands of keys would make
-    // thousands of lists).
+    // thousands of lists). A state without a row of its own moves on as its
+    // failure state does, so it takes that state's row.
     void LinkFailures() {
         std::vector<uint32_t> fail(ends_.size(), 0), queue;
         suffix_.assign(ends_.size(), 0);
@@ -217,23 +230,30 @@ private:
             uint32_t& to = table_[c];
             if (to == kNoState) {
                 to = 0;
+            } else if (rowOf_[to] == kNoRow) {
+                rowOf_[to] = 0;
             } else {
                 queue.push_back(to);
             }
         }
-        // A state's failure state lies nearer the root, so its link is made
-        // before the state's own.
+        // A state's failure state lies nearer the root, so its link and its
+        // row are made before the state's own. Only states with rows of
+        // their own have transitions to make.
         for (size_t head = 0; head < queue.size(); ++head) {
             const uint32_t state = queue[head];
+            const uint32_t row = rowOf_[state], failRow = rowOf_[fail[state]];
             for (size_t c = 0; c < classes_; ++c) {
-                uint32_t& to = table_[static_cast<size_t>(state) * classes_ + c];
-                const uint32_t viaFail = table_[static_cast<size_t>(fail[state]) * classes_ + c];
+                uint32_t& to = table_[row + c];
+                const uint32_t viaFail = table_[failRow + c];
                 if (to == kNoState) {
                     to = viaFail;
                 } else {
                     fail[to] = viaFail;
                     suffix_[to] = ends_[viaFail] != kNone ? viaFail : suffix_[viaFail];
-                    queue.push_back(to);
+                    if (rowOf_[to] == kNoRow)
+                        rowOf_[to] = rowOf_[viaFail];
+                    else
+                        queue.push_back(to);
                 }
             }
         }
@@ -241,13 +261,13 @@ private:
 
     // The table the scan runs on, made from the states' transitions in
     // place (a second table would double the pages a large automaton
-    // touches): each transition holds its target's row (its number times the
-    // classes) and, in its top bit, whether the target has outputs, so that
-    // a byte costs one look-up.
+    // touches): a transition to a state without patterns holds that state's
+    // row, so that such a byte costs one look-up; one to a state with
+    // patterns holds the state, in its low bits, and in its top bit that
+    // it has some.
     void MakeTable() {
         for (uint32_t& to : table_)
-            to = to * static_cast<uint32_t>(classes_) |
-                 (ends_[to] != kNone || suffix_[to] != 0 ? kHasOutput : 0u);
+            to = ends_[to] != kNone || suffix_[to] != 0 ? to | kHasOutput : rowOf_[to];
         NoteStartBytes();
     }
 
@@ -269,12 +289,14 @@ private:
     static constexpr uint32_t kHasOutput = 0x80000000u;
     static constexpr uint32_t kNoState = 0xFFFFFFFFu; // while the trie is made
     static constexpr uint32_t kNone = 0xFFFFFFFFu;    // the end of a list of patterns
+    static constexpr uint32_t kNoRow = 0xFFFFFFFFu;   // a state without a row (yet)
 
     std::array<uint8_t, 256> classOf_{};
     size_t classes_ = 1;
     // While the automaton is made, the target state of each transition;
-    // then the table the scan runs on.
-    std::vector<uint32_t> table_;
+    // then the table the scan runs on. A state's row is where its
+    // transitions start in it (its own, or the one it moves on by).
+    std::vector<uint32_t> table_, rowOf_;
     // The patterns each state ends: the first of them (an index into
     // members_, kNone for none) and, for each, the next; and each state's
     // nearest suffix state with patterns of its own (0 for none: the root
