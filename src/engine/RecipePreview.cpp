@@ -427,7 +427,7 @@ int64_t PrepareExportSpecs(const PreviewRequest& request, JobRecipe& specsRead,
                              ProfileFile::Start::Empty);
         ConvertShortToLong(observer, {}, recipe, expanded, report, request.tabSize);
         specs.ReadFromText(messages, SectionedText(expanded.Lines()), request.specName);
-        return CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
+        return CountTableSections(recipe);
     }
     return 0;
 }

@@ -50,7 +50,7 @@ void clsExportSpecs::ReadFromText(RepeatFoldingMessages& messages, const Section
     Name = GetIniValue(text, "General", "Name", "");
     // 3. Section counts; column sections hold "Col" and are not tables.
     titleCount_ = static_cast<int32_t>(CountKeyLines(text, {"[Title ", {}, {}, {}}));
-    tableCount_ = static_cast<int32_t>(CountKeyLines(text, {"[Table ", {}, {}, "Col"}));
+    tableCount_ = static_cast<int32_t>(CountTableSections(text));
     conCount_ = static_cast<int32_t>(CountKeyLines(text, {"[Consolidate ", {}, {}, {}}));
     // 4. The run order.
     BuildSectionSequence(text);
@@ -83,7 +83,7 @@ void clsExportSpecs::PieceReader::Read(const SectionedText& piece) {
     if (whole_) return;
     // The sections the whole reading counts: a table's own header, once.
     const int64_t titles = CountKeyLines(piece, {"[Title ", {}, {}, {}});
-    const int64_t tables = CountKeyLines(piece, {"[Table ", {}, {}, "Col"});
+    const int64_t tables = CountTableSections(piece);
     const int64_t cons = CountKeyLines(piece, {"[Consolidate ", {}, {}, {}});
     if (titles != 0 || cons != 0 || tables != (headRead_ ? 1 : 0)) {
         whole_ = true;

@@ -547,6 +547,7 @@ struct ConversionJob::ReadRecipe {
     bool holdsTables = false;          // checked once: it reads and holds a table section
     bool longFormat = false;           // an export-specs file, run as it stands
     std::vector<std::string> keyTexts; // every table's, for each report's index
+    int64_t tables = 0;                // its table sections
 };
 
 struct ConversionJob::Expansion {
@@ -584,6 +585,7 @@ const SectionedText& ConversionJob::RecipeText(const std::filesystem::path& reci
     recipe_->text = SectionedText::FromFile(recipeFile);
     recipe_->longFormat = IsExportSpecText(recipe_->text);
     recipe_->keyTexts = KeyTextsOf(recipe_->text);
+    recipe_->tables = static_cast<int64_t>(recipe_->keyTexts.size() / 2); // a start and an end each
     // A file that changed while it was read, or could not be read (too many
     // open files may pass), is read again next time.
     if (!known || !recipe_->text.ReadError().empty()) recipe_->path.clear();
@@ -617,11 +619,11 @@ void ConversionJob::CountOutcome(FileOutcome& outcome) {
 namespace {
 
 // A recipe that cannot be read, or holds no table (empty, not a recipe at
-// all), writes nothing; said here.
+// all), writes nothing; said here. `tables`: its table sections.
 bool RecipeHasTables(Messages& messages, const std::filesystem::path& recipeFile,
-                     const SectionedText& recipeText) {
+                     const SectionedText& recipeText, int64_t tables) {
     if (!RecipeReadProblem(messages, recipeText, recipeFile).empty()) return false;
-    if (CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 0) {
+    if (tables == 0) {
         messages.Show("The recipe file " + recipeFile.string() +
                           " holds no table section (a line [Table 1]).",
                       MessageIcon::Critical);
@@ -661,7 +663,8 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         options_.bUseRecipe ? RecipeText(recipeFile, looks_.recipe) : markedText;
     // A recipe that holds tables says nothing: checked once while it stays as it was.
     if (options_.bUseRecipe && !recipe_->holdsTables) {
-        if (!RecipeHasTables(messages, recipeFile, recipeText)) return NoTableWritten();
+        if (!RecipeHasTables(messages, recipeFile, recipeText, recipe_->tables))
+            return NoTableWritten();
         recipe_->holdsTables = true;
     }
     // A report the marks could not be read from was said already.
@@ -731,7 +734,7 @@ bool ConversionJob::LeavesChecksToRun(const SectionedText& recipeText, TextIndex
     return options_.bUseRecipe && state_->job.outputType == OutputType::Csv && !report.Scanned() &&
            report.ReadsItsOwnFile() &&
            AsciiUpper(Trim(GetIniValue(recipeText, "Header", "FileType", ""))) != "EXPORT SPEC" &&
-           CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}) == 1;
+           recipe_->tables == 1;
 }
 
 std::string ConversionJob::MissingInput() {
@@ -777,10 +780,10 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     specs.BeforeOpening([&] {
         if (!lock) lock.emplace(settings_.LockFile);
     });
-    clsExportSpecs::PieceReader readBack(state.recipe.ExportSpecs,
-                                         CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"}));
+    const int64_t tables = options_.bUseRecipe ? recipe_->tables : CountTableSections(recipeText);
+    clsExportSpecs::PieceReader readBack(state.recipe.ExportSpecs, tables);
     ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report,
-                       state.job.gTabSize, readBack.Following(specs));
+                       state.job.gTabSize, readBack.Following(specs), tables);
     // A working file that could not be written ends the job before its
     // output: a job that says it failed leaves the earlier output alone.
     if (!lock) lock.emplace(settings_.LockFile);
@@ -833,7 +836,7 @@ void ConversionJob::KeepExpansion(const SectionedText& recipeText, int64_t messa
     auto kept = std::make_unique<Expansion>();
     if (::stat(settings_.ExportSpecsFile.c_str(), &kept->working) != 0) return;
     kept->tabSize = state_->job.gTabSize;
-    kept->tables = CountKeyLines(recipeText, {"[Table ", {}, {}, "Col"});
+    kept->tables = recipe_->tables;
     kept->specs = state_->recipe.ExportSpecs;
     expansion_ = std::move(kept);
 }

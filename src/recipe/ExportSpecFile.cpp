@@ -298,7 +298,7 @@ void WriteLineRules(ProfileWriter& file, std::string_view section, const LineRul
 
 std::vector<std::string> KeyTextsOf(const SectionedText& recipe) {
     std::vector<std::string> keys;
-    const int64_t tables = CountKeyLines(recipe, {"[Table ", {}, {}, "Col"});
+    const int64_t tables = CountTableSections(recipe);
     keys.reserve(static_cast<size_t>(2 * std::max<int64_t>(tables, 0)));
     for (int64_t i = 1; i <= tables; ++i) {
         // The section found once for both keys.
@@ -507,16 +507,17 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWrit
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
                         int32_t tabSize,
-                        const std::function<void(const ExpandedTable*)>& piecesDone) {
+                        const std::function<void(const ExpandedTable*)>& piecesDone,
+                        std::optional<int64_t> tables) {
     // A fault shared by the fields of one table is said once, with its count.
     RepeatFoldingMessages messages(observer);
     WriteHeader(longFile);
     longFile.Write("General", "Name", "");
     if (piecesDone) piecesDone(nullptr);
     // Tables: section headers without "Col".
-    const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
+    if (!tables) tables = CountTableSections(shortText);
     // Each table in number order.
-    for (int64_t i = 1; i <= tables; ++i) {
+    for (int64_t i = 1; i <= *tables; ++i) {
         const RepeatScope scope(messages);
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning Table " + std::to_string(i));
@@ -526,7 +527,7 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
 }
 
 bool ExpansionReadsTheReport(const SectionedText& shortText) {
-    const int64_t tables = CountKeyLines(shortText, {"[Table ", {}, {}, "Col"});
+    const int64_t tables = CountTableSections(shortText);
     for (int64_t i = 1; i <= tables; ++i) {
         const std::string templ = AsciiUpper(
             GetIniValueEx(shortText, "Table " + std::to_string(i), "Parsing", "", kTrimTrailing));

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -70,12 +71,14 @@ bool ExpansionReadsTheReport(const SectionedText& shortText);
 // `piecesDone`, when given, is called once the header and [General] are
 // written (with null) and again after each table's sections: with the values
 // written into them where the table's section holds its keys only, else
-// with null.
+// with null. `tables`, when given, is CountTableSections(shortText), which
+// a job counts once for all its uses.
 struct ExpandedTable;
 void ConvertShortToLong(JobObserver& observer, std::string_view caption,
                         const SectionedText& shortText, ProfileWriter& longFile, TextIndex& report,
                         int32_t tabSize,
-                        const std::function<void(const ExpandedTable*)>& piecesDone = {});
+                        const std::function<void(const ExpandedTable*)>& piecesDone = {},
+                        std::optional<int64_t> tables = std::nullopt);
 struct MarkedRecipe {
     bool read = false;   // false: the report could not be read, `problem` says why
     int64_t tables = 0;  // the tables of the recipe

@@ -269,6 +269,10 @@ int64_t CountKeyLines(const SectionedText& text, const KeyTexts& keys) {
     return found;
 }
 
+int64_t CountTableSections(const SectionedText& text) {
+    return CountKeyLines(text, {"[Table ", {}, {}, "Col"});
+}
+
 std::string GetIniValueEx(const std::filesystem::path& fileName, std::string_view section,
                           std::string_view key, std::string_view defaultValue, int32_t trimMode) {
     TextReader file(fileName);

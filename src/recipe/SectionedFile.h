@@ -158,6 +158,9 @@ private:
 // lines holding any of the keys and not the exclusion text.
 int64_t find_key_line(SectionedCursor& file, const KeyTexts& keys);
 int64_t CountKeyLines(const SectionedText& text, const KeyTexts& keys);
+// The table sections of a recipe or export-specs file: the lines holding
+// "[Table " and not "Col".
+int64_t CountTableSections(const SectionedText& text);
 
 bool FileHeaderIsInvalid(Messages& messages, const SectionedText& text, std::string_view product,
                          std::string_view fileType, std::string_view fileFormat);
