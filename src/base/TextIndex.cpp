@@ -641,6 +641,7 @@ TextReader TextIndex::Reader(TextEncoding encoding, size_t bufferSize) {
 }
 
 TextIndex::Key& TextIndex::KeyOf(std::string_view key) {
+    if (nextKey_ < keys_.size() && keys_[nextKey_].text == key) return keys_[nextKey_++];
     size_t slot = SlotOf(key);
     if (keySlots_.empty() || keySlots_[slot] == 0) {
         // A new key; the slots grow to stay at most half full.
@@ -651,7 +652,8 @@ TextIndex::Key& TextIndex::KeyOf(std::string_view key) {
         }
         keySlots_[slot] = static_cast<uint32_t>(keys_.size());
     }
-    return keys_[keySlots_[slot] - 1];
+    nextKey_ = keySlots_[slot];
+    return keys_[nextKey_ - 1];
 }
 
 size_t TextIndex::SlotOf(std::string_view key) const {

@@ -186,6 +186,9 @@ private:
     // other. Four bytes a slot, where a recipe announces tens of thousands.
     std::vector<uint32_t> keySlots_;
     size_t SlotOf(std::string_view key) const;
+    // The key after the one last asked for: tables ask for their keys in the
+    // order they announced them, so it is tried before the hash.
+    size_t nextKey_ = 0;
     std::vector<Hit> anchors_; // the first line of every key, by line
 };
 
