@@ -434,11 +434,60 @@ bool ReadShortTable(Messages& messages, const SectionedText& text, const std::st
     return true;
 }
 
+// A table's columns as its template and first column make them, kept for
+// the next table: the tables of a recipe mostly share both, and the template
+// is then not cut into fields again nor the letters made again.
+class TableColumns {
+public:
+    // The fields of `templ`; false (said) when it holds none.
+    bool CutTemplate(Messages& messages, const std::string& templ, int64_t table) {
+        if (fieldsKnown_ && templ_ == templ) return true;
+        fieldsKnown_ = lettersKnown_ = false;
+        clsTableParser parser(messages);
+        if (!parser.analyze_template(templ, start_, end_, operators_)) {
+            messages.Show("Table " + std::to_string(table) + " not found!", MessageIcon::Warning);
+            return false;
+        }
+        templ_ = templ;
+        fieldsKnown_ = true;
+        return true;
+    }
+    size_t Count() const { return start_.size(); }
+    // One column per field, numbered from sheet column `first`; letters that
+    // cannot be made are said, and made (and said) again for the next table.
+    const std::vector<ColumnSectionKeys>& From(Messages& messages, int32_t first) {
+        if (lettersKnown_ && first_ == first) return columns_;
+        bool sound = true;
+        letters_.resize(start_.size());
+        for (size_t j = 0; j < start_.size(); ++j) {
+            const Checked<std::string> letters = NumToAlpha2(first + static_cast<int32_t>(j));
+            sound = sound && letters.ok();
+            letters_[j] = ShowProblems(messages, letters, MessageIcon::Critical);
+        }
+        columns_.resize(start_.size());
+        for (size_t j = 0; j < start_.size(); ++j)
+            columns_[j] = {start_[j], end_[j], letters_[j], {}};
+        first_ = first;
+        lettersKnown_ = sound;
+        return columns_;
+    }
+
+private:
+    std::string templ_;
+    bool fieldsKnown_ = false;
+    std::vector<int32_t> start_, end_;
+    std::vector<std::string> operators_;
+    int32_t first_ = 0;
+    bool lettersKnown_ = false;
+    std::vector<std::string> letters_;
+    std::vector<ColumnSectionKeys> columns_; // their letters are views of letters_
+};
+
 // Expands table i into its section and one section per field, and hands
 // what it wrote to `written` (null where the section holds more than its
 // keys); false when the expansion ends there.
 bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWriter& longFile,
-                 TextIndex& report, int32_t tabSize, int64_t i,
+                 TextIndex& report, int32_t tabSize, int64_t i, TableColumns& made,
                  const std::function<void(const ExpandedTable*)>& written) {
     const std::string section = "Table " + std::to_string(i);
     // The table's keys, its lines left out and its groups.
@@ -446,11 +495,11 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWrit
     if (!ReadShortTable(messages, shortText, section, short_)) return false;
     TableSectionKeys& table = short_.keys;
     // The template in upper case and its keyword.
-    clsTableParser parser(messages);
     std::string templ = AsciiUpper(short_.parsing);
     const std::string keyword(Trim(templ));
     // Templates that need the report read it for the table's width.
     if (ReadsTheReport(templ, keyword)) {
+        clsTableParser parser(messages);
         parser.ReadFromFile(report, short_.startKey, table.ReadStartLineOffset, short_.endKey,
                             table.ReadEndLineOffset, tabSize, table.Lines);
         const int32_t width = parser.TableWidth;
@@ -461,15 +510,10 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWrit
         templ = parser.VariableToFixedTemplate(ExpandKeyword(templ, keyword, width));
     }
     // The fields of the template.
-    std::vector<int32_t> colStart, colEnd;
-    std::vector<std::string> colOp;
-    if (!parser.analyze_template(templ, colStart, colEnd, colOp)) {
-        messages.Show("Table " + std::to_string(i) + " not found!", MessageIcon::Warning);
-        return false;
-    }
+    if (!made.CutTemplate(messages, templ, i)) return false;
     // The table, the line keys it cannot use, and one column per field,
     // numbered from the first column.
-    table.TotalColumns = static_cast<int32_t>(colStart.size());
+    table.TotalColumns = static_cast<int32_t>(made.Count());
     // Letters and digits ("A1") would put the table in some other column.
     const std::string& writeColumn = short_.writeColumn;
     if (!Trim(writeColumn).empty() && !AreColumnLetters(Trim(writeColumn))) {
@@ -483,15 +527,10 @@ bool ExpandTable(Messages& messages, const SectionedText& shortText, ProfileWrit
         longFile.Write(section, key, value);
     const int32_t firstColumn =
         ShowProblems(messages, AlphaToNum2(writeColumn), MessageIcon::Critical);
-    std::vector<std::string> letters(colStart.size());
-    std::vector<ColumnSectionKeys> columns(colStart.size());
-    for (size_t j = 0; j < colStart.size(); ++j) {
-        letters[j] = ShowProblems(messages, NumToAlpha2(firstColumn + static_cast<int32_t>(j)),
-                                  MessageIcon::Critical);
-        columns[j] = {colStart[j], colEnd[j], letters[j], {}};
+    const std::vector<ColumnSectionKeys>& columns = made.From(messages, firstColumn);
+    for (size_t j = 0; j < columns.size(); ++j)
         WriteColumnSection(longFile, static_cast<int32_t>(i), static_cast<int32_t>(j + 1),
                            columns[j]);
-    }
     if (!written) return true;
     if (!short_.unusable.empty() || !table.Lines || !table.Lines->None()) {
         written(nullptr);
@@ -517,11 +556,13 @@ void ConvertShortToLong(JobObserver& observer, std::string_view caption,
     // Tables: section headers without "Col".
     if (!tables) tables = CountTableSections(shortText);
     // Each table in number order.
+    TableColumns made;
     for (int64_t i = 1; i <= *tables; ++i) {
         const RepeatScope scope(messages);
         observer.StatusChanged(StatusTarget::Caption,
                                std::string(caption) + " - Scanning Table " + std::to_string(i));
-        if (!ExpandTable(messages, shortText, longFile, report, tabSize, i, piecesDone)) break;
+        if (!ExpandTable(messages, shortText, longFile, report, tabSize, i, made, piecesDone))
+            break;
     }
     observer.StatusChanged(StatusTarget::Caption, caption);
 }

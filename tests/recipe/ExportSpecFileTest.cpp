@@ -64,6 +64,49 @@ TEST(ExportSpecFile, AShortRecipeExpandsToOneSectionPerTableAndField) {
     EXPECT_EQ(out.find("[Table 1]"), std::string::npos);
 }
 
+// Tables one after the other that share a template, a first column or both
+// each get the columns their own section makes, and a column past ZZ is said
+// for every table that has one.
+TEST(ExportSpecFile, TablesSharingTheirTemplateGetTheColumnsOfTheirOwnSections) {
+    Fixture f;
+    WriteFile(f.dir.File("report.txt"), CrLf({"TOP", "a b c", "END"}));
+    const std::vector<std::pair<std::string, std::string>> tables = {
+        {"-- ---", "A"}, {"-- ---", "A"}, {"-- ---", "C"}, {"- - -", "C"},
+        {"-- ---", "C"}, {"- - -", "ZY"}, {"- - -", "ZY"}, {"- - -", "B"}};
+    std::string recipe = CrLf({"[Header]", "Product=VOK-B"});
+    for (size_t t = 0; t < tables.size(); ++t)
+        recipe += CrLf({"[Table " + std::to_string(t + 1) + "]", "ReadStartLine=TOP",
+                        "ReadStartLineOffset=1", "ReadEndLine=END", "ReadEndLineOffset=-1",
+                        "Parsing=" + tables[t].first, "WriteColumn=" + tables[t].second});
+    WriteFile(f.dir.File("r.rcp"), recipe);
+    FileConvertShortToLong(f.messages, "", f.dir / "r.rcp", f.dir / "long.t2x",
+                           f.dir / "report.txt", 8);
+    const SectionedText out = SectionedText::FromFile(f.dir / "long.t2x");
+    // Each column as its table's template and first column make it.
+    const auto columns = [&](int table) {
+        std::string text;
+        for (int c = 1;; ++c) {
+            const std::string section = fmt::format("Table {} Col {}", table, c);
+            const std::string start = GetIniValue(out, section, "ReadColumnStart", "");
+            if (start.empty()) return text;
+            text += fmt::format("{}-{}{} ", start, GetIniValue(out, section, "ReadColumnEnd", ""),
+                                GetIniValue(out, section, "WriteColumn", ""));
+        }
+    };
+    EXPECT_EQ(columns(1), "1-3A 4-6B ");
+    EXPECT_EQ(columns(2), "1-3A 4-6B ");
+    EXPECT_EQ(columns(3), "1-3C 4-6D ");
+    EXPECT_EQ(columns(4), "1-2C 3-4D 5-5E ");
+    EXPECT_EQ(columns(5), "1-3C 4-6D ");
+    EXPECT_EQ(columns(6), "1-2ZY 3-4ZZ 5-5 ");
+    EXPECT_EQ(columns(7), "1-2ZY 3-4ZZ 5-5 ");
+    EXPECT_EQ(columns(8), "1-2B 3-4C 5-5D ");
+    EXPECT_EQ(GetIniValue(out, "Table 8", "TotalColumns", ""), "3");
+    // The column past ZZ of tables 6 and 7: said for each.
+    ASSERT_EQ(f.messages.Texts().size(), 2u);
+    EXPECT_EQ(f.messages.Texts()[0], f.messages.Texts()[1]);
+}
+
 // The first fault in the marks ends their reading: the tables marked soundly
 // above it make the recipe, and the message names the fault's line and where
 // the reading stopped (the start of the table the fault belongs to).
