@@ -22,7 +22,7 @@ RunResult RunSayingLibraries(const std::vector<std::string>& args, const std::st
 // A run that loaded neither the shared C++ runtime nor libfmt, which needs
 // it; a sanitized build keeps the shared runtime its interceptors expect.
 void ExpectOwnRuntime(const RunResult& run) {
-#if !defined(__SANITIZE_ADDRESS__)
+#if VOK_OWN_CXX_RUNTIME
     EXPECT_EQ(run.err.find("libstdc++"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("libfmt"), std::string::npos) << run.err;
 #else
