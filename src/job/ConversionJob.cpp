@@ -717,7 +717,7 @@ bool ConversionJob::PrepareReport(const SectionedText& recipeText, TextIndex& re
     }
     // The report's checks: now, or by the pass that converts a one-table job.
     state.reportChecks = nullptr;
-    if (LeavesChecksToRun(recipeText, report)) {
+    if (LeavesChecksToRun(report)) {
         state.reportChecks = [this](TextIndex& text) { return ReportUsable(text, true); };
         return true;
     }
@@ -730,11 +730,9 @@ bool ConversionJob::ReportUsable(TextIndex& report, bool checkRead) {
     return true;
 }
 
-bool ConversionJob::LeavesChecksToRun(const SectionedText& recipeText, TextIndex& report) const {
+bool ConversionJob::LeavesChecksToRun(TextIndex& report) const {
     return options_.bUseRecipe && state_->job.outputType == OutputType::Csv && !report.Scanned() &&
-           report.ReadsItsOwnFile() &&
-           AsciiUpper(Trim(GetIniValue(recipeText, "Header", "FileType", ""))) != "EXPORT SPEC" &&
-           recipe_->tables == 1;
+           report.ReadsItsOwnFile() && !recipe_->longFormat && recipe_->tables == 1;
 }
 
 std::string ConversionJob::MissingInput() {

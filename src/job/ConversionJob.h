@@ -148,7 +148,7 @@ private:
     bool ReportUsable(TextIndex& report, bool checkRead);
     // A job whose report may be read once, its checks made by the run as it
     // reads: a recipe of one table into CSV, the report's own text.
-    bool LeavesChecksToRun(const SectionedText& recipeText, TextIndex& report) const;
+    bool LeavesChecksToRun(TextIndex& report) const;
     // 0 done, -1 the folder does not exist, -2 stopped.
     int32_t AddMatchingFiles(const std::filesystem::path& folder, const std::string& pattern,
                              std::vector<std::filesystem::path>& clnFiles, bool bDoSubfolders);
