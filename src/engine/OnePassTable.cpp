@@ -156,9 +156,11 @@ public:
     std::string_view Oldest() const { return {slots_[first_].data(), sizes_[first_]}; }
     // Drops the oldest line when full, and holds `line`.
     void Hold(std::string_view line) {
-        const size_t at = (first_ + held_) % slots_.size();
+        // Wrapped by a comparison: a division for every line of the report costs more.
+        size_t at = first_ + held_;
+        if (at >= slots_.size()) at -= slots_.size();
         if (Full()) {
-            first_ = (first_ + 1) % slots_.size();
+            if (++first_ == slots_.size()) first_ = 0;
         } else {
             ++held_;
         }

@@ -246,13 +246,13 @@ void clsColumn::AppendCsvField(std::string& line, std::string_view text, bool bl
     AppendQuotable(line, text, blank, comma, quote);
 }
 
-char* clsColumn::WriteQuotedField(char* out, const clsLineProcessor::RawField& field) {
+char* clsColumn::WriteQuotedField(char* out, std::string_view text, bool blank) {
     *out++ = '"';
-    for (const char c : field.Text()) {
+    for (const char c : text) {
         if (c == '"') *out++ = '"';
         *out++ = c;
     }
-    if (field.blank) *out++ = ' ';
+    if (blank) *out++ = ' ';
     *out++ = '"';
     return out;
 }

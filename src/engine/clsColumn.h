@@ -61,21 +61,26 @@ public:
         // 3. A leading "=" would be taken for a formula; it is written all the same.
         if (field.equal) WarnIfFormula(messages, sink, field.Text());
         // 5. Quoted when the value holds a comma or a quote; quotes doubled.
-        if (field.quote) return WriteQuotedField(out, field);
+        if (field.quote) return WriteQuotedField(out, field.Text(), field.blank);
+        // The field's members are read before anything is written: `out` is a
+        // char pointer, which may alias them, and each write would reload them.
+        const char* const data = field.data;
+        const uint32_t size = field.size;
+        const bool comma = field.comma, blank = field.blank;
         // Without branches, which commas in amounts would make unpredictable:
         // each optional character is written, and kept only when it belongs.
         *out = '"';
-        out += field.comma;
+        out += comma;
         // Sixteen bytes at a time: the field is followed by readable bytes and
         // `out` by room, so the last copy may run over; what it wrote past the
         // field is written over next.
-        for (uint32_t i = 0; i < field.size; i += 16)
-            std::memcpy(out + i, field.data + i, 16);
-        out += field.size;
+        for (uint32_t i = 0; i < size; i += 16)
+            std::memcpy(out + i, data + i, 16);
+        out += size;
         *out = ' ';
-        out += field.blank;
+        out += blank;
         *out = '"';
-        out += field.comma;
+        out += comma;
         return out;
     }
 
@@ -95,7 +100,9 @@ public:
 
 private:
     int32_t NormaliseOperator(Messages& messages);
-    static char* WriteQuotedField(char* out, const clsLineProcessor::RawField& field);
+    // Takes the field's pieces rather than the field, whose address would
+    // keep it in memory in the loop over every cell.
+    static char* WriteQuotedField(char* out, std::string_view text, bool blank);
 
     // The numbers first, then the flags: a table of thousands of columns
     // holds no padding between them.

@@ -82,15 +82,22 @@ public:
     // `latin`, with the blank a line read into slot 1 gets at its end.
     void StoreRawRowInSlot1(bool latin);
     RawField CutRawField(const RawSpan& span) {
-        return rawOneByte_ ? CutOneByte(span) : CutRawFieldUtf8(span);
+        return rawOneByte_ ? CutOneByte(rawRow_, rawBlank_, span) : CutRawFieldUtf8(span);
     }
     // visit(i, field) for each span of `spans` in order: the loop that runs
     // for every cell, kept in one piece so that the compiler can make it tight.
     template <typename Span, typename Visit>
     void ForEachRawField(const std::vector<Span>& spans, Visit&& visit) {
         if (rawOneByte_) {
-            for (size_t i = 0; i < spans.size(); ++i)
-                visit(i, CutOneByte(spans[i]));
+            // The row and the spans in locals: what `visit` writes through a
+            // char pointer could alias members, which would be read again
+            // for every cell.
+            const std::string_view row = rawRow_;
+            const bool blank = rawBlank_;
+            const Span* const span = spans.data();
+            const size_t count = spans.size();
+            for (size_t i = 0; i < count; ++i)
+                visit(i, CutOneByte(row, blank, span[i]));
         } else {
             for (size_t i = 0; i < spans.size(); ++i)
                 visit(i, CutRawFieldUtf8(spans[i]));
@@ -126,24 +133,26 @@ private:
     int64_t rawChars_ = -1; // characters of a UTF-8 row, once counted
 
     RawField CutRawFieldUtf8(const RawSpan& span);
-    RawField CutOneByte(const RawSpan& span) const {
-        const size_t length = rawRow_.size();
+    // The field of a one-byte `row`, which gets a closing blank when `blank`.
+    [[gnu::always_inline]] static RawField CutOneByte(std::string_view row, bool blank,
+                                                      const RawSpan& span) {
+        const size_t length = row.size();
         RawField field;
         if (span.offset >= length) {
             // The row's closing blank lies just past the line.
-            field.blank = rawBlank_ && span.offset == length;
+            field.blank = blank && span.offset == length;
             return field;
         }
         const size_t size = std::min(span.count, length - span.offset);
-        field.data = rawRow_.data() + span.offset;
+        field.data = row.data() + span.offset;
         field.size = static_cast<uint32_t>(size);
-        field.blank = rawBlank_ && span.count > size;
+        field.blank = blank && span.count > size;
         Inspect(field);
         return field;
     }
     // What the field's bytes hold, sixteen at a time: the bytes after the
     // field are readable, and their bits are left out.
-    static void Inspect(RawField& field) {
+    [[gnu::always_inline]] static void Inspect(RawField& field) {
 #if defined(__SSE2__)
         const __m128i comma = _mm_set1_epi8(','), quote = _mm_set1_epi8('"'),
                       equal = _mm_set1_epi8('=');
