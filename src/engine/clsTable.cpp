@@ -493,13 +493,9 @@ bool TablePass::WriteRawCsvRow() {
     // with room for every field doubled and quoted, with its comma.
     const std::string_view tail = groups_.CsvTail();
     char* out = csv_->RawLineRoom(RawLineBound(processor_, raw_, rawWidth_) + tail.size());
-    // Held in locals for the same reason as the row in ForEachRawField.
-    const RawColumn* const columns = raw_.data();
-    RepeatFoldingMessages& messages = state_.messages;
-    const OutputSink& sink = state_.sink;
     processor_.ForEachRawField(raw_, [&](size_t i, const clsLineProcessor::RawField& f) {
         if (i > 0) *out++ = ',';
-        out = columns[i].column->WriteCsvField(messages, sink, out, f);
+        out = raw_[i].column->WriteCsvField(state_.messages, state_.sink, out, f);
     });
     if (!tail.empty()) {
         std::memcpy(out, tail.data(), tail.size());
