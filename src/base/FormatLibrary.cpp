@@ -2,7 +2,7 @@
 // libraries rather than taken from libfmt.so: that library needs the shared
 // C++ runtime, and loading the two costs every start of the program most of
 // a millisecond (vok and its workbook modules carry their own runtime, see
-// src/CMakeLists.txt). The headers are the system's; this is the one file
+// the top-level CMakeLists.txt). The headers are the system's; this is the one file
 // that instantiates what the shared library would hold.
 #include <fmt/format-inl.h>
 
