@@ -17,20 +17,6 @@ std::string StripQuotes(std::string_view text) {
     return out;
 }
 
-std::string_view TrimLeft(std::string_view text) {
-    const size_t pos = text.find_first_not_of(' ');
-    return pos == std::string_view::npos ? std::string_view{} : text.substr(pos);
-}
-
-std::string_view TrimRight(std::string_view text) {
-    const size_t pos = text.find_last_not_of(' ');
-    return pos == std::string_view::npos ? std::string_view{} : text.substr(0, pos + 1);
-}
-
-std::string_view Trim(std::string_view text) {
-    return TrimRight(TrimLeft(text));
-}
-
 bool ParseWholeNumber(std::string_view text, int32_t& value) {
     const std::string_view t = Trim(text);
     if (t.empty()) return false;
