@@ -31,6 +31,18 @@ std::string_view TrimByMode(std::string_view value, int32_t trimMode) {
     return Trim(value);
 }
 
+// The value of the key's line `line`, whose first "=" is at `eq`: up to a
+// comment after it, trimmed by the mode; `result` where that leaves nothing.
+std::string KeyLineValue(std::string_view line, size_t eq, std::string result, int32_t trimMode) {
+    std::string_view value = line.substr(eq + 1);
+    const size_t semicolon = line.find(';');
+    if (semicolon != std::string_view::npos && semicolon > eq) {
+        value = line.substr(eq + 1, semicolon - eq - 1);
+    }
+    if (!Trim(value).empty()) result.assign(TrimByMode(value, trimMode));
+    return result;
+}
+
 // 3. Key search from the line after the section's header (or from the current
 // line): the first line that mentions the key and has "=" decides.
 template <typename File>
@@ -47,13 +59,7 @@ std::string SearchKey(File& file, std::string_view key, std::string result, int3
             if (line.find(key) == std::string_view::npos) continue;
             return result;
         }
-        std::string_view value = line.substr(eq + 1);
-        const size_t semicolon = line.find(';');
-        if (semicolon != std::string_view::npos && semicolon > eq) {
-            value = line.substr(eq + 1, semicolon - eq - 1);
-        }
-        if (!Trim(value).empty()) result.assign(TrimByMode(value, trimMode));
-        return result;
+        return KeyLineValue(line, eq, std::move(result), trimMode);
     }
     return result;
 }
@@ -222,15 +228,31 @@ SectionLookup::SectionLookup(const SectionedText& text, std::string_view section
     // As a lookup from the file's first line finds it: the first header.
     SectionedCursor file(text);
     body_ = section.empty() ? 0 : file.SkipToSection(section) ? file.Position() : ~size_t{0};
+    if (!Found()) return;
+    // The lines every search reads, up to the first holding "[" (which ends
+    // it), split at their "=" once rather than once a key; lines without
+    // one are passed over by every search.
+    const size_t end = text.NextBracketLine(body_);
+    for (size_t i = body_; i < end; ++i) {
+        const std::string_view line = text.Line(i);
+        const size_t eq = line.find('=');
+        if (eq != std::string_view::npos) keyLines_.push_back({line, Trim(line.substr(0, eq)), eq});
+    }
 }
 
 std::string SectionLookup::Get(std::string_view key, std::string_view defaultValue,
                                int32_t trimMode) const {
     if (!text_->IsOpen()) return {};
     std::string result(defaultValue);
-    if (!Found()) return result;
-    SectionedCursor file = Body();
-    return SearchKey(file, key, std::move(result), trimMode);
+    // The search of SearchKey, over the lines split beforehand.
+    for (const KeyLine& keyLine : keyLines_) {
+        if (keyLine.name != key) {
+            if (keyLine.line.find(key) == std::string_view::npos) continue;
+            return result;
+        }
+        return KeyLineValue(keyLine.line, keyLine.eq, std::move(result), trimMode);
+    }
+    return result;
 }
 
 namespace {

@@ -150,8 +150,15 @@ public:
     SectionedCursor Body() const { return SectionedCursor(*text_, body_); }
 
 private:
+    // A line of the section with "=": the line, the name before its first
+    // "=" trimmed, and where that "=" stands.
+    struct KeyLine {
+        std::string_view line, name;
+        size_t eq;
+    };
     const SectionedText* text_;
-    size_t body_; // past the end when there is no such section
+    size_t body_;                   // past the end when there is no such section
+    std::vector<KeyLine> keyLines_; // up to the first line holding "["
 };
 
 // The key-line search of whole lines from the cursor on, and the count of

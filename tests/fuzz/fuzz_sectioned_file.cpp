@@ -1,5 +1,5 @@
 // The sectioned-file reader and writer: the input is a settings file, read
-// with the sequential and whole-file lookups and the header check,
+// with the sequential, whole-file and one-section lookups and the header check,
 // on the file and in memory (which must agree), then changed through the
 // profile writer and read back.
 #include "base/TextAccess.h"
@@ -23,6 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         GetIniValueEx(file, "Table 1", "ReadStartLine", "", kTrimLeading) !=
             GetIniValueEx(text, "Table 1", "ReadStartLine", "", kTrimLeading))
         std::abort();
+    // Many keys of one section, its lines split once: as the file lookup.
+    for (const std::string_view section : {"Table 1", "Header", ""}) {
+        const SectionLookup lookup(text, section);
+        for (const std::string_view key :
+             {"ReadStartLine", "ReadStartLineOffset", "Parsing", "Read", "WriteColumn", ""}) {
+            for (const int32_t trim : {kTrimLeading, kTrimTrailing, kTrimBoth})
+                if (lookup.Get(key, kMissing, trim) !=
+                    GetIniValueEx(file, section, key, kMissing, trim))
+                    std::abort();
+        }
+    }
     FileHeaderIsInvalid(messages, file, "VOK", "EXPORT SPEC", "1.1");
     FileHeaderIsInvalid(messages, text, "VOK", "EXPORT SPEC", "1.1");
     if (file_count_key_lines(file, {"[Table ", {}, {}, "Col"}) !=
