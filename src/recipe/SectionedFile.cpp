@@ -43,6 +43,17 @@ std::string KeyLineValue(std::string_view line, size_t eq, std::string result, i
     return result;
 }
 
+// What a line with "=" (its name before the "=" trimmed) tells the search
+// for `key`: it names the key and decides, or it only mentions the key
+// elsewhere and ends the search, or it is passed over. The name is looked at
+// first: keys are mostly read in the order they stand.
+enum class KeyLineVerdict { Names, Mentions, Passes };
+KeyLineVerdict Judge(std::string_view line, std::string_view name, std::string_view key) {
+    if (name == key) return KeyLineVerdict::Names;
+    return line.find(key) == std::string_view::npos ? KeyLineVerdict::Passes
+                                                    : KeyLineVerdict::Mentions;
+}
+
 // 3. Key search from the line after the section's header (or from the current
 // line): the first line that mentions the key and has "=" decides.
 template <typename File>
@@ -50,15 +61,11 @@ std::string SearchKey(File& file, std::string_view key, std::string result, int3
     std::string_view line;
     while (file.ReadLine(line)) {
         if (line.find('[') != std::string_view::npos) return result;
-        // A line naming the key decides; a line that only mentions it
-        // elsewhere ends the search; any other is passed over. The name is
-        // looked at first: keys are mostly read in the order they stand.
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        if (Trim(line.substr(0, eq)) != key) {
-            if (line.find(key) == std::string_view::npos) continue;
-            return result;
-        }
+        const KeyLineVerdict verdict = Judge(line, Trim(line.substr(0, eq)), key);
+        if (verdict == KeyLineVerdict::Passes) continue;
+        if (verdict == KeyLineVerdict::Mentions) return result;
         return KeyLineValue(line, eq, std::move(result), trimMode);
     }
     return result;
@@ -246,10 +253,9 @@ std::string SectionLookup::Get(std::string_view key, std::string_view defaultVal
     std::string result(defaultValue);
     // The search of SearchKey, over the lines split beforehand.
     for (const KeyLine& keyLine : keyLines_) {
-        if (keyLine.name != key) {
-            if (keyLine.line.find(key) == std::string_view::npos) continue;
-            return result;
-        }
+        const KeyLineVerdict verdict = Judge(keyLine.line, keyLine.name, key);
+        if (verdict == KeyLineVerdict::Passes) continue;
+        if (verdict == KeyLineVerdict::Mentions) return result;
         return KeyLineValue(keyLine.line, keyLine.eq, std::move(result), trimMode);
     }
     return result;
