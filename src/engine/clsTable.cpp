@@ -196,15 +196,18 @@ std::vector<int32_t> clsTable::SheetColumns() const {
 // The pieces of a table's pass, named so that clsTable may befriend the pass.
 namespace table_pass {
 
-// The input file of a 1-based period, or none (after a message) outside 1 to 12.
-std::filesystem::path PeriodFile(Messages& messages, const clsRecipe& recipe, int32_t period) {
+// The input file of a 1-based period, or none (after a message) outside 1 to
+// 12: the recipe's own, not a copy, for every table asks for it.
+const std::filesystem::path& PeriodFile(Messages& messages, const clsRecipe& recipe,
+                                        int32_t period) {
     const std::vector<std::filesystem::path>& names = recipe.InputFileName;
     if (period < 1 || period > static_cast<int32_t>(names.size())) {
         messages.Show(fmt::format("Invalid input period {} in the recipe: periods run from "
                                   "1 to 12.",
                                   period),
                       MessageIcon::Critical);
-        return {};
+        static const std::filesystem::path none;
+        return none;
     }
     return names[static_cast<size_t>(period - 1)];
 }
@@ -295,12 +298,13 @@ bool clsTable::FindKeyLines(JobState& state, Span& span) {
     clsExportSpecs& specs = state.recipe.ExportSpecs;
     // 1. The key lines are searched in the first period's file, which the job
     // read once for all its tables' keys.
-    span.keyFile = PeriodFile(messages, state.recipe.gRecipe, state.recipe.gRecipe.InputFileFirst);
-    TextIndex& keys = state.recipe.ReportFor(span.keyFile);
+    span.keyFile = &PeriodFile(messages, state.recipe.gRecipe, state.recipe.gRecipe.InputFileFirst);
+    TextIndex& keys = state.recipe.ReportFor(*span.keyFile);
     span.keys = &keys;
     // 2-3. The start key text: its first line from line 1.
     StartKeyLine = keys.FirstLine(ReadStartLine);
-    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), span.keyFile, number_)) return false;
+    if (ReadFailed(state, keys.ReadFailed(), keys.ReadError(), *span.keyFile, number_))
+        return false;
     if (StartKeyLine == 0) {
         messages.Show("Error in Table specs: Can not find ReadStartLine: " + Echo(ReadStartLine),
                       MessageIcon::Critical);
@@ -337,7 +341,7 @@ bool clsTable::CheckSpan(JobState& state, Span& span) {
         messages.Show(fmt::format("Table {}: its first line ({}) lies before the start of the "
                                   "report {} (ReadStartLine found on line {}, "
                                   "ReadStartLineOffset {}). The table was skipped.",
-                                  number_, span.first, span.keyFile.string(), StartKeyLine,
+                                  number_, span.first, span.keyFile->string(), StartKeyLine,
                                   ReadStartLineOffset),
                       MessageIcon::Critical);
         return false;
@@ -349,7 +353,7 @@ bool clsTable::CheckSpan(JobState& state, Span& span) {
         messages.Show(fmt::format("Table {}: its last line ({}) lies beyond the end of the "
                                   "report {} ({} lines; ReadEndLine found on line {}, "
                                   "ReadEndLineOffset {}). The table was not converted.",
-                                  number_, span.last, span.keyFile.string(), lineCount, EndKeyLine,
+                                  number_, span.last, span.keyFile->string(), lineCount, EndKeyLine,
                                   ReadEndLineOffset),
                       MessageIcon::Critical);
         state.recipe.ExportSpecs.FatalProcessError = true;
@@ -552,8 +556,10 @@ void clsTable::Process(JobState& state, CsvWriter* csv) {
     // 8. The table's first row.
     const int32_t top = specs.getWritePointer(state.messages, 1);
     // 9. The rows are read from item 1 of the input list, from line F on.
-    const std::filesystem::path rowFile = PeriodFile(state.messages, state.recipe.gRecipe, 1);
-    TextIndex& rows = rowFile == span.keyFile ? *span.keys : state.recipe.ReportFor(rowFile);
+    const std::filesystem::path& rowFile = PeriodFile(state.messages, state.recipe.gRecipe, 1);
+    TextIndex& rows = &rowFile == span.keyFile || rowFile == *span.keyFile
+                          ? *span.keys
+                          : state.recipe.ReportFor(rowFile);
     TextReader input;
     const bool positioned = OpenRows(state, rows, span.first, span.last, input);
     // A report that opened for its scan may fail now (too many open files):

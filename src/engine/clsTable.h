@@ -78,7 +78,7 @@ private:
     // Where the table's lines lie: the report its keys are searched in, and
     // its first and last data lines.
     struct Span {
-        std::filesystem::path keyFile;
+        const std::filesystem::path* keyFile = nullptr; // the recipe's
         TextIndex* keys = nullptr;
         int64_t first = 0, last = 0;
     };
