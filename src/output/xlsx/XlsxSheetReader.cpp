@@ -65,6 +65,7 @@ public:
     std::string error;
 
     void StartElement(const XmlTag& tag) override {
+        ++depth_;
         if (!error.empty()) return;
         if (!inSheetData_) {
             if (tag.local == "sheetData")
@@ -75,10 +76,15 @@ public:
             }
             return;
         }
+        // Rows are the sheetData's children and cells the rows': found
+        // anywhere else they would make the spans a save rewrites overlap.
+        const int below = depth_ - sheetDataDepth_;
         if (tag.local == "row")
-            StartRow(tag);
+            below == 1 ? StartRow(tag) : OutOfPlace(tag);
         else if (tag.local == "c")
-            StartCell(tag);
+            below == 2 ? StartCell(tag) : OutOfPlace(tag);
+        else if (tag.local == "sheetData")
+            OutOfPlace(tag);
         else if (!inCell_)
             return;
         else if (tag.local == "v")
@@ -94,12 +100,13 @@ public:
     }
 
     void EndElement(const XmlTag& tag) override {
+        const int depth = depth_--;
         if (!error.empty()) return;
         if (!inSheetData_) {
             if (tag.local == "dimension" && layout_) layout_->dimensionEnd = tag.end;
             return;
         }
-        if (tag.local == "sheetData") {
+        if (tag.local == "sheetData" && depth == sheetDataDepth_) {
             inSheetData_ = false;
             if (layout_) {
                 layout_->sheetDataEndBegin = tag.begin;
@@ -131,12 +138,23 @@ public:
 
 private:
     void StartSheetData(const XmlTag& tag) {
+        // The worksheet's own child, once: the rows of any other are not the sheet's.
+        if (depth_ != 2 || sheetDataSeen_) {
+            OutOfPlace(tag);
+            return;
+        }
+        sheetDataSeen_ = true;
+        sheetDataDepth_ = depth_;
         inSheetData_ = true;
         if (!layout_) return;
         layout_->hasSheetData = true;
         layout_->prefix = std::string(NamePrefix(tag.name));
         layout_->sheetDataBegin = tag.begin;
         layout_->sheetDataStartEnd = tag.end;
+    }
+
+    void OutOfPlace(const XmlTag& tag) {
+        error = fmt::format("it has a {} element out of place", tag.local);
     }
 
     void StartRow(const XmlTag& tag) {
@@ -300,8 +318,9 @@ private:
     XlsxSheetLayout* layout_;
 
     bool inSheetData_ = false, inCell_ = false, inInline_ = false, capture_ = false;
-    bool captureFormula_ = false;
+    bool captureFormula_ = false, sheetDataSeen_ = false;
     int phonetic_ = 0;
+    int depth_ = 0, sheetDataDepth_ = 0; // the root element is at depth 1
     int32_t row_ = 0, column_ = 0;
     CellType type_ = CellType::Number;
     size_t cellBegin_ = 0;

@@ -366,6 +366,32 @@ TEST(XlsxPackageTest, DamagedPartsAreReportedAndTheFileKept) {
     EXPECT_TRUE(Contains(opened.error, "shared string")) << opened.error;
 }
 
+// Rows belong in the sheetData and cells in rows. Well-formed XML that nests
+// them elsewhere is refused as damage and the file kept: a save that took the
+// inner sheetData's end tag for the sheet's wrote a part no program opens.
+TEST(XlsxPackageTest, RowsAndCellsOutOfPlaceAreDamageAndTheFileIsKept) {
+    TempDir dir;
+    const std::string file = dir.File("nested.xlsx");
+    const std::string kept = "<row r=\"1\"><c r=\"A1\"><v>1</v></c>";
+    for (const auto& [rows, element] : std::vector<std::pair<std::string, std::string>>{
+             {kept + "<worksheet><sheetData><row r=\"2\"/></sheetData></worksheet></row>",
+              "sheetData"},
+             {kept + "<c r=\"B1\"><is><row r=\"2\"/></is></c></row>", "row"},
+             {kept + "<c r=\"B1\"><c r=\"C1\"><v>2</v></c></c></row>", "c"},
+             {kept + "</row><extra><row r=\"2\"/></extra>", "row"},
+             {kept + "</row></sheetData><sheetData><row r=\"2\"/>", "sheetData"}}) {
+        WritePackage(file, MakeWorkbook({{"D", Sheet(rows)}}));
+        const std::string bytes = ReadFile(file);
+        WorkbookOpenResult opened = OpenWorkbookFile(file, OutputType::Xlsx);
+        EXPECT_FALSE(opened.workbook) << rows;
+        EXPECT_TRUE(Contains(opened.error, "its part xl/worksheets/sheet1.xml is damaged (it has "
+                                           "a " +
+                                               element + " element out of place)"))
+            << opened.error;
+        EXPECT_EQ(ReadFile(file), bytes);
+    }
+}
+
 // An array formula or a data table owns its range as one: vok replaces the
 // whole range or none of it, and never leaves a group half-broken.
 TEST(XlsxPackageTest, FormulaGroupsAreKeptWholeOrTheSaveIsRefused) {
