@@ -334,6 +334,33 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
                          raw_parts_of(before)["xl/worksheets/sheet1.xml"])
 
 
+    def test_dimensions_out_of_place_leave_the_sheet_whole(self):
+        # Fault: a dimension nested in the worksheet's, or one after the rows,
+        # was taken for the one to rewrite; the save cut the part in the
+        # wrong place and the workbook no longer opened.
+        sheet = sheet_part('<row r="7"><c r="A7"><v>7</v></c></row>').decode()
+        for name, change in (
+                ("nested.xlsx", lambda x: x.replace('<dimension ref="A1"/>',
+                                                    '<dimension ref="A1"><dimension ref="Z9"/>'
+                                                    '</dimension>')),
+                ("after.xlsx", lambda x: x.replace('</sheetData>',
+                                                   '</sheetData><dimension ref="Z9"/>'))):
+            book = openpyxl.Workbook()
+            book.active.title = "Data"
+            book.save(self.path("made.xlsx"))
+            out = self.path(name)
+            rewrite(self.path("made.xlsx"), out, lambda part, data, change=change:
+                    change(sheet).encode() if part == "xl/worksheets/sheet1.xml" else data)
+            code, err = self.convert(out)
+            self.assertEqual((code, err), (0, ""), name)
+            written = parts(out)["xl/worksheets/sheet1.xml"].decode()
+            self.assertEqual(written.count('<dimension ref="Z9"/>'),
+                             1 if name == "after.xlsx" else 0, written)
+            result = openpyxl.load_workbook(out)["Data"]
+            self.assertEqual([c.value for c in result[1]][2:],
+                             ["1000-00    ", "Cash in bank        ", 1234.5], name)
+            self.assertEqual(result["A7"].value, 7, name)
+
 class ExistingXlsxSwitchSyntax(ExistingXlsx):
     SYNTAX = "switch"
 

@@ -70,8 +70,11 @@ public:
         if (!inSheetData_) {
             if (tag.local == "sheetData")
                 StartSheetData(tag);
-            else if (tag.local == "dimension" && layout_) {
-                layout_->hasDimension = true;
+            else if (tag.local == "dimension" && layout_ && depth_ == 2 && !sheetDataSeen_ &&
+                     !layout_->hasDimension) {
+                // The worksheet's own, ahead of the rows, is the one a save
+                // rewrites; any other is kept as it stands.
+                layout_->hasDimension = dimensionOpen_ = true;
                 layout_->dimensionBegin = tag.begin;
             }
             return;
@@ -89,7 +92,7 @@ public:
             return;
         else if (tag.local == "v")
             capture_ = true;
-        else if (tag.local == "f")
+        else if (tag.local == "f" && below == 3) // the cell's own formula, not one inside it
             StartFormula(tag);
         else if (tag.local == "rPh")
             ++phonetic_;
@@ -103,7 +106,10 @@ public:
         const int depth = depth_--;
         if (!error.empty()) return;
         if (!inSheetData_) {
-            if (tag.local == "dimension" && layout_) layout_->dimensionEnd = tag.end;
+            if (tag.local == "dimension" && dimensionOpen_ && depth == 2) {
+                layout_->dimensionEnd = tag.end;
+                dimensionOpen_ = false;
+            }
             return;
         }
         if (tag.local == "sheetData" && depth == sheetDataDepth_) {
@@ -122,7 +128,7 @@ public:
             EndCell(tag);
         } else if (tag.local == "v" || tag.local == "t") {
             capture_ = false;
-        } else if (tag.local == "f" && inCell_) {
+        } else if (tag.local == "f" && inCell_ && depth - sheetDataDepth_ == 3) {
             if (layout_) EndFormula(tag);
         } else if (tag.local == "rPh") {
             --phonetic_;
@@ -318,7 +324,7 @@ private:
     XlsxSheetLayout* layout_;
 
     bool inSheetData_ = false, inCell_ = false, inInline_ = false, capture_ = false;
-    bool captureFormula_ = false, sheetDataSeen_ = false;
+    bool captureFormula_ = false, sheetDataSeen_ = false, dimensionOpen_ = false;
     int phonetic_ = 0;
     int depth_ = 0, sheetDataDepth_ = 0; // the root element is at depth 1
     int32_t row_ = 0, column_ = 0;

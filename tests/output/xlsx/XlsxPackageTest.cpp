@@ -392,6 +392,59 @@ TEST(XlsxPackageTest, RowsAndCellsOutOfPlaceAreDamageAndTheFileIsKept) {
     }
 }
 
+// The dimension a save rewrites is the worksheet's own, ahead of the rows,
+// whole. One nested in it, or standing after the rows, made the save cut the
+// part in the wrong place; any other is kept as it stands.
+TEST(XlsxPackageTest, OnlyTheWorksheetsOwnDimensionIsRewritten) {
+    TempDir dir;
+    const std::string file = dir.File("dimensions.xlsx");
+    const std::string rows = "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>";
+    const std::string other = "<dimension ref=\"Z9\"/>";
+    struct Case {
+        std::string body;
+        bool ownRewritten; // the worksheet has a dimension of its own
+        bool otherKept;    // the other is not inside it
+    };
+    for (const Case& c :
+         std::vector<Case>{{"<dimension ref=\"A1\">" + other + "</dimension>" + rows, true, false},
+                           {rows + other, false, true},
+                           {"<sheetPr>" + other + "</sheetPr>" + rows, false, true},
+                           {"<dimension ref=\"A1\"/>" + other + rows, true, true}}) {
+        Parts parts = MakeWorkbook({{"D", ""}});
+        parts["xl/worksheets/sheet1.xml"] =
+            std::string("<?xml version=\"1.0\"?><worksheet xmlns=\"") + kMain + "\">" + c.body +
+            "</worksheet>";
+        WritePackage(file, parts);
+        const Parts saved =
+            EditAndSave(file, [](Workbook& book) { book.SetCellValue(1, 2, 1, "x"); });
+        const std::string& part = saved.at("xl/worksheets/sheet1.xml");
+        EXPECT_EQ(Contains(part, "<dimension ref=\"A1:A2\""), c.ownRewritten) << part;
+        EXPECT_EQ(Contains(part, other), c.otherKept) << part;
+        const auto book = OpenOk(file);
+        ASSERT_TRUE(book) << part;
+        ExpectCells(*book, 1, {{1, 1, "1"}, {2, 1, "x"}});
+    }
+}
+
+// A cell's formula is its own child: an element of that name inside it is
+// content. Taken for the formula, it made the formula moved into a cell
+// whose group lost its first cell replace half an element.
+TEST(XlsxPackageTest, OnlyACellsOwnFormulaIsMovedIntoIt) {
+    TempDir dir;
+    const std::string file = dir.File("nested-formula.xlsx");
+    WritePackage(file, MakeWorkbook({{"D", Sheet("<row r=\"1\"><c r=\"A1\"><f t=\"shared\" "
+                                                 "ref=\"A1:A2\" si=\"0\">B1*2</f><v>2</v></c></row>"
+                                                 "<row r=\"2\"><c r=\"A2\"><f t=\"shared\" "
+                                                 "si=\"0\"><f t=\"shared\" si=\"0\"/></f><v>4</v>"
+                                                 "</c></row>")}}));
+    const Parts after =
+        EditAndSave(file, [](Workbook& book) { book.SetCellValue(1, 1, 1, "text now"); });
+    EXPECT_TRUE(
+        Contains(after.at("xl/worksheets/sheet1.xml"), "<c r=\"A2\"><f>B2*2</f><v>4</v></c>"))
+        << after.at("xl/worksheets/sheet1.xml");
+    ExpectCells(*OpenOk(file), 1, {{1, 1, "text now"}, {2, 1, "4"}});
+}
+
 // An array formula or a data table owns its range as one: vok replaces the
 // whole range or none of it, and never leaves a group half-broken.
 TEST(XlsxPackageTest, FormulaGroupsAreKeptWholeOrTheSaveIsRefused) {
