@@ -203,6 +203,43 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
             self.assertEqual([row[5] for row in rows[:8]],
                              ["1234.5", "-12", "9000", "", "15", "18", "21", "24"])
 
+    def test_entries_nested_in_the_package_lists_are_left_as_they_stand(self):
+        # Fault: a calculation chain's relationship and content type nested in
+        # another entry were taken for entries of their own; dropping them cut
+        # the lists between the outer entry's tags and the workbook no longer
+        # opened.
+        made = self.shared_formula_book("flat.xlsx")
+        out = self.path("nested.xlsx")
+
+        def nest(data, entry, outer, closing):
+            chain = re.search(entry, data).group(0)
+            data = data.replace(chain, b"")
+            host = re.search(outer, data).group(0)
+            return data.replace(host, host[:-2] + b">" + chain + closing)
+
+        def change(name, data):
+            if name == "xl/_rels/workbook.xml.rels":
+                return nest(data, rb"<Relationship [^>]*calcChain[^>]*/>",
+                            rb"<Relationship [^>]*styles[^>]*/>", b"</Relationship>")
+            if name == "[Content_Types].xml":
+                return nest(data, rb'<Override PartName="/xl/calcChain.xml"[^>]*/>',
+                            rb'<Override PartName="/xl/styles.xml"[^>]*/>', b"</Override>")
+            return data
+        rewrite(made, out, change)
+        self.recipe = self.write("columns.rcp", RECIPE.replace("WriteColumn=C", "WriteColumn=D"))
+        before = parts(out)
+        self.assertRegex(before["xl/_rels/workbook.xml.rels"], rb"calcChain[^<]*/></Relationship>")
+        self.assertRegex(before["[Content_Types].xml"], rb"calcChain[^<]*/></Override>")
+        code, err = self.convert(out)
+        self.assertEqual((code, err), (0, ""))
+        after = parts(out)
+        for name in ("xl/_rels/workbook.xml.rels", "[Content_Types].xml"):
+            self.assertEqual(after[name], before[name], name)
+        sheet = openpyxl.load_workbook(out)["Data"]
+        self.assertEqual(sheet["F1"].value, 1234.5)
+        self.assertEqual([sheet.cell(r, 6).value for r in range(5, 9)],
+                         ["=A%d*2+$A$1+SUM(A$1:A%d)" % (r, r) for r in range(5, 9)])
+
     def test_an_array_formula_written_in_part_is_refused(self):
         # vok would write C1:C4 into an array formula over C3:C6: the group
         # would be cut in two. The workbook is left as it was.

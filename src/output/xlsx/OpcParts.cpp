@@ -10,8 +10,10 @@ class RelationshipsHandler : public XmlScanner::Handler {
 public:
     RelationshipsHandler(std::string_view source, std::vector<OpcRelationship>& out)
         : source_(source), out_(out) {}
+    // Only the root's children are its relationships: one inside another is
+    // content, or dropping it would cut the part in the wrong place.
     void StartElement(const XmlTag& tag) override {
-        if (tag.local != "Relationship") return;
+        if (++depth_ != 2 || tag.local != "Relationship") return;
         OpcRelationship& r = out_.emplace_back();
         const char* id = tag.Attribute("Id");
         const char* type = tag.Attribute("Type");
@@ -25,19 +27,21 @@ public:
         r.begin = tag.begin;
     }
     void EndElement(const XmlTag& tag) override {
-        if (tag.local == "Relationship" && !out_.empty()) out_.back().end = tag.end;
+        if (depth_-- == 2 && tag.local == "Relationship") out_.back().end = tag.end;
     }
 
 private:
     std::string_view source_;
     std::vector<OpcRelationship>& out_;
+    int depth_ = 0;
 };
 
 class OverridesHandler : public XmlScanner::Handler {
 public:
     explicit OverridesHandler(std::vector<OpcOverride>& out) : out_(out) {}
+    // As with relationships, only the root's children count.
     void StartElement(const XmlTag& tag) override {
-        if (tag.local != "Override") return;
+        if (++depth_ != 2 || tag.local != "Override") return;
         const char* name = tag.Attribute("PartName");
         const char* type = tag.Attribute("ContentType");
         std::string_view part = name ? name : "";
@@ -45,11 +49,12 @@ public:
         out_.push_back({std::string(part), type ? type : "", tag.begin, tag.begin, tag.end});
     }
     void EndElement(const XmlTag& tag) override {
-        if (tag.local == "Override" && !out_.empty()) out_.back().end = tag.end;
+        if (depth_-- == 2 && tag.local == "Override") out_.back().end = tag.end;
     }
 
 private:
     std::vector<OpcOverride>& out_;
+    int depth_ = 0;
 };
 
 } // namespace

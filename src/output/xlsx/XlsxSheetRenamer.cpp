@@ -47,10 +47,19 @@ public:
     std::vector<XmlEdit> edits;
 
     void StartElement(const XmlTag& tag) override {
+        ++depth_;
+        // A formula is text: one that holds an element is left as it stands,
+        // for its text cannot be replaced around the element.
+        if (capturing_) {
+            holdsElements_ = true;
+            return;
+        }
         if (tag.local == "f" || tag.local == "formula" || tag.local == "formula1" ||
             tag.local == "formula2" || tag.local == "definedName" ||
             tag.local == "calculatedColumnFormula") {
             capturing_ = true;
+            holdsElements_ = false;
+            captureDepth_ = depth_;
             contentBegin_ = tag.end;
             text_.clear();
         } else if (tag.local == "hyperlink") {
@@ -66,9 +75,10 @@ public:
         }
     }
     void EndElement(const XmlTag& tag) override {
-        if (!capturing_) return;
+        const int depth = depth_--;
+        if (!capturing_ || depth != captureDepth_) return;
         capturing_ = false;
-        if (tag.begin == tag.end) return; // <f/>
+        if (tag.begin == tag.end || holdsElements_) return; // <f/>
         if (!renamer_.RenameInFormula(text_, renamed_)) return;
         std::string escaped;
         AppendXmlEscaped(escaped, renamed_);
@@ -86,7 +96,8 @@ private:
 
     const XlsxSheetRenamer& renamer_;
     std::string_view xml_;
-    bool capturing_ = false;
+    bool capturing_ = false, holdsElements_ = false;
+    int depth_ = 0, captureDepth_ = 0;
     size_t contentBegin_ = 0;
     std::string text_, renamed_;
 };

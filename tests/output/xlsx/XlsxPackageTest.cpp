@@ -3,6 +3,7 @@
 #include "output/Workbook.h"
 #include "output/workbook/Utf16Text.h"
 #include "output/workbook/XmlText.h"
+#include "output/xlsx/OpcParts.h"
 #include "output/xlsx/XlsxTestSupport.h"
 #include "output/xlsx/ZipPackage.h"
 #include "support/TestSupport.h"
@@ -443,6 +444,32 @@ TEST(XlsxPackageTest, OnlyACellsOwnFormulaIsMovedIntoIt) {
         Contains(after.at("xl/worksheets/sheet1.xml"), "<c r=\"A2\"><f>B2*2</f><v>4</v></c>"))
         << after.at("xl/worksheets/sheet1.xml");
     ExpectCells(*OpenOk(file), 1, {{1, 1, "text now"}, {2, 1, "4"}});
+}
+
+// A relationship or a content type inside another is content, not an entry:
+// taken for one, dropping it (the calculation chain's) cut the part between
+// the outer element's tags.
+TEST(XlsxPackageTest, OnlyTheRootsChildrenAreRelationshipsAndContentTypes) {
+    const std::string inner = "<Relationship Id=\"rId9\" Type=\"t/calcChain\" Target=\"c.xml\"/>";
+    const std::string outer = "<Relationship Id=\"rId1\" Type=\"t/worksheet\" "
+                              "Target=\"worksheets/sheet1.xml\">" +
+                              inner + "</Relationship>";
+    const std::string rels = "<Relationships>" + outer + "</Relationships>";
+    std::vector<OpcRelationship> found;
+    std::string error;
+    ASSERT_TRUE(ParseRelationships(rels, "xl/workbook.xml", found, error)) << error;
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].id, "rId1");
+    EXPECT_EQ(rels.substr(found[0].begin, found[0].end - found[0].begin), outer);
+
+    const std::string override = "<Override PartName=\"/xl/a.xml\" ContentType=\"a\">"
+                                 "<Override PartName=\"/xl/c.xml\" ContentType=\"c\"/></Override>";
+    const std::string types = "<Types>" + override + "</Types>";
+    std::vector<OpcOverride> overrides;
+    ASSERT_TRUE(ParseContentTypeOverrides(types, overrides, error)) << error;
+    ASSERT_EQ(overrides.size(), 1u);
+    EXPECT_EQ(overrides[0].partName, "xl/a.xml");
+    EXPECT_EQ(types.substr(overrides[0].begin, overrides[0].end - overrides[0].begin), override);
 }
 
 // An array formula or a data table owns its range as one: vok replaces the

@@ -65,5 +65,21 @@ TEST(XlsxSheetRenamerTest, PartsChangeOnlyWhereFormulasAre) {
     EXPECT_FALSE(error.empty());
 }
 
+// A formula is text: one holding an element is left as it stands, and so is
+// the element. Its text was replaced up to the element's end tag, which was
+// left without its start.
+TEST(XlsxSheetRenamerTest, AFormulaHoldingAnElementIsLeftAsItStands) {
+    XlsxSheetRenamer renamer = Make({{"Data", "New"}});
+    const std::string kept = "<definedName name=\"a\">Data!A1<x>Data!B1</x></definedName>"
+                             "<f>Data!D1<hyperlink location=\"Data!E1\"></hyperlink></f>";
+    const std::string xml =
+        "<workbook><definedNames>" + kept +
+        "<definedName name=\"b\">Data!C1</definedName></definedNames></workbook>";
+    std::string out, error;
+    ASSERT_TRUE(renamer.RenameInPart(xml, out, error)) << error;
+    EXPECT_EQ(out, "<workbook><definedNames>" + kept +
+                       "<definedName name=\"b\">New!C1</definedName></definedNames></workbook>");
+}
+
 } // namespace
 } // namespace vok
