@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <expat.h>
 #include <system_error>
 #include <unistd.h>
+#include <zip.h>
 
 namespace vok::fuzz {
 
@@ -47,7 +49,58 @@ const std::filesystem::path& ScratchFolder() {
     return folder;
 }
 
+bool WellFormed(std::string_view xml) {
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    if (!parser) std::abort();
+    const bool ok =
+        XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), XML_TRUE) == XML_STATUS_OK;
+    XML_ParserFree(parser);
+    return ok;
+}
+
+// The package's XML parts that are well-formed, by name, or nothing when it is
+// no package. Parts declared larger than a few megabytes are left out.
+std::set<std::string> WellFormedXmlParts(const std::filesystem::path& file,
+                                         std::set<std::string>* all = nullptr) {
+    std::set<std::string> names;
+    int code = 0;
+    zip_t* zip = zip_open(file.c_str(), ZIP_RDONLY, &code);
+    if (!zip) return names;
+    const zip_int64_t count = zip_get_num_entries(zip, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(zip, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !st.name) continue;
+        const std::string_view name = st.name;
+        if (!name.ends_with(".xml") && !name.ends_with(".rels")) continue;
+        if (all) all->emplace(name);
+        if (!(st.valid & ZIP_STAT_SIZE) || st.size > (size_t{8} << 20)) continue;
+        zip_file_t* part = zip_fopen_index(zip, static_cast<zip_uint64_t>(i), 0);
+        if (!part) continue;
+        std::string bytes(st.size, '\0');
+        const zip_int64_t read = zip_fread(part, bytes.data(), st.size);
+        zip_fclose(part);
+        if (read == static_cast<zip_int64_t>(st.size) && WellFormed(bytes)) names.emplace(name);
+    }
+    zip_discard(zip);
+    return names;
+}
+
 } // namespace
+
+XmlPartsBefore::XmlPartsBefore(const std::filesystem::path& file)
+    : file_(file), wellFormed_(WellFormedXmlParts(file, &all_)) {}
+
+void XmlPartsBefore::ExpectStillWellFormed() const {
+    std::set<std::string> now;
+    const std::set<std::string> wellFormed = WellFormedXmlParts(file_, &now);
+    for (const std::string& name : now) {
+        // A part vok added, or one that was sound, must be sound.
+        if ((!all_.contains(name) || wellFormed_.contains(name)) && !wellFormed.contains(name)) {
+            std::fprintf(stderr, "vok saved the part %s damaged\n", name.c_str());
+            std::abort();
+        }
+    }
+}
 
 std::filesystem::path ScratchPath(std::string_view name) {
     std::filesystem::path path = ScratchFolder() / name;
@@ -85,6 +138,8 @@ void RoundTripWorkbook(std::string_view bytes, std::string_view fileName, Output
 }
 
 void RoundTripWorkbookFile(const std::filesystem::path& file, OutputType type) {
+    const bool package = type == OutputType::Xlsx || type == OutputType::Xlsm;
+    const XmlPartsBefore before(package ? file : std::filesystem::path());
     WorkbookOpenResult opened = OpenWorkbookFile(file, type);
     if (!opened.workbook) {
         if (opened.error.empty()) std::abort();
@@ -94,6 +149,7 @@ void RoundTripWorkbookFile(const std::filesystem::path& file, OutputType type) {
     std::string error;
     if (!opened.workbook->Save(error)) return;
     opened.workbook.reset();
+    if (package) before.ExpectStillWellFormed();
     WorkbookOpenResult again = OpenWorkbookFile(file, type);
     if (!again.workbook) {
         std::fprintf(stderr, "vok cannot open what it saved: %s\n", again.error.c_str());

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,11 +35,26 @@ std::vector<std::string_view> Parts(std::string_view text, size_t parts);
 // The workbook readers' harness: `bytes` saved as `fileName` is opened as a
 // workbook of `type`; when vok takes it, cells are typed in, a sheet is
 // renamed, added and cleared, the workbook is saved (every rewriting path of
-// the package), and what vok saved must open again. Aborts on a refusal
-// without a reason or on a saved file vok cannot open.
+// the package), and what vok saved must open again with its XML parts as
+// well-formed as they were. Aborts on a refusal without a reason or on a
+// saved file vok cannot open or damaged.
 void RoundTripWorkbook(std::string_view bytes, std::string_view fileName, OutputType type);
 // The same for a workbook file already in the scratch folder.
 void RoundTripWorkbookFile(const std::filesystem::path& file, OutputType type);
+
+// The XML parts of a workbook package as they were: after a save, every part
+// vok added and every part that was well-formed must be well-formed still
+// (aborts naming the first that is not). A part vok copies as it found it
+// may stay as damaged as it was.
+class XmlPartsBefore {
+public:
+    explicit XmlPartsBefore(const std::filesystem::path& file);
+    void ExpectStillWellFormed() const;
+
+private:
+    std::filesystem::path file_;
+    std::set<std::string> all_, wellFormed_;
+};
 
 // Says nothing, answers every question with Yes, and counts the messages.
 class QuietObserver : public JobObserver {

@@ -4,8 +4,8 @@
 // table and the second sheet's part, cut by "--8<--" lines (a missing second
 // sheet is one that refers to the first). Sheet 1 is written into while sheet
 // 2 stays unread through a rename and a save; then sheet 2 is read from the
-// saved file, written and saved again; what vok saved must open again, and
-// its sheet 1 must read.
+// saved file, written and saved again; what vok saved must open again, its
+// sheet 1 must read, and its XML parts must be as well-formed as they were.
 #include "fuzz/FuzzPackage.h"
 #include "fuzz/FuzzSupport.h"
 #include "output/xlsx/XlsxWorkbook.h"
@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::WorkbookParts workbook{.sheet1 = parts[0], .sharedStrings = &parts[1]};
     if (!parts[2].empty()) workbook.sheet2 = parts[2];
     const std::filesystem::path file = fuzz::StoredWorkbook("lazy.xlsx", workbook);
+    const fuzz::XmlPartsBefore before(file);
     const XlsxReadLimits limits{.readAtOpen = 0, .stringsBlock = 1 + size % 61};
 
     WorkbookOpenResult opened = XlsxWorkbook::Open(file, OutputType::Xlsx, limits);
@@ -64,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     book.SetCellValue(2, 1, 2, "7");
     Saved(book);
     opened.workbook.reset();
+    before.ExpectStillWellFormed();
     ReadBack(file, limits);
     return 0;
 }
