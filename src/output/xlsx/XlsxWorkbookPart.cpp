@@ -53,20 +53,30 @@ public:
     explicit TitlesHandler(std::vector<XlsxTitle>& titles) : titles_(titles) {}
 
     void StartElement(const XmlTag& tag) override {
-        if (tag.local == "TitlesOfParts") {
+        ++depth_;
+        // A title is text: one holding an element is no title vok can
+        // rewrite, for its text cannot be replaced around the element.
+        if (capture_) {
+            holdsElements_ = true;
+        } else if (tag.local == "TitlesOfParts") {
             inTitles_ = true;
         } else if (inTitles_ && tag.local == "lpstr") {
             XlsxTitle& title = titles_.emplace_back();
             title.contentBegin = tag.end;
             capture_ = true;
+            holdsElements_ = false;
+            captureDepth_ = depth_;
         }
     }
     void EndElement(const XmlTag& tag) override {
-        if (tag.local == "TitlesOfParts") {
-            inTitles_ = false;
-        } else if (capture_ && tag.local == "lpstr") {
+        const int depth = depth_--;
+        if (capture_) {
+            if (depth != captureDepth_) return;
             titles_.back().contentEnd = tag.begin;
+            if (holdsElements_) titles_.pop_back();
             capture_ = false;
+        } else if (tag.local == "TitlesOfParts") {
+            inTitles_ = false;
         }
     }
     void Characters(std::string_view text) override {
@@ -75,7 +85,8 @@ public:
 
 private:
     std::vector<XlsxTitle>& titles_;
-    bool inTitles_ = false, capture_ = false;
+    bool inTitles_ = false, capture_ = false, holdsElements_ = false;
+    int depth_ = 0, captureDepth_ = 0;
 };
 
 } // namespace

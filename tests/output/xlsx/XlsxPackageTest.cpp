@@ -5,6 +5,7 @@
 #include "output/workbook/XmlText.h"
 #include "output/xlsx/OpcParts.h"
 #include "output/xlsx/XlsxTestSupport.h"
+#include "output/xlsx/XlsxWorkbookPart.h"
 #include "output/xlsx/ZipPackage.h"
 #include "support/TestSupport.h"
 
@@ -470,6 +471,21 @@ TEST(XlsxPackageTest, OnlyTheRootsChildrenAreRelationshipsAndContentTypes) {
     ASSERT_EQ(overrides.size(), 1u);
     EXPECT_EQ(overrides[0].partName, "xl/a.xml");
     EXPECT_EQ(types.substr(overrides[0].begin, overrides[0].end - overrides[0].begin), override);
+}
+
+// A title of the document's properties is text: one holding an element is
+// left out of the titles a rename rewrites. Its text was replaced up to the
+// inner element, and the old name stayed after the new one.
+TEST(XlsxPackageTest, ATitleHoldingAnElementIsNoTitleToRename) {
+    const std::string xml = "<Properties><TitlesOfParts><vector><lpstr>Data<lpstr>x</lpstr>"
+                            "</lpstr><lpstr>Other</lpstr></vector></TitlesOfParts></Properties>";
+    std::vector<XlsxTitle> titles;
+    std::string error;
+    ASSERT_TRUE(ParseTitlesOfParts(xml, titles, error)) << error;
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(titles[0].text, "Other");
+    EXPECT_EQ(xml.substr(titles[0].contentBegin, titles[0].contentEnd - titles[0].contentBegin),
+              "Other");
 }
 
 // An array formula or a data table owns its range as one: vok replaces the
