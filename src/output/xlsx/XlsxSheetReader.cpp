@@ -160,7 +160,10 @@ private:
     }
 
     void OutOfPlace(const XmlTag& tag) {
-        error = fmt::format("it has a {} element out of place", tag.local);
+        if (tag.local == "c" && depth_ == sheetDataDepth_ + 1)
+            error = "it holds a cell outside a row";
+        else
+            error = fmt::format("it has a {} element out of place", tag.local);
     }
 
     void StartRow(const XmlTag& tag) {
@@ -188,10 +191,6 @@ private:
     }
 
     void StartCell(const XmlTag& tag) {
-        if (row_ == 0) { // a cell outside any row
-            error = "it holds a cell outside a row";
-            return;
-        }
         const char* r = tag.Attribute("r");
         int32_t row = 0, column = 0;
         if (r) {
