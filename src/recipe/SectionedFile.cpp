@@ -31,27 +31,22 @@ std::string_view TrimByMode(std::string_view value, int32_t trimMode) {
     return Trim(value);
 }
 
-// The value of the key's line `line`, whose first "=" is at `eq`: up to a
-// comment after it, trimmed by the mode; `result` where that leaves nothing.
-std::string KeyLineValue(std::string_view line, size_t eq, std::string result, int32_t trimMode) {
+// Whether a line with "=" at `eq` (its name before the "=" trimmed) ends the
+// search for `key`. A line naming the key decides: `result` takes its value,
+// up to a comment, trimmed by the mode, unless that leaves nothing. A line that
+// only mentions the key elsewhere ends the search with `result` as it is; any
+// other is passed over. The name is looked at first: keys are mostly read in
+// the order they stand.
+bool LineEndsSearch(std::string_view line, std::string_view name, size_t eq, std::string_view key,
+                    std::string& result, int32_t trimMode) {
+    if (name != key) return line.find(key) != std::string_view::npos;
     std::string_view value = line.substr(eq + 1);
     const size_t semicolon = line.find(';');
     if (semicolon != std::string_view::npos && semicolon > eq) {
         value = line.substr(eq + 1, semicolon - eq - 1);
     }
     if (!Trim(value).empty()) result.assign(TrimByMode(value, trimMode));
-    return result;
-}
-
-// What a line with "=" (its name before the "=" trimmed) tells the search
-// for `key`: it names the key and decides, or it only mentions the key
-// elsewhere and ends the search, or it is passed over. The name is looked at
-// first: keys are mostly read in the order they stand.
-enum class KeyLineVerdict { Names, Mentions, Passes };
-KeyLineVerdict Judge(std::string_view line, std::string_view name, std::string_view key) {
-    if (name == key) return KeyLineVerdict::Names;
-    return line.find(key) == std::string_view::npos ? KeyLineVerdict::Passes
-                                                    : KeyLineVerdict::Mentions;
+    return true;
 }
 
 // 3. Key search from the line after the section's header (or from the current
@@ -63,10 +58,8 @@ std::string SearchKey(File& file, std::string_view key, std::string result, int3
         if (line.find('[') != std::string_view::npos) return result;
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        const KeyLineVerdict verdict = Judge(line, Trim(line.substr(0, eq)), key);
-        if (verdict == KeyLineVerdict::Passes) continue;
-        if (verdict == KeyLineVerdict::Mentions) return result;
-        return KeyLineValue(line, eq, std::move(result), trimMode);
+        if (LineEndsSearch(line, Trim(line.substr(0, eq)), eq, key, result, trimMode))
+            return result;
     }
     return result;
 }
@@ -253,10 +246,7 @@ std::string SectionLookup::Get(std::string_view key, std::string_view defaultVal
     std::string result(defaultValue);
     // The search of SearchKey, over the lines split beforehand.
     for (const KeyLine& keyLine : keyLines_) {
-        const KeyLineVerdict verdict = Judge(keyLine.line, keyLine.name, key);
-        if (verdict == KeyLineVerdict::Passes) continue;
-        if (verdict == KeyLineVerdict::Mentions) return result;
-        return KeyLineValue(keyLine.line, keyLine.eq, std::move(result), trimMode);
+        if (LineEndsSearch(keyLine.line, keyLine.name, keyLine.eq, key, result, trimMode)) break;
     }
     return result;
 }
