@@ -33,19 +33,18 @@ public:
     explicit StylesHandler(XlsxStyles& s) : s_(s) {}
 
     void StartElement(const XmlTag& tag) override {
-        ++depth_;
-        if (depth_ == 1) {
+        if (tag.depth == 1) {
             s_.prefix_ = std::string(NamePrefix(tag.name));
             s_.styleSheetStartEnd_ = tag.end;
-        } else if (depth_ == 2) {
+        } else if (tag.depth == 2) {
             container_ = tag.local;
             if (tag.local == "numFmts")
                 Open(s_.numFmts_, tag);
             else if (tag.local == "cellXfs")
                 Open(s_.cellXfs_, tag);
-        } else if (depth_ == 3) {
+        } else if (tag.depth == 3) {
             StartItem(tag);
-        } else if (depth_ == 4 && container_ == "fonts" && !s_.fonts_.empty()) {
+        } else if (tag.depth == 4 && container_ == "fonts" && !s_.fonts_.empty()) {
             XlsxStyles::Font& font = s_.fonts_.back();
             if (tag.local == "name") {
                 font.hasName = true;
@@ -60,22 +59,21 @@ public:
     }
 
     void EndElement(const XmlTag& tag) override {
-        if (depth_ == 2) {
+        if (tag.depth == 2) {
             if (tag.local == "numFmts")
                 Close(s_.numFmts_, tag);
             else if (tag.local == "cellXfs")
                 Close(s_.cellXfs_, tag);
             container_.clear();
-        } else if (depth_ == 3 && container_ == "cellXfs" && tag.local == "xf") {
+        } else if (tag.depth == 3 && container_ == "cellXfs" && tag.local == "xf") {
             s_.xfs_.back().end = tag.end;
-        } else if (depth_ == 4 && container_ == "fonts" && !s_.fonts_.empty()) {
+        } else if (tag.depth == 4 && container_ == "fonts" && !s_.fonts_.empty()) {
             XlsxStyles::Font& font = s_.fonts_.back();
             if (tag.local == "name")
                 font.nameEnd = tag.end;
             else if (tag.local == "scheme")
                 font.schemeEnd = tag.end;
         }
-        --depth_;
     }
 
 private:
@@ -113,7 +111,6 @@ private:
     }
 
     XlsxStyles& s_;
-    int depth_ = 0;
     std::string container_;
 };
 

@@ -18,6 +18,7 @@ struct ScanState {
     XML_Parser parser;
     XmlScanner::Handler& handler;
     bool sawDoctype = false;
+    int depth = 0; // of the element open innermost
 };
 
 XmlTag MakeTag(const ScanState& state, const char* name, const char** attributes) {
@@ -28,17 +29,20 @@ XmlTag MakeTag(const ScanState& state, const char* name, const char** attributes
     tag.attributes = attributes;
     tag.begin = static_cast<size_t>(XML_GetCurrentByteIndex(state.parser));
     tag.end = tag.begin + static_cast<size_t>(XML_GetCurrentByteCount(state.parser));
+    tag.depth = state.depth;
     return tag;
 }
 
 void OnStart(void* data, const char* name, const char** attributes) {
     auto* state = static_cast<ScanState*>(data);
+    ++state->depth;
     state->handler.StartElement(MakeTag(*state, name, attributes));
 }
 
 void OnEnd(void* data, const char* name) {
     auto* state = static_cast<ScanState*>(data);
     state->handler.EndElement(MakeTag(*state, name, nullptr));
+    --state->depth;
 }
 
 void OnCharacters(void* data, const char* text, int length) {

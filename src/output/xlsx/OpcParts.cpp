@@ -13,7 +13,7 @@ public:
     // Only the root's children are its relationships: one inside another is
     // content, or dropping it would cut the part in the wrong place.
     void StartElement(const XmlTag& tag) override {
-        if (++depth_ != 2 || tag.local != "Relationship") return;
+        if (tag.depth != 2 || tag.local != "Relationship") return;
         OpcRelationship& r = out_.emplace_back();
         const char* id = tag.Attribute("Id");
         const char* type = tag.Attribute("Type");
@@ -27,13 +27,12 @@ public:
         r.begin = tag.begin;
     }
     void EndElement(const XmlTag& tag) override {
-        if (depth_-- == 2 && tag.local == "Relationship") out_.back().end = tag.end;
+        if (tag.depth == 2 && tag.local == "Relationship") out_.back().end = tag.end;
     }
 
 private:
     std::string_view source_;
     std::vector<OpcRelationship>& out_;
-    int depth_ = 0;
 };
 
 class OverridesHandler : public XmlScanner::Handler {
@@ -41,7 +40,7 @@ public:
     explicit OverridesHandler(std::vector<OpcOverride>& out) : out_(out) {}
     // As with relationships, only the root's children count.
     void StartElement(const XmlTag& tag) override {
-        if (++depth_ != 2 || tag.local != "Override") return;
+        if (tag.depth != 2 || tag.local != "Override") return;
         const char* name = tag.Attribute("PartName");
         const char* type = tag.Attribute("ContentType");
         std::string_view part = name ? name : "";
@@ -49,12 +48,11 @@ public:
         out_.push_back({std::string(part), type ? type : "", tag.begin, tag.begin, tag.end});
     }
     void EndElement(const XmlTag& tag) override {
-        if (depth_-- == 2 && tag.local == "Override") out_.back().end = tag.end;
+        if (tag.depth == 2 && tag.local == "Override") out_.back().end = tag.end;
     }
 
 private:
     std::vector<OpcOverride>& out_;
-    int depth_ = 0;
 };
 
 } // namespace

@@ -13,6 +13,10 @@ namespace vok {
 namespace {
 
 constexpr SheetLimits kLimits = SheetLimitsOf(OutputType::Xlsx);
+// The depth of the worksheet's children, the dimension and the sheetData
+// among them (the root is at depth 1); rows are the sheetData's children and
+// cells theirs.
+constexpr int kWorksheetChild = 2;
 
 enum class CellType { Number, Shared, Inline, FormulaText, Boolean, Error, Date };
 
@@ -65,13 +69,12 @@ public:
     std::string error;
 
     void StartElement(const XmlTag& tag) override {
-        ++depth_;
         if (!error.empty()) return;
         if (!inSheetData_) {
             if (tag.local == "sheetData")
                 StartSheetData(tag);
-            else if (tag.local == "dimension" && layout_ && depth_ == 2 && !sheetDataSeen_ &&
-                     !layout_->hasDimension) {
+            else if (tag.local == "dimension" && layout_ && tag.depth == kWorksheetChild &&
+                     !sheetDataSeen_ && !layout_->hasDimension) {
                 // The worksheet's own, ahead of the rows, is the one a save
                 // rewrites; any other is kept as it stands.
                 layout_->hasDimension = dimensionOpen_ = true;
@@ -81,7 +84,7 @@ public:
         }
         // Rows are the sheetData's children and cells the rows': found
         // anywhere else they would make the spans a save rewrites overlap.
-        const int below = depth_ - sheetDataDepth_;
+        const int below = tag.depth - kWorksheetChild;
         if (tag.local == "row")
             below == 1 ? StartRow(tag) : OutOfPlace(tag);
         else if (tag.local == "c")
@@ -103,16 +106,15 @@ public:
     }
 
     void EndElement(const XmlTag& tag) override {
-        const int depth = depth_--;
         if (!error.empty()) return;
         if (!inSheetData_) {
-            if (tag.local == "dimension" && dimensionOpen_ && depth == 2) {
+            if (tag.local == "dimension" && dimensionOpen_ && tag.depth == kWorksheetChild) {
                 layout_->dimensionEnd = tag.end;
                 dimensionOpen_ = false;
             }
             return;
         }
-        if (tag.local == "sheetData" && depth == sheetDataDepth_) {
+        if (tag.local == "sheetData" && tag.depth == kWorksheetChild) {
             inSheetData_ = false;
             if (layout_) {
                 layout_->sheetDataEndBegin = tag.begin;
@@ -128,7 +130,7 @@ public:
             EndCell(tag);
         } else if (tag.local == "v" || tag.local == "t") {
             capture_ = false;
-        } else if (tag.local == "f" && inCell_ && depth - sheetDataDepth_ == 3) {
+        } else if (tag.local == "f" && inCell_ && tag.depth - kWorksheetChild == 3) {
             if (layout_) EndFormula(tag);
         } else if (tag.local == "rPh") {
             --phonetic_;
@@ -145,12 +147,11 @@ public:
 private:
     void StartSheetData(const XmlTag& tag) {
         // The worksheet's own child, once: the rows of any other are not the sheet's.
-        if (depth_ != 2 || sheetDataSeen_) {
+        if (tag.depth != kWorksheetChild || sheetDataSeen_) {
             OutOfPlace(tag);
             return;
         }
         sheetDataSeen_ = true;
-        sheetDataDepth_ = depth_;
         inSheetData_ = true;
         if (!layout_) return;
         layout_->hasSheetData = true;
@@ -160,7 +161,7 @@ private:
     }
 
     void OutOfPlace(const XmlTag& tag) {
-        if (tag.local == "c" && depth_ == sheetDataDepth_ + 1)
+        if (tag.local == "c" && tag.depth == kWorksheetChild + 1)
             error = "it holds a cell outside a row";
         else
             error = fmt::format("it has a {} element out of place", tag.local);
@@ -325,7 +326,6 @@ private:
     bool inSheetData_ = false, inCell_ = false, inInline_ = false, capture_ = false;
     bool captureFormula_ = false, sheetDataSeen_ = false, dimensionOpen_ = false;
     int phonetic_ = 0;
-    int depth_ = 0, sheetDataDepth_ = 0; // the root element is at depth 1
     int32_t row_ = 0, column_ = 0;
     CellType type_ = CellType::Number;
     size_t cellBegin_ = 0;

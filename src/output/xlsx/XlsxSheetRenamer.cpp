@@ -47,7 +47,6 @@ public:
     std::vector<XmlEdit> edits;
 
     void StartElement(const XmlTag& tag) override {
-        ++depth_;
         // A formula is text: one that holds an element is left as it stands,
         // for its text cannot be replaced around the element.
         if (capturing_) {
@@ -59,7 +58,7 @@ public:
             tag.local == "calculatedColumnFormula") {
             capturing_ = true;
             holdsElements_ = false;
-            captureDepth_ = depth_;
+            captureDepth_ = tag.depth;
             contentBegin_ = tag.end;
             text_.clear();
         } else if (tag.local == "hyperlink") {
@@ -75,8 +74,7 @@ public:
         }
     }
     void EndElement(const XmlTag& tag) override {
-        const int depth = depth_--;
-        if (!capturing_ || depth != captureDepth_) return;
+        if (!capturing_ || tag.depth != captureDepth_) return;
         capturing_ = false;
         if (tag.begin == tag.end || holdsElements_) return; // <f/>
         if (!renamer_.RenameInFormula(text_, renamed_)) return;
@@ -97,7 +95,7 @@ private:
     const XlsxSheetRenamer& renamer_;
     std::string_view xml_;
     bool capturing_ = false, holdsElements_ = false;
-    int depth_ = 0, captureDepth_ = 0;
+    int captureDepth_ = 0;
     size_t contentBegin_ = 0;
     std::string text_, renamed_;
 };

@@ -12,17 +12,16 @@ public:
     explicit WorkbookHandler(XlsxWorkbookPart& part) : part_(part) {}
 
     void StartElement(const XmlTag& tag) override {
-        ++depth_;
-        if (depth_ == 1) {
+        if (tag.depth == 1) {
             part_.prefix = std::string(NamePrefix(tag.name));
-        } else if (depth_ == 2 && tag.local == "calcPr") {
+        } else if (tag.depth == 2 && tag.local == "calcPr") {
             part_.hasCalcPr = true;
             part_.calcPrBegin = tag.begin;
             part_.calcPrEnd = tag.end;
             const char* full = tag.Attribute("fullCalcOnLoad");
             part_.fullCalcOnLoad =
                 full && (std::string_view(full) == "1" || std::string_view(full) == "true");
-        } else if (depth_ == 3 && tag.local == "sheet") {
+        } else if (tag.depth == 3 && tag.local == "sheet") {
             XlsxSheetEntry& sheet = part_.sheets.emplace_back();
             const char* name = tag.Attribute("name");
             const char* id = tag.PrefixedAttribute("id");
@@ -33,19 +32,17 @@ public:
     }
 
     void EndElement(const XmlTag& tag) override {
-        if (depth_ == 3 && tag.local == "sheet" && !part_.sheets.empty()) {
+        if (tag.depth == 3 && tag.local == "sheet" && !part_.sheets.empty()) {
             part_.sheets.back().end = tag.end;
-        } else if (depth_ == 2 &&
+        } else if (tag.depth == 2 &&
                    (tag.local == "sheets" || tag.local == "functionGroups" ||
                     tag.local == "externalReferences" || tag.local == "definedNames")) {
             part_.calcPrInsertAt = tag.end;
         }
-        --depth_;
     }
 
 private:
     XlsxWorkbookPart& part_;
-    int depth_ = 0;
 };
 
 class TitlesHandler : public XmlScanner::Handler {
@@ -53,7 +50,6 @@ public:
     explicit TitlesHandler(std::vector<XlsxTitle>& titles) : titles_(titles) {}
 
     void StartElement(const XmlTag& tag) override {
-        ++depth_;
         // A title is text: one holding an element is no title vok can
         // rewrite, for its text cannot be replaced around the element.
         if (capture_) {
@@ -65,13 +61,12 @@ public:
             title.contentBegin = tag.end;
             capture_ = true;
             holdsElements_ = false;
-            captureDepth_ = depth_;
+            captureDepth_ = tag.depth;
         }
     }
     void EndElement(const XmlTag& tag) override {
-        const int depth = depth_--;
         if (capture_) {
-            if (depth != captureDepth_) return;
+            if (tag.depth != captureDepth_) return;
             titles_.back().contentEnd = tag.begin;
             if (holdsElements_) titles_.pop_back();
             capture_ = false;
@@ -86,7 +81,7 @@ public:
 private:
     std::vector<XlsxTitle>& titles_;
     bool inTitles_ = false, capture_ = false, holdsElements_ = false;
-    int depth_ = 0, captureDepth_ = 0;
+    int captureDepth_ = 0;
 };
 
 } // namespace

@@ -12,6 +12,7 @@ namespace {
 class Recorder : public XmlScanner::Handler {
 public:
     std::vector<std::string> tags; // the bytes each tag's range covers
+    std::vector<int> depths;       // each tag's element's depth
     std::string text;              // the text of the <v> elements, one per line
 
     void StartElement(const XmlTag& tag) override {
@@ -31,15 +32,18 @@ public:
 private:
     void Record(const XmlTag& tag) {
         tags.emplace_back(xml.substr(tag.begin, tag.end - tag.begin));
+        depths.push_back(tag.depth);
     }
     bool inValue_ = false;
 };
 
 // A sheet of several megabytes: tags and values straddle every place the
-// document may be cut, and each tag's range still covers its own bytes.
+// document may be cut, and each tag's range still covers its own bytes. An
+// element's start and end tell the same depth, the root's being 1.
 TEST(XmlScannerTest, TagRangesAndTextsHoldAcrossALargeDocument) {
     std::string xml = R"(<?xml version="1.0" encoding="UTF-8"?><x:sheetData xmlns:x="urn:s">)";
     std::vector<std::string> expectedTags = {R"(<x:sheetData xmlns:x="urn:s">)"};
+    std::vector<int> expectedDepths = {1};
     std::string expectedText;
     for (int row = 1; xml.size() < (size_t{5} << 20); ++row) {
         // Rows of varying length, so that cuts fall inside tags and values alike.
@@ -49,17 +53,20 @@ TEST(XmlScannerTest, TagRangesAndTextsHoldAcrossALargeDocument) {
                                   std::string(static_cast<size_t>(row % 29), 'z');
         xml += start + "<x:v>" + value + "</x:v></x:row>";
         expectedTags.insert(expectedTags.end(), {start, "<x:v>", "</x:v>", "</x:row>"});
+        expectedDepths.insert(expectedDepths.end(), {2, 3, 3, 2});
         expectedText += "value & " + std::to_string(row * 7919) +
                         std::string(static_cast<size_t>(row % 29), 'z') + "\n";
     }
     xml += "</x:sheetData>";
     expectedTags.emplace_back("</x:sheetData>");
+    expectedDepths.push_back(1);
 
     Recorder recorder;
     recorder.xml = xml;
     std::string error;
     ASSERT_TRUE(XmlScanner::Scan(xml, recorder, error)) << error;
     EXPECT_EQ(recorder.tags, expectedTags);
+    EXPECT_EQ(recorder.depths, expectedDepths);
     EXPECT_EQ(recorder.text, expectedText);
 
     // A fault far into the document is found and placed on its line.
