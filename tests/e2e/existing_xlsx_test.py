@@ -240,6 +240,36 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
         self.assertEqual([sheet.cell(r, 6).value for r in range(5, 9)],
                          ["=A%d*2+$A$1+SUM(A$1:A%d)" % (r, r) for r in range(5, 9)])
 
+    def test_a_sheet_added_to_a_workbook_openpyxl_wrote_opens(self):
+        # Faults: openpyxl declares the relationships' namespace on each
+        # <sheet>; the sheet vok added spelled "r:id" outside that
+        # declaration. And a comment after the root of the relationships
+        # took in the new sheet's entry. Either way the workbook no longer
+        # opened, and vok said nothing.
+        book = openpyxl.Workbook()
+        book.active.title = "Data"
+        book.active["A1"] = "kept"
+        book.save(self.path("made.xlsx"))
+        with_comments = self.path("comments.xlsx")
+        rewrite(self.path("made.xlsx"), with_comments, lambda name, data: data + (
+            b"<!-- </Relationships> -->" if name == "xl/_rels/workbook.xml.rels" else
+            b"<?note </Types>?>" if name == "[Content_Types].xml" else b""))
+        for out in (self.path("made.xlsx"), with_comments):
+            before = parts(out)
+            code, err = self.vok("-i", self.report, "-r", self.recipe, "-o", out, "-w", "2")
+            self.assertEqual((code, err), (0, ""))
+            book = openpyxl.load_workbook(out)
+            self.assertEqual(book.sheetnames, ["Data", "Sheet2"])
+            self.assertEqual(book["Data"]["A1"].value, "kept")
+            self.assertEqual([[c.value for c in row] for row in book["Sheet2"]["C1:E2"]],
+                             [["1000-00    ", "Cash in bank        ", 1234.5],
+                              ["2000-00    ", "Payables            ", -12]])
+            after = parts(out)
+            self.assertEqual(after["xl/worksheets/sheet1.xml"], before["xl/worksheets/sheet1.xml"])
+        self.assertTrue(after["xl/_rels/workbook.xml.rels"].endswith(
+            b"</Relationships><!-- </Relationships> -->"))
+        self.assertTrue(after["[Content_Types].xml"].endswith(b"</Types><?note </Types>?>"))
+
     def test_an_array_formula_written_in_part_is_refused(self):
         # vok would write C1:C4 into an array formula over C3:C6: the group
         # would be cut in two. The workbook is left as it was.

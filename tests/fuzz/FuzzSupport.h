@@ -43,9 +43,9 @@ void RoundTripWorkbook(std::string_view bytes, std::string_view fileName, Output
 void RoundTripWorkbookFile(const std::filesystem::path& file, OutputType type);
 
 // The XML parts of a workbook package as they were: after a save, every part
-// vok added and every part that was well-formed must be well-formed still
-// (aborts naming the first that is not). A part vok copies as it found it
-// may stay as damaged as it was.
+// vok added and every part that was well-formed must be well-formed still,
+// namespaces included (aborts naming the first that is not). A part vok
+// copies as it found it may stay as damaged as it was.
 class XmlPartsBefore {
 public:
     explicit XmlPartsBefore(const std::filesystem::path& file);

@@ -1,5 +1,6 @@
 #include "output/xlsx/XlsxNewSheets.h"
 
+#include "output/workbook/XmlScanner.h"
 #include "output/workbook/XmlText.h"
 #include "output/xlsx/OpcParts.h"
 #include "output/xlsx/XlsxWorkbookPart.h"
@@ -19,10 +20,35 @@ constexpr std::string_view kWorksheetType =
 constexpr std::string_view kWorksheetContentType =
     "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
 
-// Where the closing tag of the document's root element begins.
-size_t RootEnd(std::string_view xml) {
-    const size_t end = xml.rfind("</");
-    return end == std::string_view::npos ? xml.size() : end;
+// Puts `entries` last inside the document's root element. The root's end is
+// found by the scan, not by the text: a comment or processing instruction
+// after the root may hold "</". A root written empty ("<Types/>") is opened.
+bool InsertIntoRoot(std::string& xml, std::string_view entries, std::string& why) {
+    struct RootHandler : XmlScanner::Handler {
+        std::string name;
+        size_t startEnd = 0, endBegin = 0, endEnd = 0;
+        void StartElement(const XmlTag& tag) override {
+            if (tag.depth != 1) return;
+            name = tag.name;
+            startEnd = tag.end;
+        }
+        void EndElement(const XmlTag& tag) override {
+            if (tag.depth != 1) return;
+            endBegin = tag.begin;
+            endEnd = tag.end;
+        }
+    } root;
+    if (!XmlScanner::Scan(xml, root, why)) return false;
+    if (root.endBegin != root.endEnd) {
+        xml.insert(root.endBegin, entries);
+        return true;
+    }
+    // "<Root .../>": its "/>" becomes ">", the entries and "</Root>".
+    std::string opened = ">";
+    opened += entries;
+    opened += "</" + root.name + ">";
+    xml.replace(root.startEnd - 2, 2, opened);
+    return true;
 }
 
 // The target of a part as seen from the workbook part's folder.
@@ -34,11 +60,14 @@ std::string RelativeTarget(std::string_view workbookPart, std::string_view part)
     return "/" + std::string(part);
 }
 
-// How the workbook part lists its sheets: their largest sheetId, and how it
-// spells the relationship attribute ("r:id").
+// How the workbook part lists its sheets: their largest sheetId, and how the
+// last one that names its relationship spells the attribute ("r:id") with
+// the namespace declarations it carries itself (a new sibling is outside
+// their scope, and needs its own).
 struct SheetListing {
     unsigned long maxSheetId = 0;
     std::string idAttribute = "r:id";
+    std::string declarations;
 };
 
 SheetListing ReadSheetListing(const XlsxWorkbookPart& workbook, std::string_view workbookXml) {
@@ -51,10 +80,9 @@ SheetListing ReadSheetListing(const XlsxWorkbookPart& workbook, std::string_view
             std::from_chars(tag.data() + sheetId.valueBegin, tag.data() + sheetId.valueEnd, value);
             listing.maxSheetId = std::max(listing.maxSheetId, value);
         }
-        const size_t at = tag.find(":id=");
-        if (at != std::string_view::npos) {
-            const size_t nameBegin = tag.find_last_of(" \t\r\n", at) + 1;
-            listing.idAttribute = std::string(tag.substr(nameBegin, at + 3 - nameBegin));
+        if (!entry.idAttribute.empty()) {
+            listing.idAttribute = entry.idAttribute;
+            listing.declarations = entry.declarations;
         }
     }
     return listing;
@@ -70,8 +98,8 @@ void AppendEntries(NewEntries& entries, const XlsxNewSheet& sheet, std::string_v
                    const SheetListing& listing, std::string_view worksheetType) {
     fmt::format_to(std::back_inserter(entries.sheets), "<{}sheet name=\"", prefix);
     AppendXmlText(entries.sheets, sheet.name, true);
-    fmt::format_to(std::back_inserter(entries.sheets), "\" sheetId=\"{}\" {}=\"{}\"/>",
-                   listing.maxSheetId, listing.idAttribute, id);
+    fmt::format_to(std::back_inserter(entries.sheets), "\" sheetId=\"{}\" {}=\"{}\"{}/>",
+                   listing.maxSheetId, listing.idAttribute, id, listing.declarations);
     fmt::format_to(std::back_inserter(entries.relationships),
                    "<Relationship Id=\"{}\" Type=\"{}\" Target=\"", id, worksheetType);
     AppendXmlText(entries.relationships, RelativeTarget(workbookPart, sheet.part), true);
@@ -121,9 +149,15 @@ bool AddSheetEntries(std::string_view workbookPart, const std::vector<XlsxNewShe
         ++listing.maxSheetId;
         AppendEntries(entries, sheet, id, workbookPart, workbook.prefix, listing, worksheetType);
     }
+    if (!InsertIntoRoot(relationshipsXml, entries.relationships, why)) {
+        error = "its part " + RelationshipsPartOf(workbookPart) + " is damaged (" + why + ")";
+        return false;
+    }
+    if (!InsertIntoRoot(contentTypesXml, entries.overrides, why)) {
+        error = "its part [Content_Types].xml is damaged (" + why + ")";
+        return false;
+    }
     workbookXml.insert(workbook.sheets.back().end, entries.sheets);
-    relationshipsXml.insert(RootEnd(relationshipsXml), entries.relationships);
-    contentTypesXml.insert(RootEnd(contentTypesXml), entries.overrides);
     return true;
 }
 

@@ -28,6 +28,20 @@ public:
             sheet.name = name ? name : "";
             sheet.relationshipId = id ? id : "";
             sheet.begin = tag.begin;
+            for (const char** a = tag.attributes; *a; a += 2) {
+                const std::string_view attribute(a[0]);
+                if (attribute == "xmlns" || attribute.substr(0, 6) == "xmlns:") {
+                    sheet.declarations += ' ';
+                    sheet.declarations += attribute;
+                    sheet.declarations += "=\"";
+                    AppendXmlText(sheet.declarations, a[1], true);
+                    sheet.declarations += '"';
+                } else if (const size_t colon = attribute.find(':');
+                           sheet.idAttribute.empty() && colon != std::string_view::npos &&
+                           attribute.substr(colon + 1) == "id") {
+                    sheet.idAttribute = attribute;
+                }
+            }
         }
     }
 

@@ -13,6 +13,10 @@ namespace vok {
 struct XlsxSheetEntry {
     std::string name;
     std::string relationshipId;
+    std::string idAttribute; // how it spells the relationship attribute ("r:id")
+    // The namespace declarations written on the element itself, as
+    // attributes (' xmlns:r="..."'): a sibling needs them to spell alike.
+    std::string declarations;
     size_t begin = 0, end = 0; // the <sheet> element
 };
 

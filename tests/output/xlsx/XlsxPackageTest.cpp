@@ -4,6 +4,7 @@
 #include "output/workbook/Utf16Text.h"
 #include "output/workbook/XmlText.h"
 #include "output/xlsx/OpcParts.h"
+#include "output/xlsx/XlsxNewSheets.h"
 #include "output/xlsx/XlsxTestSupport.h"
 #include "output/xlsx/XlsxWorkbookPart.h"
 #include "output/xlsx/ZipPackage.h"
@@ -474,6 +475,74 @@ TEST(XlsxPackageTest, OnlyTheRootsChildrenAreRelationshipsAndContentTypes) {
     ASSERT_EQ(overrides.size(), 1u);
     EXPECT_EQ(overrides[0].partName, "xl/a.xml");
     EXPECT_EQ(types.substr(overrides[0].begin, overrides[0].end - overrides[0].begin), override);
+}
+
+// A new sheet's relationship and content type go last inside the root of
+// their parts, wherever the text after the root says "</". A comment after
+// the root took them in, and the saved package listed no new sheet.
+TEST(XlsxPackageTest, ANewSheetsEntriesGoInsideTheRootWhateverFollowsIt) {
+    TempDir dir;
+    const std::string file = dir.File("trailing.xlsx");
+    Parts parts = MakeWorkbook({{"Data", Sheet("")}});
+    parts["xl/_rels/workbook.xml.rels"] += "<!-- </Relationships> -->";
+    parts["[Content_Types].xml"] += "\n<?note </Types>?>";
+    WritePackage(file, parts);
+    Parts after = EditAndSave(file, [](Workbook& book) {
+        std::string error;
+        ASSERT_TRUE(book.AddSheet("Added", error)) << error;
+        EXPECT_EQ(book.SetCellValue(2, 1, 1, "x"), CellWrite::Written);
+    });
+    if (HasFatalFailure()) return;
+    EXPECT_TRUE(Contains(after["xl/_rels/workbook.xml.rels"],
+                         "Target=\"worksheets/sheet2.xml\"/></Relationships>"
+                         "<!-- </Relationships> -->"));
+    EXPECT_TRUE(
+        Contains(after["[Content_Types].xml"], "worksheet+xml\"/></Types>\n<?note </Types>?>"));
+    auto book = OpenOk(file);
+    ASSERT_TRUE(book);
+    ASSERT_EQ(book->SheetCount(), 2);
+    EXPECT_EQ(book->SheetName(2), "Added");
+    EXPECT_EQ(book->CellText(2, 1, 1), "x");
+
+    // A list written empty is opened to hold the entry.
+    std::string workbook = parts["xl/workbook.xml"];
+    std::string rels = std::string("<Relationships xmlns=\"") + kRelPkg + "\"/>";
+    std::string types = parts["[Content_Types].xml"];
+    std::string error;
+    ASSERT_TRUE(AddSheetEntries("xl/workbook.xml", {{"Added", "xl/worksheets/sheet2.xml"}},
+                                workbook, rels, types, error))
+        << error;
+    EXPECT_EQ(rels, std::string("<Relationships xmlns=\"") + kRelPkg +
+                        "\"><Relationship Id=" + "\"rId1\" Type=\"" + kRel +
+                        "/worksheet\" Target=\"worksheets/" + "sheet2.xml\"/></Relationships>");
+    // A list that is not well-formed is named, and nothing is listed.
+    rels = "<Relationships>";
+    EXPECT_FALSE(AddSheetEntries("xl/workbook.xml", {{"More", "xl/worksheets/sheet3.xml"}},
+                                 workbook, rels, types, error));
+    EXPECT_TRUE(Contains(error, "its part xl/_rels/workbook.xml.rels is damaged ("));
+}
+
+// Some writers declare the relationships' namespace on each <sheet> rather
+// than on the workbook. A new sheet spelled its id alike but outside that
+// declaration's scope, and the saved workbook part was not namespace-valid.
+TEST(XlsxPackageTest, ANewSheetDeclaresTheNamespacesItsSiblingDeclaresOnItself) {
+    TempDir dir;
+    const std::string file = dir.File("declared.xlsx");
+    Parts parts = MakeWorkbook({{"Data", Sheet("")}});
+    std::string& workbook = parts["xl/workbook.xml"];
+    const std::string declaration = std::string(" xmlns:r=\"") + kRel + "\"";
+    workbook.erase(workbook.find(declaration), declaration.size());
+    workbook.insert(workbook.find(" name=\"Data\""), declaration);
+    WritePackage(file, parts);
+    Parts after = EditAndSave(file, [](Workbook& book) {
+        std::string error;
+        ASSERT_TRUE(book.AddSheet("Added", error)) << error;
+    });
+    if (HasFatalFailure()) return;
+    EXPECT_TRUE(
+        Contains(after["xl/workbook.xml"],
+                 "<sheet name=\"Added\" sheetId=\"2\" r:id=\"rId2\"" + declaration + "/></sheets>"))
+        << after["xl/workbook.xml"];
 }
 
 // A title of the document's properties is text: one holding an element is
