@@ -32,21 +32,31 @@ void Exercise(Workbook& book) {
     book.SetStandardFont("Courier New");
 }
 
+// The harness's folder in RAM, removed with everything in it when the
+// process ends. The removal belongs to the folder's own destructor: a
+// function given to atexit while the folder was being made ran after it was
+// destroyed, and every run left its folder behind.
 const std::filesystem::path& ScratchFolder() {
-    static const std::filesystem::path folder = [] {
-        std::error_code ec;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
-                                               ? "/dev/shm"
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "vok-fuzz-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) std::abort();
-        std::atexit([] {
+    struct Folder {
+        std::filesystem::path path;
+        Folder() {
+            std::error_code ec;
+            const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                                   ? "/dev/shm"
+                                                   : std::filesystem::temp_directory_path();
+            std::string pattern = (base / "vok-fuzz-XXXXXX").string();
+            if (!::mkdtemp(pattern.data())) std::abort();
+            path = pattern;
+        }
+        Folder(const Folder&) = delete;
+        Folder& operator=(const Folder&) = delete;
+        ~Folder() {
             std::error_code ignored;
-            std::filesystem::remove_all(ScratchFolder(), ignored);
-        });
-        return std::filesystem::path(pattern);
-    }();
-    return folder;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Folder folder;
+    return folder.path;
 }
 
 // Well-formed with its namespaces: a prefix used outside its declaration's
