@@ -10,6 +10,7 @@ set -euo pipefail
 usage() {
     cat <<'EOF'
 Usage: bench/compare.sh [--quick] [--big] [--no-pandas] [--self-check] [--keep]
+                         [--folders-on-disk]
        VOK=/path/to/vok bench/compare.sh ...   (that program, not build/vok)
 
   --quick       one run of each tool on smaller workloads (about a minute)
@@ -18,13 +19,16 @@ Usage: bench/compare.sh [--quick] [--big] [--no-pandas] [--self-check] [--keep]
   --self-check  tiny workloads, one run each, every output checked: shows
                 that the generators, the peers and the table work
   --keep        keep the work folder (always kept when BENCH_DIR is set)
+  --folders-on-disk
+                the folder jobs write into the work folder, not into RAM
+                (/dev/shm): see bench/README.md before reading those lines
 
 The workloads go to $BENCH_DIR, or to a fresh folder under /tmp that is
 removed at the end unless --keep is given or a check failed.
 EOF
 }
 
-quick=0 big=0 pandas=1 selfcheck=0 keep=0
+quick=0 big=0 pandas=1 selfcheck=0 keep=0 folders_on_disk=0
 for arg in "$@"; do
     case $arg in
     --quick) quick=1 ;;
@@ -32,6 +36,7 @@ for arg in "$@"; do
     --no-pandas) pandas=0 ;;
     --self-check) selfcheck=1 ;;
     --keep) keep=1 ;;
+    --folders-on-disk) folders_on_disk=1 ;;
     -h | --help)
         usage
         exit 0
@@ -117,9 +122,21 @@ checks="$work/checks.tsv"
 rm -rf "$out" "$logs" "$homes"
 rm -f "$results" "$results.runs" "$checks"
 mkdir -p "$out" "$logs"
+# The folder jobs make and delete tens of thousands of small files. Where the
+# disk's file system has no journal (ext4 here), the kernel will not reuse an
+# inode freed in the last minutes and scans past every such one for each new
+# file: the wall time then follows what ran before, not the tool. In RAM it
+# follows the tool.
+folder_out="$out"
+folder_where="disk"
+if [ "$folders_on_disk" = 0 ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    folder_out=$(mktemp -d /dev/shm/vok-bench-folders.XXXXXX)
+    folder_where="RAM"
+fi
 
 finish() {
     local status=$?
+    [ "$folder_out" != "$out" ] && rm -rf "$folder_out"
     if [ "$created" = 1 ] && [ "$keep" = 0 ] && [ "$status" = 0 ]; then
         rm -rf "$work"
     else
@@ -284,11 +301,11 @@ folder_run() { # WORKLOAD FILES
     local name="$workload-files" label
     say "generating $(commas "$files") small reports"
     gen folder "$work" --name "$name" --size "$files"
-    label="folder $(commas "$files") files x 20 lines -> csv"
+    label="folder $(commas "$files") files x 20 lines -> csv in $folder_where"
     say "timing $label"
     measure "$workload" "$label" vok "$reps" "$files" files --vok-home "$homes" \
-        --remove "$out/$name-vok" -- \
-        "$vok" -i "$work/$name/*.txt" -s -r "$work/$name.rcp" -o "$out/$name-vok/*.csv"
+        --remove "$folder_out/$name-vok" -- \
+        "$vok" -i "$work/$name/*.txt" -s -r "$work/$name.rcp" -o "$folder_out/$name-vok/*.csv"
     local inputs=()
     shopt -s nullglob
     inputs=("$work/$name"/day*/*.txt)
@@ -299,14 +316,14 @@ folder_run() { # WORKLOAD FILES
     for sub in "$work/$name"/day*/; do subs+=("$(basename "$sub")"); done
     for awk in gawk mawk; do
         local mkdirs=()
-        for sub in "${subs[@]}"; do mkdirs+=(--mkdir "$out/$name-$awk/$sub"); done
-        measure "$workload" "$label" "$awk" "$reps" "$files" files --remove "$out/$name-$awk" \
+        for sub in "${subs[@]}"; do mkdirs+=(--mkdir "$folder_out/$name-$awk/$sub"); done
+        measure "$workload" "$label" "$awk" "$reps" "$files" files --remove "$folder_out/$name-$awk" \
             "${mkdirs[@]}" -- "$awk" -v 'KEY=ITEM NO' -v OFF=2 -v 'STOP=STORE TOTAL' \
-            -v "OUTDIR=$out/$name-$awk" -f "$prog/store.awk" "${inputs[@]}"
+            -v "OUTDIR=$folder_out/$name-$awk" -f "$prog/store.awk" "${inputs[@]}"
     done
     check folder --workload "$workload" --what "vok's and gawk's files agree" --rows "$files" \
-        "$out/$name-vok" "$out/$name-gawk"
-    rm -rf "$out/$name-vok" "$out/$name-gawk" "$out/$name-mawk"
+        "$folder_out/$name-vok" "$folder_out/$name-gawk"
+    rm -rf "$folder_out/$name-vok" "$folder_out/$name-gawk" "$folder_out/$name-mawk"
 }
 folder_run folder "$folder_files"
 folder_run folder-big "$folder_big"
