@@ -20,6 +20,21 @@ namespace vok {
 
 namespace {
 
+// Gives the new file the owner and group of the file it replaces, as far as
+// this user may (root both, anyone a group they belong to): a file of a
+// folder shared through its group stays shared, and one that root rewrote
+// stays its owner's to change.
+void KeepOwnerAndGroup(int fd, const std::filesystem::path& temp, const struct stat& replaced) {
+    struct stat made {};
+    if ((fd >= 0 ? ::fstat(fd, &made) : ::stat(temp.c_str(), &made)) != 0) return;
+    if (made.st_uid == replaced.st_uid && made.st_gid == replaced.st_gid) return;
+    const auto change = [&](uid_t uid, gid_t gid) {
+        return fd >= 0 ? ::fchown(fd, uid, gid) : ::chown(temp.c_str(), uid, gid);
+    };
+    if (change(replaced.st_uid, replaced.st_gid) != 0 && made.st_gid != replaced.st_gid)
+        change(static_cast<uid_t>(-1), replaced.st_gid);
+}
+
 // Flushes a folder to disk, so that a rename in it survives a crash; folders
 // that refuse fsync are fine.
 void SyncFolder(const std::filesystem::path& folder) {
@@ -306,10 +321,12 @@ bool AtomicFile::Commit(std::string& error, const StopRequest* stop) {
         error = "Cannot write " + target_.string() + ": no temporary file was created";
         return false;
     }
-    // Keep the permissions of the file being replaced (as the caller saw it,
-    // when it looked: nothing there needs nothing kept).
+    // Keep the owner, group and permissions of the file being replaced (as
+    // the caller saw it, when it looked: nothing there needs nothing kept).
+    // The permissions come last: a change of owner may clear some of them.
     const FileLook replaced = looked_ ? look_ : FileLook::Of(target_);
     if (replaced.Exists()) {
+        KeepOwnerAndGroup(fd_, temp_, replaced.info);
         const mode_t mode = replaced.info.st_mode & 07777;
         if (fd_ >= 0)
             ::fchmod(fd_, mode);

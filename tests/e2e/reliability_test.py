@@ -6,14 +6,18 @@ workbooks are read back with openpyxl and xlrd."""
 
 import glob
 import os
+import pwd
+import shutil
+import stat
 import subprocess
+import tempfile
 import unittest
 import zipfile
 
 import openpyxl
 import xlrd
 
-from e2e_support import REPORT, SOURCE, VokFolder, crlf, recipe
+from e2e_support import REPORT, SOURCE, VOK, VokFolder, crlf, recipe
 
 EXAMPLES = os.path.abspath(os.path.join(SOURCE, "examples"))
 
@@ -434,6 +438,42 @@ class Faults(VokFolder, unittest.TestCase):
         self.assertNotIn("Table 2", self.stdout)
         self.assertFalse(os.path.exists(self.path("out.xlsx")))
         self.assertEqual(self.temporaries(), [])
+
+
+    def test_fault13_a_replaced_output_keeps_its_owner_and_group(self):
+        # Fault 13: a replaced output became the running user's, with their
+        # own group. A report kept in a folder shared through its group was
+        # the team's no longer, and one that root rewrote no longer its
+        # owner's to change.
+        if os.geteuid() != 0 or shutil.which("setpriv") is None:
+            self.skipTest("needs root to give files away and setpriv to run as another user")
+        colleague = pwd.getpwnam("nobody").pw_uid
+        team = 4242  # a group the colleague belongs to besides their own
+        as_colleague = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--groups=%d" % team]
+        os.chmod(self.dir, 0o777)
+        report = self.write("report.txt", REPORT)
+        good = self.write("good.rcp", recipe())
+        home = tempfile.mkdtemp(dir=self.dir)
+        os.chown(home, colleague, -1)
+        for name in ("out.csv", "out.xlsx"):
+            out = self.path(name)
+            self.assertEqual(self.vok("-i", report, "-r", good, "-o", out), (0, ""))
+            os.chown(out, colleague, team)
+            os.chmod(out, 0o660)
+            before = self.read(name)
+            for prefix in (as_colleague, []):
+                args = ["-i", report, "-r", good, "-o", out, "-c"]
+                if self.SYNTAX == "switch":
+                    args = [self.SWITCHES.get(a, a.replace("/", "\\")) for a in args]
+                done = subprocess.run([*prefix, VOK, *args], env={**os.environ, "VOK_HOME": home},
+                                      capture_output=True, check=False, cwd=self.dir)
+                self.assertEqual((done.returncode, done.stderr), (0, b""), (name, prefix))
+                made = os.stat(out)
+                self.assertEqual((made.st_uid, made.st_gid, stat.S_IMODE(made.st_mode)),
+                                 (colleague, team, 0o660), (name, prefix))
+            self.assertEqual(self.temporaries(), [])
+            if name == "out.csv":
+                self.assertEqual(self.read(name), before)
 
 
 class FaultsSwitchSyntax(Faults):
