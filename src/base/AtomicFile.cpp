@@ -14,6 +14,7 @@
 #include <limits>
 #include <sys/auxv.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace vok {
@@ -33,6 +34,33 @@ void KeepOwnerAndGroup(int fd, const std::filesystem::path& temp, const struct s
     };
     if (change(replaced.st_uid, replaced.st_gid) != 0 && made.st_gid != replaced.st_gid)
         change(static_cast<uid_t>(-1), replaced.st_gid);
+}
+
+// Copies the extended attributes of the file being replaced, its access
+// list among them, onto the new one. What the file system refuses (a label
+// only its policy gives) stays as the new file has it.
+void KeepExtendedAttributes(int fd, const std::filesystem::path& temp,
+                            const std::filesystem::path& replaced) {
+    const ssize_t size = ::listxattr(replaced.c_str(), nullptr, 0);
+    if (size <= 0) return;
+    std::string names(static_cast<size_t>(size), '\0');
+    const ssize_t listed = ::listxattr(replaced.c_str(), names.data(), names.size());
+    if (listed <= 0) return;
+    names.resize(static_cast<size_t>(listed));
+    std::string value;
+    for (size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const char* name = names.c_str() + at;
+        const ssize_t length = ::getxattr(replaced.c_str(), name, nullptr, 0);
+        if (length < 0) continue;
+        value.resize(static_cast<size_t>(length));
+        const ssize_t got = ::getxattr(replaced.c_str(), name, value.data(), value.size());
+        if (got < 0) continue;
+        const size_t bytes = static_cast<size_t>(got);
+        if (fd >= 0)
+            ::fsetxattr(fd, name, value.data(), bytes, 0);
+        else
+            ::setxattr(temp.c_str(), name, value.data(), bytes, 0);
+    }
 }
 
 // Flushes a folder to disk, so that a rename in it survives a crash; folders
@@ -321,12 +349,14 @@ bool AtomicFile::Commit(std::string& error, const StopRequest* stop) {
         error = "Cannot write " + target_.string() + ": no temporary file was created";
         return false;
     }
-    // Keep the owner, group and permissions of the file being replaced (as
-    // the caller saw it, when it looked: nothing there needs nothing kept).
-    // The permissions come last: a change of owner may clear some of them.
+    // Keep the owner, group, extended attributes and permissions of the file
+    // being replaced (as the caller saw it, when it looked: nothing there
+    // needs nothing kept). The permissions come last: a change of owner may
+    // clear some of them, and an access list sets the group's.
     const FileLook replaced = looked_ ? look_ : FileLook::Of(target_);
     if (replaced.Exists()) {
         KeepOwnerAndGroup(fd_, temp_, replaced.info);
+        KeepExtendedAttributes(fd_, temp_, target_);
         const mode_t mode = replaced.info.st_mode & 07777;
         if (fd_ >= 0)
             ::fchmod(fd_, mode);

@@ -9,6 +9,7 @@ import os
 import pwd
 import shutil
 import stat
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -30,6 +31,14 @@ def long_format(*sections):
 TABLE_1 = ("[Table 1]", "ReadStartLine=ACCOUNT NO", "ReadStartLineOffset=2",
            "ReadEndLine=TOTALS", "ReadEndLineOffset=-1", "TotalColumns=1",
            "[Table 1 Col 1]", "ReadColumnStart=1", "ReadColumnEnd=10", "WriteColumn=A")
+
+
+# A POSIX access list as the kernel stores it: its owner, user 4343 and its
+# group may read and write, others nothing (mode 0660).
+ACCESS_LIST = struct.pack("<I", 2) + b"".join(
+    struct.pack("<HHI", tag, permissions, who) for tag, permissions, who in
+    ((0x01, 6, 0xFFFFFFFF), (0x02, 6, 4343), (0x04, 6, 0xFFFFFFFF), (0x10, 6, 0xFFFFFFFF),
+     (0x20, 0, 0xFFFFFFFF)))
 
 
 class Faults(VokFolder, unittest.TestCase):
@@ -440,11 +449,11 @@ class Faults(VokFolder, unittest.TestCase):
         self.assertEqual(self.temporaries(), [])
 
 
-    def test_fault13_a_replaced_output_keeps_its_owner_and_group(self):
+    def test_fault13_a_replaced_output_keeps_its_owner_group_and_access_list(self):
         # Fault 13: a replaced output became the running user's, with their
-        # own group. A report kept in a folder shared through its group was
-        # the team's no longer, and one that root rewrote no longer its
-        # owner's to change.
+        # own group and no access list. A report kept in a folder shared
+        # through its group or a list was the team's no longer, and one that
+        # root rewrote no longer its owner's to change.
         if os.geteuid() != 0 or shutil.which("setpriv") is None:
             self.skipTest("needs root to give files away and setpriv to run as another user")
         colleague = pwd.getpwnam("nobody").pw_uid
@@ -460,6 +469,9 @@ class Faults(VokFolder, unittest.TestCase):
             self.assertEqual(self.vok("-i", report, "-r", good, "-o", out), (0, ""))
             os.chown(out, colleague, team)
             os.chmod(out, 0o660)
+            # Read and write for one more user, and a tag of the user's own.
+            os.setxattr(out, "system.posix_acl_access", ACCESS_LIST)
+            os.setxattr(out, "user.filed-under", b"month end")
             before = self.read(name)
             for prefix in (as_colleague, []):
                 args = ["-i", report, "-r", good, "-o", out, "-c"]
@@ -471,6 +483,8 @@ class Faults(VokFolder, unittest.TestCase):
                 made = os.stat(out)
                 self.assertEqual((made.st_uid, made.st_gid, stat.S_IMODE(made.st_mode)),
                                  (colleague, team, 0o660), (name, prefix))
+                self.assertEqual(os.getxattr(out, "system.posix_acl_access"), ACCESS_LIST)
+                self.assertEqual(os.getxattr(out, "user.filed-under"), b"month end")
             self.assertEqual(self.temporaries(), [])
             if name == "out.csv":
                 self.assertEqual(self.read(name), before)
