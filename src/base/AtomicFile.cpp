@@ -25,22 +25,18 @@ namespace {
 // this user may (root both, anyone a group they belong to): a file of a
 // folder shared through its group stays shared, and one that root rewrote
 // stays its owner's to change.
-void KeepOwnerAndGroup(int fd, const std::filesystem::path& temp, const struct stat& replaced) {
+void KeepOwnerAndGroup(int fd, const struct stat& replaced) {
     struct stat made {};
-    if ((fd >= 0 ? ::fstat(fd, &made) : ::stat(temp.c_str(), &made)) != 0) return;
+    if (::fstat(fd, &made) != 0) return;
     if (made.st_uid == replaced.st_uid && made.st_gid == replaced.st_gid) return;
-    const auto change = [&](uid_t uid, gid_t gid) {
-        return fd >= 0 ? ::fchown(fd, uid, gid) : ::chown(temp.c_str(), uid, gid);
-    };
-    if (change(replaced.st_uid, replaced.st_gid) != 0 && made.st_gid != replaced.st_gid)
-        change(static_cast<uid_t>(-1), replaced.st_gid);
+    if (::fchown(fd, replaced.st_uid, replaced.st_gid) != 0 && made.st_gid != replaced.st_gid)
+        ::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid);
 }
 
 // Copies the extended attributes of the file being replaced, its access
 // list among them, onto the new one. What the file system refuses (a label
 // only its policy gives) stays as the new file has it.
-void KeepExtendedAttributes(int fd, const std::filesystem::path& temp,
-                            const std::filesystem::path& replaced) {
+void KeepExtendedAttributes(int fd, const std::filesystem::path& replaced) {
     const ssize_t size = ::listxattr(replaced.c_str(), nullptr, 0);
     if (size <= 0) return;
     std::string names(static_cast<size_t>(size), '\0');
@@ -54,13 +50,18 @@ void KeepExtendedAttributes(int fd, const std::filesystem::path& temp,
         if (length < 0) continue;
         value.resize(static_cast<size_t>(length));
         const ssize_t got = ::getxattr(replaced.c_str(), name, value.data(), value.size());
-        if (got < 0) continue;
-        const size_t bytes = static_cast<size_t>(got);
-        if (fd >= 0)
-            ::fsetxattr(fd, name, value.data(), bytes, 0);
-        else
-            ::setxattr(temp.c_str(), name, value.data(), bytes, 0);
+        if (got >= 0) ::fsetxattr(fd, name, value.data(), static_cast<size_t>(got), 0);
     }
+}
+
+// Gives the new file at `fd` what the file it replaces (`replaced`, as seen
+// in `look`) has besides its content: owner and group, extended attributes,
+// then permissions, last because a change of owner may clear some of them
+// and an access list sets the group's.
+void KeepWhatTheFileHad(int fd, const struct stat& look, const std::filesystem::path& replaced) {
+    KeepOwnerAndGroup(fd, look);
+    KeepExtendedAttributes(fd, replaced);
+    ::fchmod(fd, look.st_mode & 07777);
 }
 
 // Flushes a folder to disk, so that a rename in it survives a crash; folders
@@ -324,11 +325,8 @@ bool AtomicFile::Write(std::string_view bytes, std::string& error) {
 }
 
 bool AtomicFile::CloseTemp(std::string& error) {
-    int fd = fd_;
+    const int fd = fd_;
     fd_ = -1;
-    // Libraries that wrote by name left our descriptor untouched: reopen to flush their bytes.
-    if (fd < 0 && durability_ == Durability::Synced)
-        fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return true;
     // The new content must be on disk before the name points at it.
     if (durability_ == Durability::Synced && ::fsync(fd) != 0) {
@@ -349,20 +347,16 @@ bool AtomicFile::Commit(std::string& error, const StopRequest* stop) {
         error = "Cannot write " + target_.string() + ": no temporary file was created";
         return false;
     }
-    // Keep the owner, group, extended attributes and permissions of the file
-    // being replaced (as the caller saw it, when it looked: nothing there
-    // needs nothing kept). The permissions come last: a change of owner may
-    // clear some of them, and an access list sets the group's.
+    // The file being replaced, as the caller saw it when it looked.
     const FileLook replaced = looked_ ? look_ : FileLook::Of(target_);
-    if (replaced.Exists()) {
-        KeepOwnerAndGroup(fd_, temp_, replaced.info);
-        KeepExtendedAttributes(fd_, temp_, target_);
-        const mode_t mode = replaced.info.st_mode & 07777;
-        if (fd_ >= 0)
-            ::fchmod(fd_, mode);
-        else
-            ::chmod(temp_.c_str(), mode);
-    }
+    // A temporary a library wrote by its name is opened again, to keep what
+    // that file had and to be flushed. A link is not followed: a link someone
+    // put in its place is given nothing.
+    if (fd_ < 0 && (replaced.Exists() || durability_ == Durability::Synced))
+        fd_ = ::open(temp_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // The new file keeps what the old one had besides its content; nothing
+    // there needs nothing kept.
+    if (replaced.Exists() && fd_ >= 0) KeepWhatTheFileHad(fd_, replaced.info, target_);
     if (!CloseTemp(error)) {
         Discard();
         return false;

@@ -12,6 +12,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -53,6 +54,49 @@ TEST(AtomicFileTest, OldContentUntilCommitThenTheNew) {
     }
     EXPECT_EQ(ReadFile(target), "new content");
     EXPECT_EQ(EntriesIn(dir.Path()), 1u);
+}
+
+// A library writes the temporary by its name; what the replaced file had
+// (here its permissions and a tag) goes to the file found there, never
+// through a link that someone put in its place.
+TEST(AtomicFileTest, ALibrarysTemporaryKeepsWhatTheFileHadAndALinkInItsPlaceGetsNothing) {
+    TempDir dir;
+    const std::filesystem::path target = dir / "book.xlsx";
+    const std::filesystem::path other = dir / "other.txt";
+    WriteFile(target, "old");
+    WriteFile(other, "someone else's");
+    ::chmod(target.c_str(), 0640);
+    ::chmod(other.c_str(), 0600);
+    const bool tagged = ::setxattr(target.c_str(), "user.filed-under", "May", 3, 0) == 0;
+    std::string error;
+    {
+        AtomicFile file(target, AtomicFile::Durability::Synced);
+        ASSERT_TRUE(file.CreateForLibrary(error)) << error;
+        WriteFile(file.TempPath(), "new");
+        ASSERT_TRUE(file.Commit(error)) << error;
+    }
+    EXPECT_EQ(ReadFile(target), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    char value[8] = {};
+    if (tagged) {
+        EXPECT_EQ(::getxattr(target.c_str(), "user.filed-under", value, sizeof value), 3);
+    }
+
+    {
+        AtomicFile file(target, AtomicFile::Durability::Synced);
+        ASSERT_TRUE(file.CreateForLibrary(error)) << error;
+        std::filesystem::remove(file.TempPath());
+        std::filesystem::create_symlink(other, file.TempPath());
+        file.Commit(error);
+    }
+    ASSERT_EQ(::stat(other.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    if (tagged) {
+        EXPECT_LT(::getxattr(other.c_str(), "user.filed-under", value, sizeof value), 0);
+    }
+    EXPECT_EQ(ReadFile(other), "someone else's");
 }
 
 // Writers of one target at once (a job and a preview, a program's threads)
