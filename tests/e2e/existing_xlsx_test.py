@@ -270,6 +270,25 @@ class ExistingXlsx(VokFolder, unittest.TestCase):
             b"</Relationships><!-- </Relationships> -->"))
         self.assertTrue(after["[Content_Types].xml"].endswith(b"</Types><?note </Types>?>"))
 
+    def test_an_empty_sheet_that_declares_its_own_prefix_gets_rows_in_its_scope(self):
+        # Fault: the empty <x:sheetData/> opened for the rows lost the
+        # namespace it declared, and the dimension took its prefix outside
+        # that declaration: the workbook no longer opened, and vok said
+        # nothing.
+        book = openpyxl.Workbook()
+        book.active.title = "Data"
+        book.save(self.path("made.xlsx"))
+        sheet = ('<?xml version="1.0" encoding="UTF-8"?>\n<worksheet xmlns="%s"><dimension '
+                 'ref="A1"/><x:sheetData xmlns:x="%s"/></worksheet>' % (MAIN, MAIN)).encode()
+        out = self.path("declared.xlsx")
+        rewrite(self.path("made.xlsx"), out,
+                lambda name, data: sheet if name == "xl/worksheets/sheet1.xml" else data)
+        self.assertEqual(self.convert(out), (0, ""))
+        self.assertEqual([[c.value for c in row] for row in
+                          openpyxl.load_workbook(out)["Data"]["C1:E2"]],
+                         [["1000-00    ", "Cash in bank        ", 1234.5],
+                          ["2000-00    ", "Payables            ", -12]])
+
     def test_an_array_formula_written_in_part_is_refused(self):
         # vok would write C1:C4 into an array formula over C3:C6: the group
         # would be cut in two. The workbook is left as it was.

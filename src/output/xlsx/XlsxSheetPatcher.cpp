@@ -173,7 +173,16 @@ void XlsxSheetPatcher::EmitHead() {
     size_t copied = 0;
     if (layout_.hasDimension) {
         out_.append(original_.substr(0, layout_.dimensionBegin));
-        out_ += "<" + prefix_ + "dimension";
+        // Its start tag as written (its name, a namespace it declares), the
+        // old extent, the blanks at its end and the tag's end left out.
+        std::string_view start = original_.substr(
+            layout_.dimensionBegin, layout_.dimensionStartEnd - layout_.dimensionBegin);
+        start.remove_suffix(start.ends_with("/>") ? 2 : 1);
+        std::string kept(start);
+        if (const RawAttribute oldRef = FindRawAttribute(start, "ref"); oldRef.found)
+            kept.erase(oldRef.begin, oldRef.end - oldRef.begin);
+        kept.erase(kept.find_last_not_of(" \t\r\n") + 1);
+        out_ += kept;
         std::string ref = " ref=\"";
         AppendRangeReference(ref, result_.extent);
         ref += '"';
@@ -183,7 +192,13 @@ void XlsxSheetPatcher::EmitHead() {
         copied = layout_.dimensionEnd;
     }
     out_.append(original_.substr(copied, headEnd - copied));
-    if (selfClosing && anyRow_) out_ += "<" + prefix_ + "sheetData>";
+    // "<sheetData .../>" opened to hold the rows keeps what its tag says
+    // (a namespace it declares, say).
+    if (selfClosing && anyRow_) {
+        out_.append(original_.substr(layout_.sheetDataBegin,
+                                     layout_.sheetDataStartEnd - layout_.sheetDataBegin - 2));
+        out_ += '>';
+    }
 }
 
 void XlsxSheetPatcher::EmitTail() {

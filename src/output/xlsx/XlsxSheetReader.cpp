@@ -79,6 +79,7 @@ public:
                 // rewrites; any other is kept as it stands.
                 layout_->hasDimension = dimensionOpen_ = true;
                 layout_->dimensionBegin = tag.begin;
+                layout_->dimensionStartEnd = tag.end;
             }
             return;
         }

@@ -55,7 +55,7 @@ struct XlsxSheetLayout {
     bool hasSheetData = false;
     size_t sheetDataBegin = 0, sheetDataStartEnd = 0, sheetDataEndBegin = 0, sheetDataEnd = 0;
     bool hasDimension = false;
-    size_t dimensionBegin = 0, dimensionEnd = 0;
+    size_t dimensionBegin = 0, dimensionStartEnd = 0, dimensionEnd = 0;
     std::vector<XlsxRowSpan> rows;
     std::vector<XlsxCellSpan> cells;
     std::map<int32_t, XlsxSharedFormula> sharedFormulas; // by si

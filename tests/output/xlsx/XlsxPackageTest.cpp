@@ -545,6 +545,30 @@ TEST(XlsxPackageTest, ANewSheetDeclaresTheNamespacesItsSiblingDeclaresOnItself) 
         << after["xl/workbook.xml"];
 }
 
+// The sheet's dimension and an empty "<sheetData/>" opened to hold rows keep
+// their tags as written: the namespace the sheetData declared for itself
+// was dropped, and the rows and the dimension were spelled with a prefix
+// nothing declared there.
+TEST(XlsxPackageTest, TheDimensionAndAnEmptySheetDataKeepTheirTagsAsWritten) {
+    TempDir dir;
+    const std::string file = dir.File("declared.xlsx");
+    const std::string open = std::string("<x:sheetData xmlns:x=\"") + kMain + "\"";
+    Parts parts =
+        MakeWorkbook({{"Data", std::string("<?xml version=\"1.0\"?><worksheet xmlns=\"") + kMain +
+                                   "\"><dimension ref=\"A1\"/>" + open + "/></worksheet>"}});
+    WritePackage(file, parts);
+    Parts after = EditAndSave(file, [](Workbook& book) {
+        EXPECT_EQ(book.SetCellValue(1, 2, 2, "x"), CellWrite::Written);
+    });
+    if (HasFatalFailure()) return;
+    EXPECT_TRUE(Contains(after["xl/worksheets/sheet1.xml"],
+                         "<dimension ref=\"B2\"           />" + open + "><x:row r=\"2\""))
+        << after["xl/worksheets/sheet1.xml"];
+    auto book = OpenOk(file);
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->CellText(1, 2, 2), "x");
+}
+
 // A title of the document's properties is text: one holding an element is
 // left out of the titles a rename rewrites. Its text was replaced up to the
 // inner element, and the old name stayed after the new one.
