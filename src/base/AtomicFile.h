@@ -11,8 +11,10 @@
 // over in place, and not at all when they hold those bytes already.
 //
 // A symbolic link is followed: the file it points to is replaced and the link
-// stays. The new file keeps the permissions of the one it replaces. A target
-// its owner made read-only is refused.
+// stays. The new file keeps what the one it replaces had besides its content:
+// its owner and group (as far as the user may give them), its extended
+// attributes (an access list among them) and its permissions. A target its
+// owner made read-only is refused.
 #pragma once
 
 #include "base/StopRequest.h"
