@@ -24,10 +24,10 @@ public:
         } else if (tag.depth == 3 && tag.local == "sheet") {
             XlsxSheetEntry& sheet = part_.sheets.emplace_back();
             const char* name = tag.Attribute("name");
-            const char* id = tag.PrefixedAttribute("id");
             sheet.name = name ? name : "";
-            sheet.relationshipId = id ? id : "";
             sheet.begin = tag.begin;
+            // Its relationship ("r:id", under whatever prefix) and the
+            // namespaces it declares itself, in one look at its attributes.
             for (const char** a = tag.attributes; *a; a += 2) {
                 const std::string_view attribute(a[0]);
                 if (attribute == "xmlns" || attribute.substr(0, 6) == "xmlns:") {
@@ -40,6 +40,7 @@ public:
                            sheet.idAttribute.empty() && colon != std::string_view::npos &&
                            attribute.substr(colon + 1) == "id") {
                     sheet.idAttribute = attribute;
+                    sheet.relationshipId = a[1];
                 }
             }
         }
