@@ -66,17 +66,6 @@ const char* XmlTag::Attribute(std::string_view qualifiedName) const {
     return nullptr;
 }
 
-const char* XmlTag::PrefixedAttribute(std::string_view localName) const {
-    if (!attributes) return nullptr;
-    for (const char** a = attributes; *a; a += 2) {
-        const std::string_view qualified = *a;
-        const size_t colon = qualified.find(':');
-        if (colon != std::string_view::npos && qualified.substr(colon + 1) == localName)
-            return a[1];
-    }
-    return nullptr;
-}
-
 namespace {
 
 // A parser set up to report to `state`; null when memory ran out.

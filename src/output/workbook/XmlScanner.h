@@ -17,8 +17,6 @@ struct XmlTag {
     size_t begin = 0, end = 0; // byte range of the tag; empty for the end of "<a/>"
     int depth = 0;             // the element's, alike at its start and end: the root is 1
     const char* Attribute(std::string_view qualifiedName) const;
-    // An attribute matched by local name under any prefix ("r:id" for "id").
-    const char* PrefixedAttribute(std::string_view localName) const;
 };
 
 class XmlScanner {
