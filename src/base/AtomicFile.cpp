@@ -211,10 +211,14 @@ size_t FolderNameLimit(const std::filesystem::path& folder) {
     return limit > 0 ? static_cast<size_t>(limit) : NAME_MAX;
 }
 
-std::filesystem::path SweepStaleTemporaries(const std::filesystem::path& target) {
+std::filesystem::path SaveFolder(const std::filesystem::path& target) {
     bool missing = false;
     std::filesystem::path folder = ReplacedFile(target, missing).parent_path();
-    if (folder.empty()) folder = ".";
+    return folder.empty() ? "." : folder;
+}
+
+std::filesystem::path SweepStaleTemporaries(const std::filesystem::path& target) {
+    std::filesystem::path folder = SaveFolder(target);
     RemoveStaleTemporaries(folder, {});
     return folder;
 }

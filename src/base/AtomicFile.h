@@ -104,6 +104,9 @@ private:
 // to; files users save (Durability::Synced) are swept at each save instead.
 std::filesystem::path SweepStaleTemporaries(const std::filesystem::path& target);
 
+// The folder a save of `target` writes in: a link's target's, "." for a bare name.
+std::filesystem::path SaveFolder(const std::filesystem::path& target);
+
 // The whole content at once; false, with the reason, when it could not be written.
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
                          std::string& error,

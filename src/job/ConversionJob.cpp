@@ -18,6 +18,7 @@
 #include "engine/InputChecks.h"
 #include "engine/JobState.h"
 #include "job/DatabaseRun.h"
+#include "job/OutputFolderLock.h"
 #include "job/ProgramFolderLock.h"
 #include "output/CsvWriter.h"
 #include "output/SheetTarget.h"
@@ -879,7 +880,6 @@ FileOutcome ConversionJob::RunRecipe() {
         outcome = RunIntoCsv();
     } else {
         // Workbook output.
-        state.SetStatus(StatusTarget::Caption, "Writing data to Microsoft Excel. Please wait...");
         outcome = RunIntoWorkbook(target);
     }
     state.SetStatus(StatusTarget::Caption, caption);
@@ -921,6 +921,21 @@ FileOutcome ConversionJob::RunIntoCsv() {
 FileOutcome ConversionJob::RunIntoWorkbook(const SheetTarget& target) {
     JobState& state = *state_;
     Messages& messages = state.messages;
+    // Another job saving a workbook into the same folder goes first: its save
+    // is read, not dropped. A stop while waiting leaves the workbook alone.
+    const OutputFolderLock folderLock(
+        state.job.gOutputFile,
+        [&] {
+            state.SetStatus(StatusTarget::Caption,
+                            "Waiting for another job saving into the folder " +
+                                SaveFolder(state.job.gOutputFile).string() + ". Please wait...");
+        },
+        [&] {
+            state.run.DoEvents();
+            return state.run.StopHolds();
+        });
+    if (folderLock.Stopped()) return StoppedBeforeOutput();
+    state.SetStatus(StatusTarget::Caption, "Writing data to Microsoft Excel. Please wait...");
     std::string targetError;
     FileOutcome outcome;
     if (!OpenExcelWorkbook(messages, state.job.gOutputFile, state.job.outputType,

@@ -13,13 +13,15 @@ import stat
 import struct
 import subprocess
 import tempfile
+import threading
+import time
 import unittest
 import zipfile
 
 import openpyxl
 import xlrd
 
-from e2e_support import REPORT, SOURCE, VOK, VokFolder, crlf, recipe
+from e2e_support import BUILD, REPORT, SOURCE, VOK, VokFolder, crlf, recipe
 
 EXAMPLES = os.path.abspath(os.path.join(SOURCE, "examples"))
 
@@ -495,6 +497,66 @@ class Faults(VokFolder, unittest.TestCase):
             self.assertEqual(self.temporaries(), [])
             if name == "out.csv":
                 self.assertEqual(self.read(name), before)
+
+    def start(self, args, home, extra_env=None):
+        """vok running in the background; its standard error is gathered
+        line by line into the returned list as it comes."""
+        if self.SYNTAX == "switch":
+            args = [self.SWITCHES.get(a, "/V" if a == "-v" else a.replace("/", "\\")) for a in args]
+        job = subprocess.Popen([VOK, *args], env={**os.environ, "VOK_HOME": home, **(extra_env or {})},
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, cwd=self.dir)
+        lines = []
+        reader = threading.Thread(target=lambda: lines.extend(job.stderr), daemon=True)
+        reader.start()
+        job.lines, job.reader = lines, reader
+        return job
+
+    def until(self, what, done):
+        """Waits for `done()`; a test that never sees it fails, not hangs."""
+        give_up = time.monotonic() + 120
+        while not done():
+            self.assertLess(time.monotonic(), give_up, "never came: " + what)
+            time.sleep(0.01)
+
+    def test_fault14_jobs_writing_into_one_workbook_at_once_keep_each_others_sheets(self):
+        # Fault 14: two jobs of different program folders (two users) writing
+        # into one workbook at once each saved the workbook as they had read
+        # it. The later save dropped the sheet the other had written, and both
+        # said they had succeeded.
+        library = os.path.join(BUILD, "libvok_fault_injection.so")
+        report = self.write("report.txt", REPORT)
+        good = self.write("good.rcp", recipe())
+        other_home = tempfile.mkdtemp(dir=self.dir)
+        marker = self.path("held")
+        for name in ("book.xlsx", "book.xls"):
+            book = self.path(name)
+            self.assertEqual(self.vok("-i", report, "-r", good, "-o", book), (0, ""))
+            # The first job is held at the last step of its save, the rename
+            # that puts its workbook in place...
+            first = self.start(["-i", report, "-r", good, "-o", book, "-w", "2"], self.home,
+                               {"LD_PRELOAD": library, "VOK_FAULT_HOLD_RENAME": book,
+                                "VOK_FAULT_HOLD_MARKER": marker})
+            self.until("the first job's save", lambda: os.path.exists(marker) or
+                       first.poll() is not None)
+            self.assertIsNone(first.poll(), b"".join(first.lines))
+            # ...while a second writes sheet 3: it waits for the first, or
+            # (as it did) saves the workbook it read and ends.
+            second = self.start(["-i", report, "-r", good, "-o", book, "-w", "3", "-v"],
+                                other_home)
+            waiting = "Waiting for another job saving into the folder " + self.dir
+            self.until("the second job's wait or end", lambda: second.poll() is not None or any(
+                waiting.encode() in line for line in list(second.lines)))
+            os.remove(marker)
+            self.assertEqual(first.wait(120), 0)
+            self.assertEqual(second.wait(120), 0)
+            first.reader.join()
+            second.reader.join()
+            self.assertEqual(b"".join(first.lines), b"", name)
+            rows = [sheet_rows for _, sheet_rows in self.sheets(book)]
+            self.assertEqual(len(rows), 3, name)
+            self.assertEqual(rows[1], rows[0], name)
+            self.assertEqual(rows[2], rows[0], name)
+        self.assertEqual(self.temporaries(), [])
 
 
 class FaultsSwitchSyntax(Faults):

@@ -12,6 +12,12 @@
  *   VOK_FAULT_ERRNO  the error it fails with: ENOSPC (default) or EIO
  *   VOK_FAULT_REPORT a file that receives, at exit, the number of counted
  *                    calls and one line per call ("write /path")
+ *
+ * And, to stop a save at its last step while a test does something else:
+ *   VOK_FAULT_HOLD_RENAME  a path (as the program names it); a rename that puts
+ *                          a file there waits first
+ *   VOK_FAULT_HOLD_MARKER  a file made when that wait starts; the rename goes
+ *                          on once the test removes it
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -277,8 +283,20 @@ int close(int fd) {
     return result;
 }
 
+/* Waits while the test's marker stands, when `to` is the path to hold at. */
+static void hold(const char* to) {
+    const char* at = getenv("VOK_FAULT_HOLD_RENAME");
+    const char* marker = getenv("VOK_FAULT_HOLD_MARKER");
+    if (!at || !marker || !to || strcmp(at, to) != 0) return;
+    int fd = real_open(marker, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0) real_close(fd);
+    while (access(marker, F_OK) == 0)
+        usleep(5000);
+}
+
 int rename(const char *from, const char *to) {
     if ((counts(from) || counts(to)) && fails("rename", to)) return -1;
+    hold(to);
     return real_rename(from, to);
 }
 
@@ -286,5 +304,6 @@ int renameat(int fromdir, const char *from, int todir, const char *to) {
     if (fromdir == AT_FDCWD && todir == AT_FDCWD && (counts(from) || counts(to)) &&
         fails("rename", to))
         return -1;
+    if (todir == AT_FDCWD) hold(to);
     return real_renameat(fromdir, from, todir, to);
 }
