@@ -294,6 +294,7 @@ void ConversionJob::ConvertPatternJob() {
             ConvertOneFile(i + 1, count);
         }
         inputsListed_ = false;
+        outputsWritten_.clear();
     }
 }
 
@@ -438,6 +439,9 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     }
     input_ = {};
     CountOutcome(outcome);
+    // A database gathers every report of the job; any other output is one report's.
+    if (outcome.written && inputsListed_ && state.job.outputType != OutputType::Sqlite)
+        outputsWritten_.emplace(state.job.gOutputFile.native(), state.job.gInputFile);
     fileMessages_->FileFinished(state.job.gInputFile, state.job.gOutputFile, outcome);
 }
 
@@ -513,6 +517,13 @@ std::string ConversionJob::PathClash(bool& outputExists) const {
     const std::filesystem::path& output = state.job.gOutputFile;
     const Looked out{output, looks_.output}, input{state.job.gInputFile, looks_.input};
     outputExists = out.look.error != ENOENT;
+    if (const auto earlier = outputsWritten_.find(output.native());
+        earlier != outputsWritten_.end())
+        return fmt::format("The output file {} was written from {} earlier in this job; {} would "
+                           "replace it, so nothing was written for it. Give the two reports "
+                           "different names.",
+                           output.string(), earlier->second.string(),
+                           state.job.gInputFile.string());
     // Writing the output would destroy the report or the recipe before or
     // while it is read.
     if (SameLooked(out, input))

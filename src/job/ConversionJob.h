@@ -23,6 +23,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace vok {
@@ -187,6 +188,10 @@ private:
     // listed file was a regular file, so opening it waits on nothing).
     OpenedFile input_;
     bool inputsListed_ = false;
+    // The outputs a folder job wrote, each with its report: two reports of
+    // one name (a.txt and a.prn under "*.*") give one output name, and the
+    // second must not replace the first's.
+    std::unordered_map<std::string, std::filesystem::path> outputsWritten_;
     // The longest name in the folder of the previous output.
     std::string limitFolder_;
     size_t nameLimit_ = 0;

@@ -268,6 +268,42 @@ class Inputs(FolderFiles, unittest.TestCase):
         self.assertEqual(found, ["a.txt", "out/a.csv", "out/sub/b.csv", "sub/b.txt"])
         self.assertEqual(self.read("tree/out/sub/b.csv"), first)
 
+    def test_two_reports_of_one_name_never_write_over_each_others_output(self):
+        # a.txt and a.prn, listed by "*.*", both name the output a.csv (or
+        # a.xlsx): the second replaced the first's while the job said both
+        # were converted.
+        os.makedirs(self.path("in"))
+        first = REPORT
+        second = REPORT.replace("Cash in bank", "Cash on hand").replace(
+            "3000-00    Capital              9,000.00\r\n", "")
+        self.write("in/a.prn", first)
+        self.write("in/a.txt", second)
+        good = self.write("good.rcp", recipe())
+        for extension in ("csv", "xlsx"):
+            alone = {}
+            for name in ("a.prn", "a.txt"):
+                output = self.path("alone-%s.%s" % (name, extension))
+                self.assertEqual(self.vok("-i", self.path("in/" + name), "-r", good, "-o", output),
+                                 (0, ""))
+                alone[name] = self.rows(output)
+            code, err = self.vok("-i", self.path("in/*.*"), "-r", good, "-o",
+                                 self.path(extension + "/*." + extension))
+            self.assertEqual(code, 1, err)
+            output = self.path(extension + "/a." + extension)
+            # Whichever came first is converted; the other is named and left.
+            kept, left = ("a.prn", "a.txt") if "a.txt would" in err else ("a.txt", "a.prn")
+            self.assertIn("The output file %s was written from %s earlier in this job; %s would "
+                          "replace it, so nothing was written for it. Give the two reports "
+                          "different names." % (output, self.path("in/" + kept),
+                                                self.path("in/" + left)), err)
+            self.assertEqual(self.rows(output), alone[kept], extension)
+            self.assertEqual(os.listdir(self.path(extension)), ["a." + extension])
+
+    def rows(self, path):
+        if path.endswith(".csv"):
+            return self.read(os.path.relpath(path, self.dir))
+        return [[c.value for c in row] for row in openpyxl.load_workbook(path).active.iter_rows()]
+
     def test_a_folder_job_converts_a_report_whose_name_holds_a_question_mark(self):
         # A listed report named "a?b.txt" was said not to exist: its name was
         # taken for a pattern.
