@@ -44,6 +44,13 @@ std::string GetBaseName(const std::filesystem::path& path) {
     return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
 }
 
+std::string_view WithoutExtension(std::string_view path) {
+    size_t start;
+    const std::string_view name = LastElement(path, start);
+    const size_t dot = name.rfind('.');
+    return path.substr(0, start + (dot == std::string_view::npos ? name.size() : dot));
+}
+
 std::string GetExtensionName(const std::filesystem::path& path) {
     size_t start;
     const std::string_view name = LastElement(path.native(), start);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vok {
@@ -17,6 +18,8 @@ std::filesystem::path GetParentFolderName(const std::filesystem::path& path);
 
 // The last element without its extension.
 std::string GetBaseName(const std::filesystem::path& path);
+// The path up to the end of that base name: its folder and base name, as a view.
+std::string_view WithoutExtension(std::string_view path);
 
 // The text after the last dot of the last element, without the dot.
 std::string GetExtensionName(const std::filesystem::path& path);

@@ -128,6 +128,49 @@ std::filesystem::path MadeOutputFor(const OutputNaming& naming, const std::files
     return naming.OutputIn(std::move(outputFolder), input);
 }
 
+// The reports of a list whose outputs would have one name: those in one
+// folder whose names differ only in their extension (a.prn and a.txt), as an
+// output is named after its report's folder and base name. Found while the
+// list is whole; each report keeps the nearest earlier one of its name.
+class Namesakes {
+public:
+    // The nearest earlier report of this one's name whose output was written.
+    const std::filesystem::path* WrittenBefore(size_t file) const {
+        for (auto at = earlier_.find(file); at != earlier_.end(); at = earlier_.find(at->second)) {
+            const Earlier& namesake = reports_.at(at->second);
+            if (namesake.written) return &namesake.input;
+        }
+        return nullptr;
+    }
+    void Written(size_t file) {
+        if (const auto at = reports_.find(file); at != reports_.end()) at->second.written = true;
+    }
+
+private:
+    friend Namesakes FindNamesakes(const std::vector<std::filesystem::path>& files);
+    struct Earlier {
+        std::filesystem::path input;
+        bool written = false;
+    };
+    std::unordered_map<size_t, size_t> earlier_;  // a report, the nearest earlier of its name
+    std::unordered_map<size_t, Earlier> reports_; // the reports a later one names
+};
+
+Namesakes FindNamesakes(const std::vector<std::filesystem::path>& files) {
+    Namesakes found;
+    // Each report's path without its extension, as a view into the list.
+    std::unordered_map<std::string_view, size_t> last;
+    last.reserve(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const auto [at, first] = last.try_emplace(WithoutExtension(files[i].native()), i);
+        if (first) continue;
+        found.earlier_.emplace(i, at->second);
+        found.reports_.try_emplace(at->second, Namesakes::Earlier{files[at->second], false});
+        at->second = i;
+    }
+    return found;
+}
+
 // The database a folder job writes, and the log files beside it, are no
 // reports of the job.
 void LeaveOutDatabase(std::vector<std::filesystem::path>& files,
@@ -278,6 +321,10 @@ void ConversionJob::ConvertPatternJob() {
         if (!oneDatabase && !naming.besideInput)
             LeaveOutEarlierOutputs(clnFiles, naming, listRoot_, messages);
         const auto count = static_cast<int64_t>(clnFiles.size());
+        // A database gathers every report of the job; any other output is one report's.
+        Namesakes namesakes;
+        if (OutputTypeOf(options_.sOutputFile) != OutputType::Sqlite)
+            namesakes = FindNamesakes(clnFiles);
         // Each file in turn, its output folder made when missing.
         std::string madeFolder;
         inputsListed_ = true;
@@ -291,10 +338,12 @@ void ConversionJob::ConvertPatternJob() {
             options_.sInputFile = std::move(clnFiles[static_cast<size_t>(i)]);
             if (!oneDatabase)
                 options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile, madeFolder);
+            outputTakenBy_ = namesakes.WrittenBefore(static_cast<size_t>(i));
             ConvertOneFile(i + 1, count);
+            if (lastWritten_) namesakes.Written(static_cast<size_t>(i));
         }
         inputsListed_ = false;
-        outputsWritten_.clear();
+        outputTakenBy_ = nullptr;
     }
 }
 
@@ -439,9 +488,7 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     }
     input_ = {};
     CountOutcome(outcome);
-    // A database gathers every report of the job; any other output is one report's.
-    if (outcome.written && inputsListed_ && state.job.outputType != OutputType::Sqlite)
-        outputsWritten_.emplace(state.job.gOutputFile.native(), state.job.gInputFile);
+    lastWritten_ = outcome.written;
     fileMessages_->FileFinished(state.job.gInputFile, state.job.gOutputFile, outcome);
 }
 
@@ -517,12 +564,11 @@ std::string ConversionJob::PathClash(bool& outputExists) const {
     const std::filesystem::path& output = state.job.gOutputFile;
     const Looked out{output, looks_.output}, input{state.job.gInputFile, looks_.input};
     outputExists = out.look.error != ENOENT;
-    if (const auto earlier = outputsWritten_.find(output.native());
-        earlier != outputsWritten_.end())
+    if (outputTakenBy_)
         return fmt::format("The output file {} was written from {} earlier in this job; {} would "
                            "replace it, so nothing was written for it. Give the two reports "
                            "different names.",
-                           output.string(), earlier->second.string(),
+                           output.string(), outputTakenBy_->string(),
                            state.job.gInputFile.string());
     // Writing the output would destroy the report or the recipe before or
     // while it is read.

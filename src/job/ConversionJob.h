@@ -188,10 +188,10 @@ private:
     // listed file was a regular file, so opening it waits on nothing).
     OpenedFile input_;
     bool inputsListed_ = false;
-    // The outputs a folder job wrote, each with its report: two reports of
-    // one name (a.txt and a.prn under "*.*") give one output name, and the
-    // second must not replace the first's.
-    std::unordered_map<std::string, std::filesystem::path> outputsWritten_;
+    // In a folder job, the earlier report whose output the current one's
+    // would replace (a.txt after a.prn under "*.*"), when that was written.
+    const std::filesystem::path* outputTakenBy_ = nullptr;
+    bool lastWritten_ = false; // the last file's outcome wrote its output
     // The longest name in the folder of the previous output.
     std::string limitFolder_;
     size_t nameLimit_ = 0;

@@ -278,6 +278,9 @@ class Inputs(FolderFiles, unittest.TestCase):
             "3000-00    Capital              9,000.00\r\n", "")
         self.write("in/a.prn", first)
         self.write("in/a.txt", second)
+        # A report that writes nothing leaves its name to the next.
+        self.write("in/b.doc", "NO TABLE HERE\r\n")
+        self.write("in/b.txt", first)
         good = self.write("good.rcp", recipe())
         for extension in ("csv", "xlsx"):
             alone = {}
@@ -297,7 +300,9 @@ class Inputs(FolderFiles, unittest.TestCase):
                           "different names." % (output, self.path("in/" + kept),
                                                 self.path("in/" + left)), err)
             self.assertEqual(self.rows(output), alone[kept], extension)
-            self.assertEqual(os.listdir(self.path(extension)), ["a." + extension])
+            self.assertEqual(self.rows(self.path(extension + "/b." + extension)), alone["a.prn"])
+            self.assertEqual(sorted(os.listdir(self.path(extension))),
+                             ["a." + extension, "b." + extension])
 
     def rows(self, path):
         if path.endswith(".csv"):
