@@ -497,6 +497,9 @@ FileOutcome ConversionJob::ConvertGuarded() {
     try {
         return ConvertWithRecipe(options_.bUseRecipe ? state.job.gRecipeFile
                                                      : settings_.AutoRecipeFile);
+    } catch (const ProgramFolderLock::Stopped&) {
+        // Stopped while another job had the working files: nothing was written.
+        return StoppedBeforeOutput();
     } catch (const std::exception& e) {
         // A failure nothing foresaw (memory running out, say) ends this file
         // only, and names it; what was begun is dropped, the earlier output kept.
@@ -733,7 +736,7 @@ FileOutcome ConversionJob::ConvertWithRecipe(const std::filesystem::path& recipe
         // The recipe made from the marks is written for the user to see, over
         // the earlier one and only when it differs.
         std::string error;
-        lock.emplace(settings_.LockFile);
+        LockWorkingFiles(lock);
         if (!marks.read) {
             std::error_code ec;
             std::filesystem::remove(recipeFile, ec);
@@ -833,16 +836,14 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     // opened, and not before, for it holds a descriptor while the expansion
     // reads the report.
     SectionWriter specs(settings_.ExportSpecsFile, AtomicFile::Durability::InPlace);
-    specs.BeforeOpening([&] {
-        if (!lock) lock.emplace(settings_.LockFile);
-    });
+    specs.BeforeOpening([&] { LockWorkingFiles(lock); });
     const int64_t tables = options_.bUseRecipe ? recipe_->tables : CountTableSections(recipeText);
     clsExportSpecs::PieceReader readBack(state.recipe.ExportSpecs, tables);
     ConvertShortToLong(*fileMessages_, state.Caption(), recipeText, specs, report,
                        state.job.gTabSize, readBack.Following(specs), tables);
     // A working file that could not be written ends the job before its
     // output: a job that says it failed leaves the earlier output alone.
-    if (!lock) lock.emplace(settings_.LockFile);
+    LockWorkingFiles(lock);
     std::string error;
     if (!specs.Commit(error)) {
         state.messages.Show("Cannot write the export-specs file " +
@@ -853,6 +854,25 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
     readBack.Finish(state.messages, settings_.ExportSpecsFile);
     if (options_.bUseRecipe) KeepExpansion(recipeText, messagesBefore);
     return true;
+}
+
+void ConversionJob::LockWorkingFiles(std::optional<ProgramFolderLock>& lock) {
+    if (lock) return;
+    JobState& state = *state_;
+    lock.emplace(
+        settings_.LockFile,
+        [&] {
+            state.SetStatus(StatusTarget::Caption,
+                            "Waiting for another job using the working files in " +
+                                settings_.LockFile.parent_path().string() + ". Please wait...");
+        },
+        [&] { return GiveUpWaiting(); });
+}
+
+bool ConversionJob::GiveUpWaiting() {
+    JobRun& run = state_->run;
+    run.DoEvents();
+    return run.StopHolds();
 }
 
 void ConversionJob::ResetRecipeFor(const std::filesystem::path& exportSpecsFile) {
@@ -987,10 +1007,7 @@ FileOutcome ConversionJob::RunIntoWorkbook(const SheetTarget& target) {
                             "Waiting for another job saving into the folder " +
                                 SaveFolder(state.job.gOutputFile).string() + ". Please wait...");
         },
-        [&] {
-            state.run.DoEvents();
-            return state.run.StopHolds();
-        });
+        [&] { return GiveUpWaiting(); });
     if (folderLock.Stopped()) return StoppedBeforeOutput();
     state.SetStatus(StatusTarget::Caption, "Writing data to Microsoft Excel. Please wait...");
     std::string targetError;

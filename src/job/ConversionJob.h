@@ -97,6 +97,12 @@ private:
     bool PrepareExportSpecs(const std::filesystem::path& recipeFile,
                             const SectionedText& recipeText, TextIndex& report,
                             std::optional<ProgramFolderLock>& lock);
+    // Takes the lock on the working files unless `lock` holds it already;
+    // another job of the program folder goes first. A stop while waiting
+    // throws ProgramFolderLock::Stopped, before anything is written.
+    void LockWorkingFiles(std::optional<ProgramFolderLock>& lock);
+    // Asked while the job waits for another process: true once it was stopped.
+    bool GiveUpWaiting();
     // The job's recipe expanded and read for an earlier report, put in place
     // of a new expansion; false when there is none that still holds.
     bool ReuseExpansion();

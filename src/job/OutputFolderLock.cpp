@@ -1,21 +1,12 @@
 #include "job/OutputFolderLock.h"
 
 #include "base/AtomicFile.h"
+#include "job/LockWait.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace vok {
-
-namespace {
-
-// How often a waiting job looks whether it was stopped, or the lock came free.
-constexpr int kPollMilliseconds = 10;
-
-} // namespace
 
 OutputFolderLock::OutputFolderLock(const std::filesystem::path& output,
                                    const std::function<void()>& waiting,
@@ -25,28 +16,12 @@ OutputFolderLock::OutputFolderLock(const std::filesystem::path& output,
     // is made by the save, and a saved one is a new file under the old name.
     fd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) return;
-    bool told = false;
-    for (;;) {
-        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-        if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK) {
-            // No locks here (some network file systems): as before.
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-        if (!told) {
-            told = true;
-            waiting();
-        }
-        if (giveUp()) {
-            stopped_ = true;
-            ::close(fd_);
-            fd_ = -1;
-            return;
-        }
-        ::poll(nullptr, 0, kPollMilliseconds);
-    }
+    const LockTaken taken = TakeExclusiveLock(fd_, waiting, giveUp);
+    if (taken == LockTaken::Held) return;
+    // No locks here (some network file systems): as before. Or stopped.
+    stopped_ = taken == LockTaken::GaveUp;
+    ::close(fd_);
+    fd_ = -1;
 }
 
 OutputFolderLock::~OutputFolderLock() {

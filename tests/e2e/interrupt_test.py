@@ -12,6 +12,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import zipfile
@@ -204,6 +205,61 @@ class Interrupts(FolderFiles, unittest.TestCase):
                 self.write("out/%s.csv" % os.path.basename(first)[0],
                            "earlier %s\r\n" % os.path.basename(first)[0])
                 self.assertEqual(self.temporaries(self.path("out")), [])
+
+    def test_an_interrupt_while_waiting_for_another_job_stops_at_once(self):
+        # A job that waited for another job of its program folder (which
+        # holds the working files to the end of its file) heard Ctrl-C only
+        # once the other had finished.
+        library = os.path.join(BUILD, "libvok_fault_injection.so")
+        small = self.write("small.txt", report("Small", 20))
+        first_out, second_out = self.path("first.csv"), self.path("second.csv")
+        marker = self.path("held")
+        # The first job is held at the rename that puts its output in place.
+        first = subprocess.Popen([VOK, "-i", small, "-r", self.recipe, "-o", first_out],
+                                 env={**os.environ, "VOK_HOME": self.home, "LD_PRELOAD": library,
+                                      "VOK_FAULT_HOLD_RENAME": first_out,
+                                      "VOK_FAULT_HOLD_MARKER": marker},
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        second = None
+        try:
+            self.until("the first job's save", lambda: os.path.exists(marker) or
+                       first.poll() is not None)
+            self.assertIsNone(first.poll(), "the first job ended unheld")
+            second = self.start("-v", "-i", small, "-r", self.recipe, "-o", second_out)
+            lines = []
+            reader = threading.Thread(target=lambda: lines.extend(second.stderr), daemon=True)
+            reader.start()
+            waiting = "Waiting for another job using the working files in %s." % self.home
+            self.until("the second job's wait", lambda: second.poll() is not None or
+                       any(waiting in line for line in list(lines)))
+            self.assertIsNone(second.poll(), "".join(lines))
+            second.send_signal(signal.SIGINT)
+            # It stops while the first still holds the working files.
+            self.until("the second job's end", lambda: second.poll() is not None)
+            reader.join()
+            self.assertEqual(second.returncode, 130, "".join(lines))
+            self.assertIn("Stopped: %s was not written.\n" % second_out, lines)
+            self.assertTrue(os.path.exists(marker))
+        finally:
+            if os.path.exists(marker):
+                os.remove(marker)
+            if second and second.poll() is None:
+                second.kill()
+                second.wait()
+        self.assertEqual(first.wait(60), 0)
+        self.assertEqual(first.stderr.read(), "")
+        first.stderr.close()
+        second.stderr.close()
+        self.assertTrue(os.path.exists(first_out))
+        self.assertFalse(os.path.exists(second_out))
+        self.assertEqual([n for n in os.listdir(self.dir) if n.startswith(".~")], [])
+
+    def until(self, what, done):
+        """Waits for `done()`; a test that never sees it fails, not hangs."""
+        give_up = time.monotonic() + 60
+        while not done():
+            self.assertLess(time.monotonic(), give_up, "never came: " + what)
+            time.sleep(0.01)
 
     def test_a_file_size_limit_is_a_write_failure_with_its_cause(self):
         big = self.write("big.txt", report("New", 100000))
