@@ -7,6 +7,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(HERE, "../../build"))
@@ -73,6 +74,14 @@ class VokFolder(FolderFiles):
                               capture_output=True, check=False, cwd=self.dir)
         self.stdout = done.stdout.decode(errors="replace")
         return done.returncode, done.stderr.decode(errors="replace")
+
+
+def wait_until(test, what, done, seconds=120):
+    """Waits for `done()`; a test that never sees it fails instead of hanging."""
+    give_up = time.monotonic() + seconds
+    while not done():
+        test.assertLess(time.monotonic(), give_up, "never came: " + what)
+        time.sleep(0.01)
 
 
 def tree(folder):

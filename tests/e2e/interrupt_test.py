@@ -18,7 +18,7 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.dirname(__file__))
-from e2e_support import FolderFiles, crlf  # noqa: E402
+from e2e_support import FolderFiles, crlf, wait_until  # noqa: E402
 
 BUILD = os.environ.get("VOK_BUILD_DIR", os.path.join(os.path.dirname(__file__), "../../build"))
 VOK = os.path.join(BUILD, "vok")
@@ -222,7 +222,7 @@ class Interrupts(FolderFiles, unittest.TestCase):
                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         second = None
         try:
-            self.until("the first job's save", lambda: os.path.exists(marker) or
+            wait_until(self, "the first job's save", lambda: os.path.exists(marker) or
                        first.poll() is not None)
             self.assertIsNone(first.poll(), "the first job ended unheld")
             second = self.start("-v", "-i", small, "-r", self.recipe, "-o", second_out)
@@ -230,12 +230,12 @@ class Interrupts(FolderFiles, unittest.TestCase):
             reader = threading.Thread(target=lambda: lines.extend(second.stderr), daemon=True)
             reader.start()
             waiting = "Waiting for another job using the working files in %s." % self.home
-            self.until("the second job's wait", lambda: second.poll() is not None or
+            wait_until(self, "the second job's wait", lambda: second.poll() is not None or
                        any(waiting in line for line in list(lines)))
             self.assertIsNone(second.poll(), "".join(lines))
             second.send_signal(signal.SIGINT)
             # It stops while the first still holds the working files.
-            self.until("the second job's end", lambda: second.poll() is not None)
+            wait_until(self, "the second job's end", lambda: second.poll() is not None)
             reader.join()
             self.assertEqual(second.returncode, 130, "".join(lines))
             self.assertIn("Stopped: %s was not written.\n" % second_out, lines)
@@ -253,13 +253,6 @@ class Interrupts(FolderFiles, unittest.TestCase):
         self.assertTrue(os.path.exists(first_out))
         self.assertFalse(os.path.exists(second_out))
         self.assertEqual([n for n in os.listdir(self.dir) if n.startswith(".~")], [])
-
-    def until(self, what, done):
-        """Waits for `done()`; a test that never sees it fails, not hangs."""
-        give_up = time.monotonic() + 60
-        while not done():
-            self.assertLess(time.monotonic(), give_up, "never came: " + what)
-            time.sleep(0.01)
 
     def test_a_file_size_limit_is_a_write_failure_with_its_cause(self):
         big = self.write("big.txt", report("New", 100000))

@@ -14,14 +14,13 @@ import struct
 import subprocess
 import tempfile
 import threading
-import time
 import unittest
 import zipfile
 
 import openpyxl
 import xlrd
 
-from e2e_support import BUILD, REPORT, SOURCE, VOK, VokFolder, crlf, recipe
+from e2e_support import BUILD, REPORT, SOURCE, VOK, VokFolder, crlf, recipe, wait_until
 
 EXAMPLES = os.path.abspath(os.path.join(SOURCE, "examples"))
 
@@ -511,13 +510,6 @@ class Faults(VokFolder, unittest.TestCase):
         job.lines, job.reader = lines, reader
         return job
 
-    def until(self, what, done):
-        """Waits for `done()`; a test that never sees it fails, not hangs."""
-        give_up = time.monotonic() + 120
-        while not done():
-            self.assertLess(time.monotonic(), give_up, "never came: " + what)
-            time.sleep(0.01)
-
     def test_fault14_jobs_writing_into_one_workbook_at_once_keep_each_others_sheets(self):
         # Fault 14: two jobs of different program folders (two users) writing
         # into one workbook at once each saved the workbook as they had read
@@ -536,7 +528,7 @@ class Faults(VokFolder, unittest.TestCase):
             first = self.start(["-i", report, "-r", good, "-o", book, "-w", "2"], self.home,
                                {"LD_PRELOAD": library, "VOK_FAULT_HOLD_RENAME": book,
                                 "VOK_FAULT_HOLD_MARKER": marker})
-            self.until("the first job's save", lambda: os.path.exists(marker) or
+            wait_until(self, "the first job's save", lambda: os.path.exists(marker) or
                        first.poll() is not None)
             self.assertIsNone(first.poll(), b"".join(first.lines))
             # ...while a second writes sheet 3: it waits for the first, or
@@ -544,7 +536,7 @@ class Faults(VokFolder, unittest.TestCase):
             second = self.start(["-i", report, "-r", good, "-o", book, "-w", "3", "-v"],
                                 other_home)
             waiting = "Waiting for another job saving into the folder " + self.dir
-            self.until("the second job's wait or end", lambda: second.poll() is not None or any(
+            wait_until(self, "the second job's wait or end", lambda: second.poll() is not None or any(
                 waiting.encode() in line for line in list(second.lines)))
             os.remove(marker)
             self.assertEqual(first.wait(120), 0)
