@@ -33,6 +33,7 @@
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
+#include <unordered_map>
 
 namespace vok {
 
@@ -859,14 +860,26 @@ bool ConversionJob::PrepareExportSpecs(const std::filesystem::path& recipeFile,
 void ConversionJob::LockWorkingFiles(std::optional<ProgramFolderLock>& lock) {
     if (lock) return;
     JobState& state = *state_;
-    lock.emplace(
-        settings_.LockFile,
-        [&] {
-            state.SetStatus(StatusTarget::Caption,
-                            "Waiting for another job using the working files in " +
-                                settings_.LockFile.parent_path().string() + ". Please wait...");
-        },
-        [&] { return GiveUpWaiting(); });
+    // The caption the wait replaces comes back when it ends, however it ends.
+    std::optional<std::string> before;
+    const auto restore = [&] {
+        if (before) state.SetStatus(StatusTarget::Caption, *before);
+    };
+    try {
+        lock.emplace(
+            settings_.LockFile,
+            [&] {
+                before = state.Caption();
+                state.SetStatus(StatusTarget::Caption,
+                                "Waiting for another job using the working files in " +
+                                    settings_.LockFile.parent_path().string() + ". Please wait...");
+            },
+            [&] { return GiveUpWaiting(); });
+    } catch (const ProgramFolderLock::Stopped&) {
+        restore();
+        throw;
+    }
+    restore();
 }
 
 bool ConversionJob::GiveUpWaiting() {

@@ -220,7 +220,7 @@ class Interrupts(FolderFiles, unittest.TestCase):
                                       "VOK_FAULT_HOLD_RENAME": first_out,
                                       "VOK_FAULT_HOLD_MARKER": marker},
                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        second = None
+        second = third = None
         try:
             wait_until(self, "the first job's save", lambda: os.path.exists(marker) or
                        first.poll() is not None)
@@ -240,18 +240,32 @@ class Interrupts(FolderFiles, unittest.TestCase):
             self.assertEqual(second.returncode, 130, "".join(lines))
             self.assertIn("Stopped: %s was not written.\n" % second_out, lines)
             self.assertTrue(os.path.exists(marker))
+            # One more that waits and is not stopped goes on once the first
+            # is done, and says it waits once (the caption comes back after).
+            third = self.start("-v", "-i", small, "-r", self.recipe, "-o", second_out)
+            third_lines = []
+            third_reader = threading.Thread(target=lambda: third_lines.extend(third.stderr),
+                                            daemon=True)
+            third_reader.start()
+            wait_until(self, "the third job's wait", lambda: third.poll() is not None or
+                       any(waiting in line for line in list(third_lines)))
+            self.assertIsNone(third.poll(), "".join(third_lines))
         finally:
             if os.path.exists(marker):
                 os.remove(marker)
-            if second and second.poll() is None:
-                second.kill()
-                second.wait()
+            for job in (second, third):
+                if job and job.poll() is None and sys.exc_info()[0] is not None:
+                    job.kill()
+                    job.wait()
         self.assertEqual(first.wait(60), 0)
         self.assertEqual(first.stderr.read(), "")
-        first.stderr.close()
-        second.stderr.close()
+        self.assertEqual(third.wait(60), 0)
+        third_reader.join()
+        for job in (first, second, third):
+            job.stderr.close()
+        self.assertEqual(sum(waiting in line for line in third_lines), 1, "".join(third_lines))
         self.assertTrue(os.path.exists(first_out))
-        self.assertFalse(os.path.exists(second_out))
+        self.assertEqual(self.read("second.csv"), self.read("first.csv"))
         self.assertEqual([n for n in os.listdir(self.dir) if n.startswith(".~")], [])
 
     def test_a_file_size_limit_is_a_write_failure_with_its_cause(self):
