@@ -339,12 +339,11 @@ void ConversionJob::ConvertPatternJob() {
             options_.sInputFile = std::move(clnFiles[static_cast<size_t>(i)]);
             if (!oneDatabase)
                 options_.sOutputFile = MadeOutputFor(naming, options_.sInputFile, madeFolder);
-            outputTakenBy_ = namesakes.WrittenBefore(static_cast<size_t>(i));
-            ConvertOneFile(i + 1, count);
-            if (lastWritten_) namesakes.Written(static_cast<size_t>(i));
+            const auto file = static_cast<size_t>(i);
+            if (ConvertOneFile(i + 1, count, namesakes.WrittenBefore(file)))
+                namesakes.Written(file);
         }
         inputsListed_ = false;
-        outputTakenBy_ = nullptr;
     }
 }
 
@@ -436,7 +435,8 @@ bool ConversionJob::PatternMatchesExtension(std::string_view pattern, std::strin
     return EqualsNoCase(pattern, "*." + AsciiUpper(extension));
 }
 
-void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
+bool ConversionJob::ConvertOneFile(int64_t index, int64_t count,
+                                   const std::filesystem::path* takenBy) {
     JobState& state = *state_;
     Messages& messages = state.messages;
     fileMessages_->StartFile();
@@ -460,7 +460,7 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
         state.job.outputType = *type;
         bool outputExists = true;
         LookAtFiles();
-        std::string clash = PathClash(outputExists);
+        std::string clash = PathClash(outputExists, takenBy);
         if (const std::string kind = outputExists && !NonFileKind(looks_.output).empty()
                                          ? NonFileTarget(state.job.gOutputFile)
                                          : "";
@@ -489,8 +489,8 @@ void ConversionJob::ConvertOneFile(int64_t index, int64_t count) {
     }
     input_ = {};
     CountOutcome(outcome);
-    lastWritten_ = outcome.written;
     fileMessages_->FileFinished(state.job.gInputFile, state.job.gOutputFile, outcome);
+    return outcome.written;
 }
 
 FileOutcome ConversionJob::ConvertGuarded() {
@@ -563,17 +563,17 @@ TargetKnown ConversionJob::OutputKnown() {
     return {looks_.outputName, nameLimit_};
 }
 
-std::string ConversionJob::PathClash(bool& outputExists) const {
+std::string ConversionJob::PathClash(bool& outputExists,
+                                     const std::filesystem::path* takenBy) const {
     const JobState& state = *state_;
     const std::filesystem::path& output = state.job.gOutputFile;
     const Looked out{output, looks_.output}, input{state.job.gInputFile, looks_.input};
     outputExists = out.look.error != ENOENT;
-    if (outputTakenBy_)
+    if (takenBy)
         return fmt::format("The output file {} was written from {} earlier in this job; {} would "
                            "replace it, so nothing was written for it. Give the two reports "
                            "different names.",
-                           output.string(), outputTakenBy_->string(),
-                           state.job.gInputFile.string());
+                           output.string(), takenBy->string(), state.job.gInputFile.string());
     // Writing the output would destroy the report or the recipe before or
     // while it is read.
     if (SameLooked(out, input))
@@ -1015,10 +1015,10 @@ FileOutcome ConversionJob::RunIntoWorkbook(const SheetTarget& target) {
     // is read, not dropped. A stop while waiting leaves the workbook alone.
     const OutputFolderLock folderLock(
         state.job.gOutputFile,
-        [&] {
+        [&](const std::filesystem::path& folder) {
             state.SetStatus(StatusTarget::Caption,
-                            "Waiting for another job saving into the folder " +
-                                SaveFolder(state.job.gOutputFile).string() + ". Please wait...");
+                            "Waiting for another job saving into the folder " + folder.string() +
+                                ". Please wait...");
         },
         [&] { return GiveUpWaiting(); });
     if (folderLock.Stopped()) return StoppedBeforeOutput();

@@ -82,7 +82,11 @@ public:
 
 private:
     void ConvertPatternJob();
-    void ConvertOneFile(int64_t index, int64_t count);
+    // Converts the current file; true when its output was written.
+    // `takenBy`: in a folder job, the earlier report whose output this one's
+    // would replace (a.txt after a.prn under "*.*"), when that was written.
+    bool ConvertOneFile(int64_t index, int64_t count,
+                        const std::filesystem::path* takenBy = nullptr);
     void CountOutcome(FileOutcome& outcome);
     FileOutcome ConvertWithRecipe(const std::filesystem::path& recipeFile);
     // The same for the job's recipe, with a failure nothing foresaw said as
@@ -121,10 +125,10 @@ private:
     // the output put in place when the output rule allows.
     FileOutcome RunIntoCsv();
     FileOutcome RunIntoWorkbook(const SheetTarget& target);
-    // Why the output must not be written (it is the input or the recipe, or
-    // the input is a working file); "" when it may.
-    // `outputExists` tells whether anything is at the output's name.
-    std::string PathClash(bool& outputExists) const;
+    // Why the output must not be written (an earlier report of the job wrote
+    // it, it is the input or the recipe, or the input is a working file); ""
+    // when it may. `outputExists` tells whether anything is at the output's name.
+    std::string PathClash(bool& outputExists, const std::filesystem::path* takenBy) const;
     // Looks once at each name the file's checks ask about (looks_).
     void LookAtFiles();
     // What a save into the output's folder needs to know of it.
@@ -193,10 +197,6 @@ private:
     // listed file was a regular file, so opening it waits on nothing).
     OpenedFile input_;
     bool inputsListed_ = false;
-    // In a folder job, the earlier report whose output the current one's
-    // would replace (a.txt after a.prn under "*.*"), when that was written.
-    const std::filesystem::path* outputTakenBy_ = nullptr;
-    bool lastWritten_ = false; // the last file's outcome wrote its output
     // The longest name in the folder of the previous output.
     std::string limitFolder_;
     size_t nameLimit_ = 0;

@@ -15,11 +15,12 @@ namespace vok {
 class OutputFolderLock {
 public:
     // Waits for the lock on the folder `output` is saved in. `waiting` is
-    // called once if another process holds it; `giveUp` is asked while it
+    // called once, with that folder, if another process holds it; `giveUp` is asked while it
     // waits and ends the wait when it answers true (Stopped() then tells).
     // A folder that cannot be locked (unreadable, a file system without
     // locks) is written without one, as before there was a lock.
-    OutputFolderLock(const std::filesystem::path& output, const std::function<void()>& waiting,
+    OutputFolderLock(const std::filesystem::path& output,
+                     const std::function<void(const std::filesystem::path& folder)>& waiting,
                      const std::function<bool()>& giveUp);
     ~OutputFolderLock();
     OutputFolderLock(const OutputFolderLock&) = delete;

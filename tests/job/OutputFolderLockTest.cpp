@@ -20,7 +20,7 @@ TEST(OutputFolderLockTest, ASecondSaveIntoTheFolderWaitsForTheFirstAndAStopEndsT
     // The user's name for the workbook is a link into the shared folder.
     fs::create_symlink(dir / "shared/book.xlsx", dir / "mine/book.xlsx");
     int waited = 0, asked = 0;
-    const auto waiting = [&] { ++waited; };
+    const auto waiting = [&](const fs::path&) { ++waited; };
     const auto never = [] { return false; };
     {
         const OutputFolderLock first(dir / "mine/book.xlsx", waiting, never);
@@ -48,7 +48,7 @@ TEST(OutputFolderLockTest, AFolderThatCannotBeOpenedIsWrittenWithoutALock) {
     TempDir dir;
     int waited = 0;
     const OutputFolderLock lock(
-        dir / "missing/book.xlsx", [&] { ++waited; }, [] { return true; });
+        dir / "missing/book.xlsx", [&](const fs::path&) { ++waited; }, [] { return true; });
     EXPECT_FALSE(lock.Stopped());
     EXPECT_EQ(waited, 0);
 }
